@@ -1,0 +1,71 @@
+# Shared build functions: every folder declares its targets through these.
+
+set(TAVELO_WARNINGS -Wall -Wextra -Werror)
+
+if(TAVELO_SANITIZE)
+  add_compile_options(-fsanitize=${TAVELO_SANITIZE} -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=${TAVELO_SANITIZE})
+  if(TAVELO_SANITIZE MATCHES "undefined")
+    add_compile_options(-fno-sanitize-recover=undefined)
+  endif()
+endif()
+
+# tavelo_library(NAME STATIC|SHARED SOURCES a.cpp ... [LINK libs...] [EXPORT_MACRO_DEFINE X])
+# A STATIC library is an internal one; a SHARED one is a deliverable that
+# exports through its own macro (the define marks "building this library").
+function(tavelo_library name kind)
+  cmake_parse_arguments(ARG "" "EXPORT_DEFINE" "SOURCES;LINK;PRIVATE_LINK" ${ARGN})
+  add_library(${name} ${kind} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE ${TAVELO_WARNINGS})
+  if(ARG_EXPORT_DEFINE)
+    target_compile_definitions(${name} PRIVATE ${ARG_EXPORT_DEFINE})
+  endif()
+  if(ARG_LINK)
+    target_link_libraries(${name} PUBLIC ${ARG_LINK})
+  endif()
+  if(ARG_PRIVATE_LINK)
+    target_link_libraries(${name} PRIVATE ${ARG_PRIVATE_LINK})
+  endif()
+endfunction()
+
+# tavelo_tests(NAME SOURCES a_test.cpp ... LINK libs...)
+# One GoogleTest executable per folder, registered with CTest.
+function(tavelo_tests name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINK;PROPERTIES" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE ${TAVELO_WARNINGS})
+  target_link_libraries(${name} PRIVATE ${ARG_LINK} GTest::gtest GTest::gtest_main GTest::gmock)
+  target_compile_definitions(${name} PRIVATE
+    TAVELO_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  include(GoogleTest)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES TIMEOUT 300 ${ARG_PROPERTIES})
+endfunction()
+
+# tavelo_fuzz_target(NAME SOURCE fuzz.cpp CORPUS dir LINK libs...)
+# The source defines LLVMFuzzerTestOneInput. Always built as a regression
+# program that feeds every file of the corpus folder once (a CTest test);
+# with TAVELO_FUZZ and clang it is also built as a real libFuzzer target.
+function(tavelo_fuzz_target name)
+  cmake_parse_arguments(ARG "" "SOURCE;CORPUS" "LINK" ${ARGN})
+  add_executable(${name}_regression ${ARG_SOURCE} ${PROJECT_SOURCE_DIR}/cmake/fuzz_regression_main.cpp)
+  target_compile_options(${name}_regression PRIVATE ${TAVELO_WARNINGS})
+  target_link_libraries(${name}_regression PRIVATE ${ARG_LINK})
+  add_test(NAME ${name}_corpus COMMAND ${name}_regression ${ARG_CORPUS})
+  set_tests_properties(${name}_corpus PROPERTIES TIMEOUT 300)
+  if(TAVELO_FUZZ)
+    add_executable(${name} ${ARG_SOURCE})
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address)
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer,address)
+    target_link_libraries(${name} PRIVATE ${ARG_LINK})
+  endif()
+endfunction()
+
+# tavelo_benchmark(NAME SOURCES ... LINK libs...): Google Benchmark program,
+# built but not run by CTest.
+function(tavelo_benchmark name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINK" ${ARGN})
+  find_package(benchmark REQUIRED)
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_options(${name} PRIVATE ${TAVELO_WARNINGS})
+  target_link_libraries(${name} PRIVATE ${ARG_LINK} benchmark::benchmark)
+endfunction()
