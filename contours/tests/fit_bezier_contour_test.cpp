@@ -1,0 +1,184 @@
+#include "contours/fit_bezier_contour.h"
+
+#include "contours/bezier_linear_system.h"
+#include "contours/crack_outline.h"
+#include "contours/tests/mask_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <stdexcept>
+
+using namespace contours;
+using namespace contours::testing;
+
+namespace {
+
+constexpr double kappa = 0.5522847498; // handle length of a quarter circle
+
+// A closed four-node circle-like contour around (cx, cy), running the way
+// traced outlines run (up the right side), so that its normals select the
+// outline's steps.
+std::vector<pointf> circle_contour(double cx, double cy, double r)
+{
+    const double h = kappa * r;
+    auto p = [](double x, double y) { return pointf(float(x), float(y)); };
+    return { p(cx + r, cy), p(cx + r, cy - h), p(cx + h, cy - r), p(cx, cy - r), p(cx - h, cy - r),
+        p(cx - r, cy - h), p(cx - r, cy), p(cx - r, cy + h), p(cx - h, cy + r), p(cx, cy + r), p(cx + h, cy + r),
+        p(cx + r, cy + h), p(cx + r, cy) };
+}
+
+crack_outline outline_of(const img::image<img::bit>& mask)
+{
+    crack_outline outline;
+    longest_outline(mask, outline);
+    return outline;
+}
+
+// The mean distance from the final samples to their outline targets.
+double mean_residual(const outline_edge_index& index, const std::vector<pointf>& contour)
+{
+    std::vector<pointf> targets, samples;
+    bezier_fit_settings none;
+    std::vector<pointf> copy = contour;
+    fit_bezier_contour(index, {}, none, copy, nullptr, nullptr, nullptr, &targets, &samples);
+    double sum = 0.0;
+    for (std::size_t i = 0; i < targets.size(); ++i)
+        sum += std::hypot(targets[i].x - samples[i].x, targets[i].y - samples[i].y);
+    return sum / double(targets.size());
+}
+
+const auto disc = ellipse_mask(120, 100, 60.0, 50.0, 30.0, 30.0);
+
+} // namespace
+
+TEST(FitBezierContour, RefitMovesAShiftedCircleOntoTheOutline)
+{
+    const outline_edge_index index(outline_of(disc));
+    std::vector<pointf> contour = circle_contour(57.0, 52.0, 27.0);
+    const double before = mean_residual(index, contour);
+    bezier_fit_settings settings;
+    settings.iterations = 50;
+    settings.mode = 2;
+    settings.model = 3;
+    settings.preserve_segments = true;
+    const std::vector<pointf> reference = contour;
+    const std::vector<float> tractions(contour.size(), 0.2f);
+    fit_bezier_contour(index, std::vector<unsigned>(4, smooth), settings, contour, &reference, &tractions, nullptr,
+        nullptr, nullptr);
+    const double after = mean_residual(index, contour);
+    EXPECT_GT(before, 2.0);
+    EXPECT_LT(after, 0.5);
+    EXPECT_NEAR(contour[0].x, 90.0f, 1.0f);
+    EXPECT_NEAR(contour[6].x, 30.0f, 1.0f);
+    EXPECT_EQ(contour.front(), contour.back());
+}
+
+TEST(FitBezierContour, RelaxationWithSeparateSmoothNodesFitsACircle)
+{
+    const outline_edge_index index(outline_of(disc));
+    std::vector<pointf> contour = circle_contour(60.0, 50.0, 26.0);
+    const double before = mean_residual(index, contour);
+    bezier_fit_settings settings;
+    settings.iterations = 40;
+    settings.mode = 1;
+    fit_bezier_contour(
+        index, std::vector<unsigned>(4, smooth_separate), settings, contour, nullptr, nullptr, nullptr, nullptr, nullptr);
+    EXPECT_GT(before, 1.0);
+    EXPECT_LT(mean_residual(index, contour), 0.5);
+}
+
+TEST(FitBezierContour, HandlelessNodesKeepTheirHandlesOnTheNode)
+{
+    const outline_edge_index index(outline_of(disc));
+    std::vector<pointf> contour = circle_contour(60.0, 50.0, 26.0);
+    bezier_fit_settings settings;
+    settings.iterations = 10;
+    settings.mode = 1;
+    fit_bezier_contour(
+        index, std::vector<unsigned>(4, handleless), settings, contour, nullptr, nullptr, nullptr, nullptr, nullptr);
+    for (std::size_t i = 0; i + 1 < contour.size(); i += 3) {
+        EXPECT_EQ(contour[i + 1], contour[i]);
+        EXPECT_EQ(contour[i == 0 ? contour.size() - 2 : i - 1], contour[i]);
+    }
+}
+
+TEST(FitBezierContour, FullyFixedContourAndZeroIterationsLeaveItUnchanged)
+{
+    const outline_edge_index index(outline_of(disc));
+    const std::vector<pointf> start = circle_contour(57.0, 52.0, 27.0);
+    bezier_fit_settings settings;
+    settings.iterations = 20;
+    settings.mode = 2;
+    settings.model = 3;
+    std::vector<pointf> contour = start;
+    const std::vector<float> fixed(start.size(), 1.0f);
+    fit_bezier_contour(index, std::vector<unsigned>(4, smooth), settings, contour, &start, &fixed, nullptr, nullptr,
+        nullptr);
+    EXPECT_EQ(contour, start);
+
+    settings.iterations = 0;
+    std::vector<pointf> targets { { 1.0f, 1.0f } }, samples;
+    fit_bezier_contour(index, std::vector<unsigned>(4, smooth), settings, contour, nullptr, nullptr, nullptr, &targets,
+        &samples);
+    EXPECT_EQ(contour, start);
+    EXPECT_GE(targets.size(), 16u);
+    EXPECT_EQ(targets.size(), samples.size());
+}
+
+TEST(FitBezierContour, OpenContourKeepsTheNodesAfterItsLastAnchor)
+{
+    const outline_edge_index index(outline_of(disc));
+    // Open, four nodes up the disc's right side; node 1 fully fixed.
+    std::vector<pointf> contour { { 84, 70 }, { 86, 66 }, { 87, 63 }, { 88, 60 }, { 88, 55 }, { 88, 50 }, { 88, 45 },
+        { 88, 40 }, { 87, 35 }, { 85, 30 } };
+    const std::vector<pointf> start = contour;
+    std::vector<float> tractions(contour.size(), 0.0f);
+    tractions[2] = tractions[3] = tractions[4] = 1.0f;
+    bezier_fit_settings settings;
+    settings.iterations = 10;
+    settings.mode = 1;
+    fit_bezier_contour(
+        index, std::vector<unsigned>(4, corner), settings, contour, &start, &tractions, nullptr, nullptr, nullptr);
+    for (std::size_t i = 3; i < contour.size(); ++i)
+        EXPECT_EQ(contour[i], start[i]) << i;
+    EXPECT_NE(contour[0], start[0]);
+}
+
+TEST(FitBezierContour, DegenerateContoursNeverTurnNonFinite)
+{
+    const outline_edge_index index(outline_of(disc));
+    bezier_fit_settings settings;
+    settings.iterations = 5;
+    settings.mode = 2;
+    for (unsigned model = 0; model < 4; ++model) {
+        settings.model = model;
+        settings.preserve_segments = true;
+        std::vector<pointf> contour(13, pointf(40.0f, 40.0f));
+        const std::vector<pointf> prior = contour;
+        const std::vector<float> tractions(contour.size(), 0.5f);
+        fit_bezier_contour(index, std::vector<unsigned>(4, smooth), settings, contour, &prior, &tractions, nullptr,
+            nullptr, nullptr);
+        EXPECT_TRUE(all_finite(contour)) << "model " << model;
+    }
+}
+
+TEST(FitBezierContour, MalformedContoursAreRefused)
+{
+    const outline_edge_index index(outline_of(disc));
+    bezier_fit_settings settings;
+    settings.iterations = 5;
+    std::vector<pointf> contour = circle_contour(60.0, 50.0, 26.0);
+    contour[4].x = std::numeric_limits<float>::infinity();
+    const std::vector<pointf> broken = contour;
+    EXPECT_THROW(fit_bezier_contour(index, {}, settings, contour, nullptr, nullptr, nullptr, nullptr, nullptr),
+        std::runtime_error);
+    EXPECT_EQ(contour, broken);
+    std::vector<pointf> short_contour(5, pointf(1.0f, 1.0f));
+    EXPECT_THROW(fit_bezier_contour(index, {}, settings, short_contour, nullptr, nullptr, nullptr, nullptr, nullptr),
+        std::runtime_error);
+    std::vector<pointf> good = circle_contour(60.0, 50.0, 26.0);
+    const std::vector<float> wrong_size(3, 0.0f);
+    EXPECT_THROW(fit_bezier_contour(index, {}, settings, good, &good, &wrong_size, nullptr, nullptr, nullptr),
+        std::runtime_error);
+}

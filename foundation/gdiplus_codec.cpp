@@ -1,0 +1,119 @@
+#include "foundation/gdiplus_codec.h"
+
+#include "foundation/byte_stream.h"
+#include "foundation/image_error.h"
+#include "foundation/size_check.h"
+#include "platform/imaging/imaging.h"
+
+#include <ios>
+
+namespace img {
+
+namespace {
+
+namespace imaging = platform::imaging;
+
+const char* const reading_failure = "Gdiplus::Bitmap reading failure";
+const char* const lock_failure = "Gdiplus::Bitmap::LockBits failure";
+const char* const save_failure = "Gdiplus::Bitmap::Save failure";
+
+// An image record's rows as the platform sees them: row 0 first, a negative
+// stride for bottom-up storage.
+template <class Byte, class T>
+imaging::basic_pixel_rows<Byte> rows_of(const image<T>& image, imaging::pixel_format format)
+{
+    imaging::basic_pixel_rows<Byte> rows;
+    rows.first_row = image.rows.empty() ? nullptr : image.rows[0];
+    rows.stride = image.top_down ? std::ptrdiff_t(image.stride) : -std::ptrdiff_t(image.stride);
+    rows.width = image.width;
+    rows.height = image.height;
+    rows.format = format;
+    return rows;
+}
+
+template <class T>
+void decode(std::istream& in, image<T>& image, imaging::pixel_format format, bool* has_alpha)
+{
+    try {
+        const std::uint64_t available = xtd::remaining_bytes(in);
+        imaging::decoder decoder(in);
+        check_image_size(decoder.width(), decoder.height(), { 0, 1, decoder.max_pixels_per_byte() },
+            available, reading_failure);
+        image.resize(decoder.width(), decoder.height(), 4);
+        if (has_alpha)
+            *has_alpha = decoder.has_alpha();
+        try {
+            decoder.read(rows_of<std::uint8_t>(image, format));
+        } catch (const imaging::codec_error&) {
+            throw io_error(lock_failure, {});
+        } catch (const std::ios_base::failure&) {
+            throw io_error(lock_failure, {});
+        }
+    } catch (const imaging::codec_error&) {
+        throw io_error(reading_failure, {});
+    } catch (const std::ios_base::failure&) {
+        throw io_error(reading_failure, {});
+    }
+}
+
+template <class T>
+void encode(std::ostream& out, const image<T>& image, imaging::pixel_format format, image_format file_format)
+{
+    const auto encoder = imaging::find_encoder(mime_type(file_format));
+    if (!encoder || image.data == nullptr)
+        throw io_error(save_failure, {});
+    try {
+        imaging::save(out, rows_of<const std::uint8_t>(image, format), *encoder);
+    } catch (const imaging::codec_error&) {
+        throw io_error(save_failure, {});
+    } catch (const std::ios_base::failure&) {
+        throw io_error(save_failure, {});
+    }
+}
+
+} // namespace
+
+const char* mime_type(image_format format)
+{
+    switch (format) {
+    case image_format::bmp:
+        return "image/bmp";
+    case image_format::jpeg:
+        return "image/jpeg";
+    case image_format::gif:
+        return "image/gif";
+    case image_format::tiff:
+        return "image/tiff";
+    case image_format::png:
+        return "image/png";
+    }
+    return "";
+}
+
+void gdiplus_read_bgra(std::istream& in, image<BGRA<unsigned char>>& image, bool* has_alpha)
+{
+    decode(in, image, imaging::pixel_format::bgra32, has_alpha);
+}
+
+void gdiplus_read_grey(std::istream& in, image<unsigned char>& image)
+{
+    decode(in, image, imaging::pixel_format::grey8, nullptr);
+}
+
+void gdiplus_write_bit(std::ostream& out, const image<bit>& image, image_format format)
+{
+    encode(out, image, imaging::pixel_format::indexed1, format);
+}
+
+void gdiplus_write_grey(std::ostream& out, const image<unsigned char>& image, image_format format)
+{
+    encode(out, image, imaging::pixel_format::grey8, format);
+}
+
+void gdiplus_write_bgra(
+    std::ostream& out, const image<BGRA<unsigned char>>& image, image_format format, bool alpha)
+{
+    encode(out, image, alpha ? imaging::pixel_format::bgra32 : imaging::pixel_format::bgrx32, format);
+}
+
+} // namespace img

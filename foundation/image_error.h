@@ -1,0 +1,59 @@
+#pragma once
+
+// The errors of every image-file codec of the system. Their text is the
+// message, ": " and the subject (the file or format concerned; may be empty,
+// which leaves a trailing ": ").
+
+#include <cstdint>
+#include <exception>
+#include <string>
+
+namespace img {
+
+class io_error : public std::exception {
+public:
+    io_error(std::string message, std::string subject);
+
+    const char* what() const noexcept override;
+    const std::string& message() const noexcept { return m_message; }
+    const std::string& subject() const noexcept { return m_subject; }
+    // Readers that work on a stream leave the subject empty; the function
+    // that opened the file names it before the error passes on.
+    void set_subject(std::string subject);
+
+private:
+    std::string m_message;
+    std::string m_subject;
+    std::string m_what;
+};
+
+// A file variant the reader does not take. `mode` says which check failed
+// (0 file type, 1 compression, 2 bit depth, 3 interleaving, 4 negative width,
+// 6 TGA pixel depth); `value` is the offending field.
+class unsupported : public io_error {
+public:
+    unsupported(std::int32_t mode, std::int32_t value, std::string subject = {});
+
+    std::int32_t mode() const noexcept { return m_mode; }
+    std::int32_t value() const noexcept { return m_value; }
+
+private:
+    std::int32_t m_mode;
+    std::int32_t m_value;
+};
+
+// A file whose contents contradict themselves. `mode` 0: a true-colour TGA
+// with a colour map; 1: a colour index outside the palette (`value` the index).
+class corrupt : public io_error {
+public:
+    corrupt(std::int32_t mode, std::int32_t value, std::string subject = {});
+
+    std::int32_t mode() const noexcept { return m_mode; }
+    std::int32_t value() const noexcept { return m_value; }
+
+private:
+    std::int32_t m_mode;
+    std::int32_t m_value;
+};
+
+} // namespace img

@@ -1,0 +1,34 @@
+#pragma once
+
+// The one check every image-file reader makes before it allocates or copies
+// anything for the pixels a header claims: the size, taken in 64 bits, must
+// lie within the limits below and the file must be long enough to hold it.
+
+#include <cstdint>
+#include <string>
+
+namespace img {
+
+// The largest side and area taken from any image file (the area is 1 GiB of
+// 32-bit pixels).
+inline constexpr std::uint64_t max_file_image_side = std::uint64_t(1) << 20;
+inline constexpr std::uint64_t max_file_image_pixels = std::uint64_t(1) << 28;
+
+// How a file stores its pixels.
+struct stored_pixels {
+    // Uncompressed rows: bits per pixel and the row padding in bytes.
+    std::uint64_t bits_per_pixel = 0;
+    std::uint64_t row_alignment = 1;
+    // Compressed data (bits_per_pixel 0): the most pixels one byte of it can
+    // yield; 0 when the format sets no bound.
+    std::uint64_t max_pixels_per_byte = 0;
+};
+
+// Throws img::io_error (message, subject) unless width and height are at
+// least 1, within the limits, and `available` bytes (what the file holds from
+// where the pixels start) can hold the rows. Returns the byte size of the
+// uncompressed rows (0 for compressed data).
+std::uint64_t check_image_size(std::uint64_t width, std::uint64_t height, const stored_pixels& storage,
+    std::uint64_t available, const std::string& message, const std::string& subject = {});
+
+} // namespace img

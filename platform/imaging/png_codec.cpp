@@ -1,0 +1,222 @@
+#include "platform/imaging/format_codec.h"
+
+#include <png.h>
+
+#include <csetjmp>
+#include <cstring>
+#include <vector>
+
+namespace platform::imaging::detail {
+
+namespace {
+
+// libpng reports errors by a long jump out of its functions, which jumps over
+// C++ destructors: the code between setjmp and the library calls keeps no
+// objects with destructors, and the message waits in a plain buffer.
+struct png_failure {
+    char message[256] = "PNG data is damaged";
+};
+
+void on_error(png_structp png, png_const_charp text)
+{
+    auto* failure = static_cast<png_failure*>(png_get_error_ptr(png));
+    std::snprintf(failure->message, sizeof failure->message, "PNG data is damaged: %s", text);
+    png_longjmp(png, 1);
+}
+
+void on_warning(png_structp, png_const_charp) { }
+
+void read_data(png_structp png, png_bytep data, png_size_t length)
+{
+    auto* reader = static_cast<stream_reader*>(png_get_io_ptr(png));
+    if (reader->read(data, length) != length)
+        png_error(png, "unexpected end of data");
+}
+
+void write_data(png_structp png, png_bytep data, png_size_t length)
+{
+    auto* writer = static_cast<stream_writer*>(png_get_io_ptr(png));
+    if (!writer->write(data, length))
+        png_error(png, "write error");
+}
+
+void flush_data(png_structp) { }
+
+// Owns the read structures, so they are freed also when the constructor of
+// the decoder that holds them throws.
+struct png_read_handle {
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+
+    ~png_read_handle()
+    {
+        if (png)
+            png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+    }
+};
+
+class png_decoder : public format_decoder {
+public:
+    explicit png_decoder(std::istream& in)
+        : m_reader(in)
+    {
+        m_handle.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &m_failure, on_error, on_warning);
+        if (m_handle.png == nullptr)
+            throw std::bad_alloc();
+        m_png = m_handle.png;
+        m_handle.info = m_info = png_create_info_struct(m_png);
+        if (m_info == nullptr || !read_header())
+            fail();
+        width = png_get_image_width(m_png, m_info);
+        height = png_get_image_height(m_png, m_info);
+        const int colour = png_get_color_type(m_png, m_info);
+        has_alpha = (colour & PNG_COLOR_MASK_ALPHA) != 0 || png_get_valid(m_png, m_info, PNG_INFO_tRNS) != 0;
+        // Deflate yields at most 1032 bytes per byte; a row also costs its
+        // filter byte, so this bounds the pixels from above.
+        const unsigned bits = png_get_bit_depth(m_png, m_info) * png_get_channels(m_png, m_info);
+        max_pixels_per_byte = bits == 0 ? 0 : 1032u * 8u / bits;
+    }
+
+    void read(const pixel_rows& target) override
+    {
+        const int colour = png_get_color_type(m_png, m_info);
+        const bool grey_file = (colour & PNG_COLOR_MASK_COLOR) == 0;
+        const bool direct = target.format == pixel_format::bgra32 || grey_file;
+        std::vector<png_bytep> rows(height);
+        std::vector<png_byte> scratch;
+        if (direct) {
+            for (std::uint32_t y = 0; y < height; ++y)
+                rows[y] = target.row(y);
+        } else {
+            scratch.resize(std::size_t(width) * 4 * height);
+            for (std::uint32_t y = 0; y < height; ++y)
+                rows[y] = scratch.data() + std::size_t(width) * 4 * y;
+        }
+        const bool to_grey = direct && target.format == pixel_format::grey8;
+        if (!read_pixels(rows.data(), to_grey))
+            fail();
+        if (!direct) {
+            for (std::uint32_t y = 0; y < height; ++y)
+                store_bgra_row(rows[y], target, y);
+        }
+    }
+
+private:
+    bool read_header()
+    {
+        if (setjmp(png_jmpbuf(m_png)))
+            return false;
+        png_set_read_fn(m_png, &m_reader, read_data);
+        png_read_info(m_png, m_info);
+        return true;
+    }
+
+    // Decodes every row into `rows`: as BGRA, or, for a grey file read into
+    // grey rows, as one byte per pixel.
+    bool read_pixels(png_bytep* rows, bool to_grey)
+    {
+        if (setjmp(png_jmpbuf(m_png)))
+            return false;
+        const int colour = png_get_color_type(m_png, m_info);
+        const int depth = png_get_bit_depth(m_png, m_info);
+        if (depth == 16)
+            png_set_strip_16(m_png);
+        if (colour == PNG_COLOR_TYPE_PALETTE)
+            png_set_palette_to_rgb(m_png);
+        if ((colour & PNG_COLOR_MASK_COLOR) == 0 && depth < 8)
+            png_set_expand_gray_1_2_4_to_8(m_png);
+        if (to_grey) {
+            if (colour & PNG_COLOR_MASK_ALPHA)
+                png_set_strip_alpha(m_png);
+        } else {
+            if (png_get_valid(m_png, m_info, PNG_INFO_tRNS))
+                png_set_tRNS_to_alpha(m_png);
+            if ((colour & PNG_COLOR_MASK_COLOR) == 0)
+                png_set_gray_to_rgb(m_png);
+            png_set_bgr(m_png);
+            png_set_filler(m_png, 0xFF, PNG_FILLER_AFTER);
+        }
+        const int passes = png_set_interlace_handling(m_png);
+        png_read_update_info(m_png, m_info);
+        for (int pass = 0; pass < passes; ++pass) {
+            for (std::uint32_t y = 0; y < height; ++y)
+                png_read_row(m_png, rows[y], nullptr);
+        }
+        return true;
+    }
+
+    [[noreturn]] void fail()
+    {
+        m_reader.rethrow();
+        throw codec_error(m_failure.message);
+    }
+
+    stream_reader m_reader;
+    png_failure m_failure;
+    png_read_handle m_handle;
+    png_structp m_png = nullptr;
+    png_infop m_info = nullptr;
+};
+
+bool write_png(png_structp png, png_infop info, const const_pixel_rows& pixels, std::vector<png_bytep>& rows)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    int colour = PNG_COLOR_TYPE_RGB;
+    int depth = 8;
+    switch (pixels.format) {
+    case pixel_format::indexed1:
+        colour = PNG_COLOR_TYPE_GRAY;
+        depth = 1;
+        break;
+    case pixel_format::grey8:
+        colour = PNG_COLOR_TYPE_GRAY;
+        break;
+    case pixel_format::bgrx32:
+        break;
+    case pixel_format::bgra32:
+        colour = PNG_COLOR_TYPE_RGB_ALPHA;
+        break;
+    }
+    png_set_IHDR(png, info, pixels.width, pixels.height, depth, colour, PNG_INTERLACE_NONE,
+        PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_write_info(png, info);
+    if (pixels.format == pixel_format::bgrx32 || pixels.format == pixel_format::bgra32)
+        png_set_bgr(png);
+    if (pixels.format == pixel_format::bgrx32)
+        png_set_filler(png, 0, PNG_FILLER_AFTER);
+    png_write_rows(png, rows.data(), pixels.height);
+    png_write_end(png, info);
+    return true;
+}
+
+} // namespace
+
+std::unique_ptr<format_decoder> open_png(std::istream& in)
+{
+    return std::make_unique<png_decoder>(in);
+}
+
+void save_png(std::ostream& out, const const_pixel_rows& pixels)
+{
+    stream_writer writer(out);
+    png_failure failure;
+    std::vector<png_bytep> rows(pixels.height);
+    for (std::uint32_t y = 0; y < pixels.height; ++y)
+        rows[y] = const_cast<png_bytep>(pixels.row(y));
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &failure, on_error, on_warning);
+    if (png == nullptr)
+        throw std::bad_alloc();
+    png_infop info = png_create_info_struct(png);
+    bool ok = info != nullptr;
+    if (ok) {
+        png_set_write_fn(png, &writer, write_data, flush_data);
+        ok = write_png(png, info, pixels, rows);
+    }
+    png_destroy_write_struct(&png, info ? &info : nullptr);
+    writer.rethrow();
+    if (!ok)
+        throw codec_error(failure.message);
+}
+
+} // namespace platform::imaging::detail

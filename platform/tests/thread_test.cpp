@@ -1,0 +1,143 @@
+#include "platform/kernel/thread.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+
+#include <sys/resource.h>
+
+#include "platform/kernel/event.h"
+#include "platform/kernel/system_error.h"
+
+namespace {
+
+struct probe {
+    platform::event started { true, false };
+    platform::event release { true, false };
+    std::atomic<int> runs { 0 };
+    std::atomic<int> priority_seen { 99 };
+};
+
+unsigned run_probe(void* argument)
+{
+    auto* p = static_cast<probe*>(argument);
+    ++p->runs;
+    p->priority_seen = platform::current_thread_priority();
+    p->started.set();
+    p->release.wait();
+    return 42;
+}
+
+int nice_of(long tid)
+{
+    errno = 0;
+    return getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
+}
+
+TEST(KernelThread, StartsOnlyWhenResumedAndJoinsWithItsExitCode)
+{
+    probe p;
+    platform::thread t;
+    ASSERT_TRUE(t.create(&run_probe, &p));
+    EXPECT_NE(t.id(), 0);
+    // Bounded look for a start that must not happen before resume.
+    EXPECT_FALSE(p.started.wait(50));
+    EXPECT_EQ(p.runs, 0);
+
+    t.resume();
+    t.resume();
+    ASSERT_TRUE(p.started.wait());
+    EXPECT_FALSE(t.wait(0)) << "a running thread is not signalled";
+    p.release.set();
+    EXPECT_EQ(t.join(), 42u);
+    EXPECT_TRUE(t.wait(0));
+    EXPECT_EQ(t.join(), 42u);
+    EXPECT_EQ(p.runs, 1);
+}
+
+TEST(KernelThread, HandleWithoutThreadJoinsAtOnceAndRefusesASecondCreate)
+{
+    platform::thread none;
+    EXPECT_FALSE(none.created());
+    EXPECT_EQ(none.join(), 0u);
+    EXPECT_EQ(none.id(), 0);
+
+    probe p;
+    p.release.set();
+    platform::thread t;
+    ASSERT_TRUE(t.create(&run_probe, &p));
+    platform::set_last_error(0);
+    EXPECT_FALSE(t.create(&run_probe, &p));
+    EXPECT_EQ(platform::last_error(), EINVAL);
+    t.resume();
+    EXPECT_EQ(t.join(), 42u);
+    EXPECT_EQ(p.runs, 1);
+}
+
+TEST(KernelThread, ClosedHandleLetsARunningThreadFinish)
+{
+    // Outlives the thread, which nobody can join any more.
+    static probe p;
+    {
+        platform::thread t;
+        ASSERT_TRUE(t.create(&run_probe, &p));
+        t.resume();
+        ASSERT_TRUE(p.started.wait());
+    }
+    p.release.set();
+    EXPECT_EQ(p.runs, 1);
+}
+
+TEST(KernelThread, LoweredPriorityIsSeenByTheThreadAndRaisingBackNeverFails)
+{
+    probe p;
+    platform::thread t;
+    ASSERT_TRUE(t.create(&run_probe, &p));
+    const int nice_before = nice_of(t.id());
+    t.set_priority(platform::THREAD_PRIORITY_BELOW_NORMAL);
+    EXPECT_EQ(t.priority(), platform::THREAD_PRIORITY_BELOW_NORMAL);
+    const int nice_lowered = nice_of(t.id());
+    EXPECT_GT(nice_lowered, nice_before);
+
+    t.resume();
+    ASSERT_TRUE(p.started.wait());
+    EXPECT_EQ(p.priority_seen, platform::THREAD_PRIORITY_BELOW_NORMAL);
+
+    // Raising back is permitted for privileged processes only; either way
+    // the priority never drops further and the call returns normally.
+    t.set_priority(platform::THREAD_PRIORITY_NORMAL);
+    EXPECT_EQ(t.priority(), platform::THREAD_PRIORITY_NORMAL);
+    const int nice_after = nice_of(t.id());
+    EXPECT_LE(nice_after, nice_lowered);
+    EXPECT_GE(nice_after, nice_before);
+    p.release.set();
+    t.join();
+}
+
+TEST(KernelThread, CurrentThreadPriorityIsNormalUntilSet)
+{
+    int seen_before = 99;
+    int seen_after = 99;
+    platform::thread t;
+    struct context {
+        int* before;
+        int* after;
+    } c { &seen_before, &seen_after };
+    ASSERT_TRUE(t.create(
+        [](void* argument) -> unsigned {
+            auto* c = static_cast<context*>(argument);
+            *c->before = platform::current_thread_priority();
+            platform::set_current_thread_priority(platform::THREAD_PRIORITY_LOWEST);
+            *c->after = platform::current_thread_priority();
+            return 0;
+        },
+        &c));
+    t.resume();
+    t.join();
+    EXPECT_EQ(seen_before, platform::THREAD_PRIORITY_NORMAL);
+    EXPECT_EQ(seen_after, platform::THREAD_PRIORITY_LOWEST);
+    EXPECT_EQ(t.priority(), platform::THREAD_PRIORITY_LOWEST);
+}
+
+} // namespace

@@ -1,0 +1,265 @@
+#include "xmldoc/sarnel.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+
+#include "xmldoc/element.h"
+#include "xmldoc/parser.h"
+#include "xmldoc/writer.h"
+
+namespace xml {
+
+namespace {
+
+element* as_element(handle h)
+{
+    return static_cast<element*>(h);
+}
+
+class attribute_iterator_impl final : public attribute_iterator {
+public:
+    explicit attribute_iterator_impl(const element* e)
+        : m_element(e)
+        , m_position(e->attributes.begin())
+    {
+    }
+    void first() override { m_position = m_element->attributes.begin(); }
+    std::string get() const override { return at_end() ? std::string() : m_position->first; }
+    void next() override
+    {
+        if (!at_end())
+            ++m_position;
+    }
+    bool at_end() const override { return m_position == m_element->attributes.end(); }
+
+private:
+    const element* m_element;
+    element::attribute_map::const_iterator m_position;
+};
+
+// Iterates over the children of an element; with a tag, only over those of
+// that name.
+class child_iterator_impl final : public child_iterator {
+public:
+    explicit child_iterator_impl(const element* e)
+        : m_element(e)
+    {
+        first();
+    }
+    child_iterator_impl(const element* e, std::string tag)
+        : m_element(e)
+        , m_tag(std::move(tag))
+        , m_named(true)
+    {
+        first();
+    }
+    void first() override
+    {
+        m_position = 0;
+        skip();
+    }
+    handle get() const override { return at_end() ? nullptr : m_element->children[m_position]; }
+    void next() override
+    {
+        if (!at_end()) {
+            ++m_position;
+            skip();
+        }
+    }
+    bool at_end() const override { return m_position >= m_element->children.size(); }
+
+private:
+    void skip()
+    {
+        if (!m_named)
+            return;
+        while (m_position < m_element->children.size() && m_element->children[m_position]->name != m_tag)
+            ++m_position;
+    }
+
+    const element* m_element;
+    std::string m_tag;
+    bool m_named = false;
+    std::size_t m_position = 0;
+};
+
+std::ios_base::failure write_failure(const std::string& path)
+{
+    return std::ios_base::failure("cannot write " + path);
+}
+
+} // namespace
+
+sarnel::sarnel() = default;
+
+sarnel::~sarnel()
+{
+    clear();
+}
+
+void sarnel::clear()
+{
+    delete m_root;
+    m_root = nullptr;
+}
+
+void sarnel::create(const std::string& root_name)
+{
+    clear();
+    check_name(root_name);
+    m_root = new element(nullptr, root_name);
+}
+
+void sarnel::parse(const std::string& text)
+{
+    clear();
+    parse_tree(text, m_root);
+}
+
+void sarnel::read(const std::string& path)
+{
+    std::ifstream in;
+    in.exceptions(std::ios::failbit | std::ios::badbit);
+    in.open(path, std::ios::in | std::ios::binary);
+    in.seekg(0, std::ios::end);
+    const std::int64_t size = in.tellg();
+    in.seekg(0, std::ios::beg);
+    std::string text;
+    if (size < 0 || static_cast<std::uint64_t>(size) > text.max_size())
+        throw std::ios_base::failure("cannot read " + path);
+    text.resize(static_cast<std::size_t>(size));
+    in.read(text.data(), size);
+    in.close();
+    parse(text);
+}
+
+handle sarnel::root_handle() const
+{
+    return m_root;
+}
+
+void sarnel::write(std::ostream& out) const
+{
+    write_tree(m_root, out);
+}
+
+void sarnel::write(const std::string& path) const
+{
+    // The text goes to a fresh file beside the target, which replaces the
+    // target by a rename only once every byte is written and flushed: a full
+    // disc or any other failure leaves the old file as it was.
+    namespace fs = std::filesystem;
+    const fs::path target(path);
+    std::random_device random;
+    fs::path temporary;
+    std::error_code ignored;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        temporary = target;
+        temporary += ".tmp" + std::to_string(random() & 0xFFFFFFu);
+        if (!fs::exists(temporary, ignored))
+            break;
+    }
+    try {
+        std::ofstream out;
+        out.exceptions(std::ios::failbit | std::ios::badbit);
+        out.open(temporary, std::ios::out | std::ios::binary | std::ios::trunc);
+        write_tree(m_root, out);
+        out.flush();
+        out.close();
+        fs::rename(temporary, target);
+    } catch (const std::ios_base::failure&) {
+        fs::remove(temporary, ignored);
+        throw;
+    } catch (const std::exception&) {
+        fs::remove(temporary, ignored);
+        throw write_failure(path);
+    }
+}
+
+handle sarnel::copy_handle(handle h)
+{
+    return h;
+}
+
+void sarnel::release_handle(handle) { }
+
+bool sarnel::is_null(handle h)
+{
+    return h == nullptr;
+}
+
+std::string sarnel::name(handle h)
+{
+    return as_element(h)->name;
+}
+
+attribute_iterator* sarnel::attributes(handle h)
+{
+    return new attribute_iterator_impl(as_element(h));
+}
+
+bool sarnel::get_attribute(handle h, const std::string& name, std::string& value)
+{
+    const auto& map = as_element(h)->attributes;
+    auto it = map.find(name);
+    if (it == map.end())
+        return false;
+    value = it->second;
+    return true;
+}
+
+void sarnel::set_attribute(handle h, const std::string& name, const std::string& value)
+{
+    auto& map = as_element(h)->attributes;
+    auto it = map.lower_bound(name);
+    if (it != map.end() && it->first == name) {
+        it->second = value;
+        return;
+    }
+    check_name(name);
+    map.emplace_hint(it, name, value);
+}
+
+child_iterator* sarnel::children(handle h)
+{
+    return new child_iterator_impl(as_element(h));
+}
+
+child_iterator* sarnel::named_children(handle h, const std::string& tag)
+{
+    return new child_iterator_impl(as_element(h), tag);
+}
+
+handle sarnel::add_child(handle h, const std::string& name)
+{
+    check_name(name);
+    element* parent = as_element(h);
+    auto child = std::make_unique<element>(parent, name);
+    parent->children.push_back(child.get());
+    return child.release();
+}
+
+void sarnel::clear_element(handle h, bool attributes, bool children)
+{
+    element* e = as_element(h);
+    if (attributes)
+        e->attributes.clear();
+    if (children)
+        e->delete_children();
+}
+
+void sarnel::remove(handle h)
+{
+    element* e = as_element(h);
+    if (e == m_root) {
+        clear();
+        return;
+    }
+    std::erase(e->parent->children, e);
+    delete e;
+}
+
+} // namespace xml
