@@ -69,140 +69,142 @@ void linear_constraints::tie4(unsigned i, double a, unsigned j, double b, unsign
 
 namespace {
 
-    constexpr double float_epsilon = std::numeric_limits<float>::epsilon();
+constexpr double float_epsilon = std::numeric_limits<float>::epsilon();
 
-    void build_constraints(linear_constraints& constraints, bool closed, unsigned nodes,
-        const std::vector<unsigned>& kinds, const std::vector<pointf>& contour, bool preserve_segments,
-        const std::vector<pointf>& reference, const std::vector<float>& tractions)
-    {
-        constraints.clear();
-        const unsigned d = constraints.unknowns();
-        contour_shape shape(contour);
-        shape.closed = closed;
-        shape.nodes = nodes;
-        auto fixed = [&](std::size_t j) { return tractions[j] >= 1.0f; };
-        auto ref = [&](std::size_t j) { return pointd(reference[j]); };
+void build_constraints(linear_constraints& constraints, bool closed, unsigned nodes,
+    const std::vector<unsigned>& kinds, const std::vector<pointf>& contour, bool preserve_segments,
+    const std::vector<pointf>& reference, const std::vector<float>& tractions)
+{
+    constraints.clear();
+    const unsigned d = constraints.unknowns();
+    contour_shape shape(contour);
+    shape.closed = closed;
+    shape.nodes = nodes;
+    auto fixed = [&](std::size_t j) { return tractions[j] >= 1.0f; };
+    auto ref = [&](std::size_t j) { return pointd(reference[j]); };
 
-        for (unsigned i = 0; i < nodes; ++i) {
-            const unsigned node = 3 * i;
-            const bool has_in = shape.has_in(i);
-            const bool has_out = shape.has_out(i);
-            const unsigned in = has_in ? static_cast<unsigned>(shape.in_index(i)) : 0;
-            const unsigned out = node + 1;
-            const unsigned kind = i < kinds.size() ? kinds[i] : corner;
-            const bool in_fixed = has_in && fixed(in);
-            const bool out_fixed = has_out && fixed(out);
-            if (fixed(node))
-                constraints.fix(node, ref(node));
-            auto fix_in = [&] { constraints.fix(in, ref(in) - ref(node)); };
-            auto fix_out = [&] { constraints.fix(out, ref(out) - ref(node)); };
+    for (unsigned i = 0; i < nodes; ++i) {
+        const unsigned node = 3 * i;
+        const bool has_in = shape.has_in(i);
+        const bool has_out = shape.has_out(i);
+        const unsigned in = has_in ? static_cast<unsigned>(shape.in_index(i)) : 0;
+        const unsigned out = node + 1;
+        const unsigned kind = i < kinds.size() ? kinds[i] : corner;
+        const bool in_fixed = has_in && fixed(in);
+        const bool out_fixed = has_out && fixed(out);
+        if (fixed(node))
+            constraints.fix(node, ref(node));
+        auto fix_in = [&] { constraints.fix(in, ref(in) - ref(node)); };
+        auto fix_out = [&] { constraints.fix(out, ref(out) - ref(node)); };
 
-            if (kind == handleless) {
-                if (has_in)
-                    constraints.fix(in, {});
-                if (has_out)
-                    constraints.fix(out, {});
-            } else if (kind >= smooth_separate && kind <= symmetric) {
-                if (!has_in || !has_out || (in_fixed && out_fixed)) {
-                    if (in_fixed)
-                        fix_in();
-                    if (out_fixed)
-                        fix_out();
-                } else {
-                    handle_ratio ratio { -1.0, 1.0 };
-                    if (kind != symmetric)
-                        ratio = smooth_ratio(contour, in, node, out, true);
-                    constraints.tie2(in, ratio.b, out, -ratio.a);
-                }
-            } else {
+        if (kind == handleless) {
+            if (has_in)
+                constraints.fix(in, {});
+            if (has_out)
+                constraints.fix(out, {});
+        } else if (kind >= smooth_separate && kind <= symmetric) {
+            if (!has_in || !has_out || (in_fixed && out_fixed)) {
                 if (in_fixed)
                     fix_in();
                 if (out_fixed)
                     fix_out();
-            }
-        }
-
-        if (!preserve_segments)
-            return;
-        for (unsigned k = 0; k < shape.segments(); ++k) {
-            const unsigned s = 3 * k;
-            const unsigned out = s + 1;
-            const unsigned in = s + 2;
-            const unsigned e_point = s + 3;
-            const unsigned e = e_point % d;
-            const pointd start(contour[s]);
-            const pointd end(contour[e_point]);
-            const pointd a = pointd(contour[out]) - start;
-            const pointd b = pointd(contour[in]) - end;
-            const pointd c = end - start;
-            const double la = norm2(a);
-            const double lb = norm2(b);
-            const double lc = norm2(c);
-            if (!(lc >= float_epsilon))
-                continue;
-            const double ac = cross(a, c);
-            const double bc = cross(b, c);
-            const bool a_on_chord = ac * ac <= float_epsilon * lc * la;
-            const bool b_on_chord = bc * bc <= float_epsilon * lc * lb;
-            if (a_on_chord) {
-                if (float_epsilon * lc <= la)
-                    constraints.tie3(out, 1.0, s, e, -dot(a, c) / lc);
-                else
-                    constraints.fix(out, {});
-            }
-            if (b_on_chord) {
-                if (float_epsilon * lc <= lb)
-                    constraints.tie3(in, 1.0, s, e, -dot(b, c) / lc);
-                else
-                    constraints.fix(in, {});
-            }
-            if (a_on_chord || b_on_chord)
-                continue;
-            const double ab = cross(a, b);
-            if (ab * ab <= float_epsilon * la * lb) {
-                // Parallel handles keep their signed length ratio: b = (a.b / |a|^2) a.
-                const double p = dot(a, b);
-                constraints.tie2(out, p / std::sqrt(la), in, -std::abs(p) / std::sqrt(lb));
             } else {
-                const decomposition chord = decompose(c, a, b);
-                constraints.tie4(out, chord.alpha, in, chord.beta, s, e, -1.0);
+                handle_ratio ratio { -1.0, 1.0 };
+                if (kind != symmetric)
+                    ratio = smooth_ratio(contour, in, node, out, true);
+                constraints.tie2(in, ratio.b, out, -ratio.a);
             }
+        } else {
+            if (in_fixed)
+                fix_in();
+            if (out_fixed)
+                fix_out();
         }
     }
 
-    // out = a * b for n x n row-major matrices.
-    void multiply_matrix(const std::vector<double>& a, const std::vector<double>& b, std::vector<double>& out, std::size_t n)
-    {
-        out.assign(n * n, 0.0);
-        for (std::size_t i = 0; i < n; ++i) {
-            double* row = &out[i * n];
-            for (std::size_t k = 0; k < n; ++k) {
-                const double f = a[i * n + k];
-                if (f == 0.0)
-                    continue;
-                const double* brow = &b[k * n];
-                for (std::size_t j = 0; j < n; ++j)
-                    row[j] += f * brow[j];
-            }
+    if (!preserve_segments)
+        return;
+    for (unsigned k = 0; k < shape.segments(); ++k) {
+        const unsigned s = 3 * k;
+        const unsigned out = s + 1;
+        const unsigned in = s + 2;
+        const unsigned e_point = s + 3;
+        const unsigned e = e_point % d;
+        const pointd start(contour[s]);
+        const pointd end(contour[e_point]);
+        const pointd a = pointd(contour[out]) - start;
+        const pointd b = pointd(contour[in]) - end;
+        const pointd c = end - start;
+        const double la = norm2(a);
+        const double lb = norm2(b);
+        const double lc = norm2(c);
+        if (!(lc >= float_epsilon))
+            continue;
+        const double ac = cross(a, c);
+        const double bc = cross(b, c);
+        const bool a_on_chord = ac * ac <= float_epsilon * lc * la;
+        const bool b_on_chord = bc * bc <= float_epsilon * lc * lb;
+        if (a_on_chord) {
+            if (float_epsilon * lc <= la)
+                constraints.tie3(out, 1.0, s, e, -dot(a, c) / lc);
+            else
+                constraints.fix(out, {});
+        }
+        if (b_on_chord) {
+            if (float_epsilon * lc <= lb)
+                constraints.tie3(in, 1.0, s, e, -dot(b, c) / lc);
+            else
+                constraints.fix(in, {});
+        }
+        if (a_on_chord || b_on_chord)
+            continue;
+        const double ab = cross(a, b);
+        if (ab * ab <= float_epsilon * la * lb) {
+            // Parallel handles keep their signed length ratio: b = (a.b / |a|^2) a.
+            const double p = dot(a, b);
+            constraints.tie2(out, p / std::sqrt(la), in, -std::abs(p) / std::sqrt(lb));
+        } else {
+            const decomposition chord = decompose(c, a, b);
+            constraints.tie4(out, chord.alpha, in, chord.beta, s, e, -1.0);
         }
     }
+}
 
-    // out = a * v for an n x n row-major matrix.
-    void multiply_vector(const std::vector<double>& a, const std::vector<double>& v, std::vector<double>& out, std::size_t n)
-    {
-        out.assign(n, 0.0);
-        for (std::size_t i = 0; i < n; ++i) {
-            double sum = 0.0;
+// out = a * b for n x n row-major matrices.
+void multiply_matrix(
+    const std::vector<double>& a, const std::vector<double>& b, std::vector<double>& out, std::size_t n)
+{
+    out.assign(n * n, 0.0);
+    for (std::size_t i = 0; i < n; ++i) {
+        double* row = &out[i * n];
+        for (std::size_t k = 0; k < n; ++k) {
+            const double f = a[i * n + k];
+            if (f == 0.0)
+                continue;
+            const double* brow = &b[k * n];
             for (std::size_t j = 0; j < n; ++j)
-                sum += a[i * n + j] * v[j];
-            out[i] = sum;
+                row[j] += f * brow[j];
         }
     }
+}
 
-    bool finite(const std::vector<double>& v)
-    {
-        return std::all_of(v.begin(), v.end(), [](double x) { return std::isfinite(x); });
+// out = a * v for an n x n row-major matrix.
+void multiply_vector(
+    const std::vector<double>& a, const std::vector<double>& v, std::vector<double>& out, std::size_t n)
+{
+    out.assign(n, 0.0);
+    for (std::size_t i = 0; i < n; ++i) {
+        double sum = 0.0;
+        for (std::size_t j = 0; j < n; ++j)
+            sum += a[i * n + j] * v[j];
+        out[i] = sum;
     }
+}
+
+bool finite(const std::vector<double>& v)
+{
+    return std::all_of(v.begin(), v.end(), [](double x) { return std::isfinite(x); });
+}
 
 } // namespace
 
@@ -220,10 +222,12 @@ bezier_linear_system::bezier_linear_system(bool closed, unsigned nodes, const st
     rebuild_constraints(kinds, contour, preserve_segments, reference, tractions);
 }
 
-void bezier_linear_system::rebuild_constraints(const std::vector<unsigned>& kinds, const std::vector<pointf>& contour,
-    bool preserve_segments, const std::vector<pointf>& reference, const std::vector<float>& tractions)
+void bezier_linear_system::rebuild_constraints(const std::vector<unsigned>& kinds,
+    const std::vector<pointf>& contour, bool preserve_segments, const std::vector<pointf>& reference,
+    const std::vector<float>& tractions)
 {
-    build_constraints(m_constraints, m_closed, m_nodes, kinds, contour, preserve_segments, reference, tractions);
+    build_constraints(
+        m_constraints, m_closed, m_nodes, kinds, contour, preserve_segments, reference, tractions);
     prepare_constraints();
 }
 

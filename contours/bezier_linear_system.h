@@ -83,7 +83,8 @@ public:
     // the contour; then clears the gathered sums. Returns false, leaving the
     // contour unchanged, when the system is singular or its solution is not
     // finite.
-    bool solve(std::vector<pointf>& contour, const std::vector<pointf>* prior, const std::vector<float>* tractions);
+    bool solve(
+        std::vector<pointf>& contour, const std::vector<pointf>* prior, const std::vector<float>* tractions);
 
     unsigned unknowns() const { return m_unknowns; }
     unsigned constraint_count() const { return static_cast<unsigned>(m_constraints.rows().size()); }

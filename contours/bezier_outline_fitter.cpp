@@ -11,52 +11,53 @@ namespace contours {
 
 namespace {
 
-    float clamped(float value, float low, float high)
-    {
-        if (!(value >= low))
-            return low;
-        return std::min(value, high);
+float clamped(float value, float low, float high)
+{
+    if (!(value >= low))
+        return low;
+    return std::min(value, high);
+}
+
+struct handles_fit {
+    pointd p1;
+    pointd p2;
+    double error;
+};
+
+struct run_sample {
+    std::int64_t position; // the outline vertex that starts the sample's step
+    pointd point;
+};
+
+// Least squares for the inner control points of a cubic with fixed ends
+// through samples at t_j = j h. False when the samples cannot determine
+// them.
+bool solve_inner_handles(
+    const std::vector<run_sample>& samples, double h, pointd p0, pointd p3, handles_fit& fit)
+{
+    double c11 = 0.0, c12 = 0.0, c22 = 0.0, q = 0.0;
+    pointd x1, x2;
+    for (std::size_t j = 1; j + 1 < samples.size(); ++j) {
+        const double t = double(j) * h;
+        const double u = 1.0 - t;
+        const double b1 = u * u * t;
+        const double b2 = u * t * t;
+        const pointd r = samples[j].point - (p0 * (u * u * u) + p3 * (t * t * t));
+        c11 += b1 * b1;
+        c12 += b1 * b2;
+        c22 += b2 * b2;
+        x1 += r * b1;
+        x2 += r * b2;
+        q += norm2(r);
     }
-
-    struct handles_fit {
-        pointd p1;
-        pointd p2;
-        double error;
-    };
-
-    struct run_sample {
-        std::int64_t position; // the outline vertex that starts the sample's step
-        pointd point;
-    };
-
-    // Least squares for the inner control points of a cubic with fixed ends
-    // through samples at t_j = j h. False when the samples cannot determine
-    // them.
-    bool solve_inner_handles(const std::vector<run_sample>& samples, double h, pointd p0, pointd p3, handles_fit& fit)
-    {
-        double c11 = 0.0, c12 = 0.0, c22 = 0.0, q = 0.0;
-        pointd x1, x2;
-        for (std::size_t j = 1; j + 1 < samples.size(); ++j) {
-            const double t = double(j) * h;
-            const double u = 1.0 - t;
-            const double b1 = u * u * t;
-            const double b2 = u * t * t;
-            const pointd r = samples[j].point - (p0 * (u * u * u) + p3 * (t * t * t));
-            c11 += b1 * b1;
-            c12 += b1 * b2;
-            c22 += b2 * b2;
-            x1 += r * b1;
-            x2 += r * b2;
-            q += norm2(r);
-        }
-        const double det = c11 * c22 - c12 * c12;
-        if (!(det > std::numeric_limits<double>::epsilon() * c11 * c22))
-            return false;
-        fit.p1 = (x1 * c22 - x2 * c12) / (3.0 * det);
-        fit.p2 = (x2 * c11 - x1 * c12) / (3.0 * det);
-        fit.error = std::max(0.0, q - 3.0 * (dot(fit.p1, x1) + dot(fit.p2, x2)));
-        return std::isfinite(fit.p1.x + fit.p1.y + fit.p2.x + fit.p2.y);
-    }
+    const double det = c11 * c22 - c12 * c12;
+    if (!(det > std::numeric_limits<double>::epsilon() * c11 * c22))
+        return false;
+    fit.p1 = (x1 * c22 - x2 * c12) / (3.0 * det);
+    fit.p2 = (x2 * c11 - x1 * c12) / (3.0 * det);
+    fit.error = std::max(0.0, q - 3.0 * (dot(fit.p1, x1) + dot(fit.p2, x2)));
+    return std::isfinite(fit.p1.x + fit.p1.y + fit.p2.x + fit.p2.y);
+}
 
 } // namespace
 
@@ -93,13 +94,15 @@ float bezier_outline_fitter::choose_nodes(std::vector<unsigned>& node_indices)
     return 0.0f;
 }
 
-void bezier_outline_fitter::node_kinds(const std::vector<unsigned>& node_indices, std::vector<unsigned>& kinds)
+void bezier_outline_fitter::node_kinds(
+    const std::vector<unsigned>& node_indices, std::vector<unsigned>& kinds)
 {
     const std::size_t nodes = node_indices.empty() ? 0 : node_indices.size() - 1;
     kinds.assign(nodes, m_settings.smoothness > 0.0f ? 1u : 0u);
 }
 
-void bezier_outline_fitter::fit_cubic_to_run(unsigned first, unsigned last, std::vector<pointf>& contour) const
+void bezier_outline_fitter::fit_cubic_to_run(
+    unsigned first, unsigned last, std::vector<pointf>& contour) const
 {
     auto v = [this](std::int64_t i) { return pointd(m_vertices[static_cast<std::size_t>(i)]); };
     const std::int64_t m = std::int64_t(last) - first + 1;

@@ -11,46 +11,46 @@ namespace contours {
 
 namespace {
 
-    struct term_builder {
-        const std::vector<pointf>& contour;
-        const std::vector<pointf>& reference;
-        const std::vector<pointf>* prior;
-        const std::vector<float>* tractions;
+struct term_builder {
+    const std::vector<pointf>& contour;
+    const std::vector<pointf>& reference;
+    const std::vector<pointf>* prior;
+    const std::vector<float>* tractions;
 
-        double traction(std::size_t j) const { return tractions ? (*tractions)[j] : 0.0; }
-        bool fixed(std::size_t j) const { return traction(j) >= 1.0; }
-        term_prior prior_for(double w) const
-        {
-            return prior && tractions ? term_prior::from_traction(w) : term_prior {};
-        }
-        pointd offset(const std::vector<pointf>& points, std::size_t handle, std::size_t node) const
-        {
-            return pointd(points[handle]) - pointd(points[node]);
-        }
-        pointd prior_offset(std::size_t handle, std::size_t node) const
-        {
-            return prior ? offset(*prior, handle, node) : pointd {};
-        }
+    double traction(std::size_t j) const { return tractions ? (*tractions)[j] : 0.0; }
+    bool fixed(std::size_t j) const { return traction(j) >= 1.0; }
+    term_prior prior_for(double w) const
+    {
+        return prior && tractions ? term_prior::from_traction(w) : term_prior {};
+    }
+    pointd offset(const std::vector<pointf>& points, std::size_t handle, std::size_t node) const
+    {
+        return pointd(points[handle]) - pointd(points[node]);
+    }
+    pointd prior_offset(std::size_t handle, std::size_t node) const
+    {
+        return prior ? offset(*prior, handle, node) : pointd {};
+    }
 
-        term_ptr position(std::size_t node) const
-        {
-            if (fixed(node))
-                return make_constant_point(pointd(reference[node]));
-            const pointd p = prior ? pointd((*prior)[node]) : pointd {};
-            return make_free_point(p, prior_for(traction(node)));
-        }
+    term_ptr position(std::size_t node) const
+    {
+        if (fixed(node))
+            return make_constant_point(pointd(reference[node]));
+        const pointd p = prior ? pointd((*prior)[node]) : pointd {};
+        return make_free_point(p, prior_for(traction(node)));
+    }
 
-        // A handle on its own, written as an out-handle.
-        term_ptr single_handle(std::size_t handle, std::size_t node, bool directed) const
-        {
-            if (fixed(handle))
-                return make_constant_handle(offset(reference, handle, node));
-            const term_prior p = prior_for(traction(handle));
-            if (directed)
-                return make_directed_handle(node, handle, prior_offset(handle, node), p);
-            return make_free_handle(prior_offset(handle, node), p);
-        }
-    };
+    // A handle on its own, written as an out-handle.
+    term_ptr single_handle(std::size_t handle, std::size_t node, bool directed) const
+    {
+        if (fixed(handle))
+            return make_constant_handle(offset(reference, handle, node));
+        const term_prior p = prior_for(traction(handle));
+        if (directed)
+            return make_directed_handle(node, handle, prior_offset(handle, node), p);
+        return make_free_handle(prior_offset(handle, node), p);
+    }
+};
 
 } // namespace
 
@@ -90,9 +90,11 @@ void bezier_parameter_system::build(bool closed, unsigned nodes, const std::vect
             const pointd prior_in = b.prior_offset(in, node);
             const pointd prior_out = b.prior_offset(out, node);
             if (in_flagged || out_flagged)
-                handles = make_shared_directed_pair(in, node, out, is_symmetric, prior_in, prior_out, b.prior_for(w));
+                handles = make_shared_directed_pair(
+                    in, node, out, is_symmetric, prior_in, prior_out, b.prior_for(w));
             else
-                handles = make_shared_free_pair(in, node, out, is_symmetric, prior_in, prior_out, b.prior_for(w));
+                handles
+                    = make_shared_free_pair(in, node, out, is_symmetric, prior_in, prior_out, b.prior_for(w));
         } else {
             // Corners, separate smooth nodes, smooth nodes with both handles
             // fixed and smooth nodes at an open end: each handle by itself.
@@ -100,7 +102,8 @@ void bezier_parameter_system::build(bool closed, unsigned nodes, const std::vect
             const bool at_end = !has_in || !has_out;
             auto directed = [&](bool flagged) { return flagged || (separate && !at_end); };
             term_ptr in_part = has_in ? b.single_handle(in, node, directed(in_flagged)) : make_zero_handle();
-            term_ptr out_part = has_out ? b.single_handle(out, node, directed(out_flagged)) : make_zero_handle();
+            term_ptr out_part
+                = has_out ? b.single_handle(out, node, directed(out_flagged)) : make_zero_handle();
             handles = make_mirrored_pair(in_part, out_part);
         }
         m_terms.push_back(make_pair(b.position(node), handles));

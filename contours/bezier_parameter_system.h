@@ -22,8 +22,9 @@ public:
     // null; a point with traction >= 1 is fixed at the prior (or at its
     // current place without one), one between 0 and 1 is pulled towards the
     // prior. `flags` (one per node) may be null.
-    void build(bool closed, unsigned nodes, const std::vector<unsigned>& kinds, const std::vector<pointf>& contour,
-        const std::vector<pointf>* prior, const std::vector<float>* tractions, const std::vector<unsigned>* flags);
+    void build(bool closed, unsigned nodes, const std::vector<unsigned>& kinds,
+        const std::vector<pointf>& contour, const std::vector<pointf>* prior,
+        const std::vector<float>* tractions, const std::vector<unsigned>* flags);
     // Rereads handle directions and length ratios from the current contour.
     void load(const std::vector<pointf>& contour);
     void add_sample(unsigned segment, double t, pointd target);

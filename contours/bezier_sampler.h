@@ -23,7 +23,10 @@ struct contour_shape {
     // repeated last point.
     unsigned unknowns() const { return closed ? 3 * nodes : 3 * nodes - 2; }
     // Contour index of node i's in-handle (valid when it has one).
-    std::size_t in_index(unsigned i) const { return i == 0 ? 3 * std::size_t(nodes) - 1 : 3 * std::size_t(i) - 1; }
+    std::size_t in_index(unsigned i) const
+    {
+        return i == 0 ? 3 * std::size_t(nodes) - 1 : 3 * std::size_t(i) - 1;
+    }
     bool has_in(unsigned i) const { return closed || i > 0; }
     bool has_out(unsigned i) const { return closed || i + 1 < nodes; }
 };

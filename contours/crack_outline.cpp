@@ -8,214 +8,219 @@ namespace contours {
 
 namespace {
 
-    // Read access to a mask in which every pixel outside counts as clear.
-    class mask_view {
-    public:
-        explicit mask_view(const img::image<img::bit>& mask)
-            : m_rows(mask.rows.data())
-            , m_width(mask.width)
-            , m_height(mask.height)
-        {
-        }
-        unsigned width() const { return m_width; }
-        unsigned height() const { return m_height; }
-        // x and y may be -1 (as unsigned), which is outside.
-        bool operator()(unsigned x, unsigned y) const
-        {
-            return x < m_width && y < m_height && (m_rows[y][x >> 3] & (0x80u >> (x & 7))) != 0;
-        }
-        const unsigned char* row(unsigned y) const { return m_rows[y]; }
+// Read access to a mask in which every pixel outside counts as clear.
+class mask_view {
+public:
+    explicit mask_view(const img::image<img::bit>& mask)
+        : m_rows(mask.rows.data())
+        , m_width(mask.width)
+        , m_height(mask.height)
+    {
+    }
+    unsigned width() const { return m_width; }
+    unsigned height() const { return m_height; }
+    // x and y may be -1 (as unsigned), which is outside.
+    bool operator()(unsigned x, unsigned y) const
+    {
+        return x < m_width && y < m_height && (m_rows[y][x >> 3] & (0x80u >> (x & 7))) != 0;
+    }
+    const unsigned char* row(unsigned y) const { return m_rows[y]; }
 
-    private:
-        unsigned char* const* m_rows;
-        unsigned m_width;
-        unsigned m_height;
-    };
+private:
+    unsigned char* const* m_rows;
+    unsigned m_width;
+    unsigned m_height;
+};
 
-    // One mark per crack: row 2y holds the horizontal cracks from (x, y) to
-    // (x + 1, y), row 2y + 1 the vertical cracks from (x, y) to (x, y + 1).
-    class crack_marks {
-    public:
-        crack_marks(unsigned width, unsigned height)
-            : m_columns(static_cast<std::uint64_t>(width) + 1)
-            , m_bits((m_columns * (2 * static_cast<std::uint64_t>(height) + 1) + 63) / 64)
-        {
-        }
-        bool test_and_set(std::uint64_t row, unsigned x)
-        {
-            const std::uint64_t index = row * m_columns + x;
-            const std::uint64_t bit = std::uint64_t(1) << (index & 63);
-            std::uint64_t& word = m_bits[index >> 6];
-            const bool was = (word & bit) != 0;
-            word |= bit;
-            return was;
-        }
-        void set(std::uint64_t row, unsigned x)
-        {
-            const std::uint64_t index = row * m_columns + x;
-            m_bits[index >> 6] |= std::uint64_t(1) << (index & 63);
-        }
-        bool test(std::uint64_t row, unsigned x) const
-        {
-            const std::uint64_t index = row * m_columns + x;
-            return (m_bits[index >> 6] >> (index & 63)) & 1;
-        }
+// One mark per crack: row 2y holds the horizontal cracks from (x, y) to
+// (x + 1, y), row 2y + 1 the vertical cracks from (x, y) to (x, y + 1).
+class crack_marks {
+public:
+    crack_marks(unsigned width, unsigned height)
+        : m_columns(static_cast<std::uint64_t>(width) + 1)
+        , m_bits((m_columns * (2 * static_cast<std::uint64_t>(height) + 1) + 63) / 64)
+    {
+    }
+    bool test_and_set(std::uint64_t row, unsigned x)
+    {
+        const std::uint64_t index = row * m_columns + x;
+        const std::uint64_t bit = std::uint64_t(1) << (index & 63);
+        std::uint64_t& word = m_bits[index >> 6];
+        const bool was = (word & bit) != 0;
+        word |= bit;
+        return was;
+    }
+    void set(std::uint64_t row, unsigned x)
+    {
+        const std::uint64_t index = row * m_columns + x;
+        m_bits[index >> 6] |= std::uint64_t(1) << (index & 63);
+    }
+    bool test(std::uint64_t row, unsigned x) const
+    {
+        const std::uint64_t index = row * m_columns + x;
+        return (m_bits[index >> 6] >> (index & 63)) & 1;
+    }
 
-    private:
-        std::uint64_t m_columns;
-        std::vector<std::uint64_t> m_bits;
-    };
+private:
+    std::uint64_t m_columns;
+    std::vector<std::uint64_t> m_bits;
+};
 
-    std::uint64_t horizontal_row(unsigned y) { return 2 * static_cast<std::uint64_t>(y); }
-    std::uint64_t vertical_row(unsigned y) { return 2 * static_cast<std::uint64_t>(y) + 1; }
+std::uint64_t horizontal_row(unsigned y)
+{
+    return 2 * static_cast<std::uint64_t>(y);
+}
+std::uint64_t vertical_row(unsigned y)
+{
+    return 2 * static_cast<std::uint64_t>(y) + 1;
+}
 
-    class tracer {
-    public:
-        tracer(const mask_view& mask, std::vector<crack_outline>& outlines)
-            : m_mask(mask)
-            , m_marks(mask.width(), mask.height())
-            , m_outlines(outlines)
-        {
-        }
+class tracer {
+public:
+    tracer(const mask_view& mask, std::vector<crack_outline>& outlines)
+        : m_mask(mask)
+        , m_marks(mask.width(), mask.height())
+        , m_outlines(outlines)
+    {
+    }
 
-        // Starts an outline at the crack of mark row `row`, column `x` unless
-        // it is marked, with the end corners listed as given.
-        void start(std::uint64_t row, unsigned x, std::uint32_t first, std::uint32_t second)
-        {
-            if (m_marks.test_and_set(row, x))
+    // Starts an outline at the crack of mark row `row`, column `x` unless
+    // it is marked, with the end corners listed as given.
+    void start(std::uint64_t row, unsigned x, std::uint32_t first, std::uint32_t second)
+    {
+        if (m_marks.test_and_set(row, x))
+            return;
+        crack_outline outline { first, second };
+        follow(outline);
+        m_outlines.push_back(std::move(outline));
+    }
+
+private:
+    // A horizontal crack from (x, y) to (x + 1, y) between the pixel above
+    // and the one below.
+    bool horizontal_boundary(unsigned x, unsigned y) const { return m_mask(x, y - 1) != m_mask(x, y); }
+    // A vertical crack from (x, y) to (x, y + 1) between the pixel on the
+    // left and the one on the right.
+    bool vertical_boundary(unsigned x, unsigned y) const { return m_mask(x - 1, y) != m_mask(x, y); }
+
+    bool take_horizontal(unsigned x, unsigned y)
+    {
+        if (m_marks.test(horizontal_row(y), x) || !horizontal_boundary(x, y))
+            return false;
+        m_marks.set(horizontal_row(y), x);
+        return true;
+    }
+    bool take_vertical(unsigned x, unsigned y)
+    {
+        if (m_marks.test(vertical_row(y), x) || !vertical_boundary(x, y))
+            return false;
+        m_marks.set(vertical_row(y), x);
+        return true;
+    }
+
+    // Walks on from the outline's last corner, trying west, east, north
+    // and south in that order, until no unmarked boundary crack is left.
+    void follow(crack_outline& outline)
+    {
+        const unsigned w = m_mask.width();
+        const unsigned h = m_mask.height();
+        unsigned x = vertex_x(outline.back());
+        unsigned y = vertex_y(outline.back());
+        for (;;) {
+            if (x > 0 && take_horizontal(x - 1, y))
+                --x;
+            else if (x < w && take_horizontal(x, y))
+                ++x;
+            else if (y > 0 && take_vertical(x, y - 1))
+                --y;
+            else if (y < h && take_vertical(x, y))
+                ++y;
+            else
                 return;
-            crack_outline outline { first, second };
-            follow(outline);
-            m_outlines.push_back(std::move(outline));
+            outline.push_back(make_vertex(x, y));
         }
+    }
 
-    private:
-        // A horizontal crack from (x, y) to (x + 1, y) between the pixel above
-        // and the one below.
-        bool horizontal_boundary(unsigned x, unsigned y) const { return m_mask(x, y - 1) != m_mask(x, y); }
-        // A vertical crack from (x, y) to (x, y + 1) between the pixel on the
-        // left and the one on the right.
-        bool vertical_boundary(unsigned x, unsigned y) const { return m_mask(x - 1, y) != m_mask(x, y); }
+    const mask_view& m_mask;
+    crack_marks m_marks;
+    std::vector<crack_outline>& m_outlines;
+};
 
-        bool take_horizontal(unsigned x, unsigned y)
-        {
-            if (m_marks.test(horizontal_row(y), x) || !horizontal_boundary(x, y))
-                return false;
-            m_marks.set(horizontal_row(y), x);
-            return true;
-        }
-        bool take_vertical(unsigned x, unsigned y)
-        {
-            if (m_marks.test(vertical_row(y), x) || !vertical_boundary(x, y))
-                return false;
-            m_marks.set(vertical_row(y), x);
-            return true;
-        }
-
-        // Walks on from the outline's last corner, trying west, east, north
-        // and south in that order, until no unmarked boundary crack is left.
-        void follow(crack_outline& outline)
-        {
-            const unsigned w = m_mask.width();
-            const unsigned h = m_mask.height();
-            unsigned x = vertex_x(outline.back());
-            unsigned y = vertex_y(outline.back());
-            for (;;) {
-                if (x > 0 && take_horizontal(x - 1, y))
-                    --x;
-                else if (x < w && take_horizontal(x, y))
-                    ++x;
-                else if (y > 0 && take_vertical(x, y - 1))
-                    --y;
-                else if (y < h && take_vertical(x, y))
-                    ++y;
-                else
-                    return;
-                outline.push_back(make_vertex(x, y));
+// Scan 3 by bytes: the pixels x >= 1 of row y that are set while their
+// left neighbour is clear.
+template <class F> void for_each_rising_edge(const mask_view& mask, unsigned y, F&& f)
+{
+    const unsigned w = mask.width();
+    const unsigned char* row = mask.row(y);
+    const unsigned bytes = (w + 7) / 8;
+    unsigned previous = 0; // the last pixel of the byte before, as bit 7
+    for (unsigned b = 0; b < bytes; ++b) {
+        unsigned value = row[b];
+        if (b + 1 == bytes && (w & 7) != 0)
+            value &= 0xFFu << (8 - (w & 7));
+        const unsigned rising = value & ~((value >> 1) | previous) & 0xFFu;
+        previous = (value & 1u) << 7;
+        if (rising == 0)
+            continue;
+        for (unsigned bit = 0; bit < 8; ++bit)
+            if (rising & (0x80u >> bit)) {
+                const unsigned x = b * 8 + bit;
+                if (x >= 1)
+                    f(x);
             }
-        }
-
-        const mask_view& m_mask;
-        crack_marks m_marks;
-        std::vector<crack_outline>& m_outlines;
-    };
-
-    // Scan 3 by bytes: the pixels x >= 1 of row y that are set while their
-    // left neighbour is clear.
-    template <class F>
-    void for_each_rising_edge(const mask_view& mask, unsigned y, F&& f)
-    {
-        const unsigned w = mask.width();
-        const unsigned char* row = mask.row(y);
-        const unsigned bytes = (w + 7) / 8;
-        unsigned previous = 0; // the last pixel of the byte before, as bit 7
-        for (unsigned b = 0; b < bytes; ++b) {
-            unsigned value = row[b];
-            if (b + 1 == bytes && (w & 7) != 0)
-                value &= 0xFFu << (8 - (w & 7));
-            const unsigned rising = value & ~((value >> 1) | previous) & 0xFFu;
-            previous = (value & 1u) << 7;
-            if (rising == 0)
-                continue;
-            for (unsigned bit = 0; bit < 8; ++bit)
-                if (rising & (0x80u >> bit)) {
-                    const unsigned x = b * 8 + bit;
-                    if (x >= 1)
-                        f(x);
-                }
-        }
     }
+}
 
-    // Whether the pixel centre (px + 0.5, py + 0.5) lies inside the closed
-    // outline by the even-odd rule: the parity of the outline's vertical
-    // steps in row py left of the centre.
-    bool contains(const crack_outline& outline, unsigned px, unsigned py)
-    {
-        bool inside = false;
-        for (std::size_t i = 1; i < outline.size(); ++i) {
-            const std::uint32_t a = outline[i - 1];
-            const std::uint32_t b = outline[i];
-            if (vertex_x(a) != vertex_x(b) || vertex_x(a) > px)
-                continue;
-            if (std::min(vertex_y(a), vertex_y(b)) == py)
-                inside = !inside;
-        }
-        return inside;
+// Whether the pixel centre (px + 0.5, py + 0.5) lies inside the closed
+// outline by the even-odd rule: the parity of the outline's vertical
+// steps in row py left of the centre.
+bool contains(const crack_outline& outline, unsigned px, unsigned py)
+{
+    bool inside = false;
+    for (std::size_t i = 1; i < outline.size(); ++i) {
+        const std::uint32_t a = outline[i - 1];
+        const std::uint32_t b = outline[i];
+        if (vertex_x(a) != vertex_x(b) || vertex_x(a) > px)
+            continue;
+        if (std::min(vertex_y(a), vertex_y(b)) == py)
+            inside = !inside;
     }
+    return inside;
+}
 
-    // Twice the outline's enclosed area, unsigned.
-    std::uint64_t doubled_area(const crack_outline& outline)
-    {
-        std::int64_t sum = 0;
-        for (std::size_t i = 1; i < outline.size(); ++i) {
-            const std::int64_t x0 = vertex_x(outline[i - 1]), y0 = vertex_y(outline[i - 1]);
-            const std::int64_t x1 = vertex_x(outline[i]), y1 = vertex_y(outline[i]);
-            sum += x0 * y1 - x1 * y0;
-        }
-        return static_cast<std::uint64_t>(std::llabs(sum));
+// Twice the outline's enclosed area, unsigned.
+std::uint64_t doubled_area(const crack_outline& outline)
+{
+    std::int64_t sum = 0;
+    for (std::size_t i = 1; i < outline.size(); ++i) {
+        const std::int64_t x0 = vertex_x(outline[i - 1]), y0 = vertex_y(outline[i - 1]);
+        const std::int64_t x1 = vertex_x(outline[i]), y1 = vertex_y(outline[i]);
+        sum += x0 * y1 - x1 * y0;
     }
+    return static_cast<std::uint64_t>(std::llabs(sum));
+}
 
-    struct crack_sides {
-        unsigned inner_x, outer_x, y;
-    };
+struct crack_sides {
+    unsigned inner_x, outer_x, y;
+};
 
-    // The pixels on both sides of the outline's first vertical step: the one
-    // the outline encloses and the one outside it. False when it has none.
-    bool first_vertical_sides(const crack_outline& outline, crack_sides& sides)
-    {
-        for (std::size_t i = 1; i < outline.size(); ++i) {
-            const std::uint32_t a = outline[i - 1];
-            const std::uint32_t b = outline[i];
-            if (vertex_x(a) != vertex_x(b))
-                continue;
-            const unsigned x = vertex_x(a);
-            const unsigned y = std::min(vertex_y(a), vertex_y(b));
-            const bool right_inside = contains(outline, x, y);
-            sides = { right_inside ? x : x - 1, right_inside ? x - 1 : x, y };
-            return true;
-        }
-        return false;
+// The pixels on both sides of the outline's first vertical step: the one
+// the outline encloses and the one outside it. False when it has none.
+bool first_vertical_sides(const crack_outline& outline, crack_sides& sides)
+{
+    for (std::size_t i = 1; i < outline.size(); ++i) {
+        const std::uint32_t a = outline[i - 1];
+        const std::uint32_t b = outline[i];
+        if (vertex_x(a) != vertex_x(b))
+            continue;
+        const unsigned x = vertex_x(a);
+        const unsigned y = std::min(vertex_y(a), vertex_y(b));
+        const bool right_inside = contains(outline, x, y);
+        sides = { right_inside ? x : x - 1, right_inside ? x - 1 : x, y };
+        return true;
     }
+    return false;
+}
 
 } // namespace
 

@@ -13,9 +13,18 @@ namespace contours {
 // vertices differ by one unit step; the first vertex is repeated at the end.
 using crack_outline = std::vector<std::uint32_t>;
 
-constexpr std::uint32_t make_vertex(unsigned x, unsigned y) { return (y << 16) | (x & 0xFFFFu); }
-constexpr unsigned vertex_x(std::uint32_t v) { return v & 0xFFFFu; }
-constexpr unsigned vertex_y(std::uint32_t v) { return v >> 16; }
+constexpr std::uint32_t make_vertex(unsigned x, unsigned y)
+{
+    return (y << 16) | (x & 0xFFFFu);
+}
+constexpr unsigned vertex_x(std::uint32_t v)
+{
+    return v & 0xFFFFu;
+}
+constexpr unsigned vertex_y(std::uint32_t v)
+{
+    return v >> 16;
+}
 
 // The largest mask width and height that outlines can describe.
 inline constexpr unsigned max_outline_extent = 65535;

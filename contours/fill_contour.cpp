@@ -12,56 +12,57 @@ namespace contours {
 
 namespace {
 
-    constexpr double flatness = 0.01;
-    constexpr unsigned max_pieces = 1024;
+constexpr double flatness = 0.01;
+constexpr unsigned max_pieces = 1024;
 
-    // The contour as a closed polygon. A cubic is cut into n equal parameter
-    // steps; the chord of a step stays within max|B''| / (8 n^2) of the curve,
-    // and |B''| <= 6 max(|P0 - 2 P1 + P2|, |P1 - 2 P2 + P3|).
-    void flatten(const std::vector<pointf>& contour, std::vector<pointd>& polygon)
-    {
-        polygon.clear();
-        polygon.push_back(pointd(contour[0]));
-        for (std::size_t i = 0; i + 3 < contour.size(); i += 3) {
-            const pointd p0(contour[i]), p1(contour[i + 1]), p2(contour[i + 2]), p3(contour[i + 3]);
-            const double bend = std::sqrt(std::max(norm2(p0 - p1 * 2.0 + p2), norm2(p1 - p2 * 2.0 + p3)));
-            const double wanted = std::ceil(std::sqrt(0.75 * bend / flatness));
-            const unsigned pieces = wanted >= max_pieces ? max_pieces : std::max(1u, static_cast<unsigned>(wanted));
-            for (unsigned k = 1; k < pieces; ++k)
-                polygon.push_back(bezier_point(p0, p1, p2, p3, double(k) / pieces));
-            polygon.push_back(p3);
-        }
+// The contour as a closed polygon. A cubic is cut into n equal parameter
+// steps; the chord of a step stays within max|B''| / (8 n^2) of the curve,
+// and |B''| <= 6 max(|P0 - 2 P1 + P2|, |P1 - 2 P2 + P3|).
+void flatten(const std::vector<pointf>& contour, std::vector<pointd>& polygon)
+{
+    polygon.clear();
+    polygon.push_back(pointd(contour[0]));
+    for (std::size_t i = 0; i + 3 < contour.size(); i += 3) {
+        const pointd p0(contour[i]), p1(contour[i + 1]), p2(contour[i + 2]), p3(contour[i + 3]);
+        const double bend = std::sqrt(std::max(norm2(p0 - p1 * 2.0 + p2), norm2(p1 - p2 * 2.0 + p3)));
+        const double wanted = std::ceil(std::sqrt(0.75 * bend / flatness));
+        const unsigned pieces
+            = wanted >= max_pieces ? max_pieces : std::max(1u, static_cast<unsigned>(wanted));
+        for (unsigned k = 1; k < pieces; ++k)
+            polygon.push_back(bezier_point(p0, p1, p2, p3, double(k) / pieces));
+        polygon.push_back(p3);
     }
+}
 
-    // The first pixel index whose centre x + 0.5 is at or right of `edge`,
-    // clamped to [0, limit].
-    std::int64_t first_centre_at(double edge, std::int64_t limit)
-    {
-        const double index = std::ceil(edge - 0.5);
-        if (index <= 0.0)
-            return 0;
-        if (index >= double(limit))
-            return limit;
-        return static_cast<std::int64_t>(index);
-    }
+// The first pixel index whose centre x + 0.5 is at or right of `edge`,
+// clamped to [0, limit].
+std::int64_t first_centre_at(double edge, std::int64_t limit)
+{
+    const double index = std::ceil(edge - 0.5);
+    if (index <= 0.0)
+        return 0;
+    if (index >= double(limit))
+        return limit;
+    return static_cast<std::int64_t>(index);
+}
 
-    void set_span(unsigned char* row, std::int64_t from, std::int64_t to)
-    {
-        if (from >= to)
-            return;
-        std::int64_t first_byte = from >> 3;
-        const std::int64_t last_byte = (to - 1) >> 3;
-        const unsigned head = 0xFFu >> (from & 7);
-        const unsigned tail = 0xFFu << (7 - ((to - 1) & 7));
-        if (first_byte == last_byte) {
-            row[first_byte] |= static_cast<unsigned char>(head & tail);
-            return;
-        }
-        row[first_byte++] |= static_cast<unsigned char>(head);
-        if (last_byte > first_byte)
-            std::memset(row + first_byte, 0xFF, static_cast<std::size_t>(last_byte - first_byte));
-        row[last_byte] |= static_cast<unsigned char>(tail);
+void set_span(unsigned char* row, std::int64_t from, std::int64_t to)
+{
+    if (from >= to)
+        return;
+    std::int64_t first_byte = from >> 3;
+    const std::int64_t last_byte = (to - 1) >> 3;
+    const unsigned head = 0xFFu >> (from & 7);
+    const unsigned tail = 0xFFu << (7 - ((to - 1) & 7));
+    if (first_byte == last_byte) {
+        row[first_byte] |= static_cast<unsigned char>(head & tail);
+        return;
     }
+    row[first_byte++] |= static_cast<unsigned char>(head);
+    if (last_byte > first_byte)
+        std::memset(row + first_byte, 0xFF, static_cast<std::size_t>(last_byte - first_byte));
+    row[last_byte] |= static_cast<unsigned char>(tail);
+}
 
 } // namespace
 

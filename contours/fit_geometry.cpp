@@ -12,8 +12,8 @@ pointd normalise(pointd v)
     return v / length;
 }
 
-handle_ratio smooth_ratio(const std::vector<pointf>& contour, std::size_t in, std::size_t node,
-    std::size_t out, bool is_signed)
+handle_ratio smooth_ratio(
+    const std::vector<pointf>& contour, std::size_t in, std::size_t node, std::size_t out, bool is_signed)
 {
     const pointd centre(contour[node]);
     const pointd in_offset = pointd(contour[in]) - centre;
@@ -31,7 +31,8 @@ handle_ratio smooth_ratio(const std::vector<pointf>& contour, std::size_t in, st
 
 decomposition decompose(pointd c, pointd a, pointd b)
 {
-    return { (b.x * c.y - b.y * c.x) / (b.x * a.y - b.y * a.x), (a.x * c.y - a.y * c.x) / (a.x * b.y - a.y * b.x) };
+    return { (b.x * c.y - b.y * c.x) / (b.x * a.y - b.y * a.x),
+        (a.x * c.y - a.y * c.x) / (a.x * b.y - a.y * b.x) };
 }
 
 } // namespace contours

@@ -46,8 +46,8 @@ struct handle_ratio {
 // proportion: with l_in, l_out the handle lengths, (a, b) = (l_in, l_out)
 // scaled to sum 2, a negated when `is_signed` and the handles point to
 // opposite sides; (-1, 1) when both handles have zero length.
-handle_ratio smooth_ratio(const std::vector<pointf>& contour, std::size_t in, std::size_t node,
-    std::size_t out, bool is_signed);
+handle_ratio smooth_ratio(
+    const std::vector<pointf>& contour, std::size_t in, std::size_t node, std::size_t out, bool is_signed);
 
 struct decomposition {
     double alpha;

@@ -51,8 +51,7 @@ bool lu_decompose(std::vector<double>& a, std::size_t n, std::vector<std::size_t
     return true;
 }
 
-void lu_solve(const std::vector<double>& lu, std::size_t n, const std::vector<std::size_t>& pivots,
-    double* b)
+void lu_solve(const std::vector<double>& lu, std::size_t n, const std::vector<std::size_t>& pivots, double* b)
 {
     for (std::size_t k = 0; k < n; ++k)
         if (pivots[k] != k)

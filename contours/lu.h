@@ -15,8 +15,8 @@ bool lu_decompose(std::vector<double>& a, std::size_t n, std::vector<std::size_t
 
 // Solves A x = b with a decomposition made by `lu_decompose`; `b` is replaced
 // by x.
-void lu_solve(const std::vector<double>& lu, std::size_t n, const std::vector<std::size_t>& pivots,
-    double* b);
+void lu_solve(
+    const std::vector<double>& lu, std::size_t n, const std::vector<std::size_t>& pivots, double* b);
 
 // Replaces the n x n matrix `a` by its inverse; false (and `a` unspecified)
 // when it is singular.

@@ -6,24 +6,35 @@ namespace contours {
 
 namespace {
 
-    // Relative size below which a centred second moment counts as zero: the
-    // samples then do not determine the model.
-    constexpr double degenerate_ratio = 1e-12;
+// Relative size below which a centred second moment counts as zero: the
+// samples then do not determine the model.
+constexpr double degenerate_ratio = 1e-12;
 
-    std::optional<motion_map> finite_or_none(const motion_map& map)
-    {
-        const double all = map.m00 + map.m01 + map.m10 + map.m11 + map.translation.x + map.translation.y;
-        if (!std::isfinite(all))
-            return std::nullopt;
-        return map;
-    }
+std::optional<motion_map> finite_or_none(const motion_map& map)
+{
+    const double all = map.m00 + map.m01 + map.m10 + map.m11 + map.translation.x + map.translation.y;
+    if (!std::isfinite(all))
+        return std::nullopt;
+    return map;
+}
 
-    // The translation that completes a linear part L: mean q - L mean p.
-    motion_map with_centred_translation(motion_map map, pointd sum_p, pointd sum_q, double weight)
-    {
-        map.translation = (sum_q - map.linear(sum_p)) / weight;
-        return map;
-    }
+// The translation that completes a linear part L: mean q - L mean p.
+motion_map with_centred_translation(motion_map map, pointd sum_p, pointd sum_q, double weight)
+{
+    map.translation = (sum_q - map.linear(sum_p)) / weight;
+    return map;
+}
+
+// A rotation and scaling [[a, -b], [b, a]] completed by its translation.
+std::optional<motion_map> turn_and_scale(double a, double b, pointd sum_p, pointd sum_q, double weight)
+{
+    motion_map map;
+    map.m00 = a;
+    map.m01 = -b;
+    map.m10 = b;
+    map.m11 = a;
+    return finite_or_none(with_centred_translation(map, sum_p, sum_q, weight));
+}
 
 } // namespace
 
@@ -51,24 +62,27 @@ void rigid_estimator::add(pointd p, pointd q, double weight)
     m_cross += weight * (p.y * q.x - p.x * q.y);
 }
 
+double rigid_estimator::centred_dot() const
+{
+    return m_dot - dot(m_p, m_q) / m_weight;
+}
+
+double rigid_estimator::centred_cross() const
+{
+    return m_cross - (m_p.y * m_q.x - m_p.x * m_q.y) / m_weight;
+}
+
 std::optional<motion_map> rigid_estimator::solve() const
 {
     if (!(m_weight > 0.0))
         return std::nullopt;
-    const double c = m_dot - dot(m_p, m_q) / m_weight;
-    const double s = m_cross - (m_p.y * m_q.x - m_p.x * m_q.y) / m_weight;
+    const double c = centred_dot();
+    const double s = centred_cross();
     const double length = std::hypot(c, s);
     if (!(length > 0.0))
         return std::nullopt;
     const double theta = std::atan2(-s / length, c / length);
-    const double cosine = std::cos(theta);
-    const double sine = std::sin(theta);
-    motion_map map;
-    map.m00 = cosine;
-    map.m01 = -sine;
-    map.m10 = sine;
-    map.m11 = cosine;
-    return finite_or_none(with_centred_translation(map, m_p, m_q, m_weight));
+    return turn_and_scale(std::cos(theta), std::sin(theta), m_p, m_q, m_weight);
 }
 
 void similarity_estimator::add(pointd p, pointd q, double weight)
@@ -84,16 +98,7 @@ std::optional<motion_map> similarity_estimator::solve() const
     const double spread = m_pp - norm2(m_p) / m_weight;
     if (!(spread > degenerate_ratio * m_pp))
         return std::nullopt;
-    const double c = m_dot - dot(m_p, m_q) / m_weight;
-    const double s = m_cross - (m_p.y * m_q.x - m_p.x * m_q.y) / m_weight;
-    const double a = c / spread;
-    const double b = -s / spread;
-    motion_map map;
-    map.m00 = a;
-    map.m01 = -b;
-    map.m10 = b;
-    map.m11 = a;
-    return finite_or_none(with_centred_translation(map, m_p, m_q, m_weight));
+    return turn_and_scale(centred_dot() / spread, -centred_cross() / spread, m_p, m_q, m_weight);
 }
 
 void affine_estimator::add(pointd p, pointd q, double weight)

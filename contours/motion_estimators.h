@@ -40,6 +40,10 @@ public:
     void clear() { *this = {}; }
 
 protected:
+    // The centred sums of p . q and of p.y q.x - p.x q.y.
+    double centred_dot() const;
+    double centred_cross() const;
+
     double m_weight = 0.0;
     pointd m_p;
     pointd m_q;

@@ -8,10 +8,10 @@ namespace contours {
 
 namespace {
 
-    std::uint16_t window_bound(double value)
-    {
-        return static_cast<std::uint16_t>(std::clamp(value, 0.0, 65535.0));
-    }
+std::uint16_t window_bound(double value)
+{
+    return static_cast<std::uint16_t>(std::clamp(value, 0.0, 65535.0));
+}
 
 } // namespace
 
@@ -40,7 +40,8 @@ outline_edge_index::outline_edge_index(const crack_outline& outline)
         t.root = build(t.nodes, 0, static_cast<std::uint32_t>(t.nodes.size()), 1);
 }
 
-std::uint32_t outline_edge_index::build(std::vector<node>& nodes, std::uint32_t lo, std::uint32_t hi, std::uint8_t axis)
+std::uint32_t outline_edge_index::build(
+    std::vector<node>& nodes, std::uint32_t lo, std::uint32_t hi, std::uint8_t axis)
 {
     if (lo >= hi)
         return none;

@@ -45,8 +45,7 @@ public:
     pointf nearest(pointf p, pointf n) const;
 
     // Calls f(node) for every step of the class inside the window.
-    template <class F>
-    void query(unsigned step_class, const window& w, F&& f) const;
+    template <class F> void query(unsigned step_class, const window& w, F&& f) const;
 
     static bool in_window(const node& n, const window& w)
     {
@@ -72,14 +71,14 @@ private:
         std::uint32_t root = none;
     };
 
-    static std::uint32_t build(std::vector<node>& nodes, std::uint32_t lo, std::uint32_t hi, std::uint8_t axis);
+    static std::uint32_t build(
+        std::vector<node>& nodes, std::uint32_t lo, std::uint32_t hi, std::uint8_t axis);
 
     tree m_trees[4];
     unsigned m_search_radius = 10;
 };
 
-template <class F>
-void outline_edge_index::query(unsigned step_class, const window& w, F&& f) const
+template <class F> void outline_edge_index::query(unsigned step_class, const window& w, F&& f) const
 {
     const tree& t = m_trees[step_class];
     if (t.root == none)

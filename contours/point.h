@@ -70,10 +70,19 @@ struct pointd {
 
 namespace contours {
 
-constexpr double dot(pointd a, pointd b) { return a.x * b.x + a.y * b.y; }
+constexpr double dot(pointd a, pointd b)
+{
+    return a.x * b.x + a.y * b.y;
+}
 // The z component of the cross product a x b.
-constexpr double cross(pointd a, pointd b) { return a.x * b.y - a.y * b.x; }
-constexpr double norm2(pointd a) { return a.x * a.x + a.y * a.y; }
+constexpr double cross(pointd a, pointd b)
+{
+    return a.x * b.y - a.y * b.x;
+}
+constexpr double norm2(pointd a)
+{
+    return a.x * a.x + a.y * a.y;
+}
 
 // Whether every coordinate is a finite number.
 bool all_finite(const std::vector<pointf>& points);

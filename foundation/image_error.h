@@ -10,13 +10,22 @@
 
 namespace img {
 
-class io_error : public std::exception {
+// Default visibility: the errors are thrown inside the shared libraries and
+// caught by type in the program.
+class [[gnu::visibility("default")]] io_error : public std::exception
+{
 public:
     io_error(std::string message, std::string subject);
 
     const char* what() const noexcept override;
-    const std::string& message() const noexcept { return m_message; }
-    const std::string& subject() const noexcept { return m_subject; }
+    const std::string& message() const noexcept
+    {
+        return m_message;
+    }
+    const std::string& subject() const noexcept
+    {
+        return m_subject;
+    }
     // Readers that work on a stream leave the subject empty; the function
     // that opened the file names it before the error passes on.
     void set_subject(std::string subject);
@@ -30,12 +39,19 @@ private:
 // A file variant the reader does not take. `mode` says which check failed
 // (0 file type, 1 compression, 2 bit depth, 3 interleaving, 4 negative width,
 // 6 TGA pixel depth); `value` is the offending field.
-class unsupported : public io_error {
+class [[gnu::visibility("default")]] unsupported : public io_error
+{
 public:
     unsupported(std::int32_t mode, std::int32_t value, std::string subject = {});
 
-    std::int32_t mode() const noexcept { return m_mode; }
-    std::int32_t value() const noexcept { return m_value; }
+    std::int32_t mode() const noexcept
+    {
+        return m_mode;
+    }
+    std::int32_t value() const noexcept
+    {
+        return m_value;
+    }
 
 private:
     std::int32_t m_mode;
@@ -44,12 +60,19 @@ private:
 
 // A file whose contents contradict themselves. `mode` 0: a true-colour TGA
 // with a colour map; 1: a colour index outside the palette (`value` the index).
-class corrupt : public io_error {
+class [[gnu::visibility("default")]] corrupt : public io_error
+{
 public:
     corrupt(std::int32_t mode, std::int32_t value, std::string subject = {});
 
-    std::int32_t mode() const noexcept { return m_mode; }
-    std::int32_t value() const noexcept { return m_value; }
+    std::int32_t mode() const noexcept
+    {
+        return m_mode;
+    }
+    std::int32_t value() const noexcept
+    {
+        return m_value;
+    }
 
 private:
     std::int32_t m_mode;

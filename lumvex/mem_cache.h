@@ -85,13 +85,15 @@ private:
     slot* locate(const item_id& key);
     slot* locate(const cached_image* image);
     boost::shared_ptr<cached_image> hand_out(const boost::shared_ptr<item_id>& key, int placement);
-    boost::shared_ptr<cached_image> handled_under_shared_lock(slot& entry, int placement, bool& dropped);
     void drop(const boost::shared_ptr<cached_image>& image);
     void finish_production(const boost::shared_ptr<cached_image>& image, int placement);
     void erase(slot& entry, released_list& released);
     void trim(std::uint64_t limit, released_list& released);
-    void move_to_front(slot& entry);
-    void move_to_back(slot& entry);
+    std::int64_t front_rank();
+    // Front and back placements; allowed under the shared lock.
+    void reorder(slot& entry, int placement);
+    // Any placement; under the exclusive lock.
+    void place(slot& entry, int placement, released_list& released);
 
     std::atomic<std::uint32_t> m_quota;
     std::atomic<std::uint64_t> m_used { 0 };

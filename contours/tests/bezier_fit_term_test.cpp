@@ -10,7 +10,8 @@ namespace {
 // in x, y, out x, y.
 term_ptr free_node()
 {
-    return make_pair(make_free_point({}, {}), make_mirrored_pair(make_free_handle({}, {}), make_free_handle({}, {})));
+    return make_pair(
+        make_free_point({}, {}), make_mirrored_pair(make_free_handle({}, {}), make_free_handle({}, {})));
 }
 
 } // namespace
@@ -44,8 +45,8 @@ TEST(BezierFitTerm, HandlesActOnTheirOwnSideWithTheCubicWeights)
 
 TEST(BezierFitTerm, ConstantPartsSubtractTheirShareFromTheTarget)
 {
-    const term_ptr term
-        = make_pair(make_constant_point({ 2.0, 4.0 }), make_mirrored_pair(make_zero_handle(), make_constant_handle({ 8.0, 0.0 })));
+    const term_ptr term = make_pair(make_constant_point({ 2.0, 4.0 }),
+        make_mirrored_pair(make_zero_handle(), make_constant_handle({ 8.0, 0.0 })));
     EXPECT_EQ(term->parameter_count(), 0u);
     pointd target(0.0, 0.0);
     term->subtract_known(segment_side::start, 0.5, target);

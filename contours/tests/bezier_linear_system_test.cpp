@@ -12,17 +12,35 @@ namespace {
 // case: handles on the chord, parallel handles pointing the same way and
 // opposite ways, a zero-length handle and a general pair.
 const std::vector<pointf> shapes {
-    { 0.0f, 0.0f }, { 3.0f, 0.0f }, { 7.0f, 0.0f }, // straight: handles on the chord
-    { 10.0f, 0.0f }, { 12.0f, 1.0f }, { 12.0f, 9.0f }, // parallel, the same way
-    { 10.0f, 8.0f }, { 10.0f, 8.0f }, { 4.0f, 11.0f }, // zero-length out-handle
-    { 0.0f, 10.0f }, { -2.0f, 7.0f }, { -1.0f, 2.0f }, // general
+    { 0.0f, 0.0f },
+    { 3.0f, 0.0f },
+    { 7.0f, 0.0f }, // straight: handles on the chord
+    { 10.0f, 0.0f },
+    { 12.0f, 1.0f },
+    { 12.0f, 9.0f }, // parallel, the same way
+    { 10.0f, 8.0f },
+    { 10.0f, 8.0f },
+    { 4.0f, 11.0f }, // zero-length out-handle
+    { 0.0f, 10.0f },
+    { -2.0f, 7.0f },
+    { -1.0f, 2.0f }, // general
     { 0.0f, 0.0f },
 };
 
 // A smooth closed contour: opposite handles of unequal lengths at every node.
 const std::vector<pointf> smooth_shape {
-    { 10.0f, 0.0f }, { 13.0f, 0.0f }, { 20.0f, 6.0f }, { 20.0f, 10.0f }, { 20.0f, 15.0f }, { 15.0f, 20.0f },
-    { 10.0f, 20.0f }, { 8.0f, 20.0f }, { 0.0f, 14.0f }, { 0.0f, 10.0f }, { 0.0f, 7.0f }, { 6.0f, 0.0f },
+    { 10.0f, 0.0f },
+    { 13.0f, 0.0f },
+    { 20.0f, 6.0f },
+    { 20.0f, 10.0f },
+    { 20.0f, 15.0f },
+    { 15.0f, 20.0f },
+    { 10.0f, 20.0f },
+    { 8.0f, 20.0f },
+    { 0.0f, 14.0f },
+    { 0.0f, 10.0f },
+    { 0.0f, 7.0f },
+    { 6.0f, 0.0f },
     { 10.0f, 0.0f },
 };
 
@@ -55,7 +73,8 @@ TEST(BezierLinearSystem, SegmentShapeAndSmoothConstraintsHoldAtTheContourTheyCam
     EXPECT_EQ(corners.constraint_count(), 5u);
     expect_rows_hold(corners.constraints(), shapes);
     for (unsigned kind : { smooth, smooth_separate, corner }) {
-        const bezier_linear_system system(true, 4, std::vector<unsigned>(4, kind), smooth_shape, true, smooth_shape, free);
+        const bezier_linear_system system(
+            true, 4, std::vector<unsigned>(4, kind), smooth_shape, true, smooth_shape, free);
         expect_rows_hold(system.constraints(), smooth_shape);
     }
 }
@@ -90,7 +109,8 @@ TEST(BezierLinearSystem, FitsTheSamplesOfAKnownContourExactly)
             const double t = i / 16.0;
             const std::size_t s = 3 * k;
             system.add_sample(k, t,
-                bezier_point(pointd(shapes[s]), pointd(shapes[s + 1]), pointd(shapes[s + 2]), pointd(shapes[s + 3]), t));
+                bezier_point(pointd(shapes[s]), pointd(shapes[s + 1]), pointd(shapes[s + 2]),
+                    pointd(shapes[s + 3]), t));
         }
     std::vector<pointf> contour(shapes.size(), pointf(5.0f, 5.0f));
     ASSERT_TRUE(system.solve(contour, nullptr, nullptr));
@@ -121,7 +141,8 @@ TEST(BezierLinearSystem, SingleNodeContourClosesOnItself)
     EXPECT_EQ(system.unknowns(), 3u);
     for (int i = 0; i <= 16; ++i) {
         const double t = i / 16.0;
-        system.add_sample(0, t, bezier_point(pointd(loop[0]), pointd(loop[1]), pointd(loop[2]), pointd(loop[3]), t));
+        system.add_sample(
+            0, t, bezier_point(pointd(loop[0]), pointd(loop[1]), pointd(loop[2]), pointd(loop[3]), t));
     }
     std::vector<pointf> contour { { 1.0f, 1.0f }, { 2.0f, 2.0f }, { 3.0f, 3.0f }, { 1.0f, 1.0f } };
     ASSERT_TRUE(system.solve(contour, nullptr, nullptr));

@@ -114,7 +114,8 @@ TEST(BezierOutlineFitter, FitsAnEllipseWithinAPixel)
 
 TEST(BezierOutlineFitter, StraightRunGetsHandlesOnItsLine)
 {
-    const crack_outline outline = outline_of(mask_from_rows({ "............", ".##########.", "............" }));
+    const crack_outline outline
+        = outline_of(mask_from_rows({ "............", ".##########.", "............" }));
     bezier_outline_fitter fitter;
     fitter.set_settings({});
     fitter.set_outline(outline);

@@ -57,7 +57,8 @@ TEST(FillContour, AxisAlignedRectangleFillsThePixelsWhoseCentresItHolds)
 {
     expect_polygon_fill({ { 2, 1 }, { 2, 6 }, { 7, 6 }, { 7, 1 } }, 10, 8);
     img::image<img::bit> mask = empty_mask(10, 8);
-    fill_contour_into_mask(polygon_contour({ { 2.5, 1.2 }, { 2.5, 5.6 }, { 7.49, 5.6 }, { 7.49, 1.2 } }), mask);
+    fill_contour_into_mask(
+        polygon_contour({ { 2.5, 1.2 }, { 2.5, 5.6 }, { 7.49, 5.6 }, { 7.49, 1.2 } }), mask);
     EXPECT_EQ(count_set(mask), 5u * 5u);
     EXPECT_TRUE(pixel(mask, 2, 1));
     EXPECT_TRUE(pixel(mask, 6, 5));
@@ -95,7 +96,8 @@ TEST(FillContour, EdgesJustShortOfAPixelBoundaryKeepTheirColumn)
     // A fitted edge at 119.9999 still holds column 119's centre, and one at
     // -0.5 holds column 0's.
     img::image<img::bit> mask = empty_mask(130, 4);
-    fill_contour_into_mask(polygon_contour({ { -0.5, 0 }, { -0.5, 4 }, { 119.9999, 4 }, { 119.9999, 0 } }), mask);
+    fill_contour_into_mask(
+        polygon_contour({ { -0.5, 0 }, { -0.5, 4 }, { 119.9999, 4 }, { 119.9999, 0 } }), mask);
     EXPECT_EQ(count_set(mask), 120u * 4u);
     EXPECT_TRUE(pixel(mask, 0, 0));
     EXPECT_TRUE(pixel(mask, 119, 3));
@@ -136,9 +138,9 @@ TEST(FillContour, CurvedContourMatchesTheCircleItApproximates)
 {
     const double r = 40.0, h = 0.5522847498 * r, c = 50.0;
     auto p = [](double x, double y) { return pointf(float(x), float(y)); };
-    const std::vector<pointf> circle { p(c + r, c), p(c + r, c + h), p(c + h, c + r), p(c, c + r), p(c - h, c + r),
-        p(c - r, c + h), p(c - r, c), p(c - r, c - h), p(c - h, c - r), p(c, c - r), p(c + h, c - r), p(c + r, c - h),
-        p(c + r, c) };
+    const std::vector<pointf> circle { p(c + r, c), p(c + r, c + h), p(c + h, c + r), p(c, c + r),
+        p(c - h, c + r), p(c - r, c + h), p(c - r, c), p(c - r, c - h), p(c - h, c - r), p(c, c - r),
+        p(c + h, c - r), p(c + r, c - h), p(c + r, c) };
     img::image<img::bit> mask = empty_mask(100, 100);
     fill_contour_into_mask(circle, mask);
     // The cubic circle strays at most 0.0003 r from the true one.

@@ -24,8 +24,8 @@ std::vector<pointf> circle_contour(double cx, double cy, double r)
     const double h = kappa * r;
     auto p = [](double x, double y) { return pointf(float(x), float(y)); };
     return { p(cx + r, cy), p(cx + r, cy - h), p(cx + h, cy - r), p(cx, cy - r), p(cx - h, cy - r),
-        p(cx - r, cy - h), p(cx - r, cy), p(cx - r, cy + h), p(cx - h, cy + r), p(cx, cy + r), p(cx + h, cy + r),
-        p(cx + r, cy + h), p(cx + r, cy) };
+        p(cx - r, cy - h), p(cx - r, cy), p(cx - r, cy + h), p(cx - h, cy + r), p(cx, cy + r),
+        p(cx + h, cy + r), p(cx + r, cy + h), p(cx + r, cy) };
 }
 
 crack_outline outline_of(const img::image<img::bit>& mask)
@@ -64,8 +64,8 @@ TEST(FitBezierContour, RefitMovesAShiftedCircleOntoTheOutline)
     settings.preserve_segments = true;
     const std::vector<pointf> reference = contour;
     const std::vector<float> tractions(contour.size(), 0.2f);
-    fit_bezier_contour(index, std::vector<unsigned>(4, smooth), settings, contour, &reference, &tractions, nullptr,
-        nullptr, nullptr);
+    fit_bezier_contour(index, std::vector<unsigned>(4, smooth), settings, contour, &reference, &tractions,
+        nullptr, nullptr, nullptr);
     const double after = mean_residual(index, contour);
     EXPECT_GT(before, 2.0);
     EXPECT_LT(after, 0.5);
@@ -82,8 +82,8 @@ TEST(FitBezierContour, RelaxationWithSeparateSmoothNodesFitsACircle)
     bezier_fit_settings settings;
     settings.iterations = 40;
     settings.mode = 1;
-    fit_bezier_contour(
-        index, std::vector<unsigned>(4, smooth_separate), settings, contour, nullptr, nullptr, nullptr, nullptr, nullptr);
+    fit_bezier_contour(index, std::vector<unsigned>(4, smooth_separate), settings, contour, nullptr, nullptr,
+        nullptr, nullptr, nullptr);
     EXPECT_GT(before, 1.0);
     EXPECT_LT(mean_residual(index, contour), 0.5);
 }
@@ -95,8 +95,8 @@ TEST(FitBezierContour, HandlelessNodesKeepTheirHandlesOnTheNode)
     bezier_fit_settings settings;
     settings.iterations = 10;
     settings.mode = 1;
-    fit_bezier_contour(
-        index, std::vector<unsigned>(4, handleless), settings, contour, nullptr, nullptr, nullptr, nullptr, nullptr);
+    fit_bezier_contour(index, std::vector<unsigned>(4, handleless), settings, contour, nullptr, nullptr,
+        nullptr, nullptr, nullptr);
     for (std::size_t i = 0; i + 1 < contour.size(); i += 3) {
         EXPECT_EQ(contour[i + 1], contour[i]);
         EXPECT_EQ(contour[i == 0 ? contour.size() - 2 : i - 1], contour[i]);
@@ -113,14 +113,14 @@ TEST(FitBezierContour, FullyFixedContourAndZeroIterationsLeaveItUnchanged)
     settings.model = 3;
     std::vector<pointf> contour = start;
     const std::vector<float> fixed(start.size(), 1.0f);
-    fit_bezier_contour(index, std::vector<unsigned>(4, smooth), settings, contour, &start, &fixed, nullptr, nullptr,
-        nullptr);
+    fit_bezier_contour(index, std::vector<unsigned>(4, smooth), settings, contour, &start, &fixed, nullptr,
+        nullptr, nullptr);
     EXPECT_EQ(contour, start);
 
     settings.iterations = 0;
     std::vector<pointf> targets { { 1.0f, 1.0f } }, samples;
-    fit_bezier_contour(index, std::vector<unsigned>(4, smooth), settings, contour, nullptr, nullptr, nullptr, &targets,
-        &samples);
+    fit_bezier_contour(index, std::vector<unsigned>(4, smooth), settings, contour, nullptr, nullptr, nullptr,
+        &targets, &samples);
     EXPECT_EQ(contour, start);
     EXPECT_GE(targets.size(), 16u);
     EXPECT_EQ(targets.size(), samples.size());
@@ -130,16 +130,16 @@ TEST(FitBezierContour, OpenContourKeepsTheNodesAfterItsLastAnchor)
 {
     const outline_edge_index index(outline_of(disc));
     // Open, four nodes up the disc's right side; node 1 fully fixed.
-    std::vector<pointf> contour { { 84, 70 }, { 86, 66 }, { 87, 63 }, { 88, 60 }, { 88, 55 }, { 88, 50 }, { 88, 45 },
-        { 88, 40 }, { 87, 35 }, { 85, 30 } };
+    std::vector<pointf> contour { { 84, 70 }, { 86, 66 }, { 87, 63 }, { 88, 60 }, { 88, 55 }, { 88, 50 },
+        { 88, 45 }, { 88, 40 }, { 87, 35 }, { 85, 30 } };
     const std::vector<pointf> start = contour;
     std::vector<float> tractions(contour.size(), 0.0f);
     tractions[2] = tractions[3] = tractions[4] = 1.0f;
     bezier_fit_settings settings;
     settings.iterations = 10;
     settings.mode = 1;
-    fit_bezier_contour(
-        index, std::vector<unsigned>(4, corner), settings, contour, &start, &tractions, nullptr, nullptr, nullptr);
+    fit_bezier_contour(index, std::vector<unsigned>(4, corner), settings, contour, &start, &tractions,
+        nullptr, nullptr, nullptr);
     for (std::size_t i = 3; i < contour.size(); ++i)
         EXPECT_EQ(contour[i], start[i]) << i;
     EXPECT_NE(contour[0], start[0]);
@@ -157,8 +157,8 @@ TEST(FitBezierContour, DegenerateContoursNeverTurnNonFinite)
         std::vector<pointf> contour(13, pointf(40.0f, 40.0f));
         const std::vector<pointf> prior = contour;
         const std::vector<float> tractions(contour.size(), 0.5f);
-        fit_bezier_contour(index, std::vector<unsigned>(4, smooth), settings, contour, &prior, &tractions, nullptr,
-            nullptr, nullptr);
+        fit_bezier_contour(index, std::vector<unsigned>(4, smooth), settings, contour, &prior, &tractions,
+            nullptr, nullptr, nullptr);
         EXPECT_TRUE(all_finite(contour)) << "model " << model;
     }
 }
@@ -171,14 +171,68 @@ TEST(FitBezierContour, MalformedContoursAreRefused)
     std::vector<pointf> contour = circle_contour(60.0, 50.0, 26.0);
     contour[4].x = std::numeric_limits<float>::infinity();
     const std::vector<pointf> broken = contour;
-    EXPECT_THROW(fit_bezier_contour(index, {}, settings, contour, nullptr, nullptr, nullptr, nullptr, nullptr),
+    EXPECT_THROW(
+        fit_bezier_contour(index, {}, settings, contour, nullptr, nullptr, nullptr, nullptr, nullptr),
         std::runtime_error);
     EXPECT_EQ(contour, broken);
     std::vector<pointf> short_contour(5, pointf(1.0f, 1.0f));
-    EXPECT_THROW(fit_bezier_contour(index, {}, settings, short_contour, nullptr, nullptr, nullptr, nullptr, nullptr),
+    EXPECT_THROW(
+        fit_bezier_contour(index, {}, settings, short_contour, nullptr, nullptr, nullptr, nullptr, nullptr),
         std::runtime_error);
     std::vector<pointf> good = circle_contour(60.0, 50.0, 26.0);
     const std::vector<float> wrong_size(3, 0.0f);
     EXPECT_THROW(fit_bezier_contour(index, {}, settings, good, &good, &wrong_size, nullptr, nullptr, nullptr),
         std::runtime_error);
+}
+
+TEST(FitBezierContour, TractionsAboveOneHoldNodesInThePrealignment)
+{
+    const outline_edge_index index(outline_of(disc));
+    std::vector<pointf> contour = circle_contour(57.0, 52.0, 27.0);
+    const std::vector<pointf> prior = contour;
+    std::vector<float> tractions(contour.size(), 0.0f);
+    tractions[0] = tractions[12] = 1.5f;
+    bezier_fit_settings settings;
+    settings.iterations = 10;
+    settings.mode = 0;
+    settings.model = 0;
+    fit_bezier_contour(index, std::vector<unsigned>(4, corner), settings, contour, &prior, &tractions,
+        nullptr, nullptr, nullptr);
+    EXPECT_EQ(contour[0], prior[0]);
+    EXPECT_NE(contour[6], prior[6]);
+}
+
+TEST(FitBezierContour, FreeHandlesBetweenFixedNodesAreFittedAcrossTheClosingPoint)
+{
+    const outline_edge_index index(outline_of(disc));
+    std::vector<pointf> contour = circle_contour(60.0, 50.0, 30.0);
+    for (std::size_t i = 0; i < contour.size(); ++i)
+        if (i % 3 != 0)
+            contour[i] = contour[i] * 0.9 + pointf(6.0f, 5.0f);
+    const std::vector<pointf> prior = contour;
+    std::vector<float> tractions(contour.size(), 0.0f);
+    for (std::size_t i = 0; i < contour.size(); i += 3)
+        tractions[i] = 1.0f;
+    bezier_fit_settings settings;
+    settings.iterations = 10;
+    settings.mode = 1;
+    fit_bezier_contour(index, std::vector<unsigned>(4, corner), settings, contour, &prior, &tractions,
+        nullptr, nullptr, nullptr);
+    for (std::size_t i = 0; i < contour.size(); ++i) {
+        if (i % 3 == 0)
+            EXPECT_EQ(contour[i], prior[i]) << i;
+        else
+            EXPECT_NE(contour[i], prior[i]) << i;
+    }
+    EXPECT_LT(mean_residual(index, contour), 0.5);
+}
+
+TEST(FitBezierContour, SamplingOfHugeContoursStopsAtTheSmallestInterval)
+{
+    const outline_edge_index index(outline_of(disc));
+    std::vector<pointf> contour = circle_contour(0.0, 0.0, 1e9);
+    bezier_fit_settings settings;
+    std::vector<pointf> targets, samples;
+    fit_bezier_contour(index, {}, settings, contour, nullptr, nullptr, nullptr, &targets, &samples);
+    EXPECT_EQ(samples.size(), 4u * 65536u);
 }

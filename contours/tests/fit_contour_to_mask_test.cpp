@@ -1,5 +1,6 @@
 #include "contours/fit_contour_to_mask.h"
 
+#include "contours/crack_outline.h"
 #include "contours/tests/mask_helpers.h"
 
 #include <gtest/gtest.h>
@@ -75,6 +76,10 @@ TEST(FitContourToMask, ObjectWithALongComplicatedHoleIsStillPainted)
             set_pixel(mask, x, y, false);
     for (unsigned x = 8; x < 51; ++x)
         set_pixel(mask, x, 50, false);
+    std::vector<crack_outline> outlines;
+    trace_outlines(mask, outlines);
+    ASSERT_EQ(outlines.size(), 2u);
+    ASSERT_GT(outlines[1].size(), outlines[0].size());
     std::vector<pointf> contour;
     fit_contour_to_mask(mask, 7, false, engine_params, contour, nullptr, nullptr);
     // The object's border ring is painted, the outside stays clear.
@@ -98,18 +103,21 @@ TEST(FitContourToMask, FailuresLeaveMaskAndContourUntouched)
     img::image<img::bit> full(8, 8, 4);
     full.fill(true);
     std::vector<pointf> contour { { 1.0f, 2.0f } };
-    EXPECT_THROW(fit_contour_to_mask(full, 7, true, engine_params, contour, nullptr, nullptr), std::runtime_error);
+    EXPECT_THROW(
+        fit_contour_to_mask(full, 7, true, engine_params, contour, nullptr, nullptr), std::runtime_error);
     EXPECT_EQ(contour, std::vector<pointf> { pointf(1.0f, 2.0f) });
     EXPECT_EQ(count_set(full), 64u);
 
     auto mask = ellipse_mask(40, 40, 20.0, 20.0, 10.0, 10.0);
     const auto before = mask;
     std::vector<pointf> malformed(6, pointf(3.0f, 3.0f));
-    EXPECT_THROW(fit_contour_to_mask(mask, 7, true, engine_params, malformed, nullptr, nullptr), std::runtime_error);
+    EXPECT_THROW(
+        fit_contour_to_mask(mask, 7, true, engine_params, malformed, nullptr, nullptr), std::runtime_error);
     EXPECT_EQ(overlap(mask, before), 1.0);
 
     auto wide = empty_mask(65536, 2);
     set_pixel(wide, 3, 0, true);
     std::vector<pointf> none;
-    EXPECT_THROW(fit_contour_to_mask(wide, 7, true, engine_params, none, nullptr, nullptr), std::runtime_error);
+    EXPECT_THROW(
+        fit_contour_to_mask(wide, 7, true, engine_params, none, nullptr, nullptr), std::runtime_error);
 }

@@ -138,7 +138,8 @@ TEST(KeyFrames, CyclicRunIsMappedBackAndKeepsFrameZero)
 TEST(KeyFrames, OutlinesOfDifferentSizesAreRefused)
 {
     std::vector<int> keys;
-    EXPECT_THROW(select_key_frames(frames_from({ { { 1, 1 } }, { { 1, 1 }, { 2, 2 } } }), 1.0, keys), std::runtime_error);
+    EXPECT_THROW(select_key_frames(frames_from({ { { 1, 1 } }, { { 1, 1 }, { 2, 2 } } }), 1.0, keys),
+        std::runtime_error);
     EXPECT_TRUE(outlines_equal({ { { 1, 2 } }, 0.0f }, { { { 1, 2 } }, 5.0f }));
     EXPECT_FALSE(outlines_equal({ { { 1, 2 } }, 0.0f }, { { { 1, 2 }, { 1, 2 } }, 0.0f }));
 }

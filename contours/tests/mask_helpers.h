@@ -29,7 +29,8 @@ inline img::image<img::bit> empty_mask(unsigned width, unsigned height)
 // '#' is a set pixel, anything else a clear one; rows of equal length.
 inline img::image<img::bit> mask_from_rows(const std::vector<std::string>& rows)
 {
-    img::image<img::bit> mask = empty_mask(static_cast<unsigned>(rows[0].size()), static_cast<unsigned>(rows.size()));
+    img::image<img::bit> mask
+        = empty_mask(static_cast<unsigned>(rows[0].size()), static_cast<unsigned>(rows.size()));
     for (unsigned y = 0; y < rows.size(); ++y)
         for (unsigned x = 0; x < rows[y].size(); ++x)
             set_pixel(mask, x, y, rows[y][x] == '#');
@@ -37,7 +38,8 @@ inline img::image<img::bit> mask_from_rows(const std::vector<std::string>& rows)
 }
 
 // Pixels whose centre lies within the ellipse.
-inline img::image<img::bit> ellipse_mask(unsigned width, unsigned height, double cx, double cy, double rx, double ry)
+inline img::image<img::bit> ellipse_mask(
+    unsigned width, unsigned height, double cx, double cy, double rx, double ry)
 {
     img::image<img::bit> mask = empty_mask(width, height);
     for (unsigned y = 0; y < height; ++y)

@@ -11,8 +11,7 @@ namespace {
 
 const pointd square[] = { { 0.0, 0.0 }, { 4.0, 0.0 }, { 4.0, 3.0 }, { 0.0, 3.0 }, { 1.0, 2.0 } };
 
-template <class Estimator>
-Estimator gathered(const motion_map& truth)
+template <class Estimator> Estimator gathered(const motion_map& truth)
 {
     Estimator estimator;
     for (pointd p : square)

@@ -26,7 +26,8 @@
 namespace platform::imaging {
 
 // The data is not an image of a supported format, or it is damaged.
-class codec_error : public std::runtime_error {
+class [[gnu::visibility("default")]] codec_error : public std::runtime_error
+{
 public:
     using std::runtime_error::runtime_error;
 };
