@@ -13,6 +13,13 @@ if(TAVELO_SANITIZE)
   endif()
 endif()
 
+# A fuzzing build instruments every library, so that the fuzzer sees the
+# coverage inside the code under test, not only inside the target file.
+if(TAVELO_FUZZ)
+  add_compile_options(-fsanitize=fuzzer-no-link,address -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address)
+endif()
+
 # tavelo_library(NAME STATIC|SHARED SOURCES a.cpp ... [LINK libs...] [EXPORT_MACRO_DEFINE X])
 # A STATIC library is an internal one; a SHARED one is a deliverable that
 # exports through its own macro (the define marks "building this library").

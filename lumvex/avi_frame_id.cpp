@@ -29,8 +29,9 @@ bool avi_frame_id::equals(const item_id& other) const
 {
     // The plain key is by far the most common argument; spare it the full
     // dynamic cast, which the cache would pay for every listed entry.
-    const avi_frame_id* frame = typeid(other) == typeid(avi_frame_id) ? static_cast<const avi_frame_id*>(&other)
-                                                                      : dynamic_cast<const avi_frame_id*>(&other);
+    const avi_frame_id* frame = typeid(other) == typeid(avi_frame_id)
+        ? static_cast<const avi_frame_id*>(&other)
+        : dynamic_cast<const avi_frame_id*>(&other);
     return frame != nullptr && m_frame == frame->m_frame && m_duration == frame->m_duration
         && m_path == frame->m_path;
 }

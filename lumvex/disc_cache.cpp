@@ -56,7 +56,8 @@ bool is_name_of(const std::string& stem, const item_id& key)
     if (stem.size() < base.size() + 2 || stem.compare(0, base.size(), base) != 0 || stem[base.size()] != '.')
         return false;
     const std::string number = stem.substr(base.size() + 1);
-    return number[0] != '0' && std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return number[0] != '0'
+        && std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 boost::shared_ptr<item_id> read_description(const std::string& path, const item_id_deserializer& deserializer)
@@ -258,7 +259,8 @@ std::string disc_cache::reserve_name(const std::string& stem)
 {
     list_lock lock(m_list_lock);
     for (unsigned number = 0;; ++number) {
-        const std::string name = number == 0 ? stem + png_extension : stem + '.' + std::to_string(number) + png_extension;
+        const std::string name
+            = number == 0 ? stem + png_extension : stem + '.' + std::to_string(number) + png_extension;
         // A name is free when nobody lists or writes it and neither file of
         // the pair exists (a stray description of someone else's is kept).
         if (m_names.count(name) != 0 || paths::file_exists(m_root + name)
@@ -324,7 +326,8 @@ void disc_cache::put(const boost::shared_ptr<cached_image>& image, int placement
         return;
     const img::image<img::BGRA<unsigned char>>& picture = image->image;
     if (placement == placement::front
-        && std::uint64_t(picture.width) * picture.height * 3 + used() > m_quota.load(std::memory_order_relaxed))
+        && std::uint64_t(picture.width) * picture.height * 3 + used()
+            > m_quota.load(std::memory_order_relaxed))
         return;
     scope s(*this, image->id, true);
     write_entry(s, *image);
@@ -449,7 +452,8 @@ void disc_cache::disable()
     m_quota.store(0, std::memory_order_relaxed);
 }
 
-void disc_cache::set_root(const std::string& root, std::uint64_t quota, const item_id_deserializer* deserializer)
+void disc_cache::set_root(
+    const std::string& root, std::uint64_t quota, const item_id_deserializer* deserializer)
 {
     if (erase_on_exit())
         purge();
@@ -484,7 +488,8 @@ void disc_cache::scan(const item_id_deserializer* deserializer)
 
     std::vector<entry> found;
     std::error_code error;
-    for (fs::directory_iterator it(paths::native(m_root), error), end; !error && it != end; it.increment(error)) {
+    for (fs::directory_iterator it(paths::native(m_root), error), end; !error && it != end;
+         it.increment(error)) {
         std::error_code ignored;
         if (!it->is_regular_file(ignored))
             continue;
@@ -498,21 +503,25 @@ void disc_cache::scan(const item_id_deserializer* deserializer)
         if (deserializer != nullptr)
             key = read_description(description, *deserializer);
         if (key && is_name_of(stem, *key)) {
-            const std::uintmax_t size = it->file_size(ignored);
-            const fs::file_time_type written = it->last_write_time(ignored);
-            if (!ignored && size <= 0xFFFFFFFFu)
+            std::error_code size_error;
+            std::error_code time_error;
+            const std::uintmax_t size = it->file_size(size_error);
+            const fs::file_time_type written = it->last_write_time(time_error);
+            if (!size_error && !time_error && size <= 0xFFFFFFFFu)
                 found.push_back(entry { key, name, size, written, false });
             continue;
         }
-        const bool own = std::any_of(std::begin(own_kinds), std::end(own_kinds), [&](const item_id_deserializer* kind) {
-            const boost::shared_ptr<item_id> own_key = read_description(description, *kind);
-            return own_key && is_name_of(stem, *own_key);
-        });
+        const bool own
+            = std::any_of(std::begin(own_kinds), std::end(own_kinds), [&](const item_id_deserializer* kind) {
+                  const boost::shared_ptr<item_id> own_key = read_description(description, *kind);
+                  return own_key && is_name_of(stem, *own_key);
+              });
         if (own)
             delete_pair(name);
     }
-    std::stable_sort(found.begin(), found.end(),
-        [](const entry& a, const entry& b) { return std::tie(a.written, a.file) < std::tie(b.written, b.file); });
+    std::stable_sort(found.begin(), found.end(), [](const entry& a, const entry& b) {
+        return std::tie(a.written, a.file) < std::tie(b.written, b.file);
+    });
     std::uint64_t total = 0;
     list_lock lock(m_list_lock);
     for (entry& e : found) {

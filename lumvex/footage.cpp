@@ -30,8 +30,8 @@ void check_footage_type(const xml::stream& stream, const std::string& type, cons
         throw exception(error);
 }
 
-std::string read_footage_file(const xml::stream& stream, const std::string& type, const std::string& attribute,
-    const std::string& base_path, const std::string& error)
+std::string read_footage_file(const xml::stream& stream, const std::string& type,
+    const std::string& attribute, const std::string& base_path, const std::string& error)
 {
     check_footage_type(stream, type, error);
     return paths::absolute_path(stream.read<std::string>(attribute), base_path);

@@ -154,7 +154,8 @@ void mem_cache::trim(std::uint64_t limit, released_list& released)
         for (slot& entry : m_entries) {
             if (!entry.producing
                 && (victim == nullptr
-                    || entry.rank.load(std::memory_order_relaxed) < victim->rank.load(std::memory_order_relaxed)))
+                    || entry.rank.load(std::memory_order_relaxed)
+                        < victim->rank.load(std::memory_order_relaxed)))
                 victim = &entry;
         }
         if (victim == nullptr)
@@ -207,8 +208,7 @@ void mem_cache::finish_production(const boost::shared_ptr<cached_image>& image, 
 void mem_cache::put(const boost::shared_ptr<cached_image>& image, int placement)
 {
     const img::image<img::BGRA<unsigned char>>& picture = image->image;
-    if (placement == placement::front
-        && std::uint64_t(picture.width) * picture.height + used() > quota())
+    if (placement == placement::front && std::uint64_t(picture.width) * picture.height + used() > quota())
         return;
     released_list released;
     std::unique_lock lock(m_lock);

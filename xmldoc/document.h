@@ -14,8 +14,7 @@ using handle = void*;
 
 // Iterator objects made by a document on the heap; the caller owns and
 // deletes them. Operations in slot order: destructor, first, get, next, at_end.
-template <class T>
-class iterator {
+template <class T> class iterator {
 public:
     virtual ~iterator() = default;
     virtual void first() = 0;

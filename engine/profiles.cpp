@@ -1,0 +1,257 @@
+#include "engine/profiles.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "engine/memory_guard.h"
+
+namespace trm {
+
+namespace {
+
+struct kernel_square {
+    static float cost(float d2, float) noexcept { return d2; }
+};
+
+struct kernel_clipped {
+    static float cost(float d2, float variance) noexcept { return std::min(1.0f, d2 / variance); }
+};
+
+struct kernel_robust {
+    static float cost(float d2, float variance) noexcept { return d2 / (d2 + variance); }
+};
+
+// Bytes of the windows one segment holds at the peak of the stage: the cross
+// costs with their hit counts, the profile set aside and the final scores.
+double window_bytes(const profile_param& p)
+{
+    const double r = p.radius;
+    const double pr = p.mode == 1 ? p.profile_radius : 0;
+    const double cross = (2 * (r + pr) + 1) * (2 * (r + pr) + 1);
+    const double profile = (2 * pr + 1) * (2 * pr + 1);
+    const double scores = (2 * r + 1) * (2 * r + 1);
+    return cross * (sizeof(double) + sizeof(int)) + (p.mode == 1 ? (profile + scores) * sizeof(double) : 0.0);
+}
+
+void check_window_memory(const motion_segmentation& s, const profile_param& p)
+{
+    const double bytes = window_bytes(p) * static_cast<double>(s.segments.size());
+    const std::uint64_t needed
+        = bytes >= 1.8e19 ? UINT64_MAX : static_cast<std::uint64_t>(bytes);
+    ensure_memory(needed,
+        "motion profiles of " + std::to_string(s.segments.size()) + " segments with maximum motion "
+            + std::to_string(p.radius));
+}
+
+bool same_size(const motion_segmentation& s, const float_image& image)
+{
+    return image.width == s.width && image.height == s.height;
+}
+
+// The reason the options or images cannot be used, or empty.
+std::string unusable(const motion_segmentation& s, const float_image& target, const profile_param& p)
+{
+    const auto size = [](unsigned w, unsigned h) { return std::to_string(w) + "x" + std::to_string(h); };
+    if (!s.reference_images)
+        return "no reference frame";
+    if (!same_size(s, *s.reference_images) || !same_size(s, target))
+        return "frame size " + size(target.width, target.height) + " (reference "
+            + size(s.reference_images->width, s.reference_images->height) + ") differs from mask size "
+            + size(s.width, s.height);
+    if (p.colour_source != 0 || p.kernel < 0 || p.kernel > 2 || (p.mode != 0 && p.mode != 1))
+        return "unsupported profile options";
+    if (p.radius < 0 || p.profile_radius < 0)
+        return "negative window size";
+    return {};
+}
+
+template <class Kernel>
+void pass(motion_segmentation& s, const float_image& first, const float_image& second, int radius)
+{
+    const int side = 2 * radius + 1;
+    const int w = static_cast<int>(second.width);
+    const int h = static_cast<int>(second.height);
+    for (unsigned y = 0; y < s.height; ++y) {
+        const int* index = s.segment_index[y];
+        const img::BGRA<float>* source = first.row(y);
+        for (unsigned x = 0; x < s.width; ++x) {
+            if (index[x] < 0)
+                continue;
+            motion_segment& seg = s.segments[index[x]];
+            const float c0 = source[x].b;
+            const float c1 = source[x].g;
+            const float c2 = source[x].r;
+            const float variance = static_cast<float>(seg.variance);
+            // Window cell (k, j) looks at (left + j, top + k) of the second image.
+            const int left = static_cast<int>(x) + seg.base.x - radius;
+            const int top = static_cast<int>(y) + seg.base.y - radius;
+            const int j0 = std::max(0, -left);
+            const int j1 = std::min(side, w - left);
+            const int k0 = std::max(0, -top);
+            const int k1 = std::min(side, h - top);
+            for (int k = k0; k < k1; ++k) {
+                const img::BGRA<float>* t = second.row(static_cast<unsigned>(top + k)) + left;
+                double* score = seg.scores[k];
+                int* hits = seg.hits[k];
+                for (int j = j0; j < j1; ++j) {
+                    const float d0 = t[j].b - c0;
+                    const float d1 = t[j].g - c1;
+                    const float d2 = t[j].r - c2;
+                    score[j] -= Kernel::cost(d0 * d0 + d1 * d1 + d2 * d2, variance);
+                    ++hits[j];
+                }
+            }
+        }
+    }
+}
+
+// The score of every displacement within r: minus the L1 distance between
+// the segment's profile and the cross costs around that displacement.
+void match_profile(motion_segment& seg, const grid<double>& profile, int radius)
+{
+    const std::size_t side = 2 * static_cast<std::size_t>(radius) + 1;
+    const std::size_t pside = profile.columns();
+    grid<double> scores(side, side, 0.0);
+    for (std::size_t row = 0; row < side; ++row)
+        for (std::size_t col = 0; col < side; ++col) {
+            double sum = 0.0;
+            for (std::size_t a = 0; a < pside; ++a) {
+                const double* c = seg.scores[row + a] + col;
+                const double* t = profile[a];
+                for (std::size_t b = 0; b < pside; ++b)
+                    sum += std::fabs(c[b] - t[b]);
+            }
+            scores[row][col] = -sum;
+        }
+    seg.scores.swap(scores);
+    seg.origin = { radius, radius };
+}
+
+} // namespace
+
+void colour_statistics(motion_segmentation& s, bool scaled, float scale)
+{
+    if (s.statistics_current && s.statistics_scaled == scaled)
+        return;
+    const std::size_t n = s.segments.size();
+    std::vector<double> mean(3 * n, 0.0);
+    std::vector<double> variance(n, 0.0);
+    const float_image& image = *s.reference_images;
+    for (unsigned y = 0; y < s.height; ++y) {
+        const int* index = s.segment_index[y];
+        const img::BGRA<float>* row = image.row(y);
+        for (unsigned x = 0; x < s.width; ++x)
+            if (index[x] >= 0) {
+                double* m = &mean[3 * static_cast<std::size_t>(index[x])];
+                m[0] += row[x].b;
+                m[1] += row[x].g;
+                m[2] += row[x].r;
+            }
+    }
+    for (std::size_t i = 0; i < n; ++i)
+        for (int c = 0; c < 3; ++c) {
+            s.segments[i].mean_colour[c] = static_cast<float>(mean[3 * i + c] / s.segments[i].count);
+            mean[3 * i + c] = s.segments[i].mean_colour[c];
+        }
+    for (unsigned y = 0; y < s.height; ++y) {
+        const int* index = s.segment_index[y];
+        const img::BGRA<float>* row = image.row(y);
+        for (unsigned x = 0; x < s.width; ++x)
+            if (index[x] >= 0) {
+                const double* m = &mean[3 * static_cast<std::size_t>(index[x])];
+                const double d0 = row[x].b - m[0];
+                const double d1 = row[x].g - m[1];
+                const double d2 = row[x].r - m[2];
+                variance[index[x]] += d0 * d0 + d1 * d1 + d2 * d2;
+            }
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        motion_segment& seg = s.segments[i];
+        double v = seg.count >= 2 ? variance[i] / (seg.count - 1) : 0.0;
+        if (scaled) {
+            v *= scale;
+            if (v == 0.0)
+                v = 1e-5;
+        }
+        seg.variance = v;
+    }
+    s.statistics_current = true;
+    s.statistics_scaled = scaled;
+}
+
+void profile_pass(
+    motion_segmentation& s, const float_image& first, const float_image& second, int kernel, int radius)
+{
+    const std::size_t side = 2 * static_cast<std::size_t>(radius) + 1;
+    for (motion_segment& seg : s.segments) {
+        seg.scores.resize(side, side, 0.0);
+        seg.hits.resize(side, side, 0);
+        seg.origin = { radius, radius };
+    }
+    switch (kernel) {
+    case 0:
+        pass<kernel_square>(s, first, second, radius);
+        break;
+    case 1:
+        pass<kernel_clipped>(s, first, second, radius);
+        break;
+    default:
+        pass<kernel_robust>(s, first, second, radius);
+        break;
+    }
+    for (motion_segment& seg : s.segments) {
+        double* score = seg.scores.data();
+        const int* hits = seg.hits.data();
+        for (std::size_t c = 0; c < seg.scores.count(); ++c)
+            if (hits[c] != 0)
+                score[c] /= hits[c];
+    }
+}
+
+bool build_profiles(
+    motion_segmentation& s, const float_image& target, const profile_param& p, std::ostream& log)
+{
+    const std::string reason = unusable(s, target, p);
+    if (!reason.empty()) {
+        for (motion_segment& seg : s.segments) {
+            seg.scores.clear();
+            seg.hits.clear();
+        }
+        log << "profiles not built, no motion: " << reason << std::endl;
+        return false;
+    }
+    check_window_memory(s, p);
+    const float_image& reference = *s.reference_images;
+    colour_statistics(s, true, p.variance_scale);
+    if (p.mode == 0) {
+        profile_pass(s, reference, target, p.kernel, p.radius);
+        return true;
+    }
+
+    // Each segment's profile: its costs against the reference itself for
+    // shifts up to R around no displacement.
+    std::vector<int_offset> bases;
+    bases.reserve(s.segments.size());
+    for (motion_segment& seg : s.segments) {
+        bases.push_back(seg.base);
+        seg.base = {};
+    }
+    profile_pass(s, reference, reference, p.kernel, p.profile_radius);
+    std::vector<grid<double>> profiles(s.segments.size());
+    for (std::size_t i = 0; i < s.segments.size(); ++i) {
+        s.segments[i].base = bases[i];
+        profiles[i].swap(s.segments[i].scores);
+    }
+    profile_pass(s, reference, target, p.kernel, p.radius + p.profile_radius);
+    for (std::size_t i = 0; i < s.segments.size(); ++i) {
+        s.segments[i].hits.clear();
+        match_profile(s.segments[i], profiles[i], p.radius);
+    }
+    return true;
+}
+
+} // namespace trm

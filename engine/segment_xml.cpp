@@ -1,0 +1,147 @@
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <iostream>
+#include <vector>
+
+#include <boost/make_shared.hpp>
+
+#include "engine/segment.h"
+#include "foundation/xml_stream.h"
+
+namespace trm {
+
+namespace {
+
+// The most frames a loaded table may span. A file whose records lie farther
+// from its origin than this is damaged; the table would only waste memory.
+constexpr std::int64_t max_loaded_table_frames = std::int64_t(1) << 24;
+
+bool same_size(const img::image<img::bit>& a, const img::image<img::bit>& b)
+{
+    return a.width == b.width && a.height == b.height;
+}
+
+} // namespace
+
+xml::stream& segment::serialize(xml::stream& s)
+{
+    if (s.reading)
+        load(s);
+    else
+        save(s);
+    return s;
+}
+
+void segment::save(xml::stream& s)
+{
+    int origin = 0;
+    int saved_first = 0;
+    std::vector<boost::shared_ptr<frame_record>> records;
+    {
+        std::lock_guard lock(m_lock);
+        origin = m_origin;
+        saved_first = std::min(m_segmented.first, m_smoothed.first);
+        const int saved_last = std::max(m_segmented.last, m_smoothed.last);
+        for (int frame = saved_first; frame < saved_last; ++frame) {
+            const auto* found = entry(frame);
+            records.push_back(found ? *found : boost::shared_ptr<frame_record>());
+        }
+    }
+
+    if (!calculating()) {
+        xml::stream timing = s.child("timing");
+        timing || m_timing;
+    }
+    s.write("origin", origin);
+    xml::stream keymask = s.child("keymask");
+    serialize_bit_image(keymask, m_keymask);
+    xml::stream param = s.child("param");
+    m_param.serialize(param);
+
+    if (records.empty())
+        return;
+    s.write("first_data", saved_first);
+    // Every frame of the saved span has a record; should one be missing, an
+    // empty record keeps the frames of the later ones in place.
+    frame_record empty;
+    for (const auto& record : records) {
+        xml::stream element = s.child("twomasks");
+        element || (record ? *record : empty);
+    }
+}
+
+void segment::load(xml::stream& s)
+{
+    // Everything is read into locals first, so that a failure leaves the
+    // segment as it was.
+    profiler timing(m_timing);
+    if (!calculating()) {
+        xml::stream element = s.child("timing");
+        element || timing;
+    }
+    const int origin = s.read<int>("origin");
+    // The frame after the origin must have a number too.
+    if (origin == INT_MAX)
+        throw xml::attribute_parse_error();
+    img::image<img::bit> keymask;
+    xml::stream keymask_element = s.child("keymask");
+    serialize_bit_image(keymask_element, keymask);
+    trm::param param;
+    xml::stream param_element = s.child("param");
+    param.serialize(param_element);
+
+    std::int64_t first = origin;
+    std::int64_t last = origin;
+    table frames;
+    const int first_data = s.read("first_data", -1);
+    if (first_data != -1) {
+        std::vector<xml::node> children;
+        s.select(children, "twomasks");
+        std::int64_t count = static_cast<std::int64_t>(children.size());
+        const std::int64_t room = std::int64_t(INT_MAX) - first_data;
+        if (count > room) {
+            std::clog << "segment loading: " << count - room
+                      << " frame records lie past the last frame number and are dropped" << std::endl;
+            count = room;
+        }
+        first = std::min<std::int64_t>(first_data, origin);
+        last = std::max<std::int64_t>(first_data + count, std::int64_t(origin) + 1);
+        if (last - first > max_loaded_table_frames) {
+            std::clog << "segment loading: the frame records starting at frame " << first_data
+                      << " lie too far from the key frame " << origin << " and are dropped" << std::endl;
+            first = last = origin;
+            count = 0;
+        }
+        frames.resize(static_cast<std::size_t>(last - first));
+        for (std::int64_t i = 0; i < count; ++i) {
+            const std::int64_t frame = first_data + i;
+            auto record = boost::make_shared<frame_record>();
+            xml::stream element(children[static_cast<std::size_t>(i)], true);
+            element || *record;
+            if (record->bit_mask.data != nullptr && !same_size(record->bit_mask, keymask)) {
+                std::clog << "segment loading: the record of frame " << frame << " is dropped: its mask is "
+                          << record->bit_mask.width << " x " << record->bit_mask.height
+                          << " pixels, the key mask " << keymask.width << " x " << keymask.height << std::endl;
+                continue;
+            }
+            frames[static_cast<std::size_t>(frame - first)] = std::move(record);
+        }
+    }
+
+    m_timing = timing;
+    m_keymask.swap(keymask);
+    m_param = param;
+    {
+        std::lock_guard lock(m_lock);
+        m_origin = origin;
+        m_first = static_cast<int>(first);
+        m_last = static_cast<int>(last);
+        // The old table goes with `frames` once the lock is released.
+        m_frames.swap(frames);
+    }
+    find_segmented_range();
+    find_smoothed_range();
+}
+
+} // namespace trm

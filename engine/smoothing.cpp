@@ -1,0 +1,147 @@
+#include "engine/smoothing.h"
+
+#include <ostream>
+#include <vector>
+
+#include "engine/alpha_condition.h"
+#include "engine/colour_model.h"
+#include "engine/morphology.h"
+#include "engine/sliding_window.h"
+
+namespace trm {
+
+namespace {
+
+using colour_image = img::image<img::BGRA<unsigned char>>;
+using mask = img::image<img::bit>;
+
+enum class method { spheres, ellipses };
+
+// The window sums of one method; the colour products only for "Complex".
+struct smoothing_sums : colour_model::window_sums {
+    const colour_image* image = nullptr;
+    bool products = false;
+
+    void reset() noexcept { static_cast<colour_model::window_sums&>(*this) = {}; }
+
+    void add(const pixel_rect& r, int sign) noexcept
+    {
+        colour_model::window_sums t;
+        for (unsigned y = r.y0; y < r.y1; ++y) {
+            const img::BGRA<unsigned char>* row = image->row(y);
+            for (unsigned x = r.x0; x < r.x1; ++x) {
+                const img::BGRA<unsigned char>& p = row[x];
+                const std::int64_t alpha = p.a;
+                const std::int64_t b = p.b;
+                const std::int64_t g = p.g;
+                const std::int64_t red = p.r;
+                t.a += alpha;
+                t.aa += alpha * alpha;
+                t.c[0] += b;
+                t.c[1] += g;
+                t.c[2] += red;
+                t.ac[0] += alpha * b;
+                t.ac[1] += alpha * g;
+                t.ac[2] += alpha * red;
+                if (products) {
+                    t.cc[0] += b * b;
+                    t.cc[1] += g * b;
+                    t.cc[2] += red * b;
+                    t.cc[3] += g * g;
+                    t.cc[4] += red * g;
+                    t.cc[5] += red * red;
+                }
+            }
+        }
+        n += sign * static_cast<std::int64_t>(r.area());
+        a += sign * t.a;
+        aa += sign * t.aa;
+        for (int i = 0; i < 3; ++i) {
+            c[i] += sign * t.c[i];
+            ac[i] += sign * t.ac[i];
+        }
+        for (int i = 0; i < 6; ++i)
+            cc[i] += sign * t.cc[i];
+    }
+};
+
+// Pixels whose alpha differs from `value`.
+mask alpha_other_than(const colour_image& image, unsigned char value)
+{
+    mask m(image.width, image.height, 4);
+    m.fill(false);
+    for (unsigned y = 0; y < image.height; ++y)
+        for (unsigned x = 0; x < image.width; ++x)
+            if (image.row(y)[x].a != value)
+                m.at(x, y) = true;
+    return m;
+}
+
+void smooth(colour_image& image, const smoothing_options& o, method kind, std::ostream& log)
+{
+    const char* const name = kind == method::spheres ? "Smooth-A & Despill" : "Smooth-B & Despill";
+    check_alpha_window_options(name, o.window_half_size, o.max_condition_number);
+    const float c = o.max_condition_number;
+
+    mask band;
+    outline_band(alpha_other_than(image, 0), alpha_other_than(image, 255),
+        band_radius(c, o.window_half_size), band);
+    if (!o.quiet)
+        log << name << std::endl;
+
+    // The alphas written by a pass; every read of the pass sees the image's.
+    std::vector<unsigned char> next(static_cast<std::size_t>(image.width) * image.height);
+    for (unsigned y = 0; y < image.height; ++y)
+        for (unsigned x = 0; x < image.width; ++x)
+            next[static_cast<std::size_t>(y) * image.width + x] = image.row(y)[x].a;
+
+    smoothing_sums sums;
+    sums.image = &image;
+    sums.products = kind == method::ellipses;
+    for (int pass = 1; pass <= o.passes; ++pass) {
+        if (!o.quiet)
+            log << "pass " << pass << '/' << o.passes << std::flush;
+        unsigned checked = 0;
+        unsigned changes = 0;
+        sliding_window<smoothing_sums> window(image.width, image.height, static_cast<unsigned>(o.window_half_size));
+        visit_serpentine(band, [&](unsigned x, unsigned y) {
+            ++checked;
+            window.move_to(x, y, sums);
+            const img::BGRA<unsigned char>& pixel = image.row(y)[x];
+            int v = -1;
+            colour_model::two_colour_fit fit;
+            if (colour_model::fit_two_colours(sums, c, fit))
+                v = kind == method::spheres ? colour_model::alpha_spheres(pixel, fit, c)
+                                            : colour_model::alpha_ellipses(pixel, fit, sums, c);
+            if (v >= 0 && v != pixel.a) {
+                next[static_cast<std::size_t>(y) * image.width + x] = static_cast<unsigned char>(v);
+                ++changes;
+            } else {
+                band.at(x, y) = false;
+            }
+        });
+        if (!o.quiet)
+            log << ": checked = " << checked << ", alpha changes = " << changes << std::endl;
+        if (changes == 0)
+            break;
+        for (unsigned y = 0; y < image.height; ++y)
+            for (unsigned x = 0; x < image.width; ++x)
+                image.row(y)[x].a = next[static_cast<std::size_t>(y) * image.width + x];
+        if (pass < o.passes)
+            dilate8_n(band, band, o.window_half_size);
+    }
+}
+
+} // namespace
+
+void smooth_spheres(colour_image& image, const smoothing_options& o, std::ostream& log)
+{
+    smooth(image, o, method::spheres, log);
+}
+
+void smooth_ellipses(colour_image& image, const smoothing_options& o, std::ostream& log)
+{
+    smooth(image, o, method::ellipses, log);
+}
+
+} // namespace trm

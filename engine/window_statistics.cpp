@@ -1,0 +1,189 @@
+#include "engine/window_statistics.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+
+namespace refine {
+
+namespace {
+
+constexpr std::uint32_t no_distance = 65536;
+
+std::uint32_t distance_of(std::uint32_t e) noexcept
+{
+    return e >> 16;
+}
+
+int dx_of(std::uint32_t e) noexcept
+{
+    return static_cast<int>((e >> 8) & 0xFFu) - 128;
+}
+
+int dy_of(std::uint32_t e) noexcept
+{
+    return static_cast<int>(e & 0xFFu) - 128;
+}
+
+bool bit_at(const img::image<img::bit>& m, unsigned x, unsigned y) noexcept
+{
+    return (m.row(y)[x >> 3] & (0x80u >> (x & 7))) != 0;
+}
+
+// The first request of a manual decision: trunc(2e) entries, at least one,
+// at most the usable count.
+std::size_t first_request(float enough_statistics, std::size_t usable) noexcept
+{
+    const double wanted = 2.0 * static_cast<double>(enough_statistics);
+    if (!(wanted >= 1.0))
+        return 1;
+    if (wanted >= static_cast<double>(usable))
+        return usable;
+    return static_cast<std::size_t>(wanted);
+}
+
+} // namespace
+
+window_statistics::window_statistics(const img::image<img::BGRA<unsigned char>>& source, int window_half_size)
+    : m_source(source)
+    , m_half(window_half_size)
+{
+    if (window_half_size < 1 || window_half_size > 127)
+        throw std::runtime_error("refinement: the window half size must lie between 1 and 127, not "
+            + std::to_string(window_half_size));
+    const std::size_t w = static_cast<std::size_t>(window_half_size);
+    m_cap = std::max<std::size_t>(w * (w + 1), 7);
+    for (int dy = -m_half; dy < m_half; ++dy)
+        for (int dx = -m_half; dx < m_half; ++dx)
+            if (m_half <= 2 || dx * dx + dy * dy <= m_half * m_half)
+                m_offsets.emplace_back(dx, dy);
+    m_table.assign(static_cast<std::size_t>(source.width) * source.height, -1);
+}
+
+window_statistics::node& window_statistics::list_of(
+    unsigned x, unsigned y, const img::BGRA<unsigned char>& colour)
+{
+    std::int32_t& slot = m_table[static_cast<std::size_t>(y) * m_source.width + x];
+    if (slot < 0) {
+        if (m_free.empty()) {
+            slot = static_cast<std::int32_t>(m_nodes.size());
+            m_nodes.emplace_back();
+        } else {
+            slot = m_free.back();
+            m_free.pop_back();
+        }
+        node& n = m_nodes[static_cast<std::size_t>(slot)];
+        n.x = x;
+        n.y = y;
+        n.live = true;
+        ++m_live;
+        build(n, colour);
+    }
+    return m_nodes[static_cast<std::size_t>(slot)];
+}
+
+// The window reaches w pixels left of and above the position but only w − 1
+// right of and below it, clipped to the image.
+void window_statistics::build(node& n, const img::BGRA<unsigned char>& colour)
+{
+    ++m_scans;
+    n.entries.clear();
+    n.sorted = 0;
+    const int x = static_cast<int>(n.x);
+    const int y = static_cast<int>(n.y);
+    const int left = -std::min(x, m_half);
+    const int right = std::min(m_half, static_cast<int>(m_source.width) - x) - 1;
+    const int top = -std::min(y, m_half);
+    const int bottom = std::min(m_half, static_cast<int>(m_source.height) - y) - 1;
+    for (const auto& [dx, dy] : m_offsets) {
+        if (dx < left || dx > right || dy < top || dy > bottom)
+            continue;
+        const img::BGRA<unsigned char>& other = m_source.row(static_cast<unsigned>(y + dy))[x + dx];
+        const int db = other.b - colour.b;
+        const int dg = other.g - colour.g;
+        const int dr = other.r - colour.r;
+        const std::uint32_t distance = static_cast<std::uint32_t>(db * db + dg * dg + dr * dr);
+        // The centre is left out only when it has the colour itself.
+        if (dx == 0 && dy == 0 && distance == 0)
+            continue;
+        if (distance >= no_distance)
+            continue;
+        n.entries.push_back(
+            distance << 16 | static_cast<std::uint32_t>(dx + 128) << 8 | static_cast<std::uint32_t>(dy + 128));
+    }
+}
+
+void window_statistics::request(node& n, std::size_t count)
+{
+    const std::size_t length = n.entries.size();
+    const std::size_t limit = std::min(length, m_cap);
+    count = std::min(count, limit);
+    if (count <= n.sorted || n.sorted == length)
+        return;
+    // The leading sorted entries are the smallest of the list, so sorting
+    // the rest's smallest behind them extends the order.
+    std::partial_sort(n.entries.begin() + static_cast<std::ptrdiff_t>(n.sorted),
+        n.entries.begin() + static_cast<std::ptrdiff_t>(count), n.entries.end());
+    ++m_sorts;
+    n.sorted = count;
+    if (count == limit && length > limit)
+        n.entries.resize(limit);
+}
+
+decision window_statistics::decide(const img::image<img::bit>& source_mask, unsigned x, unsigned y,
+    const img::BGRA<unsigned char>& colour, bool auto_threshold, float enough_statistics)
+{
+    node& n = list_of(x, y, colour);
+    n.age = 0;
+    const std::size_t usable = std::min(n.entries.size(), m_cap);
+    std::size_t requested = auto_threshold ? usable : first_request(enough_statistics, usable);
+    request(n, requested);
+
+    const double e = static_cast<double>(enough_statistics);
+    decision d = undecided;
+    double best = 0.0;
+    long balance = 0;
+    for (std::size_t i = 1; i <= usable; ++i) {
+        if (i == requested && requested < usable) {
+            requested = std::min(requested * 2, usable);
+            request(n, requested);
+        }
+        const std::uint32_t current = n.entries[i - 1];
+        balance += bit_at(source_mask, static_cast<unsigned>(static_cast<int>(x) + dx_of(current)),
+                       static_cast<unsigned>(static_cast<int>(y) + dy_of(current)))
+            ? 1
+            : -1;
+        if (i < usable && distance_of(n.entries[i]) == distance_of(current))
+            continue;
+        const double squared = static_cast<double>(balance) * static_cast<double>(balance);
+        const double count = static_cast<double>(i);
+        if (auto_threshold) {
+            if (squared > count * best) {
+                best = squared / count;
+                d = balance > 0 ? object : background;
+            }
+        } else if (squared > count * e) {
+            return balance > 0 ? object : background;
+        }
+    }
+    return d;
+}
+
+void window_statistics::age()
+{
+    for (std::size_t i = 0; i < m_nodes.size(); ++i) {
+        node& n = m_nodes[i];
+        if (!n.live)
+            continue;
+        if (n.age >= 2) {
+            n.live = false;
+            m_table[static_cast<std::size_t>(n.y) * m_source.width + n.x] = -1;
+            m_free.push_back(static_cast<std::int32_t>(i));
+            --m_live;
+        } else {
+            ++n.age;
+        }
+    }
+}
+
+} // namespace refine

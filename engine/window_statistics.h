@@ -1,0 +1,88 @@
+#pragma once
+
+// The colour statistics of the refinement stages: for a source position and
+// a colour, the pixels of the window around that position in a source image,
+// ordered by their colour distance to the colour, vote with their mask bits
+// on whether the colour belongs to the object.
+//
+// Neighbour lists are built at most once per source position (keyed by the
+// position alone, not by the colour that first asked for it), sorted lazily,
+// only as far as a decision needs, and kept while they are used: a list
+// disappears at the end of the second pass in a row that did not use it.
+// One object serves one refinement call on one thread.
+
+#include <cstddef>
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+#include "foundation/image.h"
+
+namespace refine {
+
+// What a statistics decision or a neighbour vote says about a pixel.
+enum decision : int { background = 0, object = 1, undecided = 2 };
+
+class window_statistics {
+public:
+    // `source` must outlive the object and not change while it is used.
+    // The window half size lies between 1 and 127 (list entries keep their
+    // offsets in 8 bits).
+    window_statistics(const img::image<img::BGRA<unsigned char>>& source, int window_half_size);
+
+    // The decision for source position (x, y) and colour (blue, green, red):
+    // the window's pixels, nearest colour first, vote with their bits in
+    // `source_mask` (of the source's size); a vote is tested after each group
+    // of equal distances. Manual: the first test with balance² > i·e decides,
+    // else undecided. Auto: the most significant prefix decides, else
+    // undecided.
+    decision decide(const img::image<img::bit>& source_mask, unsigned x, unsigned y,
+        const img::BGRA<unsigned char>& colour, bool auto_threshold, float enough_statistics);
+
+    // The end of a pass that another pass follows: lists unused for two
+    // passes in a row are dropped.
+    void age();
+
+    // Cached lists.
+    std::size_t cache_size() const noexcept { return m_live; }
+    // List sorts and list builds (scans) so far.
+    std::uint64_t sorts() const noexcept { return m_sorts; }
+    std::uint64_t scans() const noexcept { return m_scans; }
+    // At most this many entries of a list are ever used: w(w + 1), at least 7.
+    std::size_t cap() const noexcept { return m_cap; }
+
+private:
+    // A list entry packs (distance << 16) | (dx + 128) << 8 | (dy + 128), so
+    // entries order by (distance, dx, dy) as plain integers.
+    using entry = std::uint32_t;
+
+    struct node {
+        unsigned x = 0;
+        unsigned y = 0;
+        std::vector<entry> entries;
+        // The leading entries in order.
+        std::size_t sorted = 0;
+        int age = 0;
+        bool live = false;
+    };
+
+    node& list_of(unsigned x, unsigned y, const img::BGRA<unsigned char>& colour);
+    void build(node& n, const img::BGRA<unsigned char>& colour);
+    void request(node& n, std::size_t count);
+
+    const img::image<img::BGRA<unsigned char>>& m_source;
+    int m_half;
+    std::size_t m_cap;
+    // The window's offsets (dx, dy) away from the image borders: dx and dy
+    // from −w to w − 1, inside the disc of radius w when w > 2.
+    std::vector<std::pair<int, int>> m_offsets;
+    // Per source pixel, row by row: the index of its node, or −1.
+    std::vector<std::int32_t> m_table;
+    std::vector<node> m_nodes;
+    std::vector<std::int32_t> m_free;
+    std::size_t m_live = 0;
+    std::uint64_t m_sorts = 0;
+    std::uint64_t m_scans = 0;
+};
+
+} // namespace refine
