@@ -11,7 +11,8 @@ namespace trm {
 
 namespace {
 
-const char* const too_little_change = "functional and mu values were changed too little on previous iteration.";
+const char* const too_little_change
+    = "functional and mu values were changed too little on previous iteration.";
 const char* const too_many_steps = "maximum iterations number exceeded.";
 
 double score_at(const motion_segment& s) noexcept
@@ -144,7 +145,8 @@ public:
                 m_log << too_little_change << std::endl;
                 return;
             }
-            const double mu_change = (double(m_mu) - mu_previous) / std::max(std::fabs(m_mu), std::fabs(mu_previous));
+            const double mu_change
+                = (double(m_mu) - mu_previous) / std::max(std::fabs(m_mu), std::fabs(mu_previous));
             if (mu_change < m_p.tolerance && (next - f) / std::fabs(f) < m_p.tolerance) {
                 m_log << too_little_change << std::endl;
                 return;
@@ -228,7 +230,8 @@ private:
                 const std::int64_t row_term = spread(static_cast<std::int64_t>(r), sum_y, sum_y2);
                 const double* scores = s.scores[r];
                 for (std::size_t c = 0; c < columns; ++c) {
-                    const double value = scores[c] - factor * static_cast<double>(m_column_terms[c] + row_term);
+                    const double value
+                        = scores[c] - factor * static_cast<double>(m_column_terms[c] + row_term);
                     if ((r == 0 && c == 0) || value > best) {
                         best = value;
                         best_row = r;
@@ -268,8 +271,8 @@ double motion_quality(const motion_segmentation& segmentation)
     return sum;
 }
 
-void find_coherent_motion(motion_segmentation& segmentation, affine_motion& out, const coherent_motion_param& p,
-    random15& random, std::ostream& log)
+void find_coherent_motion(motion_segmentation& segmentation, affine_motion& out,
+    const coherent_motion_param& p, random15& random, std::ostream& log)
 {
     log << "\nFunctional maximization" << std::endl;
     const bool windows = std::none_of(segmentation.segments.begin(), segmentation.segments.end(),

@@ -46,8 +46,8 @@ inline constexpr int uncapped_step_limit = 1000;
 // and leaves the chosen displacements in the segments. Ties of the initial
 // approximation are broken with `random`, the calculation's generator. The
 // progress of the maximisation goes to `log`.
-void find_coherent_motion(motion_segmentation& segmentation, affine_motion& out, const coherent_motion_param& p,
-    random15& random, std::ostream& log);
+void find_coherent_motion(motion_segmentation& segmentation, affine_motion& out,
+    const coherent_motion_param& p, random15& random, std::ostream& log);
 
 // The sum over segments of the score of their current displacement.
 double motion_quality(const motion_segmentation& segmentation);

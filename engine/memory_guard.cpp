@@ -19,7 +19,7 @@ std::string mebibytes(std::uint64_t bytes)
 
 not_enough_memory::not_enough_memory(const std::string& task, std::uint64_t needed, std::uint64_t available)
     : exception("Not enough memory for " + task + ": " + mebibytes(needed) + " MiB needed, "
-          + mebibytes(available) + " MiB available.")
+        + mebibytes(available) + " MiB available.")
 {
 }
 

@@ -124,7 +124,8 @@ bool fit_affine(const pair_sums& s, affine_motion& m) noexcept
     const double b = s.py2 - s.py * s.py * w;
     const double cxy = s.pxpy - s.py * s.px * w;
     const double det = b * a - cxy * cxy;
-    if (!(a > degenerate_share * s.px2) || !(b > degenerate_share * s.py2) || !(det > degenerate_share * a * b))
+    if (!(a > degenerate_share * s.px2) || !(b > degenerate_share * s.py2)
+        || !(det > degenerate_share * a * b))
         return false;
     const double k = 1.0 / det;
     const double u = s.pxqx - s.px * s.qx * w;
@@ -148,7 +149,8 @@ double round_half_away(double v) noexcept
 
 } // namespace
 
-void match_point_sets(motion_segmentation& segmentation, affine_motion& out, motion_model model, std::ostream& log)
+void match_point_sets(
+    motion_segmentation& segmentation, affine_motion& out, motion_model model, std::ostream& log)
 {
     const char* name = model_name(model);
     if (!name)
@@ -202,7 +204,8 @@ void seed_displacements(motion_segmentation& segmentation, const affine_motion& 
         if (!std::isfinite(wanted_x) || !std::isfinite(wanted_y))
             continue;
         // Clamped as doubles, so that no far-off value reaches an integer.
-        const double column = std::clamp(wanted_x - s.base.x + s.origin.x, 0.0, double(s.scores.columns() - 1));
+        const double column
+            = std::clamp(wanted_x - s.base.x + s.origin.x, 0.0, double(s.scores.columns() - 1));
         const double row = std::clamp(wanted_y - s.base.y + s.origin.y, 0.0, double(s.scores.rows() - 1));
         s.displacement = { static_cast<int>(column) - s.origin.x, static_cast<int>(row) - s.origin.y };
     }

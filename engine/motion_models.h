@@ -30,7 +30,8 @@ enum class motion_model : std::int32_t {
 // the translation fit instead, and no segments give the identity: `out` never
 // receives a value that is not finite. `none` and values outside the table
 // leave `out` alone and write nothing.
-void match_point_sets(motion_segmentation& segmentation, affine_motion& out, motion_model model, std::ostream& log);
+void match_point_sets(
+    motion_segmentation& segmentation, affine_motion& out, motion_model model, std::ostream& log);
 
 // Sets every segment's current displacement to the motion's displacement at
 // its centroid, rounded half away from zero and clamped into its score

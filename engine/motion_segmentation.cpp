@@ -182,7 +182,8 @@ private:
         const std::size_t mid = lo + (hi - lo) / 2;
         const bool on_x = depth % 2 == 0;
         std::nth_element(m_items.begin() + static_cast<std::ptrdiff_t>(lo),
-            m_items.begin() + static_cast<std::ptrdiff_t>(mid), m_items.begin() + static_cast<std::ptrdiff_t>(hi),
+            m_items.begin() + static_cast<std::ptrdiff_t>(mid),
+            m_items.begin() + static_cast<std::ptrdiff_t>(hi),
             [on_x](const item& a, const item& b) { return on_x ? a.x < b.x : a.y < b.y; });
         build(lo, mid, depth + 1);
         build(mid + 1, hi, depth + 1);
@@ -309,7 +310,8 @@ void motion_segmentation::build(const img::image<img::bit>& mask, unsigned block
 
     std::vector<std::uint32_t> labels;
     const std::uint32_t regions = label_regions(mask, block_size, shift, labels);
-    ensure_memory(pixels * (sizeof(std::uint32_t) + sizeof(int)) + std::uint64_t(regions) * bytes_per_segment, task);
+    ensure_memory(
+        pixels * (sizeof(std::uint32_t) + sizeof(int)) + std::uint64_t(regions) * bytes_per_segment, task);
 
     width = mask.width;
     height = mask.height;

@@ -40,8 +40,7 @@ double window_bytes(const profile_param& p)
 void check_window_memory(const motion_segmentation& s, const profile_param& p)
 {
     const double bytes = window_bytes(p) * static_cast<double>(s.segments.size());
-    const std::uint64_t needed
-        = bytes >= 1.8e19 ? UINT64_MAX : static_cast<std::uint64_t>(bytes);
+    const std::uint64_t needed = bytes >= 1.8e19 ? UINT64_MAX : static_cast<std::uint64_t>(bytes);
     ensure_memory(needed,
         "motion profiles of " + std::to_string(s.segments.size()) + " segments with maximum motion "
             + std::to_string(p.radius));

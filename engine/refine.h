@@ -19,6 +19,7 @@
 
 #include "engine/affine_motion.h"
 #include "engine/param.h"
+#include "engine/window_statistics.h"
 #include "foundation/image.h"
 
 namespace refine {
@@ -84,6 +85,6 @@ void band(const mask& m, int r, mask& out);
 // The vote of the up to eight neighbours of (x, y) inside the image (the
 // pixel itself is not looked at): object when all are set, background when
 // none is, undecided for a mix (or when the image has no other pixel).
-int local_vote(const mask& m, unsigned x, unsigned y) noexcept;
+decision local_vote(const mask& m, unsigned x, unsigned y) noexcept;
 
 } // namespace refine

@@ -236,14 +236,19 @@ TEST(Calculation, CancellingStopsAtTheNextCheckAndKeepsEveryFinishedFrame)
 {
     fixture f(12, { 0, 30 }, plain_param(1));
     int checks_when_cancelled = 0;
+    std::size_t loads_when_cancelled = 0;
     f.segment.after_frame = [&](int) {
         if (f.segment.notes.size() == 3) {
             f.segment.cancel = true;
             checks_when_cancelled = f.segment.cancel_checks;
+            loads_when_cancelled = f.footage->requests.size();
         }
     };
     f.segment.calculate(false, { 0, 30 });
-    EXPECT_EQ(f.segment.cancel_checks, checks_when_cancelled + 1);
+    // The pass ends at the check after the frame; the calculation's own
+    // check before the forward pass ends the call.
+    EXPECT_EQ(f.segment.cancel_checks, checks_when_cancelled + 2);
+    EXPECT_EQ(f.footage->requests.size(), loads_when_cancelled);
     EXPECT_EQ(f.segment.segmented(), (My::Span { 9, 13 }));
     for (int frame = 9; frame <= 12; ++frame)
         EXPECT_TRUE(f.segment.has_mask(frame)) << frame;
@@ -268,7 +273,8 @@ TEST(Calculation, CancelDuringAFramesStagesDiscardsThatFrame)
         fixture f(12, { 0, 30 }, p);
         f.segment.cancel_from = cancel_from;
         f.segment.calculate(false, { 11, 13 });
-        EXPECT_EQ(f.segment.cancel_checks, cancel_from);
+        // One more check before the forward pass.
+        EXPECT_EQ(f.segment.cancel_checks, cancel_from + 1);
         EXPECT_EQ(f.segment.segmented(), (My::Span { 12, 13 }));
         EXPECT_FALSE(f.segment.has_mask(11));
         EXPECT_TRUE(f.segment.notes.empty());
@@ -344,6 +350,7 @@ TEST(Calculation, EngineLogIsTrmLogInTheDebugFolderAndLeavesClogAlone)
         const scoped_env env((dir.string() + suffix).c_str());
         EXPECT_EQ(trm::debug_dir(), dir.string() + "/");
         fixture f(7, { 5, 10 }, p);
+        f.segment.set_keymask(trm::testing::make_scene(width, height).object);
         f.segment.calculate(false, { 7, 9 });
         EXPECT_EQ(std::clog.rdbuf(), clog_buffer);
         std::ifstream in(dir / "trm.log");
@@ -387,28 +394,29 @@ TEST(Calculation, MemoryGuardRefusesWithTheSystemsMessages)
 
 TEST(RemoveWool, RemovesThinPartsAndFillsThinGapsKeepingTheRest)
 {
-    mask m = trm::testing::mask_from_rows({
-        "................",
-        ".######.........",
-        ".######.........",
-        ".######.#.......",
-        ".##.###.#.......",
-        ".######.........",
-        ".######.........",
-        "................",
-    });
+    mask m = trm::testing::filled_mask(40, 40, false);
+    for (unsigned y = 10; y < 30; ++y)
+        for (unsigned x = 10; x < 30; ++x)
+            m.at(x, y) = true;
+    for (unsigned x = 30; x < 37; ++x)
+        m.at(x, 20) = true; // a hair sticking out
+    for (unsigned y = 10; y < 16; ++y)
+        m.at(20, y) = false; // a slot cut in
     trm::remove_wool(m, 1);
-    const std::vector<std::string> expected {
-        "................",
-        ".######.........",
-        ".######.........",
-        ".######.........",
-        ".######.........",
-        ".######.........",
-        ".######.........",
-        "................",
-    };
-    EXPECT_EQ(trm::testing::rows_of(m), expected);
+    for (unsigned x = 31; x < 37; ++x)
+        EXPECT_FALSE(m.at(x, 20)) << x;
+    // The slot fills up to its mouth, which the closing leaves open.
+    for (unsigned y = 11; y < 16; ++y)
+        EXPECT_TRUE(m.at(20, y)) << y;
+    for (unsigned y = 0; y < 40; ++y)
+        for (unsigned x = 0; x < 40; ++x) {
+            const bool inside = x >= 12 && x < 28 && y >= 12 && y < 28;
+            const bool far = x < 8 || x >= 39 || y < 8 || y >= 32;
+            if (inside)
+                EXPECT_TRUE(m.at(x, y)) << x << ", " << y;
+            if (far)
+                EXPECT_FALSE(m.at(x, y)) << x << ", " << y;
+        }
 }
 
 } // namespace

@@ -36,7 +36,8 @@ std::vector<std::uint8_t> tga_file(const tga_layout& t)
     test_support::put(out, 14, t.height, 2);
     out[16] = t.depth;
     out[17] = t.descriptor;
-    out.insert(out.end(), { 'i', 'd', '!' });
+    for (char c : { 'i', 'd', '!' })
+        out.push_back(static_cast<std::uint8_t>(c));
     out.insert(out.end(), t.map.begin(), t.map.end());
     out.insert(out.end(), t.data.begin(), t.data.end());
     return out;

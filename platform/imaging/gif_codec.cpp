@@ -152,8 +152,9 @@ void save_gif(std::ostream& out, const const_pixel_rows& pixels)
     stream_writer writer(out);
     const bool colour = pixels.format == pixel_format::bgrx32 || pixels.format == pixel_format::bgra32;
     const int depth = pixels.format == pixel_format::indexed1 ? 1 : 8;
-    std::vector<GifColorType> colours(std::size_t(1) << depth);
-    for (std::size_t i = 0; i < colours.size(); ++i) {
+    std::array<GifColorType, 256> colours {};
+    const std::size_t colour_count = std::size_t(1) << depth;
+    for (std::size_t i = 0; i < colour_count; ++i) {
         GifByteType r = 0, g = 0, b = 0;
         if (depth == 1) {
             r = g = b = i ? 255 : 0;
@@ -172,7 +173,7 @@ void save_gif(std::ostream& out, const const_pixel_rows& pixels)
         writer.rethrow();
         throw codec_error(gif_message("encoder", code));
     }
-    ColorMapObject* map = GifMakeMapObject(static_cast<int>(colours.size()), colours.data());
+    ColorMapObject* map = GifMakeMapObject(static_cast<int>(colour_count), colours.data());
     std::vector<GifPixelType> line(pixels.width);
     bool ok = map != nullptr
         && EGifPutScreenDesc(

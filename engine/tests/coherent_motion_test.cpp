@@ -1,0 +1,242 @@
+#include "engine/coherent_motion.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "engine/profiles.h"
+#include "engine/tests/mask_test_support.h"
+#include "engine/tests/synthetic_scene.h"
+
+namespace {
+
+using trm::affine_motion;
+using trm::coherent_motion_param;
+using trm::motion_segmentation;
+
+// A row of `count` blocks of 8 x 8 pixels, each segment's window a copy of
+// `window` (rows of equal length), origin at its centre.
+motion_segmentation row_of_segments(std::size_t count, const std::vector<std::vector<double>>& window)
+{
+    motion_segmentation s;
+    s.build(trm::testing::filled_mask(static_cast<unsigned>(8 * count), 8, true), 8, 0);
+    for (trm::motion_segment& seg : s.segments) {
+        seg.scores.resize(window[0].size(), window.size(), 0.0);
+        for (std::size_t r = 0; r < window.size(); ++r)
+            for (std::size_t c = 0; c < window[r].size(); ++c)
+                seg.scores[r][c] = window[r][c];
+        seg.origin = { static_cast<int>(window[0].size() / 2), static_cast<int>(window.size() / 2) };
+    }
+    return s;
+}
+
+std::size_t occurrences(const std::string& text, const std::string& part)
+{
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+TEST(Random15, FollowsTheClassicSequenceFromSeedOne)
+{
+    trm::random15 random;
+    const unsigned expected[] = { 41, 18467, 6334, 26500, 19169, 15724, 11478, 29358, 26962, 24464 };
+    for (unsigned value : expected)
+        EXPECT_EQ(random.next(), value);
+    trm::random15 other;
+    for (int i = 0; i < 100000; ++i)
+        EXPECT_LE(other.next(), trm::random15::max);
+}
+
+TEST(CoherentMotion, FewerThanTenSegmentsGiveTheIdentity)
+{
+    motion_segmentation s = row_of_segments(9, { { -1, -1, -1 }, { -1, 0, -1 }, { -1, -1, -1 } });
+    affine_motion out { 1, 2, 3, 4, 5, 6 };
+    trm::random15 random;
+    std::ostringstream log;
+    trm::find_coherent_motion(s, out, coherent_motion_param(), random, log);
+    EXPECT_EQ(out, affine_motion());
+    const std::string text = log.str();
+    EXPECT_EQ(text.rfind("\nFunctional maximization\n", 0), 0u);
+    const std::size_t quality = text.find("motion quality=");
+    ASSERT_NE(quality, std::string::npos);
+    EXPECT_EQ(text.substr(text.find('\n', quality) + 1),
+        "Segments count is less than 10, so it was decided not to find motion approximation\n");
+}
+
+// All scores zero: Fc = 0, so mu becomes 0 and F = 0, which ends the
+// maximisation silently.
+TEST(CoherentMotion, AllScoresZeroEndTheMaximisationSilently)
+{
+    motion_segmentation s = row_of_segments(12, { { 0, 0, 0 }, { 0, 0, 0 }, { 0, 0, 0 } });
+    affine_motion out;
+    trm::random15 random;
+    std::ostringstream log;
+    trm::find_coherent_motion(s, out, coherent_motion_param(), random, log);
+    const std::string text = log.str();
+    EXPECT_EQ(occurrences(text, "F(initial approximation) = 0\n"), 3u);
+    EXPECT_EQ(occurrences(text, "F(step"), 0u);
+    EXPECT_EQ(occurrences(text, "exceeded"), 0u);
+    EXPECT_NE(text.find("mu=0\t\tFc=0\tFd=-0"), std::string::npos);
+    EXPECT_TRUE(std::isfinite(out.x) && std::isfinite(out.xx));
+}
+
+TEST(CoherentMotion, OneIterationTakesOneStep)
+{
+    motion_segmentation s = row_of_segments(12, { { -3, -2, -1 }, { -2, -1, -2 }, { -5, -4, -3 } });
+    coherent_motion_param p;
+    p.max_iterations = 1;
+    p.rounds = 0;
+    affine_motion out;
+    trm::random15 random;
+    std::ostringstream log;
+    trm::find_coherent_motion(s, out, p, random, log);
+    const std::string text = log.str();
+    EXPECT_EQ(occurrences(text, "F(step 0)"), 1u);
+    EXPECT_EQ(occurrences(text, "F(step 1)"), 0u);
+    EXPECT_EQ(
+        occurrences(text, "maximum iterations number exceeded.") + occurrences(text, "changed too little"),
+        1u);
+}
+
+// Two equal maxima: the initial approximation takes either with about equal
+// chance; a step keeps the first in row-major order.
+TEST(CoherentMotion, TiesAreDrawnInTheApproximationAndFirstInASteps)
+{
+    const std::vector<std::vector<double>> window { { -1, -1, -1 }, { 0, -1, 0 }, { -1, -1, -1 } };
+    trm::random15 random;
+    coherent_motion_param approximation_only;
+    approximation_only.max_iterations = 0;
+    int left = 0;
+    const int draws = 400;
+    for (int i = 0; i < draws; ++i) {
+        motion_segmentation s = row_of_segments(1, window);
+        affine_motion out;
+        std::ostringstream log;
+        trm::find_coherent_motion(s, out, approximation_only, random, log);
+        const trm::int_offset d = s.segments[0].displacement;
+        ASSERT_TRUE(d == (trm::int_offset { -1, 0 }) || d == (trm::int_offset { 1, 0 }));
+        left += d.x < 0;
+    }
+    EXPECT_GT(left, draws * 4 / 10);
+    EXPECT_LT(left, draws * 6 / 10);
+
+    // A fixed mu of 0: each step takes the best own score, the first of equals.
+    coherent_motion_param steps;
+    steps.mu_update = 0;
+    steps.mu = 0.0f;
+    steps.max_iterations = 3;
+    motion_segmentation s = row_of_segments(1, window);
+    s.segments[0].displacement = { 1, 0 };
+    affine_motion out;
+    std::ostringstream log;
+    // The last maximisation is preceded by an approximation that may pick
+    // either maximum; the step after it settles on the first.
+    steps.neighbour_weight = 0.0f;
+    trm::find_coherent_motion(s, out, steps, random, log);
+    EXPECT_NE(log.str().find("F(step 0)"), std::string::npos) << log.str();
+}
+
+// A segment without neighbours keeps the displacement of its best score
+// whatever its neighbourless peers do.
+TEST(CoherentMotion, SegmentWithoutNeighboursKeepsItsBestScore)
+{
+    motion_segmentation s = row_of_segments(12, { { -9, -9, -9 }, { -9, -5, -9 }, { -9, -9, -9 } });
+    // Segment 5 is cut loose, with its best score at (+1, +1).
+    for (trm::motion_segment& seg : s.segments)
+        seg.neighbours.erase(s.segments[5].key);
+    s.segments[5].neighbours.clear();
+    s.segments[5].scores[2][2] = -1.0;
+    coherent_motion_param p;
+    p.rounds = 0;
+    p.final_seed = false;
+    affine_motion out;
+    trm::random15 random;
+    std::ostringstream log;
+    trm::find_coherent_motion(s, out, p, random, log);
+    EXPECT_EQ(s.segments[5].displacement, (trm::int_offset { 1, 1 }));
+    EXPECT_EQ(s.segments[4].displacement, (trm::int_offset { 0, 0 }));
+}
+
+TEST(CoherentMotion, LambdaZeroSetsTheLargestMu)
+{
+    motion_segmentation s = row_of_segments(12, { { -3, -2, -1 }, { -2, -1, -2 }, { -5, -4, -3 } });
+    coherent_motion_param p;
+    p.lambda = 0.0f;
+    p.rounds = 0;
+    affine_motion out;
+    trm::random15 random;
+    std::ostringstream log;
+    trm::find_coherent_motion(s, out, p, random, log);
+    EXPECT_NE(log.str().find("mu=1e+10\t\t"), std::string::npos);
+    EXPECT_EQ(log.str().find("mu=0\t"), std::string::npos);
+}
+
+// Negative iterations: no approximation, base displacements zero, and the
+// maximisations of the rounds still end.
+TEST(CoherentMotion, NegativeIterationsResetTheBasesAndStillEnd)
+{
+    motion_segmentation s = row_of_segments(12, { { -3, -2, -1 }, { -2, -1, -2 }, { -5, -4, -3 } });
+    for (trm::motion_segment& seg : s.segments)
+        seg.base = { 4, -4 };
+    coherent_motion_param p;
+    p.max_iterations = -1;
+    affine_motion out;
+    trm::random15 random;
+    std::ostringstream log;
+    trm::find_coherent_motion(s, out, p, random, log);
+    for (const trm::motion_segment& seg : s.segments)
+        EXPECT_EQ(seg.base, (trm::int_offset {}));
+    EXPECT_TRUE(std::isfinite(out.x));
+}
+
+struct scene_case {
+    const char* name;
+    affine_motion truth;
+};
+
+// The whole estimate on a textured object: block segmentation, profiles and
+// coherent motion with the engine's fixed parameters recover the motion.
+TEST(CoherentMotion, RecoversTheMotionOfATexturedObject)
+{
+    const unsigned w = 240;
+    const unsigned h = 192;
+    const scene_case cases[] = {
+        { "shift", { 3.0, -2.0, 1.0, 0.0, 0.0, 1.0 } },
+        { "turn", trm::testing::turn_and_shift(w, h, 0.03, 2.0, 1.0) },
+    };
+    const trm::testing::synthetic_scene reference = trm::testing::make_scene(w, h);
+    trm::float_image reference_colour;
+    reference_colour.assign(reference.frame);
+    trm::random15 random;
+    for (const scene_case& c : cases) {
+        const trm::testing::synthetic_scene target = trm::testing::make_scene(w, h, c.truth);
+        trm::float_image target_colour;
+        target_colour.assign(target.frame);
+        motion_segmentation s;
+        s.build(reference.object, 8, 0);
+        s.reference_images = &reference_colour;
+        ASSERT_GE(s.segment_count(), 10u);
+        std::ostringstream log;
+        trm::profile_param pp;
+        pp.radius = 6;
+        ASSERT_TRUE(trm::build_profiles(s, target_colour, pp, log));
+        affine_motion out;
+        trm::find_coherent_motion(s, out, coherent_motion_param(), random, log);
+        // Compare where the object is: the displacement at its centre and
+        // at points of its outline.
+        for (const auto& [u, v] : { std::pair { w / 2.0, h / 2.0 }, std::pair { w / 2.0 + 40, h / 2.0 },
+                 std::pair { w / 2.0, h / 2.0 - 40 } }) {
+            const affine_motion::point got = out.apply(u, v);
+            const affine_motion::point want = c.truth.apply(u, v);
+            EXPECT_NEAR(got.x, want.x, 0.5) << c.name;
+            EXPECT_NEAR(got.y, want.y, 0.5) << c.name;
+        }
+    }
+}
+
+} // namespace
