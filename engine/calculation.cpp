@@ -7,8 +7,8 @@
 #include <stdexcept>
 #include <string>
 
-#include "engine/debug_log.h"
 #include "engine/check_memory.h"
+#include "engine/debug_log.h"
 #include "engine/mincut.h"
 #include "engine/morphology.h"
 #include "engine/refine.h"
@@ -81,7 +81,8 @@ void calculation::run(bool key_only)
     const boost::shared_ptr<frame_record> origin_record = record(origin);
     const bool missing = !origin_record || origin_record->bit_mask.data == nullptr;
     const trm::param& p = m_param;
-    bool do_stages = missing && !key_only && (p.mincut || p.refine_mask || p.refine2_mask || p.decrease_mask_freedom);
+    bool do_stages
+        = missing && !key_only && (p.mincut || p.refine_mask || p.refine2_mask || p.decrease_mask_freedom);
     const bool refit = !missing && p.decrease_mask_freedom && origin_record->contour.empty();
     if (refit)
         do_stages = true;
@@ -110,7 +111,8 @@ bool calculation::origin_pass(bool do_stages)
     const auto record = boost::make_shared<frame_record>();
     record->bit_mask = s.keymask();
     if (do_stages) {
-        const boost::shared_ptr<lumvex::cached_image> loaded = load_origin_frame(m_wanted.first, m_wanted.last);
+        const boost::shared_ptr<lumvex::cached_image> loaded
+            = load_origin_frame(m_wanted.first, m_wanted.last);
         const colour_image& image = loaded->image;
         if (p.mincut) {
             if (cancelled())
@@ -293,7 +295,8 @@ boost::shared_ptr<lumvex::cached_image> calculation::load_origin_frame(int a, in
     const boost::shared_ptr<lumvex::footage>& footage = m_segment.footage();
     const int origin = m_segment.origin();
     if (!footage)
-        throw std::runtime_error("The segment has no footage to load frame " + std::to_string(origin) + " from.");
+        throw std::runtime_error(
+            "The segment has no footage to load frame " + std::to_string(origin) + " from.");
     const My::Span table = m_segment.range();
     a = std::max(a, table.first);
     b = std::min(b, table.last);
@@ -328,15 +331,16 @@ std::uint64_t calculation::frame_need() const
     std::uint64_t need = pixels * (4 + 4 + 1) + reduced * (4 + 4);
     if (p.optic_flow)
         need += reduced * (16 + 16 + 16);
-    // The refinement's neighbour lists: up to a cap of entries of 4 bytes
-    // for each source pixel that is looked up, about the outline's band.
+    // The refinement's per-pixel tables, and its neighbour lists (up to a
+    // cap of 4-byte entries) for the source pixels looked up, which lie in a
+    // band about the outline: taken as a sixteenth of the frame.
     if (p.refine_mask || p.refine2_mask) {
         const std::uint64_t w = static_cast<std::uint64_t>(p.refine_window_half_size);
-        need += pixels * 8 + pixels / 4 * std::max<std::uint64_t>(w * (w + 1), 7) * 4;
+        need += pixels * 8 + pixels / 16 * std::max<std::uint64_t>(w * (w + 1), 7) * 4;
     }
-    // The graph cut: vertices and their links in the free band.
+    // The graph cut: vertices and links of the free band, and its maps.
     if (p.mincut)
-        need += pixels * (32 + 48 * std::uint64_t(p.mincut_link_count + p.mincut_interframe_link_count));
+        need += pixels * 64;
     if (p.smooth_mask != smooth_mask_method::off)
         need += pixels * (4 + 4 + 24 + 1);
     return need;

@@ -138,7 +138,9 @@ bool fit_affine(const pair_sums& s, affine_motion& m) noexcept
     m.yy = (v2 * a - u2 * cxy) * k;
     m.x = (s.qx - m.xx * s.px - m.xy * s.py) * w;
     m.y = (s.qy - m.yx * s.px - m.yy * s.py) * w;
-    return finite(m);
+    // Targets on one line give a singular motion, which has no inverse for
+    // the warp.
+    return m.is_regular();
 }
 
 // Half away from zero.

@@ -26,7 +26,8 @@ enum class motion_model : std::int32_t {
 // centroids as they stand (the caller makes them current), and writes the
 // fitted motion to `out` and its log form to `log`. A set of points too
 // degenerate for the model (all centroids on one line for the affine model,
-// all at one place for the rigid ones) or a result that is not finite gives
+// all at one place for the rigid ones), a singular affine result or one that
+// is not finite gives
 // the translation fit instead, and no segments give the identity: `out` never
 // receives a value that is not finite. `none` and values outside the table
 // leave `out` alone and write nothing.

@@ -38,7 +38,9 @@ inline bool bit_at(const unsigned char* row, unsigned x) noexcept
     return (row[x >> 3] >> (7 - (x & 7))) & 1u;
 }
 
-std::int32_t find_root(std::vector<label_entry>& entries, std::int32_t i) noexcept
+// The root of entry i's tree (entries with a `parent` field, -1 for a root);
+// the path is compressed on the way.
+template <class Entry> std::int32_t find_root(std::vector<Entry>& entries, std::int32_t i) noexcept
 {
     std::int32_t root = i;
     while (entries[root].parent >= 0)
@@ -72,7 +74,7 @@ std::uint32_t label_regions(
         const unsigned char* above = y > 0 ? mask.row(y - 1) : nullptr;
         const unsigned block_y = (y + bs - shift) / bs;
         std::uint32_t* out = labels.data() + std::size_t(y) * w;
-        const std::uint32_t* out_above = out - w;
+        const std::uint32_t* out_above = y > 0 ? out - w : nullptr;
         for (unsigned x = 0; x < w; ++x) {
             const bool b = bit_at(row, x);
             const bool has_up = above && bit_at(above, x) == b && (!b || previous_block_y == block_y);
@@ -133,19 +135,6 @@ struct merge_entry {
     double cx = 0.0;
     double cy = 0.0;
 };
-
-std::int32_t find_root(std::vector<merge_entry>& entries, std::int32_t i) noexcept
-{
-    std::int32_t root = i;
-    while (entries[root].parent >= 0)
-        root = entries[root].parent;
-    while (entries[i].parent >= 0) {
-        const std::int32_t next = entries[i].parent;
-        entries[i].parent = root;
-        i = next;
-    }
-    return root;
-}
 
 // A two-dimensional search tree over centroids, kept implicitly in one
 // array: the element at the middle of a range splits it, on x at even depths
@@ -361,7 +350,8 @@ void motion_segmentation::build(const img::image<img::bit>& mask, unsigned block
         }
     std::vector<std::uint32_t>().swap(labels);
 
-    merge_small_segments(block_size * block_size / 5);
+    const std::uint64_t threshold = std::uint64_t(block_size) * block_size / 5;
+    merge_small_segments(static_cast<std::uint32_t>(std::min<std::uint64_t>(threshold, UINT32_MAX)));
 }
 
 void motion_segmentation::merge_small_segments(std::uint32_t threshold)

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdint>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -85,18 +86,22 @@ void pass(motion_segmentation& s, const float_image& first, const float_image& s
             const float c1 = source[x].g;
             const float c2 = source[x].r;
             const float variance = static_cast<float>(seg.variance);
-            // Window cell (k, j) looks at (left + j, top + k) of the second image.
-            const int left = static_cast<int>(x) + seg.base.x - radius;
-            const int top = static_cast<int>(y) + seg.base.y - radius;
-            const int j0 = std::max(0, -left);
-            const int j1 = std::min(side, w - left);
-            const int k0 = std::max(0, -top);
-            const int k1 = std::min(side, h - top);
+            // Window cell (k, j) looks at (left + j, top + k) of the second
+            // image; formed in 64 bits, so that no base displacement
+            // overflows.
+            const std::int64_t left = std::int64_t(x) + seg.base.x - radius;
+            const std::int64_t top = std::int64_t(y) + seg.base.y - radius;
+            const int j0 = static_cast<int>(std::clamp<std::int64_t>(-left, 0, side));
+            const int j1 = static_cast<int>(std::clamp<std::int64_t>(w - left, 0, side));
+            const int k0 = static_cast<int>(std::clamp<std::int64_t>(-top, 0, side));
+            const int k1 = static_cast<int>(std::clamp<std::int64_t>(h - top, 0, side));
+            if (j0 >= j1)
+                continue;
             for (int k = k0; k < k1; ++k) {
-                const img::BGRA<float>* t = second.row(static_cast<unsigned>(top + k)) + left;
-                double* score = seg.scores[k];
-                int* hits = seg.hits[k];
-                for (int j = j0; j < j1; ++j) {
+                const img::BGRA<float>* t = second.row(static_cast<unsigned>(top + k)) + (left + j0);
+                double* score = seg.scores[k] + j0;
+                int* hits = seg.hits[k] + j0;
+                for (int j = 0; j < j1 - j0; ++j) {
                     const float d0 = t[j].b - c0;
                     const float d1 = t[j].g - c1;
                     const float d2 = t[j].r - c2;
@@ -136,6 +141,8 @@ void colour_statistics(motion_segmentation& s, bool scaled, float scale)
 {
     if (s.statistics_current && s.statistics_scaled == scaled)
         return;
+    if (!s.reference_images || !same_size(s, *s.reference_images))
+        throw std::invalid_argument("reference images do not match the segmentation");
     const std::size_t n = s.segments.size();
     std::vector<double> mean(3 * n, 0.0);
     std::vector<double> variance(n, 0.0);
@@ -185,6 +192,8 @@ void colour_statistics(motion_segmentation& s, bool scaled, float scale)
 void profile_pass(
     motion_segmentation& s, const float_image& first, const float_image& second, int kernel, int radius)
 {
+    if (!same_size(s, first) || !same_size(s, second) || radius < 0)
+        throw std::invalid_argument("images or window do not match the segmentation");
     const std::size_t side = 2 * static_cast<std::size_t>(radius) + 1;
     for (motion_segment& seg : s.segments) {
         seg.scores.resize(side, side, 0.0);

@@ -44,14 +44,16 @@ bool build_profiles(
 // Per-segment mean colour and colour variance over the reference images;
 // skipped while the statistics are current with the same `scaled` flag.
 // Scaled variances are multiplied by `scale`, and an exact 0 becomes 1e-5.
-// The reference images must have the grid's size.
+// Throws std::invalid_argument when the reference images are missing or do
+// not have the grid's size.
 void colour_statistics(motion_segmentation& segmentation, bool scaled, float scale);
 
 // One pass with window half size `radius`: every segment's score window
 // becomes the mean negated cost of its pixels of `first` against `second` at
 // each displacement around the segment's base, over the pixels whose target
 // lies inside `second` (cells that no pixel reaches stay 0); hit counts are
-// left in the segments. Both images must have the grid's size.
+// left in the segments. Throws std::invalid_argument when an image does not
+// have the grid's size or the radius is negative.
 void profile_pass(motion_segmentation& segmentation, const float_image& first, const float_image& second,
     int kernel, int radius);
 

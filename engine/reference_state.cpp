@@ -124,8 +124,7 @@ void reference_state::derive()
     const trm::param& p = m_owner.param();
     m_record = m_owner.record(m_frame.frame);
     if (!m_record || m_record->bit_mask.data == nullptr)
-        throw std::runtime_error("Frame " + std::to_string(m_frame.frame)
-            + " has no mask to track from.");
+        throw std::runtime_error("Frame " + std::to_string(m_frame.frame) + " has no mask to track from.");
     if (p.downsample > 1) {
         profiler::scope scope(m_owner.timing(), "mask downsampling");
         const auto factor = static_cast<unsigned>(p.downsample);
@@ -196,8 +195,8 @@ void reference_state::propagate(frame_record& record, const loaded_frame& target
         const bool reduced = m_frame.reduced.data != nullptr;
         const affine_motion motion = scale_all(record.motion, factor);
         ::refine::refine_frame(reduced ? m_frame.reduced : m_frame.full(),
-            m_reduced_mask.data != nullptr ? m_reduced_mask : reference.bit_mask, target.full(), record.bit_mask,
-            p.refine_information_source, motion, o, log);
+            m_reduced_mask.data != nullptr ? m_reduced_mask : reference.bit_mask, target.full(),
+            record.bit_mask, p.refine_information_source, motion, o, log);
         // The reduced reference says little about single pixels: the
         // reference source is asked once more at full resolution, where only
         // the motion's translation needs the scale.
@@ -207,7 +206,8 @@ void reference_state::propagate(frame_record& record, const loaded_frame& target
     }
     if (p.refine2_mask) {
         profiler::scope scope(timing, "refining2");
-        ::refine::refine2(m_frame.full(), reference.bit_mask, target.full(), record.bit_mask, refine2_options(p), log);
+        ::refine::refine2(
+            m_frame.full(), reference.bit_mask, target.full(), record.bit_mask, refine2_options(p), log);
     }
 }
 

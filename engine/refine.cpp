@@ -1,6 +1,5 @@
 #include "engine/refine.h"
 
-#include <bit>
 #include <cstdint>
 #include <ostream>
 #include <stdexcept>
@@ -39,6 +38,10 @@ void put_bit(mask& m, unsigned x, unsigned y, bool value) noexcept
     const unsigned bit = 0x80u >> (x & 7);
     byte = static_cast<unsigned char>(value ? byte | bit : byte & ~bit);
 }
+
+// Set bits among three (a lookup: std::popcount is a library call unless the
+// target has the instruction).
+constexpr int set_of_three[8] = { 0, 1, 1, 2, 1, 2, 2, 3 };
 
 // Bits x − 1, x and x + 1 of a row, x − 1 the highest; 1 <= x < width − 1.
 unsigned three_bits(const unsigned char* row, unsigned x) noexcept
@@ -126,8 +129,8 @@ void reference_pass(const colour_image& a, const mask& am, const colour_image& b
 decision local_vote(const mask& m, unsigned x, unsigned y) noexcept
 {
     if (x >= 1 && y >= 1 && x + 1 < m.width && y + 1 < m.height) {
-        const int set = std::popcount(three_bits(m.row(y - 1), x)) + std::popcount(three_bits(m.row(y), x) & 5u)
-            + std::popcount(three_bits(m.row(y + 1), x));
+        const int set = set_of_three[three_bits(m.row(y - 1), x)] + set_of_three[three_bits(m.row(y), x) & 5u]
+            + set_of_three[three_bits(m.row(y + 1), x)];
         return set == all_neighbours ? object : set == 0 ? background : undecided;
     }
     int inside = 0;

@@ -36,8 +36,8 @@ My::Span narrow(const My::Span& range, My::Span keep)
 // The frames next to `origin` whose entries all satisfy `has`: down to the
 // table start, and up to one past the highest such frame.
 template <class Has>
-My::Span find_range(int origin, int first, int last, const std::vector<boost::shared_ptr<frame_record>>& frames,
-    Has has)
+My::Span find_range(
+    int origin, int first, int last, const std::vector<boost::shared_ptr<frame_record>>& frames, Has has)
 {
     const auto satisfies = [&](int frame) {
         if (frame < first || frame >= last)
@@ -131,9 +131,8 @@ bool segment::set_param(trm::param p)
     if (p == m_param)
         return false;
 
-    const auto keeps_crisp_masks = [](const trm::param& q) {
-        return q.smooth_mask == smooth_mask_method::off || q.smooth_decorative;
-    };
+    const auto keeps_crisp_masks
+        = [](const trm::param& q) { return q.smooth_mask == smooth_mask_method::off || q.smooth_decorative; };
     if (keeps_crisp_masks(m_param) && keeps_crisp_masks(p)) {
         m_param.smooth_mask = p.smooth_mask;
         m_param.smooth_window_half_size = p.smooth_window_half_size;
@@ -225,9 +224,8 @@ void segment::store(
     int frame, boost::shared_ptr<frame_record> record, const My::Span& segmented, const My::Span& smoothed)
 {
     std::lock_guard lock(m_lock);
-    const auto inside = [&](const My::Span& r) {
-        return m_first <= r.first && r.first <= r.last && r.last <= m_last;
-    };
+    const auto inside
+        = [&](const My::Span& r) { return m_first <= r.first && r.first <= r.last && r.last <= m_last; };
     if (frame < m_first || frame >= m_last)
         throw std::out_of_range("frame " + std::to_string(frame) + " lies outside the segment's frame table");
     if (!inside(segmented) || !inside(smoothed))
@@ -265,11 +263,13 @@ My::Span segment::smoothed() const
 segment::calculation_mark::calculation_mark(segment& s)
     : m_segment(s)
 {
+    std::lock_guard lock(m_segment.m_timing_lock);
     ++m_segment.m_calculations;
 }
 
 segment::calculation_mark::~calculation_mark()
 {
+    std::lock_guard lock(m_segment.m_timing_lock);
     --m_segment.m_calculations;
 }
 

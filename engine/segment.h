@@ -3,7 +3,6 @@
 // The engine's state of one segment: key frame, key mask, parameters,
 // footage, and the table of per-frame results.
 
-#include <atomic>
 #include <mutex>
 #include <vector>
 
@@ -132,8 +131,10 @@ public:
     const profiler& timing() const { return m_timing; }
 
     // Marks a calculation of the segment as running while it lives; the
-    // calculation holds one for its whole duration. Its profiler then has
-    // open scopes, so saving and loading leave the timings alone.
+    // calculation makes one, on its own thread, before it opens any scope
+    // and holds it for its whole duration. Its profiler then has open
+    // scopes, so saving and loading leave the timings alone. Making one
+    // waits while another thread is writing the timings.
     class calculation_mark {
     public:
         explicit calculation_mark(segment& s);
@@ -148,7 +149,6 @@ public:
 private:
     using table = std::vector<boost::shared_ptr<frame_record>>;
 
-    bool calculating() const { return m_calculations.load() != 0; }
     // Entry of a frame inside the table; the lock is held.
     const boost::shared_ptr<frame_record>* entry(int frame) const;
     // Empties every entry and sets both ranges to {origin, origin}; the
@@ -162,7 +162,11 @@ private:
     img::image<img::bit> m_keymask;
     trm::param m_param;
     boost::shared_ptr<lumvex::footage> m_footage;
-    std::atomic<int> m_calculations { 0 };
+    // Held while the timings are saved or loaded and while a calculation
+    // mark is made or dropped, so that a calculation starting meanwhile
+    // opens its scopes only after the profiler has been written.
+    std::mutex m_timing_lock;
+    int m_calculations = 0;
 
     // Guards everything below.
     mutable std::mutex m_lock;

@@ -17,6 +17,17 @@ namespace {
 // from its origin than this is damaged; the table would only waste memory.
 constexpr std::int64_t max_loaded_table_frames = std::int64_t(1) << 24;
 
+// The frames whose records are saved: those of both ranges. An empty range
+// adds nothing, wherever it lies.
+My::Span saved_span(const My::Span& segmented, const My::Span& smoothed)
+{
+    if (smoothed.last <= smoothed.first)
+        return segmented;
+    if (segmented.last <= segmented.first)
+        return smoothed;
+    return { std::min(segmented.first, smoothed.first), std::max(segmented.last, smoothed.last) };
+}
+
 bool same_size(const img::image<img::bit>& a, const img::image<img::bit>& b)
 {
     return a.width == b.width && a.height == b.height;
@@ -41,17 +52,21 @@ void segment::save(xml::stream& s)
     {
         std::lock_guard lock(m_lock);
         origin = m_origin;
-        saved_first = std::min(m_segmented.first, m_smoothed.first);
-        const int saved_last = std::max(m_segmented.last, m_smoothed.last);
+        const My::Span saved = saved_span(m_segmented, m_smoothed);
+        saved_first = saved.first;
+        const int saved_last = saved.last;
         for (int frame = saved_first; frame < saved_last; ++frame) {
             const auto* found = entry(frame);
             records.push_back(found ? *found : boost::shared_ptr<frame_record>());
         }
     }
 
-    if (!calculating()) {
-        xml::stream timing = s.child("timing");
-        timing || m_timing;
+    {
+        std::lock_guard lock(m_timing_lock);
+        if (m_calculations == 0) {
+            xml::stream timing = s.child("timing");
+            timing || m_timing;
+        }
     }
     s.write("origin", origin);
     xml::stream keymask = s.child("keymask");
@@ -75,10 +90,16 @@ void segment::load(xml::stream& s)
 {
     // Everything is read into locals first, so that a failure leaves the
     // segment as it was.
-    profiler timing(m_timing);
-    if (!calculating()) {
-        xml::stream element = s.child("timing");
-        element || timing;
+    profiler timing;
+    bool read_timing = false;
+    {
+        std::lock_guard lock(m_timing_lock);
+        read_timing = m_calculations == 0;
+        if (read_timing) {
+            timing = m_timing;
+            xml::stream element = s.child("timing");
+            element || timing;
+        }
     }
     const int origin = s.read<int>("origin");
     // The frame after the origin must have a number too.
@@ -122,14 +143,16 @@ void segment::load(xml::stream& s)
             if (record->bit_mask.data != nullptr && !same_size(record->bit_mask, keymask)) {
                 std::clog << "segment loading: the record of frame " << frame << " is dropped: its mask is "
                           << record->bit_mask.width << " x " << record->bit_mask.height
-                          << " pixels, the key mask " << keymask.width << " x " << keymask.height << std::endl;
+                          << " pixels, the key mask " << keymask.width << " x " << keymask.height
+                          << std::endl;
                 continue;
             }
             frames[static_cast<std::size_t>(frame - first)] = std::move(record);
         }
     }
 
-    m_timing = timing;
+    if (read_timing)
+        m_timing = timing;
     m_keymask.swap(keymask);
     m_param = param;
     {

@@ -42,6 +42,28 @@ std::size_t first_request(float enough_statistics, std::size_t usable) noexcept
     return static_cast<std::size_t>(wanted);
 }
 
+// Up to this many entries are selected by insertion, which for a short
+// request looks at most entries once.
+constexpr std::size_t small_request = 16;
+
+// Moves the smallest (middle − first) entries of [first, last) to its front
+// in order; the others stay behind them in some order.
+template <class It> void select_smallest(It first, It middle, It last)
+{
+    std::sort(first, middle);
+    for (It i = middle; i != last; ++i) {
+        if (!(*i < *(middle - 1)))
+            continue;
+        // Insert *i into the front, pushing the largest of the front out to i.
+        std::uint32_t value = *i;
+        *i = *(middle - 1);
+        It j = middle - 1;
+        for (; j != first && value < *(j - 1); --j)
+            *j = *(j - 1);
+        *j = value;
+    }
+}
+
 } // namespace
 
 window_statistics::window_statistics(const img::image<img::BGRA<unsigned char>>& source, int window_half_size)
@@ -53,10 +75,17 @@ window_statistics::window_statistics(const img::image<img::BGRA<unsigned char>>&
             + std::to_string(window_half_size));
     const std::size_t w = static_cast<std::size_t>(window_half_size);
     m_cap = std::max<std::size_t>(w * (w + 1), 7);
-    for (int dy = -m_half; dy < m_half; ++dy)
-        for (int dx = -m_half; dx < m_half; ++dx)
-            if (m_half <= 2 || dx * dx + dy * dy <= m_half * m_half)
-                m_offsets.emplace_back(dx, dy);
+    for (int dy = -m_half; dy < m_half; ++dy) {
+        int first = -m_half;
+        int last = m_half - 1;
+        if (m_half > 2) {
+            while (first * first + dy * dy > m_half * m_half)
+                ++first;
+            while (last * last + dy * dy > m_half * m_half)
+                --last;
+        }
+        m_rows.emplace_back(first, last);
+    }
     m_table.assign(static_cast<std::size_t>(source.width) * source.height, -1);
 }
 
@@ -95,22 +124,27 @@ void window_statistics::build(node& n, const img::BGRA<unsigned char>& colour)
     const int right = std::min(m_half, static_cast<int>(m_source.width) - x) - 1;
     const int top = -std::min(y, m_half);
     const int bottom = std::min(m_half, static_cast<int>(m_source.height) - y) - 1;
-    for (const auto& [dx, dy] : m_offsets) {
-        if (dx < left || dx > right || dy < top || dy > bottom)
-            continue;
-        const img::BGRA<unsigned char>& other = m_source.row(static_cast<unsigned>(y + dy))[x + dx];
-        const int db = other.b - colour.b;
-        const int dg = other.g - colour.g;
-        const int dr = other.r - colour.r;
-        const std::uint32_t distance = static_cast<std::uint32_t>(db * db + dg * dg + dr * dr);
-        // The centre is left out only when it has the colour itself.
-        if (dx == 0 && dy == 0 && distance == 0)
-            continue;
-        if (distance >= no_distance)
-            continue;
-        n.entries.push_back(
-            distance << 16 | static_cast<std::uint32_t>(dx + 128) << 8 | static_cast<std::uint32_t>(dy + 128));
+    n.entries.resize(static_cast<std::size_t>(2 * m_half) * static_cast<std::size_t>(2 * m_half));
+    entry* out = n.entries.data();
+    std::size_t count = 0;
+    for (int dy = top; dy <= bottom; ++dy) {
+        const auto [row_first, row_last] = m_rows[static_cast<std::size_t>(dy + m_half)];
+        const int first = std::max(row_first, left);
+        const int last = std::min(row_last, right);
+        const img::BGRA<unsigned char>* row = m_source.row(static_cast<unsigned>(y + dy)) + x;
+        const std::uint32_t low = static_cast<std::uint32_t>(dy + 128);
+        for (int dx = first; dx <= last; ++dx) {
+            const img::BGRA<unsigned char>& other = row[dx];
+            const int db = other.b - colour.b;
+            const int dg = other.g - colour.g;
+            const int dr = other.r - colour.r;
+            const std::uint32_t distance = static_cast<std::uint32_t>(db * db + dg * dg + dr * dr);
+            out[count] = distance << 16 | static_cast<std::uint32_t>(dx + 128) << 8 | low;
+            // The centre is left out only when it has the colour itself.
+            count += distance < no_distance && (distance != 0 || dx != 0 || dy != 0);
+        }
     }
+    n.entries.resize(count);
 }
 
 void window_statistics::request(node& n, std::size_t count)
@@ -121,9 +155,17 @@ void window_statistics::request(node& n, std::size_t count)
     if (count <= n.sorted || n.sorted == length)
         return;
     // The leading sorted entries are the smallest of the list, so sorting
-    // the rest's smallest behind them extends the order.
-    std::partial_sort(n.entries.begin() + static_cast<std::ptrdiff_t>(n.sorted),
-        n.entries.begin() + static_cast<std::ptrdiff_t>(count), n.entries.end());
+    // the rest's smallest behind them extends the order. Entries are unique,
+    // so the result does not depend on how the smallest are found.
+    const auto begin = n.entries.begin() + static_cast<std::ptrdiff_t>(n.sorted);
+    const auto end = n.entries.begin() + static_cast<std::ptrdiff_t>(count);
+    if (count - n.sorted <= small_request)
+        select_smallest(begin, end, n.entries.end());
+    else {
+        if (count < length)
+            std::nth_element(begin, end, n.entries.end());
+        std::sort(begin, end);
+    }
     ++m_sorts;
     n.sorted = count;
     if (count == limit && length > limit)

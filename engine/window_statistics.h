@@ -73,9 +73,11 @@ private:
     const img::image<img::BGRA<unsigned char>>& m_source;
     int m_half;
     std::size_t m_cap;
-    // The window's offsets (dx, dy) away from the image borders: dx and dy
-    // from −w to w − 1, inside the disc of radius w when w > 2.
-    std::vector<std::pair<int, int>> m_offsets;
+    // The window away from the image borders, row by row: for dy = −w + i,
+    // the offsets dx from m_rows[i].first to m_rows[i].second (both
+    // included), within −w to w − 1 and inside the disc of radius w when
+    // w > 2.
+    std::vector<std::pair<int, int>> m_rows;
     // Per source pixel, row by row: the index of its node, or −1.
     std::vector<std::int32_t> m_table;
     std::vector<node> m_nodes;

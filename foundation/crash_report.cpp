@@ -47,8 +47,7 @@ const exception_name exception_names[] = {
     { 0xE06D7363u, "Microsoft C++ Exception" },
 };
 
-template <class... Values>
-std::string format(const char* pattern, Values... values)
+template <class... Values> std::string format(const char* pattern, Values... values)
 {
     char text[128];
     std::snprintf(text, sizeof text, pattern, values...);
@@ -119,17 +118,19 @@ void append_source(std::string& line, const address_info& info)
 std::string description_line(const fault_record& fault, const address_info& at)
 {
     std::string line;
-    append_part(line, program_title() + " caused an " + name_of(fault) + " in module "
-                    + (at.module.empty() ? std::string("<UNKNOWN>") : file_title(at.module))
-                    + format(" at %04X:%016llX", static_cast<unsigned>(fault.regs.cs),
-                             static_cast<unsigned long long>(fault.address)));
+    append_part(line,
+        program_title() + " caused an " + name_of(fault) + " in module "
+            + (at.module.empty() ? std::string("<UNKNOWN>") : file_title(at.module))
+            + format(" at %04X:%016llX", static_cast<unsigned>(fault.regs.cs),
+                static_cast<unsigned long long>(fault.address)));
     if (append_symbol(line, at, " "))
         append_source(line, at);
     return line;
 }
 
 // Frame lines until a frame outside every module.
-void append_frames(std::ostringstream& report, const fault_record& fault, const platform::debug::symbolizer& symbols)
+void append_frames(
+    std::ostringstream& report, const fault_record& fault, const platform::debug::symbolizer& symbols)
 {
     for (std::size_t i = 0; i < fault.frame_count; ++i) {
         const std::uintptr_t pc = fault.frames[i];
@@ -138,8 +139,8 @@ void append_frames(std::ostringstream& report, const fault_record& fault, const 
         const address_info info = symbols.describe(pc, i > 0 || !fault.first_frame_exact);
         if (info.module.empty())
             break;
-        std::string line = format("%04X:%016llX ", static_cast<unsigned>(fault.regs.cs),
-                                  static_cast<unsigned long long>(pc));
+        std::string line = format(
+            "%04X:%016llX ", static_cast<unsigned>(fault.regs.cs), static_cast<unsigned long long>(pc));
         if (append_part(line, file_title(info.module)) && append_symbol(line, info, ""))
             append_source(line, info);
         report << line << '\n';
@@ -150,22 +151,22 @@ std::string register_dump(const platform::debug::registers& r)
 {
     char text[640];
     std::snprintf(text, sizeof text,
-                  "RAX=%016llX  RBX=%016llX  RCX=%016llX  RDX=%016llX\n"
-                  "RSI=%016llX  RDI=%016llX  RBP=%016llX  RSP=%016llX\n"
-                  "R8=%016llX   R9=%016llX   R10=%016llX  R11=%016llX\n"
-                  "R12=%016llX  R13=%016llX  R14=%016llX  R15=%016llX\n"
-                  "RIP=%016llX  FLG=%08llX\n"
-                  "CS=%04X   FS=%04X  GS=%04X",
-                  static_cast<unsigned long long>(r.rax), static_cast<unsigned long long>(r.rbx),
-                  static_cast<unsigned long long>(r.rcx), static_cast<unsigned long long>(r.rdx),
-                  static_cast<unsigned long long>(r.rsi), static_cast<unsigned long long>(r.rdi),
-                  static_cast<unsigned long long>(r.rbp), static_cast<unsigned long long>(r.rsp),
-                  static_cast<unsigned long long>(r.r8), static_cast<unsigned long long>(r.r9),
-                  static_cast<unsigned long long>(r.r10), static_cast<unsigned long long>(r.r11),
-                  static_cast<unsigned long long>(r.r12), static_cast<unsigned long long>(r.r13),
-                  static_cast<unsigned long long>(r.r14), static_cast<unsigned long long>(r.r15),
-                  static_cast<unsigned long long>(r.rip), static_cast<unsigned long long>(r.flags),
-                  static_cast<unsigned>(r.cs), static_cast<unsigned>(r.fs), static_cast<unsigned>(r.gs));
+        "RAX=%016llX  RBX=%016llX  RCX=%016llX  RDX=%016llX\n"
+        "RSI=%016llX  RDI=%016llX  RBP=%016llX  RSP=%016llX\n"
+        "R8=%016llX   R9=%016llX   R10=%016llX  R11=%016llX\n"
+        "R12=%016llX  R13=%016llX  R14=%016llX  R15=%016llX\n"
+        "RIP=%016llX  FLG=%08llX\n"
+        "CS=%04X   FS=%04X  GS=%04X",
+        static_cast<unsigned long long>(r.rax), static_cast<unsigned long long>(r.rbx),
+        static_cast<unsigned long long>(r.rcx), static_cast<unsigned long long>(r.rdx),
+        static_cast<unsigned long long>(r.rsi), static_cast<unsigned long long>(r.rdi),
+        static_cast<unsigned long long>(r.rbp), static_cast<unsigned long long>(r.rsp),
+        static_cast<unsigned long long>(r.r8), static_cast<unsigned long long>(r.r9),
+        static_cast<unsigned long long>(r.r10), static_cast<unsigned long long>(r.r11),
+        static_cast<unsigned long long>(r.r12), static_cast<unsigned long long>(r.r13),
+        static_cast<unsigned long long>(r.r14), static_cast<unsigned long long>(r.r15),
+        static_cast<unsigned long long>(r.rip), static_cast<unsigned long long>(r.flags),
+        static_cast<unsigned>(r.cs), static_cast<unsigned>(r.fs), static_cast<unsigned>(r.gs));
     return text;
 }
 

@@ -125,8 +125,7 @@ protected:
 // type (push_back, front, pop_front, empty, value_type) whose clear may do
 // more than forget its items (the segment queue tells each removed segment,
 // in queue order, that its processing ended).
-template <class Q>
-class WorkThread : public WorkThreadBase {
+template <class Q> class WorkThread : public WorkThreadBase {
 public:
     using item_type = typename Q::value_type;
 

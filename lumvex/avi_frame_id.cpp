@@ -50,11 +50,8 @@ void avi_frame_id::describe(std::ostream& out) const
 
 boost::shared_ptr<item_id> avi_frame_id_deserializer::deserialize(std::istream& description) const
 {
-    std::string line;
-    if (!std::getline(description, line) || line != header)
-        return {};
     std::string path;
-    if (!std::getline(description, path))
+    if (!read_header_and_path(description, header, path))
         return {};
     description.imbue(std::locale::classic());
     int duration = 0;

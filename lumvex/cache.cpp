@@ -1,5 +1,6 @@
 #include "lumvex/cache.h"
 
+#include <istream>
 #include <utility>
 
 namespace lumvex {
@@ -13,6 +14,13 @@ cached_image::cached_image(boost::shared_ptr<item_id> key, img::image<img::BGRA<
     : id(std::move(key))
     , image(std::move(picture))
 {
+}
+
+bool item_id_deserializer::read_header_and_path(
+    std::istream& description, const char* header, std::string& path)
+{
+    std::string line;
+    return std::getline(description, line) && line == header && std::getline(description, path);
 }
 
 } // namespace lumvex

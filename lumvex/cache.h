@@ -110,6 +110,12 @@ public:
     // The key the description names; an empty pointer when the text is not of
     // this deserializer's kind.
     virtual boost::shared_ptr<item_id> deserialize(std::istream& description) const = 0;
+
+protected:
+    // Reads the first line, which must be exactly `header`, and the second
+    // into `path` (lines end at a line feed); false when either is missing
+    // or the header differs.
+    static bool read_header_and_path(std::istream& description, const char* header, std::string& path);
 };
 
 } // namespace lumvex

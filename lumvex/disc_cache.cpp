@@ -154,8 +154,11 @@ public:
         list_lock lock(m_owner.m_list_lock);
         std::string old = std::move(m_entry->file);
         m_entry->file = name;
-        m_owner.m_used.fetch_sub(m_entry->size, std::memory_order_relaxed);
-        m_owner.m_used.fetch_add(size, std::memory_order_relaxed);
+        // One change, so that readers without the lock never see a dip.
+        if (size >= m_entry->size)
+            m_owner.m_used.fetch_add(size - m_entry->size, std::memory_order_relaxed);
+        else
+            m_owner.m_used.fetch_sub(m_entry->size - size, std::memory_order_relaxed);
         m_entry->size = size;
         return old;
     }

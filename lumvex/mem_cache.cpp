@@ -1,6 +1,7 @@
 #include "lumvex/mem_cache.h"
 
 #include <algorithm>
+#include <chrono>
 #include <mutex>
 #include <utility>
 
@@ -9,6 +10,18 @@ namespace lumvex {
 namespace {
 
 constexpr std::uint32_t reserve_bytes = 128u * 1024 * 1024;
+
+// A time stamp that grows in every thread: the monotonic clock, nudged past
+// the thread's previous stamp when the clock has not moved. Ranks made from
+// it need no counter shared between threads, which hits from many threads
+// would otherwise all write.
+std::int64_t stamp()
+{
+    thread_local std::int64_t last = 0;
+    const std::int64_t now = std::chrono::steady_clock::now().time_since_epoch().count();
+    last = now > last ? now : last + 1;
+    return last;
+}
 
 std::uint32_t saturated(std::uint64_t bytes)
 {
@@ -34,13 +47,13 @@ std::uint32_t memory_quota_limits::clamp(std::uint64_t quota) const
     return static_cast<std::uint32_t>(quota);
 }
 
-// One entry. `key` caches the entry's key pointer for the look-up scan;
-// `rank` orders eviction (lower first) and may be changed under the shared
-// lock; everything else changes under the exclusive lock only.
-struct mem_cache::slot {
+// One entry. `rank` orders eviction (lower first) and may be changed under
+// the shared lock; everything else changes under the exclusive lock only.
+// Each entry has a cache line of its own, so that a hit that moves one entry
+// does not disturb threads reading others.
+struct alignas(64) mem_cache::slot {
     slot(boost::shared_ptr<cached_image> entry, std::int64_t first_rank, bool in_production)
         : image(std::move(entry))
-        , key(image->id.get())
         , rank(first_rank)
         , producing(in_production)
     {
@@ -49,7 +62,6 @@ struct mem_cache::slot {
     // list), so the rank is copied with plain loads and stores.
     slot(slot&& other) noexcept
         : image(std::move(other.image))
-        , key(other.key)
         , rank(other.rank.load(std::memory_order_relaxed))
         , producing(other.producing)
     {
@@ -57,7 +69,6 @@ struct mem_cache::slot {
     slot& operator=(slot&& other) noexcept
     {
         image = std::move(other.image);
-        key = other.key;
         rank.store(other.rank.load(std::memory_order_relaxed), std::memory_order_relaxed);
         producing = other.producing;
         return *this;
@@ -68,7 +79,6 @@ struct mem_cache::slot {
     std::uint64_t bytes() const { return image->image.size; }
 
     boost::shared_ptr<cached_image> image;
-    const item_id* key;
     std::atomic<std::int64_t> rank;
     bool producing;
 };
@@ -82,9 +92,9 @@ mem_cache::~mem_cache() = default;
 
 mem_cache::slot* mem_cache::locate(const item_id& key)
 {
-    for (slot& entry : m_entries) {
-        if (entry.key == &key || entry.key->equals(key))
-            return &entry;
+    for (std::size_t i = 0; i < m_keys.size(); ++i) {
+        if (m_keys[i] == &key || m_keys[i]->equals(key))
+            return &m_entries[i];
     }
     return nullptr;
 }
@@ -108,9 +118,11 @@ template <class Lock> mem_cache::slot* mem_cache::wait_for(Lock& lock, const ite
     }
 }
 
+// Front ranks fall and back ranks rise as time goes on, so the latest move
+// to the front goes first and the latest move to the back goes last.
 std::int64_t mem_cache::front_rank()
 {
-    return m_front.fetch_sub(1, std::memory_order_relaxed) - 1;
+    return -stamp();
 }
 
 void mem_cache::reorder(slot& entry, int where)
@@ -118,7 +130,7 @@ void mem_cache::reorder(slot& entry, int where)
     if (where == placement::front)
         entry.rank.store(front_rank(), std::memory_order_relaxed);
     else if (where == placement::back)
-        entry.rank.store(m_back.fetch_add(1, std::memory_order_relaxed) + 1, std::memory_order_relaxed);
+        entry.rank.store(stamp(), std::memory_order_relaxed);
 }
 
 void mem_cache::place(slot& entry, int where, released_list& released)
@@ -129,14 +141,24 @@ void mem_cache::place(slot& entry, int where, released_list& released)
         reorder(entry, where);
 }
 
+void mem_cache::add(const boost::shared_ptr<cached_image>& image, bool in_production)
+{
+    m_keys.reserve(m_keys.size() + 1);
+    m_entries.emplace_back(image, front_rank(), in_production);
+    m_keys.push_back(image->id.get());
+}
+
 void mem_cache::erase(slot& entry, released_list& released)
 {
     m_used.fetch_sub(entry.bytes(), std::memory_order_relaxed);
     released.push_back(std::move(entry.image));
-    slot& last = m_entries.back();
-    if (&entry != &last)
-        entry = std::move(last);
+    const std::size_t index = static_cast<std::size_t>(&entry - m_entries.data());
+    if (index + 1 != m_entries.size()) {
+        entry = std::move(m_entries.back());
+        m_keys[index] = m_keys.back();
+    }
     m_entries.pop_back();
+    m_keys.pop_back();
 }
 
 void mem_cache::trim(std::uint64_t limit, released_list& released)
@@ -216,7 +238,7 @@ void mem_cache::put(const boost::shared_ptr<cached_image>& image, int placement)
         place(*entry, placement, released);
         return;
     }
-    m_entries.emplace_back(image, front_rank(), false);
+    add(image, false);
     const std::uint64_t size = picture.size;
     m_used.fetch_add(size, std::memory_order_relaxed);
     if (placement == placement::drop) {
@@ -241,7 +263,7 @@ boost::shared_ptr<cached_image> mem_cache::get(const boost::shared_ptr<item_id>&
             place(*entry, placement, released);
             return result;
         }
-        m_entries.emplace_back(made, front_rank(), true);
+        add(made, true);
     }
     try {
         key->produce(made->image);

@@ -11,12 +11,12 @@
 // production ends and then look again; the wait has no time limit.
 
 #include "lumvex/cache.h"
+#include "lumvex/sharded_mutex.h"
 
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
-#include <shared_mutex>
 #include <vector>
 
 namespace lumvex {
@@ -84,12 +84,14 @@ private:
     template <class Lock> slot* wait_for(Lock& lock, const item_id& key);
     slot* locate(const item_id& key);
     slot* locate(const cached_image* image);
+    // Appends an entry at the front of the eviction order.
+    void add(const boost::shared_ptr<cached_image>& image, bool in_production);
     boost::shared_ptr<cached_image> hand_out(const boost::shared_ptr<item_id>& key, int placement);
     void drop(const boost::shared_ptr<cached_image>& image);
     void finish_production(const boost::shared_ptr<cached_image>& image, int placement);
     void erase(slot& entry, released_list& released);
     void trim(std::uint64_t limit, released_list& released);
-    std::int64_t front_rank();
+    static std::int64_t front_rank();
     // Front and back placements; allowed under the shared lock.
     void reorder(slot& entry, int placement);
     // Any placement; under the exclusive lock.
@@ -97,14 +99,11 @@ private:
 
     std::atomic<std::uint32_t> m_quota;
     std::atomic<std::uint64_t> m_used { 0 };
-    // Eviction ranks: lower ranks go first. The front counter runs down and
-    // the back counter up, so touching an entry is one atomic store and
-    // needs no exclusive lock.
-    std::atomic<std::int64_t> m_front { 0 };
-    std::atomic<std::int64_t> m_back { 0 };
-    mutable std::shared_mutex m_lock;
+    mutable sharded_mutex m_lock;
     std::condition_variable_any m_produced;
     entry_list m_entries;
+    // The entries' keys, in the same order: look-ups scan only this.
+    std::vector<const item_id*> m_keys;
 };
 
 } // namespace lumvex

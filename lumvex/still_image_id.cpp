@@ -43,11 +43,8 @@ void still_image_id::produce(img::image<img::BGRA<unsigned char>>& target) const
 
 boost::shared_ptr<item_id> still_image_id_deserializer::deserialize(std::istream& description) const
 {
-    std::string line;
-    if (!std::getline(description, line) || line != header)
-        return {};
     std::string path;
-    if (!std::getline(description, path))
+    if (!read_header_and_path(description, header, path))
         return {};
     return boost::shared_ptr<item_id>(new still_image_id(path));
 }

@@ -26,7 +26,9 @@
 #include "engine/tests/mask_test_support.h"
 #include "engine/tests/memory_footage.h"
 #include "engine/tests/synthetic_scene.h"
+#include "foundation/xml_stream.h"
 #include "platform/kernel/memory_status.h"
+#include "xmldoc/sarnel.h"
 
 namespace {
 
@@ -45,7 +47,8 @@ struct note {
 
 std::ostream& operator<<(std::ostream& out, const note& n)
 {
-    return out << "{" << n.frame << ", " << n.direction << ", {" << n.range.first << ", " << n.range.last << "}}";
+    return out << "{" << n.frame << ", " << n.direction << ", {" << n.range.first << ", " << n.range.last
+               << "}}";
 }
 
 class test_segment : public trm::segment {
@@ -209,6 +212,51 @@ TEST(Calculation, ReferenceFramesLieAPitchApartFromTheOrigin)
     EXPECT_EQ(f.segment.segmented(), (My::Span { 95, 111 }));
 }
 
+TEST(Calculation, TooFewMotionSegmentsTrackWithoutMotion)
+{
+    trm::param p = plain_param(0);
+    p.optic_flow = true;
+    fixture f(7, { 5, 10 }, p);
+    f.segment.calculate(false, { 5, 10 });
+    EXPECT_EQ(f.segment.segmented(), (My::Span { 5, 10 }));
+    for (int frame = 5; frame < 10; ++frame) {
+        EXPECT_TRUE(f.same_mask(frame, key_mask())) << frame;
+        EXPECT_EQ(f.segment.frame_data(frame)->ref_frame, -1) << frame;
+    }
+}
+
+TEST(Calculation, OriginWithoutContourIsRefittedWhenContoursAreOnDiscardingTheRest)
+{
+    fixture f(12, { 10, 16 }, plain_param(1));
+    f.segment.calculate(false, { 10, 16 });
+    // The state as an older project holds it: contour fitting on, no
+    // contours stored.
+    xml::sarnel doc;
+    doc.create("Segment");
+    xml::stream saving(doc.root(), false);
+    f.segment.serialize(saving);
+    std::ostringstream out;
+    doc.write(out);
+    std::string text = out.str();
+    const std::string off = "decrease_mask_freedom=\"0\"";
+    ASSERT_NE(text.find(off), std::string::npos);
+    text.replace(text.find(off), off.size(), "decrease_mask_freedom=\"1\"");
+    test_segment loaded(12, f.footage);
+    xml::sarnel reading;
+    reading.parse(text);
+    xml::stream loading(reading.root(), true);
+    loaded.serialize(loading);
+    ASSERT_TRUE(loaded.param().decrease_mask_freedom);
+    ASSERT_EQ(loaded.segmented(), (My::Span { 10, 16 }));
+
+    loaded.calculate(false, { 10, 16 });
+    EXPECT_FALSE(loaded.frame_data(12)->contour.empty());
+    EXPECT_EQ(loaded.segmented(), (My::Span { 10, 16 }));
+    EXPECT_EQ(loaded.notes.size(), 5u);
+    for (int frame = 10; frame < 16; ++frame)
+        EXPECT_FALSE(loaded.frame_data(frame)->contour.empty()) << frame;
+}
+
 TEST(Calculation, WantedSpanIsClampedToTheTable)
 {
     fixture f(7, { 5, 10 }, plain_param(0));
@@ -353,6 +401,9 @@ TEST(Calculation, EngineLogIsTrmLogInTheDebugFolderAndLeavesClogAlone)
         f.segment.set_keymask(trm::testing::make_scene(width, height).object);
         f.segment.calculate(false, { 7, 9 });
         EXPECT_EQ(std::clog.rdbuf(), clog_buffer);
+        // The key frame is asked for with the frames after it to come.
+        ASSERT_FALSE(f.footage->requests.empty());
+        EXPECT_EQ(f.footage->requests.front(), (memory_footage::request { 7, 2 }));
         std::ifstream in(dir / "trm.log");
         std::stringstream text;
         text << in.rdbuf();
@@ -380,7 +431,8 @@ TEST(Calculation, MemoryGuardRefusesWithTheSystemsMessages)
         FAIL() << "no error";
     } catch (const trm::no_page_mem& e) {
         EXPECT_STREQ(e.what(),
-            "Not enough page memory available.\nPlease, close other tasks running or enlarge system's pagefile.");
+            "Not enough page memory available.\nPlease, close other tasks running or enlarge system's "
+            "pagefile.");
     }
     status.available_virtual = 16u << 20;
     try {
@@ -412,10 +464,12 @@ TEST(RemoveWool, RemovesThinPartsAndFillsThinGapsKeepingTheRest)
         for (unsigned x = 0; x < 40; ++x) {
             const bool inside = x >= 12 && x < 28 && y >= 12 && y < 28;
             const bool far = x < 8 || x >= 39 || y < 8 || y >= 32;
-            if (inside)
+            if (inside) {
                 EXPECT_TRUE(m.at(x, y)) << x << ", " << y;
-            if (far)
+            }
+            if (far) {
                 EXPECT_FALSE(m.at(x, y)) << x << ", " << y;
+            }
         }
 }
 

@@ -43,8 +43,8 @@ motion_segmentation moved_grid(const affine_motion& m, double step)
     std::vector<pair_spec> specs;
     for (int i = 0; i < 4; ++i)
         for (int j = 0; j < 3; ++j) {
-            const double x = 100 + step * i;
-            const double y = 50 + step * j;
+            const double x = step * (i + 3);
+            const double y = step * (j + 2);
             const affine_motion::point q = m.apply(x, y);
             specs.push_back(
                 { x, y, static_cast<int>(std::lround(q.x - x)), static_cast<int>(std::lround(q.y - y)) });
@@ -136,9 +136,12 @@ TEST(MotionModels, DegeneratePointSetsFallBackToTranslationOrNoMotion)
     for (int i = 0; i < 12; ++i)
         collapse.push_back({ 10.0 * i, 5.0 * (i % 3), -10 * i, -5 * (i % 3) });
     motion_segmentation collapsed = pairs(collapse);
-    trm::match_point_sets(collapsed, out, motion_model::rigid, log);
-    EXPECT_TRUE(std::isfinite(out.x) && std::isfinite(out.xx));
-    EXPECT_EQ(out.xx, 1.0);
+    for (motion_model m : { motion_model::rigid, motion_model::affine }) {
+        trm::match_point_sets(collapsed, out, m, log);
+        EXPECT_TRUE(std::isfinite(out.x) && std::isfinite(out.y));
+        EXPECT_EQ(out.xx, 1.0);
+        EXPECT_EQ(out.xy, 0.0);
+    }
 
     motion_segmentation none;
     none.centroids_current = true;

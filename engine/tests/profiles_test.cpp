@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <sstream>
+#include <stdexcept>
 
 #include "engine/coherent_motion.h"
 #include "engine/memory_guard.h"
@@ -29,6 +30,15 @@ float_image as_float(const img::image<img::BGRA<unsigned char>>& frame)
     float_image f;
     f.assign(frame);
     return f;
+}
+
+// The segmentation of `mask` in blocks of 8 over `reference`.
+motion_segmentation segmented(const img::image<img::bit>& mask, const float_image& reference)
+{
+    motion_segmentation s;
+    s.build(mask, 8, 0);
+    s.reference_images = &reference;
+    return s;
 }
 
 // One segment of the single pixel (x, y) of a width x height frame.
@@ -66,7 +76,7 @@ TEST(Profiles, VarianceOfOnePixelIsZeroScaledToTheSmallestValue)
 // Sample variance of the colour distance to the mean, times the scale.
 TEST(Profiles, VarianceIsTheScaledSampleVariance)
 {
-    float_image reference = uniform(4, 1, 0.0f);
+    float_image reference = uniform(2, 1, 0.0f);
     reference.at(1, 0) = img::BGRA<float> { 2.0f, 0.0f, 0.0f, 0.0f };
     motion_segmentation s;
     s.build(filled_mask(2, 1, true), 2, 0);
@@ -109,9 +119,7 @@ TEST(Profiles, TwoPassMatchingOfTheReferenceItselfScoresZeroAtNoDisplacement)
 {
     const trm::testing::synthetic_scene scene = trm::testing::make_scene(160, 128);
     const float_image reference = as_float(scene.frame);
-    motion_segmentation s;
-    s.build(scene.object, 8, 0);
-    s.reference_images = &reference;
+    motion_segmentation s = segmented(scene.object, reference);
     profile_param p;
     p.radius = 4;
     std::ostringstream log;
@@ -133,9 +141,7 @@ TEST(Profiles, BestScoreOfInnerSegmentsIsTheTrueShift)
         = trm::testing::make_scene(200, 160, trm::affine_motion { 3.0, -2.0, 1.0, 0.0, 0.0, 1.0 });
     const float_image reference = as_float(reference_scene.frame);
     const float_image target = as_float(target_scene.frame);
-    motion_segmentation s;
-    s.build(reference_scene.object, 8, 0);
-    s.reference_images = &reference;
+    motion_segmentation s = segmented(reference_scene.object, reference);
     profile_param p;
     p.radius = 5;
     std::ostringstream log;
@@ -157,9 +163,7 @@ TEST(Profiles, FramesOfAnotherSizeGiveNoProfilesAndNoMotion)
 {
     const float_image reference = uniform(64, 64, 10.0f);
     const float_image small = uniform(32, 32, 10.0f);
-    motion_segmentation s;
-    s.build(filled_mask(64, 64, true), 8, 0);
-    s.reference_images = &reference;
+    motion_segmentation s = segmented(filled_mask(64, 64, true), reference);
     std::ostringstream log;
     ASSERT_TRUE(trm::build_profiles(s, reference, profile_param(), log));
 
@@ -179,6 +183,7 @@ TEST(Profiles, FramesOfAnotherSizeGiveNoProfilesAndNoMotion)
     EXPECT_EQ(out, trm::affine_motion());
     EXPECT_NE(motion_log.str().find("no motion"), std::string::npos);
 
+    EXPECT_THROW(trm::profile_pass(s, reference, small, 2, 1), std::invalid_argument);
     s.reference_images = &small;
     EXPECT_FALSE(trm::build_profiles(s, reference, profile_param(), log));
     s.reference_images = nullptr;
@@ -189,9 +194,7 @@ TEST(Profiles, FramesOfAnotherSizeGiveNoProfilesAndNoMotion)
 TEST(Profiles, UnsupportedOptionsGiveNoProfiles)
 {
     const float_image reference = uniform(16, 16, 10.0f);
-    motion_segmentation s;
-    s.build(filled_mask(16, 16, true), 8, 0);
-    s.reference_images = &reference;
+    motion_segmentation s = segmented(filled_mask(16, 16, true), reference);
     profile_param modes;
     modes.mode = 2;
     profile_param kernel;
@@ -209,9 +212,7 @@ TEST(Profiles, UnsupportedOptionsGiveNoProfiles)
 TEST(Profiles, WindowsBeyondTheAvailableMemoryAreRefused)
 {
     const float_image reference = uniform(64, 64, 10.0f);
-    motion_segmentation s;
-    s.build(filled_mask(64, 64, true), 8, 0);
-    s.reference_images = &reference;
+    motion_segmentation s = segmented(filled_mask(64, 64, true), reference);
     profile_param p;
     p.radius = 100000;
     std::ostringstream log;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <stdexcept>
@@ -34,8 +35,8 @@ boost::shared_ptr<trm::frame_record> record(unsigned width, unsigned height, boo
 void fill(trm::segment& s, My::Span frames, bool grey)
 {
     for (int f = frames.first; f < frames.last; ++f)
-        s.store(f, record(4, 4, grey), { frames.first, f + 1 }, grey ? My::Span { frames.first, f + 1 } : My::Span {
-            s.origin(), s.origin() });
+        s.store(f, record(4, 4, grey), { frames.first, f + 1 },
+            grey ? My::Span { frames.first, f + 1 } : My::Span { s.origin(), s.origin() });
 }
 
 TEST(Segment, NewSegmentHasNoEntriesAndARangeKeepsRecordsAtTheirFrames)
@@ -208,38 +209,47 @@ TEST(Segment, NotificationsReachTheDerivedStateWhichIsDestroyedThroughTheBase)
     EXPECT_TRUE(destroyed);
 }
 
-// The worker stores records frame by frame, replacing some, while readers on
-// other threads copy records and decode their grey masks: every frame inside
-// a range a reader saw has a complete record from then on.
+// The worker stores records frame by frame and replaces the newest ones (as
+// re-smoothing does) while readers on other threads copy records and decode
+// their grey masks: every frame inside a range a reader saw has a complete
+// record from then on.
 TEST(Segment, ReadersSeeCompleteRecordsWhileTheWorkerStoresThem)
 {
-    constexpr int frames = 120;
+    constexpr int frames = 2000;
     trm::segment s(0, nullptr);
     s.set_range({ 0, frames });
+    std::vector<boost::shared_ptr<trm::frame_record>> pool;
+    for (int i = 0; i < 4; ++i)
+        pool.push_back(record(16, 8, true));
     std::atomic<bool> done { false };
     std::atomic<int> faults { 0 };
 
     std::thread worker([&] {
-        for (int f = 0; f < frames; ++f) {
-            s.store(f, record(16, 8, true), { 0, f + 1 }, { 0, f + 1 });
-            if (f > 0)
-                s.store(f - 1, record(16, 8, true), { 0, f + 1 }, { 0, f + 1 });
-        }
+        for (int f = 0; f < frames; ++f)
+            for (int replace = 0; replace < 4; ++replace) {
+                s.store(f, pool[static_cast<std::size_t>(replace)], { 0, f + 1 }, { 0, f + 1 });
+                std::this_thread::yield();
+            }
         done = true;
     });
+    const auto complete
+        = [](const boost::shared_ptr<trm::frame_record>& r) { return r && r->bit_mask.count() == 128; };
     std::vector<std::thread> readers;
     for (int t = 0; t < 3; ++t)
         readers.emplace_back([&] {
             do {
                 const My::Span seen = s.smoothed();
-                for (int f = seen.first; f < seen.last; f += 7) {
-                    const auto r = s.frame_data(f);
-                    img::image<unsigned char> grey;
-                    if (r)
-                        r->grey_mask.decode(grey);
-                    if (!r || !s.has_mask(f) || r->bit_mask.count() != 128 || grey.width != 16)
+                if (seen.last == seen.first)
+                    continue;
+                const auto newest = s.frame_data(seen.last - 1);
+                img::image<unsigned char> grey;
+                if (newest)
+                    newest->grey_mask.decode(grey);
+                if (!complete(newest) || grey.width != 16)
+                    ++faults;
+                for (int f = std::max(seen.first, seen.last - 8); f < seen.last; ++f)
+                    if (!s.has_mask(f) || !complete(s.frame_data(f)))
                         ++faults;
-                }
             } while (!done);
         });
     worker.join();

@@ -7,6 +7,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <boost/make_shared.hpp>
@@ -61,8 +62,8 @@ std::string record_element(unsigned width, unsigned height)
 // A segment element with an 8 x 8 key mask and the given records.
 std::string segment_text(const std::string& attributes, const std::vector<std::string>& records)
 {
-    std::string text = "<Segment " + attributes + "><keymask encoded=\"" + mask_hex(filled_mask(8, 8, false))
-        + "\"/>";
+    std::string text
+        = "<Segment " + attributes + "><keymask encoded=\"" + mask_hex(filled_mask(8, 8, false)) + "\"/>";
     for (const auto& r : records)
         text += r;
     return text + "</Segment>";
@@ -110,7 +111,9 @@ TEST(SegmentXml, RoundTripKeepsMasksContoursMotionsParametersAndTimings)
         }
         s.store(f, r, { 9, f + 1 }, { 9, f + 1 });
     }
-    { profiler::scope scope(s.timing(), "calculating"); }
+    {
+        profiler::scope scope(s.timing(), "calculating");
+    }
 
     const std::string text = saved(s);
     EXPECT_NE(text.find("first_data=\"9\""), std::string::npos);
@@ -158,6 +161,8 @@ TEST(SegmentXml, EmptyComputedSpanSavesNoRecordsAndLoadsAsAnEmptyTableAtTheOrigi
 {
     trm::segment s(4, nullptr);
     s.set_range({ 0, 10 });
+    // Empty ranges apart from each other span no frames either.
+    s.store(5, boost::make_shared<trm::frame_record>(), { 3, 3 }, { 9, 9 });
     const std::string text = saved(s);
     EXPECT_EQ(text.find("first_data"), std::string::npos);
     EXPECT_EQ(text.find("twomasks"), std::string::npos);
@@ -175,8 +180,9 @@ TEST(SegmentXml, EmptyComputedSpanSavesNoRecordsAndLoadsAsAnEmptyTableAtTheOrigi
 TEST(SegmentXml, LoadingRebuildsRangesFromTheRecordsAndWidensTheTableToTheOrigin)
 {
     trm::segment s(0, nullptr);
-    load(s, segment_text("origin=\"11\" first_data=\"10\"",
-                { record_element(8, 8), record_element(8, 8), record_element(8, 8), record_element(0, 0) }));
+    load(s,
+        segment_text("origin=\"11\" first_data=\"10\"",
+            { record_element(8, 8), record_element(8, 8), record_element(8, 8), record_element(0, 0) }));
     EXPECT_EQ(s.range(), (My::Span { 10, 14 }));
     EXPECT_EQ(s.segmented(), (My::Span { 10, 13 }));
     EXPECT_EQ(s.smoothed(), (My::Span { 11, 11 }));
@@ -194,8 +200,9 @@ TEST(SegmentXml, LoadingDropsRecordsThatDoNotFitWithADiagnosticLine)
     trm::segment s(0, nullptr);
     {
         clog_capture log;
-        load(s, segment_text("origin=\"10\" first_data=\"10\"",
-                    { record_element(8, 8), record_element(4, 4), record_element(8, 8) }));
+        load(s,
+            segment_text("origin=\"10\" first_data=\"10\"",
+                { record_element(8, 8), record_element(4, 4), record_element(8, 8) }));
         EXPECT_NE(log.text().find("frame 11 is dropped"), std::string::npos) << log.text();
     }
     EXPECT_FALSE(s.frame_data(11));
@@ -205,8 +212,9 @@ TEST(SegmentXml, LoadingDropsRecordsThatDoNotFitWithADiagnosticLine)
     // Records that would run past the last frame number.
     {
         clog_capture log;
-        load(s, segment_text("origin=\"2147483646\" first_data=\"2147483646\"",
-                    { record_element(8, 8), record_element(8, 8), record_element(8, 8) }));
+        load(s,
+            segment_text("origin=\"2147483646\" first_data=\"2147483646\"",
+                { record_element(8, 8), record_element(8, 8), record_element(8, 8) }));
         EXPECT_NE(log.text().find("2 frame records lie past"), std::string::npos) << log.text();
     }
     EXPECT_EQ(s.range(), (My::Span { INT_MAX - 1, INT_MAX }));
@@ -230,10 +238,12 @@ TEST(SegmentXml, FailedLoadLeavesTheSegmentAsItWas)
     ASSERT_EQ(s.segmented(), (My::Span { 3, 5 }));
     const auto kept = s.frame_data(4);
 
-    EXPECT_THROW(load(s, segment_text("first_data=\"3\"", { record_element(8, 8) })), xml::attribute_not_found);
+    EXPECT_THROW(
+        load(s, segment_text("first_data=\"3\"", { record_element(8, 8) })), xml::attribute_not_found);
     EXPECT_THROW(load(s, segment_text("origin=\"2147483647\"", {})), xml::attribute_parse_error);
-    EXPECT_THROW(load(s, segment_text("origin=\"1\" first_data=\"0\"",
-                             { record_element(8, 8), "<twomasks><bit_mask encoded=\"00ff\"/></twomasks>" })),
+    EXPECT_THROW(load(s,
+                     segment_text("origin=\"1\" first_data=\"0\"",
+                         { record_element(8, 8), "<twomasks><bit_mask encoded=\"00ff\"/></twomasks>" })),
         img::io_error);
     EXPECT_EQ(s.origin(), 3);
     EXPECT_EQ(s.range(), (My::Span { 3, 5 }));
@@ -245,7 +255,9 @@ TEST(SegmentXml, FailedLoadLeavesTheSegmentAsItWas)
 TEST(SegmentXml, TimingsAreLeftAloneWhileACalculationRuns)
 {
     trm::segment s(1, nullptr);
-    { profiler::scope scope(s.timing(), "calculating"); }
+    {
+        profiler::scope scope(s.timing(), "calculating");
+    }
     const std::string with_timing = saved(s);
     ASSERT_NE(with_timing.find("<timing"), std::string::npos);
 
@@ -255,6 +267,36 @@ TEST(SegmentXml, TimingsAreLeftAloneWhileACalculationRuns)
     trm::segment::calculation_mark other_running(other);
     load(other, with_timing);
     EXPECT_TRUE(other.timing().root().children.empty());
+}
+
+// The project is saved on the UI thread while the worker calculates: each
+// save is a consistent snapshot of the records stored so far.
+TEST(SegmentXml, SavingWhileACalculationStoresRecordsWritesAConsistentSnapshot)
+{
+    constexpr int frames = 60;
+    trm::segment s(0, nullptr);
+    s.set_keymask(filled_mask(8, 8, true));
+    s.set_range({ 0, frames });
+    const auto r = boost::make_shared<trm::frame_record>();
+    r->bit_mask = filled_mask(8, 8, true);
+
+    std::thread worker([&] {
+        const trm::segment::calculation_mark mark(s);
+        for (int f = 0; f < frames; ++f) {
+            profiler::scope scope(s.timing(), "calculating");
+            s.store(f, r, { 0, f + 1 }, { 0, 0 });
+        }
+    });
+    int inconsistent = 0;
+    for (int i = 0; i < 20; ++i) {
+        trm::segment loaded(0, nullptr);
+        load(loaded, saved(s));
+        const My::Span segmented = loaded.segmented();
+        if (segmented.first != 0 || loaded.range() != segmented)
+            ++inconsistent;
+    }
+    worker.join();
+    EXPECT_EQ(inconsistent, 0);
 }
 
 } // namespace

@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <random>
 #include <stdexcept>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -207,6 +210,81 @@ TEST(WindowStatistics, ManualListsAreSortedOnlyAsFarAsTheDecisionNeeds)
     window_statistics statistics(im, 3);
     EXPECT_EQ(statistics.decide(filled_mask(20, 20, true), 10, 10, grey, false, 3.5f), refine::object);
     EXPECT_EQ(statistics.sorts(), 1u);
+}
+
+// The decision as the rules state it, with the whole list sorted at once.
+refine::decision plain_decision(const img::image<colour>& im, const img::image<img::bit>& m, int x, int y,
+    colour c, int w, bool automatic, float e)
+{
+    struct item {
+        int distance;
+        int dx;
+        int dy;
+    };
+    std::vector<item> items;
+    const int width = static_cast<int>(im.width);
+    const int height = static_cast<int>(im.height);
+    for (int dy = -std::min(y, w); dy <= std::min(w, height - y) - 1; ++dy)
+        for (int dx = -std::min(x, w); dx <= std::min(w, width - x) - 1; ++dx) {
+            if (w > 2 && dx * dx + dy * dy > w * w)
+                continue;
+            const colour& o = im.row(static_cast<unsigned>(y + dy))[x + dx];
+            const int d = (o.b - c.b) * (o.b - c.b) + (o.g - c.g) * (o.g - c.g) + (o.r - c.r) * (o.r - c.r);
+            if ((dx == 0 && dy == 0 && d == 0) || d >= 65536)
+                continue;
+            items.push_back({ d, dx, dy });
+        }
+    std::sort(items.begin(), items.end(), [](const item& a, const item& b) {
+        return std::tie(a.distance, a.dx, a.dy) < std::tie(b.distance, b.dx, b.dy);
+    });
+    const std::size_t usable = std::min<std::size_t>(items.size(), std::max(w * (w + 1), 7));
+    long balance = 0;
+    double best = 0.0;
+    refine::decision d = refine::undecided;
+    for (std::size_t i = 1; i <= usable; ++i) {
+        balance += m.at(static_cast<unsigned>(x + items[i - 1].dx), static_cast<unsigned>(y + items[i - 1].dy)) ? 1 : -1;
+        if (i < usable && items[i].distance == items[i - 1].distance)
+            continue;
+        const double squared = static_cast<double>(balance * balance);
+        if (automatic && squared > static_cast<double>(i) * best) {
+            best = squared / static_cast<double>(i);
+            d = balance > 0 ? refine::object : refine::background;
+        } else if (!automatic && squared > static_cast<double>(i) * e) {
+            return balance > 0 ? refine::object : refine::background;
+        }
+    }
+    return d;
+}
+
+TEST(WindowStatistics, LazySortingDecidesAsSortingTheWholeListWould)
+{
+    std::mt19937 random(17);
+    std::uniform_int_distribution<int> level(0, 3);
+    for (int w : { 1, 2, 3, 6, 10 }) {
+        img::image<colour> im(40, 30, 4);
+        for (unsigned y = 0; y < 30; ++y)
+            for (unsigned x = 0; x < 40; ++x)
+                im.row(y)[x] = { static_cast<unsigned char>(60 * level(random)),
+                    static_cast<unsigned char>(40 * level(random)), static_cast<unsigned char>(90 * level(random)),
+                    255 };
+        const img::image<img::bit> m = trm::testing::random_mask(40, 30, 0.5, random);
+        for (bool automatic : { false, true })
+            for (float e : { 1.0f, 3.5f, 12.0f }) {
+                window_statistics statistics(im, w);
+                std::uniform_int_distribution<int> px(0, 39);
+                std::uniform_int_distribution<int> py(0, 29);
+                for (int k = 0; k < 200; ++k) {
+                    const int x = px(random);
+                    const int y = py(random);
+                    // Each position keeps the list of the colour that first
+                    // asked for it: ask with the pixel's own colour.
+                    const colour c = im.row(static_cast<unsigned>(y))[x];
+                    ASSERT_EQ(statistics.decide(m, static_cast<unsigned>(x), static_cast<unsigned>(y), c, automatic, e),
+                        plain_decision(im, m, x, y, c, w, automatic, e))
+                        << "w " << w << " at " << x << "," << y << (automatic ? " auto" : " manual") << " e " << e;
+                }
+            }
+    }
 }
 
 TEST(WindowStatistics, WindowHalfSizeOutsideOneTo127IsRefused)

@@ -100,7 +100,8 @@ bool is_frame_line(const std::string& line)
         return line.size() >= from + count
             && line.find_first_not_of("0123456789ABCDEF", from) >= from + count;
     };
-    return hex(0, 4) && line[4] == ':' && hex(5, 16) && line.size() > 22 && line[21] == ' ' && line[22] != ',';
+    return hex(0, 4) && line[4] == ':' && hex(5, 16) && line.size() > 22 && line[21] == ' '
+        && line[22] != ',';
 }
 
 // Restarts once after an exception of a type no handler knows.
@@ -127,8 +128,9 @@ TEST(CrashReport, UnknownExceptionInAThreadGivesAReportAndTheThreadRestarts)
     EXPECT_EQ(t.attempts, 2);
     ASSERT_EQ(t.errors.size(), 1u);
     const std::string& report = t.errors[0];
-    EXPECT_EQ(report.rfind("foundation_tests caused an Microsoft C++ Exception in module foundation_tests at ", 0),
-              0u)
+    EXPECT_EQ(
+        report.rfind("foundation_tests caused an Microsoft C++ Exception in module foundation_tests at ", 0),
+        0u)
         << report;
     EXPECT_NE(report.find("mswin::thread::guarded_call"), std::string::npos) << report;
     EXPECT_NE(report.find(" foundation_tests, mswin::thread::run_guarded()+"), std::string::npos) << report;
@@ -172,7 +174,8 @@ TEST(CrashReport, UnreadableFaultGivesTheDescriptionAndRegistersOnly)
     platform::debug::fault_record fault;
     fault.code = 0x12345678u;
     const std::string report = build_crash_report(fault);
-    EXPECT_EQ(report.rfind("foundation_tests caused an  in module <UNKNOWN> at 0000:0000000000000000\nRAX=", 0), 0u)
+    EXPECT_EQ(
+        report.rfind("foundation_tests caused an  in module <UNKNOWN> at 0000:0000000000000000\nRAX=", 0), 0u)
         << report;
 }
 
@@ -184,25 +187,26 @@ TEST(CrashReport, NullPointerFaultInAThreadIsReportedWithFunctionAndLineThenTheP
                                     "crash_report_test\\.cpp"
         + line_pattern(fault_line);
     EXPECT_EXIT(fault_in_thread([] { fault_on_null(g_null); }), testing::KilledBySignal(SIGSEGV),
-                description + ".*mswin::thread::run_guarded.*\nRAX=.*Crash report saved as " + g_crash_folder.string()
-                    + "/crash-[0-9]{8}-[0-9]{6}\\.txt");
+        description + ".*mswin::thread::run_guarded.*\nRAX=.*Crash report saved as " + g_crash_folder.string()
+            + "/crash-[0-9]{8}-[0-9]{6}\\.txt");
     const std::vector<std::string> files = take_crash_files();
     ASSERT_EQ(files.size(), 1u);
     const std::string first_line = files[0].substr(0, files[0].find('\n'));
-    EXPECT_EQ(first_line.rfind("foundation_tests caused an EXCEPTION_ACCESS_VIOLATION in module foundation_tests at ",
-                               0),
-              0u)
+    EXPECT_EQ(first_line.rfind(
+                  "foundation_tests caused an EXCEPTION_ACCESS_VIOLATION in module foundation_tests at ", 0),
+        0u)
         << first_line;
     EXPECT_NE(first_line.find("fault_on_null"), std::string::npos) << first_line;
-    EXPECT_NE(first_line.find("crash_report_test.cpp" + line_pattern(fault_line)), std::string::npos) << first_line;
+    EXPECT_NE(first_line.find("crash_report_test.cpp" + line_pattern(fault_line)), std::string::npos)
+        << first_line;
 }
 
 TEST(CrashReport, DivisionByZeroInAThreadIsNamed)
 {
     take_crash_files();
     EXPECT_EXIT(fault_in_thread([] { g_zero = divide(1, g_zero); }), testing::KilledBySignal(SIGFPE),
-                "foundation_tests caused an EXCEPTION_INT_DIVIDE_BY_ZERO in module foundation_tests at "
-                "[0-9A-F]{4}:[0-9A-F]{16}, [^\n]*divide");
+        "foundation_tests caused an EXCEPTION_INT_DIVIDE_BY_ZERO in module foundation_tests at "
+        "[0-9A-F]{4}:[0-9A-F]{16}, [^\n]*divide");
     EXPECT_EQ(take_crash_files().size(), 1u);
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <list>
 #include <mutex>
 #include <sstream>
@@ -85,8 +86,8 @@ TEST(MswinThread, StandardExceptionGoesToOnErrorAndEndsTheThreadWithoutRestart)
 
 TEST(MswinThread, RestartRunsTheBodyAgainAfterEachFailureAndResultStaysFalse)
 {
-    scripted_thread t({ scripted_thread::throw_standard, scripted_thread::throw_standard, scripted_thread::succeed },
-                      true);
+    scripted_thread t(
+        { scripted_thread::throw_standard, scripted_thread::throw_standard, scripted_thread::succeed }, true);
     t.start();
     EXPECT_FALSE(t.join());
     EXPECT_EQ(t.attempts, 3);
@@ -262,9 +263,16 @@ public:
     }
     bool is_idle() { return idle.wait(); }
 
-    event processed { false, false };
+    // Waits until count items were processed in all.
+    void wait_processed(std::size_t count)
+    {
+        std::unique_lock guard(m_mutex);
+        m_processed.wait(guard, [&] { return done.size() >= count; });
+    }
+
     event item_started { true, false };
     event release { true, false };
+    // Read after wait_processed or join.
     std::vector<int> done;
     std::vector<bool> cancel_seen;
     std::vector<int> dropped;
@@ -277,13 +285,20 @@ protected:
             item_started.set();
             release.wait();
         }
-        done.push_back(item);
-        cancel_seen.push_back(cancel);
-        processed.set();
+        {
+            std::lock_guard guard(m_mutex);
+            done.push_back(item);
+            cancel_seen.push_back(cancel);
+        }
+        m_processed.notify_all();
         if (item < 0)
             throw std::runtime_error("bad item " + std::to_string(item));
     }
     void on_error(const std::string& text) override { errors.add(text); }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_processed;
 };
 
 TEST(WorkThread, StoppedWithoutItemsEndsAtOnce)
@@ -310,11 +325,10 @@ TEST(WorkThread, FailedItemIsReportedAndTheRestartedLoopTakesTheNextItem)
     worker w;
     w.enqueue({ -1, 5 });
     w.resume();
-    ASSERT_TRUE(w.processed.wait());
-    ASSERT_TRUE(w.processed.wait());
+    w.wait_processed(2);
     EXPECT_TRUE(w.is_idle());
     w.enqueue({ 6 });
-    ASSERT_TRUE(w.processed.wait());
+    w.wait_processed(3);
     EXPECT_FALSE(w.shut_down()) << "a failed run leaves the result false";
     EXPECT_EQ(w.done, (std::vector<int> { -1, 5, 6 }));
     EXPECT_EQ(w.errors.all(), std::vector<std::string> { "bad item -1" });
@@ -329,10 +343,10 @@ TEST(WorkThread, CancelAllDuringAnItemEmptiesTheQueueInOrderAndTheNextItemStarts
     w.cancel_all();
     EXPECT_EQ(w.dropped, (std::vector<int> { 1, 2, 3 }));
     w.release.set();
-    ASSERT_TRUE(w.processed.wait());
+    w.wait_processed(1);
     EXPECT_TRUE(w.is_idle());
     w.enqueue({ 4 });
-    ASSERT_TRUE(w.processed.wait());
+    w.wait_processed(2);
     EXPECT_TRUE(w.shut_down());
     EXPECT_EQ(w.done, (std::vector<int> { 0, 4 }));
     EXPECT_EQ(w.cancel_seen, (std::vector<bool> { true, false }));

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <latch>
 #include <ostream>
 #include <stdexcept>
 #include <string>
@@ -48,6 +49,8 @@ struct production {
     unsigned width = 4;
     unsigned height = 4;
     std::chrono::milliseconds delay { 0 };
+    // When set, production waits for it after counting the call.
+    std::latch* hold = nullptr;
     // Throws this many times before it succeeds.
     std::atomic<int> failures { 0 };
     std::atomic<int> calls { 0 };
@@ -74,6 +77,8 @@ public:
     void produce(img::image<bgra>& target) const override
     {
         ++m_record->calls;
+        if (m_record->hold != nullptr)
+            m_record->hold->wait();
         if (m_record->delay.count() > 0)
             std::this_thread::sleep_for(m_record->delay);
         if (m_record->failures.fetch_sub(1) > 0)

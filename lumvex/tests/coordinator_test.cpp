@@ -214,15 +214,3 @@ TEST(coordinator, GetGivesUpWhenTheRequestedImageKeepsBeingEvicted)
     const boost::shared_ptr<requested_key> silent(new requested_key(&other, true, 0, placement::back));
     EXPECT_THROW(other.get(silent, placement::back), lumvex::exception);
 }
-
-TEST(coordinator, WithoutLevelsNothingIsFoundAndImagesAreStillProduced)
-{
-    coordinator none(nullptr, nullptr);
-    production record;
-    EXPECT_FALSE(none.find(key_of(1, &record), placement::back));
-    EXPECT_FALSE(none.contains(key_of(1, &record), placement::back));
-    EXPECT_TRUE(none.get(key_of(1, &record), placement::back));
-    none.put(entry_of(key_of(1, &record), 4, 4), placement::back);
-    none.remove(key_of(1, &record));
-    none.purge();
-}

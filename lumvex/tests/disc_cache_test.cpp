@@ -261,16 +261,6 @@ TEST(disc_cache, LoweringTheQuotaDeletesTheOldestPairsFirst)
     EXPECT_EQ(cache.used(), newest);
 }
 
-TEST(disc_cache, StartsWithinItsQuotaKeepingTheNewestPairs)
-{
-    scratch_folder folder;
-    leave_frame_pair(folder, 1, 100);
-    leave_frame_pair(folder, 2, 300);
-    disc_cache cache(folder.root(), fs::file_size(folder.file("walk.000001.png")), &avi_kind);
-    EXPECT_EQ(cache.count(), 1u);
-    EXPECT_TRUE(cache.contains(frame_key(1), placement::keep));
-}
-
 TEST(disc_cache, PutToFrontSkipsAnImageThatWouldNotFit)
 {
     scratch_folder folder;

@@ -54,6 +54,10 @@ TEST(still_footage, IsOneFrameThatEveryFrameNumberShares)
     EXPECT_EQ(footage.path(), folder.file("plate.png"));
     EXPECT_EQ(footage.description(), "image '" + folder.file("plate.png") + "'");
     EXPECT_EQ(footage.image_cache(), &cache);
+    footage.set_fields(lumvex::deinterlace_fields::upper_first);
+    footage.set_method(lumvex::deinterlace_method::interpolate);
+    EXPECT_EQ(footage.fields(), lumvex::deinterlace_fields::off);
+    EXPECT_EQ(footage.method(), lumvex::deinterlace_method::duplicate);
 
     EXPECT_FALSE(footage.cached_frame(0));
     const auto frame = footage.frame(0, 3, false);
@@ -64,18 +68,6 @@ TEST(still_footage, IsOneFrameThatEveryFrameNumberShares)
         EXPECT_EQ(footage.cached_frame(number).get(), frame.get());
     }
     EXPECT_EQ(cache.count(), 1u);
-}
-
-TEST(still_footage, NeverDeinterlaces)
-{
-    scratch_folder folder;
-    write_picture(folder.file("plate.png"), "png", false);
-    lumvex::mem_cache cache(1 << 20);
-    still_footage footage(folder.file("plate.png"), &cache);
-    footage.set_fields(lumvex::deinterlace_fields::upper_first);
-    footage.set_method(lumvex::deinterlace_method::interpolate);
-    EXPECT_EQ(footage.fields(), lumvex::deinterlace_fields::off);
-    EXPECT_EQ(footage.method(), lumvex::deinterlace_method::duplicate);
 }
 
 TEST(still_footage, HasAlphaForATransparentPngOnly)

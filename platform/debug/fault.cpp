@@ -9,7 +9,6 @@
 #include <iterator>
 #include <mutex>
 
-#include <unwind.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -18,20 +17,25 @@
 #include <sys/wait.h>
 #include <ucontext.h>
 #include <unistd.h>
+#include <unwind.h>
 
 // Everything the signal handler touches is prepared beforehand and lives in
 // static storage: between the fault and the end of the process this file
 // calls only async-signal-safe functions. The report itself is composed in a
-// child process (a copy of this one, made with the async-signal-safe _Fork),
-// which may allocate and read debug information; the handler only waits for
-// its text, with a time limit, and falls back to a short report of its own.
+// child process (a copy of this one, made with the async-signal-safe _Fork).
+// The child reads the stack while still in the handler, then leaves the
+// handler into the composing function on a stack of its own, so it may
+// allocate and read debug information like any program. The faulting
+// process only waits for the text, with a time limit, and falls back to a
+// short report of its own.
 
 namespace platform::debug {
 
 namespace {
 
 constexpr int fault_signals[] = { SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGABRT };
-constexpr std::size_t alternate_stack_size = 256 * 1024;
+constexpr std::size_t alternate_stack_size = 64 * 1024;
+constexpr std::size_t compose_stack_size = 1024 * 1024;
 constexpr std::size_t report_capacity = 256 * 1024;
 constexpr int compose_seconds = 20;
 // A fault this close to the stack pointer is taken for a stack overflow.
@@ -86,6 +90,8 @@ private:
 struct handler_state {
     fault_formatter formatter = nullptr;
     fault_stack* main_stack = nullptr;
+    char* compose_stack = nullptr; // its top, 16-byte aligned
+    int compose_output = -1;
     char folder[PATH_MAX] {};
     char program[NAME_MAX + 1] {};
     long utc_offset = 0; // of local time when installed, in seconds
@@ -230,29 +236,52 @@ void take_fault_stack(fault_record& record)
         record.frame_count = 1;
         return;
     }
-    record.frame_count = std::min<std::size_t>(static_cast<std::size_t>(count - first), fault_record::max_frames);
+    record.frame_count
+        = std::min<std::size_t>(static_cast<std::size_t>(count - first), fault_record::max_frames);
     for (std::size_t i = 0; i < record.frame_count; ++i)
         record.frames[i] = raw[first + static_cast<int>(i)];
 }
 
-[[noreturn]] void compose_in_child(int output)
+// The child's work outside the handler: the report into the pipe. Not
+// instrumented for addresses: that sanitizer would warn about the unknown
+// stack at the call of _exit.
+[[noreturn, gnu::no_sanitize("address")]] void compose_and_exit()
 {
     g_composing = true;
-    // A fault while composing ends this child; the parent then reports alone.
-    struct sigaction default_action {};
-    default_action.sa_handler = SIG_DFL;
-    for (int signal : fault_signals)
-        sigaction(signal, &default_action, nullptr);
     alarm(compose_seconds + 5);
     int status = 1;
     try {
-        take_fault_stack(g_handler.record);
         const std::string text = g_handler.formatter(g_handler.record);
-        if (!text.empty() && write_all(output, text.data(), text.size()))
+        if (!text.empty() && write_all(g_handler.compose_output, text.data(), text.size()))
             status = 0;
     } catch (...) {
     }
     _exit(status);
+}
+
+// In the child, still inside the handler: reads the stack, then makes the
+// return from the handler continue in compose_and_exit on its own stack.
+void prepare_child(int output, ucontext_t& context)
+{
+    g_handler.compose_output = output;
+    // A fault while composing ends this child; the parent then reports alone.
+    struct sigaction default_action { };
+    default_action.sa_handler = SIG_DFL;
+    for (int signal : fault_signals)
+        sigaction(signal, &default_action, nullptr);
+    take_fault_stack(g_handler.record);
+#if defined(__x86_64__)
+    if (g_handler.compose_stack != nullptr) {
+        // As if called: a (null) return address below a 16-byte boundary.
+        char* const top = g_handler.compose_stack - sizeof(std::uintptr_t);
+        std::memset(top, 0, sizeof(std::uintptr_t));
+        context.uc_mcontext.gregs[REG_RSP] = reinterpret_cast<greg_t>(top);
+        context.uc_mcontext.gregs[REG_RIP] = reinterpret_cast<greg_t>(&compose_and_exit);
+        return;
+    }
+#endif
+    (void)context;
+    compose_and_exit();
 }
 
 long milliseconds_now()
@@ -291,30 +320,31 @@ std::size_t read_report(int input)
     return size;
 }
 
-std::size_t compose_report()
+// Starts the child that composes the report. Returns its process id (0 in
+// the child itself, -1 on failure) and the end of the pipe to read (parent)
+// or to write (child).
+pid_t start_composer(int& pipe_end)
 {
-    if (g_handler.formatter == nullptr)
-        return 0;
     int pipe_ends[2];
-    if (pipe2(pipe_ends, O_CLOEXEC) != 0)
-        return 0;
+    if (g_handler.formatter == nullptr || pipe2(pipe_ends, O_CLOEXEC) != 0)
+        return -1;
     const pid_t child = _Fork();
-    if (child == 0) {
-        close(pipe_ends[0]);
-        compose_in_child(pipe_ends[1]);
-    }
-    close(pipe_ends[1]);
-    if (child < 0) {
-        close(pipe_ends[0]);
-        return 0;
-    }
-    std::size_t size = read_report(pipe_ends[0]);
-    close(pipe_ends[0]);
+    close(pipe_ends[child == 0 ? 0 : 1]);
+    pipe_end = pipe_ends[child == 0 ? 1 : 0];
+    if (child < 0)
+        close(pipe_end);
+    return child;
+}
+
+// The child's report, or 0 when it did not deliver one.
+std::size_t finish_composer(pid_t child, int input)
+{
+    std::size_t size = read_report(input);
+    close(input);
     if (size == 0)
         kill(child, SIGKILL);
     int status = 0;
-    while (waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(child, &status, 0) < 0 && errno == EINTR) { }
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? size : 0;
 }
 
@@ -436,14 +466,20 @@ void on_fault(int signal, siginfo_t* info, void* context)
     record.address = record.regs.rip;
     record.code = code_for(signal, *info, record.regs.rsp);
 
-    std::size_t size = compose_report();
+    int pipe_end = -1;
+    const pid_t child = start_composer(pipe_end);
+    if (child == 0) {
+        prepare_child(pipe_end, *static_cast<ucontext_t*>(context));
+        return;
+    }
+    std::size_t size = child > 0 ? finish_composer(child, pipe_end) : 0;
     if (size == 0)
         size = compose_fallback();
     write_report(size);
 
     // The signal, now with its default action, is pending until the handler
     // returns, and then ends the process with the signal's usual status.
-    struct sigaction default_action {};
+    struct sigaction default_action { };
     default_action.sa_handler = SIG_DFL;
     sigaction(signal, &default_action, nullptr);
     raise(signal);
@@ -468,7 +504,8 @@ void copy_text(char* target, std::size_t capacity, const char* text)
     const int count = unwind_stack(raw, static_cast<int>(std::size(raw)));
     // The first frame is this function's own.
     const int first = std::min(count, 1 + std::max(skip, 0));
-    record.frame_count = std::min<std::size_t>(static_cast<std::size_t>(count - first), fault_record::max_frames);
+    record.frame_count
+        = std::min<std::size_t>(static_cast<std::size_t>(count - first), fault_record::max_frames);
     for (std::size_t i = 0; i < record.frame_count; ++i)
         record.frames[i] = raw[first + static_cast<int>(i)];
     record.first_frame_exact = false;
@@ -503,8 +540,12 @@ void install_fault_handler(fault_formatter formatter, const std::string& report_
         // Kept for the life of the process: the calling thread may be the
         // main thread, whose stack is never given back.
         g_handler.main_stack = new fault_stack;
+        void* compose_stack = mmap(nullptr, compose_stack_size, PROT_READ | PROT_WRITE,
+            MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (compose_stack != MAP_FAILED)
+            g_handler.compose_stack = static_cast<char*>(compose_stack) + compose_stack_size;
 
-        struct sigaction action {};
+        struct sigaction action { };
         action.sa_sigaction = &on_fault;
         action.sa_flags = SA_SIGINFO | SA_ONSTACK;
         sigemptyset(&action.sa_mask);

@@ -63,7 +63,6 @@ void capture_exception_context(fault_record& record, int skip = 0);
 // unknown one. A static text, safe to use in a signal handler.
 const char* signal_description(int signal);
 
-
 // Composes the text report of a fault. It runs in a child process made for
 // the purpose (a copy of the faulting process), so it may allocate and take
 // locks; if it fails or takes too long, a short report made without it is
@@ -74,9 +73,9 @@ using fault_formatter = std::string (*)(const fault_record& fault);
 // SIGFPE, SIGILL and SIGABRT, and gives the calling thread an alternate
 // signal stack for good. On a fault the handler writes the report to the
 // diagnostic stream and to a new file "crash-<local time>.txt" in
-// report_folder (created when missing), then the process ends as the signal
-// would end it. A second fault in another thread waits for the first report.
-// The first call installs; later calls do nothing.
+// report_folder (created when missing), names that file on the diagnostic
+// stream, then the process ends as the signal would end it. A second fault in another thread waits for the
+// first report. The first call installs; later calls do nothing.
 void install_fault_handler(fault_formatter formatter, const std::string& report_folder);
 
 // An alternate signal stack for the calling thread while the object lives, so

@@ -16,8 +16,8 @@ namespace {
 // Separate debug files are not searched: the search may go to the network,
 // which a crash report must never wait for. Debug information inside the
 // module files is still used.
-int no_separate_debug_file(Dwfl_Module*, void**, const char*, Dwarf_Addr, const char*, const char*, GElf_Word,
-                           char**)
+int no_separate_debug_file(
+    Dwfl_Module*, void**, const char*, Dwarf_Addr, const char*, const char*, GElf_Word, char**)
 {
     return -1;
 }

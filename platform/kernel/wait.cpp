@@ -178,8 +178,8 @@ int wait_for_multiple(std::span<waitable* const> objects, bool wait_all_objects,
 
 int wait_for_multiple(std::initializer_list<waitable*> objects, bool wait_all_objects, unsigned timeout_ms)
 {
-    return wait_for_multiple(std::span<waitable* const>(objects.begin(), objects.size()), wait_all_objects,
-                             timeout_ms);
+    return wait_for_multiple(
+        std::span<waitable* const>(objects.begin(), objects.size()), wait_all_objects, timeout_ms);
 }
 
 } // namespace platform

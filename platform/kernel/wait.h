@@ -54,6 +54,7 @@ private:
 // then consumes the auto-reset ones. Returns wait_timeout when timeout_ms
 // milliseconds passed first. The same object must not appear twice.
 int wait_for_multiple(std::span<waitable* const> objects, bool wait_all, unsigned timeout_ms = infinite);
-int wait_for_multiple(std::initializer_list<waitable*> objects, bool wait_all, unsigned timeout_ms = infinite);
+int wait_for_multiple(
+    std::initializer_list<waitable*> objects, bool wait_all, unsigned timeout_ms = infinite);
 
 } // namespace platform

@@ -66,8 +66,8 @@ std::string describe_fault(const fault_record& fault)
     symbolizer symbols;
     const platform::debug::address_info top = symbols.describe(fault.frames[0], !fault.first_frame_exact);
     char head[96];
-    std::snprintf(head, sizeof head, "code=%08X signal=%d frames=%zu ", fault.code, fault.signal,
-                  fault.frame_count);
+    std::snprintf(
+        head, sizeof head, "code=%08X signal=%d frames=%zu ", fault.code, fault.signal, fault.frame_count);
     return head + ("top=" + top.function + " line=" + std::to_string(top.line) + "\n");
 }
 
@@ -160,7 +160,7 @@ TEST(DebugFaultHandler, NullWriteIsReportedToStreamAndFileThenEndsWithSegv)
     const std::string expected
         = "code=C0000005 signal=11 frames=[0-9]+ top=.*write_through line=" + std::to_string(write_line);
     EXPECT_EXIT(crash_with(&describe_fault, folder.path, [] { write_through(g_null); }),
-                testing::KilledBySignal(SIGSEGV), expected + "\n.*Crash report saved as " + folder.path);
+        testing::KilledBySignal(SIGSEGV), expected + "\n.*Crash report saved as " + folder.path);
     const std::string file = folder.only_file();
     EXPECT_NE(file.find("code=C0000005 signal=11"), std::string::npos) << file;
     EXPECT_NE(file.find("write_through"), std::string::npos) << file;
@@ -170,24 +170,24 @@ TEST(DebugFaultHandler, AbortIsReportedWithoutCodeAndEndsWithSigabrt)
 {
     crash_folder folder;
     EXPECT_EXIT(crash_with(&describe_fault, folder.path, [] { std::abort(); }),
-                testing::KilledBySignal(SIGABRT), "code=00000000 signal=6 ");
+        testing::KilledBySignal(SIGABRT), "code=00000000 signal=6 ");
     EXPECT_NE(folder.only_file().find("signal=6"), std::string::npos);
 }
 
 TEST(DebugFaultHandler, StackOverflowIsReportedOnTheAlternateStack)
 {
     crash_folder folder;
-    EXPECT_EXIT(crash_with(&describe_fault, folder.path, [] { recurse(0); }), testing::KilledBySignal(SIGSEGV),
-                "code=C00000FD signal=11 frames=128 top=.*recurse");
+    EXPECT_EXIT(crash_with(&describe_fault, folder.path, [] { recurse(0); }),
+        testing::KilledBySignal(SIGSEGV), "code=C00000FD signal=11 frames=128 top=.*recurse");
 }
 
 TEST(DebugFaultHandler, FailingFormatterStillLeavesAShortReport)
 {
     crash_folder folder;
     EXPECT_EXIT(crash_with(&failing_formatter, folder.path, [] { write_through(g_null); }),
-                testing::KilledBySignal(SIGSEGV),
-                "platform_tests caused the fatal signal SIGSEGV \\(Segmentation fault\\) at [0-9A-F]{16}\n"
-                "The stack could not be read.\nRIP=[0-9A-F]{16}");
+        testing::KilledBySignal(SIGSEGV),
+        "platform_tests caused the fatal signal SIGSEGV \\(Segmentation fault\\) at [0-9A-F]{16}\n"
+        "The stack could not be read.\nRIP=[0-9A-F]{16}");
     EXPECT_NE(folder.only_file().find("The stack could not be read."), std::string::npos);
 }
 

@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <memory>
 
 #include <sys/resource.h>
 
@@ -77,16 +78,22 @@ TEST(KernelThread, HandleWithoutThreadJoinsAtOnceAndRefusesASecondCreate)
 
 TEST(KernelThread, ClosedHandleLetsARunningThreadFinish)
 {
-    // Outlives the thread, which nobody can join any more.
-    static probe p;
+    // The thread shares the probe, as nobody can join it any more.
+    auto p = std::make_shared<probe>();
     {
         platform::thread t;
-        ASSERT_TRUE(t.create(&run_probe, &p));
+        ASSERT_TRUE(t.create(
+            [](void* argument) -> unsigned {
+                const std::unique_ptr<std::shared_ptr<probe>> shared(
+                    static_cast<std::shared_ptr<probe>*>(argument));
+                return run_probe(shared->get());
+            },
+            new std::shared_ptr<probe>(p)));
         t.resume();
-        ASSERT_TRUE(p.started.wait());
+        ASSERT_TRUE(p->started.wait());
     }
-    p.release.set();
-    EXPECT_EQ(p.runs, 1);
+    p->release.set();
+    EXPECT_EQ(p->runs, 1);
 }
 
 TEST(KernelThread, LoweredPriorityIsSeenByTheThreadAndRaisingBackNeverFails)
