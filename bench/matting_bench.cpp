@@ -1,8 +1,8 @@
-// Refinement, matting and smoothing on the tracked 720 x 576 frame of the
-// graph-cut benchmark (the object turned by 1 degree and moved 3 pixels right
-// and 2 down) with default parameters. Without optic flow the tracked frame
-// starts from the reference mask unmoved, as the calculation propagates it;
-// the soft-mask stages start from the target's own outline.
+// Refinement, matting and smoothing on the tracked 720 x 576 frame pair of
+// the engine benchmarks (engine/tests/tracked_pair.h) with default
+// parameters. Without optic flow the tracked frame starts from the reference
+// mask unmoved, as the calculation propagates it; the soft-mask stages start
+// from the target's own outline.
 
 #include <benchmark/benchmark.h>
 
@@ -12,23 +12,12 @@
 #include "engine/param.h"
 #include "engine/refine.h"
 #include "engine/smoothing.h"
-#include "engine/tests/synthetic_scene.h"
+#include "engine/tests/tracked_pair.h"
 
 namespace {
 
-using trm::testing::synthetic_scene;
-
-struct tracked_pair {
-    synthetic_scene reference = trm::testing::make_scene(720, 576);
-    synthetic_scene target
-        = trm::testing::make_scene(720, 576, trm::testing::turn_and_shift(720, 576, 0.01745, 3.0, 2.0));
-};
-
-const tracked_pair& frames()
-{
-    static const tracked_pair pair;
-    return pair;
-}
+using trm::testing::tracked_frames;
+using trm::testing::tracked_pair;
 
 // What the calculation fills for "refining" from default parameters.
 refine::options refine_options()
@@ -45,7 +34,7 @@ refine::options refine_options()
 // Pixels of the mask that differ from the target's true object.
 double wrong_pixels(const refine::mask& m)
 {
-    const refine::mask& truth = frames().target.object;
+    const refine::mask& truth = tracked_frames().target.object;
     std::uint64_t wrong = 0;
     for (unsigned y = 0; y < m.height; ++y)
         for (unsigned x = 0; x < m.width; ++x)
@@ -55,7 +44,7 @@ double wrong_pixels(const refine::mask& m)
 
 void BM_refine_frame(benchmark::State& state)
 {
-    const tracked_pair& f = frames();
+    const tracked_pair& f = tracked_frames();
     const trm::param p;
     const refine::options o = refine_options();
     std::ostream quiet(nullptr);
@@ -72,7 +61,7 @@ BENCHMARK(BM_refine_frame)->Unit(benchmark::kMillisecond);
 
 void BM_refine_adjust(benchmark::State& state)
 {
-    const tracked_pair& f = frames();
+    const tracked_pair& f = tracked_frames();
     const refine::options o = refine_options();
     std::ostream quiet(nullptr);
     refine::mask m;
@@ -86,7 +75,7 @@ BENCHMARK(BM_refine_adjust)->Unit(benchmark::kMillisecond);
 
 void BM_refine2(benchmark::State& state)
 {
-    const tracked_pair& f = frames();
+    const tracked_pair& f = tracked_frames();
     const trm::param p;
     refine::refine2_options o;
     o.max_motion = p.refine2_max_motion;
@@ -103,7 +92,7 @@ BENCHMARK(BM_refine2)->Unit(benchmark::kMillisecond);
 
 void BM_diffuse_matting(benchmark::State& state)
 {
-    const tracked_pair& f = frames();
+    const tracked_pair& f = tracked_frames();
     const trm::param p;
     trm::matting_options o;
     o.erode_steps = o.dilate_steps = o.window_half_size = p.smooth_window_half_size;
@@ -121,7 +110,7 @@ BENCHMARK(BM_diffuse_matting)->Unit(benchmark::kMillisecond);
 void run_smoothing(benchmark::State& state,
     void (*method)(img::image<img::BGRA<unsigned char>>&, const trm::smoothing_options&, std::ostream&))
 {
-    const tracked_pair& f = frames();
+    const tracked_pair& f = tracked_frames();
     const trm::param p;
     trm::smoothing_options o;
     o.window_half_size = p.smooth_window_half_size;

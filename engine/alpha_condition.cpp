@@ -44,10 +44,12 @@ void check_alpha_window_options(const char* stage, int window_half_size, float m
         throw std::runtime_error(std::string(stage) + ": the window half size must lie between 0 and "
             + std::to_string(max_alpha_window_half_size) + ", not " + std::to_string(window_half_size));
     if (!std::isfinite(max_condition_number) || !(max_condition_number > 1.0f))
-        throw std::runtime_error(std::string(stage) + ": the maximum condition number must be a finite number above 1");
+        throw std::runtime_error(
+            std::string(stage) + ": the maximum condition number must be a finite number above 1");
 }
 
-void outline_band(const img::image<img::bit>& a, const img::image<img::bit>& b, int r, img::image<img::bit>& band)
+void outline_band(
+    const img::image<img::bit>& a, const img::image<img::bit>& b, int r, img::image<img::bit>& band)
 {
     img::image<img::bit> grown;
     dilate4_n(grown, b, r);

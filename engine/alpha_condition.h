@@ -10,7 +10,6 @@
 
 #include "foundation/image.h"
 
-
 namespace trm {
 
 // The largest window half size the two stages accept: their window sums and
@@ -45,6 +44,7 @@ void check_alpha_window_options(const char* stage, int window_half_size, float m
 // band = (a dilated r times) AND (b dilated r times), 4-neighbourhood: with b
 // the complement of a, the pixels within r steps of a's outline on either
 // side. a and b have one size; band takes it.
-void outline_band(const img::image<img::bit>& a, const img::image<img::bit>& b, int r, img::image<img::bit>& band);
+void outline_band(
+    const img::image<img::bit>& a, const img::image<img::bit>& b, int r, img::image<img::bit>& band);
 
 } // namespace trm

@@ -47,9 +47,12 @@ bool invert(const mat3& m, mat3& out) noexcept
     if (det == 0.0 || !std::isfinite(det))
         return false;
     const double k = 1.0 / det;
-    out[0] = { c00 * k, (m[0][2] * m[2][1] - m[0][1] * m[2][2]) * k, (m[0][1] * m[1][2] - m[0][2] * m[1][1]) * k };
-    out[1] = { c01 * k, (m[0][0] * m[2][2] - m[0][2] * m[2][0]) * k, (m[0][2] * m[1][0] - m[0][0] * m[1][2]) * k };
-    out[2] = { c02 * k, (m[0][1] * m[2][0] - m[0][0] * m[2][1]) * k, (m[0][0] * m[1][1] - m[0][1] * m[1][0]) * k };
+    out[0] = { c00 * k, (m[0][2] * m[2][1] - m[0][1] * m[2][2]) * k,
+        (m[0][1] * m[1][2] - m[0][2] * m[1][1]) * k };
+    out[1] = { c01 * k, (m[0][0] * m[2][2] - m[0][2] * m[2][0]) * k,
+        (m[0][2] * m[1][0] - m[0][0] * m[1][2]) * k };
+    out[2] = { c02 * k, (m[0][1] * m[2][0] - m[0][0] * m[2][1]) * k,
+        (m[0][0] * m[1][1] - m[0][1] * m[1][0]) * k };
     return true;
 }
 
@@ -136,7 +139,8 @@ bool principal_direction(const std::array<std::array<float, 3>, 3>& a, std::arra
     // a − mean·I has the characteristic t³ − 3q t − 2r with q = tr(K²)/6 and
     // r = det(K)/2; its roots are 2√q cos(θ + 2πk/3), cos 3θ = r / q^(3/2).
     const float q = (k00 * k00 + k11 * k11 + k22 * k22 + 2.0f * (k01 * k01 + k02 * k02 + k12 * k12)) / 6.0f;
-    const float r = (k00 * (k11 * k22 - k12 * k12) - k01 * (k01 * k22 - k12 * k02) + k02 * (k01 * k12 - k11 * k02))
+    const float r
+        = (k00 * (k11 * k22 - k12 * k12) - k01 * (k01 * k22 - k12 * k02) + k02 * (k01 * k12 - k11 * k02))
         / 2.0f;
     const float q3 = q * q * q;
     float lambda = mean;
@@ -189,7 +193,8 @@ int alpha_spheres(const img::BGRA<unsigned char>& pixel, const two_colour_fit& f
     return alpha_from_planes(p, q, fit.kappa, c);
 }
 
-int alpha_ellipses(const img::BGRA<unsigned char>& pixel, const two_colour_fit& fit, const window_sums& s, float c)
+int alpha_ellipses(
+    const img::BGRA<unsigned char>& pixel, const two_colour_fit& fit, const window_sums& s, float c)
 {
     mat3 scatter = residual_scatter(s, fit);
     const double trace = scatter[0][0] + scatter[1][1] + scatter[2][2];

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/alpha_condition.h"
+#include "engine/alpha_passes.h"
 #include "engine/morphology.h"
 #include "engine/sliding_window.h"
 #include "engine/svd.h"
@@ -42,17 +43,13 @@ template <class A, class B> void require_same_size(const A& a, const B& b, const
 void check_frame(const colour_image& image)
 {
     if (image.width > max_side || image.height > max_side)
-        throw std::runtime_error(std::string(stage) + ": frames wider or higher than 1048576 pixels are not supported");
+        throw std::runtime_error(
+            std::string(stage) + ": frames wider or higher than 1048576 pixels are not supported");
 }
 
 bool bit_at(const mask& m, unsigned x, unsigned y) noexcept
 {
     return (m.row(y)[x >> 3] & (0x80u >> (x & 7))) != 0;
-}
-
-void clear_bit(mask& m, unsigned x, unsigned y) noexcept
-{
-    m.row(y)[x >> 3] = static_cast<unsigned char>(m.row(y)[x >> 3] & ~(0x80u >> (x & 7)));
 }
 
 // The feature vector (red, green, blue, x, y) of a pixel.
@@ -197,8 +194,8 @@ struct matte_sums {
 // One label per pixel: the markers of the fixed pixels, else the running
 // number of the unknown pixel in raster order. `unknown` receives the
 // unknown pixels.
-std::vector<std::uint32_t> label_pixels(const mask& fixed_foreground, const mask& fixed_background, mask& unknown,
-    std::uint32_t& count)
+std::vector<std::uint32_t> label_pixels(
+    const mask& fixed_foreground, const mask& fixed_background, mask& unknown, std::uint32_t& count)
 {
     const unsigned width = fixed_foreground.width;
     const unsigned height = fixed_foreground.height;
@@ -230,7 +227,8 @@ std::vector<weight_record> compute_weights(const colour_image& image, const mask
     sliding_window<feature_sums> window(image.width, image.height, static_cast<unsigned>(half));
     visit_serpentine(unknown, [&](unsigned x, unsigned y) {
         window.move_to(x, y, sums);
-        weights[labels[static_cast<std::size_t>(y) * image.width + x]] = weights_of(sums, features(image, x, y));
+        weights[labels[static_cast<std::size_t>(y) * image.width + x]]
+            = weights_of(sums, features(image, x, y));
     });
     return weights;
 }
@@ -263,8 +261,8 @@ void copy_pixels(grey_image& target, const grey_image& source)
 
 } // namespace
 
-void spatial_matting(const colour_image& image, const mask& m, grey_image& matte, const matting_options& o,
-    std::ostream& log)
+void spatial_matting(
+    const colour_image& image, const mask& m, grey_image& matte, const matting_options& o, std::ostream& log)
 {
     require_same_size(m, image, "the mask");
     check_alpha_window_options(stage, o.window_half_size, o.max_condition_number);
@@ -303,8 +301,10 @@ void matting_passes(const colour_image& image, grey_image& matte, const mask& fi
         log << "Spatial Kestrova(R) matting..." << std::endl;
     mask unknown;
     std::uint32_t count = 0;
-    const std::vector<std::uint32_t> labels = label_pixels(fixed_foreground, fixed_background, unknown, count);
-    const std::vector<weight_record> weights = compute_weights(image, unknown, labels, count, o.window_half_size);
+    const std::vector<std::uint32_t> labels
+        = label_pixels(fixed_foreground, fixed_background, unknown, count);
+    const std::vector<weight_record> weights
+        = compute_weights(image, unknown, labels, count, o.window_half_size);
 
     const int width = static_cast<int>(image.width);
     const int height = static_cast<int>(image.height);
@@ -312,37 +312,25 @@ void matting_passes(const colour_image& image, grey_image& matte, const mask& fi
     matte_sums sums;
     sums.image = &image;
     sums.matte = &matte;
-    for (int pass = 1; pass <= o.passes; ++pass) {
-        if (!o.quiet)
-            log << "pass " << pass << '/' << o.passes << std::flush;
-        img::blit_and_not(update, 0, 0, width, height, fixed_foreground, 0, 0);
-        img::blit_and_not(update, 0, 0, width, height, fixed_background, 0, 0);
-
-        unsigned checked = 0;
-        unsigned changes = 0;
-        sliding_window<matte_sums> window(image.width, image.height, static_cast<unsigned>(o.window_half_size));
-        visit_serpentine(update, [&](unsigned x, unsigned y) {
-            ++checked;
-            window.move_to(x, y, sums);
-            if (sums.n == 0 || exceeds_condition(sums.moments(), o.max_condition_number)) {
-                clear_bit(update, x, y);
-                return;
-            }
+    alpha_passes(
+        image.width, image.height, o.window_half_size, o.passes, o.quiet, log, update, sums,
+        [&] {
+            img::blit_and_not(update, 0, 0, width, height, fixed_foreground, 0, 0);
+            img::blit_and_not(update, 0, 0, width, height, fixed_background, 0, 0);
+        },
+        [&](unsigned x, unsigned y) {
+            if (sums.n == 0 || exceeds_condition(sums.moments(), o.max_condition_number))
+                return false;
             const int v = fitted_alpha(weights[labels[static_cast<std::size_t>(y) * image.width + x]], sums);
-            if (v >= 0 && v != matte.row(y)[x]) {
-                next.row(y)[x] = static_cast<unsigned char>(v);
-                ++changes;
-            } else {
-                clear_bit(update, x, y);
-            }
+            if (v < 0 || v == matte.row(y)[x])
+                return false;
+            next.row(y)[x] = static_cast<unsigned char>(v);
+            return true;
+        },
+        [&](int) {
+            copy_pixels(matte, next);
+            dilate8_n(update, update, o.window_half_size);
         });
-        if (!o.quiet)
-            log << ": checked = " << checked << ", alpha changes = " << changes << std::endl;
-        if (changes == 0)
-            break;
-        copy_pixels(matte, next);
-        dilate8_n(update, update, o.window_half_size);
-    }
 }
 
 } // namespace trm

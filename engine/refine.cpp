@@ -154,7 +154,8 @@ void run_passes(const colour_image& a, const mask& am, const colour_image& b, ma
 {
     require_image_sizes(a, am, b, bm);
     if (o.check_mask)
-        require_same_size(*o.check_mask, b, "refinement: the mask of pixels to check does not have the frame's size");
+        require_same_size(
+            *o.check_mask, b, "refinement: the mask of pixels to check does not have the frame's size");
     using_reference = using_reference || am.data != bm.data;
     window_statistics statistics(a, o.window_half_size);
     if (!o.quiet)
@@ -208,7 +209,8 @@ void run_passes(const colour_image& a, const mask& am, const colour_image& b, ma
             log << "pass " << pass << ": checks=" << checks << ", cache_size=" << statistics.cache_size()
                 << ", sorts=" << statistics.sorts() - sorts << ", scans=" << statistics.scans() - scans
                 << ", changes=" << changes << std::endl;
-        if (changes == 0 || (statistics.sorts() == sorts && statistics.scans() == scans) || pass >= o.max_passes)
+        if (changes == 0 || (statistics.sorts() == sorts && statistics.scans() == scans)
+            || pass >= o.max_passes)
             break;
         img::copy_whole(bm, working);
         grow_check(check, o.window_half_size);
@@ -249,14 +251,15 @@ void band(const mask& m, int r, mask& out)
     img::blit_and_not(out, 0, 0, static_cast<int>(out.width), static_cast<int>(out.height), inner, 0, 0);
 }
 
-void refine2(const colour_image& i1, const mask& m1, const colour_image& i2, mask& m2, const refine2_options& o,
-    std::ostream& log)
+void refine2(const colour_image& i1, const mask& m1, const colour_image& i2, mask& m2,
+    const refine2_options& o, std::ostream& log)
 {
     require_image_sizes(i1, m1, i2, m2);
     // Radii from max_motion halving down, one per pyramid level, the largest
     // at full resolution.
     std::vector<int> radii;
-    for (int r = o.max_motion; r > 0 && static_cast<long>(radii.size()) <= static_cast<long>(o.max_level); r /= 2)
+    for (int r = o.max_motion; r > 0 && static_cast<long>(radii.size()) <= static_cast<long>(o.max_level);
+         r /= 2)
         radii.push_back(r);
     if (radii.empty())
         return;

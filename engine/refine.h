@@ -75,8 +75,8 @@ void run_passes(const colour_image& a, const mask& am, const colour_image& b, ma
 
 // The "refining2" stage: reference image and mask (i1, m1), target image and
 // mask (i2, m2, in/out). At the origin frame both pairs may be the same.
-void refine2(const colour_image& i1, const mask& m1, const colour_image& i2, mask& m2, const refine2_options& o,
-    std::ostream& log);
+void refine2(const colour_image& i1, const mask& m1, const colour_image& i2, mask& m2,
+    const refine2_options& o, std::ostream& log);
 
 // out = (m dilated r times) AND NOT (m eroded r times), 4-neighbourhood: the
 // pixels within r steps of the outline on either side.

@@ -83,30 +83,35 @@ private:
             + (distance(c.y0, next.y0) + distance(c.y1, next.y1)) * next.width();
     }
 
+    // Changes the range [a0, a1) to [b0, b1) (the two overlap): strip(lo,
+    // hi, sign) removes (−1) or adds (+1) the pixels of [lo, hi) along the
+    // range's axis.
+    template <class Strip>
+    static void shift(unsigned a0, unsigned a1, unsigned b0, unsigned b1, Strip&& strip)
+    {
+        if (b0 > a0)
+            strip(a0, b0, -1);
+        else if (b0 < a0)
+            strip(b0, a0, +1);
+        if (b1 < a1)
+            strip(b1, a1, -1);
+        else if (b1 > a1)
+            strip(a1, b1, +1);
+    }
+
     void shift_columns(const pixel_rect& next, Sums& sums)
     {
         const pixel_rect& c = m_current;
-        if (next.x0 > c.x0)
-            sums.add({ c.x0, next.x0, c.y0, c.y1 }, -1);
-        else if (next.x0 < c.x0)
-            sums.add({ next.x0, c.x0, c.y0, c.y1 }, +1);
-        if (next.x1 < c.x1)
-            sums.add({ next.x1, c.x1, c.y0, c.y1 }, -1);
-        else if (next.x1 > c.x1)
-            sums.add({ c.x1, next.x1, c.y0, c.y1 }, +1);
+        shift(c.x0, c.x1, next.x0, next.x1, [&](unsigned lo, unsigned hi, int sign) {
+            sums.add({ lo, hi, c.y0, c.y1 }, sign);
+        });
     }
 
     void shift_rows(const pixel_rect& next, Sums& sums)
     {
-        const pixel_rect& c = m_current;
-        if (next.y0 > c.y0)
-            sums.add({ next.x0, next.x1, c.y0, next.y0 }, -1);
-        else if (next.y0 < c.y0)
-            sums.add({ next.x0, next.x1, next.y0, c.y0 }, +1);
-        if (next.y1 < c.y1)
-            sums.add({ next.x0, next.x1, next.y1, c.y1 }, -1);
-        else if (next.y1 > c.y1)
-            sums.add({ next.x0, next.x1, c.y1, next.y1 }, +1);
+        shift(m_current.y0, m_current.y1, next.y0, next.y1, [&](unsigned lo, unsigned hi, int sign) {
+            sums.add({ next.x0, next.x1, lo, hi }, sign);
+        });
     }
 
     unsigned m_width;

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "engine/alpha_condition.h"
+#include "engine/alpha_passes.h"
 #include "engine/colour_model.h"
 #include "engine/morphology.h"
-#include "engine/sliding_window.h"
 
 namespace trm {
 
@@ -84,8 +84,8 @@ void smooth(colour_image& image, const smoothing_options& o, method kind, std::o
     const float c = o.max_condition_number;
 
     mask band;
-    outline_band(alpha_other_than(image, 0), alpha_other_than(image, 255),
-        band_radius(c, o.window_half_size), band);
+    outline_band(
+        alpha_other_than(image, 0), alpha_other_than(image, 255), band_radius(c, o.window_half_size), band);
     if (!o.quiet)
         log << name << std::endl;
 
@@ -98,38 +98,27 @@ void smooth(colour_image& image, const smoothing_options& o, method kind, std::o
     smoothing_sums sums;
     sums.image = &image;
     sums.products = kind == method::ellipses;
-    for (int pass = 1; pass <= o.passes; ++pass) {
-        if (!o.quiet)
-            log << "pass " << pass << '/' << o.passes << std::flush;
-        unsigned checked = 0;
-        unsigned changes = 0;
-        sliding_window<smoothing_sums> window(image.width, image.height, static_cast<unsigned>(o.window_half_size));
-        visit_serpentine(band, [&](unsigned x, unsigned y) {
-            ++checked;
-            window.move_to(x, y, sums);
+    alpha_passes(
+        image.width, image.height, o.window_half_size, o.passes, o.quiet, log, band, sums, [] {},
+        [&](unsigned x, unsigned y) {
             const img::BGRA<unsigned char>& pixel = image.row(y)[x];
-            int v = -1;
             colour_model::two_colour_fit fit;
-            if (colour_model::fit_two_colours(sums, c, fit))
-                v = kind == method::spheres ? colour_model::alpha_spheres(pixel, fit, c)
-                                            : colour_model::alpha_ellipses(pixel, fit, sums, c);
-            if (v >= 0 && v != pixel.a) {
-                next[static_cast<std::size_t>(y) * image.width + x] = static_cast<unsigned char>(v);
-                ++changes;
-            } else {
-                band.at(x, y) = false;
-            }
+            if (!colour_model::fit_two_colours(sums, c, fit))
+                return false;
+            const int v = kind == method::spheres ? colour_model::alpha_spheres(pixel, fit, c)
+                                                  : colour_model::alpha_ellipses(pixel, fit, sums, c);
+            if (v < 0 || v == pixel.a)
+                return false;
+            next[static_cast<std::size_t>(y) * image.width + x] = static_cast<unsigned char>(v);
+            return true;
+        },
+        [&](int pass) {
+            for (unsigned y = 0; y < image.height; ++y)
+                for (unsigned x = 0; x < image.width; ++x)
+                    image.row(y)[x].a = next[static_cast<std::size_t>(y) * image.width + x];
+            if (pass < o.passes)
+                dilate8_n(band, band, o.window_half_size);
         });
-        if (!o.quiet)
-            log << ": checked = " << checked << ", alpha changes = " << changes << std::endl;
-        if (changes == 0)
-            break;
-        for (unsigned y = 0; y < image.height; ++y)
-            for (unsigned x = 0; x < image.width; ++x)
-                image.row(y)[x].a = next[static_cast<std::size_t>(y) * image.width + x];
-        if (pass < o.passes)
-            dilate8_n(band, band, o.window_half_size);
-    }
 }
 
 } // namespace

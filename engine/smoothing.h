@@ -32,9 +32,11 @@ struct smoothing_options {
 
 // "Simple": the colour direction is the principal direction of the pixel's
 // offsets from the two colours.
-void smooth_spheres(img::image<img::BGRA<unsigned char>>& image, const smoothing_options& o, std::ostream& log);
+void smooth_spheres(
+    img::image<img::BGRA<unsigned char>>& image, const smoothing_options& o, std::ostream& log);
 
 // "Complex": the same in the metric of the window's residual colour scatter.
-void smooth_ellipses(img::image<img::BGRA<unsigned char>>& image, const smoothing_options& o, std::ostream& log);
+void smooth_ellipses(
+    img::image<img::BGRA<unsigned char>>& image, const smoothing_options& o, std::ostream& log);
 
 } // namespace trm

@@ -27,8 +27,8 @@ void check(int status)
 
 } // namespace
 
-void singular_value_decomposition(std::span<double> a, std::span<double> v, std::span<double> s,
-    std::span<double> work)
+void singular_value_decomposition(
+    std::span<double> a, std::span<double> v, std::span<double> s, std::span<double> work)
 {
     const std::size_t n = s.size();
     if (n == 0 || a.size() != n * n || v.size() != n * n || work.size() != n)

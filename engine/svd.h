@@ -14,7 +14,7 @@ namespace trm {
 // Throws std::runtime_error with the library's reason when the decomposition
 // fails (the library's own handler, which would abort the process, is
 // switched off on first use).
-void singular_value_decomposition(std::span<double> a, std::span<double> v, std::span<double> s,
-    std::span<double> work);
+void singular_value_decomposition(
+    std::span<double> a, std::span<double> v, std::span<double> s, std::span<double> work);
 
 } // namespace trm

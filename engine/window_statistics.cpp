@@ -87,6 +87,7 @@ window_statistics::window_statistics(const img::image<img::BGRA<unsigned char>>&
         m_rows.emplace_back(first, last);
     }
     m_table.assign(static_cast<std::size_t>(source.width) * source.height, -1);
+    m_scratch.resize(4 * w * w);
 }
 
 window_statistics::node& window_statistics::list_of(
@@ -124,8 +125,7 @@ void window_statistics::build(node& n, const img::BGRA<unsigned char>& colour)
     const int right = std::min(m_half, static_cast<int>(m_source.width) - x) - 1;
     const int top = -std::min(y, m_half);
     const int bottom = std::min(m_half, static_cast<int>(m_source.height) - y) - 1;
-    n.entries.resize(static_cast<std::size_t>(2 * m_half) * static_cast<std::size_t>(2 * m_half));
-    entry* out = n.entries.data();
+    entry* out = m_scratch.data();
     std::size_t count = 0;
     for (int dy = top; dy <= bottom; ++dy) {
         const auto [row_first, row_last] = m_rows[static_cast<std::size_t>(dy + m_half)];
@@ -144,7 +144,9 @@ void window_statistics::build(node& n, const img::BGRA<unsigned char>& colour)
             count += distance < no_distance && (distance != 0 || dx != 0 || dy != 0);
         }
     }
-    n.entries.resize(count);
+    // Cached lists hold their entries only: the scratch has room for a whole
+    // square window.
+    n.entries.assign(m_scratch.begin(), m_scratch.begin() + static_cast<std::ptrdiff_t>(count));
 }
 
 void window_statistics::request(node& n, std::size_t count)
@@ -168,8 +170,10 @@ void window_statistics::request(node& n, std::size_t count)
     }
     ++m_sorts;
     n.sorted = count;
-    if (count == limit && length > limit)
+    if (count == limit && length > limit) {
         n.entries.resize(limit);
+        n.entries.shrink_to_fit();
+    }
 }
 
 decision window_statistics::decide(const img::image<img::bit>& source_mask, unsigned x, unsigned y,

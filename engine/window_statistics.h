@@ -82,6 +82,8 @@ private:
     std::vector<std::int32_t> m_table;
     std::vector<node> m_nodes;
     std::vector<std::int32_t> m_free;
+    // Where a list is built before it is cached.
+    std::vector<entry> m_scratch;
     std::size_t m_live = 0;
     std::uint64_t m_sorts = 0;
     std::uint64_t m_scans = 0;

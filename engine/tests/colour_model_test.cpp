@@ -148,7 +148,8 @@ TEST(ColourModel, ComplexMethodSkipsAWindowWithoutResidualScatter)
 
 TEST(ColourModel, PrincipalDirectionMatchesPowerIterationAndRefusesADoubleLargestRoot)
 {
-    const std::array<std::array<float, 3>, 3> a { { { 4.0f, 1.0f, 0.5f }, { 1.0f, 3.0f, 0.2f }, { 0.5f, 0.2f, 1.0f } } };
+    const std::array<std::array<float, 3>, 3> a { { { 4.0f, 1.0f, 0.5f }, { 1.0f, 3.0f, 0.2f },
+        { 0.5f, 0.2f, 1.0f } } };
     std::array<float, 3> n {};
     ASSERT_TRUE(principal_direction(a, n));
     std::array<double, 3> v { 1.0, 1.0, 1.0 };

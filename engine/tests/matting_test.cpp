@@ -92,8 +92,8 @@ TEST(Matting, MatteLinearInColourAndPositionIsAFixedPoint)
         for (unsigned x = 0; x < 9; ++x) {
             const unsigned char a = static_cast<unsigned char>(30 * x);
             matte.row(y)[x] = a;
-            im.row(y)[x] = { static_cast<unsigned char>(noise(random)), static_cast<unsigned char>(noise(random)), a,
-                255 };
+            im.row(y)[x] = { static_cast<unsigned char>(noise(random)),
+                static_cast<unsigned char>(noise(random)), a, 255 };
         }
     const mask none = filled_mask(9, 7, false);
     mask update = filled_mask(9, 7, true);
@@ -149,8 +149,9 @@ TEST(Matting, DegenerateAndClippedWindowsGiveValuesInRange)
         std::uniform_int_distribution<int> value(0, 255);
         for (unsigned y = 0; y < s.height; ++y)
             for (unsigned x = 0; x < s.width; ++x)
-                im.row(y)[x] = { static_cast<unsigned char>(value(random)), static_cast<unsigned char>(value(random)),
-                    static_cast<unsigned char>(value(random)), 255 };
+                im.row(y)[x]
+                    = { static_cast<unsigned char>(value(random)), static_cast<unsigned char>(value(random)),
+                          static_cast<unsigned char>(value(random)), 255 };
         const mask m = trm::testing::random_mask(s.width, s.height, 0.5, random);
         trm::matting_options o;
         o.erode_steps = 0;

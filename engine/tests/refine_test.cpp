@@ -119,7 +119,8 @@ TEST(Refine, MaskOnTheColourEdgeEndsAfterOnePassWithoutChanges)
     refine::adjust(im, m, manual(4), log);
     EXPECT_EQ(rows_of(m), rows_of(left_of(24, 12, 10)));
     EXPECT_EQ(occurrences(log.str(), "pass "), 1u);
-    EXPECT_EQ(log.str().rfind("refining initiated...\npass 0: checks=24, cache_size=24, sorts=", 0), 0u) << log.str();
+    EXPECT_EQ(log.str().rfind("refining initiated...\npass 0: checks=24, cache_size=24, sorts=", 0), 0u)
+        << log.str();
     EXPECT_NE(log.str().find(", scans=24, changes=0\n"), std::string::npos) << log.str();
 }
 
@@ -128,8 +129,9 @@ TEST(Refine, UndecidedPixelsFollowThePreference)
     // A checkerboard on a uniform frame: every pixel has mixed neighbours
     // and no vote of at most three window pixels is significant.
     const colour_image im = uniform(8, 8);
-    for (auto [preference, expected] : { std::pair { refine::preference::none, 32u },
-             std::pair { refine::preference::masked, 64u }, std::pair { refine::preference::unmasked, 0u } }) {
+    for (auto [preference, expected] :
+        { std::pair { refine::preference::none, 32u }, std::pair { refine::preference::masked, 64u },
+            std::pair { refine::preference::unmasked, 0u } }) {
         mask m = checkerboard(8, 8);
         refine::options o = manual(1);
         o.preference = preference;
@@ -179,7 +181,8 @@ TEST(Refine, ReferenceStatisticsMoveTheMaskToTheTargetsOutline)
         refine::refine_frame(reference, reference_mask, target, m, source, {}, manual(6), log);
         EXPECT_EQ(rows_of(m), rows_of(left_of(40, 16, 13))) << static_cast<int>(source);
         EXPECT_EQ(log.str().rfind("\nrefine using reference frame\nrefining initiated...\n", 0), 0u);
-        EXPECT_EQ(occurrences(log.str(), "\nrefine (adjust)\n"), source == refine::information_source::both ? 1u : 0u);
+        EXPECT_EQ(occurrences(log.str(), "\nrefine (adjust)\n"),
+            source == refine::information_source::both ? 1u : 0u);
     }
 }
 
@@ -205,15 +208,15 @@ TEST(Refine, MotionMapsTargetPixelsToTheirReferencePositions)
     const trm::affine_motion shift { 20.0, 0.0, 1.0, 0.0, 0.0, 1.0 };
     mask moved = left_of(60, 12, 28);
     std::ostringstream log;
-    refine::refine_frame(
-        reference, reference_mask, target, moved, refine::information_source::reference, shift, manual(6), log);
+    refine::refine_frame(reference, reference_mask, target, moved, refine::information_source::reference,
+        shift, manual(6), log);
     EXPECT_EQ(rows_of(moved), rows_of(left_of(60, 12, 30)));
 
     // Without the motion the statistics come from the background around
     // column 28 of the reference: the mask does not reach the outline.
     mask unmoved = left_of(60, 12, 28);
-    refine::refine_frame(
-        reference, reference_mask, target, unmoved, refine::information_source::reference, {}, manual(6), log);
+    refine::refine_frame(reference, reference_mask, target, unmoved, refine::information_source::reference,
+        {}, manual(6), log);
     EXPECT_FALSE(unmoved.at(29, 6));
     EXPECT_FALSE(unmoved.at(28, 6));
 }
@@ -229,7 +232,8 @@ TEST(Refine, PositionsMappedOutsideTheReferenceStayUndecided)
     refine::refine_frame(
         reference, reference_mask, target, m, refine::information_source::reference, away, manual(3), log);
     EXPECT_EQ(rows_of(m), rows_of(left_of(30, 10, 10)));
-    EXPECT_NE(log.str().find("pass 0: checks=20, cache_size=0, sorts=0, scans=0, changes=0\n"), std::string::npos)
+    EXPECT_NE(
+        log.str().find("pass 0: checks=20, cache_size=0, sorts=0, scans=0, changes=0\n"), std::string::npos)
         << log.str();
 
     refine::options masked = manual(3);
@@ -261,13 +265,14 @@ TEST(Refine, BandHoldsThePixelsWithinRStepsOfTheOutline)
     });
     mask out;
     refine::band(m, 1, out);
-    EXPECT_EQ(rows_of(out), (std::vector<std::string> {
-                                ".#####.",
-                                "#######",
-                                "##...##",
-                                "#######",
-                                ".#####.",
-                            }));
+    EXPECT_EQ(rows_of(out),
+        (std::vector<std::string> {
+            ".#####.",
+            "#######",
+            "##...##",
+            "#######",
+            ".#####.",
+        }));
     refine::band(m, 0, out);
     EXPECT_EQ(out.count(), 0u);
 }
@@ -279,8 +284,8 @@ TEST(Refine, SecondRefinementRunsOneLevelPerRadiusWithinItsBand)
     const colour_image reference = two_colour_frame(64, 32, 30);
     const mask reference_mask = left_of(64, 32, 30);
     const colour_image target = two_colour_frame(64, 32, 33);
-    for (auto [max_motion, max_level, levels, edge] : { std::tuple { 5, 3, 3u, 33u }, std::tuple { 1, 3, 1u, 31u },
-             std::tuple { 8, 1, 2u, 33u }, std::tuple { 5, 5, 3u, 33u } }) {
+    for (auto [max_motion, max_level, levels, edge] : { std::tuple { 5, 3, 3u, 33u },
+             std::tuple { 1, 3, 1u, 31u }, std::tuple { 8, 1, 2u, 33u }, std::tuple { 5, 5, 3u, 33u } }) {
         mask m = reference_mask;
         refine::refine2_options o;
         o.max_motion = max_motion;
@@ -312,9 +317,11 @@ TEST(Refine, MasksOfAnotherSizeAreRefused)
     mask target = filled_mask(10, 10, true);
     mask wrong = filled_mask(10, 9, true);
     std::ostringstream log;
-    EXPECT_THROW(refine::refine_frame(im, wrong, im, target, refine::information_source::reference, {}, manual(2), log),
+    EXPECT_THROW(refine::refine_frame(
+                     im, wrong, im, target, refine::information_source::reference, {}, manual(2), log),
         std::runtime_error);
-    EXPECT_THROW(refine::refine_frame(im, good, im, wrong, refine::information_source::target, {}, manual(2), log),
+    EXPECT_THROW(
+        refine::refine_frame(im, good, im, wrong, refine::information_source::target, {}, manual(2), log),
         std::runtime_error);
     EXPECT_THROW(refine::adjust(im, wrong, manual(2), log), std::runtime_error);
     refine::options checked = manual(2);
@@ -326,8 +333,8 @@ TEST(Refine, MasksOfAnotherSizeAreRefused)
     // A smaller (reduced) reference with its own mask is fine.
     const colour_image small = uniform(5, 5);
     const mask small_mask = filled_mask(5, 5, true);
-    EXPECT_NO_THROW(
-        refine::refine_frame(small, small_mask, im, target, refine::information_source::both, {}, manual(2), log));
+    EXPECT_NO_THROW(refine::refine_frame(
+        small, small_mask, im, target, refine::information_source::both, {}, manual(2), log));
 }
 
 } // namespace

@@ -35,8 +35,8 @@ struct method_case {
     const char* name;
 };
 
-const method_case methods[] = { { trm::smooth_spheres, "Smooth-A & Despill" },
-    { trm::smooth_ellipses, "Smooth-B & Despill" } };
+const method_case methods[]
+    = { { trm::smooth_spheres, "Smooth-A & Despill" }, { trm::smooth_ellipses, "Smooth-B & Despill" } };
 
 TEST(Smoothing, CrispAlphaWithoutOutlineHasAnEmptyBand)
 {

@@ -242,7 +242,10 @@ refine::decision plain_decision(const img::image<colour>& im, const img::image<i
     double best = 0.0;
     refine::decision d = refine::undecided;
     for (std::size_t i = 1; i <= usable; ++i) {
-        balance += m.at(static_cast<unsigned>(x + items[i - 1].dx), static_cast<unsigned>(y + items[i - 1].dy)) ? 1 : -1;
+        balance
+            += m.at(static_cast<unsigned>(x + items[i - 1].dx), static_cast<unsigned>(y + items[i - 1].dy))
+            ? 1
+            : -1;
         if (i < usable && items[i].distance == items[i - 1].distance)
             continue;
         const double squared = static_cast<double>(balance * balance);
@@ -265,8 +268,8 @@ TEST(WindowStatistics, LazySortingDecidesAsSortingTheWholeListWould)
         for (unsigned y = 0; y < 30; ++y)
             for (unsigned x = 0; x < 40; ++x)
                 im.row(y)[x] = { static_cast<unsigned char>(60 * level(random)),
-                    static_cast<unsigned char>(40 * level(random)), static_cast<unsigned char>(90 * level(random)),
-                    255 };
+                    static_cast<unsigned char>(40 * level(random)),
+                    static_cast<unsigned char>(90 * level(random)), 255 };
         const img::image<img::bit> m = trm::testing::random_mask(40, 30, 0.5, random);
         for (bool automatic : { false, true })
             for (float e : { 1.0f, 3.5f, 12.0f }) {
@@ -279,9 +282,11 @@ TEST(WindowStatistics, LazySortingDecidesAsSortingTheWholeListWould)
                     // Each position keeps the list of the colour that first
                     // asked for it: ask with the pixel's own colour.
                     const colour c = im.row(static_cast<unsigned>(y))[x];
-                    ASSERT_EQ(statistics.decide(m, static_cast<unsigned>(x), static_cast<unsigned>(y), c, automatic, e),
+                    ASSERT_EQ(statistics.decide(
+                                  m, static_cast<unsigned>(x), static_cast<unsigned>(y), c, automatic, e),
                         plain_decision(im, m, x, y, c, w, automatic, e))
-                        << "w " << w << " at " << x << "," << y << (automatic ? " auto" : " manual") << " e " << e;
+                        << "w " << w << " at " << x << "," << y << (automatic ? " auto" : " manual") << " e "
+                        << e;
                 }
             }
     }
