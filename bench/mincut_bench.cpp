@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "engine/calculation.h"
 #include "engine/mincut.h"
 #include "engine/mincut_graph.h"
 #include "engine/morphology.h"
@@ -36,17 +37,8 @@ const tracked_pair& frames()
 // parameters.
 trm::mincut::options tracked_options(trm::mincut::information_source source)
 {
-    const trm::param p;
-    trm::mincut::options o;
-    o.pyramid_levels = p.mincut_pyramid_levels;
-    o.max_motion = p.mincut_max_motion;
-    o.max_link_distance = p.mincut_max_link_distance;
-    o.link_count = p.mincut_link_count;
-    o.aspect = p.mincut_aspect;
-    o.interframe_max_link_distance = p.mincut_interframe_max_link_distance;
-    o.interframe_link_count = p.mincut_interframe_link_count;
+    trm::mincut::options o = trm::mincut_options(trm::param {});
     o.information_source = source;
-    o.antialiasing_levels_exp = p.mincut_antialiasing_levels_exp;
     return o;
 }
 

@@ -12,6 +12,7 @@
 #include <memory>
 #include <vector>
 
+#include "engine/mincut.h"
 #include "engine/param.h"
 #include "engine/random15.h"
 #include "engine/refine.h"
@@ -29,7 +30,9 @@ namespace trm {
 class calculation;
 class motion_segmentation;
 
-// The settings of the "refining" and "refining2" stages from the parameters.
+// The settings of the "mincut segmenting", "refining" and "refining2" stages
+// from the parameters (no profiler; the caller attaches its own).
+mincut::options mincut_options(const trm::param& p);
 ::refine::options refine_options(const trm::param& p);
 ::refine::refine2_options refine2_options(const trm::param& p);
 

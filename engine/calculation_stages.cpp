@@ -10,6 +10,21 @@
 
 namespace trm {
 
+mincut::options mincut_options(const trm::param& p)
+{
+    mincut::options o;
+    o.pyramid_levels = p.mincut_pyramid_levels;
+    o.max_motion = p.mincut_max_motion;
+    o.max_link_distance = p.mincut_max_link_distance;
+    o.link_count = p.mincut_link_count;
+    o.aspect = p.mincut_aspect;
+    o.interframe_max_link_distance = p.mincut_interframe_max_link_distance;
+    o.interframe_link_count = p.mincut_interframe_link_count;
+    o.information_source = p.mincut_information_source;
+    o.antialiasing_levels_exp = p.mincut_antialiasing_levels_exp;
+    return o;
+}
+
 ::refine::options refine_options(const trm::param& p)
 {
     ::refine::options o;

@@ -47,11 +47,6 @@ void check_frame(const colour_image& image)
             std::string(stage) + ": frames wider or higher than 1048576 pixels are not supported");
 }
 
-bool bit_at(const mask& m, unsigned x, unsigned y) noexcept
-{
-    return (m.row(y)[x >> 3] & (0x80u >> (x & 7))) != 0;
-}
-
 // The feature vector (red, green, blue, x, y) of a pixel.
 std::array<std::int64_t, 5> features(const colour_image& image, unsigned x, unsigned y) noexcept
 {
@@ -206,9 +201,9 @@ std::vector<std::uint32_t> label_pixels(
     for (unsigned y = 0; y < height; ++y)
         for (unsigned x = 0; x < width; ++x) {
             std::uint32_t& label = labels[static_cast<std::size_t>(y) * width + x];
-            if (bit_at(fixed_foreground, x, y)) {
+            if (fixed_foreground.at(x, y)) {
                 label = foreground_label;
-            } else if (bit_at(fixed_background, x, y)) {
+            } else if (fixed_background.at(x, y)) {
                 label = background_label;
             } else {
                 label = count++;
@@ -271,7 +266,7 @@ void spatial_matting(
     matte.resize(image.width, image.height, 0);
     for (unsigned y = 0; y < image.height; ++y)
         for (unsigned x = 0; x < image.width; ++x)
-            matte.row(y)[x] = bit_at(m, x, y) ? 255 : 0;
+            matte.row(y)[x] = m.at(x, y) ? 255 : 0;
 
     mask fixed_foreground;
     erode4_n(fixed_foreground, m, o.erode_steps);

@@ -8,7 +8,9 @@
 // GCC's flow analysis reports Boost's edge iterators (an optional inside)
 // as maybe used uninitialised once the max-flow code is inlined here; the
 // warning is a false positive of that header and is off for this file only.
+#if defined(__GNUC__) && !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <boost/graph/adjacency_list.hpp>
 #include <boost/graph/boykov_kolmogorov_max_flow.hpp>
 #include <boost/graph/push_relabel_max_flow.hpp>

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "engine/memory_guard.h"
+#include "engine/check_memory.h"
 
 namespace trm {
 

@@ -83,7 +83,7 @@ public:
     // Replaces any content by the segmentation of `mask` into blocks of
     // `block_size` pixels whose grid is offset by `shift` (0: blocks at
     // multiples of the block size). Throws std::invalid_argument for a block
-    // size of 0 and trm::not_enough_memory (memory_guard.h) when the
+    // size of 0 and trm::not_enough_memory (check_memory.h) when the
     // segmentation would not fit into the available memory, leaving the
     // segmentation empty.
     void build(const img::image<img::bit>& mask, unsigned block_size, unsigned shift);

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/memory_guard.h"
+#include "engine/check_memory.h"
 
 namespace trm {
 

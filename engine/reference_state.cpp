@@ -172,16 +172,7 @@ void reference_state::propagate(frame_record& record, const loaded_frame& target
     }
     if (p.mincut) {
         profiler::scope scope(timing, "mincut segmenting");
-        mincut::options o;
-        o.pyramid_levels = p.mincut_pyramid_levels;
-        o.max_motion = p.mincut_max_motion;
-        o.max_link_distance = p.mincut_max_link_distance;
-        o.link_count = p.mincut_link_count;
-        o.aspect = p.mincut_aspect;
-        o.interframe_max_link_distance = p.mincut_interframe_max_link_distance;
-        o.interframe_link_count = p.mincut_interframe_link_count;
-        o.information_source = p.mincut_information_source;
-        o.antialiasing_levels_exp = p.mincut_antialiasing_levels_exp;
+        mincut::options o = mincut_options(p);
         o.profiler = &timing;
         img::image<unsigned char> grey;
         mincut::run(m_frame.full(), reference.bit_mask, target.full(), record.bit_mask, nullptr, o,

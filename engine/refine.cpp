@@ -27,18 +27,6 @@ void require_image_sizes(const colour_image& a, const mask& am, const colour_ima
     require_same_size(bm, b, "refinement: the target mask does not have the target image's size");
 }
 
-bool bit_at(const mask& m, unsigned x, unsigned y) noexcept
-{
-    return (m.row(y)[x >> 3] & (0x80u >> (x & 7))) != 0;
-}
-
-void put_bit(mask& m, unsigned x, unsigned y, bool value) noexcept
-{
-    unsigned char& byte = m.row(y)[x >> 3];
-    const unsigned bit = 0x80u >> (x & 7);
-    byte = static_cast<unsigned char>(value ? byte | bit : byte & ~bit);
-}
-
 // Set bits among three (a lookup: std::popcount is a library call unless the
 // target has the instruction).
 constexpr int set_of_three[8] = { 0, 1, 1, 2, 1, 2, 2, 3 };
@@ -142,7 +130,7 @@ decision local_vote(const mask& m, unsigned x, unsigned y) noexcept
             if ((dx == 0 && dy == 0) || nx < 0 || ny < 0 || nx >= m.width || ny >= m.height)
                 continue;
             ++inside;
-            set += bit_at(m, static_cast<unsigned>(nx), static_cast<unsigned>(ny));
+            set += m.at(static_cast<unsigned>(nx), static_cast<unsigned>(ny));
         }
     if (inside == 0)
         return undecided;
@@ -185,12 +173,12 @@ void run_passes(const colour_image& a, const mask& am, const colour_image& b, ma
         for (unsigned y = 0; y < b.height; ++y) {
             trm::set_pixels_of_row(check, y, row);
             for (unsigned x : row) {
-                const bool m = bit_at(bm, x, y);
+                const bool m = bm.at(x, y);
                 decision d = local_vote(working, x, y);
                 if (d == undecided) {
                     ++checks;
                     if (using_reference)
-                        put_bit(unjudged, x, y, false);
+                        unjudged.at(x, y) = false;
                     unsigned sx = 0;
                     unsigned sy = 0;
                     if (map(x, y, sx, sy))
@@ -198,10 +186,10 @@ void run_passes(const colour_image& a, const mask& am, const colour_image& b, ma
                     d = preferred(o, d);
                 }
                 if ((d == background && m) || (d == object && !m)) {
-                    put_bit(working, x, y, !m);
+                    working.at(x, y) = !m;
                     ++changes;
                 } else {
-                    put_bit(check, x, y, false);
+                    check.at(x, y) = false;
                 }
             }
         }

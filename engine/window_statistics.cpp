@@ -25,11 +25,6 @@ int dy_of(std::uint32_t e) noexcept
     return static_cast<int>(e & 0xFFu) - 128;
 }
 
-bool bit_at(const img::image<img::bit>& m, unsigned x, unsigned y) noexcept
-{
-    return (m.row(y)[x >> 3] & (0x80u >> (x & 7))) != 0;
-}
-
 // The first request of a manual decision: trunc(2e) entries, at least one,
 // at most the usable count.
 std::size_t first_request(float enough_statistics, std::size_t usable) noexcept
@@ -195,10 +190,9 @@ decision window_statistics::decide(const img::image<img::bit>& source_mask, unsi
             request(n, requested);
         }
         const std::uint32_t current = n.entries[i - 1];
-        balance += bit_at(source_mask, static_cast<unsigned>(static_cast<int>(x) + dx_of(current)),
-                       static_cast<unsigned>(static_cast<int>(y) + dy_of(current)))
-            ? 1
-            : -1;
+        const unsigned vx = static_cast<unsigned>(static_cast<int>(x) + dx_of(current));
+        const unsigned vy = static_cast<unsigned>(static_cast<int>(y) + dy_of(current));
+        balance += source_mask.at(vx, vy) ? 1 : -1;
         if (i < usable && distance_of(n.entries[i]) == distance_of(current))
             continue;
         const double squared = static_cast<double>(balance) * static_cast<double>(balance);

@@ -57,13 +57,14 @@ void decode(std::istream& in, image<T>& image, imaging::pixel_format format, boo
 }
 
 template <class T>
-void encode(std::ostream& out, const image<T>& image, imaging::pixel_format format, image_format file_format)
+void encode(std::ostream& out, const image<T>& image, imaging::pixel_format format, image_format file_format,
+    png_compression compression = png_compression::standard)
 {
     const auto encoder = imaging::find_encoder(mime_type(file_format));
     if (!encoder || image.data == nullptr)
         throw io_error(save_failure, {});
     try {
-        imaging::save(out, rows_of<const std::uint8_t>(image, format), *encoder);
+        imaging::save(out, rows_of<const std::uint8_t>(image, format), *encoder, compression);
     } catch (const imaging::codec_error&) {
         throw io_error(save_failure, {});
     } catch (const std::ios_base::failure&) {
@@ -110,10 +111,11 @@ void gdiplus_write_grey(std::ostream& out, const image<unsigned char>& image, im
     encode(out, image, imaging::pixel_format::grey8, format);
 }
 
-void gdiplus_write_bgra(
-    std::ostream& out, const image<BGRA<unsigned char>>& image, image_format format, bool alpha)
+void gdiplus_write_bgra(std::ostream& out, const image<BGRA<unsigned char>>& image, image_format format,
+    bool alpha, png_compression compression)
 {
-    encode(out, image, alpha ? imaging::pixel_format::bgra32 : imaging::pixel_format::bgrx32, format);
+    encode(out, image, alpha ? imaging::pixel_format::bgra32 : imaging::pixel_format::bgrx32, format,
+        compression);
 }
 
 } // namespace img

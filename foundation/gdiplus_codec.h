@@ -8,6 +8,7 @@
 // callers that know the file name it. Any thread may call these functions.
 
 #include "foundation/image.h"
+#include "platform/imaging/imaging.h"
 
 #include <istream>
 #include <ostream>
@@ -19,6 +20,10 @@ namespace img {
 enum class image_format { bmp = 0, jpeg = 1, gif = 2, tiff = 3, png = 4 };
 
 const char* mime_type(image_format format);
+
+// How hard the PNG encoder works (`standard` or `fast`); other formats
+// ignore it.
+using png_compression = platform::imaging::png_compression;
 
 // Decodes the image at the stream's position into `image`, which is resized
 // to the picture's size with 4-byte rows, keeping its row order. Images
@@ -36,11 +41,12 @@ void gdiplus_read_grey(std::istream& in, image<unsigned char>& image);
 
 // Writes a bit image as a 1-bit picture (0 black, 1 white), a grey image as
 // an 8-bit grey one, in the given format; a 32-bit image as colour, with its
-// alpha when `alpha`. Throws img::io_error "Gdiplus::Bitmap::Save failure"
-// when the image has no pixels or the codec or the stream fails.
+// alpha when `alpha`, PNG data with the given compression. Throws
+// img::io_error "Gdiplus::Bitmap::Save failure" when the image has no pixels
+// or the codec or the stream fails.
 void gdiplus_write_bit(std::ostream& out, const image<bit>& image, image_format format);
 void gdiplus_write_grey(std::ostream& out, const image<unsigned char>& image, image_format format);
-void gdiplus_write_bgra(
-    std::ostream& out, const image<BGRA<unsigned char>>& image, image_format format, bool alpha);
+void gdiplus_write_bgra(std::ostream& out, const image<BGRA<unsigned char>>& image, image_format format,
+    bool alpha, png_compression compression = png_compression::standard);
 
 } // namespace img

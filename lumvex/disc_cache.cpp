@@ -297,7 +297,12 @@ void disc_cache::write_entry(scope& s, const cached_image& image)
     const std::string text = m_root + text_name(name);
     std::uint64_t size = 0;
     try {
-        img::gdiplus_writer().write(paths::native(png), "png", image.image, has_transparency(image.image));
+        // Speed over size: uncompressed PNG data goes out and comes back in
+        // a few milliseconds, where compressing a noisy video frame takes
+        // some 200 ms; files are about the raw size, which `put`'s estimate
+        // already assumes.
+        img::gdiplus_writer(img::png_compression::fast)
+            .write(paths::native(png), "png", image.image, has_transparency(image.image));
         size = fs::file_size(paths::native(png));
         std::ofstream description(paths::native(text), std::ios::out | std::ios::trunc);
         description.imbue(std::locale::classic());

@@ -8,11 +8,11 @@
 // `frame`, `cached_frame` and `frame_id` may be called from any thread;
 // `serialize` and the setters run on the UI thread.
 
+#include "foundation/extent.h"
 #include "foundation/fraction.h"
 #include "foundation/xml_stream.h"
 #include "lumvex/cache.h"
 #include "lumvex/export.h"
-#include "lumvex/extent.h"
 
 #include <boost/shared_ptr.hpp>
 

@@ -98,8 +98,8 @@ void gdiplus_writer::write(const std::string& path, const std::string& format,
     if (!file_format)
         throw io_error("file format is not supported", format);
     try {
-        xtd::write_binary_file(
-            path, [&](std::ostream& out) { gdiplus_write_bgra(out, image, *file_format, alpha); });
+        xtd::write_binary_file(path,
+            [&](std::ostream& out) { gdiplus_write_bgra(out, image, *file_format, alpha, m_compression); });
     } catch (const std::ios_base::failure&) {
         throw io_error("could not open image file for writing or write error", path);
     }

@@ -3,6 +3,7 @@
 // The codecs over the platform's image decoders and encoders: BMP, JPEG,
 // GIF, TIFF and PNG files.
 
+#include "foundation/gdiplus_codec.h"
 #include "lumvex/image_codec.h"
 
 namespace img {
@@ -36,12 +37,20 @@ public:
 // existing file. "could not open image file for writing or write error"
 // (subject the path) when the file cannot be written or replaced;
 // "Gdiplus::Bitmap::Save failure" (empty subject) when encoding fails.
+// PNG files are written with the compression given at construction.
 class LUMVEX_API gdiplus_writer : public writer {
 public:
+    explicit gdiplus_writer(png_compression compression = png_compression::standard)
+        : m_compression(compression)
+    {
+    }
     void extensions(std::vector<std::string>& out) const override;
     std::string filter() const override;
     void write(const std::string& path, const std::string& format, const image<BGRA<unsigned char>>& image,
         bool alpha) const override;
+
+private:
+    png_compression m_compression;
 };
 
 } // namespace img

@@ -1,8 +1,7 @@
 // The calculation driver: which stages run, the order of frames and passes,
-// reference frames and pitch, ranges and notifications, cancellation, the
-// engine log and the memory guard. Most cases switch the segmenting stages
-// off and use dilation, which makes each frame's mask tell from which
-// reference it was propagated.
+// reference frames and pitch, ranges and notifications, cancellation and the
+// engine log. Most cases switch the segmenting stages off and use dilation,
+// which makes each frame's mask tell from which reference it was propagated.
 
 #include <gtest/gtest.h>
 
@@ -18,7 +17,6 @@
 #include <string>
 #include <vector>
 
-#include "engine/check_memory.h"
 #include "engine/debug_log.h"
 #include "engine/morphology.h"
 #include "engine/remove_wool.h"
@@ -27,7 +25,6 @@
 #include "engine/tests/memory_footage.h"
 #include "engine/tests/synthetic_scene.h"
 #include "foundation/xml_stream.h"
-#include "platform/kernel/memory_status.h"
 #include "xmldoc/sarnel.h"
 
 namespace {
@@ -418,30 +415,6 @@ TEST(Calculation, EngineLogIsTrmLogInTheDebugFolderAndLeavesClogAlone)
     EXPECT_EQ(trm::debug_dir(), "");
     trm::debug_log log;
     log.stream() << "dropped" << std::endl;
-}
-
-TEST(Calculation, MemoryGuardRefusesWithTheSystemsMessages)
-{
-    platform::memory_status status;
-    status.available_virtual = 1ull << 40;
-    status.available_physical = 1ull << 30;
-    EXPECT_NO_THROW(trm::check_memory(100u << 20, status));
-    try {
-        trm::check_memory(1000u << 20, status);
-        FAIL() << "no error";
-    } catch (const trm::no_page_mem& e) {
-        EXPECT_STREQ(e.what(),
-            "Not enough page memory available.\nPlease, close other tasks running or enlarge system's "
-            "pagefile.");
-    }
-    status.available_virtual = 16u << 20;
-    try {
-        trm::check_memory(0, status);
-        FAIL() << "no error";
-    } catch (const trm::no_virt_mem& e) {
-        EXPECT_STREQ(e.what(), "The process exceeded all its virtual memory, sorry.");
-    }
-    EXPECT_THROW(trm::check_memory(UINT64_MAX, status), trm::exception);
 }
 
 TEST(RemoveWool, RemovesThinPartsAndFillsThinGapsKeepingTheRest)

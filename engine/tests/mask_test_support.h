@@ -1,7 +1,7 @@
 #pragma once
 
 // Small helpers for engine tests on 1-bit masks: building masks from text
-// and random bits, and comparing them pixel by pixel.
+// and random bits, and comparing them pixel by pixel or by region similarity.
 
 #include <cstdint>
 #include <random>
@@ -50,6 +50,22 @@ inline img::image<img::bit> filled_mask(unsigned width, unsigned height, bool va
     img::image<img::bit> m(width, height, 4);
     m.fill(value);
     return m;
+}
+
+// Region similarity J of two masks of one size: the pixels set in both over
+// those set in either; 1 when neither has any.
+inline double region_similarity(const img::image<img::bit>& a, const img::image<img::bit>& b)
+{
+    std::uint64_t both = 0;
+    std::uint64_t either = 0;
+    for (unsigned y = 0; y < a.height; ++y)
+        for (unsigned x = 0; x < a.width; ++x) {
+            const bool p = a.at(x, y);
+            const bool q = b.at(x, y);
+            both += p && q;
+            either += p || q;
+        }
+    return either ? static_cast<double>(both) / static_cast<double>(either) : 1.0;
 }
 
 } // namespace trm::testing

@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "foundation/extent.h"
 #include "lumvex/footage.h"
 
 namespace trm::testing {

@@ -19,6 +19,7 @@ namespace {
 using namespace trm::mincut;
 using trm::testing::filled_mask;
 using trm::testing::mask_from_rows;
+using trm::testing::region_similarity;
 using trm::testing::rows_of;
 
 colour_image uniform_image(unsigned width, unsigned height)
@@ -53,20 +54,6 @@ options plain_options(int levels, int max_motion)
     o.pyramid_levels = levels;
     o.max_motion = max_motion;
     return o;
-}
-
-double overlap(const mask& a, const mask& b)
-{
-    std::uint64_t both = 0;
-    std::uint64_t either = 0;
-    for (unsigned y = 0; y < a.height; ++y)
-        for (unsigned x = 0; x < a.width; ++x) {
-            const bool p = a.at(x, y);
-            const bool q = b.at(x, y);
-            both += p && q;
-            either += p || q;
-        }
-    return either ? static_cast<double>(both) / static_cast<double>(either) : 1.0;
 }
 
 TEST(Mincut, LevelCutWithoutOutputsDoesNothing)
@@ -371,7 +358,7 @@ TEST(Mincut, TrackedFrameCutFollowsTheObject)
     const trm::testing::synthetic_scene reference = trm::testing::make_scene(240, 192);
     const trm::affine_motion motion = trm::testing::turn_and_shift(240, 192, 0.01, 2.0, 1.0);
     const trm::testing::synthetic_scene target = trm::testing::make_scene(240, 192, motion);
-    const double before = overlap(reference.object, target.object);
+    const double before = region_similarity(reference.object, target.object);
 
     for (information_source source : { information_source::target, information_source::both }) {
         options o;
@@ -380,7 +367,7 @@ TEST(Mincut, TrackedFrameCutFollowsTheObject)
         std::ostringstream log;
         mask out;
         run(reference.frame, reference.object, target.frame, out, nullptr, o, nullptr, log);
-        const double after = overlap(out, target.object);
+        const double after = region_similarity(out, target.object);
         EXPECT_GT(after, 0.97) << static_cast<int>(source);
         EXPECT_GT(after, before);
     }

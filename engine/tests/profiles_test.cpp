@@ -6,8 +6,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "engine/check_memory.h"
 #include "engine/coherent_motion.h"
-#include "engine/memory_guard.h"
 #include "engine/tests/mask_test_support.h"
 #include "engine/tests/synthetic_scene.h"
 

@@ -10,16 +10,15 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <iomanip>
 #include <iostream>
 #include <numeric>
 #include <vector>
 
 #include "engine/segment.h"
+#include "engine/tests/mask_test_support.h"
 #include "engine/tests/memory_footage.h"
 #include "engine/tests/synthetic_scene.h"
-#include "foundation/blit.h"
 
 namespace {
 
@@ -66,18 +65,6 @@ const footage_with_truth& scenes()
     return scenes;
 }
 
-double region_similarity(const img::image<img::bit>& a, const img::image<img::bit>& b)
-{
-    const int w = static_cast<int>(a.width);
-    const int h = static_cast<int>(a.height);
-    img::image<img::bit> both = a;
-    img::blit_and(both, 0, 0, w, h, b, 0, 0);
-    img::image<img::bit> either = a;
-    img::blit_or(either, 0, 0, w, h, b, 0, 0);
-    const std::uint64_t united = either.count();
-    return united == 0 ? 1.0 : double(both.count()) / double(united);
-}
-
 // Tracks all frames from the key mask on `origin`; the J of every frame.
 std::vector<double> track_from(int origin, const trm::param& p = {})
 {
@@ -96,7 +83,9 @@ std::vector<double> track_from(int origin, const trm::param& p = {})
         if (p.optic_flow && record && k != origin) {
             EXPECT_EQ(record->ref_frame, k < origin ? k + 1 : k - 1) << k;
         }
-        j.push_back(record ? region_similarity(record->bit_mask, s.truth[static_cast<std::size_t>(k)]) : 0.0);
+        j.push_back(record
+                ? trm::testing::region_similarity(record->bit_mask, s.truth[static_cast<std::size_t>(k)])
+                : 0.0);
     }
     return j;
 }

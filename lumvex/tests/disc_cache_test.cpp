@@ -263,12 +263,16 @@ TEST(disc_cache, LoweringTheQuotaDeletesTheOldestPairsFirst)
 
 TEST(disc_cache, PutToFrontSkipsAnImageThatWouldNotFit)
 {
+    // The quota holds the 640 x 480 frame's PNG, which may be as large as its
+    // raw pixels, but not that estimate beside the older entry.
     scratch_folder folder;
-    disc_cache cache(folder.root(), 921'599, &avi_kind);
-    cache.put(entry_of(frame_key(1), 640, 480), placement::front);
-    EXPECT_EQ(cache.count(), 0u);
-    cache.put(entry_of(frame_key(1), 640, 480), placement::back);
-    EXPECT_EQ(cache.count(), 1u);
+    disc_cache cache(folder.root(), std::uint64_t(1) << 30, &avi_kind);
+    cache.put(entry_of(frame_key(1), 64, 64), placement::back);
+    cache.set_quota(640 * 480 * 3 + cache.used() - 1);
+    cache.put(entry_of(frame_key(2), 640, 480), placement::front);
+    EXPECT_FALSE(cache.find(frame_key(2), placement::keep));
+    cache.put(entry_of(frame_key(2), 640, 480), placement::back);
+    EXPECT_TRUE(cache.find(frame_key(2), placement::keep));
 }
 
 TEST(disc_cache, AccountingStaysExactThroughRemoveAndFailures)

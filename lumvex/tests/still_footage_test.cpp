@@ -1,5 +1,6 @@
 #include "lumvex/still_footage.h"
 
+#include "foundation/extent.h"
 #include "lumvex/exception.h"
 #include "lumvex/gdiplus_reader.h"
 #include "lumvex/mem_cache.h"

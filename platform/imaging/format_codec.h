@@ -34,7 +34,7 @@ std::unique_ptr<format_decoder> open_gif(std::istream& in);
 std::unique_ptr<format_decoder> open_tiff(std::istream& in);
 
 void save_bmp(std::ostream& out, const const_pixel_rows& pixels);
-void save_png(std::ostream& out, const const_pixel_rows& pixels);
+void save_png(std::ostream& out, const const_pixel_rows& pixels, png_compression compression);
 void save_jpeg(std::ostream& out, const const_pixel_rows& pixels);
 void save_gif(std::ostream& out, const const_pixel_rows& pixels);
 void save_tiff(std::ostream& out, const const_pixel_rows& pixels);

@@ -109,7 +109,7 @@ std::optional<encoder> find_encoder(std::string_view mime_type)
     return std::nullopt;
 }
 
-void save(std::ostream& out, const const_pixel_rows& pixels, encoder format)
+void save(std::ostream& out, const const_pixel_rows& pixels, encoder format, png_compression compression)
 {
     if (pixels.width == 0 || pixels.height == 0 || pixels.first_row == nullptr)
         throw codec_error("an image without pixels cannot be saved");
@@ -123,7 +123,7 @@ void save(std::ostream& out, const const_pixel_rows& pixels, encoder format)
     case encoder::tiff:
         return detail::save_tiff(out, pixels);
     case encoder::png:
-        return detail::save_png(out, pixels);
+        return detail::save_png(out, pixels, compression);
     }
     throw codec_error("unknown encoder");
 }

@@ -83,11 +83,29 @@ picture decode(const std::string& data, bool* has_alpha = nullptr)
     return out;
 }
 
-std::string encode(const imaging::const_pixel_rows& rows, imaging::encoder format)
+std::string encode(const imaging::const_pixel_rows& rows, imaging::encoder format,
+    imaging::png_compression compression = imaging::png_compression::standard)
 {
     std::ostringstream out;
-    imaging::save(out, rows, format);
+    imaging::save(out, rows, format, compression);
     return out.str();
+}
+
+std::string fast_png(const imaging::const_pixel_rows& rows)
+{
+    return encode(rows, imaging::encoder::png, imaging::png_compression::fast);
+}
+
+// A picture of random bytes, larger than one stored deflate block (64 KiB).
+picture noise(std::uint32_t w, std::uint32_t h)
+{
+    picture p(w, h);
+    unsigned state = 12345;
+    for (std::uint8_t& byte : p.bytes) {
+        state = state * 1103515245u + 12345u;
+        byte = static_cast<std::uint8_t>(state >> 16);
+    }
+    return p;
 }
 
 const imaging::encoder all_encoders[] = { imaging::encoder::bmp, imaging::encoder::jpeg,
@@ -181,6 +199,51 @@ TEST(Imaging, MasksAndGreyPicturesSurviveEveryLosslessFormat)
         decoder.read({ back.data(), 45, 45, 31, imaging::pixel_format::grey8 });
         EXPECT_EQ(back, grey) << static_cast<int>(format);
     }
+}
+
+TEST(Imaging, FastPngKeepsEveryPixelOfEveryPixelFormat)
+{
+    picture source = noise(301, 203);
+    bool has_alpha = false;
+    picture back = decode(fast_png(source.view(imaging::pixel_format::bgra32)), &has_alpha);
+    EXPECT_TRUE(has_alpha);
+    EXPECT_EQ(back.bytes, source.bytes);
+
+    back = decode(fast_png(source.view(imaging::pixel_format::bgrx32)), &has_alpha);
+    EXPECT_FALSE(has_alpha);
+    EXPECT_EQ(colour_error(back, source), 0);
+    EXPECT_EQ(back.at(300, 202)[3], 255);
+
+    // The same bytes read as grey rows, and as 1-bit rows of 1204 pixels.
+    const imaging::const_pixel_rows levels { source.bytes.data(), 301 * 4, 301 * 4, 203,
+        imaging::pixel_format::grey8 };
+    std::istringstream in(fast_png(levels));
+    imaging::decoder decoder(in);
+    std::vector<std::uint8_t> grey(source.bytes.size());
+    decoder.read({ grey.data(), 301 * 4, 301 * 4, 203, imaging::pixel_format::grey8 });
+    EXPECT_EQ(grey, source.bytes);
+
+    const imaging::const_pixel_rows bits { source.bytes.data(), 301 * 4, 301 * 4 * 8, 203,
+        imaging::pixel_format::indexed1 };
+    picture mask = decode(fast_png(bits));
+    for (std::uint32_t y = 0; y < 203; ++y)
+        for (std::uint32_t x = 0; x < 301 * 4 * 8; ++x) {
+            const bool set = source.bytes[y * 301 * 4 + x / 8] & (0x80 >> (x & 7));
+            ASSERT_EQ(mask.at(x, y)[0], set ? 255 : 0) << x << "," << y;
+        }
+}
+
+TEST(Imaging, DamageInsideAFastPngIsNoticed)
+{
+    // Stored deflate blocks have no structure that a changed byte breaks:
+    // only the checksums can tell.
+    picture source = gradient(64, 64);
+    std::string data = fast_png(source.view(imaging::pixel_format::bgrx32));
+    data[data.size() / 2] = static_cast<char>(data[data.size() / 2] ^ 0x10);
+    std::istringstream in(data);
+    imaging::decoder decoder(in);
+    picture out(64, 64);
+    EXPECT_THROW(decoder.read(out.rows()), imaging::codec_error);
 }
 
 TEST(Imaging, BottomUpTargetsGetTheSamePicture)
