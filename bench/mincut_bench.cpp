@@ -13,25 +13,12 @@
 #include "engine/mincut_graph.h"
 #include "engine/morphology.h"
 #include "engine/param.h"
-#include "engine/tests/synthetic_scene.h"
+#include "engine/tests/tracked_pair.h"
 
 namespace {
 
 using trm::mincut::graph;
-using trm::testing::synthetic_scene;
-
-struct tracked_pair {
-    synthetic_scene reference = trm::testing::make_scene(720, 576);
-    // The object turned by 1 degree and moved 3 pixels right and 2 down.
-    synthetic_scene target
-        = trm::testing::make_scene(720, 576, trm::testing::turn_and_shift(720, 576, 0.01745, 3.0, 2.0));
-};
-
-const tracked_pair& frames()
-{
-    static const tracked_pair pair;
-    return pair;
-}
+using trm::testing::tracked_pair;
 
 // The options the calculation fills for a tracked frame from default
 // parameters.
@@ -57,7 +44,7 @@ void report_graph(benchmark::State& state, const std::string& log)
 
 void BM_cut_single(benchmark::State& state)
 {
-    const tracked_pair& f = frames();
+    const tracked_pair& f = trm::testing::tracked_frames();
     const trm::mincut::options o = tracked_options(trm::mincut::information_source::target);
     trm::mincut::mask foreground;
     std::ostream quiet(nullptr);
@@ -71,7 +58,7 @@ BENCHMARK(BM_cut_single)->Unit(benchmark::kMillisecond);
 
 void BM_cut_two_frames(benchmark::State& state)
 {
-    const tracked_pair& f = frames();
+    const tracked_pair& f = trm::testing::tracked_frames();
     const trm::mincut::options o = tracked_options(trm::mincut::information_source::both);
     trm::mincut::mask foreground;
     std::ostream quiet(nullptr);
@@ -95,7 +82,7 @@ struct flow_case {
 
     flow_case()
     {
-        const tracked_pair& f = frames();
+        const tracked_pair& f = trm::testing::tracked_frames();
         const trm::mincut::options o = tracked_options(trm::mincut::information_source::both);
         trm::mincut::mask background;
         trm::mincut::mask foreground;

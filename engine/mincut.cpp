@@ -2,13 +2,12 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <memory>
 #include <ostream>
 #include <stdexcept>
-#include <vector>
 
 #include "engine/mincut_graph.h"
 #include "engine/morphology.h"
+#include "engine/pyramid.h"
 #include "engine/reduction.h"
 #include "foundation/profiler.h"
 
@@ -52,35 +51,6 @@ void obligatory_masks(const mask& initial, const options& o, mask& foreground, m
     erode4_n(foreground, foreground, erosion_steps(o));
     erode4_n(background, background, erosion_steps(o));
 }
-
-void halve(const colour_image& source, colour_image& target)
-{
-    reduce_image(source, target, 2, 2);
-}
-
-void halve(const mask& source, mask& target)
-{
-    reduce_mask(source, target, 2, 2);
-}
-
-// Level 0 is the caller's image; level i is level i - 1 halved (colours by
-// averaging, masks by block majority).
-template <class Image> class pyramid {
-public:
-    pyramid(const Image& base, int levels)
-        : m_levels(static_cast<std::size_t>(levels))
-        , m_base(base)
-    {
-        for (int i = 0; i < levels; ++i)
-            halve(i == 0 ? base : m_levels[i - 1], m_levels[i]);
-    }
-
-    const Image& operator[](int level) const { return level == 0 ? m_base : m_levels[level - 1]; }
-
-private:
-    std::vector<Image> m_levels;
-    const Image& m_base;
-};
 
 // Carries a cut's side to the next finer level: each pixel becomes a 2 x 2
 // block of a mask of the finer size (an odd last column or row stays clear),
@@ -154,7 +124,7 @@ void cut_single(const colour_image& image, const mask& initial, mask& foreground
     const int levels = pyramid_levels(o);
     if (levels > 0) {
         profiler::scope scope(o.profiler, "downsampling image");
-        const pyramid<colour_image> colours(image, levels);
+        const colour_pyramid colours(image, levels);
         scope.stop();
         for (int level = levels; level >= 1; --level) {
             cut_level(colours[level], obligatory_foreground, obligatory_background, &obligatory_foreground,
@@ -184,9 +154,9 @@ void cut_two_frames(const colour_image& reference, const mask& reference_mask, c
     const int levels = pyramid_levels(o);
     if (levels > 0) {
         profiler::scope scope(o.profiler, "downsampling images & masks");
-        const pyramid<colour_image> references(reference, levels);
-        const pyramid<colour_image> targets(target, levels);
-        const pyramid<mask> reference_masks(reference_mask, levels);
+        const colour_pyramid references(reference, levels);
+        const colour_pyramid targets(target, levels);
+        const mask_pyramid reference_masks(reference_mask, levels);
         scope.stop();
         for (int level = levels; level >= 1; --level) {
             cut_level_two_frames(references[level], reference_masks[level], targets[level],
