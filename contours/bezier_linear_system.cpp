@@ -35,6 +35,7 @@ void linear_constraints::fix(unsigned k, pointd d)
     r.coefficients[k] = 1.0;
     r.value = d;
     m_fixed[k] = true;
+    m_fixed_values[k] = d;
 }
 
 void linear_constraints::tie2(unsigned i, double a, unsigned j, double b)
@@ -395,6 +396,14 @@ bool bezier_linear_system::solve(
         lu_solve(a, n, pivots, rx.data());
         lu_solve(a, n, pivots, ry.data());
         solved = finite(rx) && finite(ry);
+        // The projected solve meets the fixed values only up to rounding,
+        // which grows with the system's condition; fixed points must stay
+        // exactly where they are held.
+        for (unsigned k = 0; solved && k < n; ++k)
+            if (m_constraints.fixed(k)) {
+                rx[k] = m_constraints.fixed_value(k).x;
+                ry[k] = m_constraints.fixed_value(k).y;
+            }
     }
     if (solved) {
         contour_shape shape(contour);

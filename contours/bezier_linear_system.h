@@ -30,6 +30,7 @@ public:
     explicit linear_constraints(unsigned unknowns = 0)
         : m_unknowns(unknowns)
         , m_fixed(unknowns, false)
+        , m_fixed_values(unknowns)
     {
     }
 
@@ -44,6 +45,8 @@ public:
     void tie4(unsigned i, double a, unsigned j, double b, unsigned k, unsigned l, double c);
 
     bool fixed(unsigned k) const { return m_fixed[k]; }
+    // The value a fixed unknown is held at.
+    pointd fixed_value(unsigned k) const { return m_fixed_values[k]; }
     const std::vector<row>& rows() const { return m_rows; }
     unsigned unknowns() const { return m_unknowns; }
 
@@ -53,6 +56,7 @@ private:
 
     unsigned m_unknowns;
     std::vector<bool> m_fixed;
+    std::vector<pointd> m_fixed_values;
     std::vector<row> m_rows;
 };
 

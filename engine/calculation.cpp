@@ -118,14 +118,12 @@ bool calculation::origin_pass(bool do_stages)
             if (cancelled())
                 return false;
             profiler::scope scope(timing(), "mincut segmenting");
-            mincut::options o;
+            // The key frame alone, at full resolution, close to the drawn
+            // mask.
+            mincut::options o = mincut_options(p);
             o.pyramid_levels = 0;
             o.max_motion = 2;
-            o.max_link_distance = p.mincut_max_link_distance;
-            o.link_count = p.mincut_link_count;
-            o.aspect = p.mincut_aspect;
             o.information_source = mincut::information_source::target;
-            o.antialiasing_levels_exp = p.mincut_antialiasing_levels_exp;
             o.profiler = &timing();
             img::image<unsigned char> grey;
             mincut::cut_single(image, record->bit_mask, record->bit_mask, nullptr, o,

@@ -90,7 +90,6 @@ public:
     int frame() const { return m_frame.frame; }
     // The reference frame's record (never null after `start`).
     const frame_record& record() const { return *m_record; }
-    bool has_tracker() const { return m_tracker != nullptr; }
 
 private:
     calculation& m_owner;

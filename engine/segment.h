@@ -102,9 +102,10 @@ public:
 
     // Saves or loads the state on the segment's element (stream direction).
     // Loading checks what it reads: records whose mask size differs from
-    // the key mask's are dropped with a line on std::clog, the table range
-    // is widened to include the origin, and the ranges are rebuilt. A
-    // failing load (xml::attribute_not_found for a missing "origin",
+    // the key mask's, and records with a grey mask but no mask, are dropped
+    // with a line on std::clog, the table range is widened to include the
+    // origin, and the ranges are rebuilt. A failing load
+    // (xml::attribute_not_found for a missing "origin",
     // xml::attribute_parse_error for an unusable one, img::io_error for a
     // mask that is no image) leaves the segment as it was.
     xml::stream& serialize(xml::stream& s);

@@ -147,6 +147,14 @@ void segment::load(xml::stream& s)
                           << std::endl;
                 continue;
             }
+            // A grey mask smooths a crisp one: without it the frame would
+            // count as smoothed but not segmented, and the smoothed range
+            // could grow past the table in the next calculation.
+            if (record->bit_mask.data == nullptr && !is_empty(record->grey_mask)) {
+                std::clog << "segment loading: the record of frame " << frame
+                          << " is dropped: it has a grey mask but no mask" << std::endl;
+                continue;
+            }
             frames[static_cast<std::size_t>(frame - first)] = std::move(record);
         }
     }

@@ -58,9 +58,6 @@ public:
         return m_current;
     }
 
-    // Makes the next move recompute its sums (after the summed data changed).
-    void invalidate() noexcept { m_valid = false; }
-
 private:
     pixel_rect window_of(unsigned x, unsigned y) const noexcept
     {

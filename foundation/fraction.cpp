@@ -97,7 +97,9 @@ std::istream& operator>>(std::istream& in, fraction& value)
         in.clear(in.rdstate() & ~std::ios::failbit);
     } else if (c == '/') {
         long long d = 0;
-        if (!fits_int32(x)) {
+        // The numerator of "n/d" is an integer: "29.97/100" is no fraction,
+        // and truncating it would read a different rate.
+        if (!fits_int32(x) || x != std::trunc(x)) {
             in.setstate(std::ios::failbit);
             return in;
         }

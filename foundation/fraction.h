@@ -26,7 +26,7 @@ struct fraction {
 // two decimals and the exact fraction: "29.97 (30000/1001)".
 std::ostream& operator<<(std::ostream& out, const fraction& value);
 
-// Reads the written form, "n/d" or a plain decimal ("29.97" reads as
+// Reads the written form, "n/d" (integers) or a plain decimal ("29.97" reads as
 // 2997/100). On malformed input, or a number outside the 32-bit ranges, the
 // stream fails and the fraction keeps its value.
 std::istream& operator>>(std::istream& in, fraction& value);

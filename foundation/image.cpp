@@ -23,10 +23,12 @@ template <class T> geometry checked_geometry(unsigned width, unsigned height, un
     std::uint64_t stride = row_bytes<T>(width);
     if (alignment > 1 && stride % alignment != 0)
         stride += alignment - stride % alignment;
-    const std::uint64_t size = stride * height; // both below 2^36 and 2^32: no wrap
+    // The stride (up to 2^37 with a large alignment) times the height can pass
+    // 64 bits, so the stride is bounded first; then the product cannot wrap.
     const std::uint64_t table = std::uint64_t { height } * sizeof(unsigned char*);
-    if (size > max_image_bytes || table > max_image_bytes)
+    if (stride > max_image_bytes || stride * height > max_image_bytes || table > max_image_bytes)
         throw image_too_large(width, height, stride);
+    const std::uint64_t size = stride * height;
     return { static_cast<std::uint32_t>(stride), static_cast<std::uint32_t>(size) };
 }
 
@@ -87,11 +89,23 @@ std::uint64_t popcount_bytes(const unsigned char* p, std::size_t n) noexcept
     return total;
 }
 
+// The decimal text of a x b, exact for any two 64-bit factors.
+std::string product_text(std::uint64_t a, std::uint64_t b)
+{
+    unsigned __int128 product = static_cast<unsigned __int128>(a) * b;
+    std::string digits;
+    do {
+        digits.insert(digits.begin(), static_cast<char>('0' + static_cast<int>(product % 10)));
+        product /= 10;
+    } while (product != 0);
+    return digits;
+}
+
 } // namespace
 
 image_too_large::image_too_large(std::uint64_t width, std::uint64_t height, std::uint64_t stride)
     : m_message("Image of " + std::to_string(width) + " x " + std::to_string(height)
-        + " pixels is too large: it needs " + std::to_string(stride * height) + " bytes, more than the "
+        + " pixels is too large: it needs " + product_text(stride, height) + " bytes, more than the "
         + std::to_string(max_image_bytes) + " an image can hold")
 {
 }
@@ -259,7 +273,9 @@ template <class T> void image<T>::fill(bool value) requires std::is_same_v<T, bi
 
 template <class T> void image<T>::invert() requires std::is_same_v<T, bit>
 {
-    std::uint32_t i = 0;
+    // A size_t index: with a 32-bit one, i + 8 wraps for a buffer within 8
+    // bytes of max_image_bytes and the loop would run past the end forever.
+    std::size_t i = 0;
     for (; i + 8 <= size; i += 8) {
         std::uint64_t word;
         std::memcpy(&word, data + i, 8);

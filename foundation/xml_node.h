@@ -51,7 +51,8 @@ template <class T> std::string to_text(const T& value);
 
 // Attribute text to value; false when the text does not convert (the
 // standard extraction fails, or an enumeration word is not in its table).
-// Leading white space is skipped and characters after a number ignored.
+// Leading white space is skipped and characters after a number ignored; a
+// negative text does not convert to an unsigned type.
 template <class T> bool from_text(const std::string& text, T& value);
 
 std::string enum_word(const char* const* names, long long index);
@@ -183,6 +184,14 @@ template <class T> bool from_text(const std::string& text, T& value)
     } else {
         std::istringstream in(text);
         in.imbue(std::locale::classic());
+        if constexpr (std::is_unsigned_v<T> && !std::is_same_v<T, bool>) {
+            // The standard extraction takes "-1" for an unsigned field as its
+            // largest value; a negative text is no value of such a field.
+            in >> std::ws;
+            if (in.peek() == '-') {
+                return false;
+            }
+        }
         T parsed {};
         in >> parsed;
         if (in.fail() || in.bad()) {

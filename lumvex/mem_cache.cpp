@@ -163,8 +163,10 @@ void mem_cache::erase(slot& entry, released_list& released)
 
 void mem_cache::trim(std::uint64_t limit, released_list& released)
 {
-    if (limit == 0 && used() > 0) {
-        // Everything not in production goes; no order to follow.
+    if (limit == 0) {
+        // Everything not in production goes, entries of empty images too
+        // (they count no bytes, so the loop below would keep them); no order
+        // to follow.
         for (std::size_t i = m_entries.size(); i-- > 0;) {
             if (!m_entries[i].producing)
                 erase(m_entries[i], released);

@@ -36,7 +36,7 @@ struct element {
     std::vector<element*> children;
 };
 
-// The XML 1.0 name rule over single bytes; see name_rule.cpp.
+// The XML 1.0 name rule over single bytes (xmldoc/char_classes.h).
 bool is_name(std::string_view text) noexcept;
 // Throws xml::invalid_name unless is_name(text).
 void check_name(std::string_view text);

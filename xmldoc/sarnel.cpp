@@ -1,5 +1,6 @@
 #include "xmldoc/sarnel.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -130,8 +131,16 @@ void sarnel::read(const std::string& path)
     std::string text;
     if (size < 0 || static_cast<std::uint64_t>(size) > text.max_size())
         throw std::ios_base::failure("cannot read " + path);
-    text.resize(static_cast<std::size_t>(size));
-    in.read(text.data(), size);
+    // The buffer grows by what is actually read: the size claimed by seeking
+    // is not to be trusted (a folder opens and claims an absurd one), and a
+    // stream failure must come before any allocation that large.
+    constexpr std::int64_t chunk = std::int64_t { 1 } << 24;
+    for (std::int64_t done = 0; done < size;) {
+        const std::int64_t count = std::min(chunk, size - done);
+        text.resize(static_cast<std::size_t>(done + count));
+        in.read(text.data() + done, count);
+        done += count;
+    }
     in.close();
     parse(text);
 }

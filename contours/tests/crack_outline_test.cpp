@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <set>
 #include <stdexcept>
 
 using namespace contours;
@@ -138,4 +140,65 @@ TEST(CrackOutline, MasksWiderThanTheVertexFormatAreRefused)
     std::vector<crack_outline> outlines;
     EXPECT_THROW(trace_outlines(empty_mask(65536, 1), outlines), std::runtime_error);
     EXPECT_NO_THROW(trace_outlines(empty_mask(65535, 1), outlines));
+}
+
+TEST(CrackOutline, RandomMasksWalkEveryBoundaryCrackOnceInClosedOutlines)
+{
+    std::mt19937 rng(7);
+    for (int round = 0; round < 300; ++round) {
+        SCOPED_TRACE(round);
+        const unsigned w = rng() % 4 == 0 ? 1 : rng() % 24 + 1;
+        const unsigned h = rng() % 4 == 0 ? 1 : rng() % 24 + 1;
+        const unsigned density = rng() % 100;
+        auto mask = empty_mask(w, h);
+        for (unsigned y = 0; y < h; ++y)
+            for (unsigned x = 0; x < w; ++x)
+                set_pixel(mask, x, y, rng() % 100 < density);
+        auto at
+            = [&](int x, int y) { return x >= 0 && y >= 0 && x < int(w) && y < int(h) && pixel(mask, x, y); };
+
+        // An object covering the whole border has no outer outline: no
+        // scan finds a clear pixel beside it on the border.
+        bool border_set = true;
+        for (unsigned x = 0; x < w; ++x)
+            border_set = border_set && at(x, 0) && at(x, h - 1);
+        for (unsigned y = 0; y < h; ++y)
+            border_set = border_set && at(0, y) && at(w - 1, y);
+        std::set<std::pair<std::uint32_t, std::uint32_t>> boundary;
+        for (int y = 0; y <= int(h); ++y)
+            for (int x = 0; x <= int(w); ++x) {
+                if (x < int(w) && at(x, y - 1) != at(x, y) && !(border_set && (y == 0 || y == int(h))))
+                    boundary.insert({ make_vertex(x, y), make_vertex(x + 1, y) });
+                if (y < int(h) && at(x - 1, y) != at(x, y) && !(border_set && (x == 0 || x == int(w))))
+                    boundary.insert({ make_vertex(x, y), make_vertex(x, y + 1) });
+            }
+        std::set<std::pair<std::uint32_t, std::uint32_t>> walked;
+        for (const crack_outline& outline : trace(mask)) {
+            expect_closed_unit_steps(outline);
+            for (std::size_t i = 1; i < outline.size(); ++i) {
+                const auto crack = std::minmax(outline[i - 1], outline[i]);
+                EXPECT_TRUE(walked.insert(crack).second) << "crack walked twice";
+            }
+        }
+        EXPECT_EQ(walked, boundary);
+
+        // The chosen outline encloses a part of the object, never only
+        // background.
+        const unsigned set = count_set(mask);
+        if (set == 0 || set == w * h || border_set)
+            continue;
+        crack_outline chosen;
+        longest_outline(mask, chosen);
+        bool encloses_set = false;
+        for (unsigned y = 0; y < h; ++y)
+            for (unsigned x = 0; x < w; ++x) {
+                bool inside = false;
+                for (std::size_t i = 1; i < chosen.size(); ++i)
+                    if (vertex_x(chosen[i]) == vertex_x(chosen[i - 1]) && vertex_x(chosen[i]) <= x
+                        && std::min(vertex_y(chosen[i]), vertex_y(chosen[i - 1])) == y)
+                        inside = !inside;
+                encloses_set = encloses_set || (inside && pixel(mask, x, y));
+            }
+        EXPECT_TRUE(encloses_set);
+    }
 }

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <stdexcept>
 
 using namespace contours;
@@ -235,4 +236,65 @@ TEST(FitBezierContour, SamplingOfHugeContoursStopsAtTheSmallestInterval)
     std::vector<pointf> targets, samples;
     fit_bezier_contour(index, {}, settings, contour, nullptr, nullptr, nullptr, &targets, &samples);
     EXPECT_EQ(samples.size(), 4u * 65536u);
+}
+
+TEST(FitBezierContour, RandomKindsFlagsAndTractionsKeepContoursFiniteAndFixedPointsInPlace)
+{
+    const outline_edge_index index(outline_of(disc));
+    std::mt19937 rng(49);
+    std::uniform_real_distribution<double> jitter(-6.0, 6.0);
+    const float traction_choices[] = { -1.0f, 0.0f, 0.3f, 0.9f, 1.0f, 2.0f };
+    for (int round = 0; round < 300; ++round) {
+        SCOPED_TRACE(round);
+        // A wobbly closed contour of 1 to 8 nodes, or an open piece of it.
+        const unsigned nodes = rng() % 8 + 1;
+        std::vector<pointf> contour;
+        for (unsigned i = 0; i < 3 * nodes; ++i) {
+            const double a = 6.283185307179586 * (double(i) / (3 * nodes));
+            contour.emplace_back(float(60.0 + 28.0 * std::cos(a) + jitter(rng)),
+                float(50.0 - 28.0 * std::sin(a) + jitter(rng)));
+        }
+        contour.push_back(contour.front());
+        if (nodes >= 2 && rng() % 3 == 0)
+            contour.resize(3 * std::size_t(nodes) - 2);
+        if (rng() % 10 == 0)
+            std::fill(contour.begin() + 1, contour.end(), contour.front()); // all points on one spot
+        const bool closed = contour.front() == contour.back();
+        const unsigned n = closed ? nodes : static_cast<unsigned>(contour.size() / 3 + 1);
+
+        std::vector<unsigned> kinds(n), flags(n);
+        for (unsigned i = 0; i < n; ++i) {
+            kinds[i] = rng() % 5;
+            flags[i] = rng() % 4;
+        }
+        std::vector<float> tractions(contour.size());
+        for (float& t : tractions)
+            t = traction_choices[rng() % 6];
+        if (closed)
+            tractions.back() = tractions.front();
+        const std::vector<pointf> prior = contour;
+
+        bezier_fit_settings settings;
+        settings.iterations = static_cast<int>(rng() % 12);
+        settings.mode = rng() % 4;
+        settings.model = rng() % 5;
+        settings.preserve_segments = rng() % 2 == 0;
+        settings.sample_step = rng() % 2 == 0 ? 1.5f : 4.0f;
+        const bool with_prior = rng() % 4 != 0;
+        std::vector<pointf> targets, samples;
+        fit_bezier_contour(index, kinds, settings, contour, with_prior ? &prior : nullptr,
+            with_prior ? &tractions : nullptr, rng() % 2 ? &flags : nullptr, &targets, &samples);
+
+        ASSERT_EQ(contour.size(), prior.size());
+        ASSERT_TRUE(all_finite(contour));
+        if (closed) {
+            EXPECT_EQ(contour.front(), contour.back());
+        }
+        EXPECT_EQ(targets.size(), samples.size());
+        for (unsigned i = 0; with_prior && i < n; ++i) {
+            if (tractions[3 * std::size_t(i)] >= 1.0f) {
+                EXPECT_EQ(contour[3 * std::size_t(i)], prior[3 * std::size_t(i)]) << "node " << i;
+            }
+        }
+    }
 }

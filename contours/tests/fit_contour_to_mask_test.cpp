@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <stdexcept>
 
 using namespace contours;
@@ -120,4 +121,87 @@ TEST(FitContourToMask, FailuresLeaveMaskAndContourUntouched)
     std::vector<pointf> none;
     EXPECT_THROW(
         fit_contour_to_mask(wide, 7, true, engine_params, none, nullptr, nullptr), std::runtime_error);
+}
+
+namespace {
+
+// Noise, blobs and stripes of many sizes, many touching the border.
+img::image<img::bit> random_mask(std::mt19937& rng, unsigned w, unsigned h)
+{
+    auto mask = empty_mask(w, h);
+    switch (rng() % 3) {
+    case 0: {
+        const unsigned density = rng() % 100;
+        for (unsigned y = 0; y < h; ++y)
+            for (unsigned x = 0; x < w; ++x)
+                set_pixel(mask, x, y, rng() % 100 < density);
+        break;
+    }
+    case 1:
+        for (unsigned blobs = rng() % 4 + 1; blobs > 0; --blobs) {
+            std::uniform_real_distribution<double> at(-2.0, double(std::max(w, h)) + 2.0);
+            std::uniform_real_distribution<double> radius(0.3, 12.0);
+            const double cx = at(rng), cy = at(rng), rx = radius(rng), ry = radius(rng);
+            for (unsigned y = 0; y < h; ++y)
+                for (unsigned x = 0; x < w; ++x) {
+                    const double dx = (x + 0.5 - cx) / rx, dy = (y + 0.5 - cy) / ry;
+                    if (dx * dx + dy * dy <= 1.0)
+                        set_pixel(mask, x, y, true);
+                }
+        }
+        break;
+    default:
+        for (unsigned y = 0; y < h; ++y)
+            for (unsigned x = 0; x < w; ++x)
+                set_pixel(mask, x, y, (x + y) % 2 == 0 || x % 3 == 0);
+        break;
+    }
+    return mask;
+}
+
+bool closed_and_finite(const std::vector<pointf>& contour)
+{
+    return contour.size() >= 4 && contour.size() % 3 == 1 && contour.front() == contour.back()
+        && all_finite(contour);
+}
+
+} // namespace
+
+TEST(FitContourToMask, RandomMasksFitAndFillBackWithFiniteClosedContours)
+{
+    std::mt19937 rng(20261209);
+    for (int round = 0; round < 300; ++round) {
+        SCOPED_TRACE(round);
+        std::uniform_int_distribution<unsigned> size(1, 40);
+        const unsigned w = rng() % 5 == 0 ? 1 : size(rng);
+        const unsigned h = rng() % 5 == 0 ? 1 : size(rng);
+        auto mask = random_mask(rng, w, h);
+        const unsigned degrees = rng() % 20 + 1;
+        const bool smooth = rng() % 2 == 0;
+        contour_fit_params params = engine_params;
+        params.iterations = rng() % 30 + 1;
+        params.motion_bound = static_cast<int>(rng() % 12);
+        std::vector<pointf> contour;
+        const unsigned set = count_set(mask);
+        if (set == 0 || set == mask.width * mask.height) {
+            EXPECT_THROW(fit_contour_to_mask(mask, degrees, smooth, params, contour, nullptr, nullptr),
+                std::runtime_error);
+            continue;
+        }
+        auto first = mask;
+        fit_contour_to_mask(first, degrees, smooth, params, contour, nullptr, nullptr);
+        ASSERT_TRUE(closed_and_finite(contour));
+
+        // Refit the contour onto another random mask of the same size.
+        auto next = random_mask(rng, w, h);
+        const unsigned next_set = count_set(next);
+        if (next_set == 0 || next_set == next.width * next.height)
+            continue;
+        const std::vector<pointf> reference = contour;
+        const auto traction = tractions_for(contour, float(rng() % 3) / 2.0f, float(rng() % 3) / 2.0f);
+        const bool with_reference = rng() % 2 == 0;
+        fit_contour_to_mask(next, degrees, smooth, params, contour, with_reference ? &reference : nullptr,
+            with_reference ? &traction : nullptr);
+        ASSERT_TRUE(closed_and_finite(contour));
+    }
 }

@@ -229,6 +229,28 @@ TEST(SegmentXml, LoadingDropsRecordsThatDoNotFitWithADiagnosticLine)
     EXPECT_EQ(s.range(), (My::Span { 5, 5 }));
 }
 
+// A smoothed range reaching past the segmented one would make the next
+// calculation grow it beyond the table (and fail storing its first frame).
+TEST(SegmentXml, GreyMaskWithoutACrispMaskIsDroppedSoSmoothedStaysInsideSegmented)
+{
+    trm::segment s(0, nullptr);
+    const std::string grey = "<grey_mask encoded=\"00\"/>";
+    {
+        clog_capture log;
+        load(s,
+            segment_text("origin=\"10\" first_data=\"10\"",
+                { "<twomasks><bit_mask encoded=\"" + mask_hex(filled_mask(8, 8, true)) + "\"/>" + grey
+                        + "</twomasks>",
+                    "<twomasks>" + grey + "</twomasks>" }));
+        EXPECT_NE(log.text().find("frame 11 is dropped"), std::string::npos) << log.text();
+    }
+    EXPECT_FALSE(s.frame_data(11));
+    EXPECT_TRUE(s.has_encoded_mask(10));
+    EXPECT_EQ(s.range(), (My::Span { 10, 12 }));
+    EXPECT_EQ(s.segmented(), (My::Span { 10, 11 }));
+    EXPECT_EQ(s.smoothed(), (My::Span { 10, 11 }));
+}
+
 TEST(SegmentXml, FailedLoadLeavesTheSegmentAsItWas)
 {
     trm::segment s(0, nullptr);

@@ -111,6 +111,8 @@ TEST(fraction, MalformedInputFailsAndKeepsValue)
     expect_fails("29.97 (30000/1001]");
     expect_fails("29.97 (30000/");
     expect_fails("25/x");
+    // A numerator with a fraction part would otherwise be cut to 29/100.
+    expect_fails("29.97/100");
 }
 
 TEST(fraction, InputOutside32BitsFails)

@@ -207,6 +207,19 @@ TEST(Image, TooLargeSizesAreRefusedBeforeAnyAllocation)
     EXPECT_THROW(image<colour>(65536, 65536, 4), img::image_too_large);
     EXPECT_THROW(image<unsigned char>(0x40000001u, 4, 1), img::image_too_large);
 
+    // A stride of 2^36 bytes times 2^28 rows is 2^64: in 64 bits the size
+    // wrapped to 0 and the record took the geometry without a buffer.
+    image<BGRA<float>> wide(1, 1, 4);
+    try {
+        wide.resize(0xFFFFFFFFu, 1u << 28, 32);
+        FAIL() << "no error";
+    } catch (const img::image_too_large& e) {
+        EXPECT_NE(std::string(e.what()).find("needs 18446744073709551616 bytes"), std::string::npos)
+            << e.what();
+    }
+    EXPECT_EQ(wide.width, 1u);
+    EXPECT_NE(wide.data, nullptr);
+
     image<bit> lent;
     unsigned char byte = 0;
     EXPECT_THROW(lent.attach(&byte, 0xFFFFFFFFu, 0xFFFFFFFFu, 1), img::image_too_large);

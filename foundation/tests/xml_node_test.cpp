@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <list>
 #include <stdexcept>
 #include <string>
@@ -120,6 +121,15 @@ TEST(XmlNode, RequiredIntReadThrowsForMissingOrUnparsableText)
     EXPECT_EQ(attribute_fixture(" -12").root.read<int>("v"), -12);
     EXPECT_STREQ(xml::attribute_parse_error().what(), "attribute parse error");
     EXPECT_STREQ(xml::attribute_not_found().what(), "attribute not found");
+}
+
+TEST(XmlNode, NegativeTextIsNoUnsignedValue)
+{
+    // The stream extraction alone would read "-1" as 4294967295.
+    EXPECT_EQ(attribute_fixture("-1").root.read<std::uint32_t>("v", 7u), 7u);
+    EXPECT_THROW(attribute_fixture(" -1").root.read<std::uint64_t>("v"), xml::attribute_parse_error);
+    EXPECT_EQ(attribute_fixture(" 12").root.read<std::uint32_t>("v", 7u), 12u);
+    EXPECT_EQ(attribute_fixture("0").root.read<bool>("v", true), false);
 }
 
 TEST(XmlNode, ValuesAreWrittenInStandardStreamForm)

@@ -217,6 +217,25 @@ TEST(mem_cache, PurgeEmptiesTheCacheAndKeepsTheQuota)
     EXPECT_TRUE(same_pixels(held->image, picture(4, 4, 1)));
 }
 
+TEST(mem_cache, PurgeAlsoEvictsEntriesOfEmptyImages)
+{
+    production record;
+    record.width = 0;
+    record.height = 0;
+    mem_cache cache(1000);
+    cache.put(entry_of(key_of(1, &record), 0, 0), placement::back);
+    cache.get(key_of(2, &record), placement::back);
+    ASSERT_EQ(cache.count(), 2u);
+    ASSERT_EQ(cache.used(), 0u);
+    cache.purge();
+    EXPECT_EQ(cache.count(), 0u);
+    EXPECT_FALSE(cache.contains(key_of(1, &record), placement::keep));
+    EXPECT_FALSE(cache.contains(key_of(2, &record), placement::keep));
+    cache.put(entry_of(key_of(1, &record), 0, 0), placement::back);
+    cache.set_quota(0);
+    EXPECT_EQ(cache.count(), 0u);
+}
+
 TEST(memory_quota_limits, SaturatesTheRamFigureInsteadOfWrapping)
 {
     const lumvex::memory_quota_limits big(std::uint64_t(16) << 30);

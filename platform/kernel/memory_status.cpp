@@ -65,7 +65,10 @@ bool read_meminfo(const std::string& path, memory_status& status)
     if (!find_kilobytes(text, "SwapFree", swap_free))
         swap_free = 0;
     status.available_physical = available;
-    status.available_page_file = available + swap_free;
+    // Saturates: a sum that wrapped would report less than the physical part.
+    status.available_page_file = swap_free > std::numeric_limits<std::uint64_t>::max() - available
+        ? std::numeric_limits<std::uint64_t>::max()
+        : available + swap_free;
     return true;
 }
 

@@ -91,6 +91,10 @@ void* thread::state::main(void* context)
     if (start == gate::open) {
         t_priority = &self->priority;
         self->exit_code = self->body(self->argument);
+        // The state may go with `self` below, before the destructors of the
+        // thread's thread-local objects run; they read the last priority.
+        t_own_priority = self->priority.load();
+        t_priority = &t_own_priority;
     }
     detail::signal(*self->ended);
     return nullptr;

@@ -38,6 +38,18 @@ TEST(memory_status, ReadsKilobyteLinesAsBytes)
     std::remove(path.c_str());
 }
 
+TEST(memory_status, HugeFiguresSaturateInsteadOfWrapping)
+{
+    // Each figure alone fits 64 bits in bytes; their sum does not.
+    const std::string path = write_temporary(
+        "meminfo_huge", "MemAvailable: 18014398509481983 kB\nSwapFree: 18014398509481983 kB\n");
+    platform::memory_status status;
+    ASSERT_TRUE(platform::read_meminfo(path, status));
+    EXPECT_EQ(status.available_physical, 18014398509481983u * 1024u);
+    EXPECT_GE(status.available_page_file, status.available_physical);
+    std::remove(path.c_str());
+}
+
 TEST(memory_status, MissingFileOrMissingFigureFails)
 {
     platform::memory_status status;

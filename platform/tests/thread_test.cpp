@@ -4,7 +4,9 @@
 
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include <sys/resource.h>
 
@@ -94,6 +96,39 @@ TEST(KernelThread, ClosedHandleLetsARunningThreadFinish)
     }
     p->release.set();
     EXPECT_EQ(p->runs, 1);
+}
+
+// Read by the destructor of a thread-local object, which runs after the
+// procedure has returned and the thread has let go of its handle's state.
+std::atomic<int> g_priority_at_exit { 99 };
+
+struct priority_reader_at_exit {
+    ~priority_reader_at_exit() { g_priority_at_exit = platform::current_thread_priority(); }
+};
+
+TEST(KernelThread, PriorityStaysReadableAfterTheProcedureOfAClosedHandle)
+{
+    g_priority_at_exit = 99;
+    auto p = std::make_shared<probe>();
+    {
+        platform::thread t;
+        ASSERT_TRUE(t.create(
+            [](void* argument) -> unsigned {
+                thread_local priority_reader_at_exit reader;
+                (void)reader;
+                const std::unique_ptr<std::shared_ptr<probe>> shared(
+                    static_cast<std::shared_ptr<probe>*>(argument));
+                return run_probe(shared->get());
+            },
+            new std::shared_ptr<probe>(p)));
+        t.set_priority(platform::THREAD_PRIORITY_BELOW_NORMAL);
+        t.resume();
+        ASSERT_TRUE(p->started.wait());
+    }
+    p->release.set();
+    for (int i = 0; i < 500 && g_priority_at_exit == 99; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(g_priority_at_exit, platform::THREAD_PRIORITY_BELOW_NORMAL);
 }
 
 TEST(KernelThread, LoweredPriorityIsSeenByTheThreadAndRaisingBackNeverFails)

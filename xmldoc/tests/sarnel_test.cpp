@@ -253,6 +253,18 @@ TEST(Sarnel, ReadingAMissingFileThrowsTheStreamFailure)
     EXPECT_THROW(doc.read("/nonexistent/folder/project.tvp"), std::ios_base::failure);
 }
 
+TEST(Sarnel, ReadingAFolderThrowsTheStreamFailure)
+{
+    // A folder opens for reading and claims an absurd size when sought to its
+    // end; the read must fail as a stream failure, not try to allocate it.
+    const auto folder = std::filesystem::temp_directory_path() / "sarnel_read_folder_test";
+    std::filesystem::create_directories(folder);
+    xml::sarnel doc;
+    EXPECT_THROW(doc.read(folder.string()), std::ios_base::failure);
+    EXPECT_EQ(doc.root_handle(), nullptr);
+    std::filesystem::remove(folder);
+}
+
 TEST(Sarnel, ReadParsesTheWholeFile)
 {
     const auto path = std::filesystem::temp_directory_path() / "sarnel_read_test.xml";
