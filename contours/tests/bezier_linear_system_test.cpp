@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+
 using namespace contours;
 
 namespace {
@@ -208,4 +210,54 @@ TEST(BezierLinearSystem, DependentRowsOfThreeHeldCollinearNodesStillSolve)
     std::vector<pointf> solved = line;
     ASSERT_TRUE(system.solve(solved, nullptr, nullptr));
     expect_contour_near(solved, line);
+}
+
+TEST(BezierLinearSystem, ConstraintsTakenFromTheContourAlwaysSolveBackToIt)
+{
+    // Small integer coordinates make handles on nodes, handles on chords,
+    // parallel handles and collinear nodes common.
+    std::mt19937 random(23);
+    for (int round = 0; round < 2000; ++round) {
+        const unsigned nodes = random() % 4 + 2;
+        const bool closed = random() % 2 == 0;
+        const std::size_t points = closed ? 3 * nodes + 1 : 3 * nodes - 2;
+        std::vector<pointf> contour(points);
+        for (pointf& p : contour)
+            p = pointf(float(random() % 5), float(random() % 5));
+        if (closed)
+            contour.back() = contour.front();
+        // Node kinds whose ties the contour meets: smooth nodes get opposite
+        // handles (one may have length 0), symmetric ones equal opposite
+        // handles, handleless ones handles on the node.
+        std::vector<unsigned> kinds(nodes);
+        for (unsigned i = 0; i < nodes; ++i) {
+            kinds[i] = random() % 5;
+            const bool has_in = closed || i > 0;
+            const bool has_out = closed || i + 1 < nodes;
+            const std::size_t node = 3 * i;
+            const std::size_t in = i == 0 ? points - 2 : node - 1;
+            if (kinds[i] == handleless) {
+                if (has_in)
+                    contour[in] = contour[node];
+                if (has_out)
+                    contour[node + 1] = contour[node];
+            }
+            if (kinds[i] == corner || kinds[i] == handleless || !has_in || !has_out)
+                continue;
+            const pointf out = contour[node + 1] - contour[node];
+            const float scale = kinds[i] == symmetric ? 1.0f : float(random() % 3);
+            contour[in] = contour[node] - out * scale;
+        }
+        if (closed)
+            contour.back() = contour.front();
+        std::vector<float> tractions(points);
+        for (float& t : tractions)
+            t = random() % 3 == 0 ? 1.0f : 0.0f;
+        bezier_linear_system system(closed, nodes, kinds, contour, true, contour, tractions);
+        sample_on_contour(system, contour, closed ? nodes : nodes - 1);
+        std::vector<pointf> solved = contour;
+        SCOPED_TRACE(round);
+        ASSERT_TRUE(system.solve(solved, nullptr, nullptr));
+        expect_contour_near(solved, contour);
+    }
 }
