@@ -316,7 +316,7 @@ TEST(TLComp, ExportSettersRecordOnlyChanges)
     EXPECT_EQ(changes.count, 2);
     inaccuracy->second->RemoveListener(&changes);
     EXPECT_TRUE(inaccuracy->second->IsApplicable(&comp));
-    EXPECT_FALSE(My::FindByText(table, "Object Footage")->second->IsReadOnly(My::EditableList()) == false);
+    EXPECT_TRUE(My::FindByText(table, "Object Footage")->second->IsReadOnly(My::EditableList()));
 }
 
 TEST(TLComp, CloseIsRefusedWhileJobsRun)
