@@ -10,6 +10,7 @@
 #include "document/TLSegment.h"
 #include "engine/tests/memory_footage.h"
 #include "engine/tests/synthetic_scene.h"
+#include "platform/kernel/wait.h"
 #include "widgets/core/Message.h"
 #include "widgets/core/Prompt.h"
 
