@@ -63,12 +63,15 @@ public:
     }
     bool Do() override
     {
+        m_previous = m_set.GetSelected();
         KeepSelection keep(m_set);
         m_set.Insert(0, m_owned.release());
         keep.Restore();
         m_set.SelectSegment(0);
         return true;
     }
+    // The segment leaves the list and what was selected before it came is
+    // selected again.
     void Undo() override
     {
         KeepSelection keep(m_set);
@@ -76,6 +79,7 @@ public:
         if (m_owned)
             m_owned->Detach();
         keep.Restore();
+        m_set.SelectSegment(m_set.IndexOf(m_previous));
     }
     std::string GetName() const override { return "Create Segment"; }
 
@@ -83,6 +87,7 @@ private:
     TLSegmentSet& m_set;
     std::unique_ptr<T> m_owned;
     T* m_segment;
+    TLSegment* m_previous = nullptr;
 };
 
 template <class T> class DeleteSegment : public Action {
