@@ -85,7 +85,8 @@ template <class T> void PostCall(T* target, void (T::*member)(), MessageQueue& q
 template <class T, class A1, class A2>
 void PostCall2(T* target, void (T::*member)(A1, A2), A1 a1, A2 a2, MessageQueue& queue = GetMessageQueue())
 {
-    queue.Post(std::make_unique<AsyncCall2Message<T, void, A1, A2>>(target, member, std::move(a1), std::move(a2)));
+    queue.Post(
+        std::make_unique<AsyncCall2Message<T, void, A1, A2>>(target, member, std::move(a1), std::move(a2)));
 }
 
 template <class T> void PostDelete(T* target, MessageQueue& queue = GetMessageQueue())

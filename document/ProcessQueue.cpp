@@ -26,8 +26,8 @@ std::list<ProcessItem> ProcessQueue::take() noexcept
 
 bool ProcessQueue::remove(const TLSegment* segment) noexcept
 {
-    const auto it = std::find_if(
-        m_items.begin(), m_items.end(), [segment](const ProcessItem& item) { return item.segment == segment; });
+    const auto it = std::find_if(m_items.begin(), m_items.end(),
+        [segment](const ProcessItem& item) { return item.segment == segment; });
     if (it == m_items.end())
         return false;
     m_items.erase(it);

@@ -4,8 +4,8 @@
 #include "document/ProcessorControl.h"
 #include "document/TLSegment.h"
 
-SegmentData::SegmentData(
-    TLSegment* owner, ProcessorControl* processor, int origin, const boost::shared_ptr<lumvex::footage>& footage)
+SegmentData::SegmentData(TLSegment* owner, ProcessorControl* processor, int origin,
+    const boost::shared_ptr<lumvex::footage>& footage)
     : trm::segment(origin, footage)
     , m_owner(owner)
     , m_processor(processor)

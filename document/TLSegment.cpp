@@ -243,8 +243,7 @@ bool TLSegment::RequestProcessing()
         return false;
     m_processing = true;
     const My::Span table = m_engine->range();
-    m_engine->set_range(
-        { std::min(table.first, m_timeSpan.first), std::max(table.last, m_timeSpan.last) });
+    m_engine->set_range({ std::min(table.first, m_timeSpan.first), std::max(table.last, m_timeSpan.last) });
     SendStateChange();
     EndEditing();
     processor->Enqueue(*this);
@@ -391,7 +390,8 @@ void TLSegment::BuildCommands()
     m_commands.Add(
         kImportKeyMask, [this] { ImportKeyMask(); }, [this](My::CommandUI& ui) { ui.Enable(!m_processing); });
     m_commands.Add(
-        kExportKeyMask, [this] { ExportKeyMask(); }, [this](My::CommandUI& ui) { ui.Enable(HasUsableKeyMask()); });
+        kExportKeyMask, [this] { ExportKeyMask(); },
+        [this](My::CommandUI& ui) { ui.Enable(HasUsableKeyMask()); });
     const auto canTrim = [this] {
         return !m_processing && (m_dataSpan.first < m_timeSpan.first || m_dataSpan.last > m_timeSpan.last);
     };

@@ -39,7 +39,10 @@ protected:
 
 } // namespace My
 
-class TLSegment : public My::CommandTarget, public My::Segment, public My::MaskOwner, public My::EditableObject {
+class TLSegment : public My::CommandTarget,
+                  public My::Segment,
+                  public My::MaskOwner,
+                  public My::EditableObject {
 public:
     class ParamsChange : public My::Segment::Event {
     public:

@@ -42,8 +42,8 @@ void TLSegment::ImportKeyMask()
     const std::uint64_t set = read.count();
     const std::uint64_t all = std::uint64_t(read.width) * read.height;
     if (set == 0 || set == all) {
-        const std::string text = "Bitmap (" + path + ") contains no " + (set == 0 ? "white" : "black")
-            + " pixels.\nProceed?";
+        const std::string text
+            = "Bitmap (" + path + ") contains no " + (set == 0 ? "white" : "black") + " pixels.\nProceed?";
         if (My::MessageBox(text, My::MB_OKCANCEL | My::MB_ICONEXCLAMATION) != My::IDOK)
             return;
     }

@@ -283,9 +283,11 @@ void TLSegmentSet::SelectSegment(int index)
 
 TLSegment* TLSegmentSet::CreateSegment(int frame, const TLSegment* source)
 {
-    auto segment = source ? std::make_unique<TLSegment>(this, *source, frame) : std::make_unique<TLSegment>(this, frame);
+    auto segment = source ? std::make_unique<TLSegment>(this, *source, frame)
+                          : std::make_unique<TLSegment>(this, frame);
     TLSegment* created = segment.get();
-    if (!m_composition->GetHistory().Perform(std::make_unique<My::CreateSegment<TLSegment>>(*this, std::move(segment))))
+    if (!m_composition->GetHistory().Perform(
+            std::make_unique<My::CreateSegment<TLSegment>>(*this, std::move(segment))))
         return nullptr;
     return created;
 }
@@ -425,7 +427,8 @@ void TLSegmentSet::BuildCommands()
     m_commands.Add(
         kProcessAll, [this] { ProcessAll(); }, [this](My::CommandUI& ui) { ui.Enable(CanProcessAny()); });
     m_commands.Add(
-        kCancelAll, [this, open] {
+        kCancelAll,
+        [this, open] {
             if (open())
                 CancelAll();
         },

@@ -214,7 +214,10 @@ TEST(TLSegmentSet, SelectionClampsItsIndexAndTellsBothSegments)
     auto made = d.Make({ 1, 2, 3 });
     struct States : My::EventListener {
         int count = 0;
-        void OnEvent(My::Event& e) override { count += dynamic_cast<My::Segment::StateChange*>(&e) != nullptr; }
+        void OnEvent(My::Event& e) override
+        {
+            count += dynamic_cast<My::Segment::StateChange*>(&e) != nullptr;
+        }
     } first, last;
     made[2]->AddListener(&first); // index 0
     made[0]->AddListener(&last); // index 2

@@ -39,7 +39,8 @@ struct Doc {
 void FillResults(TLSegment& s, My::Span span)
 {
     auto& engine = *s.GetEngine();
-    engine.set_range({ std::min(span.first, engine.range().first), std::max(span.last, engine.range().last) });
+    engine.set_range(
+        { std::min(span.first, engine.range().first), std::max(span.last, engine.range().last) });
     for (int f = span.first; f < span.last; ++f) {
         auto record = boost::make_shared<trm::frame_record>();
         record->bit_mask = BlockMask();
@@ -159,7 +160,10 @@ TEST(TLSegment, ParameterEditThatChangesNothingIsNotRecorded)
     TLSegment& s = d.New(10);
     struct Params : My::EventListener {
         int changes = 0;
-        void OnEvent(My::Event& e) override { changes += dynamic_cast<TLSegment::ParamsChange*>(&e) != nullptr; }
+        void OnEvent(My::Event& e) override
+        {
+            changes += dynamic_cast<TLSegment::ParamsChange*>(&e) != nullptr;
+        }
     } params;
     s.AddListener(&params);
     const std::size_t entries = d.History().GetCount();
@@ -304,7 +308,8 @@ TEST(TLSegment, KeyMaskExportWritesAOneBitBitmapThatImportsBack)
     EXPECT_TRUE(s.RouteCommand(exportCommand));
 
     std::ifstream in(d.host.file, std::ios::binary);
-    const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const std::vector<unsigned char> bytes(
+        (std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const unsigned stride = (kWidth + 31) / 32 * 4;
     ASSERT_EQ(bytes.size(), 62u + stride * kHeight);
     EXPECT_EQ(bytes[0], 'B');
@@ -323,7 +328,8 @@ TEST(TLSegment, KeyMaskExportWritesAOneBitBitmapThatImportsBack)
     EXPECT_TRUE(d.prompts.prompt.texts.empty());
     for (unsigned y = 0; y < kHeight; ++y)
         for (unsigned x = 0; x < kWidth; ++x)
-            ASSERT_EQ(static_cast<bool>(t.GetMask().at(x, y)), static_cast<bool>(mask.at(x, y))) << x << "," << y;
+            ASSERT_EQ(static_cast<bool>(t.GetMask().at(x, y)), static_cast<bool>(mask.at(x, y)))
+                << x << "," << y;
     std::filesystem::remove(d.host.file);
 }
 

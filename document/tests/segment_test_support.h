@@ -79,7 +79,8 @@ constexpr unsigned kHeight = 48;
 // The object of frame k, moving right and down by one pixel a frame.
 inline trm::testing::synthetic_scene Scene(int k)
 {
-    return trm::testing::make_scene(kWidth, kHeight, trm::testing::turn_and_shift(kWidth, kHeight, 0.0, k, 0.5 * k));
+    return trm::testing::make_scene(
+        kWidth, kHeight, trm::testing::turn_and_shift(kWidth, kHeight, 0.0, k, 0.5 * k));
 }
 
 // The synthetic scene's frames; the worker can be held when it first asks
@@ -127,7 +128,8 @@ private:
     {
         std::vector<img::image<img::BGRA<unsigned char>>> images;
         for (int k = 0; k < frames; ++k)
-            images.push_back(k == odd_frame ? trm::testing::make_scene(kWidth + 2, kHeight).frame : Scene(k).frame);
+            images.push_back(
+                k == odd_frame ? trm::testing::make_scene(kWidth + 2, kHeight).frame : Scene(k).frame);
         return images;
     }
 
@@ -140,7 +142,8 @@ private:
 
 // Runs the UI thread's messages until done() holds or the time is up; true
 // when done() held.
-inline bool DrainUntil(const std::function<bool()>& done, std::chrono::seconds limit = std::chrono::seconds(60))
+inline bool DrainUntil(
+    const std::function<bool()>& done, std::chrono::seconds limit = std::chrono::seconds(60))
 {
     const auto end = std::chrono::steady_clock::now() + limit;
     for (;;) {
