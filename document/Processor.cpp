@@ -5,6 +5,7 @@
 #include "document/TLSegment.h"
 #include "widgets/core/Prompt.h"
 
+#include <exception>
 #include <list>
 #include <mutex>
 
@@ -37,7 +38,10 @@ Processor::Processor(My::MessageQueue* queue)
 
 Processor::~Processor()
 {
-    CancelAll();
+    try {
+        CancelAll();
+    } catch (...) {
+    }
     {
         std::lock_guard guard(lock);
         stop = true;
@@ -75,9 +79,20 @@ void Processor::CancelAll()
         cancel = true;
         removed = queue.take();
     }
-    // Told outside the lock: their listeners may queue segments again.
-    for (ProcessItem& item : removed)
-        item.segment->OnProcessingDone();
+    // Told outside the lock: their listeners may queue segments again. A
+    // listener's failure does not keep the others from being told; the first
+    // one passes on afterwards.
+    std::exception_ptr failure;
+    for (ProcessItem& item : removed) {
+        try {
+            item.segment->OnProcessingDone();
+        } catch (...) {
+            if (!failure)
+                failure = std::current_exception();
+        }
+    }
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void Processor::Enqueue(TLSegment& segment)

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <stdexcept>
 #include <thread>
 
 namespace {
@@ -134,6 +135,34 @@ TEST(SegmentWorker, RemovingAQueuedSegmentTellsItAtOnceAndNeverCalculatesIt)
     EXPECT_EQ(running.GetDataSpan(), (My::Span { 10, 16 }));
     EXPECT_FALSE(queued.GetEngine()->has_mask(20));
     EXPECT_EQ(f.host.processed.size(), 2u);
+}
+
+TEST(SegmentWorker, CancelAllTellsEveryQueuedSegmentEvenWhenAListenerFails)
+{
+    Flow f;
+    TLSegment& running = f.Segment(12, { 10, 24 });
+    TLSegment& first = f.Segment(3, { 2, 6 });
+    TLSegment& second = f.Segment(30 - 3, { 26, 29 });
+    f.footage->SetGate(15);
+    ASSERT_TRUE(running.RequestProcessing());
+    ASSERT_TRUE(first.RequestProcessing());
+    ASSERT_TRUE(second.RequestProcessing());
+    ASSERT_TRUE(f.footage->WaitReached());
+    struct Throwing : My::EventListener {
+        void OnEvent(My::Event& e) override
+        {
+            if (dynamic_cast<My::Segment::StateChange*>(&e))
+                throw std::runtime_error("listener failed");
+        }
+    } throwing;
+    first.AddListener(&throwing);
+
+    EXPECT_THROW(f.Set().CancelAll(), std::runtime_error);
+    first.RemoveListener(&throwing);
+    EXPECT_FALSE(first.IsProcessing());
+    EXPECT_FALSE(second.IsProcessing());
+    f.footage->Release();
+    ASSERT_TRUE(DrainUntil([&] { return !running.IsProcessing(); }));
 }
 
 TEST(SegmentWorker, ProcessesASegmentThroughTheEngineAndReportsItOnTheUiThread)
