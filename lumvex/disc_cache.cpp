@@ -412,8 +412,13 @@ boost::shared_ptr<cached_image> disc_cache::get(const boost::shared_ptr<item_id>
         std::shared_lock gate(m_gate);
         if (!enabled())
             break;
-        if (boost::shared_ptr<cached_image> found = find_listed(key, placement))
-            return found;
+        // A pair that cannot be read is deleted by the look-up; the image is
+        // then produced as if it had never been listed.
+        try {
+            if (boost::shared_ptr<cached_image> found = find_listed(key, placement))
+                return found;
+        } catch (const std::exception&) {
+        }
         // No cache lock is held while producing: quota changes, purges and
         // re-rooting go on meanwhile, and the producer may use this cache.
         gate.unlock();

@@ -53,7 +53,8 @@ public:
     // Reads the listed pair, or produces the image in this thread, without
     // any of the cache's locks, and writes it; a getter of an equal key
     // meanwhile waits for that one production. An image whose pair cannot
-    // be written is still returned (unlisted). Disabled: produces and
+    // be written is still returned (unlisted); a listed pair that cannot be
+    // read is deleted and the image produced again. Disabled: produces and
     // returns the image without storing it.
     boost::shared_ptr<cached_image> get(const boost::shared_ptr<item_id>& key, int placement) override;
     // Reads the listed pair; an empty pointer when the key is not listed.

@@ -243,6 +243,14 @@ TEST(disc_cache, AnUnreadableListedPairIsDeletedWhenRead)
     EXPECT_FALSE(fs::exists(folder.file("walk.000003.png")));
     EXPECT_FALSE(fs::exists(folder.file("walk.000003.txt")));
     EXPECT_FALSE(cache.find(frame_key(3), placement::keep));
+    // `get` of an unreadable pair produces the image again.
+    production record;
+    cache.put(entry_of(key_of(4, &record, true), 4, 4), placement::back);
+    write_file(folder.file("number4.png"), "broken");
+    const auto made = cache.get(key_of(4, &record, true), placement::back);
+    EXPECT_TRUE(same_pixels(made->image, picture(4, 4, 4)));
+    EXPECT_EQ(record.calls.load(), 1);
+    EXPECT_TRUE(cache.find(key_of(4, &record, true), placement::keep));
 }
 
 TEST(disc_cache, LoweringTheQuotaDeletesTheOldestPairsFirst)
