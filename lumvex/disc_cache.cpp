@@ -374,7 +374,8 @@ void disc_cache::put(const boost::shared_ptr<cached_image>& image, int placement
 
 // Marks a key as being produced by this thread; other getters of an equal
 // key wait until the mark goes (the image is written by then, or the
-// production failed and they produce it themselves).
+// production failed and they produce it themselves). Made with the list lock
+// held.
 class disc_cache::production {
 public:
     production(disc_cache& owner, const boost::shared_ptr<item_id>& key)
