@@ -13,9 +13,12 @@ namespace trm {
 
 namespace {
 
-// The most frames a loaded table may span. A file whose records lie farther
-// from its origin than this is damaged; the table would only waste memory.
-constexpr std::int64_t max_loaded_table_frames = std::int64_t(1) << 24;
+// A loaded table spans the key frame and the records, one entry (16 bytes)
+// a frame. The frames between them that no record covers may be at most as
+// many as the records, or this many: records farther from the key frame come
+// from a damaged file (a saved file's records run through the key frame),
+// and their table would cost memory out of all proportion to the file.
+constexpr std::int64_t max_uncovered_frames = std::int64_t(1) << 16;
 
 // The frames whose records are saved: those of both ranges. An empty range
 // adds nothing, wherever it lies.
@@ -26,11 +29,6 @@ My::Span saved_span(const My::Span& segmented, const My::Span& smoothed)
     if (segmented.last <= segmented.first)
         return smoothed;
     return { std::min(segmented.first, smoothed.first), std::max(segmented.last, smoothed.last) };
-}
-
-bool same_size(const img::image<img::bit>& a, const img::image<img::bit>& b)
-{
-    return a.width == b.width && a.height == b.height;
 }
 
 } // namespace
@@ -128,22 +126,25 @@ void segment::load(xml::stream& s)
         }
         first = std::min<std::int64_t>(first_data, origin);
         last = std::max<std::int64_t>(first_data + count, std::int64_t(origin) + 1);
-        if (last - first > max_loaded_table_frames) {
+        const std::int64_t uncovered = last - first - count;
+        if (count == 0) {
+            first = last = origin;
+        } else if (uncovered > std::max(count, max_uncovered_frames)) {
             std::clog << "segment loading: the frame records starting at frame " << first_data
                       << " lie too far from the key frame " << origin << " and are dropped" << std::endl;
             first = last = origin;
             count = 0;
         }
         frames.resize(static_cast<std::size_t>(last - first));
+        const types::extent<unsigned> frame_size { keymask.width, keymask.height };
         for (std::int64_t i = 0; i < count; ++i) {
             const std::int64_t frame = first_data + i;
             auto record = boost::make_shared<frame_record>();
             xml::stream element(children[static_cast<std::size_t>(i)], true);
-            element || *record;
-            if (record->bit_mask.data != nullptr && !same_size(record->bit_mask, keymask)) {
-                std::clog << "segment loading: the record of frame " << frame << " is dropped: its mask is "
-                          << record->bit_mask.width << " x " << record->bit_mask.height
-                          << " pixels, the key mask " << keymask.width << " x " << keymask.height
+            try {
+                read_frame_record(element, *record, frame_size);
+            } catch (const mask_size_error& e) {
+                std::clog << "segment loading: the record of frame " << frame << " is dropped: " << e.what()
                           << std::endl;
                 continue;
             }
