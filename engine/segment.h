@@ -101,7 +101,9 @@ public:
     void find_smoothed_range();
 
     // Saves or loads the state on the segment's element (stream direction).
-    // Loading checks what it reads: records whose crisp or grey mask claims
+    // Loading checks what it reads: a key mask claiming another size than
+    // the footage's frames (when the segment has footage of a known size) is
+    // dropped without being decoded; records whose crisp or grey mask claims
     // another size than the key mask's (a frame's size; the picture header
     // alone decides, nothing else is decoded), and records with a grey mask
     // but no mask, are dropped with a line on std::clog; so are records lying

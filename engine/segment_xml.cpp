@@ -8,6 +8,7 @@
 
 #include "engine/segment.h"
 #include "foundation/xml_stream.h"
+#include "lumvex/footage.h"
 
 namespace trm {
 
@@ -105,7 +106,19 @@ void segment::load(xml::stream& s)
         throw xml::attribute_parse_error();
     img::image<img::bit> keymask;
     xml::stream keymask_element = s.child("keymask");
-    serialize_bit_image(keymask_element, keymask);
+    // The key mask has the footage's frame size when that is known; a mask
+    // claiming another is not decoded (a few bytes may claim a huge one),
+    // and without it no record fits either.
+    const types::extent<unsigned> footage_size
+        = m_footage ? m_footage->frame_size() : types::extent<unsigned> {};
+    if (footage_size.width != 0 && footage_size.height != 0) {
+        if (const auto claimed = read_bit_image(keymask_element, keymask, footage_size))
+            std::clog << "segment loading: the key mask is dropped: it is " << claimed->width << " x "
+                      << claimed->height << " pixels, the footage's frames " << footage_size.width << " x "
+                      << footage_size.height << std::endl;
+    } else {
+        serialize_bit_image(keymask_element, keymask);
+    }
     trm::param param;
     xml::stream param_element = s.child("param");
     param.serialize(param_element);

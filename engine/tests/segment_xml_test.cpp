@@ -14,6 +14,7 @@
 #include <boost/make_shared.hpp>
 
 #include "engine/tests/mask_test_support.h"
+#include "engine/tests/memory_footage.h"
 #include "foundation/gdiplus_codec.h"
 #include "foundation/image_error.h"
 #include "foundation/xml_stream.h"
@@ -295,6 +296,31 @@ TEST(SegmentXml, RecordWhoseMaskClaimsAnotherSizeIsDroppedBeforeDecoding)
     EXPECT_TRUE(s.has_encoded_mask(10));
     EXPECT_FALSE(s.frame_data(11));
     EXPECT_EQ(s.smoothed(), (My::Span { 10, 11 }));
+}
+
+// With footage, the key mask has its frames' size: one claiming another is
+// dropped without decoding, and the records with it; the segment is loaded.
+TEST(SegmentXml, KeyMaskClaimingAnotherSizeThanTheFootagesFramesIsDroppedBeforeDecoding)
+{
+    std::vector<img::image<img::BGRA<unsigned char>>> frames(1);
+    frames[0].resize(8, 8, 4);
+    const auto footage = boost::make_shared<trm::testing::memory_footage>(std::move(frames));
+    trm::segment s(0, footage);
+    {
+        clog_capture log;
+        load(s,
+            "<Segment origin=\"3\" first_data=\"3\"><keymask encoded=\""
+                + trm::to_hex(bmp_header_only(16384, 16384)) + "\"/>" + record_element(8, 8) + "</Segment>");
+        EXPECT_NE(log.text().find("key mask is dropped"), std::string::npos) << log.text();
+    }
+    EXPECT_EQ(s.origin(), 3);
+    EXPECT_EQ(s.keymask().data, nullptr);
+    EXPECT_FALSE(s.frame_data(3));
+    EXPECT_EQ(s.segmented(), (My::Span { 3, 3 }));
+
+    load(s, segment_text("origin=\"3\" first_data=\"3\"", { record_element(8, 8) }));
+    EXPECT_EQ(s.keymask().width, 8u);
+    EXPECT_TRUE(s.has_mask(3));
 }
 
 // Masks of the frame's size load whatever format their bytes are in.
