@@ -95,7 +95,9 @@ private:
     void stop_thread();
     void read_all_key(const avi_read_order& order);
     void read_delta(const avi_read_order& order);
-    void deliver(int frame, bool to_disc, bool waited, int disc_placement);
+    // Puts the decoder's image of `frame` into the cache: at the back when
+    // somebody waits for it, else at the given placement.
+    void deliver(int frame, bool waited, int placement_if_not_waited);
 
     cache* m_cache;
     int m_prefetch;

@@ -44,8 +44,10 @@ public:
 private:
     struct entry {
         int waiters = 0;
+        // Reports so far, and the count at the last report of the frame as
+        // stored: a waiter succeeds when a store came after it registered.
         unsigned long long reports = 0;
-        bool failed = false;
+        unsigned long long stored_at = 0;
         std::string error;
     };
 

@@ -96,6 +96,8 @@ private:
     void check_frame(int frame) const;
     std::string member_path(int frame) const;
     void quiesce();
+    // The worker's lock, which guards the queue and the filter.
+    platform::critical_section& guard() const { return const_cast<platform::critical_section&>(lock); }
 
     cache* m_cache;
     frame_waits m_waits;

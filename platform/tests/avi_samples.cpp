@@ -214,8 +214,12 @@ std::vector<avi_sample> encoded_samples(
         c->pix_fmt = AV_PIX_FMT_RGB24;
     if (settings.encoder == "mjpeg")
         c->color_range = AVCOL_RANGE_JPEG;
-    if (settings.b_frames > 0)
+    if (settings.b_frames > 0 && settings.encoder != "libx264") {
+        // Groups closed, so that decoding from a key frame gives every
+        // frame of its group.
         c->flags |= AV_CODEC_FLAG_CLOSED_GOP;
+        av_opt_set_int(c, "sc_threshold", 1000000000, AV_OPT_SEARCH_CHILDREN);
+    }
     if (settings.encoder == "libx264") {
         av_opt_set(c->priv_data, "preset", "veryfast", 0);
         av_opt_set(c->priv_data, "crf", "12", 0);

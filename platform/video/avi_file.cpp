@@ -118,7 +118,7 @@ public:
             at = next;
         }
         if (!m_found_video)
-            throw avi_error("no video stream");
+            throw avi_no_video_stream("no video stream");
         build_index();
     }
 

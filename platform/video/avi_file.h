@@ -78,6 +78,13 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// A RIFF AVI file without a video stream.
+class [[gnu::visibility("default")]] avi_no_video_stream : public avi_error
+{
+public:
+    using avi_error::avi_error;
+};
+
 class avi_file {
 public:
     // Where the sample index came from.
@@ -90,8 +97,8 @@ public:
 
     // Closes what is open, then opens the file, finds the first video
     // stream and indexes its samples. Throws avi_error when the file cannot
-    // be opened, is not an AVI file or has no video stream (the file is then
-    // closed).
+    // be opened or is not an AVI file, avi_no_video_stream when it has no
+    // video stream (the file is then closed).
     void open(const std::string& path);
     void close();
     bool is_open() const { return m_fd >= 0; }
