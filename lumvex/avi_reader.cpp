@@ -70,6 +70,31 @@ private:
     platform::event m_done { true, false };
 };
 
+void queue_read_order(avi_read_order_queue& queue, avi_read_order order)
+{
+    auto place = queue.end();
+    bool merged = false;
+    for (auto it = queue.begin(); it != queue.end();) {
+        if (std::max(it->first, order.first) <= std::min(it->last, order.last)) {
+            order.frame = std::min(order.frame, it->frame);
+            order.first = std::min(order.first, it->first);
+            order.frame_end = std::max(order.frame_end, it->frame_end);
+            order.last = std::max(order.last, it->last);
+            order.priority = std::max(order.priority, it->priority);
+            it = queue.erase(it);
+            if (!merged) {
+                place = it;
+                merged = true;
+            }
+        } else {
+            ++it;
+        }
+    }
+    while (place != queue.begin() && std::prev(place)->priority < order.priority)
+        --place;
+    queue.insert(place, order);
+}
+
 avi_reader::avi_reader(const std::string& path, cache* image_cache, int prefetch)
     : m_cache(image_cache)
     , m_prefetch(std::clamp(prefetch, 1, 1000))
@@ -167,6 +192,7 @@ void avi_reader::check_frame(int frame) const
 
 boost::shared_ptr<item_id> avi_reader::frame_id(int frame)
 {
+    check_frame(frame);
     wait_inspected();
     return boost::shared_ptr<item_id>(new avi_frame_id(frame, m_path, m_length, !m_all_key_frames));
 }
@@ -223,27 +249,7 @@ void avi_reader::queue_order(int frame, int request, int priority)
         handle().set_priority(priority);
 
     std::lock_guard guard(lock);
-    auto place = queue.end();
-    bool merged = false;
-    for (auto it = queue.begin(); it != queue.end();) {
-        if (std::max(it->first, order.first) <= std::min(it->last, order.last)) {
-            order.frame = std::min(order.frame, it->frame);
-            order.first = std::min(order.first, it->first);
-            order.frame_end = std::max(order.frame_end, it->frame_end);
-            order.last = std::max(order.last, it->last);
-            order.priority = std::max(order.priority, it->priority);
-            it = queue.erase(it);
-            if (!merged) {
-                place = it;
-                merged = true;
-            }
-        } else {
-            ++it;
-        }
-    }
-    while (place != queue.begin() && std::prev(place)->priority < order.priority)
-        --place;
-    queue.insert(place, order);
+    queue_read_order(queue, order);
     idle.reset();
     wake.set();
 }

@@ -33,6 +33,13 @@ struct avi_read_order {
 // priorities in arrival order.
 class avi_read_order_queue : public std::list<avi_read_order> { };
 
+// Adds an order to the queue: every queued order whose range [first, last)
+// overlaps or touches the new one is folded into it (lowest frame and
+// first, highest frame_end, last and priority), and the result goes where
+// the frontmost folded order stood (the back when none), moved ahead of
+// every order of lower priority.
+void queue_read_order(avi_read_order_queue& queue, avi_read_order order);
+
 // An AVI file as footage. Frames are decoded on a reader thread of the
 // footage, in the order of queued read orders, and reach callers only
 // through the cache: frames of a file whose every frame is a key frame go to

@@ -85,6 +85,20 @@ std::string folder_of(const std::string& pattern)
 
 } // namespace
 
+void queue_read_order(img_read_order_queue& queue, img_read_order order)
+{
+    auto same = std::find_if(
+        queue.begin(), queue.end(), [&](const img_read_order& o) { return o.frame == order.frame; });
+    if (same != queue.end()) {
+        same->priority = std::max(same->priority, order.priority);
+        return;
+    }
+    auto place = queue.end();
+    while (place != queue.begin() && std::prev(place)->priority < order.priority)
+        --place;
+    queue.insert(place, order);
+}
+
 seq_reader::seq_reader(const std::string& file_name, cache* image_cache)
     : m_cache(image_cache)
 {
@@ -319,16 +333,7 @@ void seq_reader::request_frames(int frame, int request, int priority)
 void seq_reader::queue_order(int frame, int priority)
 {
     std::lock_guard locked(guard());
-    auto same
-        = std::find_if(queue.begin(), queue.end(), [&](const img_read_order& o) { return o.frame == frame; });
-    if (same != queue.end()) {
-        same->priority = std::max(same->priority, priority);
-    } else {
-        auto place = queue.end();
-        while (place != queue.begin() && std::prev(place)->priority < priority)
-            --place;
-        queue.insert(place, { frame, priority });
-    }
+    queue_read_order(queue, { frame, priority });
     idle.reset();
     wake.set();
 }

@@ -34,6 +34,11 @@ struct img_read_order {
 // priorities in arrival order.
 class img_read_order_queue : public std::list<img_read_order> { };
 
+// Adds an order to the queue: an order for the same frame only takes the
+// higher priority, in its place; a new order goes behind the last order of
+// at least its priority (the front when there is none).
+void queue_read_order(img_read_order_queue& queue, img_read_order order);
+
 // A numbered image sequence as footage. Frames are loaded on a loader
 // thread of the footage, in the order of queued read orders, and cached
 // under the key of their image file (still_image_id), the key single
