@@ -1,39 +1,15 @@
 #include "lumvex/dll.h"
 
+#include "lumvex/avi_reader.h"
 #include "lumvex/cache_system.h"
 #include "lumvex/deinterlaced_footage.h"
 #include "lumvex/exception.h"
 #include "lumvex/path.h"
+#include "lumvex/seq_reader.h"
 #include "lumvex/still_footage.h"
 #include "lumvex/still_image_id.h"
 
 namespace lumvex {
-
-// ---------------------------------------------------------------------------
-// The AVI and image-sequence footage kinds. These are the only places where
-// the facade makes them; connect them to the kinds' classes here.
-
-namespace {
-
-boost::shared_ptr<footage> open_avi(const std::string&, cache*, int)
-{
-    throw exception("AVI footage is not available in this build");
-}
-
-boost::shared_ptr<footage> open_sequence(const std::string&, cache*)
-{
-    throw exception("image-sequence footage is not available in this build");
-}
-
-// Whether the image sequence `path` belongs to has that one file.
-bool sequence_of_one(const std::string&)
-{
-    return true;
-}
-
-} // namespace
-
-// ---------------------------------------------------------------------------
 
 struct dll::impl {
     cache_system system;
@@ -53,12 +29,13 @@ cache& dll::coordinator()
 
 boost::shared_ptr<footage> dll::create_avi_footage(const std::string& path)
 {
-    return open_avi(path, &coordinator(), m_impl->system.avi_prefetch_frames());
+    return boost::shared_ptr<footage>(
+        new avi_reader(path, &coordinator(), m_impl->system.avi_prefetch_frames()));
 }
 
 boost::shared_ptr<footage> dll::create_seq_footage(const std::string& path)
 {
-    return open_sequence(path, &coordinator());
+    return boost::shared_ptr<footage>(new seq_reader(path, &coordinator()));
 }
 
 boost::shared_ptr<footage> dll::create_still_footage(const std::string& path)
@@ -70,9 +47,10 @@ boost::shared_ptr<footage> dll::create_footage(const std::string& path)
 {
     if (paths::extension_is(path, "avi"))
         return create_avi_footage(path);
-    if (sequence_of_one(path))
+    const sequence_filter sequence = seq_reader::parse_file_name(path);
+    if (sequence.members.size() == 1)
         return create_still_footage(path);
-    return create_seq_footage(path);
+    return boost::shared_ptr<footage>(new seq_reader(sequence, &coordinator()));
 }
 
 namespace {

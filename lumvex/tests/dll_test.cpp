@@ -4,6 +4,7 @@
 #include "lumvex/exception.h"
 #include "lumvex/gdiplus_reader.h"
 #include "lumvex/tests/settings_store_support.h"
+#include "platform/tests/avi_samples.h"
 #include "xmldoc/sarnel.h"
 
 #include <gtest/gtest.h>
@@ -111,14 +112,57 @@ TEST_F(dll_test, FootageRoundTripsThroughTheProjectElement)
     EXPECT_FALSE(read);
 }
 
-TEST_F(dll_test, AFileAloneOpensAsStillFootage)
+TEST_F(dll_test, AFileAloneOpensAsStillFootageAndWithItsNeighboursAsASequence)
 {
     write_picture(folder.file("frame0001.png"));
     lumvex::dll library;
-    const auto footage = library.create_footage(folder.file("frame0001.png"));
+    auto footage = library.create_footage(folder.file("frame0001.png"));
     ASSERT_TRUE(footage);
     EXPECT_EQ(footage->description(), "image '" + folder.file("frame0001.png") + "'");
     EXPECT_EQ(footage->frame_count(), 1);
+
+    write_picture(folder.file("frame0002.png"), 2);
+    footage = library.create_footage(folder.file("frame0001.png"));
+    ASSERT_TRUE(footage);
+    EXPECT_EQ(footage->frame_count(), 2);
+    EXPECT_EQ(footage->first_frame_number(), 1);
+    EXPECT_EQ(footage->description(), "image sequence '" + folder.file("frame????.png") + "'");
+    EXPECT_EQ(footage->image_cache(), &library.coordinator());
+    EXPECT_TRUE(same_pixels(footage->frame(1, 0, true)->image, picture(6, 4, 2)));
+
+    EXPECT_THROW(library.create_footage(folder.file("missing0001.png")), std::exception);
+}
+
+TEST_F(dll_test, AviFilesOpenByTheirExtensionInAnyCase)
+{
+    namespace t = platform::testing;
+    t::avi_layout layout;
+    const auto samples = t::uncompressed_samples(16, 8, 3, 24, false, layout);
+    t::write_avi(folder.file("clip.AVI"), layout, samples);
+    lumvex::dll library;
+    const auto footage = library.create_footage(folder.file("clip.AVI"));
+    ASSERT_TRUE(footage);
+    EXPECT_EQ(footage->description(), "AVI file '" + folder.file("clip.AVI") + "'");
+    EXPECT_EQ(footage->frame_count(), 3);
+    EXPECT_EQ(footage->frame_rate().numerator, 25);
+
+    // Through the project element, deinterlaced.
+    const std::string base = folder.root();
+    boost::shared_ptr<lumvex::footage> written = lumvex::deinterlaced_footage::wrap(
+        footage, lumvex::deinterlace_fields::upper_first, lumvex::deinterlace_method::duplicate);
+    project saved;
+    xml::stream out(saved.footage, false);
+    out || lumvex::footage_ptr_capsule { &library, &written, base };
+    xml::stream in(saved.footage, true);
+    boost::shared_ptr<lumvex::footage> read;
+    in || lumvex::footage_ptr_capsule { &library, &read, base };
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->frame_count(), 6);
+    EXPECT_EQ(read->frame_rate().numerator, 50);
+    EXPECT_EQ(read->path(), folder.file("clip.AVI"));
+    const auto frame = read->frame(5, 0, true);
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->image.width, 16u);
 }
 
 TEST_F(dll_test, StillImagesAreReadOnceWhileCached)
@@ -145,7 +189,8 @@ TEST_F(dll_test, SettingsComeFromTheUsersStore)
 }
 
 // What liblumvex exports: the facade, the interface types its callers use,
-// the image-file codecs the render library builds on, and four path helpers.
+// the errors that reach them, the image-file codecs the render library builds
+// on, and four path helpers.
 TEST(lumvex_library, ExportsOnlyItsInterface)
 {
     const std::string command = std::string("nm -D --defined-only -C '") + LUMVEX_LIBRARY_FILE + "'";
@@ -156,7 +201,7 @@ TEST(lumvex_library, ExportsOnlyItsInterface)
         "lumvex::dll::|lumvex::operator\\|\\||"
         "lumvex::(item_id|cached_image|cache|footage|exception|item_id_deserializer)(::|$)|"
         "img::(ext_provider|reader|writer|reader_list|gdiplus_reader|gdiplus_writer|"
-        "bmp_tga_reader|io_error|unsupported|corrupt)(::|$)|img::default_readers\\(|"
+        "bmp_tga_reader|io_error|unsupported|corrupt|avi::exception)(::|$)|img::default_readers\\(|"
         "paths::(file_name|full_path|parent_directory|replace_extension)[\\[(]).*");
     std::set<std::string> names;
     std::set<std::string> unexpected;
