@@ -45,6 +45,7 @@ struct SpanLog : My::EventListener {
     {
         s.AddListener(this);
     }
+    ~SpanLog() { segment->RemoveListener(this); }
     void OnEvent(My::Event& e) override
     {
         if (std::this_thread::get_id() != ui)
