@@ -8,6 +8,7 @@
 #include <random>
 
 #include "xmldoc/element.h"
+#include "xmldoc/exception.h"
 #include "xmldoc/parser.h"
 #include "xmldoc/writer.h"
 
@@ -222,6 +223,10 @@ bool sarnel::get_attribute(handle h, const std::string& name, std::string& value
 
 void sarnel::set_attribute(handle h, const std::string& name, const std::string& value)
 {
+    // Every other byte is written as it stands or as a character reference
+    // and reads back; the zero byte has neither form in XML.
+    if (value.find('\0') != std::string::npos)
+        throw invalid_value();
     auto& map = as_element(h)->attributes;
     auto it = map.lower_bound(name);
     if (it != map.end() && it->first == name) {

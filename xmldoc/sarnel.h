@@ -20,9 +20,10 @@ struct element;
 // re-created or destroyed. One thread at a time.
 //
 // Errors: xml::invalid_name for names that break the XML 1.0 name rule,
-// xml::stream_parse_error for text that is not a well-formed document
-// (including nesting deeper than max_depth), std::ios_base::failure for
-// files that cannot be read or written.
+// xml::invalid_value for attribute values holding a zero byte (no XML text
+// can carry it), xml::stream_parse_error for text that is not a well-formed
+// document (including nesting deeper than max_depth), std::ios_base::failure
+// for files that cannot be read or written.
 class SARNEL_API sarnel final : public document {
 public:
     // Elements nested deeper than this (the root is at depth 1) make parse

@@ -10,6 +10,7 @@
 #include <streambuf>
 #include <string>
 
+#include "xmldoc/exception.h"
 #include "xmldoc/sarnel.h"
 
 namespace {
@@ -145,6 +146,48 @@ TEST(Writer, ControlBytesAreWrittenAsReferencesAndReadBack)
     std::string value;
     ASSERT_TRUE(again.get_attribute(again.root_handle(), "all", value));
     EXPECT_EQ(value, every);
+}
+
+TEST(Writer, AValueWithAByteXmlCannotCarryIsRefusedWhenSetAndTheOldValueStays)
+{
+    xml::sarnel doc;
+    doc.create("Doc");
+    const xml::handle root = doc.root_handle();
+    doc.set_attribute(root, "kept", "old");
+    for (const char* name : { "kept", "fresh" }) {
+        try {
+            doc.set_attribute(root, name, std::string("a\0b", 3));
+            ADD_FAILURE() << name << ": no exception";
+        } catch (const xml::exception& error) {
+            EXPECT_STREQ(error.what(), "attribute value holds a character that XML cannot carry") << name;
+        }
+    }
+    EXPECT_EQ(written(doc), "<?xml version=\"1.0\" ?>\n<Doc kept=\"old\"/>\n");
+}
+
+TEST(Writer, EveryByteValueThatCanBeSetIsWrittenAndParsedBackUnchanged)
+{
+    for (int c = 0; c < 256; ++c) {
+        const std::string value = std::string("<") + static_cast<char>(c) + "&" + static_cast<char>(c);
+        xml::sarnel doc;
+        doc.create("Doc");
+        try {
+            doc.set_attribute(doc.root_handle(), "v", value);
+        } catch (const xml::exception&) {
+            continue;
+        }
+        const std::string text = written(doc);
+        xml::sarnel again;
+        try {
+            again.parse(text);
+        } catch (const xml::exception& error) {
+            ADD_FAILURE() << "byte " << c << ": the written file does not parse: " << error.what();
+            continue;
+        }
+        std::string read;
+        ASSERT_TRUE(again.get_attribute(again.root_handle(), "v", read)) << c;
+        EXPECT_EQ(read, value) << "byte " << c;
+    }
 }
 
 TEST(Writer, ATreeOneHundredThousandLevelsDeepIsWrittenWithoutRecursion)
