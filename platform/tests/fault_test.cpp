@@ -71,6 +71,20 @@ std::string describe_fault(const fault_record& fault)
     return head + ("top=" + top.function + " line=" + std::to_string(top.line) + "\n");
 }
 
+// A report far longer than a crash report may be: numbered lines.
+std::string huge_report()
+{
+    std::string text;
+    for (int i = 0; text.size() < 300 * 1024; ++i)
+        text += "frame line " + std::to_string(i) + " ........................................\n";
+    return text;
+}
+
+std::string huge_formatter(const fault_record&)
+{
+    return huge_report();
+}
+
 std::string failing_formatter(const fault_record&)
 {
     throw std::runtime_error("no report");
@@ -179,6 +193,21 @@ TEST(DebugFaultHandler, StackOverflowIsReportedOnTheAlternateStack)
     crash_folder folder;
     EXPECT_EXIT(crash_with(&describe_fault, folder.path, [] { recurse(0); }),
         testing::KilledBySignal(SIGSEGV), "code=C00000FD signal=11 frames=128 top=.*recurse");
+}
+
+TEST(DebugFaultHandler, ReportOf256KiBOrMoreIsCutShortAtALineWithANote)
+{
+    crash_folder folder;
+    const std::string note = "[The report is cut short here: it is longer than 256 KiB.]\n";
+    EXPECT_EXIT(crash_with(&huge_formatter, folder.path, [] { write_through(g_null); }),
+        testing::KilledBySignal(SIGSEGV), "cut short here");
+    const std::string file = folder.only_file();
+    ASSERT_TRUE(ends_with(file, note)) << file.substr(0, 200);
+    const std::string kept = file.substr(0, file.size() - note.size());
+    EXPECT_LT(file.size(), 256u * 1024);
+    EXPECT_GT(kept.size(), 255u * 1024);
+    EXPECT_EQ(kept.back(), '\n');
+    EXPECT_EQ(huge_report().compare(0, kept.size(), kept), 0);
 }
 
 TEST(DebugFaultHandler, FailingFormatterStillLeavesAShortReport)
