@@ -54,8 +54,9 @@ protected:
     virtual void on_error(const std::string& text);
 
     // Calls body(context); an exception that escapes it goes to on_error.
-    // Returns false when body failed.
-    bool guarded_call(void (*body)(void* context), void* context);
+    // Returns false when body failed. Never inlined: crash reports show its
+    // frame as the guard that caught the fault.
+    [[gnu::noinline]] bool guarded_call(void (*body)(void* context), void* context);
 
     // True until an attempt of run failed. Written by the thread; read it
     // after join.
@@ -65,7 +66,8 @@ protected:
 
 private:
     static unsigned thread_proc(void* object);
-    void run_guarded();
+    // Never inlined, as guarded_call: its frame names the guarded loop.
+    [[gnu::noinline]] void run_guarded();
 
     platform::thread m_handle;
 };

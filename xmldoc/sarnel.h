@@ -52,8 +52,9 @@ public:
 
     // Writes the declaration line and the tree, two spaces per level.
     void write(std::ostream& out) const;
-    // Writes to a temporary file beside path and renames it over path, so a
-    // failed write never replaces a good file; throws std::ios_base::failure.
+    // Saves through xml::replace_file (xmldoc/replace_file.h): a failed
+    // write never replaces a good file, permissions and symbolic links stay;
+    // throws std::ios_base::failure.
     void write(const std::string& path) const;
 
     // The access-layer interface.

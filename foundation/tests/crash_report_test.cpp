@@ -135,6 +135,9 @@ TEST(CrashReport, UnknownExceptionInAThreadGivesAReportAndTheThreadRestarts)
     EXPECT_NE(report.find("mswin::thread::guarded_call"), std::string::npos) << report;
     EXPECT_NE(report.find(" foundation_tests, mswin::thread::run_guarded()+"), std::string::npos) << report;
     EXPECT_NE(report.find("\nRAX="), std::string::npos);
+    // Parts the compiler split off a function carry their function's name.
+    EXPECT_EQ(report.find("[clone"), std::string::npos) << report;
+    EXPECT_NE(report.find("thread.cpp, line "), std::string::npos) << report;
     EXPECT_EQ(report.back(), '\n');
     // Every line between the description and the registers is a frame.
     std::istringstream lines(report);

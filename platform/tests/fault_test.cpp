@@ -143,6 +143,31 @@ TEST(DebugSymbolizer, NamesTheFunctionFileAndLineOfACall)
     EXPECT_EQ(info.line, line);
 }
 
+// The unlikely branch goes to a part the compiler splits off the function
+// ("[clone .cold]") in optimised builds.
+[[gnu::noinline]] std::uintptr_t locate_in_cold_part(int selector, int* line)
+{
+    if (selector == 12345) [[unlikely]] {
+        const std::uintptr_t pc = return_address();
+        *line = __LINE__ - 1;
+        if (g_never)
+            throw std::runtime_error("never");
+        return pc;
+    }
+    return 0;
+}
+
+TEST(DebugSymbolizer, PartsTheCompilerSplitOffAreNamedAsTheirFunction)
+{
+    int line = 0;
+    volatile int selector = 12345;
+    const std::uintptr_t pc = locate_in_cold_part(selector, &line);
+    symbolizer symbols;
+    const platform::debug::address_info info = symbols.describe(pc, true);
+    EXPECT_TRUE(ends_with(info.function, "locate_in_cold_part")) << info.function;
+    EXPECT_EQ(info.line, line);
+}
+
 TEST(DebugSymbolizer, AddressOutsideEveryModuleIsUnknown)
 {
     symbolizer symbols;

@@ -262,3 +262,53 @@ TEST_F(WriterFiles, AWriteThatCannotReplaceTheTargetLeavesNothingBehind)
     EXPECT_EQ(files_in_folder(), 1u);
     EXPECT_THROW(doc.write((m_folder / "missing" / "x.tvp").string()), std::ios_base::failure);
 }
+
+namespace {
+
+TEST_F(WriterFiles, SavingThroughASymbolicLinkReplacesTheLinkedFileAndKeepsTheLink)
+{
+    namespace fs = std::filesystem;
+    fs::create_directory(m_folder / "store");
+    const auto real = m_folder / "store" / "real.tvp";
+    const auto link = m_folder / "project.tvp";
+    xml::sarnel doc;
+    doc.create("Old");
+    doc.write(real.string());
+    fs::create_symlink(fs::path("store") / "real.tvp", link);
+    // A link to a link: the last file in the chain is the one replaced.
+    fs::create_symlink("project.tvp", m_folder / "again.tvp");
+
+    doc.create("New");
+    doc.write((m_folder / "again.tvp").string());
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_TRUE(fs::is_symlink(m_folder / "again.tvp"));
+    EXPECT_EQ(file_text(real), written(doc));
+    EXPECT_EQ(files_in_folder(), 3u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_folder / "store"), fs::directory_iterator()), 1);
+
+    // A link whose file does not exist yet: the file is made where it points.
+    fs::create_symlink(fs::path("store") / "later.tvp", m_folder / "dangling.tvp");
+    doc.write((m_folder / "dangling.tvp").string());
+    EXPECT_TRUE(fs::is_symlink(m_folder / "dangling.tvp"));
+    EXPECT_EQ(file_text(m_folder / "store" / "later.tvp"), written(doc));
+}
+
+TEST_F(WriterFiles, SavingKeepsThePermissionsOfTheFileItReplaces)
+{
+    namespace fs = std::filesystem;
+    const auto path = m_folder / "project.tvp";
+    xml::sarnel doc;
+    doc.create("Old");
+    doc.write(path.string());
+    // Group write is a permission the usual file-creation mask takes away.
+    const auto shared
+        = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::group_write;
+    fs::permissions(path, shared);
+    doc.create("New");
+    doc.write(path.string());
+    EXPECT_EQ(fs::status(path).permissions(), shared);
+    EXPECT_EQ(file_text(path), written(doc));
+    EXPECT_EQ(files_in_folder(), 1u);
+}
+
+} // namespace
