@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "foundation/thread.h"
+#include "platform/debug/attributes.h"
 
 namespace {
 
@@ -52,13 +53,13 @@ std::vector<std::string> take_crash_files()
 int* volatile g_null = nullptr;
 volatile int g_zero = 0;
 
-[[gnu::noipa, gnu::no_sanitize("address", "undefined", "thread")]] void fault_on_null(volatile int* pointer)
+TAVELO_KEEP_FRAME TAVELO_NO_SANITIZE void fault_on_null(volatile int* pointer)
 {
     *pointer = 7;
 }
 constexpr int fault_line = __LINE__ - 2;
 
-[[gnu::noipa, gnu::no_sanitize("address", "undefined", "thread")]] int divide(int value, int by)
+TAVELO_KEEP_FRAME TAVELO_NO_SANITIZE int divide(int value, int by)
 {
     return value / by;
 }

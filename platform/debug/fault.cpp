@@ -245,7 +245,7 @@ void take_fault_stack(fault_record& record)
 // The child's work outside the handler: the report into the pipe. Not
 // instrumented for addresses: that sanitizer would warn about the unknown
 // stack at the call of _exit.
-[[noreturn, gnu::no_sanitize("address")]] void compose_and_exit()
+[[noreturn]] __attribute__((no_sanitize("address"))) void compose_and_exit()
 {
     g_composing = true;
     alarm(compose_seconds + 5);

@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/debug/attributes.h"
 #include "platform/debug/symbols.h"
 
 namespace {
@@ -24,19 +25,19 @@ bool ends_with(const std::string& text, const std::string& end)
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-[[gnu::noipa]] std::uintptr_t return_address()
+TAVELO_KEEP_FRAME std::uintptr_t return_address()
 {
     return reinterpret_cast<std::uintptr_t>(__builtin_return_address(0));
 }
 
-[[gnu::noipa]] std::uintptr_t locate_this_call(int* line)
+TAVELO_KEEP_FRAME std::uintptr_t locate_this_call(int* line)
 {
     const std::uintptr_t pc = return_address();
     *line = __LINE__ - 1;
     return pc;
 }
 
-[[gnu::noipa]] void capture_here(fault_record& record, int* line)
+TAVELO_KEEP_FRAME void capture_here(fault_record& record, int* line)
 {
     platform::debug::capture_exception_context(record);
     *line = __LINE__ - 1;
@@ -45,13 +46,13 @@ bool ends_with(const std::string& text, const std::string& end)
 int* volatile g_null = nullptr;
 volatile bool g_never = false;
 
-[[gnu::noipa, gnu::no_sanitize("address", "undefined", "thread")]] void write_through(volatile int* pointer)
+TAVELO_KEEP_FRAME TAVELO_NO_SANITIZE void write_through(volatile int* pointer)
 {
     *pointer = 1;
 }
 constexpr int write_line = __LINE__ - 2;
 
-[[gnu::noipa]] int recurse(int depth)
+TAVELO_KEEP_FRAME int recurse(int depth)
 {
     volatile char pad[512];
     pad[0] = static_cast<char>(depth);
