@@ -218,10 +218,32 @@ public:
     }
     std::atomic<int> requested { 0 };
     std::atomic<int> seen { 0 };
+    event release { true, true };
 
 protected:
-    void step() override { seen = requested.load(); }
+    void step() override
+    {
+        seen = requested.load();
+        release.wait();
+    }
 };
+
+TEST(SynchronizableThread, IdleAfterARequestMadeDuringAStepComesOnlyAfterTheNextStep)
+{
+    request_follower t;
+    t.release.reset();
+    t.resume();
+    t.request(1);
+    while (t.seen != 1) { }
+    // The request is complete before the running step ends: however late the
+    // thread then looks for work, the idle it reports answers this request.
+    t.request(2);
+    t.release.set();
+    ASSERT_TRUE(t.idle_event().wait());
+    EXPECT_EQ(t.seen, 2);
+    t.stop();
+    EXPECT_TRUE(t.join());
+}
 
 TEST(SynchronizableThread, IdleAfterARequestMeansAStepBeganAfterIt)
 {
