@@ -5,6 +5,7 @@
 
 #include "document/tests/project_test_support.h"
 #include "document/tests/segment_test_support.h"
+#include "foundation/exception.h"
 #include "foundation/xml_stream.h"
 #include "xmldoc/sarnel.h"
 
@@ -425,6 +426,53 @@ TEST(ProjectFile, SavingIntoAMissingFolderFailsAndWritesNothing)
     const std::string path = workspace.scratch.File("no/such/folder/p.tvp");
     EXPECT_ANY_THROW(project.comp.Store(path));
     EXPECT_FALSE(fs::exists(workspace.scratch.File("no")));
+}
+
+// A footage that cannot write itself, so that saving fails half-way.
+struct UnsavableFootage : segment_testing::SceneFootage {
+    UnsavableFootage()
+        : SceneFootage(10)
+    {
+    }
+    void serialize(xml::stream& stream, const std::string&) override
+    {
+        if (!stream.reading)
+            throw xtd::exception("the footage cannot be written");
+    }
+};
+
+TEST(ProjectFile, FailedSaveKeepsTheLastGoodProjectAndIsReportedAsSaving)
+{
+    Scratch scratch;
+    const std::string path = scratch.File("good.tvp");
+    WriteFile(path, "the last good project");
+    TLComp comp;
+    comp.SetFootage(boost::make_shared<UnsavableFootage>());
+    comp.GetSegmentSet().CreateSegment(2);
+    My::ClearOperations();
+    try {
+        comp.SaveAs(path);
+        ADD_FAILURE() << "saved";
+    } catch (const std::exception& error) {
+        EXPECT_EQ(My::ComposeErrorReport(error.what()),
+            "Error while saving project:\nthe footage cannot be written.");
+    }
+    My::ClearOperations();
+    EXPECT_EQ(ReadFile(path), "the last good project");
+    EXPECT_EQ(std::distance(fs::directory_iterator(scratch.Root()), fs::directory_iterator()), 1);
+    EXPECT_TRUE(comp.IsModified());
+}
+
+// A load into a composition that is still open starts from a closed one.
+TEST(ProjectFile, LoadingIntoAnOpenCompositionReplacesIt)
+{
+    Workspace workspace;
+    const std::string path = workspace.scratch.File("p.tvp");
+    Project project(workspace, 40, 2);
+    project.comp.Store(path);
+    project.comp.Open(path, 0);
+    EXPECT_EQ(project.comp.GetSegmentSet().GetCount(), 3);
+    EXPECT_FALSE(project.comp.IsModified());
 }
 
 // The child side of the kill test: saves the project over and over until
