@@ -17,6 +17,8 @@
 // objects may work at once.
 
 #include "platform/video/avi_file.h"
+// The result codes (ICERR_...).
+#include "platform/video/video_decompressor.h"
 
 #include <cstddef>
 #include <cstdint>
