@@ -44,7 +44,6 @@ file_writer::file_writer(coder& coder, const std::string& path, std::uint32_t wi
     input.biPlanes = 1;
     input.biBitCount = m_use_32 ? 32 : 24;
     input.biCompression = platform::BI_RGB;
-    m_stride = m_use_32 ? width * 4 : (width * 24 + 31) / 32 * 4;
 
     platform::video_compressor& compressor = coder.compressor();
     if (compressor.output_format(input, m_output_format) != platform::ICERR_OK || m_output_format.size() < 40
@@ -94,31 +93,13 @@ void file_writer::write(const image<BGRA<unsigned char>>& frame)
 {
     if (frame.width != m_width || frame.height != m_height || frame.rows.size() < m_height)
         throw exception("frame size differs from AVI stream size");
-    const std::uint8_t* pixels = nullptr;
-    if (m_use_32 && frame.stride == m_stride && !frame.top_down && frame.data != nullptr) {
-        // Already a bottom-up 32-bit bitmap: no copy.
-        pixels = frame.data;
-    } else {
-        m_input.resize(std::size_t(m_stride) * m_height);
-        for (std::uint32_t y = 0; y < m_height; ++y) {
-            const unsigned char* in = frame.rows[y];
-            std::uint8_t* out = m_input.data() + std::size_t(m_height - 1 - y) * m_stride;
-            if (m_use_32) {
-                std::memcpy(out, in, std::size_t(m_width) * 4);
-            } else {
-                for (std::uint32_t x = 0; x < m_width; ++x) {
-                    out[3 * x] = in[4 * x];
-                    out[3 * x + 1] = in[4 * x + 1];
-                    out[3 * x + 2] = in[4 * x + 2];
-                }
-                std::memset(out + 3 * std::size_t(m_width), 0, m_stride - 3 * std::size_t(m_width));
-            }
-        }
-        pixels = m_input.data();
-    }
+    // The compressor takes the rows where they are: a frame in any row order
+    // or alignment reaches it without a copy.
+    const std::ptrdiff_t step = frame.top_down ? std::ptrdiff_t(frame.stride) : -std::ptrdiff_t(frame.stride);
     std::size_t size = 0;
     std::uint32_t flags = 0;
-    if (m_coder.compressor().compress(pixels, m_output.data(), m_output.size(), size, flags)
+    if (m_coder.compressor().compress_rows(
+            frame.rows[0], step, 32, m_output.data(), m_output.size(), size, flags)
             != platform::ICERR_OK
         || size > m_output.size())
         throw exception("video compression error");

@@ -48,13 +48,11 @@ private:
     std::uint32_t m_width;
     std::uint32_t m_height;
     bool m_use_32 = false;
-    std::uint32_t m_stride = 0;
     std::uint32_t m_frames = 0;
     bool m_begun = false;
     platform::avi_writer m_file;
     std::vector<std::uint8_t> m_output_format;
     std::vector<std::uint8_t> m_output;
-    std::vector<std::uint8_t> m_input;
 };
 
 } // namespace img::avi

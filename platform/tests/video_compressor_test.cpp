@@ -255,3 +255,47 @@ INSTANTIATE_TEST_SUITE_P(Installed, CompressorRoundTrip,
     });
 
 } // namespace
+
+namespace {
+
+// Rows in any order and at 32 bits give the samples the bottom-up input
+// format gives.
+TEST(VideoCompressor, RowsInAnyLayoutCompressAsTheInputFormat)
+{
+    for (const char* name : { "DIB ", "HFYU", "FFV1" })
+        for (unsigned bits : { 24u, 32u }) {
+            const unsigned w = 13;
+            const unsigned h = 6;
+            auto a = video_compressor::open(code(name));
+            auto b = video_compressor::open(code(name));
+            ASSERT_NE(a, nullptr);
+            auto in = input(w, h, std::uint16_t(bits));
+            std::vector<std::uint8_t> format;
+            ASSERT_EQ(a->output_format(in, format), ICERR_OK);
+            ASSERT_EQ(a->begin(in, format), ICERR_OK);
+            ASSERT_EQ(b->output_format(in, format), ICERR_OK);
+            ASSERT_EQ(b->begin(in, format), ICERR_OK);
+            std::vector<std::uint8_t> out_a(a->max_size(in));
+            std::vector<std::uint8_t> out_b(b->max_size(in));
+            for (int i = 0; i < 3; ++i) {
+                auto bgra = t::test_picture(w, h, i);
+                auto converted = dib(w, h, i, bits);
+                std::size_t size_a = 0;
+                std::size_t size_b = 0;
+                std::uint32_t flags = 0;
+                ASSERT_EQ(a->compress(converted.data(), out_a.data(), out_a.size(), size_a, flags), ICERR_OK);
+                ASSERT_EQ(b->compress_rows(bgra.data(), std::ptrdiff_t(w) * 4, 32, out_b.data(), out_b.size(),
+                              size_b, flags),
+                    ICERR_OK);
+                ASSERT_EQ(size_a, size_b) << name << bits;
+                EXPECT_EQ(std::memcmp(out_a.data(), out_b.data(), size_a), 0)
+                    << name << " " << bits << " frame " << i;
+            }
+            std::size_t size = 0;
+            std::uint32_t flags = 0;
+            EXPECT_EQ(b->compress_rows(out_b.data(), 16, 16, out_b.data(), out_b.size(), size, flags),
+                platform::ICERR_BADFORMAT);
+        }
+}
+
+} // namespace

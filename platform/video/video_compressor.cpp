@@ -220,11 +220,7 @@ std::unique_ptr<video_compressor::engine> make_engine(const compressor_entry& e,
     engine->frame->height = c->height;
     if (av_frame_get_buffer(engine->frame, 0) < 0)
         return nullptr;
-    engine->scaler = sws_getContext(c->width, c->height,
-        input.biBitCount == 32 ? AV_PIX_FMT_BGRA : AV_PIX_FMT_BGR24, c->width, c->height, c->pix_fmt,
-        SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INP, nullptr, nullptr, nullptr);
-    if (engine->scaler == nullptr)
-        return nullptr;
+    // The scaler is made by the first frame, for the layout it comes in.
 
     BITMAPINFOHEADER out;
     out.biSize = 40;
@@ -398,31 +394,74 @@ int video_compressor::end()
 int video_compressor::compress(const std::uint8_t* pixels, std::uint8_t* out, std::size_t capacity,
     std::size_t& size, std::uint32_t& flags)
 {
+    if (!m_engine || !m_engine->begun) {
+        size = 0;
+        flags = 0;
+        return ICERR_ERROR;
+    }
+    BITMAPINFOHEADER h;
+    h.biWidth = m_engine->width;
+    h.biHeight = m_engine->height;
+    h.biBitCount = m_engine->bits;
+    const auto stride = std::ptrdiff_t(input_stride(h));
+    return compress_rows(
+        pixels + stride * (m_engine->height - 1), -stride, m_engine->bits, out, capacity, size, flags);
+}
+
+int video_compressor::compress_rows(const std::uint8_t* top_row, std::ptrdiff_t step, unsigned bits,
+    std::uint8_t* out, std::size_t capacity, std::size_t& size, std::uint32_t& flags)
+{
     size = 0;
     flags = 0;
     if (!m_engine || !m_engine->begun)
         return ICERR_ERROR;
+    if (bits != 24 && bits != 32)
+        return ICERR_BADFORMAT;
     engine& g = *m_engine;
-    BITMAPINFOHEADER h;
-    h.biWidth = g.width;
-    h.biHeight = g.height;
-    h.biBitCount = g.bits;
-    const std::uint64_t stride = input_stride(h);
+    const unsigned in_bytes = bits / 8;
     if (g.context == nullptr) {
+        // Full frames: the begun input format's bottom-up rows.
+        BITMAPINFOHEADER h;
+        h.biWidth = g.width;
+        h.biHeight = g.height;
+        h.biBitCount = g.bits;
+        const std::uint64_t stride = input_stride(h);
         const std::uint64_t bytes = stride * std::uint32_t(g.height);
         if (bytes > capacity)
             return ICERR_BADSIZE;
-        std::memcpy(out, pixels, std::size_t(bytes));
+        const unsigned out_bytes = g.bits / 8u;
+        const std::size_t w = std::size_t(g.width);
+        for (std::int32_t y = 0; y < g.height; ++y) {
+            const std::uint8_t* in = top_row + step * y;
+            std::uint8_t* row = out + stride * std::uint64_t(g.height - 1 - y);
+            if (in_bytes == out_bytes) {
+                std::memcpy(row, in, w * out_bytes);
+            } else {
+                for (std::size_t x = 0; x < w; ++x) {
+                    row[out_bytes * x] = in[in_bytes * x];
+                    row[out_bytes * x + 1] = in[in_bytes * x + 1];
+                    row[out_bytes * x + 2] = in[in_bytes * x + 2];
+                    if (out_bytes == 4)
+                        row[out_bytes * x + 3] = 0xFF;
+                }
+            }
+            std::memset(row + w * out_bytes, 0, std::size_t(stride) - w * out_bytes);
+        }
         size = std::size_t(bytes);
         flags = AVIIF_KEYFRAME;
         return ICERR_OK;
     }
+    if (step > INT32_MAX || step < -std::ptrdiff_t(INT32_MAX))
+        return ICERR_BADPARAM;
+    g.scaler = sws_getCachedContext(g.scaler, g.width, g.height,
+        bits == 32 ? AV_PIX_FMT_BGRA : AV_PIX_FMT_BGR24, g.width, g.height, g.context->pix_fmt,
+        SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INP, nullptr, nullptr, nullptr);
+    if (g.scaler == nullptr)
+        return ICERR_INTERNAL;
     if (av_frame_make_writable(g.frame) < 0)
         return ICERR_MEMORY;
-    // Bottom-up rows: start at the last stored row and step backwards.
-    const std::uint8_t* top = pixels + stride * std::uint64_t(g.height - 1);
-    const std::uint8_t* planes[4] = { top, nullptr, nullptr, nullptr };
-    const int strides[4] = { -int(stride), 0, 0, 0 };
+    const std::uint8_t* planes[4] = { top_row, nullptr, nullptr, nullptr };
+    const int strides[4] = { int(step), 0, 0, 0 };
     if (sws_scale(g.scaler, planes, strides, 0, g.height, g.frame->data, g.frame->linesize) <= 0)
         return ICERR_INTERNAL;
     g.frame->pts = g.pts++;

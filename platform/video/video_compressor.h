@@ -100,6 +100,14 @@ public:
     // the encoder fails.
     int compress(const std::uint8_t* pixels, std::uint8_t* out, std::size_t capacity, std::size_t& size,
         std::uint32_t& flags);
+    // The same for a frame given by its rows in another layout: the top row
+    // at `top_row`, row y at top_row + y x `step` (negative for bottom-up
+    // storage), each of width pixels of `bits` (32: blue, green, red, alpha;
+    // 24: blue, green, red). The frame is compressed as if it had been
+    // converted to the begun input format first, without that copy.
+    // ICERR_BADFORMAT for other depths.
+    int compress_rows(const std::uint8_t* top_row, std::ptrdiff_t step, unsigned bits, std::uint8_t* out,
+        std::size_t capacity, std::size_t& size, std::uint32_t& flags);
 
     struct engine;
 
