@@ -1,4 +1,8 @@
+#include "vortel/writer_factory.h"
+
+#include "foundation/numbered_file_name.h"
 #include "lumvex/avi_file.h"
+#include "lumvex/path.h"
 #include "platform/gui/message_box.h"
 #include "vortel/avi_writer.h"
 #include "vortel/codec_registry.h"
@@ -19,6 +23,26 @@ void tell(const std::string& text)
 }
 
 } // namespace
+
+std::string render_filter()
+{
+    const std::string images = img::codec_registry().filter();
+    return "AVI Video (*.avi)|*.avi|Image Sequence (" + images + ")|" + images + "||";
+}
+
+std::string proposed_render_path(const std::string& path, const std::string& format)
+{
+    std::string proposed = path;
+    paths::replace_extension(proposed, format);
+    if (!equal_ignoring_case(format, "avi") && !proposed.empty())
+        proposed = make_numbered_pattern(proposed);
+    return proposed;
+}
+
+int proposed_filter_index(const std::string& format)
+{
+    return equal_ignoring_case(format, "avi") ? 1 : 2;
+}
 
 std::unique_ptr<writer> settings::silent_open_writer(
     const types::extent<unsigned>& size, fraction rate, std::string path)

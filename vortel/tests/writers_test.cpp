@@ -6,6 +6,7 @@
 #include "platform/video/avi_file.h"
 #include "vortel/settings.h"
 #include "vortel/tests/support.h"
+#include "vortel/writer_factory.h"
 
 #include <gtest/gtest.h>
 
@@ -205,6 +206,34 @@ TEST(WriterFactory, FieldRenderedSequenceWritesOneFilePerPair)
     // Lower field first: the second frame of the pair (frame 3) gives the even rows.
     EXPECT_EQ(back.row(0)[0].b, 4);
     EXPECT_EQ(back.row(1)[0].b, 3);
+}
+
+} // namespace
+
+namespace {
+
+TEST(RenderDialogProposal, FormatLongerThan255CharactersIsRefused)
+{
+    try {
+        vortel::proposed_render_path("c:\\out\\shot.avi", std::string(256, 'x'));
+        FAIL();
+    } catch (const std::runtime_error& e) {
+        EXPECT_STREQ(e.what(), "too long extension");
+    }
+}
+
+TEST(RenderDialogProposal, SequencesAreProposedAsNumberedPatterns)
+{
+    EXPECT_EQ(vortel::proposed_render_path("c:\\out\\shot.avi", "tga"), "c:\\out\\shot_[###].tga");
+    EXPECT_EQ(vortel::proposed_render_path("", "bmp"), "_[###].bmp");
+    EXPECT_EQ(vortel::proposed_render_path("/out/shot.png", "avi"), "/out/shot.avi");
+    EXPECT_EQ(vortel::proposed_filter_index("avi"), 1);
+    EXPECT_EQ(vortel::proposed_filter_index("AVI"), 1);
+    EXPECT_EQ(vortel::proposed_filter_index("tga"), 2);
+    EXPECT_EQ(vortel::render_filter(),
+        "AVI Video (*.avi)|*.avi|Image Sequence "
+        "(*.BMP;*.TGA;*.JPEG;*.JPG;*.GIF;*.TIF;*.TIFF;*.PNG)|"
+        "*.BMP;*.TGA;*.JPEG;*.JPG;*.GIF;*.TIF;*.TIFF;*.PNG||");
 }
 
 } // namespace
