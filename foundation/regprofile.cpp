@@ -150,7 +150,7 @@ void key::write_dword(const std::string& name, std::uint32_t value)
     write(name, integer_value(registry_type::dword, value));
 }
 
-void key::write_qword(const std::string& name, std::uint64_t value)
+void key::set_qword(const std::string& name, std::uint64_t value)
 {
     write(name, integer_value(registry_type::qword, value));
 }

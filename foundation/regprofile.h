@@ -86,7 +86,7 @@ public:
     // Write failures raise "setting registry value '" + name + "' error".
     void write_string(const std::string& name, const std::string& text);
     void write_dword(const std::string& name, std::uint32_t value);
-    void write_qword(const std::string& name, std::uint64_t value);
+    void set_qword(const std::string& name, std::uint64_t value);
     void write_binary(const std::string& name, const std::vector<unsigned char>& data);
 
 private:

@@ -149,7 +149,7 @@ void cache_system::save(const cache_settings& settings)
         return;
     m_registry.write_dword("mem_cache_quota",
         static_cast<std::uint32_t>(std::min<std::uint64_t>(settings.memory_quota, 0xFFFFFFFFu)));
-    m_registry.write_qword("disc_cache_quota", settings.disc_quota);
+    m_registry.set_qword("disc_cache_quota", settings.disc_quota);
     m_registry.write_string("disc_cache_root_path", settings.disc_root);
     m_registry.write_dword("disc_cache_erase_on_exit", settings.erase_on_exit ? 1 : 0);
     m_registry.write_dword(

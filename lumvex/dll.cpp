@@ -98,12 +98,10 @@ boost::shared_ptr<cached_image> dll::get_still_image(const std::string& path)
 
 xml::stream& operator||(xml::stream& stream, const footage_ptr_capsule& capsule)
 {
-    if (stream.reading) {
-        xml::stream element = stream;
-        *capsule.target = capsule.library->create_footage(element, capsule.base_path);
-    } else if (*capsule.target) {
+    if (stream.reading)
+        *capsule.target = capsule.library->create_footage(stream, capsule.base_path);
+    else if (*capsule.target)
         (*capsule.target)->serialize(stream, capsule.base_path);
-    }
     return stream;
 }
 

@@ -120,8 +120,8 @@ TEST_F(regprofile_store, IntegersKeepTheirWidth)
 {
     regprofile::key key(registry_root::current_user, lumvex_key, true, false);
     key.write_dword("d", 0xFFFFFFFFu);
-    key.write_qword("q", 0x8000000000000005u);
-    key.write_qword("big", 5ull * 1024 * 1024 * 1024);
+    key.set_qword("q", 0x8000000000000005u);
+    key.set_qword("big", 5ull * 1024 * 1024 * 1024);
     EXPECT_EQ(key.read_integer("d"), -1);
     EXPECT_EQ(key.read_integer("q"), static_cast<std::int64_t>(0x8000000000000005u));
     EXPECT_EQ(key.read_integer("big"), 5ll * 1024 * 1024 * 1024);
