@@ -281,7 +281,7 @@ void avi_reader::deliver(int frame, bool waited, int placement_if_not_waited)
 {
     boost::shared_ptr<cached_image> image(new cached_image(
         boost::shared_ptr<item_id>(new avi_frame_id(frame, m_path, m_length, !m_all_key_frames)),
-        m_decoder->image()));
+        m_decoder->release_image()));
     m_cache->put(image, waited ? placement::back : placement_if_not_waited);
 }
 
