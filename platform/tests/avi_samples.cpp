@@ -71,16 +71,24 @@ public:
 
     void to_bgra(const AVFrame* f, unsigned width, unsigned height, std::vector<std::uint8_t>& out)
     {
-        out.assign(std::size_t(width) * height * 4, 0);
+        // The converter may write whole vector units past a row's end: it
+        // writes into rows with room after them.
+        const std::size_t row = std::size_t(width) * 4;
+        const std::size_t padded = (row + 256 + 63) / 64 * 64;
+        m_scratch.resize(padded * height + 256);
         m_scaler = sws_getCachedContext(m_scaler, f->width, f->height, AVPixelFormat(f->format), int(width),
             int(height), AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
-        std::uint8_t* planes[4] = { out.data(), nullptr, nullptr, nullptr };
-        int strides[4] = { int(width * 4), 0, 0, 0 };
+        std::uint8_t* planes[4] = { m_scratch.data(), nullptr, nullptr, nullptr };
+        int strides[4] = { int(padded), 0, 0, 0 };
         sws_scale(m_scaler, f->data, f->linesize, 0, f->height, planes, strides);
+        out.resize(row * height);
+        for (unsigned y = 0; y < height; ++y)
+            std::memcpy(out.data() + row * y, m_scratch.data() + padded * y, row);
     }
 
 private:
     SwsContext* m_scaler = nullptr;
+    std::vector<std::uint8_t> m_scratch;
 };
 
 } // namespace

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 using platform::mmioFOURCC;
@@ -112,6 +114,31 @@ TEST(VideoDecompressor, GarbageForACodecIsAnErrorNotACrash)
     d->finish();
     std::vector<std::uint8_t> out(64 * 48 * 4);
     while (d->next_frame(out.data(), 64 * 4)) { }
+}
+
+} // namespace
+
+namespace {
+
+// The colour converter writes whole vector units; rows of a width that is
+// not a multiple of them must not spill past the caller's last row.
+TEST(VideoDecompressor, CodecFramesStayWithinTheCallersRows)
+{
+    for (unsigned w : { 1u, 17u, 33u, 50u }) {
+        t::avi_layout l;
+        auto samples = t::encoded_samples(w, 9, 2, { "mjpeg", mmioFOURCC('M', 'J', 'P', 'G'), 1, 0, 3 }, l);
+        ASSERT_FALSE(samples.empty());
+        auto d = video_decompressor::locate(l.handler, l.format);
+        ASSERT_NE(d, nullptr);
+        std::vector<std::uint8_t> out(w * 9 * 4 + 256, 0xEE);
+        for (const auto& sample : samples) {
+            auto s = padded(sample.data);
+            d->decode(s.data(), sample.data.size());
+            while (d->next_frame(out.data(), std::ptrdiff_t(w) * 4)) { }
+        }
+        EXPECT_TRUE(std::all_of(out.begin() + w * 9 * 4, out.end(), [](std::uint8_t b) { return b == 0xEE; }))
+            << "width " << w;
+    }
 }
 
 } // namespace

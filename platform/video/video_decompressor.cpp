@@ -397,17 +397,30 @@ private:
 
     bool convert(const AVFrame* f, std::uint8_t* top_row, std::ptrdiff_t step)
     {
-        if (f->width <= 0 || f->height <= 0 || step > INT32_MAX || step < -INT64_C(0x7FFFFFFF))
+        if (f->width <= 0 || f->height <= 0)
             return false;
         m_scaler = sws_getCachedContext(m_scaler, f->width, f->height, static_cast<AVPixelFormat>(f->format),
             static_cast<int>(m_width), static_cast<int>(m_height), AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr,
             nullptr, nullptr);
         if (m_scaler == nullptr)
             return false;
-        std::uint8_t* planes[4] = { top_row, nullptr, nullptr, nullptr };
-        int strides[4] = { static_cast<int>(step), 0, 0, 0 };
-        return sws_scale(m_scaler, f->data, f->linesize, 0, f->height, planes, strides) > 0;
+        // The converter writes whole vector units, past the end of a row
+        // whose width is not a multiple of them: it writes into a buffer
+        // with room after every row, and the rows are copied from there.
+        const std::size_t row = std::size_t(m_width) * 4;
+        const std::size_t padded = (row + scratch_slack + 63) / 64 * 64;
+        if (m_scratch.size() < padded * m_height + scratch_slack)
+            m_scratch.assign(padded * m_height + scratch_slack, 0);
+        std::uint8_t* planes[4] = { m_scratch.data(), nullptr, nullptr, nullptr };
+        int strides[4] = { static_cast<int>(padded), 0, 0, 0 };
+        if (sws_scale(m_scaler, f->data, f->linesize, 0, f->height, planes, strides) <= 0)
+            return false;
+        for (unsigned y = 0; y < m_height; ++y)
+            std::memcpy(top_row + static_cast<std::ptrdiff_t>(y) * step, m_scratch.data() + padded * y, row);
+        return true;
     }
+
+    static constexpr std::size_t scratch_slack = 256;
 
     void clear_frames()
     {
@@ -421,6 +434,7 @@ private:
     AVPacket* m_packet = nullptr;
     SwsContext* m_scaler = nullptr;
     std::deque<AVFrame*> m_ready;
+    std::vector<std::uint8_t> m_scratch;
     bool m_finished = false;
 };
 
