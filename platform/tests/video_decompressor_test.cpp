@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -124,21 +125,32 @@ namespace {
 // not a multiple of them must not spill past the caller's last row.
 TEST(VideoDecompressor, CodecFramesStayWithinTheCallersRows)
 {
-    for (unsigned w : { 1u, 17u, 33u, 50u }) {
-        t::avi_layout l;
-        auto samples = t::encoded_samples(w, 9, 2, { "mjpeg", mmioFOURCC('M', 'J', 'P', 'G'), 1, 0, 3 }, l);
-        ASSERT_FALSE(samples.empty());
-        auto d = video_decompressor::locate(l.handler, l.format);
-        ASSERT_NE(d, nullptr);
-        std::vector<std::uint8_t> out(w * 9 * 4 + 256, 0xEE);
-        for (const auto& sample : samples) {
-            auto s = padded(sample.data);
-            d->decode(s.data(), sample.data.size());
-            while (d->next_frame(out.data(), std::ptrdiff_t(w) * 4)) { }
+    for (unsigned h : { 9u, 100u })
+        for (unsigned w : { 1u, 17u, 33u, 50u }) {
+            t::avi_layout l;
+            auto samples
+                = t::encoded_samples(w, h, 2, { "mpeg4", mmioFOURCC('F', 'M', 'P', '4'), 1, 0, 3 }, l);
+            ASSERT_FALSE(samples.empty());
+            std::string file
+                = ::testing::TempDir() + "spill_" + std::to_string(w) + "x" + std::to_string(h) + ".avi";
+            t::write_avi(file, l, samples);
+            auto reference = t::reference_decode(file);
+            std::remove(file.c_str());
+            ASSERT_EQ(reference.size(), 2u);
+            auto d = video_decompressor::locate(l.handler, l.format);
+            ASSERT_NE(d, nullptr);
+            std::vector<std::uint8_t> out(w * h * 4 + 256, 0xEE);
+            for (const auto& sample : samples) {
+                auto s = padded(sample.data);
+                d->decode(s.data(), sample.data.size());
+                while (d->next_frame(out.data(), std::ptrdiff_t(w) * 4)) { }
+            }
+            EXPECT_TRUE(
+                std::all_of(out.begin() + w * h * 4, out.end(), [](std::uint8_t b) { return b == 0xEE; }))
+                << w << " x " << h;
+            EXPECT_TRUE(std::equal(reference[1].begin(), reference[1].end(), out.begin()))
+                << w << " x " << h << " " << t::psnr(out.data(), reference[1].data(), w * h);
         }
-        EXPECT_TRUE(std::all_of(out.begin() + w * 9 * 4, out.end(), [](std::uint8_t b) { return b == 0xEE; }))
-            << "width " << w;
-    }
 }
 
 } // namespace
