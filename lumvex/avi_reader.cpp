@@ -81,11 +81,13 @@ void queue_read_order(avi_read_order_queue& queue, avi_read_order order)
             order.frame_end = std::max(order.frame_end, it->frame_end);
             order.last = std::max(order.last, it->last);
             order.priority = std::max(order.priority, it->priority);
+            // The new order goes where the frontmost merged one stood: the
+            // place follows erasures that reach it.
+            const bool at_place = merged && it == place;
             it = queue.erase(it);
-            if (!merged) {
+            if (!merged || at_place)
                 place = it;
-                merged = true;
-            }
+            merged = true;
         } else {
             ++it;
         }
