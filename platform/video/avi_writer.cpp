@@ -273,8 +273,11 @@ int avi_writer::write(const std::uint8_t* data, std::uint32_t size, std::uint32_
     if (m_index.size() > current.first && m_end + chunk + trailer - current.start > m_riff_limit) {
         if (m_riffs.size() >= max_riff_lists)
             return EFBIG;
-        if (const int r = finish_riff(false))
-            return r;
+        // A list finished by an earlier attempt whose next list could not
+        // be started is not finished twice.
+        if (!current.finished)
+            if (const int r = finish_riff(false))
+                return r;
         if (const int r = start_riff())
             return r;
     }
@@ -361,6 +364,12 @@ int avi_writer::finish_riff(bool last)
         m_end += idx.size();
     }
     r.size = std::uint32_t(m_end - r.start - 8);
+    r.finished = true;
+    return patch_sizes(r);
+}
+
+int avi_writer::patch_sizes(const riff& r)
+{
     std::uint8_t field[4];
     for (int i = 0; i < 4; ++i)
         field[i] = std::uint8_t(r.size >> (8 * i));
@@ -395,7 +404,11 @@ int avi_writer::close()
     if (!m_headers_written) {
         ::unlink(m_path.c_str());
     } else {
-        result = finish_riff(true);
+        if (!m_riffs.back().finished)
+            result = finish_riff(true);
+        // Sizes again, in case a failed write stopped an earlier patch.
+        for (std::size_t i = 1; i < m_riffs.size() && result == 0; ++i)
+            result = patch_sizes(m_riffs[i]);
         if (result == 0) {
             const std::vector<std::uint8_t> head = headers();
             result = put(0, head.data(), head.size());

@@ -77,11 +77,13 @@ private:
         std::uint32_t ix_size = 0;
         std::uint32_t size = 0; // of the RIFF list, once finished
         std::uint32_t movi_size = 0;
+        bool finished = false; // its index is written and its sizes patched
     };
 
     std::vector<std::uint8_t> headers() const;
     int put(std::uint64_t at, const void* data, std::size_t size);
     int finish_riff(bool last);
+    int patch_sizes(const riff& r);
     int start_riff();
     int reserve_trailer(std::uint32_t more);
     std::uint32_t chunk_id() const;

@@ -23,6 +23,17 @@ protected:
         return regprofile::key(platform::registry_root::current_user, vortel::settings_key, true, false);
     }
 
+    // A 64-bit value, which the settings layer reads but never writes.
+    void write_qword(const std::string& name, std::uint64_t value)
+    {
+        platform::registry_key key;
+        ASSERT_EQ(key.open(platform::registry_root::current_user, vortel::settings_key, true), 0);
+        platform::registry_value v { platform::registry_type::qword, std::vector<unsigned char>(8) };
+        for (int i = 0; i < 8; ++i)
+            v.data[std::size_t(i)] = static_cast<unsigned char>(value >> (8 * i));
+        ASSERT_EQ(key.set(name, v), 0);
+    }
+
     std::vector<unsigned char> state_of(const vortel::settings& s)
     {
         std::vector<unsigned char> state;
@@ -106,14 +117,14 @@ TEST_F(RenderSettings, FieldOutsideZeroToTwoReadsAsOff)
         vortel::settings s(true);
         EXPECT_EQ(s.field, 0) << stored;
     }
-    key.write_qword("field", 0x100000002ull);
+    write_qword("field", 0x100000002ull);
     EXPECT_EQ(vortel::settings(true).field, 2);
 }
 
 TEST_F(RenderSettings, AlphaIsAnyNonZeroInteger)
 {
     auto key = store();
-    key.write_qword("alpha", 0x100000000ull);
+    write_qword("alpha", 0x100000000ull);
     EXPECT_TRUE(vortel::settings(true).alpha);
     key.write_dword("alpha", 0);
     EXPECT_FALSE(vortel::settings(true).alpha);
