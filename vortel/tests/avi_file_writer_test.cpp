@@ -143,6 +143,23 @@ TEST(AviFileWriter, ZeroRateIsRefusedBeforeTheFileIsMade)
     }
 }
 
+TEST(AviFileWriter, EmptyOrHugeFrameSizeIsRefusedBeforeTheFileIsMade)
+{
+    scratch_folder folder;
+    vortel::settings s;
+    choose(s, "DIB ");
+    for (types::extent<unsigned> size : { types::extent<unsigned> { 0, 16 },
+             types::extent<unsigned> { 16, 0 }, types::extent<unsigned> { 1u << 20, 16 } }) {
+        try {
+            s.silent_open_writer(size, fraction(25, 1), folder.file("a.avi"));
+            FAIL();
+        } catch (const img::avi::exception& e) {
+            EXPECT_STREQ(e.what(), "invalid AVI frame size");
+        }
+        EXPECT_FALSE(fs::exists(folder.file("a.avi")));
+    }
+}
+
 TEST(AviFileWriter, FileInAMissingFolderIsAnOpenError)
 {
     scratch_folder folder;
