@@ -20,10 +20,10 @@ extern "C" {
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <fcntl.h>
 #include <unistd.h>
 #include <vector>
 
@@ -341,7 +341,10 @@ void BmpSequence_Direct(benchmark::State& s)
 {
     sequence_direct(s, "bmp", write_bmp);
 }
-void BmpSequence_DirectDurable(benchmark::State& s) { sequence_direct(s, "bmp", write_bmp, true); }
+void BmpSequence_DirectDurable(benchmark::State& s)
+{
+    sequence_direct(s, "bmp", write_bmp, true);
+}
 void TgaSequence_Ours(benchmark::State& s)
 {
     sequence_ours(s, "tga");
@@ -350,7 +353,10 @@ void TgaSequence_Direct(benchmark::State& s)
 {
     sequence_direct(s, "tga", write_tga);
 }
-void TgaSequence_DirectDurable(benchmark::State& s) { sequence_direct(s, "tga", write_tga, true); }
+void TgaSequence_DirectDurable(benchmark::State& s)
+{
+    sequence_direct(s, "tga", write_tga, true);
+}
 void PngSequence_Ours(benchmark::State& s)
 {
     sequence_ours(s, "png");
@@ -367,7 +373,10 @@ void JpegSequence_Direct(benchmark::State& s)
 {
     sequence_direct(s, "jpeg", write_jpeg);
 }
-void JpegSequence_DirectDurable(benchmark::State& s) { sequence_direct(s, "jpeg", write_jpeg, true); }
+void JpegSequence_DirectDurable(benchmark::State& s)
+{
+    sequence_direct(s, "jpeg", write_jpeg, true);
+}
 void MjpegAvi_Ours(benchmark::State& s)
 {
     avi_ours(s, "MJPG");

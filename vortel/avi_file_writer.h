@@ -8,8 +8,9 @@
 // file create error", "AVI stream set format error", "video compression
 // begin error", "video compression error", "AVI stream write error", and
 // "invalid AVI frame rate" or "invalid AVI frame size" for parameters
-// refused before the file is created. A construction that fails leaves no
-// file behind. One thread at a time uses a writer.
+// refused before the file is created. The file is written beside its path
+// and replaces what is there when the writer is destroyed; a construction
+// that fails leaves the path as it was. One thread at a time uses a writer.
 
 #include "foundation/image.h"
 #include "platform/video/avi_writer.h"

@@ -88,12 +88,27 @@ TEST_F(AviWriter, StepsOutOfOrderAreRefused)
     EXPECT_FALSE(fs::exists(file("a.avi")));
 }
 
-TEST_F(AviWriter, SecondWriterOfTheSameFileIsRefused)
+TEST_F(AviWriter, ExistingFileStaysUntilTheNewOneIsClosed)
 {
-    avi_writer a;
-    avi_writer b;
-    ASSERT_EQ(a.open(file("a.avi")), 0);
-    EXPECT_EQ(b.open(file("a.avi")), EWOULDBLOCK);
+    const std::string path = file("a.avi");
+    std::ofstream(path) << "old";
+    {
+        avi_writer w;
+        write_frames(w, path, 2);
+        EXPECT_EQ(fs::file_size(path), 3u);
+        w.discard();
+    }
+    EXPECT_EQ(fs::file_size(path), 3u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_folder), fs::directory_iterator()), 1);
+    {
+        avi_writer w;
+        write_frames(w, path, 2);
+    }
+    EXPECT_GT(fs::file_size(path), 3u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_folder), fs::directory_iterator()), 1);
+    avi_file f;
+    f.open(path);
+    EXPECT_EQ(f.length(), 2);
 }
 
 TEST_F(AviWriter, SmallFileIsAvi10WithIdx1)
@@ -181,7 +196,8 @@ TEST_F(AviWriter, FailedWriteIsReportedAndTheFileClosesWithTheFramesBefore)
     rlimit old;
     getrlimit(RLIMIT_FSIZE, &old);
     rlimit limited = old;
-    limited.rlim_cur = fs::file_size(path) + 1000;
+    // The file being written is the only one in the folder.
+    limited.rlim_cur = fs::file_size(fs::directory_iterator(m_folder)->path()) + 1000;
     setrlimit(RLIMIT_FSIZE, &limited);
     const auto& s = m_samples[0].data;
     int failure = 0;

@@ -3,10 +3,10 @@
 #include "platform/video/video_compressor.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -52,12 +52,6 @@ private:
     std::vector<std::uint8_t> m_b;
 };
 
-bool regular_file(int fd)
-{
-    struct stat s;
-    return fstat(fd, &s) == 0 && S_ISREG(s.st_mode);
-}
-
 } // namespace
 
 avi_writer::avi_writer(std::uint64_t riff_limit)
@@ -78,17 +72,25 @@ std::uint32_t avi_writer::chunk_id() const
 int avi_writer::open(const std::string& path)
 {
     close();
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0666);
-    if (fd < 0)
-        return errno;
-    // Another writer of the same file would interleave with this one.
-    if (flock(fd, LOCK_EX | LOCK_NB) != 0 || (regular_file(fd) && ftruncate(fd, 0) != 0)) {
-        const int code = errno;
-        ::close(fd);
-        return code;
+    // The file is made beside the target and takes its place when closed,
+    // so a writer that fails before that leaves an existing file as it was.
+    struct stat old { };
+    const mode_t mode
+        = ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode) ? (old.st_mode & 07777) : 0666;
+    static std::atomic<unsigned> counter { 0 };
+    int fd = -1;
+    std::string temporary;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = path + ".~" + std::to_string(::getpid()) + "." + std::to_string(counter++) + ".tmp";
+        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd < 0 && errno != EEXIST)
+            return errno;
     }
+    if (fd < 0)
+        return EEXIST;
     m_fd = fd;
     m_path = path;
+    m_temporary = temporary;
     m_stream = false;
     m_headers_written = false;
     m_index.clear();
@@ -400,27 +402,32 @@ int avi_writer::close()
 {
     if (m_fd < 0)
         return 0;
-    int result = 0;
     if (!m_headers_written) {
-        ::unlink(m_path.c_str());
-    } else {
-        if (!m_riffs.back().finished)
-            result = finish_riff(true);
-        // Sizes again, in case a failed write stopped an earlier patch.
-        for (std::size_t i = 1; i < m_riffs.size() && result == 0; ++i)
-            result = patch_sizes(m_riffs[i]);
-        if (result == 0) {
-            const std::vector<std::uint8_t> head = headers();
-            result = put(0, head.data(), head.size());
-        }
-        if (regular_file(m_fd) && ftruncate(m_fd, off_t(m_end)) != 0 && result == 0)
-            result = errno;
+        discard();
+        return 0;
     }
+    int result = 0;
+    if (!m_riffs.back().finished)
+        result = finish_riff(true);
+    // Sizes again, in case a failed write stopped an earlier patch.
+    for (std::size_t i = 1; i < m_riffs.size() && result == 0; ++i)
+        result = patch_sizes(m_riffs[i]);
+    if (result == 0) {
+        const std::vector<std::uint8_t> head = headers();
+        result = put(0, head.data(), head.size());
+    }
+    if (ftruncate(m_fd, off_t(m_end)) != 0 && result == 0)
+        result = errno;
     if (::close(m_fd) != 0 && result == 0)
         result = errno;
     m_fd = -1;
     m_headers_written = false;
     m_stream = false;
+    if (::rename(m_temporary.c_str(), m_path.c_str()) != 0) {
+        if (result == 0)
+            result = errno;
+        ::unlink(m_temporary.c_str());
+    }
     return result;
 }
 
@@ -430,7 +437,7 @@ void avi_writer::discard()
         return;
     ::close(m_fd);
     m_fd = -1;
-    ::unlink(m_path.c_str());
+    ::unlink(m_temporary.c_str());
     m_headers_written = false;
     m_stream = false;
 }

@@ -39,7 +39,9 @@ public:
     avi_writer(const avi_writer&) = delete;
     avi_writer& operator=(const avi_writer&) = delete;
 
-    // Creates (or truncates) the file, locked against other writers.
+    // Starts the file: it is written beside `path` and takes the place of
+    // any file there when closed; until then an existing file stays as it
+    // was.
     int open(const std::string& path);
     // The stream: type, handler, rate and scale and the suggested buffer
     // size of `info`, and the frame rectangle {0, 0, width, height}.
@@ -52,10 +54,11 @@ public:
     // Appends one sample; `flags` AVIIF_KEYFRAME marks a key frame. EINVAL
     // before the format is set, EFBIG when the super index is full.
     int write(const std::uint8_t* data, std::uint32_t size, std::uint32_t flags);
-    // Completes headers and index and closes; the file stays. A file closed
-    // before its format was set is removed (it holds no AVI).
+    // Completes headers and index, closes the file and moves it to its
+    // path. A file closed before its format was set is discarded (it holds
+    // no AVI).
     int close();
-    // Closes and removes the file.
+    // Closes and removes the file; a file at the path stays as it was.
     void discard();
 
     bool is_open() const { return m_fd >= 0; }
@@ -91,6 +94,7 @@ private:
     std::uint64_t m_riff_limit;
     int m_fd = -1;
     std::string m_path;
+    std::string m_temporary;
     bool m_stream = false;
     bool m_headers_written = false;
     AVISTREAMINFO m_info;
