@@ -42,8 +42,12 @@ public:
         u32(std::uint32_t(v));
         u32(std::uint32_t(v >> 32));
     }
-    void id(const char* fourcc) { m_b.insert(m_b.end(), fourcc, fourcc + 4); }
-    void zeros(std::size_t n) { m_b.insert(m_b.end(), n, 0); }
+    void id(const char* fourcc)
+    {
+        for (int i = 0; i < 4; ++i)
+            u8(std::uint8_t(fourcc[i]));
+    }
+    void zeros(std::size_t n) { m_b.resize(m_b.size() + n, 0); }
     void raw(const std::vector<std::uint8_t>& v) { m_b.insert(m_b.end(), v.begin(), v.end()); }
     std::size_t size() const { return m_b.size(); }
     const std::vector<std::uint8_t>& data() const { return m_b; }
