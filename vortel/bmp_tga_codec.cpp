@@ -5,7 +5,9 @@
 #include "foundation/image_error.h"
 #include "vortel/text.h"
 
+#include <algorithm>
 #include <array>
+#include <memory>
 
 namespace img {
 
@@ -49,15 +51,18 @@ void write_bmp(std::ostream& out, const pixels& image, bool alpha)
         put(out, image.data, std::size_t(bytes));
         return;
     }
-    std::vector<unsigned char> buffer(std::size_t(bytes), 0);
+    // Left uninitialised: every byte is written below, padding included.
+    std::unique_ptr<unsigned char[]> buffer(new unsigned char[std::size_t(bytes)]);
+    const std::size_t used = std::size_t(image.width) * (alpha ? 4 : 3);
     for (unsigned y = 0; y < image.height; ++y) {
-        unsigned char* row = buffer.data() + std::size_t(stride) * (image.height - 1 - y);
+        unsigned char* row = buffer.get() + std::size_t(stride) * (image.height - 1 - y);
         if (alpha)
-            std::copy_n(image.rows[y], std::size_t(image.width) * 4, row);
+            std::copy_n(image.rows[y], used, row);
         else
             to_24(image.rows[y], image.width, row);
+        std::fill(row + used, row + stride, 0);
     }
-    put(out, buffer.data(), buffer.size());
+    put(out, buffer.get(), std::size_t(bytes));
 }
 
 void write_tga(std::ostream& out, const pixels& image, bool alpha)
@@ -76,15 +81,15 @@ void write_tga(std::ostream& out, const pixels& image, bool alpha)
         put(out, image.data, std::size_t(image.size));
         return;
     }
-    std::vector<unsigned char> buffer(row_bytes * image.height);
+    std::unique_ptr<unsigned char[]> buffer(new unsigned char[row_bytes * image.height]);
     for (unsigned i = 0; i < image.height; ++i) {
-        unsigned char* row = buffer.data() + row_bytes * i;
+        unsigned char* row = buffer.get() + row_bytes * i;
         if (alpha)
             std::copy_n(stored_row(image, i), row_bytes, row);
         else
             to_24(stored_row(image, i), image.width, row);
     }
-    put(out, buffer.data(), buffer.size());
+    put(out, buffer.get(), row_bytes * image.height);
 }
 
 } // namespace
