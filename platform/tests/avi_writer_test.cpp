@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sys/resource.h>
 
 namespace {
@@ -142,6 +143,71 @@ TEST_F(AviWriter, SmallFileIsAvi10WithIdx1)
     EXPECT_EQ(height, 24u);
     auto expected = t::uncompressed_picture(40, 24, 5, 24);
     EXPECT_EQ(t::psnr(frames[5].data(), expected.data(), 40 * 24), std::numeric_limits<double>::infinity());
+}
+
+std::uint32_t u32_at(const std::vector<char>& b, std::size_t at)
+{
+    std::uint32_t v;
+    std::memcpy(&v, &b[at], 4);
+    return v;
+}
+
+TEST_F(AviWriter, HeadersAndIdx1HoldTheStreamsFigures)
+{
+    avi_writer w;
+    const std::string path = file("h.avi");
+    write_frames(w, path, 4);
+    ASSERT_EQ(w.close(), 0);
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GT(b.size(), 200u);
+    auto id = [&](std::size_t at) { return std::string(&b[at], 4); };
+    EXPECT_EQ(id(0), "RIFF");
+    EXPECT_EQ(u32_at(b, 4) + 8, b.size());
+    EXPECT_EQ(id(8), "AVI ");
+    EXPECT_EQ(id(12), "LIST");
+    EXPECT_EQ(id(20), "hdrl");
+    EXPECT_EQ(id(24), "avih");
+    EXPECT_EQ(u32_at(b, 28), 56u);
+    EXPECT_EQ(u32_at(b, 32), 80000u) << "microseconds per frame at 25/2";
+    EXPECT_EQ(u32_at(b, 44), 0x10u) << "has an index";
+    EXPECT_EQ(u32_at(b, 48), 4u) << "total frames";
+    EXPECT_EQ(u32_at(b, 56), 1u) << "streams";
+    EXPECT_EQ(u32_at(b, 60), 40u * 24 * 3) << "suggested buffer";
+    EXPECT_EQ(u32_at(b, 64), 40u);
+    EXPECT_EQ(u32_at(b, 68), 24u);
+    EXPECT_EQ(id(88), "LIST");
+    EXPECT_EQ(id(96), "strl");
+    EXPECT_EQ(id(100), "strh");
+    EXPECT_EQ(id(108), "vids");
+    EXPECT_EQ(id(112), "DIB ");
+    EXPECT_EQ(u32_at(b, 128), 2u);
+    EXPECT_EQ(u32_at(b, 132), 25u);
+    EXPECT_EQ(u32_at(b, 140), 4u) << "length";
+    EXPECT_EQ(u32_at(b, 148), 0xFFFFFFFFu) << "quality";
+    EXPECT_EQ(u32_at(b, 156), 0u) << "frame rectangle left and top";
+    EXPECT_EQ(u32_at(b, 160), 40u | 24u << 16) << "frame rectangle right and bottom";
+    EXPECT_EQ(id(164), "strf");
+    EXPECT_EQ(u32_at(b, 168), 40u);
+
+    const std::string text(b.begin(), b.end());
+    const std::size_t movi = text.find("movi");
+    const std::size_t idx1 = text.find("idx1");
+    ASSERT_NE(movi, std::string::npos);
+    ASSERT_NE(idx1, std::string::npos);
+    EXPECT_EQ(u32_at(b, movi - 4) + movi, idx1) << "the movi list ends where idx1 starts";
+    EXPECT_EQ(u32_at(b, idx1 + 4), 4u * 16);
+    for (std::size_t i = 0; i < 4; ++i) {
+        const std::size_t e = idx1 + 8 + 16 * i;
+        EXPECT_EQ(id(e), "00db");
+        EXPECT_EQ(u32_at(b, e + 4), i % 3 == 0 ? 0x10u : 0u);
+        EXPECT_EQ(u32_at(b, e + 12), 40u * 24 * 3);
+        // Offsets count from the "movi" type to each chunk's header.
+        const std::size_t chunk = movi + u32_at(b, e + 8);
+        EXPECT_EQ(id(chunk), "00db");
+        EXPECT_EQ(u32_at(b, chunk + 4), 40u * 24 * 3);
+    }
+    EXPECT_EQ(idx1 + 8 + 64, b.size());
 }
 
 TEST_F(AviWriter, ZeroFramesStillMakeAValidFile)
