@@ -66,6 +66,9 @@ TEST_F(AviWriter, FileInAMissingFolderIsNotCreated)
     avi_writer w;
     EXPECT_EQ(w.open(file("missing/a.avi")), ENOENT);
     EXPECT_FALSE(w.is_open());
+    fs::create_directories(file("folder.avi"));
+    EXPECT_EQ(w.open(file("folder.avi")), EISDIR);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_folder), fs::directory_iterator()), 1);
 }
 
 TEST_F(AviWriter, StepsOutOfOrderAreRefused)
