@@ -79,8 +79,11 @@ int avi_writer::open(const std::string& path)
     // The file is made beside the target and takes its place when closed,
     // so a writer that fails before that leaves an existing file as it was.
     struct stat old { };
-    const mode_t mode
-        = ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode) ? (old.st_mode & 07777) : 0666;
+    const bool exists = ::stat(path.c_str(), &old) == 0;
+    // A folder at the path would refuse the file only when it is complete.
+    if (exists && S_ISDIR(old.st_mode))
+        return EISDIR;
+    const mode_t mode = exists && S_ISREG(old.st_mode) ? (old.st_mode & 07777) : 0666;
     static std::atomic<unsigned> counter { 0 };
     int fd = -1;
     std::string temporary;
