@@ -70,7 +70,10 @@ bool start()
     return g_running;
 }
 
-bool running() { return g_running; }
+bool running()
+{
+    return g_running;
+}
 
 void stop()
 {
@@ -164,7 +167,10 @@ int run_posted()
     return ran;
 }
 
-void set_error_report(error_report report) { the_report() = std::move(report); }
+void set_error_report(error_report report)
+{
+    the_report() = std::move(report);
+}
 
 void report_current_exception() noexcept
 {

@@ -65,11 +65,16 @@ COLORREF GetSysColor(int index)
 }
 
 CColorDialog::CColorDialog(COLORREF initial, DWORD flags, CWnd* parent)
-    : m_color(initial), m_flags(flags), m_parent(parent)
+    : m_color(initial)
+    , m_flags(flags)
+    , m_parent(parent)
 {
 }
 
-void CColorDialog::SetResponder(responder r) { the_responder() = std::move(r); }
+void CColorDialog::SetResponder(responder r)
+{
+    the_responder() = std::move(r);
+}
 
 int CColorDialog::DoModal()
 {

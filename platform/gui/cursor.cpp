@@ -13,16 +13,23 @@ HCURSOR g_current = nullptr;
 
 namespace platform::gui::detail {
 
-void set_cursor_target(CWnd* w) { g_target = w; }
-void set_mouse_window(CWnd* w) { g_mouse_window = w; }
+void set_cursor_target(CWnd* w)
+{
+    g_target = w;
+}
+void set_mouse_window(CWnd* w)
+{
+    g_mouse_window = w;
+}
 
 } // namespace platform::gui::detail
 
 HCURSOR LoadCursor(int id)
 {
-    static const cursor arrow { cursor_shape::arrow }, ibeam { cursor_shape::ibeam }, wait { cursor_shape::wait },
-        cross { cursor_shape::cross }, size_we { cursor_shape::size_we }, size_ns { cursor_shape::size_ns },
-        size_all { cursor_shape::size_all }, hand { cursor_shape::hand }, no { cursor_shape::no };
+    static const cursor arrow { cursor_shape::arrow }, ibeam { cursor_shape::ibeam },
+        wait { cursor_shape::wait }, cross { cursor_shape::cross }, size_we { cursor_shape::size_we },
+        size_ns { cursor_shape::size_ns }, size_all { cursor_shape::size_all }, hand { cursor_shape::hand },
+        no { cursor_shape::no };
     switch (id) {
     case IDC_ARROW:
         return &arrow;
@@ -57,4 +64,7 @@ HCURSOR SetCursor(HCURSOR c)
     return old;
 }
 
-HCURSOR GetCursor() { return g_current; }
+HCURSOR GetCursor()
+{
+    return g_current;
+}

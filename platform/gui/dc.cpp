@@ -31,9 +31,10 @@ wxPen make_pen(const CPen& p)
 {
     if (p.Style() == PS_NULL)
         return *wxTRANSPARENT_PEN;
-    wxPen pen(to_wx(p.Color()), p.PenWidth(), p.Style() == PS_DOT ? wxPENSTYLE_DOT
-            : p.Style() == PS_DASH                                ? wxPENSTYLE_SHORT_DASH
-                                                                  : wxPENSTYLE_SOLID);
+    wxPen pen(to_wx(p.Color()), p.PenWidth(),
+        p.Style() == PS_DOT        ? wxPENSTYLE_DOT
+            : p.Style() == PS_DASH ? wxPENSTYLE_SHORT_DASH
+                                   : wxPENSTYLE_SOLID);
     // Our lines and rectangles end on whole pixels: square ends, mitred joins.
     pen.SetCap(wxCAP_PROJECTING);
     pen.SetJoin(wxJOIN_MITER);
@@ -93,7 +94,10 @@ void CDC::impl::attach(wxDC* d)
     apply_clip();
 }
 
-CDC::CDC() : m_impl(std::make_unique<impl>()) { }
+CDC::CDC()
+    : m_impl(std::make_unique<impl>())
+{
+}
 
 CDC::~CDC() = default;
 
@@ -120,11 +124,20 @@ BOOL CDC::DeleteDC()
     return TRUE;
 }
 
-bool CDC::IsDrawing() const { return m_impl->dc != nullptr; }
+bool CDC::IsDrawing() const
+{
+    return m_impl->dc != nullptr;
+}
 
-double CDC::GetScaleFactor() const { return m_impl->scale; }
+double CDC::GetScaleFactor() const
+{
+    return m_impl->scale;
+}
 
-CWnd* CDC::GetWindow() const { return m_impl->window; }
+CWnd* CDC::GetWindow() const
+{
+    return m_impl->window;
+}
 
 CPen* CDC::SelectObject(CPen* pen)
 {
@@ -166,13 +179,22 @@ CBitmap* CDC::SelectObject(CBitmap* bitmap)
     return old;
 }
 
-CPen* CDC::GetCurrentPen() const { return m_impl->pen ? m_impl->pen : &default_pen(); }
-CBrush* CDC::GetCurrentBrush() const { return m_impl->brush ? m_impl->brush : &default_brush(); }
+CPen* CDC::GetCurrentPen() const
+{
+    return m_impl->pen ? m_impl->pen : &default_pen();
+}
+CBrush* CDC::GetCurrentBrush() const
+{
+    return m_impl->brush ? m_impl->brush : &default_brush();
+}
 CFont* CDC::GetCurrentFont() const
 {
     return m_impl->font ? m_impl->font : platform::gui::detail::stock_font();
 }
-CBitmap* CDC::GetCurrentBitmap() const { return m_impl->bitmap; }
+CBitmap* CDC::GetCurrentBitmap() const
+{
+    return m_impl->bitmap;
+}
 
 CPoint CDC::SetWindowOrg(int x, int y)
 {
@@ -181,7 +203,10 @@ CPoint CDC::SetWindowOrg(int x, int y)
     return old;
 }
 
-CPoint CDC::GetWindowOrg() const { return m_impl->origin; }
+CPoint CDC::GetWindowOrg() const
+{
+    return m_impl->origin;
+}
 
 CPoint CDC::OffsetWindowOrg(int dx, int dy)
 {
@@ -264,8 +289,8 @@ int CDC::GetClipRgn(CRgn* out) const
 int CDC::IntersectClipRect(int left, int top, int right, int bottom)
 {
     CRgn r;
-    r.CreateRectRgn(left - m_impl->origin.x, top - m_impl->origin.y, right - m_impl->origin.x,
-        bottom - m_impl->origin.y);
+    r.CreateRectRgn(
+        left - m_impl->origin.x, top - m_impl->origin.y, right - m_impl->origin.x, bottom - m_impl->origin.y);
     return SelectClipRgn(&r, RGN_AND);
 }
 
@@ -287,7 +312,8 @@ int CDC::GetClipBox(RECT* r) const
         return ERROR;
     CRect box = target_extent(*m_impl);
     if (m_impl->clip) {
-        const CRect c = m_impl->clip->IsEmpty() ? CRect() : platform::gui::detail::from_wx(m_impl->clip->GetBox());
+        const CRect c
+            = m_impl->clip->IsEmpty() ? CRect() : platform::gui::detail::from_wx(m_impl->clip->GetBox());
         box = box.IsRectEmpty() ? c : (box & c);
     }
     box.OffsetRect(m_impl->origin);
@@ -323,25 +349,37 @@ COLORREF CDC::SetTextColor(COLORREF c)
     std::swap(m_impl->text, c);
     return c;
 }
-COLORREF CDC::GetTextColor() const { return m_impl->text; }
+COLORREF CDC::GetTextColor() const
+{
+    return m_impl->text;
+}
 COLORREF CDC::SetBkColor(COLORREF c)
 {
     std::swap(m_impl->bk, c);
     return c;
 }
-COLORREF CDC::GetBkColor() const { return m_impl->bk; }
+COLORREF CDC::GetBkColor() const
+{
+    return m_impl->bk;
+}
 int CDC::SetBkMode(int mode)
 {
     std::swap(m_impl->bk_mode, mode);
     return mode;
 }
-int CDC::GetBkMode() const { return m_impl->bk_mode; }
+int CDC::GetBkMode() const
+{
+    return m_impl->bk_mode;
+}
 int CDC::SetROP2(int mode)
 {
     std::swap(m_impl->rop2, mode);
     return mode;
 }
-int CDC::GetROP2() const { return m_impl->rop2; }
+int CDC::GetROP2() const
+{
+    return m_impl->rop2;
+}
 int CDC::SetStretchBltMode(int mode)
 {
     std::swap(m_impl->stretch_mode, mode);
@@ -359,7 +397,10 @@ void CDC::FillSolidRect(const RECT& r, COLORREF c)
     m_impl->bk = c;
 }
 
-void CDC::FillSolidRect(int x, int y, int cx, int cy, COLORREF c) { FillSolidRect(CRect(x, y, x + cx, y + cy), c); }
+void CDC::FillSolidRect(int x, int y, int cx, int cy, COLORREF c)
+{
+    FillSolidRect(CRect(x, y, x + cx, y + cy), c);
+}
 
 void CDC::FillRect(const RECT* r, CBrush* brush)
 {
@@ -368,7 +409,8 @@ void CDC::FillRect(const RECT* r, CBrush* brush)
     wxDC& dc = *m_impl->dc;
     dc.SetPen(*wxTRANSPARENT_PEN);
     dc.SetBrush(make_brush(*brush));
-    dc.DrawRectangle(r->left - m_impl->origin.x, r->top - m_impl->origin.y, r->right - r->left, r->bottom - r->top);
+    dc.DrawRectangle(
+        r->left - m_impl->origin.x, r->top - m_impl->origin.y, r->right - r->left, r->bottom - r->top);
 }
 
 void CDC::FrameRect(const RECT* r, CBrush* brush)
@@ -515,7 +557,8 @@ BOOL CDC::LineTo(int x, int y)
     }
     if (p.PenWidth() == 1 && (from.x == to.x || from.y == to.y)) {
         // Axis-parallel one-pixel lines as rectangles: exact pixels.
-        CRect r(std::min(from.x, to.x), std::min(from.y, to.y), std::max(from.x, to.x), std::max(from.y, to.y));
+        CRect r(
+            std::min(from.x, to.x), std::min(from.y, to.y), std::max(from.x, to.x), std::max(from.y, to.y));
         if (from.x == to.x)
             r.right = r.left + 1;
         if (from.y == to.y)
@@ -724,8 +767,8 @@ BOOL CDC::AlphaBlend(int x, int y, int width, int height, CDC* src, int src_x, i
     return TRUE;
 }
 
-int CDC::StretchDIBits(int x, int y, int width, int height, int src_x, int src_y, int src_width, int src_height,
-    const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop)
+int CDC::StretchDIBits(int x, int y, int width, int height, int src_x, int src_y, int src_width,
+    int src_height, const void* bits, const BITMAPINFO* info, UINT usage, DWORD rop)
 {
     if (!bits || !info || usage != DIB_RGB_COLORS || rop != SRCCOPY)
         return 0;
@@ -774,12 +817,14 @@ int CDC::StretchDIBits(int x, int y, int width, int height, int src_x, int src_y
     if (dw <= 0 || dh <= 0)
         return 0;
     if (dw != src.Width() || dh != src.Height())
-        image.Rescale(dw, dh, m_impl->stretch_mode == HALFTONE ? wxIMAGE_QUALITY_BILINEAR : wxIMAGE_QUALITY_NEAREST);
+        image.Rescale(
+            dw, dh, m_impl->stretch_mode == HALFTONE ? wxIMAGE_QUALITY_BILINEAR : wxIMAGE_QUALITY_NEAREST);
     m_impl->dc->DrawBitmap(wxBitmap(image), dx - m_impl->origin.x, dy - m_impl->origin.y, false);
     return src.Height();
 }
 
-CClientDC::CClientDC(CWnd* wnd) : m_pWnd(wnd)
+CClientDC::CClientDC(CWnd* wnd)
+    : m_pWnd(wnd)
 {
     m_impl->window = wnd;
     if (wnd && wnd->GetPeer()) {
@@ -790,7 +835,8 @@ CClientDC::CClientDC(CWnd* wnd) : m_pWnd(wnd)
 
 CClientDC::~CClientDC() = default;
 
-CPaintDC::CPaintDC(CWnd* wnd) : m_pWnd(wnd)
+CPaintDC::CPaintDC(CWnd* wnd)
+    : m_pWnd(wnd)
 {
     m_impl->window = wnd;
     if (wnd && wnd->GetPeer()) {

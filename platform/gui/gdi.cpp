@@ -111,14 +111,20 @@ const wxFont& native_font(const CFont& f)
     return *static_cast<const wxFont*>(slot.get());
 }
 
-CFont* stock_font() { return CFont::DefaultGui(); }
+CFont* stock_font()
+{
+    return CFont::DefaultGui();
+}
 
 } // namespace platform::gui::detail
 
 CRgn::CRgn() = default;
 CRgn::~CRgn() = default;
 
-void CRgn::SetImpl(std::unique_ptr<impl> i) { m_impl = std::move(i); }
+void CRgn::SetImpl(std::unique_ptr<impl> i)
+{
+    m_impl = std::move(i);
+}
 
 static int region_kind(const wxRegion& r)
 {
@@ -184,7 +190,10 @@ int CRgn::OffsetRgn(int dx, int dy)
     return region_kind(m_impl->region);
 }
 
-BOOL CRgn::PtInRegion(int x, int y) const { return m_impl && m_impl->region.Contains(x, y) == wxInRegion; }
+BOOL CRgn::PtInRegion(int x, int y) const
+{
+    return m_impl && m_impl->region.Contains(x, y) == wxInRegion;
+}
 
 BOOL CRgn::RectInRegion(const RECT* r) const
 {
@@ -210,7 +219,10 @@ BOOL CRgn::DeleteObject()
 CBitmap::CBitmap() = default;
 CBitmap::~CBitmap() = default;
 
-void CBitmap::SetImpl(std::unique_ptr<impl> i) { m_impl = std::move(i); }
+void CBitmap::SetImpl(std::unique_ptr<impl> i)
+{
+    m_impl = std::move(i);
+}
 
 BOOL CBitmap::CreateCompatibleBitmap(CDC* dc, int width, int height)
 {

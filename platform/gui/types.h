@@ -34,20 +34,44 @@ constexpr COLORREF RGB(int r, int g, int b)
 {
     return COLORREF(BYTE(r)) | (COLORREF(BYTE(g)) << 8) | (COLORREF(BYTE(b)) << 16);
 }
-constexpr BYTE GetRValue(COLORREF c) { return BYTE(c); }
-constexpr BYTE GetGValue(COLORREF c) { return BYTE(c >> 8); }
-constexpr BYTE GetBValue(COLORREF c) { return BYTE(c >> 16); }
+constexpr BYTE GetRValue(COLORREF c)
+{
+    return BYTE(c);
+}
+constexpr BYTE GetGValue(COLORREF c)
+{
+    return BYTE(c >> 8);
+}
+constexpr BYTE GetBValue(COLORREF c)
+{
+    return BYTE(c >> 16);
+}
 
-constexpr WORD LOWORD(std::uintptr_t v) { return WORD(v & 0xFFFF); }
-constexpr WORD HIWORD(std::uintptr_t v) { return WORD((v >> 16) & 0xFFFF); }
+constexpr WORD LOWORD(std::uintptr_t v)
+{
+    return WORD(v & 0xFFFF);
+}
+constexpr WORD HIWORD(std::uintptr_t v)
+{
+    return WORD((v >> 16) & 0xFFFF);
+}
 constexpr LPARAM MAKELPARAM(int low, int high)
 {
     return LPARAM(DWORD(WORD(low)) | (DWORD(WORD(high)) << 16));
 }
-constexpr WPARAM MAKEWPARAM(int low, int high) { return WPARAM(MAKELPARAM(low, high)); }
+constexpr WPARAM MAKEWPARAM(int low, int high)
+{
+    return WPARAM(MAKELPARAM(low, high));
+}
 // Signed coordinates packed in a mouse message's LPARAM.
-constexpr int GET_X_LPARAM(LPARAM l) { return int(std::int16_t(LOWORD(std::uintptr_t(l)))); }
-constexpr int GET_Y_LPARAM(LPARAM l) { return int(std::int16_t(HIWORD(std::uintptr_t(l)))); }
+constexpr int GET_X_LPARAM(LPARAM l)
+{
+    return int(std::int16_t(LOWORD(std::uintptr_t(l))));
+}
+constexpr int GET_Y_LPARAM(LPARAM l)
+{
+    return int(std::int16_t(HIWORD(std::uintptr_t(l))));
+}
 
 struct POINT {
     LONG x = 0;
@@ -69,8 +93,14 @@ struct RECT {
 class CPoint : public POINT {
 public:
     constexpr CPoint() = default;
-    constexpr CPoint(int x_, int y_) : POINT { x_, y_ } { }
-    constexpr CPoint(const POINT& p) : POINT(p) { }
+    constexpr CPoint(int x_, int y_)
+        : POINT { x_, y_ }
+    {
+    }
+    constexpr CPoint(const POINT& p)
+        : POINT(p)
+    {
+    }
 
     constexpr void Offset(int dx, int dy)
     {
@@ -98,8 +128,14 @@ public:
 class CSize : public SIZE {
 public:
     constexpr CSize() = default;
-    constexpr CSize(int cx_, int cy_) : SIZE { cx_, cy_ } { }
-    constexpr CSize(const SIZE& s) : SIZE(s) { }
+    constexpr CSize(int cx_, int cy_)
+        : SIZE { cx_, cy_ }
+    {
+    }
+    constexpr CSize(const SIZE& s)
+        : SIZE(s)
+    {
+    }
 
     constexpr bool operator==(const CSize& o) const { return cx == o.cx && cy == o.cy; }
 };
@@ -107,9 +143,18 @@ public:
 class CRect : public RECT {
 public:
     constexpr CRect() = default;
-    constexpr CRect(int l, int t, int r, int b) : RECT { l, t, r, b } { }
-    constexpr CRect(const RECT& r) : RECT(r) { }
-    constexpr CRect(const POINT& p, const SIZE& s) : RECT { p.x, p.y, p.x + s.cx, p.y + s.cy } { }
+    constexpr CRect(int l, int t, int r, int b)
+        : RECT { l, t, r, b }
+    {
+    }
+    constexpr CRect(const RECT& r)
+        : RECT(r)
+    {
+    }
+    constexpr CRect(const POINT& p, const SIZE& s)
+        : RECT { p.x, p.y, p.x + s.cx, p.y + s.cy }
+    {
+    }
 
     constexpr int Width() const { return right - left; }
     constexpr int Height() const { return bottom - top; }

@@ -171,6 +171,11 @@ void CWnd::OnPeerDestroyed()
 
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    // The process's focus window changes before the focus messages arrive.
+    if (message == WM_SETFOCUS && m_peer)
+        g_focus = this;
+    else if (message == WM_KILLFOCUS && g_focus == this)
+        g_focus = nullptr;
     MSG msg { GetSafeHwnd(), message, wParam, lParam };
     const MSG* outer = m_current;
     m_current = &msg;
@@ -319,7 +324,10 @@ BOOL CWnd::ShowWindow(int command)
     return was;
 }
 
-BOOL CWnd::IsWindowVisible() const { return m_peer && m_peer->is_visible(); }
+BOOL CWnd::IsWindowVisible() const
+{
+    return m_peer && m_peer->is_visible();
+}
 
 BOOL CWnd::EnableWindow(BOOL enable)
 {
@@ -334,7 +342,10 @@ BOOL CWnd::EnableWindow(BOOL enable)
     return was_disabled;
 }
 
-void CWnd::Invalidate(BOOL) { InvalidateRect(nullptr); }
+void CWnd::Invalidate(BOOL)
+{
+    InvalidateRect(nullptr);
+}
 
 void CWnd::InvalidateRect(const RECT* r, BOOL)
 {
@@ -356,7 +367,10 @@ BOOL CWnd::GetUpdateRect(RECT* r, BOOL) const
     return !u.IsRectEmpty();
 }
 
-double CWnd::GetContentScaleFactor() const { return m_peer ? m_peer->scale_factor() : 1.0; }
+double CWnd::GetContentScaleFactor() const
+{
+    return m_peer ? m_peer->scale_factor() : 1.0;
+}
 
 CWnd* CWnd::SetCapture()
 {
@@ -370,7 +384,10 @@ CWnd* CWnd::SetCapture()
     return old;
 }
 
-CWnd* CWnd::GetCapture() { return g_capture; }
+CWnd* CWnd::GetCapture()
+{
+    return g_capture;
+}
 
 BOOL ReleaseCapture()
 {
@@ -393,7 +410,10 @@ CWnd* CWnd::SetFocus()
     return old;
 }
 
-CWnd* CWnd::GetFocus() { return g_focus; }
+CWnd* CWnd::GetFocus()
+{
+    return g_focus;
+}
 
 BOOL CWnd::TrackMouseLeave()
 {
@@ -428,7 +448,10 @@ BOOL SetCursorPos(int x, int y)
     return TRUE;
 }
 
-void CWnd::SetFont(CFont* font, BOOL redraw) { SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw); }
+void CWnd::SetFont(CFont* font, BOOL redraw)
+{
+    SendMessage(WM_SETFONT, reinterpret_cast<WPARAM>(font), redraw);
+}
 
 CFont* CWnd::GetFont() const
 {
@@ -441,7 +464,10 @@ void CWnd::SetWindowText(const std::string& text)
         m_peer->set_text(text);
 }
 
-std::string CWnd::GetWindowText() const { return m_peer ? m_peer->text() : std::string(); }
+std::string CWnd::GetWindowText() const
+{
+    return m_peer ? m_peer->text() : std::string();
+}
 
 UINT_PTR CWnd::SetTimer(UINT_PTR id, UINT elapse_ms, TIMERPROC proc)
 {
@@ -482,7 +508,10 @@ LONG_PTR CWnd::SetUserData(LONG_PTR v)
     return v;
 }
 
-LONG_PTR CWnd::GetUserData() const { return m_peer ? m_peer->user_data : 0; }
+LONG_PTR CWnd::GetUserData() const
+{
+    return m_peer ? m_peer->user_data : 0;
+}
 
 void CWnd::ToggleXorLine(const CPoint& from, const CPoint& to, COLORREF color, bool alternate)
 {
@@ -492,7 +521,8 @@ void CWnd::ToggleXorLine(const CPoint& from, const CPoint& to, COLORREF color, b
         m_xor_lines.erase(it);
     else
         m_xor_lines.push_back(line);
-    CRect r(std::min(from.x, to.x), std::min(from.y, to.y), std::max(from.x, to.x) + 1, std::max(from.y, to.y) + 1);
+    CRect r(std::min(from.x, to.x), std::min(from.y, to.y), std::max(from.x, to.x) + 1,
+        std::max(from.y, to.y) + 1);
     InvalidateRect(&r, FALSE);
 }
 

@@ -128,7 +128,8 @@ public:
     plain_window(wxWindow* parent, const wxRect& r, long style)
     {
         SetBackgroundStyle(wxBG_STYLE_PAINT);
-        Create(parent, wxID_ANY, r.GetPosition(), r.GetSize(), style | wxWANTS_CHARS | wxFULL_REPAINT_ON_RESIZE);
+        Create(
+            parent, wxID_ANY, r.GetPosition(), r.GetSize(), style | wxWANTS_CHARS | wxFULL_REPAINT_ON_RESIZE);
     }
     bool AcceptsFocus() const override { return true; }
 };
@@ -153,7 +154,10 @@ struct link {
 
 class wx_peer : public window_peer {
 public:
-    wx_peer(CWnd* owner, wxWindow* win) : m_owner(owner), m_win(win), m_link(std::make_shared<link>())
+    wx_peer(CWnd* owner, wxWindow* win)
+        : m_owner(owner)
+        , m_win(win)
+        , m_link(std::make_shared<link>())
     {
         m_link->peer = this;
         bind_all();
@@ -180,10 +184,7 @@ public:
         const wxSize s = m_win->GetClientSize();
         return CRect(0, 0, s.x, s.y);
     }
-    CRect window_rect() const override
-    {
-        return m_win ? from_wx(m_win->GetScreenRect()) : CRect();
-    }
+    CRect window_rect() const override { return m_win ? from_wx(m_win->GetScreenRect()) : CRect(); }
     CPoint client_origin() const override
     {
         if (!m_win)
@@ -514,7 +515,10 @@ protected:
 
 class frame_peer : public wx_peer {
 public:
-    frame_peer(CWnd* owner, wxFrame* frame) : wx_peer(owner, frame) { }
+    frame_peer(CWnd* owner, wxFrame* frame)
+        : wx_peer(owner, frame)
+    {
+    }
 
 protected:
     void bind_all() override
@@ -554,7 +558,9 @@ protected:
 class scroll_bar_peer : public wx_peer {
 public:
     scroll_bar_peer(CWnd* owner, wxScrollBar* bar, CWnd* parent)
-        : wx_peer(owner, bar), m_parent(parent), m_vertical(bar->IsVertical())
+        : wx_peer(owner, bar)
+        , m_parent(parent)
+        , m_vertical(bar->IsVertical())
     {
     }
 
@@ -609,7 +615,9 @@ protected:
 // A window without a native window: timers and messages only.
 class message_peer : public window_peer {
 public:
-    explicit message_peer(CWnd* owner) : m_owner(owner), m_alive(std::make_shared<bool>(true))
+    explicit message_peer(CWnd* owner)
+        : m_owner(owner)
+        , m_alive(std::make_shared<bool>(true))
     {
         auto alive = m_alive;
         CWnd* o = owner;
@@ -727,8 +735,8 @@ std::unique_ptr<window_peer> make_edit_peer(CWnd* owner, CWnd* parent, const CRe
     wxWindow* host = native_parent(parent);
     if (!host)
         return nullptr;
-    auto* w = new wxTextCtrl(host, wxID_ANY, wxString(), wxPoint(r.left, r.top), wxSize(r.Width(), r.Height()),
-        wx_style(style) | wxTE_PROCESS_ENTER | wxWANTS_CHARS);
+    auto* w = new wxTextCtrl(host, wxID_ANY, wxString(), wxPoint(r.left, r.top),
+        wxSize(r.Width(), r.Height()), wx_style(style) | wxTE_PROCESS_ENTER | wxWANTS_CHARS);
     finish_native(w, style);
     return std::make_unique<wx_peer>(owner, w);
 }
@@ -752,7 +760,10 @@ std::unique_ptr<window_peer> make_frame_peer(CWnd* owner, CWnd* parent, const CR
     return std::make_unique<frame_peer>(owner, frame);
 }
 
-std::unique_ptr<window_peer> make_message_peer(CWnd* owner) { return std::make_unique<message_peer>(owner); }
+std::unique_ptr<window_peer> make_message_peer(CWnd* owner)
+{
+    return std::make_unique<message_peer>(owner);
+}
 
 CPoint pointer_position()
 {

@@ -19,10 +19,22 @@
 
 namespace platform::gui::detail {
 
-inline wxColour to_wx(COLORREF c) { return wxColour(GetRValue(c), GetGValue(c), GetBValue(c)); }
-inline COLORREF from_wx(const wxColour& c) { return RGB(c.Red(), c.Green(), c.Blue()); }
-inline wxRect to_wx(const RECT& r) { return wxRect(r.left, r.top, r.right - r.left, r.bottom - r.top); }
-inline CRect from_wx(const wxRect& r) { return CRect(r.x, r.y, r.x + r.width, r.y + r.height); }
+inline wxColour to_wx(COLORREF c)
+{
+    return wxColour(GetRValue(c), GetGValue(c), GetBValue(c));
+}
+inline COLORREF from_wx(const wxColour& c)
+{
+    return RGB(c.Red(), c.Green(), c.Blue());
+}
+inline wxRect to_wx(const RECT& r)
+{
+    return wxRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+inline CRect from_wx(const wxRect& r)
+{
+    return CRect(r.x, r.y, r.x + r.width, r.y + r.height);
+}
 
 // The toolkit's font for a description (cached in the CFont).
 const wxFont& native_font(const CFont& f);
