@@ -310,6 +310,9 @@ public:
             m_link->peer = nullptr;
             if (w->HasCapture())
                 w->ReleaseMouse();
+            // A top-level window is deleted later, at idle time; it must
+            // leave the screen now.
+            w->Hide();
             w->Destroy();
         }
     }
@@ -707,8 +710,9 @@ long wx_style(DWORD style)
 
 template <class W> void finish_native(W* w, DWORD style)
 {
-    if (!(style & WS_VISIBLE))
-        w->Hide();
+    // Children start shown and top-level windows hidden: make both follow
+    // the style.
+    w->Show((style & WS_VISIBLE) != 0);
     if (style & WS_DISABLED)
         w->Disable();
 }
