@@ -10,6 +10,7 @@
 #include <wx/textctrl.h>
 #include <wx/timer.h>
 #include <wx/tooltip.h>
+#include <wx/toplevel.h>
 #include <wx/utils.h>
 #include <wx/window.h>
 
@@ -237,8 +238,14 @@ public:
     bool has_capture() const override { return m_win && m_win->HasCapture(); }
     void focus() override
     {
-        if (m_win)
-            m_win->SetFocus();
+        if (!m_win)
+            return;
+        // Focusing a window activates its top-level window, as it does on
+        // the platform our callers expect.
+        auto* top = dynamic_cast<wxTopLevelWindow*>(wxGetTopLevelParent(m_win));
+        if (top && top->IsShown() && !top->IsActive())
+            top->Raise();
+        m_win->SetFocus();
     }
     bool has_focus() const override { return m_win && m_win->HasFocus(); }
     void track_leave() override { m_track = true; }
@@ -319,6 +326,16 @@ public:
     void default_processing() override { m_skip = true; }
 
 protected:
+    // Lets go of the window without destroying it (its owner does).
+    void release()
+    {
+        m_timers.clear();
+        m_link->peer = nullptr;
+        if (m_win && m_win->HasCapture())
+            m_win->ReleaseMouse();
+        m_win = nullptr;
+    }
+
     // Sends a message to the owner; answers whether the event is to go on to
     // the toolkit, and whether the peer survived the handler.
     struct outcome {
@@ -514,6 +531,41 @@ protected:
     wxPaintDC* m_paint = nullptr;
     CRect m_update;
     std::map<UINT_PTR, std::unique_ptr<wxTimer>> m_timers;
+};
+
+// A top-level plain window: a borderless frame whose only child, filling
+// it, is the window that paints and takes input and focus. Placement and
+// visibility act on the frame.
+class toplevel_peer : public wx_peer {
+public:
+    toplevel_peer(CWnd* owner, wxFrame* frame, wxWindow* client)
+        : wx_peer(owner, client)
+        , m_frame(frame)
+    {
+    }
+
+    CRect window_rect() const override { return m_win ? from_wx(m_frame->GetScreenRect()) : CRect(); }
+    void set_bounds(const CRect& r) override
+    {
+        if (m_win)
+            m_frame->SetSize(r.left, r.top, r.Width(), r.Height(), wxSIZE_ALLOW_MINUS_ONE);
+    }
+    void show(bool visible) override
+    {
+        if (m_win)
+            m_frame->Show(visible);
+    }
+    void destroy() override
+    {
+        if (!m_win)
+            return;
+        wx_peer::release();
+        m_frame->Hide();
+        m_frame->Destroy();
+    }
+
+private:
+    wxFrame* m_frame;
 };
 
 class frame_peer : public wx_peer {
@@ -726,8 +778,11 @@ std::unique_ptr<window_peer> make_window_peer(CWnd* owner, CWnd* parent, const C
         return nullptr;
     if (!host) {
         auto* frame = new plain_frame(to_wx(r), wxBORDER_NONE | wxFRAME_NO_TASKBAR);
+        const wxSize client = frame->GetClientSize();
+        auto* w = new plain_window(frame, wxRect(0, 0, client.x, client.y), wxBORDER_NONE);
+        auto peer = std::make_unique<toplevel_peer>(owner, frame, w);
         finish_native(frame, style);
-        return std::make_unique<wx_peer>(owner, frame);
+        return peer;
     }
     auto* w = new plain_window(host, to_wx(r), wx_style(style));
     finish_native(w, style);

@@ -6,9 +6,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
-#include <iterator>
 #include <functional>
 #include <iostream>
+#include <iterator>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -49,10 +49,10 @@ public:
     if (!g_display)                                                                                          \
     GTEST_SKIP() << "no display"
 
-// Runs the event loop until `done` holds or two seconds passed.
-bool pump_until(const std::function<bool()>& done)
+// Runs the event loop until `done` holds or the time passed.
+bool pump_until(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(2))
 {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    const auto end = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < end) {
         platform::gui::pump();
         if (done())
@@ -63,9 +63,10 @@ bool pump_until(const std::function<bool()>& done)
     return done();
 }
 
+// Lets the window system deliver what is under way.
 void settle()
 {
-    pump_until([] { return false; });
+    pump_until([] { return false; }, std::chrono::milliseconds(250));
 }
 
 // The screen's pixels in a rectangle (screen coordinates), read from the X
@@ -114,7 +115,11 @@ COLORREF pixel(const wxImage& img, int x, int y)
 // A widget filled with one colour, logging what reaches it.
 class Swatch : public test::Leaf {
 public:
-    Swatch(std::string name, test::Log& log, COLORREF color) : test::Leaf(std::move(name), log), m_color(color) { }
+    Swatch(std::string name, test::Log& log, COLORREF color)
+        : test::Leaf(std::move(name), log)
+        , m_color(color)
+    {
+    }
     void Draw(CDC& dc, const CRect&) override { dc.FillSolidRect(CRect(CPoint(), GetSize()), m_color); }
     void OnKeyDown(UINT key, UINT repeat, UINT flags) override
     {
@@ -129,7 +134,11 @@ public:
 
 class Board : public test::Panel {
 public:
-    Board(std::string name, test::Log& log, COLORREF color) : test::Panel(std::move(name), log), m_color(color) { }
+    Board(std::string name, test::Log& log, COLORREF color)
+        : test::Panel(std::move(name), log)
+        , m_color(color)
+    {
+    }
     void Draw(CDC& dc, const CRect&) override { dc.FillSolidRect(CRect(CPoint(), GetSize()), m_color); }
     COLORREF m_color;
 };
@@ -341,7 +350,10 @@ TEST(WindowSystem, MessagePostedFromAnotherThreadRunsOnTheUiThread)
     NEED_DISPLAY();
     struct Note : My::Message {
         std::thread::id* ran;
-        explicit Note(std::thread::id* r) : ran(r) { }
+        explicit Note(std::thread::id* r)
+            : ran(r)
+        {
+        }
         void Execute() override { *ran = std::this_thread::get_id(); }
     };
     std::thread::id ran;
@@ -398,8 +410,9 @@ TEST(WindowSystem, ChildWindowInsideWindowlessContainerFollowsItsBoundsAtThePain
     child.GetWindowRect(&r);
     c.ScreenToClient(&r);
     EXPECT_EQ(r, CRect(15, 16, 35, 26));
+    // As a layout does: new bounds, then the container tells its children.
     child.SetBounds(CRect(40, 30, 60, 40));
-    c.Invalidate();
+    c.board.BoundsChanged();
     ASSERT_TRUE(pump_until([&] {
         CRect now;
         child.GetWindowRect(&now);
