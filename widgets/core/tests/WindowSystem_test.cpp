@@ -430,3 +430,28 @@ TEST(WindowSystem, ThemeColoursAndScrollBarThicknessHaveSensibleValues)
     EXPECT_NE(GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_BTNTEXT));
     EXPECT_GE(GetSystemMetrics(SM_CXVSCROLL), min_scroll_bar_thickness);
 }
+
+// Run with GDK_SCALE=2 (its own CTest entry): handlers keep logical
+// coordinates, the buffer holds physical pixels, and every logical pixel is
+// a crisp 2 x 2 block on screen.
+TEST(WindowSystem, HiDpiDrawsCrispAtTwiceTheSize)
+{
+    NEED_DISPLAY();
+    Canvas c;
+    ASSERT_TRUE(c.Open(CRect(0, 0, 90, 60)));
+    if (c.GetContentScaleFactor() != 2.0)
+        GTEST_SKIP() << "scale factor is not 2";
+    ASSERT_TRUE(pump_until([&] { return c.paints > 0; }));
+    settle();
+    EXPECT_EQ(c.GetSize(), CSize(90, 60));
+    CRect r;
+    c.GetClientRect(&r);
+    c.ClientToScreen(&r);
+    const wxImage img = screenshot(CRect(r.left * 2, r.top * 2, r.right * 2, r.bottom * 2));
+    int bad = 0;
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 180; ++x)
+            if (pixel(img, x, y) != expected(c, x / 2, y / 2))
+                ++bad;
+    EXPECT_EQ(bad, 0);
+}
