@@ -37,6 +37,12 @@ class Environment : public ::testing::Environment {
 public:
     void SetUp() override
     {
+        // Deterministic pixels: a fixed theme and scale unless the test run
+        // asks for another (the scale-factor test sets GDK_SCALE=2).
+        setenv("GTK_THEME", "Adwaita", 0);
+        setenv("GDK_SCALE", "1", 0);
+        setenv("GDK_DPI_SCALE", "1", 0);
+        setenv("NO_AT_BRIDGE", "1", 0);
         g_display = My::StartWindowSystem();
         wxInitAllImageHandlers();
     }
