@@ -508,6 +508,26 @@ private:
     wxFrame* m_frame;
 };
 
+// A native text field: its text is the field's value.
+class edit_peer : public wx_peer {
+public:
+    edit_peer(CWnd* owner, wxTextCtrl* edit)
+        : wx_peer(owner, edit)
+        , m_edit(edit)
+    {
+    }
+
+    void set_text(const std::string& text) override
+    {
+        if (m_win)
+            m_edit->ChangeValue(wxString::FromUTF8(text));
+    }
+    std::string text() const override { return m_win ? m_edit->GetValue().utf8_string() : std::string(); }
+
+private:
+    wxTextCtrl* m_edit;
+};
+
 class frame_peer : public wx_peer {
 public:
     frame_peer(CWnd* owner, wxFrame* frame)
@@ -535,18 +555,11 @@ protected:
     }
     void on_close(wxCloseEvent& e)
     {
+        // The default processing of WM_CLOSE destroys the window; a handler
+        // that keeps it open refuses the close.
         const outcome o = send(WM_CLOSE);
-        // The default processing of WM_CLOSE destroys the window.
-        if (o.alive && o.skip) {
+        if (o.alive)
             e.Veto();
-            try {
-                m_owner->DestroyWindow();
-            } catch (...) {
-                platform::gui::report_current_exception();
-            }
-        } else if (o.alive) {
-            e.Veto();
-        }
     }
 };
 
@@ -664,7 +677,7 @@ std::unique_ptr<window_peer> make_edit_peer(CWnd* owner, CWnd* parent, const CRe
     auto* w = new wxTextCtrl(host, wxID_ANY, wxString(), wxPoint(r.left, r.top),
         wxSize(r.Width(), r.Height()), wx_style(style) | wxTE_PROCESS_ENTER | wxWANTS_CHARS);
     finish_native(w, style);
-    return std::make_unique<wx_peer>(owner, w);
+    return std::make_unique<edit_peer>(owner, w);
 }
 
 std::unique_ptr<window_peer> make_scroll_bar_peer(CWnd* owner, CWnd* parent, const CRect& r, DWORD style)
