@@ -127,6 +127,50 @@ INSTANTIATE_TEST_SUITE_P(EveryCompressor, AviRoundTrip,
         return code + "_" + std::to_string(std::get<1>(info.param));
     });
 
+// Odd frame sizes: a compressor either takes them and the frames read back,
+// or refuses them before a file is made.
+TEST(AviFileWriter, OddFrameSizesReadBackOrAreRefused)
+{
+    for (const char* code : { "DIB ", "MJPG", "FMP4", "HFYU", "FFV1", "ULRG", "ULY0", "H264" }) {
+        if (!platform::video_compressor::open(fourcc(code)))
+            continue;
+        scratch_folder folder;
+        const unsigned w = 37;
+        const unsigned h = 23;
+        const std::string path = folder.file("odd.avi");
+        vortel::settings s;
+        choose(s, code);
+        std::unique_ptr<vortel::writer> writer;
+        try {
+            writer = s.silent_open_writer({ w, h }, fraction(25, 1), path);
+        } catch (const img::avi::exception& e) {
+            EXPECT_STREQ(e.what(), "video compression begin error") << code;
+            EXPECT_FALSE(fs::exists(path)) << code;
+            continue;
+        }
+        for (int i = 0; i < 3; ++i)
+            writer->write(make_frame(w, h, source_pixels(code, w, h, i)));
+        writer.reset();
+        unsigned rw = 0;
+        unsigned rh = 0;
+        auto reference = t::reference_decode(path, &rw, &rh);
+        ASSERT_EQ(reference.size(), 3u) << code;
+        EXPECT_EQ(rw, w) << code;
+        EXPECT_EQ(rh, h) << code;
+        footage_caches caches(folder);
+        lumvex::avi_reader footage(path, &caches.coordinator, 8);
+        ASSERT_EQ(footage.frame_count(), 3) << code;
+        auto last = footage.frame(2, 0, true);
+        ASSERT_TRUE(last) << code;
+        if (lossless(code))
+            EXPECT_TRUE(same_colours(pixels_of(last->image), source_pixels(code, w, h, 2))) << code;
+        else
+            EXPECT_GT(
+                t::psnr(pixels_of(last->image).data(), source_pixels(code, w, h, 2).data(), w * h), 30.0)
+                << code;
+    }
+}
+
 TEST(AviFileWriter, ZeroRateIsRefusedBeforeTheFileIsMade)
 {
     scratch_folder folder;
