@@ -221,7 +221,6 @@ std::unique_ptr<video_compressor::engine> make_engine(const compressor_entry& e,
     if (av_frame_get_buffer(engine->frame, 0) < 0)
         return nullptr;
     // The scaler is made by the first frame, for the layout it comes in.
-
     BITMAPINFOHEADER out;
     out.biSize = 40;
     out.biWidth = input.biWidth;
