@@ -180,6 +180,10 @@ std::unique_ptr<video_compressor::engine> make_engine(const compressor_entry& e,
     const AVCodec* codec = avcodec_find_encoder_by_name(e.encoder);
     if (codec == nullptr)
         return nullptr;
+    // The H.264 encoder takes even sides only, and its refusal of others
+    // leaks; ask it only what it takes.
+    if (e.x264 && ((input.biWidth | input.biHeight) & 1) != 0)
+        return nullptr;
     auto engine = std::make_unique<video_compressor::engine>();
     engine->width = input.biWidth;
     engine->height = input.biHeight;
