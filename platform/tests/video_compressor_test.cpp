@@ -117,6 +117,11 @@ TEST(VideoCompressor, QueryRefusesWhatItCannotTake)
     EXPECT_EQ(c->max_size(input(64, 48, 16)), 0u);
     EXPECT_EQ(c->query(input(64, 48, 24)), ICERR_OK);
     EXPECT_EQ(c->query(input(64, 48, 32)), ICERR_OK);
+    if (auto h264 = video_compressor::open(code("H264"))) {
+        EXPECT_EQ(h264->query(input(63, 48, 24)), ICERR_BADFORMAT);
+        EXPECT_EQ(h264->query(input(64, 47, 24)), ICERR_BADFORMAT);
+        EXPECT_EQ(h264->query(input(64, 48, 24)), ICERR_OK);
+    }
 }
 
 TEST(VideoCompressor, ForeignOrOutOfRangeStateIsRefusedAndChangesNothing)
