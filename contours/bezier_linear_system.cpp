@@ -235,60 +235,87 @@ void bezier_linear_system::rebuild_constraints(const std::vector<unsigned>& kind
 void bezier_linear_system::prepare_constraints()
 {
     const std::size_t n = m_unknowns;
-    const std::size_t m = m_constraints.rows().size();
-    m_constraints_usable = true;
-    if (m == 0)
-        return;
     const auto& rows = m_constraints.rows();
-
-    std::vector<double> g(m * m);
-    for (std::size_t i = 0; i < m; ++i)
-        for (std::size_t j = 0; j <= i; ++j) {
-            double sum = 0.0;
-            for (std::size_t k = 0; k < n; ++k)
-                sum += rows[i].coefficients[k] * rows[j].coefficients[k];
-            g[i * m + j] = g[j * m + i] = sum;
-        }
-    if (!invert(g, m)) {
-        m_constraints_usable = false;
+    m_constraints_usable = true;
+    m_rank = 0;
+    if (rows.empty())
         return;
+
+    // Rows implied by others (a handle both tied to its node and fixed
+    // there, segment rows repeating what held nodes already say) would make
+    // C C^T singular. So the rows are made orthonormal in order by modified
+    // Gram-Schmidt, each one twice against the rows kept before it, and a
+    // row whose remainder is below `dependent` of its length is dropped:
+    // the kept rows Q span the same space, P = I - Q^T Q, and the least
+    // norm solution of Q V = e is x0 = Q^T e. For rows that are independent
+    // this is I - C^T (C C^T)^-1 C and C^T (C C^T)^-1 d.
+    constexpr double dependent = 1e-6;
+    std::vector<double> q;
+    std::vector<pointd> e;
+    q.reserve(rows.size() * n);
+    std::vector<double> v(n);
+    for (const linear_constraints::row& r : rows) {
+        v = r.coefficients;
+        pointd w = r.value;
+        double length2 = 0.0;
+        for (double c : v)
+            length2 += c * c;
+        for (int pass = 0; pass < 2; ++pass)
+            for (std::size_t j = 0; j < m_rank; ++j) {
+                const double* qj = &q[j * n];
+                double f = 0.0;
+                for (std::size_t k = 0; k < n; ++k)
+                    f += v[k] * qj[k];
+                if (f == 0.0)
+                    continue;
+                for (std::size_t k = 0; k < n; ++k)
+                    v[k] -= f * qj[k];
+                w -= e[j] * f;
+            }
+        double rest2 = 0.0;
+        for (double c : v)
+            rest2 += c * c;
+        if (!(rest2 > dependent * dependent * length2))
+            continue;
+        const double scale = 1.0 / std::sqrt(rest2);
+        for (double c : v)
+            q.push_back(c * scale);
+        e.push_back(w * scale);
+        ++m_rank;
     }
 
-    // H = G^-1 C (m x n); then P = I - C^T H and x0 = H^T d.
-    std::vector<double> h(m * n, 0.0);
-    for (std::size_t i = 0; i < m; ++i)
-        for (std::size_t j = 0; j < m; ++j) {
-            const double f = g[i * m + j];
-            for (std::size_t k = 0; k < n; ++k)
-                h[i * n + k] += f * rows[j].coefficients[k];
-        }
     m_projector.assign(n * n, 0.0);
-    m_ctc.assign(n * n, 0.0);
-    for (std::size_t r = 0; r < m; ++r) {
-        const std::vector<double>& c = rows[r].coefficients;
+    m_x0_x.assign(n, 0.0);
+    m_x0_y.assign(n, 0.0);
+    for (std::size_t j = 0; j < m_rank; ++j) {
+        const double* qj = &q[j * n];
         for (std::size_t i = 0; i < n; ++i) {
-            if (c[i] == 0.0)
+            if (qj[i] == 0.0)
                 continue;
-            for (std::size_t j = 0; j < n; ++j) {
-                m_projector[i * n + j] -= c[i] * h[r * n + j];
-                m_ctc[i * n + j] += c[i] * c[j];
-            }
+            double* row = &m_projector[i * n];
+            for (std::size_t k = 0; k < n; ++k)
+                row[k] -= qj[i] * qj[k];
+            m_x0_x[i] += qj[i] * e[j].x;
+            m_x0_y[i] += qj[i] * e[j].y;
         }
     }
     for (std::size_t i = 0; i < n; ++i)
         m_projector[i * n + i] += 1.0;
 
+    // C^T C and C^T d over all rows: rows implied by others add nothing
+    // that the kept ones do not already demand.
+    m_ctc.assign(n * n, 0.0);
     m_ctd_x.assign(n, 0.0);
     m_ctd_y.assign(n, 0.0);
-    m_x0_x.assign(n, 0.0);
-    m_x0_y.assign(n, 0.0);
-    for (std::size_t r = 0; r < m; ++r) {
-        const pointd d = rows[r].value;
-        for (std::size_t k = 0; k < n; ++k) {
-            m_ctd_x[k] += rows[r].coefficients[k] * d.x;
-            m_ctd_y[k] += rows[r].coefficients[k] * d.y;
-            m_x0_x[k] += h[r * n + k] * d.x;
-            m_x0_y[k] += h[r * n + k] * d.y;
+    for (const linear_constraints::row& r : rows) {
+        const std::vector<double>& c = r.coefficients;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (c[i] == 0.0)
+                continue;
+            for (std::size_t k = 0; k < n; ++k)
+                m_ctc[i * n + k] += c[i] * c[k];
+            m_ctd_x[i] += c[i] * r.value.x;
+            m_ctd_y[i] += c[i] * r.value.y;
         }
     }
     m_constraints_usable = finite(m_projector) && finite(m_x0_x) && finite(m_x0_y);

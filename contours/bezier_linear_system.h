@@ -18,8 +18,8 @@ enum node_kind : unsigned {
 // Linear equality constraints on the unknowns of the linear model: rows of D
 // coefficients with a right-hand side (dx, dy) applied alike to x and y, and
 // the set of unknowns already fixed. Rows whose unknowns are all fixed
-// already are redundant and skipped, so that they cannot make the system
-// singular.
+// already are redundant and skipped; other rows implied by earlier ones are
+// kept here and left out by the solve of bezier_linear_system.
 class linear_constraints {
 public:
     struct row {
@@ -84,14 +84,19 @@ public:
 
     // Solves the constrained normal equations (with traction terms towards
     // `prior` by `tractions` when both are given) and writes the solution into
-    // the contour; then clears the gathered sums. Returns false, leaving the
-    // contour unchanged, when the system is singular or its solution is not
-    // finite.
+    // the contour; then clears the gathered sums. Constraint rows implied by
+    // others are dropped, so consistent constraints never make the system
+    // singular. Returns false, leaving the contour unchanged, when the
+    // samples leave an unknown undetermined or the solution is not finite.
     bool solve(
         std::vector<pointf>& contour, const std::vector<pointf>* prior, const std::vector<float>* tractions);
 
     unsigned unknowns() const { return m_unknowns; }
     unsigned constraint_count() const { return static_cast<unsigned>(m_constraints.rows().size()); }
+    // The number of independent constraint rows (rows implied by others up
+    // to rounding are not counted); equal to the unknowns when the
+    // constraints alone decide every unknown.
+    unsigned constraint_rank() const { return static_cast<unsigned>(m_rank); }
     const linear_constraints& constraints() const { return m_constraints; }
 
 private:
@@ -109,7 +114,8 @@ private:
 
     // Derived from the constraints C V = d once per rebuild.
     bool m_constraints_usable = true;
-    std::vector<double> m_projector; // I - C^T (C C^T)^-1 C
+    std::size_t m_rank = 0;
+    std::vector<double> m_projector; // I - C^T (C C^T)^-1 C over independent rows
     std::vector<double> m_ctc; // C^T C
     std::vector<double> m_ctd_x, m_ctd_y; // C^T d
     std::vector<double> m_x0_x, m_x0_y; // C^T (C C^T)^-1 d

@@ -50,16 +50,6 @@ public:
         word |= bit;
         return was;
     }
-    void set(std::uint64_t row, unsigned x)
-    {
-        const std::uint64_t index = row * m_columns + x;
-        m_bits[index >> 6] |= std::uint64_t(1) << (index & 63);
-    }
-    bool test(std::uint64_t row, unsigned x) const
-    {
-        const std::uint64_t index = row * m_columns + x;
-        return (m_bits[index >> 6] >> (index & 63)) & 1;
-    }
 
 private:
     std::uint64_t m_columns;
@@ -85,7 +75,8 @@ public:
     }
 
     // Starts an outline at the crack of mark row `row`, column `x` unless
-    // it is marked, with the end corners listed as given.
+    // it is marked, with the end corners listed as given. The start crack
+    // has the set pixel on its left (seen along the walk).
     void start(std::uint64_t row, unsigned x, std::uint32_t first, std::uint32_t second)
     {
         if (m_marks.test_and_set(row, x))
@@ -96,48 +87,83 @@ public:
     }
 
 private:
-    // A horizontal crack from (x, y) to (x + 1, y) between the pixel above
-    // and the one below.
-    bool horizontal_boundary(unsigned x, unsigned y) const { return m_mask(x, y - 1) != m_mask(x, y); }
-    // A vertical crack from (x, y) to (x, y + 1) between the pixel on the
-    // left and the one on the right.
-    bool vertical_boundary(unsigned x, unsigned y) const { return m_mask(x - 1, y) != m_mask(x, y); }
+    enum direction : unsigned { east, south, west, north };
+    static direction turned_right(direction d) { return direction((d + 1) & 3); }
+    static direction turned_left(direction d) { return direction((d + 3) & 3); }
 
-    bool take_horizontal(unsigned x, unsigned y)
-    {
-        if (m_marks.test(horizontal_row(y), x) || !horizontal_boundary(x, y))
-            return false;
-        m_marks.set(horizontal_row(y), x);
-        return true;
-    }
-    bool take_vertical(unsigned x, unsigned y)
-    {
-        if (m_marks.test(vertical_row(y), x) || !vertical_boundary(x, y))
-            return false;
-        m_marks.set(vertical_row(y), x);
-        return true;
-    }
-
-    // Walks on from the outline's last corner, trying west, east, north
-    // and south in that order, until no unmarked boundary crack is left.
+    // Walks on from the outline's last corner, keeping the set pixels on the
+    // left of the walk, until the next crack is the marked start crack.
+    // Where two set pixels touch only at a corner, four boundary cracks
+    // meet and two of them lead on with the same orientation; the walk
+    // turns right, round the pixel it has not yet passed, so that pixels
+    // touching at a corner share one outline that passes the corner twice.
+    // Holding one orientation throughout is what lets the edge index tell
+    // the object's side of every step.
     void follow(crack_outline& outline)
     {
-        const unsigned w = m_mask.width();
-        const unsigned h = m_mask.height();
         unsigned x = vertex_x(outline.back());
         unsigned y = vertex_y(outline.back());
+        const unsigned px = vertex_x(outline[outline.size() - 2]);
+        const unsigned py = vertex_y(outline[outline.size() - 2]);
+        direction heading = x > px ? east : x < px ? west : y > py ? south : north;
         for (;;) {
-            if (x > 0 && take_horizontal(x - 1, y))
-                --x;
-            else if (x < w && take_horizontal(x, y))
-                ++x;
-            else if (y > 0 && take_vertical(x, y - 1))
-                --y;
-            else if (y < h && take_vertical(x, y))
-                ++y;
-            else
+            // The two pixels ahead of the corner, left and right of the
+            // heading; the pixel behind on the left is set, the one behind
+            // on the right clear.
+            bool ahead_left, ahead_right;
+            switch (heading) {
+            case east:
+                ahead_left = m_mask(x, y - 1);
+                ahead_right = m_mask(x, y);
+                break;
+            case west:
+                ahead_left = m_mask(x - 1, y);
+                ahead_right = m_mask(x - 1, y - 1);
+                break;
+            case south:
+                ahead_left = m_mask(x, y);
+                ahead_right = m_mask(x - 1, y);
+                break;
+            default:
+                ahead_left = m_mask(x - 1, y - 1);
+                ahead_right = m_mask(x, y - 1);
+                break;
+            }
+            if (ahead_right)
+                heading = turned_right(heading);
+            else if (!ahead_left)
+                heading = turned_left(heading);
+            if (!take(heading, x, y))
                 return;
             outline.push_back(make_vertex(x, y));
+        }
+    }
+
+    // Marks the crack from the corner (x, y) in direction d and moves onto
+    // its far corner; false when it is marked already.
+    bool take(direction d, unsigned& x, unsigned& y)
+    {
+        switch (d) {
+        case east:
+            if (m_marks.test_and_set(horizontal_row(y), x))
+                return false;
+            ++x;
+            return true;
+        case west:
+            if (m_marks.test_and_set(horizontal_row(y), x - 1))
+                return false;
+            --x;
+            return true;
+        case south:
+            if (m_marks.test_and_set(vertical_row(y), x))
+                return false;
+            ++y;
+            return true;
+        default:
+            if (m_marks.test_and_set(vertical_row(y - 1), x))
+                return false;
+            --y;
+            return true;
         }
     }
 
@@ -222,6 +248,19 @@ bool first_vertical_sides(const crack_outline& outline, crack_sides& sides)
     return false;
 }
 
+bool border_all_set(const mask_view& m)
+{
+    const unsigned w = m.width();
+    const unsigned h = m.height();
+    for (unsigned x = 0; x < w; ++x)
+        if (!m(x, 0) || !m(x, h - 1))
+            return false;
+    for (unsigned y = 0; y < h; ++y)
+        if (!m(0, y) || !m(w - 1, y))
+            return false;
+    return true;
+}
+
 } // namespace
 
 void trace_outlines(const img::image<img::bit>& mask, std::vector<crack_outline>& outlines)
@@ -234,6 +273,7 @@ void trace_outlines(const img::image<img::bit>& mask, std::vector<crack_outline>
     const unsigned h = m.height();
     if (w == 0 || h == 0)
         return;
+    const std::size_t first = outlines.size();
     tracer trace(m, outlines);
 
     for (unsigned x = 1; x < w; ++x) {
@@ -251,6 +291,17 @@ void trace_outlines(const img::image<img::bit>& mask, std::vector<crack_outline>
     for (unsigned y = 0; y < h; ++y)
         for_each_rising_edge(m, y,
             [&](unsigned x) { trace.start(vertical_row(y), x, make_vertex(x, y), make_vertex(x, y + 1)); });
+
+    // An object that covers the whole border meets no clear pixel there, so
+    // no scan starts its outer outline: that outline is the image border.
+    // It exists when some clear pixel lies inside, that is when a hole's
+    // outline was found; it is walked from the top-left corner downwards
+    // and takes the place the border scans would have given it.
+    if (outlines.size() > first && border_all_set(m)) {
+        trace.start(vertical_row(0), 0, make_vertex(0, 0), make_vertex(0, 1));
+        std::rotate(
+            outlines.begin() + static_cast<std::ptrdiff_t>(first), outlines.end() - 1, outlines.end());
+    }
 }
 
 void longest_outline(const img::image<img::bit>& mask, crack_outline& out)

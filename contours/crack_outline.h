@@ -31,9 +31,13 @@ inline constexpr unsigned max_outline_extent = 65535;
 
 // Appends every outline of the mask to `outlines`, in the order of a fixed
 // scan (top and bottom row, left and right column, then rows top to bottom).
-// Pixels outside the mask count as clear; an object that covers the whole
-// border has no outer outline. A mask with no set pixel or no clear pixel has
-// no outline. Throws std::runtime_error when the mask is wider or taller than
+// Pixels outside the mask count as clear. Every outline keeps the set pixels
+// on its left (an object's outer outline runs anticlockwise on screen, a
+// hole's clockwise); pixels touching only at a corner belong to one object,
+// whose outline passes that corner twice. The outer outline of an object
+// that covers the whole border is the image border, listed first. A mask
+// with no set pixel or no clear pixel has no outline. Throws
+// std::runtime_error when the mask is wider or taller than
 // max_outline_extent.
 void trace_outlines(const img::image<img::bit>& mask, std::vector<crack_outline>& outlines);
 

@@ -14,6 +14,8 @@ namespace {
 
 constexpr double flatness = 0.01;
 constexpr unsigned max_pieces = 1024;
+// The most crossings held at once (8 MiB); more are filled band by band.
+constexpr std::uint64_t max_band_crossings = std::uint64_t(1) << 20;
 
 // The contour as a closed polygon. A cubic is cut into n equal parameter
 // steps; the chord of a step stays within max|B''| / (8 n^2) of the curve,
@@ -79,45 +81,99 @@ void fill_contour_into_mask(const std::vector<pointf>& contour, img::image<img::
 
     std::vector<pointd> polygon;
     flatten(contour, polygon);
+    const std::size_t count = polygon.size();
+    const std::size_t rows = static_cast<std::size_t>(height);
 
     // Each edge crosses the rows whose centre line y + 0.5 lies in
     // [y_low, y_high); a closed polygon crosses every such line an even
-    // number of times. Crossings are bucketed by row.
-    const std::size_t count = polygon.size();
-    std::vector<std::uint32_t> row_start(static_cast<std::size_t>(height) + 1, 0);
+    // number of times.
     auto row_range = [&](const pointd& a, const pointd& b, std::int64_t& from, std::int64_t& to) {
         from = first_centre_at(std::min(a.y, b.y), height);
         to = first_centre_at(std::max(a.y, b.y), height);
     };
+    // Crossings left of every pixel centre all open or close spans at pixel
+    // 0, and those right of every centre at the mask's width: of those only
+    // the parity per row matters. An edge wholly on one side adds to that
+    // parity over its rows in constant time, so that edges far outside the
+    // mask cost nothing per row.
+    enum side : unsigned char { inside, left, right };
+    auto side_of = [&](const pointd& a, const pointd& b) {
+        if (std::max(a.x, b.x) <= 0.5)
+            return left;
+        if (std::min(a.x, b.x) > double(width) - 0.5)
+            return right;
+        return inside;
+    };
+    std::vector<unsigned char> toggles(rows + 1, 0); // bit 0 left, bit 1 right
+    std::vector<std::uint64_t> row_start(rows + 1, 0);
     for (std::size_t i = 0; i < count; ++i) {
         const pointd& a = polygon[i];
         const pointd& b = polygon[(i + 1) % count];
         std::int64_t from, to;
         row_range(a, b, from, to);
+        if (from >= to)
+            continue;
+        const side where = side_of(a, b);
+        if (where != inside) {
+            toggles[static_cast<std::size_t>(from)] ^= where;
+            toggles[static_cast<std::size_t>(to)] ^= where;
+            continue;
+        }
         for (std::int64_t y = from; y < to; ++y)
             ++row_start[static_cast<std::size_t>(y) + 1];
     }
-    for (std::size_t y = 0; y < static_cast<std::size_t>(height); ++y)
-        row_start[y + 1] += row_start[y];
-    std::vector<double> crossings(row_start.back());
-    std::vector<std::uint32_t> fill = row_start;
-    for (std::size_t i = 0; i < count; ++i) {
-        const pointd& a = polygon[i];
-        const pointd& b = polygon[(i + 1) % count];
-        std::int64_t from, to;
-        row_range(a, b, from, to);
-        const double slope = from < to ? (b.x - a.x) / (b.y - a.y) : 0.0;
-        for (std::int64_t y = from; y < to; ++y)
-            crossings[fill[static_cast<std::size_t>(y)]++] = a.x + (double(y) + 0.5 - a.y) * slope;
+    unsigned char parity = 0;
+    for (std::size_t y = 0; y < rows; ++y) {
+        parity ^= toggles[y];
+        toggles[y] = parity;
+        row_start[y + 1] += row_start[y] + (parity & 1u) + (parity >> 1);
     }
 
-    for (std::int64_t y = 0; y < height; ++y) {
-        const auto begin = crossings.begin() + row_start[static_cast<std::size_t>(y)];
-        const auto end = crossings.begin() + row_start[static_cast<std::size_t>(y) + 1];
-        std::sort(begin, end);
-        unsigned char* row = mask.rows[static_cast<std::size_t>(y)];
-        for (auto it = begin; it + 1 < end; it += 2)
-            set_span(row, first_centre_at(*it, width), first_centre_at(*(it + 1), width));
+    // The crossings are bucketed by row, in bands of rows whose crossings
+    // fit the buffer (a band holds at least one row, whose crossings are
+    // at most the polygon's edges), so that memory stays bounded whatever
+    // the contour.
+    std::vector<double> crossings;
+    std::vector<std::uint64_t> fill;
+    for (std::size_t band = 0; band < rows;) {
+        std::size_t end = band + 1;
+        while (end < rows && row_start[end + 1] - row_start[band] <= max_band_crossings)
+            ++end;
+        const std::uint64_t base = row_start[band];
+        crossings.resize(static_cast<std::size_t>(row_start[end] - base));
+        fill.assign(row_start.begin() + static_cast<std::ptrdiff_t>(band),
+            row_start.begin() + static_cast<std::ptrdiff_t>(end));
+        for (std::size_t y = band; y < end; ++y) {
+            std::uint64_t& at = fill[y - band];
+            if (toggles[y] & left)
+                crossings[static_cast<std::size_t>(at++ - base)] = -1.0;
+            if (toggles[y] & right)
+                crossings[static_cast<std::size_t>(at++ - base)] = double(width) + 1.0;
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            const pointd& a = polygon[i];
+            const pointd& b = polygon[(i + 1) % count];
+            std::int64_t from, to;
+            row_range(a, b, from, to);
+            from = std::max<std::int64_t>(from, static_cast<std::int64_t>(band));
+            to = std::min<std::int64_t>(to, static_cast<std::int64_t>(end));
+            if (from >= to || side_of(a, b) != inside)
+                continue;
+            const double slope = (b.x - a.x) / (b.y - a.y);
+            for (std::int64_t y = from; y < to; ++y)
+                crossings[static_cast<std::size_t>(fill[static_cast<std::size_t>(y) - band]++ - base)]
+                    = a.x + (double(y) + 0.5 - a.y) * slope;
+        }
+
+        for (std::size_t y = band; y < end; ++y) {
+            const auto begin = crossings.begin() + static_cast<std::ptrdiff_t>(row_start[y] - base);
+            const auto stop = crossings.begin() + static_cast<std::ptrdiff_t>(row_start[y + 1] - base);
+            std::sort(begin, stop);
+            unsigned char* row = mask.rows[y];
+            for (auto it = begin; it + 1 < stop; it += 2)
+                set_span(row, first_centre_at(*it, width), first_centre_at(*(it + 1), width));
+        }
+        band = end;
     }
 }
 

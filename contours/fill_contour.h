@@ -12,8 +12,10 @@ namespace contours {
 // rule, a pixel being set when its centre lies inside and clear otherwise.
 // The contour may reach outside the mask; only the mask's pixels are written
 // (row padding is cleared). An open contour is closed by a straight line;
-// points after the last complete cubic are ignored. Throws std::runtime_error
-// when a coordinate is not finite; the mask is then untouched.
+// points after the last complete cubic are ignored. Besides the flattened
+// contour and a few values per row, working memory stays under 8 MiB however
+// many rows the contour crosses. Throws std::runtime_error when a coordinate
+// is not finite; the mask is then untouched.
 void fill_contour_into_mask(const std::vector<pointf>& contour, img::image<img::bit>& mask);
 
 } // namespace contours

@@ -192,7 +192,7 @@ void relax(const outline_edge_index& index, const bezier_fit_settings& settings,
     // Every pass depends only on the contour it starts from, so a pass
     // that leaves the contour unchanged ends the loop without changing
     // the result.
-    const bool constrained_fully = linear.unknowns() == linear.constraint_count();
+    const bool constrained_fully = linear.unknowns() == linear.constraint_rank();
     if (!constrained_fully && step_needed) {
         parameters.build(run.closed, run.nodes, run.kinds, contour, run.prior, run.tractions, run.flags);
         for (int j = 0; j < settings.iterations; j += 2) {

@@ -224,7 +224,19 @@ double select_key_frames(const std::vector<outline>& frames, double bound, std::
     std::rotate(keys.begin(), std::min_element(keys.begin(), keys.end()), keys.end());
     if (keys.front() != 0)
         keys.insert(keys.begin(), 0);
-    return path_error(list, keys);
+
+    // Frame 0 is a key of every choice handed back, and making it one cuts
+    // the rotated choice's segment across the wrap in two, which changes how
+    // the frames around it are interpolated: the result may then miss the
+    // bound or need more keys than the direct choice, which already is the
+    // cheapest among the fewest keys that start at frame 0 and end at the
+    // last frame. The rotated choice stands only where it is as good.
+    const double error = path_error(list, keys);
+    if (error <= bound
+        && (keys.size() < first.keys.size() || (keys.size() == first.keys.size() && error <= first.error)))
+        return error;
+    keys = std::move(first.keys);
+    return first.error;
 }
 
 } // namespace contours

@@ -30,10 +30,13 @@ bool outlines_equal(const outline& a, const outline& b);
 // frames within `bound` (a total squared error over all points and frames).
 // `keys` receives the chosen frames as indices into `frames`, ascending,
 // starting with 0 and without the last frame (the caller adds it); it stays
-// empty for fewer than two frames. When the first and last contours are equal
-// (a cyclic run), the choice may start the cycle elsewhere; frame 0, which
-// equals the last frame, is then still among the keys. Returns the total
-// squared error of the returned choice.
+// empty for fewer than two frames. The returned keys meet the bound whenever
+// any choice does (making every frame a key always does for a bound of 0 or
+// more). When the first and last contours are equal (a cyclic run), the
+// choice may start the cycle elsewhere; frame 0, which equals the last frame,
+// is then still among the keys, and that choice is kept only when it meets
+// the bound with no more keys and no larger error than the choice that
+// starts at frame 0. Returns the total squared error of the returned choice.
 //
 // Throws std::runtime_error when the outlines do not all have as many points
 // as the first. Memory grows with the number of frames times the number of

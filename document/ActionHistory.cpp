@@ -96,6 +96,9 @@ bool ActionHistory::Perform(std::unique_ptr<Action> action)
     try {
         done = action->Do();
     } catch (...) {
+        // Groups the failed Do left open are aborted with it.
+        while (m_groups.back() != action.get() && IsInnermostGroupOpen())
+            AbortGroup();
         m_groups.pop_back();
         // What the nested actions did is taken back; the action's own partial
         // work is its Do's to avoid (it threw, so it has no undo).
@@ -103,6 +106,9 @@ bool ActionHistory::Perform(std::unique_ptr<Action> action)
         action->UndoChildren();
         throw;
     }
+    // A group that Do opened and left open belongs to the action.
+    while (m_groups.back() != action.get() && IsInnermostGroupOpen())
+        CloseGroupInto();
     m_groups.pop_back();
     if (!done)
         return false;
@@ -182,7 +188,7 @@ void ActionHistory::BeginGroup(const std::string& name)
 
 void ActionHistory::EndGroup()
 {
-    if (m_openGroups.empty() || m_groups.empty() || m_groups.back() != m_openGroups.back().get())
+    if (!IsInnermostGroupOpen())
         return;
     std::unique_ptr<Action> group = std::move(m_openGroups.back());
     m_openGroups.pop_back();
@@ -195,9 +201,22 @@ void ActionHistory::EndGroup()
     NotifyChange();
 }
 
+bool ActionHistory::IsInnermostGroupOpen() const
+{
+    return !m_openGroups.empty() && !m_groups.empty() && m_groups.back() == m_openGroups.back().get();
+}
+
+void ActionHistory::CloseGroupInto()
+{
+    std::unique_ptr<Action> group = std::move(m_openGroups.back());
+    m_openGroups.pop_back();
+    m_groups.pop_back();
+    m_groups.back()->AddChild(std::move(group));
+}
+
 void ActionHistory::AbortGroup()
 {
-    if (m_openGroups.empty() || m_groups.empty() || m_groups.back() != m_openGroups.back().get())
+    if (!IsInnermostGroupOpen())
         return;
     std::unique_ptr<Action> group = std::move(m_openGroups.back());
     m_openGroups.pop_back();

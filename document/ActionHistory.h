@@ -124,6 +124,11 @@ public:
 
 private:
     void AddDone(std::unique_ptr<Action> action);
+    // The innermost entry of the stack is a group opened by BeginGroup (not
+    // an action being done).
+    bool IsInnermostGroupOpen() const;
+    // Closes the innermost open group as a child of the entry below it.
+    void CloseGroupInto();
     void NotifyChange();
 
     Doc* m_owner;

@@ -78,9 +78,9 @@ std::uint64_t bmp_reader::check_rows(unsigned bits_per_pixel)
         std::uint64_t(m_headers.width), height, { bits_per_pixel, 4, 0 }, available, read_failure);
 }
 
-void bmp_reader::read_rows(unsigned char* buffer, std::uint64_t bytes)
+void bmp_reader::read_rows(unsigned char* buffer, std::uint64_t bytes, std::uint64_t skip)
 {
-    const std::streamoff rows = m_start + static_cast<std::streamoff>(m_headers.pixel_offset);
+    const std::streamoff rows = m_start + static_cast<std::streamoff>(m_headers.pixel_offset + skip);
     if (std::streamoff(m_in.tellg()) != rows)
         m_in.seekg(rows);
     m_in.read(reinterpret_cast<char*>(buffer), static_cast<std::streamsize>(bytes));

@@ -55,8 +55,9 @@ public:
     // them. Returns the rows' byte size.
     std::uint64_t check_rows(unsigned bits_per_pixel);
 
-    // Reads `bytes` bytes of pixel rows, in file order, from the pixel offset.
-    void read_rows(unsigned char* buffer, std::uint64_t bytes);
+    // Reads `bytes` bytes of pixel rows, in file order, from `skip` bytes
+    // after the pixel offset (so rows can be read a few at a time).
+    void read_rows(unsigned char* buffer, std::uint64_t bytes, std::uint64_t skip = 0);
 
     // Reads the rows of a 1-bit file into `image`: top_down from the height's
     // sign, width x |height| pixels with 4-byte rows, the whole buffer at once.

@@ -6,6 +6,7 @@
 #include "platform/imaging/imaging.h"
 
 #include <ios>
+#include <string>
 
 namespace img {
 
@@ -31,28 +32,42 @@ imaging::basic_pixel_rows<Byte> rows_of(const image<T>& image, imaging::pixel_fo
     return rows;
 }
 
+// The reason a stream failure gives: the caller's stream could not be read.
+const char* const unreadable = "the image data cannot be read";
+
 template <class T>
 void decode(std::istream& in, image<T>& image, imaging::pixel_format format, bool* has_alpha)
 {
     try {
         const std::uint64_t available = xtd::remaining_bytes(in);
         imaging::decoder decoder(in);
-        check_image_size(decoder.width(), decoder.height(), { 0, 1, decoder.max_pixels_per_byte() },
-            available, reading_failure);
+        const std::uint64_t width = decoder.width();
+        const std::uint64_t height = decoder.height();
+        stored_pixels storage;
+        storage.max_pixels_per_byte = decoder.max_pixels_per_byte();
+        storage.target_bytes_per_pixel = sizeof(T);
+        storage.working_bytes = decoder.working_bytes(format);
+        try {
+            check_image_size(width, height, storage, available, reading_failure);
+        } catch (const io_error&) {
+            throw io_error(reading_failure, {},
+                "the image claims " + std::to_string(width) + " x " + std::to_string(height)
+                    + " pixels, more than its data or the size limits allow");
+        }
         image.resize(decoder.width(), decoder.height(), 4);
         if (has_alpha)
             *has_alpha = decoder.has_alpha();
         try {
             decoder.read(rows_of<std::uint8_t>(image, format));
-        } catch (const imaging::codec_error&) {
-            throw io_error(lock_failure, {});
+        } catch (const imaging::codec_error& error) {
+            throw io_error(lock_failure, {}, error.what());
         } catch (const std::ios_base::failure&) {
-            throw io_error(lock_failure, {});
+            throw io_error(lock_failure, {}, unreadable);
         }
-    } catch (const imaging::codec_error&) {
-        throw io_error(reading_failure, {});
+    } catch (const imaging::codec_error& error) {
+        throw io_error(reading_failure, {}, error.what());
     } catch (const std::ios_base::failure&) {
-        throw io_error(reading_failure, {});
+        throw io_error(reading_failure, {}, unreadable);
     }
 }
 

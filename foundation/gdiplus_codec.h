@@ -4,8 +4,9 @@
 // streams through the platform's image codecs. The engine keeps its masks as
 // PNG data this way; the file codecs build on the same functions.
 //
-// Errors are img::io_error with an empty subject (their text ends in ": ");
-// callers that know the file name it. Any thread may call these functions.
+// Errors are img::io_error with an empty subject (their text ends in ": ")
+// and the codec's reason; callers that know the file name it, and the text
+// then shows the reason too. Any thread may call these functions.
 
 #include "foundation/image.h"
 #include "platform/imaging/imaging.h"

@@ -4,11 +4,22 @@
 
 namespace img {
 
-io_error::io_error(std::string message, std::string subject)
+io_error::io_error(std::string message, std::string subject, std::string reason)
     : m_message(std::move(message))
     , m_subject(std::move(subject))
-    , m_what(m_message + ": " + m_subject)
+    , m_reason(std::move(reason))
 {
+    compose();
+}
+
+// A stream reader's error keeps its plain text until the file is named, so
+// that callers of the stream functions see the system's sentence alone.
+void io_error::compose()
+{
+    m_what = m_message + ": ";
+    if (!m_subject.empty() && !m_reason.empty())
+        m_what += m_reason + ": ";
+    m_what += m_subject;
 }
 
 const char* io_error::what() const noexcept
@@ -19,7 +30,7 @@ const char* io_error::what() const noexcept
 void io_error::set_subject(std::string subject)
 {
     m_subject = std::move(subject);
-    m_what = m_message + ": " + m_subject;
+    compose();
 }
 
 unsupported::unsupported(std::int32_t mode, std::int32_t value, std::string subject)

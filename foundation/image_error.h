@@ -2,7 +2,9 @@
 
 // The errors of every image-file codec of the system. Their text is the
 // message, ": " and the subject (the file or format concerned; may be empty,
-// which leaves a trailing ": ").
+// which leaves a trailing ": "). An error may also carry the reason a codec
+// gave (what failed); once a subject names the file, the text is the
+// message, ": ", the reason, ": " and the subject.
 
 #include <cstdint>
 #include <exception>
@@ -15,7 +17,7 @@ namespace img {
 class [[gnu::visibility("default")]] io_error : public std::exception
 {
 public:
-    io_error(std::string message, std::string subject);
+    io_error(std::string message, std::string subject, std::string reason = {});
 
     const char* what() const noexcept override;
     const std::string& message() const noexcept
@@ -26,13 +28,21 @@ public:
     {
         return m_subject;
     }
+    // What failed, in the codec's words; may be empty.
+    const std::string& reason() const noexcept
+    {
+        return m_reason;
+    }
     // Readers that work on a stream leave the subject empty; the function
     // that opened the file names it before the error passes on.
     void set_subject(std::string subject);
 
 private:
+    void compose();
+
     std::string m_message;
     std::string m_subject;
+    std::string m_reason;
     std::string m_what;
 };
 

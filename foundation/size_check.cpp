@@ -11,6 +11,9 @@ std::uint64_t check_image_size(std::uint64_t width, std::uint64_t height, const 
     if (width == 0 || height == 0 || width > max_file_image_side || height > max_file_image_side
         || width * height > max_file_image_pixels)
         throw io_error(message, subject);
+    if (storage.target_bytes_per_pixel > 16 || storage.working_bytes > max_file_decode_bytes
+        || width * height * storage.target_bytes_per_pixel + storage.working_bytes > max_file_decode_bytes)
+        throw io_error(message, subject);
     if (storage.bits_per_pixel > 0) {
         if (storage.bits_per_pixel > 128 || storage.row_alignment == 0 || storage.row_alignment > 64)
             throw io_error(message, subject);

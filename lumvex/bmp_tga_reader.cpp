@@ -108,11 +108,12 @@ void read_bmp_rows(bmp_reader& reader, image<bgra>& out)
         reader.read_rows(out.data, bytes);
         return;
     }
-    std::vector<unsigned char> rows(bytes);
-    reader.read_rows(rows.data(), bytes);
+    // Converted a row at a time: the image is all the memory a file takes.
     const std::size_t stride = bytes / height;
+    std::vector<unsigned char> stored(stride);
     for (unsigned i = 0; i < height; ++i) {
-        const unsigned char* in = rows.data() + stride * i;
+        reader.read_rows(stored.data(), stride, std::uint64_t(stride) * i);
+        const unsigned char* in = stored.data();
         bgra* row = storage_row(out, i);
         for (unsigned x = 0; x < width; ++x) {
             if (bits == 24) {
@@ -235,10 +236,12 @@ public:
             return { p[0], p[1], p[2], 0 };
         if (m_size == 2 && !m_mapped)
             return colour15(u16(p));
+        // The map's entries stand for the indices from its first index on.
         const unsigned index = m_size == 2 ? u16(p) : p[0];
-        if (index >= m_file.map.size())
+        const unsigned first = m_file.header.map_first;
+        if (index < first || index - first >= m_file.map.size())
             throw corrupt(1, static_cast<std::int32_t>(index));
-        return m_file.map[index];
+        return m_file.map[index - first];
     }
 
 private:
@@ -267,10 +270,13 @@ void read_tga_pixels(std::istream& in, const tga_file& file, image<bgra>& out)
             in.read(reinterpret_cast<char*>(out.data), static_cast<std::streamsize>(bytes));
             return;
         }
-        std::vector<unsigned char> block(bytes);
-        in.read(reinterpret_cast<char*>(block.data()), static_cast<std::streamsize>(bytes));
-        for (std::uint64_t i = 0; i < count; ++i)
-            pixels[i] = pixel(&block[i * pixel.size()]);
+        // Converted a row at a time: the image is all the memory a file takes.
+        std::vector<unsigned char> row(std::size_t(h.width) * pixel.size());
+        for (std::uint64_t y = 0; y < h.height; ++y) {
+            in.read(reinterpret_cast<char*>(row.data()), static_cast<std::streamsize>(row.size()));
+            for (std::uint64_t x = 0; x < h.width; ++x)
+                pixels[y * h.width + x] = pixel(&row[x * pixel.size()]);
+        }
         return;
     }
     // Packets may run across rows; one that runs past the last pixel is cut.
@@ -309,6 +315,8 @@ void read_bmp_info(std::istream& in, image_info& out)
     const bmp_headers& h = reader.headers();
     if (h.bit_count != 1 && h.bit_count != 8 && h.bit_count != 24 && h.bit_count != 32)
         throw unsupported(2, h.bit_count);
+    // What `read` would refuse is no BMP this reader takes.
+    reader.check_rows(h.bit_count);
     out.format = "BMP";
     out.width = static_cast<unsigned>(h.width);
     // A top-down file stores its height negated; the height is its magnitude.

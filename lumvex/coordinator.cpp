@@ -10,30 +10,48 @@ coordinator::coordinator(cache* memory, cache* disc)
 {
 }
 
+// The disc level is a convenience: a copy that cannot be written (folder
+// gone, disc full) or read back is as if the disc had none, and never fails
+// an operation that memory or production can answer.
+void coordinator::copy_to_disc(const boost::shared_ptr<cached_image>& image, int placement, bool unless_there)
+{
+    if (m_disc == nullptr)
+        return;
+    try {
+        if (!unless_there || !m_disc->contains(image->id, placement))
+            m_disc->put(image, placement);
+    } catch (const std::exception&) {
+    }
+}
+
 void coordinator::put(const boost::shared_ptr<cached_image>& image, int placement)
 {
     if (m_memory != nullptr)
         m_memory->put(image, placement);
-    if (m_disc != nullptr && image->id->disc_cacheable())
-        m_disc->put(image, placement);
+    if (image->id->disc_cacheable())
+        copy_to_disc(image, placement, false);
 }
 
 boost::shared_ptr<cached_image> coordinator::find(const boost::shared_ptr<item_id>& key, int placement)
 {
     if (m_memory != nullptr) {
         if (boost::shared_ptr<cached_image> found = m_memory->find(key, placement)) {
-            if (m_disc != nullptr && key->disc_cacheable() && !m_disc->contains(key, placement))
-                m_disc->put(found, placement);
+            if (key->disc_cacheable())
+                copy_to_disc(found, placement, true);
             return found;
         }
     }
-    if (m_disc != nullptr) {
-        boost::shared_ptr<cached_image> found = m_disc->find(key, placement);
-        if (found && m_memory != nullptr)
-            m_memory->put(found, placement);
-        return found;
+    if (m_disc == nullptr)
+        return {};
+    boost::shared_ptr<cached_image> found;
+    try {
+        found = m_disc->find(key, placement);
+    } catch (const std::exception&) {
+        return {};
     }
-    return {};
+    if (found && m_memory != nullptr)
+        m_memory->put(found, placement);
+    return found;
 }
 
 boost::shared_ptr<cached_image> coordinator::get(const boost::shared_ptr<item_id>& key, int placement)
@@ -52,9 +70,17 @@ boost::shared_ptr<cached_image> coordinator::get(const boost::shared_ptr<item_id
                             "quota may be smaller than one image");
         key->request();
     }
-    boost::shared_ptr<cached_image> made(new cached_image(key));
-    key->produce(made->image);
-    put(made, placement);
+    // The memory level produces once: a thread that asks for the same key
+    // meanwhile waits for this production instead of making its own.
+    boost::shared_ptr<cached_image> made;
+    if (m_memory != nullptr) {
+        made = m_memory->get(key, placement);
+    } else {
+        made.reset(new cached_image(key));
+        key->produce(made->image);
+    }
+    if (key->disc_cacheable())
+        copy_to_disc(made, placement, true);
     return made;
 }
 

@@ -20,14 +20,20 @@ public:
     // Either level may be null; the levels must outlive the coordinator.
     coordinator(cache* memory, cache* disc);
 
+    // The disc level is a convenience: its write failures (folder removed,
+    // disc full) never fail an operation, and a disc copy that cannot be
+    // read counts as missing.
+
     // Memory, then disc when the key is disc-cacheable.
     void put(const boost::shared_ptr<cached_image>& image, int placement) override;
-    // find; on a miss a key that can produce produces in this thread and is
-    // put into both levels; a threaded key is requested and looked up again,
-    // a bounded number of times. Throws lumvex::exception when the key can
-    // neither produce nor request its image, or when the requested image
-    // keeps being evicted before it is found (a quota smaller than the image,
-    // for instance). Exceptions of `produce` and `request` pass on.
+    // find; on a miss a key that can produce produces in this thread through
+    // the memory cache, so that threads asking for it meanwhile wait for
+    // that one production, and the image gets a disc copy; a threaded key is
+    // requested and looked up again, a bounded number of times. Throws
+    // lumvex::exception when the key can neither produce nor request its
+    // image, or when the requested image keeps being evicted before it is
+    // found (a quota smaller than the image, for instance). Exceptions of
+    // `produce` and `request` pass on.
     boost::shared_ptr<cached_image> get(const boost::shared_ptr<item_id>& key, int placement) override;
     // Memory, then disc. An image found in memory but missing on disc is
     // written to disc (disc-cacheable keys); one found on disc is put into
@@ -43,6 +49,10 @@ public:
     static constexpr int max_requests = 8;
 
 private:
+    // Writes the disc copy of an image (`unless_there`: only when the disc
+    // does not list it yet); failures are dropped.
+    void copy_to_disc(const boost::shared_ptr<cached_image>& image, int placement, bool unless_there);
+
     cache* m_memory;
     cache* m_disc;
 };

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <locale>
+#include <optional>
 #include <tuple>
 #include <vector>
 
@@ -27,8 +28,27 @@ namespace {
 const char* const png_extension = ".png";
 const char* const text_extension = ".txt";
 
+// File names hold at most 255 bytes; a stem leaves room for ".<number>.png".
+constexpr std::size_t max_stem = 200;
+// A stem too long keeps this much of the key text, then a hash of all of it.
+constexpr std::size_t kept_of_long_stem = 100;
+
+// FNV-1a: the same text gives the same name in every run.
+std::uint64_t text_hash(const std::string& text)
+{
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : text) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
 // The key text as a file stem: separators and other characters that would
-// lead out of the root become "_".
+// lead out of the root become "_"; a text too long for a file name is cut
+// (at a character boundary) and given a hash of the whole text, so that it
+// still names its key alone in all but a vanishing number of cases (the
+// numbering of taken names covers those).
 std::string safe_stem(std::string text)
 {
     for (char& c : text) {
@@ -37,7 +57,17 @@ std::string safe_stem(std::string text)
     }
     if (text.empty() || text == "." || text == "..")
         text = "_";
-    return text;
+    if (text.size() <= max_stem)
+        return text;
+    std::size_t cut = kept_of_long_stem;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    static const char digits[] = "0123456789abcdef";
+    const std::uint64_t hash = text_hash(text);
+    std::string stem = text.substr(0, cut) + '~';
+    for (int shift = 60; shift >= 0; shift -= 4)
+        stem += digits[(hash >> shift) & 15];
+    return stem;
 }
 
 // The description file of a PNG name.
@@ -342,24 +372,76 @@ void disc_cache::put(const boost::shared_ptr<cached_image>& image, int placement
     s.finish(placement);
 }
 
+// Marks a key as being produced by this thread; other getters of an equal
+// key wait until the mark goes (the image is written by then, or the
+// production failed and they produce it themselves). Made with the list lock
+// held.
+class disc_cache::production {
+public:
+    production(disc_cache& owner, const boost::shared_ptr<item_id>& key)
+        : m_owner(owner)
+        , m_key(key)
+    {
+        m_owner.m_producing.push_back(key);
+    }
+    ~production()
+    {
+        list_lock lock(m_owner.m_list_lock);
+        auto& keys = m_owner.m_producing;
+        keys.erase(std::find(keys.begin(), keys.end(), m_key));
+        m_owner.m_released.notify_all();
+    }
+    production(const production&) = delete;
+    production& operator=(const production&) = delete;
+
+private:
+    disc_cache& m_owner;
+    boost::shared_ptr<item_id> m_key;
+};
+
+bool disc_cache::producing(const item_id& key) const
+{
+    return std::any_of(m_producing.begin(), m_producing.end(),
+        [&](const boost::shared_ptr<item_id>& k) { return k.get() == &key || k->equals(key); });
+}
+
 boost::shared_ptr<cached_image> disc_cache::get(const boost::shared_ptr<item_id>& key, int placement)
 {
     boost::shared_ptr<cached_image> made(new cached_image(key));
-    std::shared_lock gate(m_gate);
-    if (!enabled()) {
+    std::optional<production> mark;
+    for (;;) {
+        std::shared_lock gate(m_gate);
+        if (!enabled())
+            break;
+        // A pair that cannot be read is deleted by the look-up; the image is
+        // then produced as if it had never been listed.
+        try {
+            if (boost::shared_ptr<cached_image> found = find_listed(key, placement))
+                return found;
+        } catch (const std::exception&) {
+        }
+        // No cache lock is held while producing: quota changes, purges and
+        // re-rooting go on meanwhile, and the producer may use this cache.
         gate.unlock();
-        key->produce(made->image);
-        return made;
+        list_lock lock(m_list_lock);
+        if (!producing(*key)) {
+            mark.emplace(*this, key);
+            break;
+        }
+        m_released.wait(lock, [&] { return !producing(*key); });
     }
-    scope s(*this, key, true);
-    if (s.item().file.empty()) {
-        key->produce(made->image);
-        write_entry(s, *made);
-    } else {
-        made->id = s.item().id;
-        read_entry(s.item().file, made->image);
+    key->produce(made->image);
+    // The disc copy is a convenience: an image that cannot be written is
+    // still handed out.
+    try {
+        std::shared_lock gate(m_gate);
+        if (enabled()) {
+            scope s(*this, key, true);
+            write_entry(s, *made);
+            s.finish(placement);
+        }
+    } catch (const std::exception&) {
     }
-    s.finish(placement);
     return made;
 }
 
@@ -368,6 +450,11 @@ boost::shared_ptr<cached_image> disc_cache::find(const boost::shared_ptr<item_id
     std::shared_lock gate(m_gate);
     if (!enabled())
         return {};
+    return find_listed(key, placement);
+}
+
+boost::shared_ptr<cached_image> disc_cache::find_listed(const boost::shared_ptr<item_id>& key, int placement)
+{
     scope s(*this, key, false);
     if (!s.registered())
         return {};

@@ -10,8 +10,9 @@
 // nothing and reports quota 0.
 //
 // Files of an entry: "<key>.png" and "<key>.txt", where <key> is the key's
-// key text (separators made harmless); when that name is taken, "<key>.1",
-// "<key>.2" and so on. Names are reserved under the cache's lock, so two keys
+// key text (separators made harmless; a text too long for a file name is cut
+// and ends in "~" and a hash of the whole text); when that name is taken,
+// "<key>.1", "<key>.2" and so on. Names are reserved under the cache's lock, so two keys
 // of the same text never share a file.
 //
 // Threads: every operation may be called from any thread. File writing,
@@ -30,6 +31,7 @@
 #include <set>
 #include <shared_mutex>
 #include <string>
+#include <vector>
 
 namespace lumvex {
 
@@ -48,8 +50,12 @@ public:
     // errors pass on; "file write error: " + description path when the
     // description cannot be written. A failed write leaves no file behind.
     void put(const boost::shared_ptr<cached_image>& image, int placement) override;
-    // Reads the listed pair, or produces the image in this thread and writes
-    // it. Disabled: produces and returns the image without storing it.
+    // Reads the listed pair, or produces the image in this thread, without
+    // any of the cache's locks, and writes it; a getter of an equal key
+    // meanwhile waits for that one production. An image whose pair cannot
+    // be written is still returned (unlisted); a listed pair that cannot be
+    // read is deleted and the image produced again. Disabled: produces and
+    // returns the image without storing it.
     boost::shared_ptr<cached_image> get(const boost::shared_ptr<item_id>& key, int placement) override;
     // Reads the listed pair; an empty pointer when the key is not listed.
     // The entry returned carries the listed key. A pair that cannot be read
@@ -91,9 +97,14 @@ public:
 private:
     struct entry;
     class scope;
+    class production;
     using entry_list = std::list<entry>;
     using list_lock = std::unique_lock<std::mutex>;
 
+    // Under the list lock: whether an equal key is being produced by `get`.
+    bool producing(const item_id& key) const;
+    // `find` with the gate held shared.
+    boost::shared_ptr<cached_image> find_listed(const boost::shared_ptr<item_id>& key, int placement);
     void disable();
     void scan(const item_id_deserializer* deserializer);
     entry_list::iterator locate(const item_id& key);
@@ -117,6 +128,8 @@ private:
     // first), and the file names listed or being written.
     entry_list m_entries;
     std::set<std::string> m_names;
+    // The keys `get` is producing right now; kept across re-rooting.
+    std::vector<boost::shared_ptr<item_id>> m_producing;
     mutable std::mutex m_list_lock;
     std::condition_variable m_released;
     // Held shared by every operation, exclusive by re-rooting, lowering the

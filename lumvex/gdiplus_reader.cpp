@@ -78,7 +78,13 @@ void gdiplus_reader::read(const std::string& path, image<BGRA<unsigned char>>& o
     xtd::bistream in(path);
     if (!in)
         throw io_error("could not open image file for reading or read error", path);
-    gdiplus_read_bgra(in, out);
+    try {
+        gdiplus_read_bgra(in, out);
+    } catch (io_error& error) {
+        if (error.subject().empty())
+            error.set_subject(path);
+        throw;
+    }
 }
 
 void gdiplus_writer::extensions(std::vector<std::string>& out) const

@@ -13,8 +13,8 @@ namespace img {
 //
 // read: "could not open image file for reading or read error" (subject the
 // path) when the file does not open; "Gdiplus::Bitmap reading failure" or
-// "Gdiplus::Bitmap::LockBits failure" (empty subject) when it cannot be
-// decoded. info decodes the whole picture and gives false on any failure;
+// "Gdiplus::Bitmap::LockBits failure" when it cannot be decoded, with the
+// decoder's reason and the path as subject. info decodes the whole picture and gives false on any failure;
 // it reports 32 bits per pixel for files with alpha, else 24.
 class LUMVEX_API gdiplus_reader : public reader {
 public:

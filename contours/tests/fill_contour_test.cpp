@@ -167,3 +167,47 @@ TEST(FillContour, ClearsRowPaddingAndRefusesNonFiniteContours)
     EXPECT_THROW(fill_contour_into_mask(broken, mask), std::runtime_error);
     EXPECT_EQ(mask.rows[0][1], 0xF8);
 }
+
+TEST(FillContour, CrossingsBeyondThirtyTwoBitsAreCountedWithoutOverrunningTheBuffer)
+{
+    // 4096 edges zigzag over all 2^20 rows left of the mask, then one edge
+    // goes down at x = 8 and one back up across the mask: 4098 crossings per
+    // row, more than 2^32 in all.
+    const unsigned height = 1u << 20;
+    const double top = -1.0, bottom = height + 1.0;
+    std::vector<pointd> polygon;
+    for (int i = 0; i < 4096; ++i)
+        polygon.push_back({ i % 2 == 0 ? -20.0 : -10.0, i % 2 == 0 ? top : bottom });
+    polygon.push_back({ -20.0, top });
+    polygon.push_back({ 8.0, top });
+    polygon.push_back({ 8.0, bottom });
+    img::image<img::bit> mask = empty_mask(16, height);
+    fill_contour_into_mask(polygon_contour(polygon), mask);
+    // Row y holds the pixels whose centre lies between the returning edge
+    // and x = 8.
+    for (unsigned y : { 0u, 1u, height / 2, height - 2, height - 1 }) {
+        const double back = 8.0 - 28.0 * (bottom - (y + 0.5)) / (bottom - top);
+        for (unsigned x = 0; x < 16; ++x)
+            ASSERT_EQ(pixel(mask, x, y), x + 0.5 >= back && x + 0.5 < 8.0) << x << ", " << y;
+    }
+}
+
+TEST(FillContour, TallMasksAndEdgesOutsideFillByTheEvenOddRule)
+{
+    // Many edges over a tall mask (filled in several bands of rows), with
+    // vertices far left, far right and inside.
+    std::mt19937 random(24);
+    std::uniform_real_distribution<double> x(-100.0, 140.0);
+    std::uniform_real_distribution<double> y(-50.0, 6050.0);
+    for (int round = 0; round < 3; ++round) {
+        std::vector<pointd> polygon;
+        for (int i = 0; i < 1200; ++i)
+            polygon.push_back({ x(random), y(random) });
+        img::image<img::bit> mask = empty_mask(40, 6000);
+        fill_contour_into_mask(polygon_contour(polygon), mask);
+        for (unsigned row = round; row < mask.height; row += 37)
+            for (unsigned column = 0; column < mask.width; ++column)
+                ASSERT_EQ(pixel(mask, column, row), inside(polygon, column + 0.5, row + 0.5))
+                    << column << ", " << row;
+    }
+}

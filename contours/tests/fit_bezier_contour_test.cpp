@@ -75,6 +75,27 @@ TEST(FitBezierContour, RefitMovesAShiftedCircleOntoTheOutline)
     EXPECT_EQ(contour.front(), contour.back());
 }
 
+TEST(FitBezierContour, RelaxationMovesASmoothNodeWhoseInHandleLiesOnIt)
+{
+    // The smooth tie and the segment shape both hold node 1's in-handle on
+    // the node: two rows saying one thing.
+    const outline_edge_index index(outline_of(disc));
+    std::vector<pointf> contour = circle_contour(58.0, 51.0, 28.0);
+    contour[2] = contour[3];
+    const double before = mean_residual(index, contour);
+    bezier_fit_settings settings;
+    settings.iterations = 20;
+    settings.mode = 1;
+    settings.preserve_segments = true;
+    const std::vector<pointf> reference = contour;
+    const std::vector<float> tractions(contour.size(), 0.2f);
+    fit_bezier_contour(index, std::vector<unsigned>(4, smooth), settings, contour, &reference, &tractions,
+        nullptr, nullptr, nullptr);
+    const double after = mean_residual(index, contour);
+    EXPECT_LT(after, before / 2.0);
+    EXPECT_EQ(contour[2], contour[3]);
+}
+
 TEST(FitBezierContour, RelaxationWithSeparateSmoothNodesFitsACircle)
 {
     const outline_edge_index index(outline_of(disc));

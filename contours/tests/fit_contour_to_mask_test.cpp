@@ -90,6 +90,69 @@ TEST(FitContourToMask, ObjectWithALongComplicatedHoleIsStillPainted)
     EXPECT_FALSE(pixel(mask, 57, 57));
 }
 
+TEST(FitContourToMask, ObjectCoveringTheWholeBorderWithAHoleStaysPainted)
+{
+    auto mask = empty_mask(10, 10);
+    for (unsigned y = 0; y < 10; ++y)
+        for (unsigned x = 0; x < 10; ++x)
+            set_pixel(mask, x, y, !(y == 4 && x >= 3 && x < 6));
+    std::vector<pointf> contour;
+    fit_contour_to_mask(mask, 7, true, engine_params, contour, nullptr, nullptr);
+    // The object's outer outline is the border; the fill covers the hole.
+    EXPECT_EQ(count_set(mask), 100u);
+}
+
+namespace {
+
+// Two squares of the given size touching at a corner.
+img::image<img::bit> touching_squares(unsigned size)
+{
+    const unsigned lo = 10, mid = lo + size, hi = mid + size;
+    auto mask = empty_mask(hi + 10, hi + 10);
+    for (unsigned y = 0; y < mask.height; ++y)
+        for (unsigned x = 0; x < mask.width; ++x)
+            set_pixel(mask, x, y,
+                (x >= lo && x < mid && y >= lo && y < mid) || (x >= mid && x < hi && y >= mid && y < hi));
+    return mask;
+}
+
+// The figure-eight of straight segments round those squares, shifted
+// diagonally, with the object on its left throughout.
+std::vector<pointf> figure_eight(unsigned size, float shift)
+{
+    const float l = 10.0f + shift, m = l + float(size), h = m + float(size);
+    const std::vector<pointf> corners { { l, l }, { l, m }, { m, m }, { m, h }, { h, h }, { h, m }, { m, m },
+        { m, l }, { l, l } };
+    std::vector<pointf> contour { corners[0] };
+    for (std::size_t i = 1; i < corners.size(); ++i) {
+        const pointf a = corners[i - 1], b = corners[i];
+        contour.push_back(a + (b - a) * (1.0 / 3.0));
+        contour.push_back(a + (b - a) * (2.0 / 3.0));
+        contour.push_back(b);
+    }
+    return contour;
+}
+
+} // namespace
+
+TEST(FitContourToMask, RefitOfSquaresTouchingAtACornerMatchesThem)
+{
+    for (unsigned size : { 8u, 30u })
+        for (float shift : { 0.0f, 2.0f })
+            for (int bound : { 10, 40 }) {
+                SCOPED_TRACE(::testing::Message() << size << " " << shift << " " << bound);
+                const auto original = touching_squares(size);
+                const std::vector<pointf> reference = figure_eight(size, shift);
+                const std::vector<float> tractions = tractions_for(reference, 0.0f, 0.2f);
+                auto mask = original;
+                std::vector<pointf> contour = reference;
+                contour_fit_params params = engine_params;
+                params.motion_bound = bound;
+                fit_contour_to_mask(mask, 8, false, params, contour, &reference, &tractions);
+                EXPECT_GT(overlap(mask, original), 0.995);
+            }
+}
+
 TEST(FitContourToMask, SinglePixelGivesOneNodeAtItsCorner)
 {
     auto mask = mask_from_rows({ "....", "..#.", "...." });

@@ -135,6 +135,42 @@ TEST(KeyFrames, CyclicRunIsMappedBackAndKeepsFrameZero)
     EXPECT_NEAR(error, interpolation_error(frames, keys), 1e-6 * (1.0 + error));
 }
 
+TEST(KeyFrames, CyclicRunKeepsTheBoundWhereFrameZeroSplitsTheWrappingSegment)
+{
+    // One point in seven frames, back at its start in the last. Choosing on
+    // the cycle started elsewhere and then making frame 0 a key can miss
+    // the bound.
+    const auto frames = frames_from({ { { 4, -4 } }, { { 9, 5 } }, { { 7, 0 } }, { { 0, -8 } }, { { -9, 3 } },
+        { { 8, 8 } }, { { 4, -4 } } });
+    std::vector<int> keys;
+    const double error = select_key_frames(frames, 188.14, keys);
+    EXPECT_LE(interpolation_error(frames, keys), 188.14);
+    EXPECT_NEAR(error, interpolation_error(frames, keys), 1e-6 * (1.0 + error));
+
+    // And over many such runs: the bound is met with the fewest keys.
+    std::mt19937 random(11);
+    for (int round = 0; round < 2000; ++round) {
+        std::vector<std::vector<pointf>> points;
+        for (int i = 0; i < 6; ++i)
+            points.push_back({ pointf(float(int(random() % 21) - 10), float(int(random() % 21) - 10)) });
+        points.push_back(points.front());
+        const auto run = frames_from(points);
+        const double bound = double(random() % 30000) / 100.0;
+        const double chosen = select_key_frames(run, bound, keys);
+        ASSERT_LE(interpolation_error(run, keys), bound) << "round " << round;
+        ASSERT_NEAR(chosen, interpolation_error(run, keys), 1e-6 * (1.0 + chosen));
+        for (unsigned subset = 0; subset < (1u << 5); ++subset) {
+            if (unsigned(std::popcount(subset)) + 1 >= keys.size())
+                continue;
+            std::vector<int> fewer { 0 };
+            for (unsigned f = 0; f < 5; ++f)
+                if (subset & (1u << f))
+                    fewer.push_back(int(f) + 1);
+            ASSERT_GT(interpolation_error(run, fewer), bound) << "round " << round;
+        }
+    }
+}
+
 TEST(KeyFrames, OutlinesOfDifferentSizesAreRefused)
 {
     std::vector<int> keys;

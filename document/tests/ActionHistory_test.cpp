@@ -309,3 +309,40 @@ TEST(UndoText, NamesTheEntryAndSubstitutesLiterally)
     EXPECT_EQ(My::GetRedoText(history, true), "%n%x 100% %s %n");
     My::SetStringSource(previous);
 }
+
+TEST(ActionHistory, GroupsLeftOpenByAnActionBelongToIt)
+{
+    Log log;
+    My::ActionHistory history;
+    struct Opener : My::Action {
+        My::ActionHistory* history;
+        Log* log;
+        bool fail = false;
+        bool Do() override
+        {
+            history->BeginGroup("left open");
+            history->Perform(new Step("inner", log));
+            if (fail)
+                throw std::runtime_error("failed");
+            return true;
+        }
+        void Undo() override { log->push_back("undo opener"); }
+        std::string GetName() const override { return "Opener"; }
+    };
+    auto failing = std::make_unique<Opener>();
+    failing->history = &history;
+    failing->log = &log;
+    failing->fail = true;
+    EXPECT_THROW(history.Perform(std::move(failing)), std::runtime_error);
+    EXPECT_EQ(log, (Log { "do inner", "undo inner" }));
+    EXPECT_FALSE(history.IsGroupOpen());
+
+    auto opener = std::make_unique<Opener>();
+    opener->history = &history;
+    opener->log = &log;
+    log.clear();
+    EXPECT_TRUE(history.Perform(std::move(opener)));
+    EXPECT_FALSE(history.IsGroupOpen());
+    history.Undo();
+    EXPECT_EQ(log, (Log { "do inner", "undo inner", "undo opener" }));
+}

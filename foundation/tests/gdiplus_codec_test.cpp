@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <sstream>
 
 namespace {
@@ -164,6 +165,69 @@ TEST(SizeCheck, SizesAreCheckedAgainstLimitsAndLength)
     } catch (const img::io_error& error) {
         EXPECT_EQ(std::string(error.what()), "too large: f.bmp");
     }
+}
+
+TEST(SizeCheck, TheTargetAndTheDecodersWorkingMemoryShareOneCap)
+{
+    using img::check_image_size;
+    img::stored_pixels compressed { 0, 1, 0 };
+    // A 16384 x 16384 colour image is the whole cap by itself.
+    EXPECT_NO_THROW(check_image_size(16384, 16384, compressed, 100, "m"));
+    compressed.working_bytes = 1;
+    EXPECT_THROW(check_image_size(16384, 16384, compressed, 100, "m"), img::io_error);
+    // Into grey rows, three quarters of the cap are left for the decoder.
+    compressed.target_bytes_per_pixel = 1;
+    compressed.working_bytes = img::max_file_decode_bytes / 4 * 3;
+    EXPECT_NO_THROW(check_image_size(16384, 16384, compressed, 100, "m"));
+    compressed.working_bytes = ~0ull;
+    EXPECT_THROW(check_image_size(1, 1, compressed, 100, "m"), img::io_error);
+    compressed.working_bytes = 0;
+    compressed.target_bytes_per_pixel = ~0ull;
+    EXPECT_THROW(check_image_size(1, 1, compressed, 100, "m"), img::io_error);
+}
+
+TEST(GdiplusCodec, TinyFilesWhoseDecoderNeedsMoreThanTheCapAreRefusedUnread)
+{
+    const std::string corpus = TAVELO_SOURCE_DIR "/foundation/tests/corpus/gdiplus_decode/";
+    // Progressive data is decoded through coefficients of the whole image
+    // (1.5 times a colour image); a TIFF strip buffer comes on top of the
+    // image.
+    const struct {
+        const char* file;
+        const char* size;
+    } cases[] = { { "progressive_arithmetic_12000.jpg", "12000 x 12000" },
+        { "progressive_arithmetic_16384.jpg", "16384 x 16384" },
+        { "one_strip_lzw_16000.tif", "16000 x 16000" }, { "shared_strips_16384.tif", "16384 x 16384" } };
+    for (const auto& c : cases) {
+        std::ifstream in(corpus + c.file, std::ios::binary);
+        ASSERT_TRUE(in) << c.file;
+        img::image<img::BGRA<unsigned char>> out;
+        try {
+            img::gdiplus_read_bgra(in, out);
+            ADD_FAILURE() << c.file << " was read";
+        } catch (const img::io_error& error) {
+            EXPECT_EQ(error.message(), "Gdiplus::Bitmap reading failure") << c.file;
+            EXPECT_NE(error.reason().find(c.size), std::string::npos) << error.reason();
+        }
+        EXPECT_EQ(out.data, nullptr) << c.file;
+    }
+}
+
+TEST(GdiplusCodec, ErrorsCarryTheDecodersReasonForTheCallerWhoNamesTheFile)
+{
+    std::istringstream in("not an image at all");
+    img::image<img::BGRA<unsigned char>> out;
+    try {
+        img::gdiplus_read_bgra(in, out);
+        FAIL();
+    } catch (img::io_error& error) {
+        EXPECT_EQ(std::string(error.what()), "Gdiplus::Bitmap reading failure: ");
+        EXPECT_EQ(error.reason(), "the data is not an image of a known format");
+        error.set_subject("/a/b.png");
+        EXPECT_EQ(std::string(error.what()),
+            "Gdiplus::Bitmap reading failure: the data is not an image of a known format: /a/b.png");
+    }
+    EXPECT_EQ(std::string(img::io_error("m", "s").what()), "m: s");
 }
 
 TEST(WriteBinaryFile, FailedWriteLeavesTheOldFileAndNoLitter)

@@ -22,6 +22,8 @@ struct tga_layout {
     std::uint8_t descriptor = 0;
     std::vector<std::uint8_t> map;
     std::vector<std::uint8_t> data;
+    // The colour-map index of the first stored map entry.
+    std::uint16_t map_first = 0;
 };
 
 std::vector<std::uint8_t> tga_file(const tga_layout& t)
@@ -30,6 +32,7 @@ std::vector<std::uint8_t> tga_file(const tga_layout& t)
     out[0] = 3; // an ID of three bytes, skipped
     out[1] = t.map_type;
     out[2] = t.type;
+    test_support::put(out, 3, t.map_first, 2);
     test_support::put(out, 5, t.map_length, 2);
     out[7] = t.map_entry;
     test_support::put(out, 12, t.width, 2);
@@ -229,6 +232,58 @@ TEST(BmpTgaReader, MappedAndSixteenBitTgaDecode)
     img::bmp_tga_reader().read(
         folder.write("s.tga", tga_file({ 2, 0, 0, 0, 1, 1, 16, 0, {}, { 0x1F, 0x7C } })), out);
     EXPECT_EQ(out.at(0, 0).get(), (bgra { 255, 0, 255, 0 }));
+}
+
+TEST(BmpTgaReader, MappedTgaIndicesCountFromTheMapsFirstIndex)
+{
+    test_support::scratch_folder folder;
+    img::image<bgra> out;
+    // Two 24-bit entries standing for indices 200 and 201.
+    tga_layout layout { 1, 1, 2, 24, 3, 1, 8, 0x20, { 1, 2, 3, 4, 5, 6 }, { 201, 200, 201 }, 200 };
+    img::bmp_tga_reader().read(folder.write("f.tga", tga_file(layout)), out);
+    EXPECT_EQ(out.at(0, 0).get(), (bgra { 4, 5, 6, 0 }));
+    EXPECT_EQ(out.at(1, 0).get(), (bgra { 1, 2, 3, 0 }));
+    // 16-bit indices, run-length encoded: a run of three 0x0101 (257 = first).
+    layout = { 9, 1, 1, 24, 3, 1, 16, 0x20, { 7, 8, 9 }, { 0x82, 0x01, 0x01 }, 257 };
+    img::bmp_tga_reader().read(folder.write("r.tga", tga_file(layout)), out);
+    EXPECT_EQ(out.at(2, 0).get(), (bgra { 7, 8, 9, 0 }));
+    // Indices below the first or past the last entry are outside the map.
+    for (std::uint8_t index : { 199, 202 }) {
+        layout = { 1, 1, 2, 24, 1, 1, 8, 0x20, { 1, 2, 3, 4, 5, 6 }, { index }, 200 };
+        const auto bad = folder.write("b.tga", tga_file(layout));
+        try {
+            img::bmp_tga_reader().read(bad, out);
+            ADD_FAILURE() << "no error for index " << int(index);
+        } catch (const img::corrupt& error) {
+            EXPECT_EQ(error.mode(), 1);
+            EXPECT_EQ(error.value(), index);
+        }
+    }
+}
+
+TEST(BmpTgaReader, BmpInfoRefusesTheSizesReadRefuses)
+{
+    test_support::scratch_folder folder;
+    img::bmp_tga_reader reader;
+    const std::vector<std::uint8_t> some(64);
+    const struct {
+        const char* name;
+        std::int32_t width;
+        std::int32_t height;
+    } cases[]
+        = { { "zero_width.bmp", 0, 2 }, { "zero_height.bmp", 3, 0 }, { "million.bmp", 1 << 20, 1 << 20 },
+              { "int_min.bmp", 3, INT32_MIN }, { "too_long.bmp", 1 << 15, 1 << 15 } };
+    for (const auto& c : cases) {
+        const auto path = folder.write(c.name, bmp_file({ 40, c.width, c.height, 24, 0, 0, {}, some }));
+        EXPECT_FALSE(reader.info(path, nullptr)) << c.name;
+        EXPECT_FALSE(reader.info(path, "BMP", nullptr)) << c.name;
+        EXPECT_NE(what_of(path), "no error") << c.name;
+    }
+    // A file one byte short of its rows is refused by both as well.
+    const auto whole = bmp_file({ 40, 3, 2, 24, 0, 0, {}, stored_rows(false, 3, 3) });
+    const auto path = folder.write("short.bmp", { whole.begin(), whole.end() - 1 });
+    EXPECT_FALSE(reader.info(path, nullptr));
+    EXPECT_TRUE(reader.info(folder.write("whole.bmp", whole), nullptr));
 }
 
 TEST(BmpTgaReader, TgaVariantsAreRefusedWithTheirModes)

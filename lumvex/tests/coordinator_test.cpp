@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <future>
+#include <thread>
 #include <vector>
 
 using namespace cache_test;
@@ -90,7 +92,90 @@ private:
     int m_placement;
 };
 
+// A level whose every write fails, as a disc cache does when its folder is
+// gone or the disc is full.
+class failing_disc : public recording_cache {
+public:
+    void put(const boost::shared_ptr<lumvex::cached_image>& image, int placement) override
+    {
+        recording_cache::put(image, placement);
+        throw lumvex::exception("file write error: /gone/number1.txt");
+    }
+    boost::shared_ptr<lumvex::cached_image> find(
+        const boost::shared_ptr<lumvex::item_id>& key, int placement) override
+    {
+        recording_cache::find(key, placement);
+        if (unreadable)
+            throw lumvex::exception("the cached image cannot be read");
+        return {};
+    }
+    bool unreadable = false;
+};
+
 } // namespace
+
+TEST(coordinator, ADiscWriteFailureNeverFailsALookUpThatMemoryOrProductionAnswers)
+{
+    lumvex::mem_cache memory(1 << 20);
+    failing_disc disc;
+    coordinator both(&memory, &disc);
+    production record;
+    memory.put(entry_of(key_of(1, &record, true), 8, 8), placement::back);
+    const auto found = both.find(key_of(1, &record, true), placement::back);
+    ASSERT_TRUE(found);
+    EXPECT_EQ(found->image.width, 8u);
+    EXPECT_EQ(disc.calls, (std::vector<std::string> { "contains 2", "put 2" }));
+    // The produced image is handed out and kept in memory.
+    const auto made = both.get(key_of(2, &record, true), placement::back);
+    ASSERT_TRUE(made);
+    EXPECT_TRUE(same_pixels(made->image, picture(4, 4, 2)));
+    EXPECT_TRUE(memory.contains(key_of(2, &record), placement::keep));
+    // A put reaches memory and does not fail either.
+    EXPECT_NO_THROW(both.put(entry_of(key_of(3, &record, true), 4, 4), placement::back));
+    EXPECT_TRUE(memory.contains(key_of(3, &record), placement::keep));
+    // A disc copy that cannot be read is a miss: production answers.
+    disc.unreadable = true;
+    EXPECT_FALSE(both.find(key_of(4, &record, true), placement::back));
+    EXPECT_TRUE(both.get(key_of(4, &record, true), placement::back));
+}
+
+TEST(coordinator, ARemovedCacheFolderLeavesFramesReadable)
+{
+    scratch_folder folder;
+    lumvex::mem_cache memory(1 << 20);
+    lumvex::disc_cache disc(folder.root(), 1 << 30, nullptr);
+    coordinator both(&memory, &disc);
+    production record;
+    memory.put(entry_of(key_of(1, &record, true), 8, 8), placement::back);
+    std::filesystem::remove_all(folder.path());
+    EXPECT_TRUE(both.find(key_of(1, &record, true), placement::back));
+    const auto made = both.get(key_of(2, &record, true), placement::back);
+    ASSERT_TRUE(made);
+    EXPECT_EQ(made->image.width, 4u);
+    EXPECT_EQ(both.get(key_of(2, &record, true), placement::back).get(), made.get());
+    EXPECT_EQ(record.calls.load(), 1);
+}
+
+TEST(coordinator, TwoThreadsAskingForOneMissingImageProduceItOnce)
+{
+    lumvex::mem_cache memory(1 << 20);
+    lumvex::disc_cache disabled("", 0, nullptr);
+    for (lumvex::cache* disc :
+        { static_cast<lumvex::cache*>(nullptr), static_cast<lumvex::cache*>(&disabled) }) {
+        coordinator both(&memory, disc);
+        memory.purge();
+        production record;
+        record.delay = std::chrono::milliseconds(300);
+        auto first
+            = std::async(std::launch::async, [&] { return both.get(key_of(7, &record), placement::back); });
+        while (record.calls.load() == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        // The second asks while the first is producing.
+        const auto second = both.get(key_of(7, &record), placement::back);
+        EXPECT_EQ(first.get().get(), second.get());
+        EXPECT_EQ(record.calls.load(), 1);
+    }
+}
 
 TEST(coordinator, AnImageFoundOnlyOnDiscIsCopiedIntoMemoryWithTheSamePlacement)
 {

@@ -9,6 +9,7 @@
 
 #include <barrier>
 #include <fstream>
+#include <future>
 #include <map>
 #include <sstream>
 #include <thread>
@@ -242,6 +243,14 @@ TEST(disc_cache, AnUnreadableListedPairIsDeletedWhenRead)
     EXPECT_FALSE(fs::exists(folder.file("walk.000003.png")));
     EXPECT_FALSE(fs::exists(folder.file("walk.000003.txt")));
     EXPECT_FALSE(cache.find(frame_key(3), placement::keep));
+    // `get` of an unreadable pair produces the image again.
+    production record;
+    cache.put(entry_of(key_of(4, &record, true), 4, 4), placement::back);
+    write_file(folder.file("number4.png"), "broken");
+    const auto made = cache.get(key_of(4, &record, true), placement::back);
+    EXPECT_TRUE(same_pixels(made->image, picture(4, 4, 4)));
+    EXPECT_EQ(record.calls.load(), 1);
+    EXPECT_TRUE(cache.find(key_of(4, &record, true), placement::keep));
 }
 
 TEST(disc_cache, LoweringTheQuotaDeletesTheOldestPairsFirst)
@@ -323,6 +332,95 @@ TEST(disc_cache, GetProducesOnceAndReadsAfterwards)
     EXPECT_EQ(cache.count(), 0u);
     EXPECT_FALSE(fs::exists(folder.file("number3.png")));
     EXPECT_EQ(cache.used(), 0u);
+}
+
+TEST(disc_cache, ProductionRunsOutsideEveryLockAndOnlyOnce)
+{
+    scratch_folder folder;
+    disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+    production record;
+    std::latch hold(1);
+    record.hold = &hold;
+    auto first = std::async(
+        std::launch::async, [&] { return cache.get(key_of(5, &record, true), placement::back); });
+    while (record.calls.load() == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // While the image is being produced, the quota, a purge and other keys
+    // go on; a second asker of the same key waits for the one production.
+    auto others = std::async(std::launch::async, [&] {
+        cache.set_quota(1 << 20);
+        cache.purge();
+        cache.put(frame_entry(1), placement::back);
+        return cache.count();
+    });
+    const bool went_on = others.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    EXPECT_TRUE(went_on);
+    auto second = std::async(
+        std::launch::async, [&] { return cache.get(key_of(5, &record, true), placement::back); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    hold.count_down();
+    const auto made = first.get();
+    EXPECT_TRUE(same_pixels(second.get()->image, made->image));
+    EXPECT_EQ(record.calls.load(), 1);
+    EXPECT_EQ(others.get(), went_on ? 1u : 0u);
+    EXPECT_EQ(cache.count(), 2u);
+}
+
+TEST(disc_cache, AProducerMayUseTheCacheItProducesFor)
+{
+    scratch_folder folder;
+    disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+    // Produces by asking the same cache for another key.
+    class nested_key : public number_key {
+    public:
+        nested_key(disc_cache& owner, production* record)
+            : number_key(9, record, true)
+            , m_owner(owner)
+            , m_record(record)
+        {
+        }
+        void produce(img::image<bgra>& target) const override
+        {
+            target = m_owner.get(key_of(10, m_record, true), placement::back)->image;
+        }
+
+    private:
+        disc_cache& m_owner;
+        production* m_record;
+    };
+    production record;
+    auto result = std::async(std::launch::async, [&] {
+        return cache.get(boost::shared_ptr<lumvex::item_id>(new nested_key(cache, &record)), placement::back);
+    });
+    ASSERT_EQ(result.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_TRUE(same_pixels(result.get()->image, picture(4, 4, 10)));
+    EXPECT_EQ(cache.count(), 2u);
+}
+
+TEST(disc_cache, AKeyTextTooLongForAFileNameGetsAShortStableName)
+{
+    scratch_folder folder;
+    const std::string clip = "/clips/" + std::string(300, 'w') + ".avi";
+    const std::string other = "/clips/" + std::string(300, 'w') + "x.avi";
+    {
+        disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+        cache.put(frame_entry(42, clip), placement::back);
+        cache.put(frame_entry(42, other), placement::back);
+        cache.put(frame_entry(43, clip), placement::back);
+        EXPECT_EQ(cache.count(), 3u);
+    }
+    std::size_t files = 0;
+    png_bytes(folder.path(), &files);
+    EXPECT_EQ(files, 3u);
+    for (const fs::directory_entry& file : fs::directory_iterator(folder.path()))
+        EXPECT_LE(file.path().filename().string().size(), 255u);
+    // The names are found again after a restart.
+    disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+    EXPECT_EQ(cache.count(), 3u);
+    const auto found = cache.find(frame_key(43, clip), placement::keep);
+    ASSERT_TRUE(found);
+    EXPECT_TRUE(same_pixels(found->image, picture(16, 12, 43)));
+    ASSERT_TRUE(cache.find(frame_key(42, other), placement::keep));
 }
 
 TEST(disc_cache, KeepsExactAccountsUnderConcurrentUse)

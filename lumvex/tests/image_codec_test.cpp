@@ -204,8 +204,54 @@ TEST(GdiplusReader, BadFilesGiveTheirErrors)
         reader.read(text, out);
         FAIL();
     } catch (const img::io_error& error) {
-        EXPECT_EQ(std::string(error.what()), "Gdiplus::Bitmap reading failure: ");
+        EXPECT_EQ(std::string(error.what()),
+            "Gdiplus::Bitmap reading failure: the data is not an image of a known format: " + text);
+        EXPECT_EQ(error.subject(), text);
     }
     EXPECT_FALSE(reader.info(text, nullptr));
     EXPECT_FALSE(reader.info(missing, nullptr));
+}
+
+TEST(GdiplusReader, ReadErrorsOfEveryFormatGiveTheSentenceTheReasonAndTheFile)
+{
+    test_support::scratch_folder folder;
+    const img::gdiplus_writer writer;
+    int refused = 0;
+    for (const char* format : { "PNG", "JPEG", "GIF", "TIFF" }) {
+        const std::string good = folder.file(std::string("good.") + format);
+        writer.write(good, format, test_picture(40, 30, 255), false);
+        const std::vector<std::uint8_t> bytes = folder.read(std::string("good.") + format);
+        // The header alone, and the header with its pixel data cut short.
+        for (const std::size_t keep : { std::size_t(12), bytes.size() / 2 }) {
+            const std::string name = std::string("cut") + std::to_string(keep) + "." + format;
+            const std::string path = folder.write(name, { bytes.begin(), bytes.begin() + long(keep) });
+            img::image<bgra> out;
+            try {
+                img::default_readers().read(path, out);
+                // A decoder may take a cut file as far as it goes.
+                continue;
+            } catch (const img::io_error& error) {
+                const std::string what = error.what();
+                const std::string reading = "Gdiplus::Bitmap reading failure: ";
+                const std::string locking = "Gdiplus::Bitmap::LockBits failure: ";
+                EXPECT_TRUE(what.rfind(reading, 0) == 0 || what.rfind(locking, 0) == 0) << what;
+                ASSERT_GT(what.size(), reading.size() + path.size() + 2) << what;
+                EXPECT_EQ(what.substr(what.size() - path.size() - 2), ": " + path) << what;
+                EXPECT_FALSE(error.reason().empty()) << what;
+                EXPECT_EQ(error.subject(), path);
+                ++refused;
+            }
+        }
+    }
+    EXPECT_GE(refused, 4);
+    // A claimed size beyond the limits says so.
+    const std::string huge = folder.write(
+        "huge.png", test_support::bmp_file({ 40, 1 << 20, 30, 24, 0, 0, {}, std::vector<std::uint8_t>(64) }));
+    img::image<bgra> out;
+    try {
+        img::default_readers().read(huge, out);
+        FAIL();
+    } catch (const img::io_error& error) {
+        EXPECT_NE(std::string(error.what()).find("1048576 x 30"), std::string::npos) << error.what();
+    }
 }

@@ -20,6 +20,9 @@ class format_decoder {
 public:
     virtual ~format_decoder() = default;
     virtual void read(const pixel_rows& target) = 0;
+    // Memory `read` takes besides the target rows, for a target of the
+    // given format with rows of width x 4 or width bytes.
+    virtual std::uint64_t working_bytes(pixel_format) const { return 0; }
 
     std::uint32_t width = 0;
     std::uint32_t height = 0;

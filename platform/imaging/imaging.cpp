@@ -88,6 +88,11 @@ std::uint64_t decoder::max_pixels_per_byte() const
     return m_format->max_pixels_per_byte;
 }
 
+std::uint64_t decoder::working_bytes(pixel_format format) const
+{
+    return m_format->working_bytes(format);
+}
+
 void decoder::read(const pixel_rows& target)
 {
     detail::check_target(*m_format, target);

@@ -85,6 +85,12 @@ public:
     // caller's check of the claimed size against the data's length; 0 when
     // the format sets no such bound.
     std::uint64_t max_pixels_per_byte() const;
+    // The memory `read` takes besides the target rows (whole-image
+    // coefficient buffers of multi-scan JPEG data, TIFF strip and tile
+    // buffers, conversion copies), for a target of `format` whose rows are
+    // packed (width x 4 bytes for bgra32), so that the caller can bound the
+    // whole decode before it allocates anything.
+    std::uint64_t working_bytes(pixel_format format) const;
 
     // Decodes the picture (the first one of several) into `target`, which
     // must be width() x height() pixels of format bgra32 or grey8. Pixels

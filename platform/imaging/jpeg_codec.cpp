@@ -111,7 +111,10 @@ public:
         height = m_info.image_height;
         // Every 8 x 8 block costs at least one bit of Huffman code.
         max_pixels_per_byte = m_info.arith_code ? 0 : 512;
+        m_coefficient_bytes = whole_image_coefficients();
     }
+
+    std::uint64_t working_bytes(pixel_format) const override { return m_coefficient_bytes; }
 
     void read(const pixel_rows& target) override
     {
@@ -126,6 +129,27 @@ public:
     }
 
 private:
+    // Data in several scans (progressive, or sequential with components in
+    // scans of their own) is decoded through a coefficient buffer of the
+    // whole image: 64 coefficients of 2 bytes per block of every component,
+    // the blocks rounded up to the component's sampling factors, which can
+    // be several times the decoded image.
+    std::uint64_t whole_image_coefficients() const
+    {
+        if (!m_info.progressive_mode && m_info.comps_in_scan >= m_info.num_components)
+            return 0;
+        std::uint64_t bytes = 0;
+        for (int i = 0; i < m_info.num_components; ++i) {
+            const jpeg_component_info& c = m_info.comp_info[i];
+            auto round_up = [](std::uint64_t n, std::uint64_t step) {
+                return step == 0 ? n : (n + step - 1) / step * step;
+            };
+            bytes += round_up(c.width_in_blocks, std::uint64_t(c.h_samp_factor))
+                * round_up(c.height_in_blocks, std::uint64_t(c.v_samp_factor)) * DCTSIZE2 * sizeof(JCOEF);
+        }
+        return bytes;
+    }
+
     bool read_header()
     {
         if (setjmp(m_failure.jump))
@@ -194,6 +218,7 @@ private:
     stream_source m_source {};
     jpeg_read_state m_state;
     jpeg_decompress_struct& m_info = m_state.info;
+    std::uint64_t m_coefficient_bytes = 0;
 };
 
 // Destination manager over the caller's stream.

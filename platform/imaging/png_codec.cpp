@@ -79,29 +79,48 @@ public:
 
     void read(const pixel_rows& target) override
     {
-        const int colour = png_get_color_type(m_png, m_info);
-        const bool grey_file = (colour & PNG_COLOR_MASK_COLOR) == 0;
-        const bool direct = target.format == pixel_format::bgra32 || grey_file;
+        const bool direct = decodes_directly(target.format);
+        const bool interlaced = png_get_interlace_type(m_png, m_info) != PNG_INTERLACE_NONE;
         std::vector<png_bytep> rows(height);
         std::vector<png_byte> scratch;
         if (direct) {
             for (std::uint32_t y = 0; y < height; ++y)
                 rows[y] = target.row(y);
         } else {
-            scratch.resize(std::size_t(width) * 4 * height);
+            // Rows that need converting go through one row of colour, or
+            // through the whole picture when the passes of interlaced data
+            // fill each row several times.
+            const std::size_t row_bytes = std::size_t(width) * 4;
+            scratch.resize(interlaced ? row_bytes * height : row_bytes);
             for (std::uint32_t y = 0; y < height; ++y)
-                rows[y] = scratch.data() + std::size_t(width) * 4 * y;
+                rows[y] = scratch.data() + (interlaced ? row_bytes * y : 0);
         }
         const bool to_grey = direct && target.format == pixel_format::grey8;
-        if (!read_pixels(rows.data(), to_grey))
+        const pixel_rows* convert_each = direct || interlaced ? nullptr : &target;
+        if (!read_pixels(rows.data(), to_grey, convert_each))
             fail();
-        if (!direct) {
+        if (!direct && interlaced) {
             for (std::uint32_t y = 0; y < height; ++y)
                 store_bgra_row(rows[y], target, y);
         }
     }
 
+    std::uint64_t working_bytes(pixel_format format) const override
+    {
+        if (decodes_directly(format))
+            return 0;
+        const bool interlaced = png_get_interlace_type(m_png, m_info) != PNG_INTERLACE_NONE;
+        return std::uint64_t(width) * 4 * (interlaced ? height : 1);
+    }
+
 private:
+    // Colour is decoded straight into 32-bit rows, grey files into either.
+    bool decodes_directly(pixel_format format) const
+    {
+        const int colour = png_get_color_type(m_png, m_info);
+        return format == pixel_format::bgra32 || (colour & PNG_COLOR_MASK_COLOR) == 0;
+    }
+
     bool read_header()
     {
         if (setjmp(png_jmpbuf(m_png)))
@@ -112,8 +131,9 @@ private:
     }
 
     // Decodes every row into `rows`: as BGRA, or, for a grey file read into
-    // grey rows, as one byte per pixel.
-    bool read_pixels(png_bytep* rows, bool to_grey)
+    // grey rows, as one byte per pixel. With `convert_each`, each row is
+    // stored into those rows as soon as it is decoded (data of one pass).
+    bool read_pixels(png_bytep* rows, bool to_grey, const pixel_rows* convert_each)
     {
         if (setjmp(png_jmpbuf(m_png)))
             return false;
@@ -139,8 +159,11 @@ private:
         const int passes = png_set_interlace_handling(m_png);
         png_read_update_info(m_png, m_info);
         for (int pass = 0; pass < passes; ++pass) {
-            for (std::uint32_t y = 0; y < height; ++y)
+            for (std::uint32_t y = 0; y < height; ++y) {
                 png_read_row(m_png, rows[y], nullptr);
+                if (convert_each != nullptr)
+                    store_bgra_row(rows[y], *convert_each, y);
+            }
         }
         return true;
     }

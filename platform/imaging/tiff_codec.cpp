@@ -2,6 +2,7 @@
 
 #include <tiffio.h>
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -123,6 +124,14 @@ public:
         m_unassociated = has_alpha && kinds != nullptr && kinds[0] == EXTRASAMPLE_UNASSALPHA;
         // Strips may share their data, so the file's length bounds nothing.
         max_pixels_per_byte = 0;
+        m_unit_bytes = decode_unit_bytes();
+    }
+
+    std::uint64_t working_bytes(pixel_format format) const override
+    {
+        // Rows other than packed 32-bit colour are decoded through a copy.
+        const std::uint64_t copy = format == pixel_format::bgra32 ? 0 : std::uint64_t(width) * height * 4;
+        return m_unit_bytes + copy;
     }
 
     void read(const pixel_rows& target) override
@@ -171,6 +180,40 @@ public:
     }
 
 private:
+    // What the library holds while it decodes one strip or tile: its
+    // decoded bytes (one buffer per plane, up to four, for separate planes),
+    // its stored data (no more than the file), and for JPEG compression the
+    // coefficients of a progressive strip. Unknown sizes count as too much.
+    std::uint64_t decode_unit_bytes() const
+    {
+        constexpr std::uint64_t unknown = ~std::uint64_t(0) >> 2;
+        std::uint64_t unit = 0;
+        std::uint64_t pixels = 0;
+        if (TIFFIsTiled(m_tiff)) {
+            std::uint32_t tile_width = 0, tile_length = 0;
+            TIFFGetField(m_tiff, TIFFTAG_TILEWIDTH, &tile_width);
+            TIFFGetField(m_tiff, TIFFTAG_TILELENGTH, &tile_length);
+            unit = TIFFTileSize64(m_tiff);
+            pixels = std::uint64_t(tile_width) * tile_length;
+        } else {
+            std::uint32_t rows = 0;
+            TIFFGetFieldDefaulted(m_tiff, TIFFTAG_ROWSPERSTRIP, &rows);
+            unit = TIFFStripSize64(m_tiff);
+            pixels = std::uint64_t(width) * std::min(rows, height);
+        }
+        if (unit == 0 || unit > unknown || pixels > unknown / 16)
+            return unknown;
+        std::uint16_t planar = PLANARCONFIG_CONTIG;
+        TIFFGetFieldDefaulted(m_tiff, TIFFTAG_PLANARCONFIG, &planar);
+        if (planar == PLANARCONFIG_SEPARATE)
+            unit *= 4;
+        std::uint16_t compression = COMPRESSION_NONE;
+        TIFFGetFieldDefaulted(m_tiff, TIFFTAG_COMPRESSION, &compression);
+        const std::uint64_t coefficients
+            = compression == COMPRESSION_JPEG || compression == COMPRESSION_OJPEG ? pixels * 8 : 0;
+        return unit + std::min<std::uint64_t>(unit, std::uint64_t(m_input.length)) + coefficients;
+    }
+
     [[noreturn]] void fail()
     {
         m_input.reader.rethrow();
@@ -187,6 +230,7 @@ private:
     std::unique_ptr<TIFF, closer> m_handle;
     TIFF* m_tiff = nullptr;
     bool m_unassociated = false;
+    std::uint64_t m_unit_bytes = 0;
 };
 
 // Output: the library reads back what it wrote, so the file is built in

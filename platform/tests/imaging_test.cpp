@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <vector>
 
@@ -271,6 +273,39 @@ TEST(Imaging, GreyTargetsTakeTheBlueComponent)
     for (std::uint32_t y = 0; y < 7; ++y)
         for (std::uint32_t x = 0; x < 12; ++x)
             ASSERT_EQ(grey[y * 12 + x], source.at(x, y)[0]);
+}
+
+TEST(Imaging, DecodersReportTheMemoryTheirReadTakesBesideTheTarget)
+{
+    using imaging::pixel_format;
+    picture source = gradient(40, 30);
+    auto working = [](const std::string& data, pixel_format format) {
+        std::istringstream in(data);
+        return imaging::decoder(in).working_bytes(format);
+    };
+    // Colour PNG into grey rows goes through one row of colour.
+    const std::string png = encode(source.view(pixel_format::bgra32), imaging::encoder::png);
+    EXPECT_EQ(working(png, pixel_format::bgra32), 0u);
+    EXPECT_EQ(working(png, pixel_format::grey8), 40u * 4);
+    const std::string jpeg = encode(source.view(pixel_format::bgrx32), imaging::encoder::jpeg);
+    EXPECT_EQ(working(jpeg, pixel_format::bgra32), 0u);
+    // TIFF: a strip buffer, and a whole colour copy for grey rows.
+    const std::string tiff = encode(source.view(pixel_format::bgra32), imaging::encoder::tiff);
+    EXPECT_GT(working(tiff, pixel_format::bgra32), 0u);
+    EXPECT_GE(working(tiff, pixel_format::grey8), 40u * 30 * 4);
+
+    const std::string corpus = TAVELO_SOURCE_DIR "/foundation/tests/corpus/gdiplus_decode/";
+    auto file = [&](const char* name) {
+        std::ifstream in(corpus + name, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    };
+    // Progressive data: 64 two-byte coefficients per 8 x 8 block of each of
+    // the three components.
+    EXPECT_EQ(
+        working(file("progressive_arithmetic_12000.jpg"), pixel_format::bgra32), 3ull * 1500 * 1500 * 128);
+    EXPECT_EQ(working(file("sequential_arithmetic_16384.jpg"), pixel_format::bgra32), 0u);
+    // One LZW strip of 16000 rows of 16000 grey bytes.
+    EXPECT_GE(working(file("one_strip_lzw_16000.tif"), pixel_format::bgra32), 16000ull * 16000);
 }
 
 TEST(Imaging, DataOfNoKnownFormatIsRefused)
