@@ -705,6 +705,25 @@ int CDC::DrawText(const std::string& text, RECT* r, UINT format)
         y = r->top + (r->bottom - r->top - height) / 2;
     else if ((format & DT_SINGLELINE) && (format & DT_BOTTOM))
         y = r->bottom - height;
+    if ((format & DT_SINGLELINE) && (format & DT_END_ELLIPSIS) && width > r->right - r->left) {
+        // Whole characters are dropped from the end until the rest and the
+        // ellipsis fit.
+        std::string cut = text;
+        std::string shown = "...";
+        while (!cut.empty()) {
+            do
+                cut.pop_back();
+            while (!cut.empty() && (static_cast<unsigned char>(cut.back()) & 0xC0) == 0x80);
+            if (!cut.empty() && (static_cast<unsigned char>(cut.back()) & 0xC0) == 0xC0)
+                cut.pop_back();
+            if (GetTextExtent(cut + "...").cx <= r->right - r->left) {
+                shown = cut + "...";
+                break;
+            }
+        }
+        lines[0] = shown;
+        widths[0] = GetTextExtent(shown).cx;
+    }
     std::optional<wxRegion> keep = m_impl->clip;
     if (!(format & DT_NOCLIP))
         IntersectClipRect(*r);
@@ -764,6 +783,37 @@ BOOL CDC::AlphaBlend(int x, int y, int width, int height, CDC* src, int src_x, i
     if (image.GetWidth() != width || image.GetHeight() != height)
         image.Rescale(width, height, wxIMAGE_QUALITY_NEAREST);
     m_impl->dc->DrawBitmap(wxBitmap(image), x - m_impl->origin.x, y - m_impl->origin.y, true);
+    return TRUE;
+}
+
+BOOL CDC::DrawPixels(int x, int y, int width, int height, const DWORD* pixels)
+{
+    if (!pixels || width <= 0 || height <= 0)
+        return FALSE;
+    if (!m_impl->dc)
+        return TRUE;
+    const int s = std::max(1, int(std::lround(m_impl->scale)));
+    wxImage image(width * s, height * s, false);
+    image.InitAlpha();
+    unsigned char* rgb = image.GetData();
+    unsigned char* alpha = image.GetAlpha();
+    for (int py = 0; py < height * s; ++py) {
+        const DWORD* row = pixels + std::size_t(py / s) * std::size_t(width);
+        for (int px = 0; px < width * s; ++px, rgb += 3, ++alpha) {
+            const DWORD p = row[px / s];
+            const unsigned a = p >> 24;
+            // The toolkit blends straight (not premultiplied) colours.
+            const auto straight = [a](unsigned c) {
+                return static_cast<unsigned char>(a ? std::min(255u, (c * 255 + a / 2) / a) : 0);
+            };
+            rgb[0] = straight((p >> 16) & 0xFF);
+            rgb[1] = straight((p >> 8) & 0xFF);
+            rgb[2] = straight(p & 0xFF);
+            *alpha = static_cast<unsigned char>(a);
+        }
+    }
+    const wxBitmap bitmap(image, -1, double(s));
+    m_impl->dc->DrawBitmap(bitmap, x - m_impl->origin.x, y - m_impl->origin.y, true);
     return TRUE;
 }
 

@@ -548,9 +548,63 @@ void CWnd::DrawXorOverlay(CDC& dc, const RECT& clip) const
     dc.SelectClipRgn(had_clip ? &keep : nullptr);
 }
 
+BOOL CWnd::SetScrollInfo(int bar, const SCROLLINFO& info, BOOL)
+{
+    if (bar < SB_HORZ || bar > SB_CTL)
+        return FALSE;
+    SCROLLINFO& s = m_scroll[bar];
+    if (info.fMask & SIF_RANGE) {
+        s.nMin = info.nMin;
+        s.nMax = info.nMax;
+    }
+    if (info.fMask & SIF_PAGE)
+        s.nPage = info.nPage;
+    if (info.fMask & SIF_POS)
+        s.nPos = info.nPos;
+    if (info.fMask & SIF_TRACKPOS)
+        s.nTrackPos = info.nTrackPos;
+    s.fMask = (s.fMask & ~SIF_DISABLENOSCROLL) | (info.fMask & (SIF_ALL | SIF_DISABLENOSCROLL));
+    // The track position is what the window system reported; it goes back
+    // to nothing.
+    if (m_peer && (info.fMask & ~SIF_TRACKPOS))
+        m_peer->set_scroll_info(bar, s);
+    return TRUE;
+}
+
+BOOL CWnd::GetScrollInfo(int bar, SCROLLINFO* info) const
+{
+    if (bar < SB_HORZ || bar > SB_CTL || !info)
+        return FALSE;
+    *info = m_scroll[bar];
+    return TRUE;
+}
+
 std::unique_ptr<window_peer> CEdit::CreatePeer(CWnd* parent, const CRect& rect, DWORD style)
 {
     return platform::gui::detail::make_edit_peer(this, parent, rect, style);
+}
+
+LRESULT CEdit::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case EM_SETSEL:
+        if (GetPeer())
+            GetPeer()->select_text(int(wParam), int(lParam));
+        return 0;
+    case EM_SETMARGINS:
+        if (GetPeer()) {
+            const bool left = wParam & EC_LEFTMARGIN, right = wParam & EC_RIGHTMARGIN;
+            GetPeer()->set_margins(left ? LOWORD(lParam) : -1, right ? HIWORD(lParam) : -1);
+        }
+        return 0;
+    default:
+        return CWnd::DefWindowProc(message, wParam, lParam);
+    }
+}
+
+bool IsTextInput(const CWnd* w)
+{
+    return w && CWnd::IsAlive(w) && dynamic_cast<const CEdit*>(w) != nullptr;
 }
 
 std::unique_ptr<window_peer> CScrollBar::CreatePeer(CWnd* parent, const CRect& rect, DWORD style)

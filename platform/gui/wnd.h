@@ -18,6 +18,9 @@
 //   cursor query                   WM_SETCURSOR (HTCLIENT in the low word)
 //   capture taken by the system    WM_CAPTURECHANGED
 //   scroll bar child moved         WM_HSCROLL / WM_VSCROLL to its parent
+//   (or the window's own bar)      (LPARAM the bar, 0 for the window's own);
+//                                  the high word holds 16 bits of the
+//                                  position, the bar's SIF_TRACKPOS all of it
 //   painting                       WM_PAINT (update rectangle: GetUpdateRect)
 //   frame (de)activated            WM_ACTIVATE (WA_ACTIVE / WA_INACTIVE)
 //   idle time of the event loop    WM_IDLEUPDATECMDUI to each frame window
@@ -143,6 +146,13 @@ public:
     UINT_PTR SetTimer(UINT_PTR id, UINT elapse_ms, TIMERPROC proc);
     BOOL KillTimer(UINT_PTR id);
 
+    // The scroll information of a bar (SB_HORZ, SB_VERT, or SB_CTL for a
+    // scroll-bar control): the parts named by the mask are stored and handed
+    // to the window system. GetScrollInfo answers the stored parts (all zero
+    // before the first SetScrollInfo).
+    BOOL SetScrollInfo(int bar, const SCROLLINFO& info, BOOL redraw = TRUE);
+    BOOL GetScrollInfo(int bar, SCROLLINFO* info) const;
+
     LONG_PTR SetUserData(LONG_PTR v);
     LONG_PTR GetUserData() const;
 
@@ -191,6 +201,7 @@ private:
     const MSG* m_current = nullptr;
     std::map<UINT_PTR, TIMERPROC> m_timer_procs;
     std::vector<xor_line> m_xor_lines;
+    SCROLLINFO m_scroll[3];
 
     friend LRESULT deliver_timer(CWnd* w, UINT_PTR id);
 };
@@ -204,11 +215,25 @@ BOOL SetCursorPos(int x, int y);
 // Asks `w` for one WM_MOUSELEAVE when the pointer next leaves it.
 BOOL TrackMouseEvent(CWnd* w, DWORD flags);
 
-// A plain child window kind: a native text field.
+// A plain child window kind: a native one-line text field. Its window text
+// is the field's contents. Keys typed into it stay with it: they never reach
+// the windows around it or a frame's accelerators (IsTextInput).
 class CEdit : public CWnd {
+public:
+    void SetSel(int start, int end) { SendMessage(EM_SETSEL, WPARAM(start), LPARAM(end)); }
+    void SetMargins(UINT left, UINT right)
+    {
+        SendMessage(EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(int(left), int(right)));
+    }
+
 protected:
     std::unique_ptr<window_peer> CreatePeer(CWnd* parent, const CRect& rect, DWORD style) override;
+    LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 };
+
+// True when `w` is a live text field; keyboard accelerators leave the keys
+// of such a focus window alone.
+bool IsTextInput(const CWnd* w);
 
 // A native scroll bar (SBS_HORZ or SBS_VERT). Its moves reach the parent as
 // WM_HSCROLL / WM_VSCROLL with the scroll code in the low word of WPARAM,

@@ -244,10 +244,46 @@ public:
     void track_leave() override { m_track = true; }
     void set_text(const std::string& text) override
     {
-        if (m_win)
+        if (auto* t = dynamic_cast<wxTextCtrl*>(m_win))
+            t->ChangeValue(wxString::FromUTF8(text));
+        else if (m_win)
             m_win->SetLabel(wxString::FromUTF8(text));
     }
-    std::string text() const override { return m_win ? m_win->GetLabel().utf8_string() : std::string(); }
+    std::string text() const override
+    {
+        if (auto* t = dynamic_cast<wxTextCtrl*>(m_win))
+            return t->GetValue().utf8_string();
+        return m_win ? m_win->GetLabel().utf8_string() : std::string();
+    }
+    void set_scroll_info(int bar, const SCROLLINFO& si) override
+    {
+        if (!m_win)
+            return;
+        // The toolkit's bars run from 0 to range - thumb; ours from minimum
+        // to maximum - page + 1.
+        const bool scrolls = can_scroll(si);
+        const int range = scrolls ? si.nMax - si.nMin + 1 : 0;
+        const int thumb = scrolls ? int(si.nPage) : 0;
+        const int pos = std::clamp(si.nPos - si.nMin, 0, std::max(0, range - thumb));
+        if (auto* sb = dynamic_cast<wxScrollBar*>(m_win); sb && bar == SB_CTL) {
+            sb->SetScrollbar(pos, std::max(thumb, 1), std::max(range, 1), std::max(thumb, 1));
+            if (si.fMask & SIF_DISABLENOSCROLL)
+                sb->Enable(scrolls);
+        } else if (bar == SB_HORZ || bar == SB_VERT) {
+            m_win->SetScrollbar(bar == SB_HORZ ? wxHORIZONTAL : wxVERTICAL, pos, thumb, range);
+        }
+    }
+    void select_text(int start, int end) override
+    {
+        if (auto* t = dynamic_cast<wxTextCtrl*>(m_win))
+            t->SetSelection(start, end < 0 ? -1 : end);
+    }
+    void set_margins(int left, int right) override
+    {
+        (void)right;
+        if (auto* t = dynamic_cast<wxTextCtrl*>(m_win); t && left >= 0)
+            t->SetMargins(left);
+    }
     CPoint cursor_pos() const override { return pointer_position(); }
     void set_cursor(HCURSOR c) override
     {
@@ -385,6 +421,43 @@ protected:
         on(wxEVT_MOUSE_CAPTURE_LOST, &wx_peer::on_capture_lost);
         on(wxEVT_TIMER, &wx_peer::on_timer);
         on(wxEVT_DESTROY, &wx_peer::on_destroy);
+        for (auto t : { wxEVT_SCROLLWIN_TOP, wxEVT_SCROLLWIN_BOTTOM, wxEVT_SCROLLWIN_LINEUP,
+                 wxEVT_SCROLLWIN_LINEDOWN, wxEVT_SCROLLWIN_PAGEUP, wxEVT_SCROLLWIN_PAGEDOWN,
+                 wxEVT_SCROLLWIN_THUMBTRACK, wxEVT_SCROLLWIN_THUMBRELEASE })
+            on(t, &wx_peer::on_window_scroll);
+    }
+
+    // A scroll bar of the window itself: WM_HSCROLL / WM_VSCROLL without a
+    // scroll-bar window (LPARAM 0).
+    void on_window_scroll(wxScrollWinEvent& e)
+    {
+        const wxEventType t = e.GetEventType();
+        UINT code = SB_ENDSCROLL;
+        if (t == wxEVT_SCROLLWIN_TOP)
+            code = SB_TOP;
+        else if (t == wxEVT_SCROLLWIN_BOTTOM)
+            code = SB_BOTTOM;
+        else if (t == wxEVT_SCROLLWIN_LINEUP)
+            code = SB_LINEUP;
+        else if (t == wxEVT_SCROLLWIN_LINEDOWN)
+            code = SB_LINEDOWN;
+        else if (t == wxEVT_SCROLLWIN_PAGEUP)
+            code = SB_PAGEUP;
+        else if (t == wxEVT_SCROLLWIN_PAGEDOWN)
+            code = SB_PAGEDOWN;
+        else if (t == wxEVT_SCROLLWIN_THUMBTRACK)
+            code = SB_THUMBTRACK;
+        else if (t == wxEVT_SCROLLWIN_THUMBRELEASE)
+            code = SB_THUMBPOSITION;
+        const int bar = e.GetOrientation() == wxHORIZONTAL ? SB_HORZ : SB_VERT;
+        SCROLLINFO si;
+        m_owner->GetScrollInfo(bar, &si);
+        const int pos = e.GetPosition() + si.nMin;
+        SCROLLINFO track;
+        track.fMask = SIF_TRACKPOS;
+        track.nTrackPos = pos;
+        m_owner->SetScrollInfo(bar, track);
+        send(bar == SB_HORZ ? WM_HSCROLL : WM_VSCROLL, MAKEWPARAM(int(code), pos), 0);
     }
 
     void on_paint(wxPaintEvent&)
@@ -513,6 +586,28 @@ protected:
     std::map<UINT_PTR, std::unique_ptr<wxTimer>> m_timers;
 };
 
+// A text field: every change of its text reaches the edit window itself as
+// WM_COMMAND with EN_UPDATE.
+class edit_peer : public wx_peer {
+public:
+    edit_peer(CWnd* owner, wxTextCtrl* text)
+        : wx_peer(owner, text)
+    {
+    }
+
+protected:
+    void bind_all() override
+    {
+        wx_peer::bind_all();
+        on(wxEVT_TEXT, &edit_peer::on_text);
+    }
+    void on_text(wxCommandEvent&)
+    {
+        send(WM_COMMAND, MAKEWPARAM(int(m_owner->GetDlgCtrlID()), int(EN_UPDATE)),
+            reinterpret_cast<LPARAM>(m_owner));
+    }
+};
+
 class frame_peer : public wx_peer {
 public:
     frame_peer(CWnd* owner, wxFrame* frame)
@@ -600,6 +695,10 @@ protected:
             code = SB_THUMBPOSITION;
         if (!m_parent || !CWnd::IsAlive(m_parent))
             return;
+        SCROLLINFO track;
+        track.fMask = SIF_TRACKPOS;
+        track.nTrackPos = e.GetPosition();
+        m_owner->SetScrollInfo(SB_CTL, track);
         try {
             m_parent->SendMessage(m_vertical ? WM_VSCROLL : WM_HSCROLL, MAKEWPARAM(code, e.GetPosition()),
                 reinterpret_cast<LPARAM>(m_owner));
@@ -702,6 +801,10 @@ long wx_style(DWORD style)
         s |= wxBORDER_SIMPLE;
     else
         s |= wxBORDER_NONE;
+    if (style & WS_HSCROLL)
+        s |= wxHSCROLL;
+    if (style & WS_VSCROLL)
+        s |= wxVSCROLL;
     return s;
 }
 
@@ -738,7 +841,7 @@ std::unique_ptr<window_peer> make_edit_peer(CWnd* owner, CWnd* parent, const CRe
     auto* w = new wxTextCtrl(host, wxID_ANY, wxString(), wxPoint(r.left, r.top),
         wxSize(r.Width(), r.Height()), wx_style(style) | wxTE_PROCESS_ENTER | wxWANTS_CHARS);
     finish_native(w, style);
-    return std::make_unique<wx_peer>(owner, w);
+    return std::make_unique<edit_peer>(owner, w);
 }
 
 std::unique_ptr<window_peer> make_scroll_bar_peer(CWnd* owner, CWnd* parent, const CRect& r, DWORD style)
@@ -763,6 +866,11 @@ std::unique_ptr<window_peer> make_frame_peer(CWnd* owner, CWnd* parent, const CR
 std::unique_ptr<window_peer> make_message_peer(CWnd* owner)
 {
     return std::make_unique<message_peer>(owner);
+}
+
+wxWindow* native_window(CWnd* w)
+{
+    return native_parent(w);
 }
 
 CPoint pointer_position()
