@@ -92,7 +92,9 @@ inline constexpr UINT SB_PAGERIGHT = 3;
 inline constexpr UINT SB_THUMBPOSITION = 4;
 inline constexpr UINT SB_THUMBTRACK = 5;
 inline constexpr UINT SB_TOP = 6;
+inline constexpr UINT SB_LEFT = 6;
 inline constexpr UINT SB_BOTTOM = 7;
+inline constexpr UINT SB_RIGHT = 7;
 inline constexpr UINT SB_ENDSCROLL = 8;
 // Scroll information: which parts of a SCROLLINFO apply.
 inline constexpr UINT SIF_RANGE = 0x0001;
