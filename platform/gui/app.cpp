@@ -66,6 +66,9 @@ bool start()
     static char name[] = "tavelo";
     static char* argv[] = { name, nullptr };
     g_running = wxEntryStart(argc, argv) && wxTheApp->CallOnInit();
+    // The program, not the last closed window, decides when the loop ends.
+    if (g_running)
+        wxTheApp->SetExitOnFrameDelete(false);
     g_started = g_running;
     return g_running;
 }

@@ -139,6 +139,11 @@ BOOL CWnd::Finish(std::unique_ptr<window_peer> peer, CWnd* parent, HCURSOR curso
         Forget();
         return FALSE;
     }
+    // A created window learns its size at once, before it is painted.
+    if (m_peer) {
+        const CRect r = m_peer->client_rect();
+        SendMessage(WM_SIZE, SIZE_RESTORED, MAKELPARAM(r.Width(), r.Height()));
+    }
     return TRUE;
 }
 

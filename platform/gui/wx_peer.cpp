@@ -10,6 +10,7 @@
 #include <wx/textctrl.h>
 #include <wx/timer.h>
 #include <wx/tooltip.h>
+#include <wx/toplevel.h>
 #include <wx/utils.h>
 #include <wx/window.h>
 
@@ -237,8 +238,14 @@ public:
     bool has_capture() const override { return m_win && m_win->HasCapture(); }
     void focus() override
     {
-        if (m_win)
-            m_win->SetFocus();
+        if (!m_win)
+            return;
+        // Focusing a window activates its top-level window, as it does on
+        // the platform our callers expect.
+        auto* top = dynamic_cast<wxTopLevelWindow*>(wxGetTopLevelParent(m_win));
+        if (top && top->IsShown() && !top->IsActive())
+            top->Raise();
+        m_win->SetFocus();
     }
     bool has_focus() const override { return m_win && m_win->HasFocus(); }
     void track_leave() override { m_track = true; }
@@ -346,12 +353,25 @@ public:
             m_link->peer = nullptr;
             if (w->HasCapture())
                 w->ReleaseMouse();
+            // A top-level window is deleted later, at idle time; it must
+            // leave the screen now.
+            w->Hide();
             w->Destroy();
         }
     }
     void default_processing() override { m_skip = true; }
 
 protected:
+    // Lets go of the window without destroying it (its owner does).
+    void release()
+    {
+        m_timers.clear();
+        m_link->peer = nullptr;
+        if (m_win && m_win->HasCapture())
+            m_win->ReleaseMouse();
+        m_win = nullptr;
+    }
+
     // Sends a message to the owner; answers whether the event is to go on to
     // the toolkit, and whether the peer survived the handler.
     struct outcome {
@@ -608,6 +628,41 @@ protected:
     }
 };
 
+// A top-level plain window: a borderless frame whose only child, filling
+// it, is the window that paints and takes input and focus. Placement and
+// visibility act on the frame.
+class toplevel_peer : public wx_peer {
+public:
+    toplevel_peer(CWnd* owner, wxFrame* frame, wxWindow* client)
+        : wx_peer(owner, client)
+        , m_frame(frame)
+    {
+    }
+
+    CRect window_rect() const override { return m_win ? from_wx(m_frame->GetScreenRect()) : CRect(); }
+    void set_bounds(const CRect& r) override
+    {
+        if (m_win)
+            m_frame->SetSize(r.left, r.top, r.Width(), r.Height(), wxSIZE_ALLOW_MINUS_ONE);
+    }
+    void show(bool visible) override
+    {
+        if (m_win)
+            m_frame->Show(visible);
+    }
+    void destroy() override
+    {
+        if (!m_win)
+            return;
+        wx_peer::release();
+        m_frame->Hide();
+        m_frame->Destroy();
+    }
+
+private:
+    wxFrame* m_frame;
+};
+
 class frame_peer : public wx_peer {
 public:
     frame_peer(CWnd* owner, wxFrame* frame)
@@ -810,8 +865,9 @@ long wx_style(DWORD style)
 
 template <class W> void finish_native(W* w, DWORD style)
 {
-    if (!(style & WS_VISIBLE))
-        w->Hide();
+    // Children start shown and top-level windows hidden: make both follow
+    // the style.
+    w->Show((style & WS_VISIBLE) != 0);
     if (style & WS_DISABLED)
         w->Disable();
 }
@@ -825,8 +881,12 @@ std::unique_ptr<window_peer> make_window_peer(CWnd* owner, CWnd* parent, const C
         return nullptr;
     if (!host) {
         auto* frame = new plain_frame(to_wx(r), wxBORDER_NONE | wxFRAME_NO_TASKBAR);
+        const wxSize client = frame->GetClientSize();
+        auto* w = new plain_window(frame, wxRect(0, 0, client.x, client.y),
+            wxBORDER_NONE | (wx_style(style) & (wxHSCROLL | wxVSCROLL)));
+        auto peer = std::make_unique<toplevel_peer>(owner, frame, w);
         finish_native(frame, style);
-        return std::make_unique<wx_peer>(owner, frame);
+        return peer;
     }
     auto* w = new plain_window(host, to_wx(r), wx_style(style));
     finish_native(w, style);

@@ -54,6 +54,7 @@ TEST(Window, KeysGoToTheFocusChildAndOtherwiseToTheWindowsDefaultProcessing)
     Leaf a("a", log);
     a.focusable = true;
     host.AddChild(&a);
+    peer->default_calls = 0;
     host.SendMessage(WM_KEYDOWN, 'A', 1);
     EXPECT_TRUE(log.empty());
     EXPECT_EQ(peer->default_calls, 1);
@@ -149,9 +150,11 @@ TEST(CustomWindow, SizeChangeLaysOutAndMarksChildWindowsUnplaced)
         void Layout() override { ++layouts; }
     } w;
     auto peer = test::attach_fake(w);
+    // Creation told the window its size once already.
+    EXPECT_EQ(w.layouts, 1);
     peer->invalid.clear();
     w.SendMessage(WM_SIZE, SIZE_RESTORED, MAKELPARAM(120, 60));
-    EXPECT_EQ(w.layouts, 1);
+    EXPECT_EQ(w.layouts, 2);
     ASSERT_FALSE(peer->invalid.empty());
 }
 
