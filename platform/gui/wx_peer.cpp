@@ -548,10 +548,13 @@ protected:
         if (msg == WM_RBUTTONDOWN || msg == WM_RBUTTONDBLCLK)
             flags |= MK_RBUTTON;
         const wxPoint p = e.GetPosition();
+        CWnd* const focus = CWnd::GetFocus();
         const outcome o = send(msg, flags, MAKELPARAM(p.x, p.y));
-        // Button presses always go on, so that the toolkit focuses and
-        // activates as usual.
-        if (o.alive && (o.skip || msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN))
+        // Button presses go on, so that the toolkit focuses and activates as
+        // usual; unless the handler moved the focus itself (to an edit field
+        // it opened), which the toolkit's focusing would undo.
+        const bool press = msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN;
+        if (o.alive && (o.skip || (press && CWnd::GetFocus() == focus)))
             e.Skip();
     }
     void on_leave(wxMouseEvent& e)
