@@ -49,7 +49,8 @@ void Slider::Draw(CDC& dc, const CRect&)
 
 void Slider::OnLeftDown(UINT flags, const CPoint& point)
 {
-    if (m_trackWidth > 0)
+    // A disabled slider shows no thumb and takes no value from the pointer.
+    if (m_trackWidth > 0 && is_enabled_in_tree(this))
         SetValue(double(point.x - m_trackLeft) / m_trackWidth);
     Widget::OnLeftDown(flags, point);
 }
@@ -58,7 +59,7 @@ bool Slider::BeginDrag(UINT, const CPoint& press, const CPoint&)
 {
     m_pressX = press.x;
     m_thumbOffset = int(GetValue() * m_trackWidth);
-    return m_trackWidth > 0;
+    return m_trackWidth > 0 && is_enabled_in_tree(this);
 }
 
 void Slider::Drag(UINT, const CPoint& point)

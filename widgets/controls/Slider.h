@@ -3,7 +3,8 @@
 // A horizontal track with a thumb that edits a value between 0.0 and 1.0;
 // subclasses map the value to their own quantity (GetValue, SetValue). A
 // press on the track jumps the value there; a drag moves the thumb with the
-// pointer, pinned to the ends.
+// pointer, pinned to the ends. A slider that is not enabled in its tree
+// shows no thumb and ignores the pointer.
 
 #include "widgets/controls/Glyph.h"
 #include "widgets/core/Widget.h"

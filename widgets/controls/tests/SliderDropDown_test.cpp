@@ -97,6 +97,17 @@ TEST_F(SliderHost, DragMovesTheThumbByThePointersTravel)
     EXPECT_DOUBLE_EQ(slider.value, (49.0 + 24) / 98);
 }
 
+TEST_F(SliderHost, DisabledSliderIgnoresPressesAndDrags)
+{
+    slider.SetEnabled(false);
+    send(WM_MOUSEMOVE, 20);
+    send(WM_LBUTTONDOWN, 20, MK_LBUTTON);
+    send(WM_MOUSEMOVE, 90, MK_LBUTTON);
+    send(WM_LBUTTONUP, 90);
+    EXPECT_TRUE(slider.set.empty());
+    EXPECT_DOUBLE_EQ(slider.value, 0.5);
+}
+
 TEST(Slider, NarrowerThanItsMarginsChangesNothing)
 {
     My::Window<CWnd> host;

@@ -282,6 +282,27 @@ TEST_F(List, ArrowsHomeAndEndMoveTheSelectionAndOtherKeysGoToTheRow)
     EXPECT_EQ(rows[0]->keys, std::vector<UINT> { VK_LEFT });
 }
 
+TEST_F(List, RemovingRowsKeepsTheSelectionOnItsRowOrClearsIt)
+{
+    list.Select(19);
+    list.RemoveRows(15, 5);
+    EXPECT_EQ(list.GetSelected(), -1);
+    key(VK_UP); // nothing selected: no row is reached
+    list.Select(10);
+    list.RemoveRows(0, 4);
+    EXPECT_EQ(list.GetSelected(), 6);
+    EXPECT_EQ(list.GetRow(6), rows[10].get());
+    My::RowControl* more[] = { rows[0].get() };
+    list.InsertRows(0, more, 1);
+    EXPECT_EQ(list.GetSelected(), 7);
+    key(VK_LEFT);
+    EXPECT_EQ(rows[10]->keys, std::vector<UINT> { VK_LEFT });
+    // Removed rows are detached and renumbered.
+    EXPECT_EQ(rows[1]->GetList(), nullptr);
+    EXPECT_EQ(rows[1]->GetIndex(), -1);
+    EXPECT_EQ(list.GetRow(0)->GetIndex(), 0);
+}
+
 TEST(ListControl, ContentShorterThanThePageKeepsPositionZero)
 {
     ListRig s(3, 10, 45);
