@@ -65,7 +65,9 @@ LRESULT InplaceEdit::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return Default();
     case WM_KILLFOCUS:
         Window<CEdit>::WindowProc(message, wParam, lParam);
-        if (!m_ending && GetSafeHwnd())
+        // Hidden because the control is too narrow, the editor loses the
+        // focus but the edit goes on.
+        if (!m_ending && GetSafeHwnd() && Widget::IsVisible())
             if (TextControl* o = m_owner)
                 o->CommitEdit();
         return 0;

@@ -24,6 +24,7 @@
 #include "widgets/core/WindowSystem.h"
 #include "widgets/core/tests/Screen.h"
 #include "widgets/dialogs/ProgressDlg.h"
+#include "widgets/layout/LabelledWidget.h"
 #include "widgets/scrolling/ListControl.h"
 #include "widgets/scrolling/ScrollBox.h"
 #include "widgets/text/Clipboard.h"
@@ -216,6 +217,77 @@ TEST(ControlsWindow, HiDpiGlyphsStayCrisp)
     EXPECT_EQ(glyph_mismatches(
                   shot, arrow, CPoint(10 + (20 - 7) / 2, 10 + (20 - 4) / 2), GetSysColor(COLOR_BTNFACE), 2),
         0);
+}
+
+namespace {
+
+// A widget of one colour and a fixed preferred size.
+class Block : public My::Widget {
+public:
+    Block(CSize size, COLORREF color)
+        : m_size(size)
+        , m_color(color)
+    {
+    }
+    CSize GetPreferredSize() const override { return m_size; }
+    void Draw(CDC& dc, const CRect&) override { dc.FillSolidRect(CRect(CPoint(), GetSize()), m_color); }
+    CSize m_size;
+    COLORREF m_color;
+};
+
+// Counts the pixels in `area` that differ from `color`.
+int differing(const wxImage& shot, const CRect& area, COLORREF color)
+{
+    int bad = 0;
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x)
+            bad += pixel(shot, x, y) != color;
+    return bad;
+}
+
+} // namespace
+
+TEST(ControlsWindow, LabelledWidgetsPlaceTheirControlsAndLabelsByTheAlignmentCodes)
+{
+    NEED_DISPLAY();
+    Canvas c;
+    Block control(CSize(30, 12), RGB(0, 120, 0));
+    My::LabelledWidget labelled(&control, "Label");
+    c.AddChild(&labelled);
+    labelled.SetBounds(CRect(10, 10, 150, 40));
+    Block a(CSize(20, 10), RGB(200, 0, 0)), b(CSize(16, 16), RGB(0, 0, 200));
+    My::StringContainer row;
+    row.AddControl(&a);
+    row.AddControl(&b);
+    row.SetAlignment(0x33);
+    c.AddChild(&row);
+    row.SetBounds(CRect(10, 50, 150, 80));
+    ASSERT_TRUE(c.Open(CRect(0, 0, 160, 90)));
+    const wxImage shot = c.Shot();
+    // The control sits right of the label, vertically centred in the block.
+    const CRect ctl = control.GetBounds() + CPoint(10, 10);
+    EXPECT_EQ(ctl.right, 10 + labelled.GetPreferredSize().cx);
+    EXPECT_EQ(differing(shot, ctl, RGB(0, 120, 0)), 0);
+    // The label's ink lies inside its rectangle, left of the control.
+    const CRect label = labelled.GetLabelRect() + CPoint(10, 10);
+    EXPECT_EQ(label.left, 10);
+    EXPECT_LE(label.right + 4, ctl.left);
+    int ink = 0, stray = 0;
+    for (int y = 10; y < 40; ++y)
+        for (int x = 10; x < ctl.left; ++x) {
+            const bool dark = pixel(shot, x, y) != background;
+            ink += dark && label.PtInRect(CPoint(x, y));
+            stray += dark && !label.PtInRect(CPoint(x, y));
+        }
+    EXPECT_GT(ink, 10);
+    EXPECT_EQ(stray, 0);
+    // The row, centred both ways: 2 x 10 gap + 36 + 2 x 4 margins = 64 wide,
+    // 16 + 2 x 2 = 20 high, in 140 x 30.
+    EXPECT_EQ(a.GetBounds(), CRect(38 + 4, 5 + 2 + 3, 38 + 24, 5 + 2 + 13));
+    EXPECT_EQ(b.GetBounds(), CRect(38 + 34, 5 + 2, 38 + 50, 5 + 18));
+    EXPECT_EQ(differing(shot, a.GetBounds() + CPoint(10, 50), RGB(200, 0, 0)), 0);
+    EXPECT_EQ(differing(shot, b.GetBounds() + CPoint(10, 50), RGB(0, 0, 200)), 0);
+    EXPECT_EQ(differing(shot, CRect(10, 50, 10 + 38 + 4, 80), background), 0);
 }
 
 namespace {

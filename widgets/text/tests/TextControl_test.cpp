@@ -205,6 +205,9 @@ TEST_F(TextHost, TooNarrowControlHidesTheEditorWhileEditingGoesOn)
     text.Layout();
     EXPECT_TRUE(text.IsEditing());
     EXPECT_FALSE(text.GetEditor()->IsVisible());
+    text.GetEditor()->SendMessage(WM_KILLFOCUS);
+    EXPECT_TRUE(text.IsEditing());
+    EXPECT_TRUE(text.received.empty());
 }
 
 TEST_F(TextHost, TruncatedTextOffersItselfAsTooltip)
