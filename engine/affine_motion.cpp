@@ -34,10 +34,10 @@ bool try_inverse(const affine_motion& m, affine_motion& out) noexcept
 }
 
 // The nearest whole position of a source coordinate: halves round up.
-float nearest(float s) noexcept
+double nearest(double s) noexcept
 {
-    const float f = std::floor(s);
-    return s - f >= 0.5f ? f + 1.0f : f;
+    const double f = std::floor(s);
+    return s - f >= 0.5 ? f + 1.0 : f;
 }
 
 // Target bit (x, y) takes source bit (x - tx, y - ty), cleared outside the
@@ -56,20 +56,21 @@ void translate(const img::image<img::bit>& source, img::image<img::bit>& target,
 
 void warp_general(const affine_motion& i, const img::image<img::bit>& source, img::image<img::bit>& target)
 {
-    const float width = static_cast<float>(source.width);
-    const float height = static_cast<float>(source.height);
+    const double width = static_cast<double>(source.width);
+    const double height = static_cast<double>(source.height);
     for (unsigned y = 0; y < target.height; ++y) {
         const affine_motion::point start = i.apply(0.0, static_cast<double>(y));
-        float su = static_cast<float>(start.x);
-        float sv = static_cast<float>(start.y);
         unsigned char* out = target.row(y);
         unsigned char byte = 0;
         for (unsigned x = 0; x < target.width; ++x) {
-            const float u = nearest(su);
-            const float v = nearest(sv);
-            // Compared as floats first: a position far outside never reaches
+            // Each position from the row's start, never by adding up steps:
+            // summed steps drift by many ulps over a wide row and pick the
+            // wrong pixel near halves.
+            const double u = nearest(start.x + x * i.xx);
+            const double v = nearest(start.y + x * i.yx);
+            // Compared as doubles first: a position far outside never reaches
             // an integer conversion.
-            if (u >= 0.0f && u < width && v >= 0.0f && v < height) {
+            if (u >= 0.0 && u < width && v >= 0.0 && v < height) {
                 const unsigned su_i = static_cast<unsigned>(u);
                 const unsigned sv_i = static_cast<unsigned>(v);
                 if (source.row(sv_i)[su_i >> 3] & (0x80u >> (su_i & 7)))
@@ -79,8 +80,6 @@ void warp_general(const affine_motion& i, const img::image<img::bit>& source, im
                 out[x >> 3] = byte;
                 byte = 0;
             }
-            su += i.xx;
-            sv += i.yx;
         }
         if (target.width & 7)
             out[target.width >> 3] = byte;

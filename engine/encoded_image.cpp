@@ -8,7 +8,9 @@
 #include <streambuf>
 
 #include "foundation/gdiplus_codec.h"
+#include "foundation/image_error.h"
 #include "foundation/xml_stream.h"
+#include "platform/imaging/imaging.h"
 
 namespace trm {
 
@@ -51,6 +53,37 @@ protected:
 };
 
 const char hex_digits[] = "0123456789abcdef";
+
+// The text of the bytes read from the decoder when they are no image.
+const char* const reading_failure = "Gdiplus::Bitmap reading failure";
+
+// A 1-bit mask of the picture, a pixel set where it is light. `mask` is
+// replaced by a new record: it may be lent or laid out otherwise, and a
+// failed decode leaves it untouched.
+void decode_bit_image(const std::string& bytes, img::image<img::bit>& mask)
+{
+    byte_view_buffer buffer(bytes);
+    std::istream in(&buffer);
+    img::image<unsigned char> grey;
+    img::gdiplus_read_grey(in, grey);
+
+    img::image<img::bit> decoded(grey.width, grey.height, 4);
+    decoded.fill(false);
+    for (unsigned y = 0; y < grey.height; ++y) {
+        const unsigned char* from = grey.row(y);
+        unsigned char* to = decoded.row(y);
+        for (unsigned x = 0; x < grey.width; x += 8) {
+            unsigned char byte = 0;
+            const unsigned end = std::min(grey.width - x, 8u);
+            for (unsigned i = 0; i < end; ++i)
+                if (from[x + i] >= 128)
+                    byte |= static_cast<unsigned char>(0x80u >> i);
+            to[x >> 3] = byte;
+        }
+    }
+    mask.clear();
+    mask.swap(decoded);
+}
 
 } // namespace
 
@@ -138,29 +171,36 @@ void serialize_bit_image(xml::stream& s, img::image<img::bit>& mask)
         mask.clear();
         return;
     }
+    decode_bit_image(bytes, mask);
+}
+
+std::optional<types::extent<unsigned>> read_bit_image(
+    xml::stream& s, img::image<img::bit>& mask, types::extent<unsigned> size)
+{
+    const std::string bytes = from_hex(s.read<std::string>("encoded", std::string()));
+    if (bytes.empty()) {
+        mask.clear();
+        return std::nullopt;
+    }
+    const types::extent<unsigned> claimed = encoded_size(bytes);
+    if (claimed != size)
+        return claimed;
+    decode_bit_image(bytes, mask);
+    return std::nullopt;
+}
+
+types::extent<unsigned> encoded_size(const std::string& bytes)
+{
     byte_view_buffer buffer(bytes);
     std::istream in(&buffer);
-    img::image<unsigned char> grey;
-    img::gdiplus_read_grey(in, grey);
-
-    // A new record: the mask may be lent or laid out otherwise, and a failed
-    // decode above has left it untouched.
-    img::image<img::bit> decoded(grey.width, grey.height, 4);
-    decoded.fill(false);
-    for (unsigned y = 0; y < grey.height; ++y) {
-        const unsigned char* from = grey.row(y);
-        unsigned char* to = decoded.row(y);
-        for (unsigned x = 0; x < grey.width; x += 8) {
-            unsigned char byte = 0;
-            const unsigned end = std::min(grey.width - x, 8u);
-            for (unsigned i = 0; i < end; ++i)
-                if (from[x + i] >= 128)
-                    byte |= static_cast<unsigned char>(0x80u >> i);
-            to[x >> 3] = byte;
-        }
+    try {
+        const platform::imaging::decoder header(in);
+        return { header.width(), header.height() };
+    } catch (const platform::imaging::codec_error&) {
+        throw img::io_error(reading_failure, {});
+    } catch (const std::ios_base::failure&) {
+        throw img::io_error(reading_failure, {});
     }
-    mask.clear();
-    mask.swap(decoded);
 }
 
 } // namespace trm

@@ -3,8 +3,10 @@
 // Images kept as PNG files in memory and in the project file: the grey mask
 // of a frame record, and the XML forms of encoded 1-bit and grey masks.
 
+#include <optional>
 #include <string>
 
+#include "foundation/extent.h"
 #include "foundation/image.h"
 
 namespace xml {
@@ -53,6 +55,20 @@ xml::stream& operator||(xml::stream& s, encoded_image& image);
 // where the picture is light); a missing or empty attribute empties the
 // mask. Throws img::io_error when the text is no image.
 void serialize_bit_image(xml::stream& s, img::image<img::bit>& mask);
+
+// Loading a mask that must have `size` (a frame's mask): as loading with
+// serialize_bit_image, but the picture's header is read first, and a picture
+// claiming another size is not decoded at all (a few bytes may claim a huge
+// one): the mask is left alone and the claimed size returned. Returns
+// nothing when the mask was loaded. Throws img::io_error when the text is
+// no image.
+std::optional<types::extent<unsigned>> read_bit_image(
+    xml::stream& s, img::image<img::bit>& mask, types::extent<unsigned> size);
+
+// The width and height that encoded picture bytes claim, from the header
+// alone: no pixel is decoded or allocated. Throws img::io_error
+// "Gdiplus::Bitmap reading failure" when the bytes are no image.
+types::extent<unsigned> encoded_size(const std::string& bytes);
 
 // Every byte as two lowercase hexadecimal digits.
 std::string to_hex(const std::string& bytes);

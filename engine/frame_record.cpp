@@ -1,7 +1,10 @@
 #include "engine/frame_record.h"
 
+#include <string>
+
 #include <boost/make_shared.hpp>
 
+#include "foundation/image_error.h"
 #include "foundation/xml_stream.h"
 
 namespace trm {
@@ -47,7 +50,53 @@ void serialize_motion(xml::stream& s, affine_motion& motion)
     }
 }
 
+std::string size_text(types::extent<unsigned> size)
+{
+    return std::to_string(size.width) + " x " + std::to_string(size.height);
+}
+
+// Both directions; when loading with a frame size, masks are held to it.
+void serialize_record(xml::stream& s, frame_record& record, const types::extent<unsigned>* frame_size)
+{
+    xml::stream bit_mask = s.child("bit_mask");
+    if (s.reading && frame_size) {
+        if (const auto claimed = read_bit_image(bit_mask, record.bit_mask, *frame_size))
+            throw mask_size_error("mask", *claimed, *frame_size);
+    } else {
+        serialize_bit_image(bit_mask, record.bit_mask);
+    }
+    xml::stream grey_mask = s.child("grey_mask");
+    grey_mask || record.grey_mask;
+    if (s.reading && frame_size && !is_empty(record.grey_mask)) {
+        std::optional<types::extent<unsigned>> claimed;
+        try {
+            claimed = encoded_size(record.grey_mask.bytes());
+        } catch (const img::io_error&) {
+        }
+        if (claimed && *claimed != *frame_size)
+            throw mask_size_error("grey mask", *claimed, *frame_size);
+    }
+    xml::stream contour = s.child("contour");
+    serialize_contour(contour, record.contour);
+
+    if (s.reading)
+        record.ref_frame = s.read("ref_frame", -1);
+    else if (record.ref_frame != -1)
+        s.write("ref_frame", record.ref_frame);
+    if (s.reading || record.ref_frame != -1) {
+        xml::stream motion = s.child("motion");
+        serialize_motion(motion, record.motion);
+    }
+}
+
 } // namespace
+
+mask_size_error::mask_size_error(
+    const std::string& mask, types::extent<unsigned> claimed, types::extent<unsigned> frame)
+    : std::runtime_error(
+        "the " + mask + " is " + size_text(claimed) + " pixels, the frame " + size_text(frame))
+{
+}
 
 boost::shared_ptr<frame_record> copy_without_grey_mask(const frame_record& record)
 {
@@ -62,22 +111,13 @@ boost::shared_ptr<frame_record> copy_without_grey_mask(const frame_record& recor
 
 xml::stream& operator||(xml::stream& s, frame_record& record)
 {
-    xml::stream bit_mask = s.child("bit_mask");
-    serialize_bit_image(bit_mask, record.bit_mask);
-    xml::stream grey_mask = s.child("grey_mask");
-    grey_mask || record.grey_mask;
-    xml::stream contour = s.child("contour");
-    serialize_contour(contour, record.contour);
-
-    if (s.reading)
-        record.ref_frame = s.read("ref_frame", -1);
-    else if (record.ref_frame != -1)
-        s.write("ref_frame", record.ref_frame);
-    if (s.reading || record.ref_frame != -1) {
-        xml::stream motion = s.child("motion");
-        serialize_motion(motion, record.motion);
-    }
+    serialize_record(s, record, nullptr);
     return s;
+}
+
+void read_frame_record(xml::stream& s, frame_record& record, types::extent<unsigned> frame_size)
+{
+    serialize_record(s, record, &frame_size);
 }
 
 } // namespace trm

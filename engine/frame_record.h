@@ -2,6 +2,7 @@
 
 // The computed result of one frame of a segment.
 
+#include <stdexcept>
 #include <vector>
 
 #include <boost/shared_ptr.hpp>
@@ -9,6 +10,7 @@
 #include "contours/point.h"
 #include "engine/affine_motion.h"
 #include "engine/encoded_image.h"
+#include "foundation/extent.h"
 #include "foundation/image.h"
 
 namespace xml {
@@ -47,5 +49,20 @@ boost::shared_ptr<frame_record> copy_without_grey_mask(const frame_record& recor
 // load as their defaults. Throws img::io_error when a mask's text is no
 // image, xml::ambiguous when a child appears twice.
 xml::stream& operator||(xml::stream& s, frame_record& record);
+
+// A mask of a record being loaded claims another size than the frame's.
+// The text reads, for instance, "the mask is 4 x 4 pixels, the frame 8 x 8".
+class mask_size_error : public std::runtime_error {
+public:
+    mask_size_error(const std::string& mask, types::extent<unsigned> claimed, types::extent<unsigned> frame);
+};
+
+// Loads a frame-record element whose masks must have `frame_size`, as
+// operator|| does, but every mask's picture header is read first: the crisp
+// or the grey mask claiming another size throws mask_size_error before
+// anything is decoded. A grey mask whose header cannot be read is kept as
+// it is (its bytes are only decoded when it is used). Otherwise throws as
+// operator|| does.
+void read_frame_record(xml::stream& s, frame_record& record, types::extent<unsigned> frame_size);
 
 } // namespace trm

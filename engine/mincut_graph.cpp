@@ -232,7 +232,10 @@ std::uint64_t graph::establish_links(const img::image<img::BGRA<unsigned char>>&
         const int d = static_cast<int>(std::min<std::int64_t>(half_side, std::max(width, height) - 1));
         const std::size_t window = static_cast<std::size_t>(2 * d + 1) * static_cast<std::size_t>(2 * d + 1);
         const std::size_t k = std::min<std::size_t>(static_cast<std::size_t>(link_count), window);
-        const bool same = a.data == b.data;
+        // One vertex map for both sides means one frame: there a pixel is
+        // never its own candidate. Between two frames the pixel at the same
+        // position is one, even when both images show the same pixels.
+        const bool same_frame = &map_a == &map_b;
 
         // terminal(x, y): every pixel of map B within the window is a terminal,
         // so a terminal pixel there could make no link.
@@ -262,7 +265,7 @@ std::uint64_t graph::establish_links(const img::image<img::BGRA<unsigned char>>&
                 const img::BGRA<unsigned char> c = row_a[x];
                 held.clear();
                 for (const link_offset& o : offsets) {
-                    if (same && o.dx == 0 && o.dy == 0)
+                    if (same_frame && o.dx == 0 && o.dy == 0)
                         continue;
                     // Offsets come by ascending weight: once the worst held
                     // candidate is nearer than the weight alone, none follows.

@@ -94,9 +94,12 @@ public:
     // image B within the square window of half side `half_side`, nearness
     // being the squared colour distance plus `aspect` times the squared
     // spatial distance; the nearest gets the most capacity. Terminal pixels
-    // whose whole window in B is terminal are skipped. Logs "edges added" and
-    // returns the number of links counted. Throws std::runtime_error when the
-    // images and maps differ in size.
+    // whose whole window in B is terminal are skipped. One vertex map passed
+    // as both maps links within one frame, where a pixel is never its own
+    // candidate; two maps link two frames, where the pixel at the same
+    // position is one (whether or not the images share pixels). Logs "edges
+    // added" and returns the number of links counted. Throws
+    // std::runtime_error when the images and maps differ in size.
     std::uint64_t establish_links(const img::image<img::BGRA<unsigned char>>& a,
         const img::image<img::BGRA<unsigned char>>& b, const vertex_map& map_a, const vertex_map& map_b,
         int half_side, int link_count, float aspect);

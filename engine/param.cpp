@@ -1,6 +1,7 @@
 #include "engine/param.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace refine {
 
@@ -152,11 +153,14 @@ xml::stream& param::serialize(xml::stream& s)
     for_each_field([&](const char* name, auto member) { this->*member = s.read(name, defaults.*member); });
 
     // Older files stored the threshold as a fraction of the window's pixel
-    // count. The window is clamped first so that a malformed one cannot
-    // overflow the product; validate clamps it the same way just below.
+    // count: the stored window scales it as it stands. In doubles the
+    // product of any int window and float fraction cannot overflow; it is
+    // brought into float's range here and into the parameter's by validate.
     if (refine_enough_statistics < 1.0f && refine_window_half_size > 0) {
-        const int window = std::min(refine_window_half_size, 60);
-        refine_enough_statistics = static_cast<float>(window_area(window)) * refine_enough_statistics;
+        const double side = 2.0 * refine_window_half_size + 1.0;
+        const double threshold = side * side * static_cast<double>(refine_enough_statistics);
+        refine_enough_statistics = static_cast<float>(
+            std::clamp(threshold, 1.0, static_cast<double>(std::numeric_limits<float>::max())));
     }
     validate();
     return s;

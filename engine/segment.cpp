@@ -138,6 +138,9 @@ bool segment::set_param(trm::param p)
         m_param.smooth_window_half_size = p.smooth_window_half_size;
         m_param.smooth_passes_num = p.smooth_passes_num;
         m_param.smooth_max_condition_number = p.smooth_max_condition_number;
+        // Both sides leave crisp masks alone, so the flag that says so is a
+        // smoothing setting here too (it tells apart "off" and "decorative").
+        m_param.smooth_decorative = p.smooth_decorative;
         if (m_param == p) {
             // Copies are made outside the lock; only this thread changes the
             // table now, the lock keeps out nothing but readers.

@@ -101,10 +101,15 @@ public:
     void find_smoothed_range();
 
     // Saves or loads the state on the segment's element (stream direction).
-    // Loading checks what it reads: records whose mask size differs from
-    // the key mask's, and records with a grey mask but no mask, are dropped
-    // with a line on std::clog, the table range is widened to include the
-    // origin, and the ranges are rebuilt. A failing load
+    // Loading checks what it reads: a key mask claiming another size than
+    // the footage's frames (when the segment has footage of a known size) is
+    // dropped without being decoded; records whose crisp or grey mask claims
+    // another size than the key mask's (a frame's size; the picture header
+    // alone decides, nothing else is decoded), and records with a grey mask
+    // but no mask, are dropped with a line on std::clog; so are records lying
+    // farther from the origin than their number (and 65536 frames) warrants.
+    // The table range is widened to include the origin, and the ranges are
+    // rebuilt. A failing load
     // (xml::attribute_not_found for a missing "origin",
     // xml::attribute_parse_error for an unusable one, img::io_error for a
     // mask that is no image) leaves the segment as it was.

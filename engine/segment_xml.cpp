@@ -8,14 +8,18 @@
 
 #include "engine/segment.h"
 #include "foundation/xml_stream.h"
+#include "lumvex/footage.h"
 
 namespace trm {
 
 namespace {
 
-// The most frames a loaded table may span. A file whose records lie farther
-// from its origin than this is damaged; the table would only waste memory.
-constexpr std::int64_t max_loaded_table_frames = std::int64_t(1) << 24;
+// A loaded table spans the key frame and the records, one entry (16 bytes)
+// a frame. The frames between them that no record covers may be at most as
+// many as the records, or this many: records farther from the key frame come
+// from a damaged file (a saved file's records run through the key frame),
+// and their table would cost memory out of all proportion to the file.
+constexpr std::int64_t max_uncovered_frames = std::int64_t(1) << 16;
 
 // The frames whose records are saved: those of both ranges. An empty range
 // adds nothing, wherever it lies.
@@ -26,11 +30,6 @@ My::Span saved_span(const My::Span& segmented, const My::Span& smoothed)
     if (segmented.last <= segmented.first)
         return smoothed;
     return { std::min(segmented.first, smoothed.first), std::max(segmented.last, smoothed.last) };
-}
-
-bool same_size(const img::image<img::bit>& a, const img::image<img::bit>& b)
-{
-    return a.width == b.width && a.height == b.height;
 }
 
 } // namespace
@@ -107,7 +106,19 @@ void segment::load(xml::stream& s)
         throw xml::attribute_parse_error();
     img::image<img::bit> keymask;
     xml::stream keymask_element = s.child("keymask");
-    serialize_bit_image(keymask_element, keymask);
+    // The key mask has the footage's frame size when that is known; a mask
+    // claiming another is not decoded (a few bytes may claim a huge one),
+    // and without it no record fits either.
+    const types::extent<unsigned> footage_size
+        = m_footage ? m_footage->frame_size() : types::extent<unsigned> {};
+    if (footage_size.width != 0 && footage_size.height != 0) {
+        if (const auto claimed = read_bit_image(keymask_element, keymask, footage_size))
+            std::clog << "segment loading: the key mask is dropped: it is " << claimed->width << " x "
+                      << claimed->height << " pixels, the footage's frames " << footage_size.width << " x "
+                      << footage_size.height << std::endl;
+    } else {
+        serialize_bit_image(keymask_element, keymask);
+    }
     trm::param param;
     xml::stream param_element = s.child("param");
     param.serialize(param_element);
@@ -128,22 +139,25 @@ void segment::load(xml::stream& s)
         }
         first = std::min<std::int64_t>(first_data, origin);
         last = std::max<std::int64_t>(first_data + count, std::int64_t(origin) + 1);
-        if (last - first > max_loaded_table_frames) {
+        const std::int64_t uncovered = last - first - count;
+        if (count == 0) {
+            first = last = origin;
+        } else if (uncovered > std::max(count, max_uncovered_frames)) {
             std::clog << "segment loading: the frame records starting at frame " << first_data
                       << " lie too far from the key frame " << origin << " and are dropped" << std::endl;
             first = last = origin;
             count = 0;
         }
         frames.resize(static_cast<std::size_t>(last - first));
+        const types::extent<unsigned> frame_size { keymask.width, keymask.height };
         for (std::int64_t i = 0; i < count; ++i) {
             const std::int64_t frame = first_data + i;
             auto record = boost::make_shared<frame_record>();
             xml::stream element(children[static_cast<std::size_t>(i)], true);
-            element || *record;
-            if (record->bit_mask.data != nullptr && !same_size(record->bit_mask, keymask)) {
-                std::clog << "segment loading: the record of frame " << frame << " is dropped: its mask is "
-                          << record->bit_mask.width << " x " << record->bit_mask.height
-                          << " pixels, the key mask " << keymask.width << " x " << keymask.height
+            try {
+                read_frame_record(element, *record, frame_size);
+            } catch (const mask_size_error& e) {
+                std::clog << "segment loading: the record of frame " << frame << " is dropped: " << e.what()
                           << std::endl;
                 continue;
             }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "lumvex/export.h"
+
 #include <string>
 #include <vector>
 
@@ -27,7 +29,7 @@ bool remove_file(const std::string& path);
 bool file_exists(const std::string& path);
 
 // The name without drive, folder and extension.
-std::string file_name(const std::string& path);
+LUMVEX_API std::string file_name(const std::string& path);
 // The name with its extension (and its dot).
 std::string file_name_with_extension(const std::string& path);
 
@@ -36,7 +38,7 @@ std::string current_directory();
 // The absolute form of a path, "." and ".." folded away, against the working
 // folder when the path is relative; the working folder for a null or empty
 // path. The file need not exist.
-std::string full_path(const char* path);
+LUMVEX_API std::string full_path(const char* path);
 
 // Splits into drive ("c:"), folder (with its trailing separator), name and
 // extension (with its dot); each non-null output receives its part.
@@ -53,12 +55,12 @@ std::string make_path(const char* drive, const char* folder, const char* name, c
 // Replaces the extension in place, drive, folder and name kept. Throws
 // std::runtime_error "too long extension" for an extension of 256 characters
 // or more.
-void replace_extension(std::string& path, const std::string& extension);
+LUMVEX_API void replace_extension(std::string& path, const std::string& extension);
 
 // Drive and folder of the path (ending in a separator) after dropping one
 // trailing separator: "c:\a\b\" gives "c:\a\"; empty for a path without a
 // folder.
-std::string parent_directory(const std::string& path);
+LUMVEX_API std::string parent_directory(const std::string& path);
 
 // True when the path starts with a separator or a drive ("c:").
 bool is_absolute(const std::string& path);

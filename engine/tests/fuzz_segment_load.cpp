@@ -1,34 +1,31 @@
-// Fuzz target: a segment's state loaded from project-file XML, then used as
-// the program uses it: saved again, its records read and their grey masks
-// decoded.
+// Fuzz target: a segment's state loaded from project-file XML, once without
+// footage and once with footage of a known frame size (as the program loads
+// it), then used as the program uses it: saved again, its records read and
+// their grey masks decoded.
 #include <cstddef>
 #include <cstdint>
 #include <iostream>
 #include <string>
+#include <utility>
+#include <vector>
+
+#include <boost/make_shared.hpp>
 
 #include "engine/segment.h"
+#include "engine/tests/memory_footage.h"
 #include "foundation/xml_stream.h"
 #include "xmldoc/sarnel.h"
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
-{
-    // Loading reports dropped records on std::clog; thousands of inputs
-    // would drown the fuzzer's own output.
-    static const bool quiet = (std::clog.rdbuf(nullptr), true);
-    (void)quiet;
+namespace {
 
-    xml::sarnel doc;
-    try {
-        doc.parse(std::string(reinterpret_cast<const char*>(data), size));
-    } catch (const std::exception&) {
-        return 0;
-    }
-    trm::segment segment(0, nullptr);
+void load_and_use(xml::sarnel& doc, const boost::shared_ptr<lumvex::footage>& footage)
+{
+    trm::segment segment(0, footage);
     try {
         xml::stream loading(doc.root(), true);
         segment.serialize(loading);
     } catch (const std::exception&) {
-        return 0;
+        return;
     }
     const My::Span range = segment.range();
     for (std::int64_t frame = std::int64_t(range.first) - 1; frame <= range.last; ++frame) {
@@ -45,5 +42,29 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     copy.create("Segment");
     xml::stream saving(copy.root(), false);
     segment.serialize(saving);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    // Loading reports dropped records on std::clog; thousands of inputs
+    // would drown the fuzzer's own output.
+    static const bool quiet = (std::clog.rdbuf(nullptr), true);
+    (void)quiet;
+
+    xml::sarnel doc;
+    try {
+        doc.parse(std::string(reinterpret_cast<const char*>(data), size));
+    } catch (const std::exception&) {
+        return 0;
+    }
+    // Without footage, and with footage whose frames have the size of the
+    // corpus' key masks, as the program loads segments.
+    std::vector<img::image<img::BGRA<unsigned char>>> frames(1);
+    frames[0].resize(13, 7, 4);
+    const auto footage = boost::make_shared<trm::testing::memory_footage>(std::move(frames));
+    load_and_use(doc, nullptr);
+    load_and_use(doc, footage);
     return 0;
 }

@@ -158,6 +158,30 @@ TEST(MincutGraph, BetweenFramesThePixelAtTheSamePositionIsACandidate)
     EXPECT_EQ(q.g.edge_count(), 4u);
 }
 
+// Whether a pixel may be its own candidate depends on the vertex maps (one
+// map: one frame), never on whether the two images share a buffer.
+TEST(MincutGraph, LinksBetweenFramesDoNotDependOnSharedImageBuffers)
+{
+    const colour_image image = uniform_image(2, 1);
+    const colour_image copy = image;
+    ASSERT_NE(copy.data, image.data);
+    for (const colour_image* other : { &image, &copy }) {
+        quiet_graph q;
+        vertex_map reference_map;
+        vertex_map map;
+        q.g.map_reference_vertices(mask_from_rows({ "#." }), reference_map);
+        q.g.map_vertices(mask_from_rows({ ".." }), mask_from_rows({ ".." }), map);
+        // Between frames the pixel at the same position is the one candidate.
+        EXPECT_EQ(q.g.establish_links(image, *other, map, reference_map, 0, 1, 1.0f), 2u);
+        EXPECT_EQ(q.g.establish_links(image, *other, reference_map, map, 0, 1, 1.0f), 2u);
+        EXPECT_EQ(q.g.capacity(graph::source, 2), 2);
+        EXPECT_EQ(q.g.capacity(3, graph::sink), 2);
+        // Within one frame it never is, however the image is passed.
+        EXPECT_EQ(q.g.establish_links(image, *other, map, map, 0, 1, 1.0f), 0u);
+        EXPECT_EQ(q.g.edge_count(), 4u);
+    }
+}
+
 TEST(MincutGraph, LinkingRefusesImagesAndMapsOfDifferentSizes)
 {
     quiet_graph q;

@@ -195,6 +195,23 @@ TEST(Param, FractionalEnoughStatisticsOfOlderFilesScalesByTheWindow)
     EXPECT_EQ(loaded("refine_enough_statistics='abc'").refine_enough_statistics, 3.5f);
 }
 
+// The stored window scales the fraction as it stands; only the result is
+// clamped (by the clamped window's bound).
+TEST(Param, FractionalEnoughStatisticsScalesByTheStoredWindowBeforeClamping)
+{
+    const trm::param p = loaded("refine_enough_statistics='0.25' refine_window_half_size='100'");
+    EXPECT_EQ(p.refine_window_half_size, 60);
+    // 201 x 201 x 0.25 = 10100.25, clamped to 121 x 121 / 3 - 2.
+    EXPECT_EQ(p.refine_enough_statistics, 4878.0f);
+
+    // 131 x 131 x 0.2 = 3432.2 lies within the bound.
+    const trm::param q = loaded("refine_enough_statistics='0.2' refine_window_half_size='65'");
+    EXPECT_FLOAT_EQ(q.refine_enough_statistics, 3432.2f);
+    // A huge window times a huge negative fraction stays a number.
+    const trm::param r = loaded("refine_enough_statistics='-3e38' refine_window_half_size='2147483647'");
+    EXPECT_EQ(r.refine_enough_statistics, 1.0f);
+}
+
 TEST(Param, MalformedWindowInAnOlderFileDoesNotOverflowTheConversion)
 {
     const trm::param p = loaded("refine_enough_statistics='0.5' refine_window_half_size='2147483647'");

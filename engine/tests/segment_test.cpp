@@ -169,6 +169,38 @@ TEST(Segment, SmoothingOnlyChangeKeepsCrispMasksWhileOtherChangesDropEverything)
     EXPECT_FALSE(s.has_mask(8));
 }
 
+// Neither side changes crisp masks: smoothing off (whatever its decorative
+// flag) to decorative smoothing on is a smoothing-only change.
+TEST(Segment, SwitchingDecorativeSmoothingOnKeepsCrispMasks)
+{
+    trm::param off;
+    off.downsample = 2;
+    off.smooth_mask = trm::smooth_mask_method::off;
+    off.smooth_decorative = false;
+
+    trm::segment s(7, nullptr);
+    ASSERT_TRUE(s.set_param(off));
+    ASSERT_FALSE(s.param().smooth_decorative);
+    s.set_range({ 5, 12 });
+    fill(s, { 5, 12 }, false);
+
+    trm::param on = off;
+    on.smooth_mask = trm::smooth_mask_method::equal_ellipses;
+    on.smooth_decorative = true;
+    EXPECT_TRUE(s.set_param(on));
+    EXPECT_EQ(s.segmented(), (My::Span { 5, 12 }));
+    EXPECT_EQ(s.smoothed(), (My::Span { 7, 7 }));
+    for (int f = 5; f < 12; ++f)
+        EXPECT_TRUE(s.has_mask(f)) << f;
+    EXPECT_TRUE(s.param() == on);
+    EXPECT_TRUE(s.param().smooth_decorative);
+
+    // And back to off with the flag cleared: still smoothing only.
+    EXPECT_TRUE(s.set_param(off));
+    EXPECT_TRUE(s.has_mask(11));
+    EXPECT_FALSE(s.param().smooth_decorative);
+}
+
 // A derived state as the project document makes one.
 class observed_segment : public trm::segment {
 public:

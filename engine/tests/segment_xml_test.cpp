@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cstdint>
 #include <iostream>
 #include <random>
 #include <sstream>
@@ -13,6 +14,8 @@
 #include <boost/make_shared.hpp>
 
 #include "engine/tests/mask_test_support.h"
+#include "engine/tests/memory_footage.h"
+#include "foundation/gdiplus_codec.h"
 #include "foundation/image_error.h"
 #include "foundation/xml_stream.h"
 #include "xmldoc/sarnel.h"
@@ -227,6 +230,137 @@ TEST(SegmentXml, LoadingDropsRecordsThatDoNotFitWithADiagnosticLine)
         EXPECT_NE(log.text().find("too far"), std::string::npos) << log.text();
     }
     EXPECT_EQ(s.range(), (My::Span { 5, 5 }));
+}
+
+// The 54-byte header of a 24-bit BMP file of that size, without its pixels.
+std::string bmp_header_only(std::uint32_t width, std::uint32_t height)
+{
+    std::string b(54, '\0');
+    const auto put = [&](std::size_t at, std::uint32_t v, int bytes) {
+        for (int i = 0; i < bytes; ++i)
+            b[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    b[0] = 'B';
+    b[1] = 'M';
+    put(2, 54, 4);
+    put(10, 54, 4);
+    put(14, 40, 4);
+    put(18, width, 4);
+    put(22, height, 4);
+    put(26, 1, 2);
+    put(28, 24, 2);
+    return b;
+}
+
+std::string grey_png_hex(unsigned width, unsigned height)
+{
+    img::image<unsigned char> grey(width, height, 4);
+    grey.fill(200);
+    trm::encoded_image encoded;
+    encoded.encode(grey);
+    return trm::to_hex(encoded.bytes());
+}
+
+// A mask claiming another size than the frame's is never decoded: its
+// header alone drops the record, so a few bytes cannot claim a huge picture
+// (here one whose pixels are missing, which decoding would refuse).
+TEST(SegmentXml, RecordWhoseMaskClaimsAnotherSizeIsDroppedBeforeDecoding)
+{
+    trm::segment s(0, nullptr);
+    {
+        clog_capture log;
+        load(s,
+            segment_text("origin=\"10\" first_data=\"10\"",
+                { record_element(8, 8),
+                    "<twomasks><bit_mask encoded=\"" + trm::to_hex(bmp_header_only(16384, 16384))
+                        + "\"/></twomasks>",
+                    record_element(8, 8) }));
+        EXPECT_NE(log.text().find("frame 11 is dropped"), std::string::npos) << log.text();
+        EXPECT_NE(log.text().find("16384 x 16384"), std::string::npos) << log.text();
+    }
+    EXPECT_TRUE(s.has_mask(10));
+    EXPECT_FALSE(s.frame_data(11));
+    EXPECT_TRUE(s.has_mask(12));
+
+    // A grey mask is a mask of the frame too.
+    {
+        clog_capture log;
+        load(s,
+            segment_text("origin=\"10\" first_data=\"10\"",
+                { "<twomasks><bit_mask encoded=\"" + mask_hex(filled_mask(8, 8, true))
+                        + "\"/><grey_mask encoded=\"" + grey_png_hex(8, 8) + "\"/></twomasks>",
+                    "<twomasks><bit_mask encoded=\"" + mask_hex(filled_mask(8, 8, true))
+                        + "\"/><grey_mask encoded=\"" + grey_png_hex(64, 64) + "\"/></twomasks>" }));
+        EXPECT_NE(log.text().find("frame 11 is dropped"), std::string::npos) << log.text();
+    }
+    EXPECT_TRUE(s.has_encoded_mask(10));
+    EXPECT_FALSE(s.frame_data(11));
+    EXPECT_EQ(s.smoothed(), (My::Span { 10, 11 }));
+}
+
+// With footage, the key mask has its frames' size: one claiming another is
+// dropped without decoding, and the records with it; the segment is loaded.
+TEST(SegmentXml, KeyMaskClaimingAnotherSizeThanTheFootagesFramesIsDroppedBeforeDecoding)
+{
+    std::vector<img::image<img::BGRA<unsigned char>>> frames(1);
+    frames[0].resize(8, 8, 4);
+    const auto footage = boost::make_shared<trm::testing::memory_footage>(std::move(frames));
+    trm::segment s(0, footage);
+    {
+        clog_capture log;
+        load(s,
+            "<Segment origin=\"3\" first_data=\"3\"><keymask encoded=\""
+                + trm::to_hex(bmp_header_only(16384, 16384)) + "\"/>" + record_element(8, 8) + "</Segment>");
+        EXPECT_NE(log.text().find("key mask is dropped"), std::string::npos) << log.text();
+    }
+    EXPECT_EQ(s.origin(), 3);
+    EXPECT_EQ(s.keymask().data, nullptr);
+    EXPECT_FALSE(s.frame_data(3));
+    EXPECT_EQ(s.segmented(), (My::Span { 3, 3 }));
+
+    load(s, segment_text("origin=\"3\" first_data=\"3\"", { record_element(8, 8) }));
+    EXPECT_EQ(s.keymask().width, 8u);
+    EXPECT_TRUE(s.has_mask(3));
+}
+
+// Masks of the frame's size load whatever format their bytes are in.
+TEST(SegmentXml, RecordMasksOfTheFramesSizeLoadInEveryFormat)
+{
+    std::mt19937 random(5);
+    const img::image<img::bit> mask = trm::testing::random_mask(8, 8, 0.5, random);
+    for (const auto format :
+        { img::image_format::bmp, img::image_format::gif, img::image_format::tiff, img::image_format::png }) {
+        std::ostringstream out(std::ios::out | std::ios::binary);
+        img::gdiplus_write_bit(out, mask, format);
+        trm::segment s(0, nullptr);
+        load(s,
+            segment_text("origin=\"3\" first_data=\"3\"",
+                { "<twomasks><bit_mask encoded=\"" + trm::to_hex(out.str()) + "\"/></twomasks>" }));
+        ASSERT_TRUE(s.has_mask(3)) << static_cast<int>(format);
+        EXPECT_EQ(rows_of(s.frame_data(3)->bit_mask), rows_of(mask)) << static_cast<int>(format);
+    }
+}
+
+// A table costs memory per frame: frames that no record covers between the
+// key frame and the records cannot be more than a file's content warrants.
+TEST(SegmentXml, LoadedTableIsSizedByTheRecordsPresent)
+{
+    trm::segment s(0, nullptr);
+    load(s, "<Segment origin='0' first_data='16777000'/>");
+    EXPECT_EQ(s.range(), (My::Span { 0, 0 }));
+    EXPECT_EQ(s.segmented(), (My::Span { 0, 0 }));
+
+    {
+        clog_capture log;
+        load(s, segment_text("origin=\"0\" first_data=\"16777000\"", { record_element(8, 8) }));
+        EXPECT_NE(log.text().find("too far"), std::string::npos) << log.text();
+    }
+    EXPECT_EQ(s.range(), (My::Span { 0, 0 }));
+
+    // Records next to the key frame keep their frames.
+    load(s, segment_text("origin=\"16777001\" first_data=\"16777000\"", { record_element(8, 8) }));
+    EXPECT_EQ(s.range(), (My::Span { 16777000, 16777002 }));
+    EXPECT_TRUE(s.has_mask(16777000));
 }
 
 // A smoothed range reaching past the segmented one would make the next

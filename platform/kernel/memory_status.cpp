@@ -64,6 +64,10 @@ bool read_meminfo(const std::string& path, memory_status& status)
     std::uint64_t swap_free = 0;
     if (!find_kilobytes(text, "SwapFree", swap_free))
         swap_free = 0;
+    std::uint64_t total = 0;
+    if (!find_kilobytes(text, "MemTotal", total))
+        total = 0;
+    status.total_physical = total;
     status.available_physical = available;
     // Saturates: a sum that wrapped would report less than the physical part.
     status.available_page_file = swap_free > std::numeric_limits<std::uint64_t>::max() - available

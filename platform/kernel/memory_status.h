@@ -7,6 +7,8 @@ namespace platform {
 
 // The memory the system can still give, in bytes.
 struct memory_status {
+    // All physical memory of the system; 0 when the system does not tell.
+    std::uint64_t total_physical = 0;
     // Physical memory available for new allocations without swapping.
     std::uint64_t available_physical = 0;
     // Physical memory plus free swap space: what can still be committed.

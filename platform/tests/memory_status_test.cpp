@@ -23,6 +23,7 @@ TEST(memory_status, ReportsTheLiveSystem)
     platform::memory_status status;
     ASSERT_TRUE(platform::global_memory_status(status));
     EXPECT_GT(status.available_physical, 0u);
+    EXPECT_GE(status.total_physical, status.available_physical);
     EXPECT_GE(status.available_page_file, status.available_physical);
     EXPECT_GT(status.available_virtual, 0u);
 }
@@ -33,6 +34,7 @@ TEST(memory_status, ReadsKilobyteLinesAsBytes)
         "MemTotal:       8000 kB\nMemFree:  100 kB\nMemAvailable:   2048 kB\nSwapFree:  1024 kB\n");
     platform::memory_status status;
     ASSERT_TRUE(platform::read_meminfo(path, status));
+    EXPECT_EQ(status.total_physical, 8000u * 1024u);
     EXPECT_EQ(status.available_physical, 2048u * 1024u);
     EXPECT_EQ(status.available_page_file, 3072u * 1024u);
     std::remove(path.c_str());

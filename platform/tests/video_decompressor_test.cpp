@@ -1,0 +1,117 @@
+#include "platform/video/video_decompressor.h"
+
+#include "platform/tests/avi_samples.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using platform::mmioFOURCC;
+using platform::video_decompressor;
+namespace t = platform::testing;
+
+std::vector<std::uint8_t> padded(std::vector<std::uint8_t> v)
+{
+    v.resize(v.size() + video_decompressor::input_padding, 0);
+    return v;
+}
+
+TEST(VideoDecompressor, UnknownFourCCAndBadFormatsFindNone)
+{
+    EXPECT_EQ(video_decompressor::locate(0, {}), nullptr);
+    auto f = t::bitmap_format(16, 16, 24, mmioFOURCC('Q', 'Q', 'Q', 'Q'));
+    EXPECT_EQ(video_decompressor::locate(mmioFOURCC('Q', 'Q', 'Q', 'Q'), f), nullptr);
+    EXPECT_EQ(video_decompressor::locate(0, t::bitmap_format(0, 16, 24, 0)), nullptr);
+    EXPECT_EQ(video_decompressor::locate(0, t::bitmap_format(-4, 16, 24, 0)), nullptr);
+    EXPECT_EQ(video_decompressor::locate(0, t::bitmap_format(16, 0, 24, 0)), nullptr);
+    // Uncompressed depths other than 8, 16, 24 and 32 bits.
+    EXPECT_EQ(video_decompressor::locate(0, t::bitmap_format(16, 16, 12, 0)), nullptr);
+    // A header whose biSize lies beyond the block.
+    auto cut = t::bitmap_format(16, 16, 24, 0);
+    cut[0] = 200;
+    EXPECT_EQ(video_decompressor::locate(0, cut), nullptr);
+}
+
+TEST(VideoDecompressor, FourCCsUsersHaveOpenInAnyCase)
+{
+    for (const char* code : { "XVID", "xvid", "DIVX", "DX50", "FMP4", "MP4V", "mp4v", "MP42", "MP43", "DIV3",
+             "MJPG", "mjpg", "cvid", "dvsd", "HFYU", "FFV1", "H264", "h264", "X264", "AVC1", "avc1", "MSVC",
+             "CRAM", "IV32" }) {
+        platform::FOURCC c = mmioFOURCC(code[0], code[1], code[2], code[3]);
+        auto f = t::bitmap_format(32, 32, 24, c);
+        EXPECT_NE(video_decompressor::locate(c, f), nullptr) << code;
+    }
+}
+
+TEST(VideoDecompressor, HandlerServesWhenTheCompressionIsUnknown)
+{
+    auto f = t::bitmap_format(32, 32, 24, mmioFOURCC('Q', 'Q', 'Q', 'Q'));
+    EXPECT_NE(video_decompressor::locate(mmioFOURCC('d', 'i', 'v', 'x'), f), nullptr);
+}
+
+TEST(VideoDecompressor, ShortUncompressedSampleIsBadSize)
+{
+    auto d = video_decompressor::locate(0, t::bitmap_format(8, 8, 24, 0));
+    ASSERT_NE(d, nullptr);
+    auto s = padded(std::vector<std::uint8_t>(8 * 8 * 3 - 1));
+    EXPECT_EQ(d->decode(s.data(), s.size() - video_decompressor::input_padding), platform::ICERR_BADSIZE);
+    std::vector<std::uint8_t> out(8 * 8 * 4);
+    EXPECT_FALSE(d->next_frame(out.data(), 32));
+}
+
+class Uncompressed : public ::testing::TestWithParam<std::tuple<int, bool>> { };
+
+TEST_P(Uncompressed, FramesComeOutAsWritten)
+{
+    auto [bits, top_down] = GetParam();
+    const unsigned w = 37;
+    const unsigned h = 21;
+    t::avi_layout l;
+    auto samples = t::uncompressed_samples(w, h, 3, bits, top_down, l);
+    auto d = video_decompressor::locate(l.handler, l.format);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->width(), w);
+    EXPECT_EQ(d->height(), h);
+    std::vector<std::uint8_t> out(w * h * 4);
+    for (int i = 0; i < 3; ++i) {
+        auto s = padded(samples[std::size_t(i)].data);
+        EXPECT_EQ(d->decode(s.data(), s.size() - video_decompressor::input_padding), platform::ICERR_OK);
+        ASSERT_TRUE(d->next_frame(out.data(), w * 4));
+        EXPECT_EQ(out, t::uncompressed_picture(w, h, i, bits)) << bits << " bits, frame " << i;
+        EXPECT_FALSE(d->next_frame(out.data(), w * 4));
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, Uncompressed,
+    ::testing::Combine(::testing::Values(8, 16, 24, 32), ::testing::Values(false, true)));
+
+TEST(VideoDecompressor, BottomUpOutputRowsWithNegativeStep)
+{
+    const unsigned w = 5;
+    const unsigned h = 4;
+    t::avi_layout l;
+    auto samples = t::uncompressed_samples(w, h, 1, 24, false, l);
+    auto d = video_decompressor::locate(l.handler, l.format);
+    auto s = padded(samples[0].data);
+    d->decode(s.data(), samples[0].data.size());
+    std::vector<std::uint8_t> out(w * h * 4);
+    ASSERT_TRUE(d->next_frame(out.data() + (h - 1) * w * 4, -std::ptrdiff_t(w * 4)));
+    auto expected = t::uncompressed_picture(w, h, 0, 24);
+    for (unsigned y = 0; y < h; ++y)
+        EXPECT_TRUE(std::equal(
+            out.begin() + (h - 1 - y) * w * 4, out.begin() + (h - y) * w * 4, expected.begin() + y * w * 4));
+}
+
+TEST(VideoDecompressor, GarbageForACodecIsAnErrorNotACrash)
+{
+    platform::FOURCC c = mmioFOURCC('M', 'J', 'P', 'G');
+    auto d = video_decompressor::locate(c, t::bitmap_format(64, 48, 24, c));
+    ASSERT_NE(d, nullptr);
+    auto s = padded(std::vector<std::uint8_t>(300, 0x5A));
+    d->decode(s.data(), 300);
+    d->finish();
+    std::vector<std::uint8_t> out(64 * 48 * 4);
+    while (d->next_frame(out.data(), 64 * 4)) { }
+}
+
+} // namespace
