@@ -191,6 +191,33 @@ TEST(ControlsWindow, ButtonsCheckBoxAndToolBarDrawTheirFramesAndGlyphs)
     const wxImage later = c.Shot();
     EXPECT_EQ(glyph_mismatches(later, greyed, CPoint(10 + 24 + 9 - 3, 40 + 9 - 3), face), 0);
 
+    // A checked tool button is sunken: light inside, (face, light) frame,
+    // the glyph moved by (1, 1).
+    My::ToolButtonCmdUI(*bar.GetButtons()[0]).SetCheck(1);
+    const COLORREF light = My::mix_colors(highlight, face);
+    const wxImage checked = c.Shot();
+    EXPECT_EQ(pixel(checked, 10, 45), face);
+    EXPECT_EQ(pixel(checked, 10 + 17, 45), light);
+    EXPECT_EQ(pixel(checked, 12, 42), light);
+    EXPECT_EQ(glyph_mismatches(checked, tool, CPoint(10 + 9 - 3 + 1, 40 + 9 - 3 + 1), light), 0);
+
+    // A check box too small for its frame draws nothing; a disabled glyph
+    // button shows the greyed glyph in a raised frame.
+    Check tiny;
+    c.AddChild(&tiny);
+    tiny.SetBounds(CRect(80, 10, 90, 20));
+    push.SetEnabled(false);
+    const wxImage disabled = c.Shot();
+    for (int y = 10; y < 20; ++y)
+        for (int x = 80; x < 90; ++x)
+            EXPECT_EQ(pixel(disabled, x, y), background) << x << "," << y;
+    EXPECT_EQ(pixel(disabled, 50, 10), highlight);
+    My::GrayedGlyph grey_arrow;
+    grey_arrow.Load("DROPDOWN_BUTTON", "DROPDOWN_BUTTON_MASK");
+    EXPECT_EQ(glyph_mismatches(disabled, grey_arrow, CPoint(50 + (20 - 7) / 2, 10 + (20 - 4) / 2), face), 0);
+    push.SetEnabled(true);
+    c.RemoveChild(&tiny);
+
     // A synthesised click on the glyph button clicks it once.
     wxUIActionSimulator sim;
     const CPoint p = c.Screen(CPoint(60, 20));
