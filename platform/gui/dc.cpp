@@ -55,7 +55,8 @@ template <class F> bool with_pixels(CDC::impl& d, F&& fn)
 {
     if (!d.memory || !d.bitmap || !d.bitmap->Impl() || !d.bitmap->Impl()->bitmap.IsOk())
         return false;
-    wxBitmap bmp = d.bitmap->Impl()->bitmap;
+    // The record itself, not a copy: raw access unshares a shared bitmap.
+    wxBitmap& bmp = d.bitmap->Impl()->bitmap;
     d.memory->SelectObject(wxNullBitmap);
     {
         wxNativePixelData data(bmp);
@@ -771,7 +772,7 @@ BOOL CDC::AlphaBlend(int x, int y, int width, int height, CDC* src, int src_x, i
         wxRect(src_x - so.x, src_y - so.y, src_width, src_height).Intersect(wxRect(whole.GetSize())));
     if (!image.IsOk())
         return FALSE;
-    if (!(blend.AlphaFormat & AC_SRC_ALPHA))
+    if (!(blend.AlphaFormat & AC_SRC_ALPHA) && image.HasAlpha())
         image.ClearAlpha();
     if (blend.SourceConstantAlpha != 255) {
         if (!image.HasAlpha())
