@@ -473,6 +473,32 @@ TEST(ControlsWindow, TextControlUnderlinesItsTextAndEditsInPlace)
     EXPECT_EQ(text.value, "xyz");
 }
 
+TEST(ControlsWindow, LongTextEndsInAnEllipsisInsideItsRectangle)
+{
+    NEED_DISPLAY();
+    Canvas c;
+    Editable text;
+    text.value = std::string(20000, 'w') + "\xC3\xA9";
+    text.SetReadOnly(true);
+    c.AddChild(&text);
+    text.SetBounds(CRect(10, 10, 110, 34));
+    ASSERT_TRUE(c.Open(CRect(0, 0, 130, 44)));
+    const wxImage shot = c.Shot();
+    EXPECT_TRUE(text.IsTruncated());
+    EXPECT_EQ(text.GetToolTipText(), text.value);
+    const CRect r = text.GetTextRect() + CPoint(10, 10);
+    EXPECT_EQ(r, CRect(14, r.top, 106, r.bottom));
+    int ink = 0, stray = 0;
+    for (int y = 10; y < 34; ++y)
+        for (int x = 10; x < 110; ++x) {
+            const bool dark = pixel(shot, x, y) != background;
+            ink += dark && r.PtInRect(CPoint(x, y));
+            stray += dark && !r.PtInRect(CPoint(x, y));
+        }
+    EXPECT_GT(ink, 50);
+    EXPECT_EQ(stray, 0);
+}
+
 namespace {
 
 // A content whose colour says where it is: 20-pixel checkers.
