@@ -617,7 +617,19 @@ TEST(ControlsWindow, ProgressDialogShowsWorkerStepsAndClipboardKeepsText)
         });
         worker.join();
         EXPECT_TRUE(pump_until([&] { return dlg.GetWindow().GetText() == "5 / 5"; }));
+        EXPECT_TRUE(c.GetStyle() & WS_DISABLED);
+        // A click on Cancel only sets the flag; the window stays.
+        const CRect cancel = dlg.GetWindow().GetCancelRect();
+        ASSERT_FALSE(cancel.IsRectEmpty());
+        wxUIActionSimulator sim;
+        sim.MouseMove(cancel.CenterPoint().x, cancel.CenterPoint().y);
+        settle();
+        sim.MouseClick();
+        EXPECT_TRUE(pump_until([&] { return dlg.IsCancelled(); }));
+        EXPECT_FALSE(dlg.Step());
+        EXPECT_TRUE(dlg.GetWindow().IsVisible());
     }
+    EXPECT_FALSE(c.GetStyle() & WS_DISABLED);
     settle();
     My::CopyLinesToClipboard("a\nb");
     EXPECT_EQ(platform::gui::clipboard_text(), std::optional<std::string>("a\r\nb"));
