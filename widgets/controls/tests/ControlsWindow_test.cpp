@@ -541,6 +541,8 @@ TEST(ControlsWindow, ScrollBoxShowsTheContentAtItsScrollPosition)
         for (int x = 0; x < r.Width(); ++x)
             bad += pixel(shot, x, y) != checker(x + 30, y + 40);
     EXPECT_EQ(bad, 0);
+    // The view is what the window system leaves beside its bars.
+    EXPECT_EQ(box.GetViewSize(), r.Size());
     // Scrolling to the far end stops at layout - view.
     box.ScrollTo(10000, 10000);
     EXPECT_EQ(box.GetScrollPos(), CPoint(400 - box.GetViewSize().cx, 400 - box.GetViewSize().cy));
