@@ -596,6 +596,8 @@ LRESULT CEdit::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         if (GetPeer())
             GetPeer()->select_text(int(wParam), int(lParam));
         return 0;
+    case EM_CHARFROMPOS:
+        return GetPeer() ? GetPeer()->char_from_pos(CPoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam))) : -1;
     case EM_SETMARGINS:
         if (GetPeer()) {
             const bool left = wParam & EC_LEFTMARGIN, right = wParam & EC_RIGHTMARGIN;

@@ -225,6 +225,7 @@ public:
     {
         SendMessage(EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(int(left), int(right)));
     }
+    int CharFromPos(const CPoint& p) { return int(SendMessage(EM_CHARFROMPOS, 0, MAKELPARAM(p.x, p.y))); }
 
 protected:
     std::unique_ptr<window_peer> CreatePeer(CWnd* parent, const CRect& rect, DWORD style) override;

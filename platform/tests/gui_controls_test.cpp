@@ -57,6 +57,7 @@ public:
         m_c.left = l;
         m_c.right = r;
     }
+    int char_from_pos(const CPoint& p) const override { return p.x / 7; }
 
 private:
     Calls& m_c;
@@ -130,6 +131,7 @@ TEST(Edit, SelectionAndMarginMessagesReachTheField)
     e.SendMessage(EM_SETMARGINS, EC_RIGHTMARGIN, MAKELPARAM(7, 8));
     EXPECT_EQ(calls.left, -1);
     EXPECT_EQ(calls.right, 8);
+    EXPECT_EQ(e.CharFromPos(CPoint(700, 3)), 100);
     EXPECT_TRUE(IsTextInput(&e));
     CWnd plain;
     ASSERT_TRUE(plain.AttachPeer(std::make_unique<Peer>(calls)));

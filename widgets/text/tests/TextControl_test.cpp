@@ -24,6 +24,7 @@ public:
     }
     void set_text(const std::string& t) override { text_ = t; }
     std::string text() const override { return text_; }
+    int char_from_pos(const CPoint& p) const override { return p.x / 7; }
     void select_text(int start, int end) override
     {
         sel_start = start;
@@ -123,12 +124,15 @@ TEST_F(TextHost, ClickBesideTheTextDoesNotEdit)
     EXPECT_FALSE(text.IsEditing());
 }
 
-TEST_F(TextHost, ClickOnTheTextOpensTheEditorWithAllSelected)
+TEST_F(TextHost, ClickOnTheTextOpensTheEditorWithTheCaretAtThePress)
 {
-    open();
+    click(26, 10);
+    ASSERT_TRUE(text.IsEditing());
     EXPECT_EQ(text.GetEditor()->GetWindowText(), "hello");
-    EXPECT_EQ(text.editorPeer->sel_start, 0);
-    EXPECT_EQ(text.editorPeer->sel_end, -1);
+    // The editor starts at x = 1; 25 pixels in is the fourth character.
+    EXPECT_EQ(text.GetEditor()->GetBounds().left, 1);
+    EXPECT_EQ(text.editorPeer->sel_start, 3);
+    EXPECT_EQ(text.editorPeer->sel_end, 3);
     EXPECT_TRUE(text.GetEditor()->HasFocus());
     EXPECT_TRUE(IsTextInput(text.GetEditor()));
     EXPECT_FALSE(IsTextInput(&host));
