@@ -223,6 +223,22 @@ TEST_F(TextHost, TruncatedTextOffersItselfAsTooltip)
     EXPECT_EQ(text.GetToolTipText(), text.value);
 }
 
+TEST_F(TextHost, TheTooltipStaysOverTheControlEvenWhileItHoldsTheCapture)
+{
+    text.value = std::string(40, 'x');
+    text.SetReadOnly(true);
+    paint();
+    host.SendMessage(WM_MOUSEMOVE, 0, test::at(20, 10));
+    EXPECT_EQ(peer->tooltip, text.value);
+    host.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, test::at(20, 10));
+    ASSERT_TRUE(text.HasCapture());
+    host.SendMessage(WM_MOUSEMOVE, MK_LBUTTON, test::at(170, 60));
+    EXPECT_EQ(peer->tooltip, "");
+    host.SendMessage(WM_MOUSEMOVE, MK_LBUTTON, test::at(30, 5));
+    EXPECT_EQ(peer->tooltip, text.value);
+    host.SendMessage(WM_LBUTTONUP, 0, test::at(30, 5));
+}
+
 TEST(Clipboard, LineFeedsBecomeCarriageReturnAndLineFeed)
 {
     My::CopyLinesToClipboard("a\nb");
