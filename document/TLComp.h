@@ -19,12 +19,19 @@
 #include <vector>
 
 namespace lumvex {
+class dll;
 class footage;
+} // namespace lumvex
+
+namespace xml {
+class stream;
 }
 
+class Background;
 class CompositionHost;
 class CompositionMember;
 class ProcessorControl;
+class TLSegmentSet;
 
 class TLComp : public My::CommandTarget, public My::Doc, public My::Sequence, public My::EditableObject {
 public:
@@ -65,6 +72,16 @@ public:
     void Load(const std::string& path, int filter_index) override;
     void Store(const std::string& path) override;
 
+    // The project file's two-way serialisation on the root element; `path`
+    // is the project file, whose folder the footage paths are relative to.
+    // Reading expects a closed composition and leaves it open, clamped to
+    // its footage; its errors pass on, and Load then closes the composition.
+    void Serialize(xml::stream& stream, const std::string& path);
+    // The library project footage is made through (not owned; it must
+    // outlive the footage). Without one, projects cannot be read.
+    void SetFootageLibrary(lumvex::dll* library) { m_library = library; }
+    lumvex::dll* GetFootageLibrary() const { return m_library; }
+
     // My::EditableObject
     My::PropertyTable& GetProperties() override;
     std::string GetTypeName() const override;
@@ -102,6 +119,18 @@ public:
     // Takes ownership; members are offered commands in the order added.
     void AddMember(std::unique_ptr<CompositionMember> member);
 
+    // The segments (the first member) and the background layer (the second);
+    // both live as long as the composition.
+    TLSegmentSet& GetSegmentSet() const { return *m_segments; }
+    Background& GetBackground() const { return *m_background; }
+    // Loads a background footage of the composition's frame size; a still
+    // image then covers the whole composition.
+    void LoadBackground();
+
+    // May be null.
+    CompositionHost* GetHost() const { return m_host; }
+    ProcessorControl* GetProcessor() const { return m_processor; }
+
     My::CommandMap& GetCommandMap() { return m_commands; }
 
 private:
@@ -111,10 +140,18 @@ private:
     void NotifyLabel(std::uint32_t id);
     void BuildCommands();
 
+    void ReadProject(xml::stream& stream, const std::string& base);
+    void WriteProject(xml::stream& stream, const std::string& base);
+
     CompositionHost* m_host;
     ProcessorControl* m_processor;
+    lumvex::dll* m_library = nullptr;
+    // Set by Load while reading: the footage standing for a missing one.
+    boost::shared_ptr<lumvex::footage> m_missingFootage;
     boost::shared_ptr<lumvex::footage> m_footage;
     std::vector<std::unique_ptr<CompositionMember>> m_members;
+    TLSegmentSet* m_segments = nullptr;
+    Background* m_background = nullptr;
     My::Span m_workArea;
     int m_currentFrame = -1;
     int m_previewFrame = -1;

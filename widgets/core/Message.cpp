@@ -111,8 +111,12 @@ void WaitRunningMessages(platform::waitable& object, MessageQueue& queue)
 {
     for (;;) {
         queue.RunPending();
-        if (platform::wait_for_multiple({ &object, &queue.GetPostedEvent() }, false) == 0)
+        if (platform::wait_for_multiple({ &object, &queue.GetPostedEvent() }, false) == 0) {
+            // What was posted before the object became signalled (a worker's
+            // last messages before it turns idle) runs before we return.
+            queue.RunPending();
             return;
+        }
     }
 }
 
