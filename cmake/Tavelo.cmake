@@ -23,6 +23,8 @@ endif()
 if(TAVELO_FUZZ)
   add_compile_options(-fsanitize=fuzzer-no-link,address -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address)
+  # "fuzz_targets" builds the libFuzzer programs alone (what CI builds).
+  add_custom_target(fuzz_targets)
 endif()
 
 # tavelo_library(NAME STATIC|SHARED SOURCES a.cpp ... [LINK libs...] [EXPORT_MACRO_DEFINE X])
@@ -72,6 +74,7 @@ function(tavelo_fuzz_target name)
     target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address)
     target_link_options(${name} PRIVATE -fsanitize=fuzzer,address)
     target_link_libraries(${name} PRIVATE ${ARG_LINK})
+    add_dependencies(fuzz_targets ${name})
   endif()
 endfunction()
 

@@ -69,11 +69,11 @@ std::uint64_t remaining_bytes(std::istream& in);
 
 // Writes a file through `writer`, which gets a binary output stream that
 // throws std::ios_base::failure on any failure, and returns the bytes
-// written. An existing file at `path` is replaced only once the new one is
-// complete: the data goes to a temporary file beside it that is then renamed
-// over it; on any failure the temporary file is removed and the old file
-// stays as it was. Failures throw std::ios_base::failure (or what `writer`
-// throws).
+// written. The file is saved as every file of the system is
+// (xml::replace_file): an existing file is replaced only once the new one is
+// complete and flushed to the disc, keeps its permissions, and a symbolic
+// link keeps pointing to it; on any failure the old file stays as it was.
+// Failures throw std::ios_base::failure (or what `writer` throws).
 std::uint64_t write_binary_file(const std::string& path, const std::function<void(std::ostream&)>& writer);
 
 template <class T, class Writer>

@@ -125,8 +125,9 @@ std::istream& operator>>(std::istream& in, fraction& value)
     } else {
         in.unget();
     }
-    // Hundredths, rounded half up.
-    const double hundredths = std::floor(x * 100 + 0.5);
+    // Hundredths: x * 100 + 0.5 truncated toward zero, so a negative rate
+    // such as -1.234 reads as -122/100.
+    const double hundredths = std::trunc(x * 100 + 0.5);
     if (!fits_int32(hundredths)) {
         in.setstate(std::ios::failbit);
         return in;

@@ -98,16 +98,22 @@ void read_tree(const xml::stream& top, profiler::node& root)
 
         std::vector<xml::node> elements;
         element.select(elements, "node");
-        // Pushed in reverse so that they are read in document order.
-        for (auto it = elements.rbegin(); it != elements.rend(); ++it) {
-            const xml::stream child(*it, true);
+        // Siblings are read in document order, so that of two elements with
+        // one name the later one's figures stay; their children are then
+        // taken in the same order (the stack pops the first pushed last).
+        std::vector<profiler::node*> targets;
+        targets.reserve(elements.size());
+        for (const xml::node& e : elements) {
+            const xml::stream child(e, true);
             const std::string name = child.read_string("name");
             std::unique_ptr<profiler::node>& slot = parent->children[name];
             if (!slot)
                 slot = std::make_unique<profiler::node>();
             read_attributes(child, *slot);
-            pending.emplace_back(*it, slot.get());
+            targets.push_back(slot.get());
         }
+        for (std::size_t i = elements.size(); i-- > 0;)
+            pending.emplace_back(elements[i], targets[i]);
     }
 }
 

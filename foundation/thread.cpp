@@ -94,8 +94,17 @@ synchronizable_thread::synchronizable_thread(bool create)
 {
 }
 
+void synchronizable_thread::request_step()
+{
+    std::lock_guard guard(m_lock);
+    ++m_requested;
+    m_idle.reset();
+    m_go.set();
+}
+
 void synchronizable_thread::stop()
 {
+    std::lock_guard guard(m_lock);
     m_stop = true;
     m_go.set();
 }
@@ -103,14 +112,22 @@ void synchronizable_thread::stop()
 void synchronizable_thread::run()
 {
     for (;;) {
-        if (!m_go.wait(0)) {
-            m_idle.set();
-            m_go.wait();
+        {
+            // Idle is set only when every request was taken up, under the
+            // lock of request_step: a request can no longer come between the
+            // look at the go event and the setting of idle.
+            std::lock_guard guard(m_lock);
+            if (m_taken == m_requested)
+                m_idle.set();
         }
-        m_go.reset();
+        m_go.wait();
+        {
+            std::lock_guard guard(m_lock);
+            m_go.reset();
+            m_taken = m_requested;
+        }
         if (m_stop)
             break;
-        m_idle.reset();
         // A failed step is reported and the loop goes on with the next request.
         guarded_call([](void* self) { static_cast<synchronizable_thread*>(self)->step(); }, this);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 #include <mutex>
 #include <string>
 
@@ -36,7 +37,8 @@ public:
     void resume();
 
     // Waits without time limit for the thread to end; returns result. Returns
-    // at once when no thread was created.
+    // at once when no thread was created; a thread that was never resumed
+    // ends without running its body.
     bool join();
 
     // The thread itself: its priority, its id, and a waitable end.
@@ -52,8 +54,9 @@ protected:
     virtual void on_error(const std::string& text);
 
     // Calls body(context); an exception that escapes it goes to on_error.
-    // Returns false when body failed.
-    bool guarded_call(void (*body)(void* context), void* context);
+    // Returns false when body failed. Never inlined: crash reports show its
+    // frame as the guard that caught the fault.
+    [[gnu::noinline]] bool guarded_call(void (*body)(void* context), void* context);
 
     // True until an attempt of run failed. Written by the thread; read it
     // after join.
@@ -63,23 +66,29 @@ protected:
 
 private:
     static unsigned thread_proc(void* object);
-    void run_guarded();
+    // Never inlined, as guarded_call: its frame names the guarded loop.
+    [[gnu::noinline]] void run_guarded();
 
     platform::thread m_handle;
 };
 
-// A thread that runs one step of work each time its go event is set, and
-// sets its idle event whenever it has nothing to do. A step that fails is
-// reported through on_error and the loop goes on. To end it, call stop and
-// then join.
+// A thread that runs one step of work for each request, and sets its idle
+// event whenever it has nothing to do. A step that fails is reported through
+// on_error and the loop goes on. To end it, call stop and then join.
+//
+// The owner asks for a step with request_step and learns that it is done by
+// waiting for the idle event: once the idle event is seen after a request, a
+// step that began after that request has ended. Requests made during a step
+// bring one more step; several requests before a step begins bring one step.
 class synchronizable_thread : public thread {
 public:
     explicit synchronizable_thread(bool create = false);
 
-    // Set to ask for a step (manual-reset; the loop resets it before each
-    // step, so a request made during a step brings one more step).
-    platform::event& go_event() { return m_go; }
-    // Set while no step runs (manual-reset, initially clear).
+    // From any thread: clears the idle event and sets the go event, both
+    // under the lock that the thread takes to decide that it is idle.
+    void request_step();
+    // Set while no step runs and no request waits (manual-reset, initially
+    // clear); wait for it, never set or reset it.
     platform::event& idle_event() { return m_idle; }
     // Makes the loop end after the step under way.
     void stop();
@@ -90,6 +99,11 @@ protected:
     virtual void step() = 0;
 
 private:
+    // Requests made and requests taken up by a step, under m_lock; the thread
+    // is idle only while they are equal.
+    std::mutex m_lock;
+    std::uint64_t m_requested = 0;
+    std::uint64_t m_taken = 0;
     platform::event m_go { true, false };
     std::atomic<bool> m_stop { false };
     platform::event m_idle { true, false };

@@ -84,7 +84,8 @@ public:
     bool get_attribute(const std::string& name, std::string& value) const;
     std::string get_attribute_or_default(const std::string& name, const std::string& default_value) const;
     // Sets or replaces the attribute; nothing on a null node. A name that
-    // breaks the XML name rule throws xml::invalid_name.
+    // breaks the XML name rule throws xml::invalid_name; a value holding a
+    // zero byte throws xml::invalid_value.
     void set_attribute(const std::string& name, const std::string& value);
 
     // A new last child element; a null node gives a null node.

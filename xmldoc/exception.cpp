@@ -17,6 +17,11 @@ const char* invalid_name::what() const noexcept
     return "tag or attribute name is invalid";
 }
 
+const char* invalid_value::what() const noexcept
+{
+    return "attribute value holds a character that XML cannot carry";
+}
+
 const char* attribute_not_found::what() const noexcept
 {
     return "attribute not found";

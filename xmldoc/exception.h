@@ -25,6 +25,13 @@ public:
     const char* what() const noexcept override; // "tag or attribute name is invalid"
 };
 
+// An attribute value with a character that no XML text can carry (the zero
+// byte): refused when it is set, so that every document written parses.
+class SARNEL_API invalid_value : public exception {
+public:
+    const char* what() const noexcept override; // "attribute value holds a character that XML cannot carry"
+};
+
 class SARNEL_API attribute_not_found : public exception {
 public:
     const char* what() const noexcept override; // "attribute not found"

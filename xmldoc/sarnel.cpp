@@ -2,13 +2,13 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <filesystem>
 #include <fstream>
 #include <memory>
-#include <random>
 
 #include "xmldoc/element.h"
+#include "xmldoc/exception.h"
 #include "xmldoc/parser.h"
+#include "xmldoc/replace_file.h"
 #include "xmldoc/writer.h"
 
 namespace xml {
@@ -157,33 +157,11 @@ void sarnel::write(std::ostream& out) const
 
 void sarnel::write(const std::string& path) const
 {
-    // The text goes to a fresh file beside the target, which replaces the
-    // target by a rename only once every byte is written and flushed: a full
-    // disc or any other failure leaves the old file as it was.
-    namespace fs = std::filesystem;
-    const fs::path target(path);
-    std::random_device random;
-    fs::path temporary;
-    std::error_code ignored;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        temporary = target;
-        temporary += ".tmp" + std::to_string(random() & 0xFFFFFFu);
-        if (!fs::exists(temporary, ignored))
-            break;
-    }
     try {
-        std::ofstream out;
-        out.exceptions(std::ios::failbit | std::ios::badbit);
-        out.open(temporary, std::ios::out | std::ios::binary | std::ios::trunc);
-        write_tree(m_root, out);
-        out.flush();
-        out.close();
-        fs::rename(temporary, target);
+        replace_file(path, [this](std::ostream& out) { write_tree(m_root, out); });
     } catch (const std::ios_base::failure&) {
-        fs::remove(temporary, ignored);
         throw;
     } catch (const std::exception&) {
-        fs::remove(temporary, ignored);
         throw write_failure(path);
     }
 }
@@ -222,6 +200,10 @@ bool sarnel::get_attribute(handle h, const std::string& name, std::string& value
 
 void sarnel::set_attribute(handle h, const std::string& name, const std::string& value)
 {
+    // Every other byte is written as it stands or as a character reference
+    // and reads back; the zero byte has neither form in XML.
+    if (value.find('\0') != std::string::npos)
+        throw invalid_value();
     auto& map = as_element(h)->attributes;
     auto it = map.lower_bound(name);
     if (it != map.end() && it->first == name) {

@@ -20,9 +20,10 @@ struct element;
 // re-created or destroyed. One thread at a time.
 //
 // Errors: xml::invalid_name for names that break the XML 1.0 name rule,
-// xml::stream_parse_error for text that is not a well-formed document
-// (including nesting deeper than max_depth), std::ios_base::failure for
-// files that cannot be read or written.
+// xml::invalid_value for attribute values holding a zero byte (no XML text
+// can carry it), xml::stream_parse_error for text that is not a well-formed
+// document (including nesting deeper than max_depth), std::ios_base::failure
+// for files that cannot be read or written.
 class SARNEL_API sarnel final : public document {
 public:
     // Elements nested deeper than this (the root is at depth 1) make parse
@@ -51,8 +52,9 @@ public:
 
     // Writes the declaration line and the tree, two spaces per level.
     void write(std::ostream& out) const;
-    // Writes to a temporary file beside path and renames it over path, so a
-    // failed write never replaces a good file; throws std::ios_base::failure.
+    // Saves through xml::replace_file (xmldoc/replace_file.h): a failed
+    // write never replaces a good file, permissions and symbolic links stay;
+    // throws std::ios_base::failure.
     void write(const std::string& path) const;
 
     // The access-layer interface.

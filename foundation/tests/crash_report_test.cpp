@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "foundation/thread.h"
+#include "platform/debug/attributes.h"
 
 namespace {
 
@@ -52,13 +53,13 @@ std::vector<std::string> take_crash_files()
 int* volatile g_null = nullptr;
 volatile int g_zero = 0;
 
-[[gnu::noipa, gnu::no_sanitize("address", "undefined", "thread")]] void fault_on_null(volatile int* pointer)
+TAVELO_KEEP_FRAME TAVELO_NO_SANITIZE void fault_on_null(volatile int* pointer)
 {
     *pointer = 7;
 }
 constexpr int fault_line = __LINE__ - 2;
 
-[[gnu::noipa, gnu::no_sanitize("address", "undefined", "thread")]] int divide(int value, int by)
+TAVELO_KEEP_FRAME TAVELO_NO_SANITIZE int divide(int value, int by)
 {
     return value / by;
 }
@@ -135,6 +136,9 @@ TEST(CrashReport, UnknownExceptionInAThreadGivesAReportAndTheThreadRestarts)
     EXPECT_NE(report.find("mswin::thread::guarded_call"), std::string::npos) << report;
     EXPECT_NE(report.find(" foundation_tests, mswin::thread::run_guarded()+"), std::string::npos) << report;
     EXPECT_NE(report.find("\nRAX="), std::string::npos);
+    // Parts the compiler split off a function carry their function's name.
+    EXPECT_EQ(report.find("[clone"), std::string::npos) << report;
+    EXPECT_NE(report.find("thread.cpp, line "), std::string::npos) << report;
     EXPECT_EQ(report.back(), '\n');
     // Every line between the description and the registers is a frame.
     std::istringstream lines(report);

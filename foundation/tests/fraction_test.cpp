@@ -84,6 +84,15 @@ TEST(fraction, ReadsDecimalAsHundredthsReduced)
     expect_reads("25 fps", 25, 1);
 }
 
+TEST(fraction, NegativeDecimalTruncatesTowardZeroAfterAddingOneHalf)
+{
+    // -123.4 + 0.5 = -122.9 truncates to -122, not down to -123.
+    expect_reads("-1.234", -61, 50);
+    expect_reads("-0.004", 0, 1);
+    expect_reads("-2.5", -249, 100);
+    expect_reads("-0.999", -99, 100);
+}
+
 TEST(fraction, ReadsSlashFormAsWritten)
 {
     expect_reads("30000/1001", 30000, 1001);

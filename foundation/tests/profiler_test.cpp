@@ -216,6 +216,24 @@ TEST(profiler, LoadingReadsTimesAsSeconds)
     EXPECT_EQ(child(p.root(), "y").subtree_time, 0u);
 }
 
+TEST(profiler, RepeatedSiblingNamesAreReadInDocumentOrderSoTheLastWins)
+{
+    profiler p;
+    load("<timing>"
+         "<node name='a' calls_count='1' node_count='10'><node name='x' calls_count='1'/></node>"
+         "<node name='b' calls_count='5'/>"
+         "<node name='a' calls_count='2'><node name='x' calls_count='2'/><node name='y'/></node>"
+         "</timing>",
+        p);
+    const profiler::node& a = child(p.root(), "a");
+    EXPECT_EQ(a.calls_count, 2u);
+    // Attributes missing from the later element take their defaults.
+    EXPECT_EQ(a.node_count, 0);
+    EXPECT_EQ(child(a, "x").calls_count, 2u);
+    EXPECT_EQ(a.children.size(), 2u);
+    EXPECT_EQ(child(p.root(), "b").calls_count, 5u);
+}
+
 TEST(profiler, ChildWithoutNameFailsLoad)
 {
     profiler p;

@@ -245,7 +245,7 @@ void take_fault_stack(fault_record& record)
 // The child's work outside the handler: the report into the pipe. Not
 // instrumented for addresses: that sanitizer would warn about the unknown
 // stack at the call of _exit.
-[[noreturn, gnu::no_sanitize("address")]] void compose_and_exit()
+[[noreturn]] __attribute__((no_sanitize("address"))) void compose_and_exit()
 {
     g_composing = true;
     alarm(compose_seconds + 5);
@@ -291,23 +291,34 @@ long milliseconds_now()
     return now.tv_sec * 1000L + now.tv_nsec / 1000000L;
 }
 
+// Ends a report that does not fit: what fits, up to its last line break.
+constexpr char cut_note[] = "[The report is cut short here: it is longer than 256 KiB.]\n";
+
 // Reads the child's report into the buffer until it ends or time is up;
-// returns its size, 0 when it did not finish.
-std::size_t read_report(int input)
+// returns its size, 0 when it did not finish. A report that does not fit is
+// cut short after its last whole line with a note, and cut is set.
+std::size_t read_report(int input, bool& cut)
 {
+    // Room for a line break, the note and the terminating zero.
+    constexpr std::size_t limit = report_capacity - sizeof cut_note - 1;
     const long deadline = milliseconds_now() + compose_seconds * 1000L;
     std::size_t size = 0;
+    cut = false;
     for (;;) {
         const long left = deadline - milliseconds_now();
-        if (left <= 0 || size + 1 >= report_capacity)
+        if (left <= 0)
             return 0;
+        if (size == limit) {
+            cut = true;
+            break;
+        }
         pollfd ready { input, POLLIN, 0 };
         const int polled = poll(&ready, 1, static_cast<int>(left));
         if (polled < 0 && errno == EINTR)
             continue;
         if (polled <= 0)
             return 0;
-        const ssize_t got = read(input, g_handler.report + size, report_capacity - 1 - size);
+        const ssize_t got = read(input, g_handler.report + size, limit - size);
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
@@ -315,6 +326,19 @@ std::size_t read_report(int input)
         if (got == 0)
             break;
         size += static_cast<std::size_t>(got);
+    }
+    if (cut) {
+        std::size_t end = size;
+        while (end > 0 && g_handler.report[end - 1] != '\n')
+            --end;
+        size = end;
+        if (size == 0) {
+            // One endless line: keep it and break it.
+            size = limit;
+            g_handler.report[size++] = '\n';
+        }
+        std::memcpy(g_handler.report + size, cut_note, sizeof cut_note - 1);
+        size += sizeof cut_note - 1;
     }
     g_handler.report[size] = 0;
     return size;
@@ -339,13 +363,15 @@ pid_t start_composer(int& pipe_end)
 // The child's report, or 0 when it did not deliver one.
 std::size_t finish_composer(pid_t child, int input)
 {
-    std::size_t size = read_report(input);
+    bool cut = false;
+    const std::size_t size = read_report(input, cut);
     close(input);
-    if (size == 0)
+    // A child whose report was cut short may still be writing the rest.
+    if (size == 0 || cut)
         kill(child, SIGKILL);
     int status = 0;
     while (waitpid(child, &status, 0) < 0 && errno == EINTR) { }
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? size : 0;
+    return cut || (WIFEXITED(status) && WEXITSTATUS(status) == 0) ? size : 0;
 }
 
 // The report made without the child: what happened, where, and the registers.

@@ -74,8 +74,10 @@ using fault_formatter = std::string (*)(const fault_record& fault);
 // signal stack for good. On a fault the handler writes the report to the
 // diagnostic stream and to a new file "crash-<local time>.txt" in
 // report_folder (created when missing), names that file on the diagnostic
-// stream, then the process ends as the signal would end it. A second fault in another thread waits for the
-// first report. The first call installs; later calls do nothing.
+// stream, then the process ends as the signal would end it. A report of
+// 256 KiB or more is cut short after its last whole line that fits, with a
+// note saying so. A second fault in another thread waits for the first
+// report. The first call installs; later calls do nothing.
 void install_fault_handler(fault_formatter formatter, const std::string& report_folder);
 
 // An alternate signal stack for the calling thread while the object lives, so

@@ -48,6 +48,38 @@ bool ends_with(const std::string& text, std::string_view end)
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
+// Parts of a function that the compiler split off or specialised carry a
+// suffix: "f(int) [clone .cold]" when demangled, "f.cold", "f.part.0",
+// "f.isra.0", "f.constprop.0" as a plain name. They are reported as f.
+std::string without_clone_suffixes(std::string name)
+{
+    while (ends_with(name, "]")) {
+        const std::size_t open = name.rfind(" [clone ");
+        if (open == std::string::npos)
+            break;
+        name.erase(open);
+    }
+    for (;;) {
+        const std::size_t dot = name.find_last_of(".");
+        if (dot == std::string::npos || dot == 0)
+            return name;
+        std::string_view tail(name.c_str() + dot + 1);
+        const bool number = !tail.empty() && tail.find_first_not_of("0123456789") == std::string_view::npos;
+        std::size_t end = dot;
+        if (number) {
+            const std::size_t before = name.find_last_of(".", dot - 1);
+            if (before == std::string::npos || before == 0)
+                return name;
+            tail = std::string_view(name.c_str() + before + 1, dot - before - 1);
+            end = before;
+        }
+        if (tail != "cold" && tail != "part" && tail != "isra" && tail != "constprop" && tail != "lto_priv"
+            && tail != "localalias")
+            return name;
+        name.erase(end);
+    }
+}
+
 // "ns::f(int) const" becomes "ns::f": the parameter list is the last
 // parenthesised group, found by matching parentheses from the end (so
 // "ns::operator()(int)" keeps its "operator()").
@@ -120,7 +152,7 @@ address_info symbolizer::describe(std::uintptr_t address, bool return_address) c
     GElf_Sym symbol {};
     const char* name = dwfl_module_addrinfo(module, lookup, &offset, &symbol, nullptr, nullptr, nullptr);
     if (name != nullptr) {
-        info.function = without_parameters(demangled(name));
+        info.function = without_parameters(without_clone_suffixes(demangled(name)));
         info.function_offset = address - (lookup - offset);
     }
 

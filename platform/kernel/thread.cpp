@@ -157,6 +157,15 @@ unsigned thread::join()
 {
     if (!m_state)
         return 0;
+    {
+        // A thread that was never resumed would wait at its gate for ever:
+        // it ends without running its procedure.
+        std::lock_guard lock(m_state->mutex);
+        if (m_state->start == gate::closed) {
+            m_state->start = gate::abandoned;
+            m_state->changed.notify_all();
+        }
+    }
     wait();
     std::lock_guard lock(m_state->mutex);
     if (!m_state->joined) {

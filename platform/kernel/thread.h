@@ -42,7 +42,9 @@ public:
     void resume();
 
     // Waits without time limit for the thread to end and returns the value its
-    // procedure returned; 0 at once when no thread was created.
+    // procedure returned; 0 at once when no thread was created. A thread that
+    // was never resumed ends without running its procedure (returning 0), and
+    // a later resume does nothing.
     unsigned join();
 
     // The priority last set for the thread (THREAD_PRIORITY_NORMAL at first);

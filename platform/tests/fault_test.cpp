@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/debug/attributes.h"
 #include "platform/debug/symbols.h"
 
 namespace {
@@ -24,19 +25,19 @@ bool ends_with(const std::string& text, const std::string& end)
     return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
-[[gnu::noipa]] std::uintptr_t return_address()
+TAVELO_KEEP_FRAME std::uintptr_t return_address()
 {
     return reinterpret_cast<std::uintptr_t>(__builtin_return_address(0));
 }
 
-[[gnu::noipa]] std::uintptr_t locate_this_call(int* line)
+TAVELO_KEEP_FRAME std::uintptr_t locate_this_call(int* line)
 {
     const std::uintptr_t pc = return_address();
     *line = __LINE__ - 1;
     return pc;
 }
 
-[[gnu::noipa]] void capture_here(fault_record& record, int* line)
+TAVELO_KEEP_FRAME void capture_here(fault_record& record, int* line)
 {
     platform::debug::capture_exception_context(record);
     *line = __LINE__ - 1;
@@ -45,13 +46,13 @@ bool ends_with(const std::string& text, const std::string& end)
 int* volatile g_null = nullptr;
 volatile bool g_never = false;
 
-[[gnu::noipa, gnu::no_sanitize("address", "undefined", "thread")]] void write_through(volatile int* pointer)
+TAVELO_KEEP_FRAME TAVELO_NO_SANITIZE void write_through(volatile int* pointer)
 {
     *pointer = 1;
 }
 constexpr int write_line = __LINE__ - 2;
 
-[[gnu::noipa]] int recurse(int depth)
+TAVELO_KEEP_FRAME int recurse(int depth)
 {
     volatile char pad[512];
     pad[0] = static_cast<char>(depth);
@@ -69,6 +70,20 @@ std::string describe_fault(const fault_record& fault)
     std::snprintf(
         head, sizeof head, "code=%08X signal=%d frames=%zu ", fault.code, fault.signal, fault.frame_count);
     return head + ("top=" + top.function + " line=" + std::to_string(top.line) + "\n");
+}
+
+// A report far longer than a crash report may be: numbered lines.
+std::string huge_report()
+{
+    std::string text;
+    for (int i = 0; text.size() < 300 * 1024; ++i)
+        text += "frame line " + std::to_string(i) + " ........................................\n";
+    return text;
+}
+
+std::string huge_formatter(const fault_record&)
+{
+    return huge_report();
 }
 
 std::string failing_formatter(const fault_record&)
@@ -129,6 +144,31 @@ TEST(DebugSymbolizer, NamesTheFunctionFileAndLineOfACall)
     EXPECT_EQ(info.line, line);
 }
 
+// The unlikely branch goes to a part the compiler splits off the function
+// ("[clone .cold]") in optimised builds.
+[[gnu::noinline]] std::uintptr_t locate_in_cold_part(int selector, int* line)
+{
+    if (selector == 12345) [[unlikely]] {
+        const std::uintptr_t pc = return_address();
+        *line = __LINE__ - 1;
+        if (g_never)
+            throw std::runtime_error("never");
+        return pc;
+    }
+    return 0;
+}
+
+TEST(DebugSymbolizer, PartsTheCompilerSplitOffAreNamedAsTheirFunction)
+{
+    int line = 0;
+    volatile int selector = 12345;
+    const std::uintptr_t pc = locate_in_cold_part(selector, &line);
+    symbolizer symbols;
+    const platform::debug::address_info info = symbols.describe(pc, true);
+    EXPECT_TRUE(ends_with(info.function, "locate_in_cold_part")) << info.function;
+    EXPECT_EQ(info.line, line);
+}
+
 TEST(DebugSymbolizer, AddressOutsideEveryModuleIsUnknown)
 {
     symbolizer symbols;
@@ -179,6 +219,21 @@ TEST(DebugFaultHandler, StackOverflowIsReportedOnTheAlternateStack)
     crash_folder folder;
     EXPECT_EXIT(crash_with(&describe_fault, folder.path, [] { recurse(0); }),
         testing::KilledBySignal(SIGSEGV), "code=C00000FD signal=11 frames=128 top=.*recurse");
+}
+
+TEST(DebugFaultHandler, ReportOf256KiBOrMoreIsCutShortAtALineWithANote)
+{
+    crash_folder folder;
+    const std::string note = "[The report is cut short here: it is longer than 256 KiB.]\n";
+    EXPECT_EXIT(crash_with(&huge_formatter, folder.path, [] { write_through(g_null); }),
+        testing::KilledBySignal(SIGSEGV), "cut short here");
+    const std::string file = folder.only_file();
+    ASSERT_TRUE(ends_with(file, note)) << file.substr(0, 200);
+    const std::string kept = file.substr(0, file.size() - note.size());
+    EXPECT_LT(file.size(), 256u * 1024);
+    EXPECT_GT(kept.size(), 255u * 1024);
+    EXPECT_EQ(kept.back(), '\n');
+    EXPECT_EQ(huge_report().compare(0, kept.size(), kept), 0);
 }
 
 TEST(DebugFaultHandler, FailingFormatterStillLeavesAShortReport)

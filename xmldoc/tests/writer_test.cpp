@@ -10,6 +10,7 @@
 #include <streambuf>
 #include <string>
 
+#include "xmldoc/exception.h"
 #include "xmldoc/sarnel.h"
 
 namespace {
@@ -147,6 +148,48 @@ TEST(Writer, ControlBytesAreWrittenAsReferencesAndReadBack)
     EXPECT_EQ(value, every);
 }
 
+TEST(Writer, AValueWithAByteXmlCannotCarryIsRefusedWhenSetAndTheOldValueStays)
+{
+    xml::sarnel doc;
+    doc.create("Doc");
+    const xml::handle root = doc.root_handle();
+    doc.set_attribute(root, "kept", "old");
+    for (const char* name : { "kept", "fresh" }) {
+        try {
+            doc.set_attribute(root, name, std::string("a\0b", 3));
+            ADD_FAILURE() << name << ": no exception";
+        } catch (const xml::exception& error) {
+            EXPECT_STREQ(error.what(), "attribute value holds a character that XML cannot carry") << name;
+        }
+    }
+    EXPECT_EQ(written(doc), "<?xml version=\"1.0\" ?>\n<Doc kept=\"old\"/>\n");
+}
+
+TEST(Writer, EveryByteValueThatCanBeSetIsWrittenAndParsedBackUnchanged)
+{
+    for (int c = 0; c < 256; ++c) {
+        const std::string value = std::string("<") + static_cast<char>(c) + "&" + static_cast<char>(c);
+        xml::sarnel doc;
+        doc.create("Doc");
+        try {
+            doc.set_attribute(doc.root_handle(), "v", value);
+        } catch (const xml::exception&) {
+            continue;
+        }
+        const std::string text = written(doc);
+        xml::sarnel again;
+        try {
+            again.parse(text);
+        } catch (const xml::exception& error) {
+            ADD_FAILURE() << "byte " << c << ": the written file does not parse: " << error.what();
+            continue;
+        }
+        std::string read;
+        ASSERT_TRUE(again.get_attribute(again.root_handle(), "v", read)) << c;
+        EXPECT_EQ(read, value) << "byte " << c;
+    }
+}
+
 TEST(Writer, ATreeOneHundredThousandLevelsDeepIsWrittenWithoutRecursion)
 {
     constexpr std::uint64_t depth = 100000;
@@ -219,3 +262,53 @@ TEST_F(WriterFiles, AWriteThatCannotReplaceTheTargetLeavesNothingBehind)
     EXPECT_EQ(files_in_folder(), 1u);
     EXPECT_THROW(doc.write((m_folder / "missing" / "x.tvp").string()), std::ios_base::failure);
 }
+
+namespace {
+
+TEST_F(WriterFiles, SavingThroughASymbolicLinkReplacesTheLinkedFileAndKeepsTheLink)
+{
+    namespace fs = std::filesystem;
+    fs::create_directory(m_folder / "store");
+    const auto real = m_folder / "store" / "real.tvp";
+    const auto link = m_folder / "project.tvp";
+    xml::sarnel doc;
+    doc.create("Old");
+    doc.write(real.string());
+    fs::create_symlink(fs::path("store") / "real.tvp", link);
+    // A link to a link: the last file in the chain is the one replaced.
+    fs::create_symlink("project.tvp", m_folder / "again.tvp");
+
+    doc.create("New");
+    doc.write((m_folder / "again.tvp").string());
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_TRUE(fs::is_symlink(m_folder / "again.tvp"));
+    EXPECT_EQ(file_text(real), written(doc));
+    EXPECT_EQ(files_in_folder(), 3u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_folder / "store"), fs::directory_iterator()), 1);
+
+    // A link whose file does not exist yet: the file is made where it points.
+    fs::create_symlink(fs::path("store") / "later.tvp", m_folder / "dangling.tvp");
+    doc.write((m_folder / "dangling.tvp").string());
+    EXPECT_TRUE(fs::is_symlink(m_folder / "dangling.tvp"));
+    EXPECT_EQ(file_text(m_folder / "store" / "later.tvp"), written(doc));
+}
+
+TEST_F(WriterFiles, SavingKeepsThePermissionsOfTheFileItReplaces)
+{
+    namespace fs = std::filesystem;
+    const auto path = m_folder / "project.tvp";
+    xml::sarnel doc;
+    doc.create("Old");
+    doc.write(path.string());
+    // Group write is a permission the usual file-creation mask takes away.
+    const auto shared
+        = fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read | fs::perms::group_write;
+    fs::permissions(path, shared);
+    doc.create("New");
+    doc.write(path.string());
+    EXPECT_EQ(fs::status(path).permissions(), shared);
+    EXPECT_EQ(file_text(path), written(doc));
+    EXPECT_EQ(files_in_folder(), 1u);
+}
+
+} // namespace
