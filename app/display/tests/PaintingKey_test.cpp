@@ -13,6 +13,7 @@
 
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
@@ -27,6 +28,20 @@ DisplayStyle Style(DisplayType type, bool smooth = false, bool inverse = false, 
     style.inverse = inverse;
     style.matte = matte;
     return style;
+}
+
+// A record of a 4 x 2 frame whose grey mask rises from left to right.
+boost::shared_ptr<trm::frame_record> Ramp()
+{
+    auto record = boost::make_shared<trm::frame_record>();
+    record->bit_mask = img::image<img::bit>(4, 2, 4);
+    record->bit_mask.fill(false);
+    img::image<unsigned char> grey(4, 2, 4);
+    for (unsigned y = 0; y < 2; ++y)
+        for (unsigned x = 0; x < 4; ++x)
+            grey.row(y)[x] = static_cast<unsigned char>(60 * x + y);
+    record->grey_mask.encode(grey);
+    return record;
 }
 
 // A record whose crisp mask is set on the left half of a 4 x 2 frame.
@@ -270,6 +285,34 @@ TEST(PaintingKey, FootageOnlyKeysPaintACopyOfTheirFrame)
     EXPECT_EQ(out.at(0, 0).get(), (Pixel { 103, 0, 0, 255 }));
     f.Key(Style(DisplayType::BackgroundOnly), 3, 5)->Paint(out, 0);
     EXPECT_EQ(out.at(0, 0).get(), (Pixel { 205, 50, 50, 255 }));
+}
+
+TEST(PaintingKey, ThreadsShareOneKeyAndItsLayers)
+{
+    Fixture f;
+    std::vector<MaskLayer> layers { { Ramp(), { MaskMode::Substitute, false } },
+        { f.record, { MaskMode::Difference, true } } };
+    const auto key = f.Key(Style(DisplayType::Composition, true), 3, 5, layers);
+    img::image<Pixel> expected;
+    key->Paint(expected, 0);
+    std::vector<std::vector<Pixel>> seen(4);
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < seen.size(); ++t)
+        threads.emplace_back([&, t] {
+            for (int i = 0; i < 20; ++i) {
+                const auto painted = PaintingKey::Fetch(f.cache, key, 2, false);
+                for (auto p : painted->image)
+                    seen[t].push_back(p.get());
+            }
+        });
+    for (auto& thread : threads)
+        thread.join();
+    std::vector<Pixel> once;
+    for (auto p : expected)
+        once.push_back(p.get());
+    for (const auto& pixels : seen)
+        for (std::size_t i = 0; i < pixels.size(); ++i)
+            ASSERT_EQ(pixels[i], once[i % once.size()]);
 }
 
 } // namespace

@@ -4,12 +4,14 @@
 // every read is logged (frame, request bits, waiting), optionally not ready
 // until waited for, and a cache that keeps entries in a list and finds them
 // as the image cache does (the stored key's equality with the asked one).
+// Both lock themselves, so that several threads may paint through them.
 
 #include "engine/tests/memory_footage.h"
 #include "lumvex/cache.h"
 
 #include <boost/make_shared.hpp>
 
+#include <mutex>
 #include <vector>
 
 namespace painting_testing {
@@ -33,6 +35,7 @@ public:
 
     boost::shared_ptr<lumvex::cached_image> frame(int frame, int request, bool wait) override
     {
+        std::lock_guard lock(m_mutex);
         reads.push_back({ frame, request, wait });
         if (!wait && notReadyWithoutWaiting)
             return {};
@@ -43,6 +46,7 @@ public:
     bool notReadyWithoutWaiting = false;
 
 private:
+    std::mutex m_mutex;
     static std::vector<img::image<Pixel>> Frames(int count, unsigned width, unsigned height, Pixel colour)
     {
         std::vector<img::image<Pixel>> frames;
@@ -59,6 +63,7 @@ class ListCache : public lumvex::cache {
 public:
     void put(const boost::shared_ptr<lumvex::cached_image>& image, int placement) override
     {
+        std::lock_guard lock(m_mutex);
         placements.push_back(placement);
         entries.push_back(image);
     }
@@ -70,6 +75,7 @@ public:
     boost::shared_ptr<lumvex::cached_image> find(
         const boost::shared_ptr<lumvex::item_id>& key, int placement) override
     {
+        std::lock_guard lock(m_mutex);
         placements.push_back(placement);
         for (const auto& entry : entries)
             if (entry->id->equals(*key))
@@ -85,6 +91,9 @@ public:
 
     std::vector<boost::shared_ptr<lumvex::cached_image>> entries;
     std::vector<int> placements;
+
+private:
+    std::mutex m_mutex;
 };
 
 } // namespace painting_testing
