@@ -71,6 +71,41 @@ std::string FindEntry(const fs::path& folder, const std::string& name)
     return *std::min_element(matches.begin(), matches.end());
 }
 
+// A name of folder that the pattern's name matches without regard to case
+// ("?" any one character), re-cased after it: "Shot_????.png" becomes
+// "shot_????.png" when "shot_0001.png" is there. Empty when no name
+// matches or the pattern holds a "*".
+std::string FindPatternCase(const fs::path& folder, const std::string& pattern)
+{
+    if (pattern.find('*') != std::string::npos)
+        return {};
+    std::error_code error;
+    fs::directory_iterator it(folder, error);
+    if (error)
+        return {};
+    std::vector<std::string> found;
+    for (const fs::directory_entry& entry : it) {
+        const std::string name = entry.path().filename().string();
+        if (name.size() != pattern.size())
+            continue;
+        bool matches = true;
+        for (std::size_t i = 0; i < name.size() && matches; ++i)
+            matches = pattern[i] == '?'
+                || std::tolower(static_cast<unsigned char>(pattern[i]))
+                    == std::tolower(static_cast<unsigned char>(name[i]));
+        if (!matches)
+            continue;
+        std::string recased = pattern;
+        for (std::size_t i = 0; i < name.size(); ++i)
+            if (pattern[i] != '?')
+                recased[i] = name[i];
+        found.push_back(recased);
+    }
+    if (found.empty())
+        return {};
+    return *std::min_element(found.begin(), found.end());
+}
+
 } // namespace
 
 std::string FindFootageFile(const std::string& stored, const std::string& base, bool pattern)
@@ -98,13 +133,10 @@ std::string FindFootageFile(const std::string& stored, const std::string& base, 
             at = at.parent_path();
             continue;
         }
-        const std::string found = FindEntry(at, part);
-        if (found.empty()) {
-            // A pattern's name matches files, not itself.
-            if (last && pattern)
-                return (at / part).string();
-            return {};
-        }
+        // A pattern's name matches files, not itself.
+        const std::string found = last && pattern ? FindPatternCase(at, part) : FindEntry(at, part);
+        if (found.empty())
+            return last && pattern ? (at / part).string() : std::string();
         at /= found;
     }
     return at.lexically_normal().string();

@@ -126,6 +126,10 @@ void TLComp::Store(const std::string& path)
 
 void TLComp::Load(const std::string& path, int)
 {
+    // Loading fills a closed composition; one still open is closed first, so
+    // nothing of it mixes with the project read.
+    if (!m_empty)
+        Close();
     try {
         if (!m_library)
             throw xtd::exception("Cannot read project file '" + path + "': footage cannot be opened here.");

@@ -45,6 +45,7 @@ struct SpanLog : My::EventListener {
     {
         s.AddListener(this);
     }
+    ~SpanLog() { segment->RemoveListener(this); }
     void OnEvent(My::Event& e) override
     {
         if (std::this_thread::get_id() != ui)
@@ -281,6 +282,48 @@ TEST(SegmentWorker, UndoOfTheMaskWhileProcessingWaitsForTheWorkerFirst)
     EXPECT_TRUE(s.GetEngine()->has_mask(12));
     EXPECT_TRUE(s.GetEngine()->has_mask(17));
     EXPECT_EQ(s.GetDataSpan(), s.GetEngine()->segmented());
+}
+
+TEST(SegmentWorker, TrimAndParameterEditsOfAProcessedSegmentUndoAndRedo)
+{
+    Flow f;
+    TLSegment& s = f.Segment(12, { 8, 20 });
+    ASSERT_TRUE(s.RequestProcessing());
+    ASSERT_TRUE(DrainUntil([&] { return !s.IsProcessing(); }));
+    ASSERT_EQ(s.GetDataSpan(), (My::Span { 8, 20 }));
+    const auto processed = s.GetEngine();
+
+    s.SetTimeSpan(10, 16);
+    s.TrimData();
+    EXPECT_EQ(s.GetDataSpan(), (My::Span { 10, 16 }));
+    EXPECT_FALSE(s.GetEngine()->has_mask(9));
+    EXPECT_FALSE(s.GetEngine()->has_mask(16));
+    f.comp->GetHistory().Undo();
+    EXPECT_EQ(s.GetEngine(), processed);
+    EXPECT_EQ(s.GetDataSpan(), (My::Span { 8, 20 }));
+    f.comp->GetHistory().Redo();
+    EXPECT_EQ(s.GetDataSpan(), (My::Span { 10, 16 }));
+    const auto trimmed = s.GetEngine();
+
+    // New parameters drop the results; undoing them while the segment is
+    // processed again waits for the worker, then the trimmed state is back.
+    trm::param p;
+    p.dilation_erosion = 1;
+    s.SetParams(p);
+    EXPECT_EQ(s.GetDataSpan(), (My::Span { 12, 12 }));
+    f.footage->SetGate(14);
+    f.host.onCancelling = [&] { f.footage->Release(); };
+    ASSERT_TRUE(s.RequestProcessing());
+    ASSERT_TRUE(f.footage->WaitReached());
+    f.comp->GetHistory().Undo();
+    EXPECT_FALSE(s.IsProcessing());
+    EXPECT_EQ(s.GetEngine(), trimmed);
+    EXPECT_EQ(s.GetParams().dilation_erosion, 0);
+    EXPECT_EQ(s.GetDataSpan(), (My::Span { 10, 16 }));
+    f.comp->GetHistory().Redo();
+    EXPECT_EQ(s.GetParams().dilation_erosion, 1);
+    EXPECT_EQ(s.GetDataSpan(), s.GetEngine()->segmented());
+    EXPECT_TRUE(DrainUntil([&] { return f.processor->IsIdle(); }));
 }
 
 TEST(SegmentWorker, ClosingTheProjectWithConsentCancelsEverythingAndWaitsForIdle)
