@@ -1,0 +1,103 @@
+#pragma once
+
+// Internal to platform/gui: the backend objects behind our drawing types and
+// the conversions between our values and the toolkit's. Nothing outside
+// platform/gui includes this header.
+
+#include <optional>
+
+#include <wx/bitmap.h>
+#include <wx/colour.h>
+#include <wx/dc.h>
+#include <wx/dcmemory.h>
+#include <wx/font.h>
+#include <wx/region.h>
+
+#include "platform/gui/dc.h"
+#include "platform/gui/gdi.h"
+#include "platform/gui/wnd.h"
+
+namespace platform::gui::detail {
+
+inline wxColour to_wx(COLORREF c)
+{
+    return wxColour(GetRValue(c), GetGValue(c), GetBValue(c));
+}
+inline COLORREF from_wx(const wxColour& c)
+{
+    return RGB(c.Red(), c.Green(), c.Blue());
+}
+inline wxRect to_wx(const RECT& r)
+{
+    return wxRect(r.left, r.top, r.right - r.left, r.bottom - r.top);
+}
+inline CRect from_wx(const wxRect& r)
+{
+    return CRect(r.x, r.y, r.x + r.width, r.y + r.height);
+}
+
+// The toolkit's font for a description (cached in the CFont).
+const wxFont& native_font(const CFont& f);
+// The font a DC uses when none was selected.
+CFont* stock_font();
+
+// Makes the peers of the window kinds (wx_peer.cpp).
+std::unique_ptr<window_peer> make_window_peer(CWnd* owner, CWnd* parent, const CRect& r, DWORD style);
+std::unique_ptr<window_peer> make_edit_peer(CWnd* owner, CWnd* parent, const CRect& r, DWORD style);
+std::unique_ptr<window_peer> make_scroll_bar_peer(CWnd* owner, CWnd* parent, const CRect& r, DWORD style);
+std::unique_ptr<window_peer> make_frame_peer(CWnd* owner, CWnd* parent, const CRect& r, DWORD style);
+std::unique_ptr<window_peer> make_message_peer(CWnd* owner);
+
+// The virtual-key code of a toolkit key code.
+UINT vk_from_wx(int code);
+
+// The pointer's position in screen coordinates.
+CPoint pointer_position();
+// The window whose WM_SETCURSOR is being handled (SetCursor applies there),
+// and the window that last received a mouse message.
+void set_cursor_target(CWnd* w);
+void set_mouse_window(CWnd* w);
+
+} // namespace platform::gui::detail
+
+struct CRgn::impl {
+    wxRegion region;
+};
+
+struct CBitmap::impl {
+    wxBitmap bitmap; // invalid when the window system does not run
+    int width = 0;
+    int height = 0;
+    double scale = 1.0;
+};
+
+struct CDC::impl {
+    // The toolkit DC drawn into; null while the DC draws nowhere.
+    wxDC* dc = nullptr;
+    std::unique_ptr<wxDC> owned;
+    wxMemoryDC* memory = nullptr;
+    bool is_memory = false;
+    CWnd* window = nullptr;
+    double scale = 1.0;
+
+    CPen* pen = nullptr;
+    CBrush* brush = nullptr;
+    CFont* font = nullptr;
+    CBitmap* bitmap = nullptr;
+    CPoint origin;
+    std::optional<wxRegion> clip; // device coordinates
+    COLORREF text = RGB(0, 0, 0);
+    COLORREF bk = RGB(255, 255, 255);
+    int bk_mode = OPAQUE;
+    int rop2 = R2_COPYPEN;
+    int stretch_mode = BLACKONWHITE;
+    CPoint pos;
+
+    // Sets the toolkit DC's clipping from `clip`.
+    void apply_clip();
+    // Attaches a toolkit DC and brings it to this DC's state.
+    void attach(wxDC* d);
+};
+
+// A tick of timer `id` of `w` (wnd.cpp).
+LRESULT deliver_timer(CWnd* w, UINT_PTR id);

@@ -1,0 +1,508 @@
+// Real windows under a display (CI: Xvfb, GTK_THEME=Adwaita, scale 1): a
+// custom window with nested controls is created, painted, resized, clicked
+// and typed into through the window system, and its client area on screen is
+// compared with the pixels our controls draw.
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iostream>
+#include <iterator>
+#include <thread>
+
+#include <gtest/gtest.h>
+#include <wx/image.h>
+#include <wx/uiaction.h>
+
+#include "platform/gui/app.h"
+#include "platform/gui/colors.h"
+#include "platform/gui/metrics.h"
+#include "widgets/controls/ColorBox.h"
+#include "widgets/core/ClientDC.h"
+#include "widgets/core/Drawing.h"
+#include "widgets/core/Event.h"
+#include "widgets/core/Message.h"
+#include "widgets/core/Prompt.h"
+#include "widgets/core/Timer.h"
+#include "widgets/core/Window.h"
+#include "widgets/core/WindowSystem.h"
+#include "widgets/core/tests/Probe.h"
+
+namespace {
+
+bool g_display = false;
+
+class Environment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        // Deterministic pixels: a fixed theme and scale unless the test run
+        // asks for another (the scale-factor test sets GDK_SCALE=2).
+        setenv("GTK_THEME", "Adwaita", 0);
+        setenv("GDK_SCALE", "1", 0);
+        setenv("GDK_DPI_SCALE", "1", 0);
+        setenv("NO_AT_BRIDGE", "1", 0);
+        g_display = My::StartWindowSystem();
+        wxInitAllImageHandlers();
+    }
+    void TearDown() override { platform::gui::stop(); }
+};
+
+[[maybe_unused]] auto* g_env = ::testing::AddGlobalTestEnvironment(new Environment);
+
+#define NEED_DISPLAY()                                                                                       \
+    if (!g_display)                                                                                          \
+    GTEST_SKIP() << "no display"
+
+// Runs the event loop until `done` holds or the time passed.
+bool pump_until(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(2))
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        platform::gui::pump();
+        if (done())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    platform::gui::pump();
+    return done();
+}
+
+// Lets the window system deliver what is under way.
+void settle()
+{
+    pump_until([] { return false; }, std::chrono::milliseconds(250));
+}
+
+// The screen's pixels in a rectangle (screen coordinates), read from the X
+// server from outside the process (xwd), so that we see what the server shows.
+wxImage screenshot(const CRect& r)
+{
+    const std::string path = ::testing::TempDir() + "tavelo_screen.xwd";
+    const std::string command = "xwd -root -silent > '" + path + "'";
+    wxImage out(r.Width(), r.Height());
+    if (std::system(command.c_str()) != 0)
+        return out;
+    std::ifstream in(path, std::ios::binary);
+    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto card = [&](std::size_t i) {
+        const unsigned char* p = bytes.data() + i * 4;
+        return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
+    };
+    if (bytes.size() < 100)
+        return out;
+    const std::uint32_t header = card(0), width = card(4), height = card(5), order = card(7), bpp = card(11),
+                        line = card(12), ncolors = card(19);
+    const std::size_t base = header + std::size_t(ncolors) * 12;
+    // 24- or 32-bit pixels, blue in the lowest byte.
+    const std::size_t step = bpp / 8;
+    if ((step != 3 && step != 4) || bytes.size() < base + std::size_t(line) * height)
+        return out;
+    for (int y = 0; y < r.Height(); ++y)
+        for (int x = 0; x < r.Width(); ++x) {
+            const int sx = r.left + x, sy = r.top + y;
+            if (sx < 0 || sy < 0 || sx >= int(width) || sy >= int(height))
+                continue;
+            const unsigned char* p = bytes.data() + base + std::size_t(sy) * line + std::size_t(sx) * step;
+            if (order == 0)
+                out.SetRGB(x, y, p[2], p[1], p[0]);
+            else
+                out.SetRGB(x, y, p[step - 3], p[step - 2], p[step - 1]);
+        }
+    return out;
+}
+
+COLORREF pixel(const wxImage& img, int x, int y)
+{
+    return RGB(img.GetRed(x, y), img.GetGreen(x, y), img.GetBlue(x, y));
+}
+
+// A widget filled with one colour, logging what reaches it.
+class Swatch : public test::Leaf {
+public:
+    Swatch(std::string name, test::Log& log, COLORREF color)
+        : test::Leaf(std::move(name), log)
+        , m_color(color)
+    {
+    }
+    void Draw(CDC& dc, const CRect&) override { dc.FillSolidRect(CRect(CPoint(), GetSize()), m_color); }
+    void OnKeyDown(UINT key, UINT repeat, UINT flags) override
+    {
+        test::Leaf::OnKeyDown(key, repeat, flags);
+        if (key == 'A') {
+            m_color = RGB(255, 255, 0);
+            Invalidate(CRect(CPoint(), GetSize()));
+        }
+    }
+    COLORREF m_color;
+};
+
+class Board : public test::Panel {
+public:
+    Board(std::string name, test::Log& log, COLORREF color)
+        : test::Panel(std::move(name), log)
+        , m_color(color)
+    {
+    }
+    void Draw(CDC& dc, const CRect&) override { dc.FillSolidRect(CRect(CPoint(), GetSize()), m_color); }
+    COLORREF m_color;
+};
+
+// A top-level double-buffered window: grey background, a blue board holding
+// a red swatch, a green swatch that takes the focus, and a bar along the
+// bottom that follows the window's size.
+class Canvas : public My::CustomWindow<CWnd> {
+public:
+    test::Log log;
+    Board board { "board", log, RGB(0, 0, 255) };
+    Swatch red { "red", log, RGB(255, 0, 0) };
+    Swatch green { "green", log, RGB(0, 160, 0) };
+    Swatch bar { "bar", log, RGB(90, 40, 10) };
+    int paints = 0;
+
+    Canvas()
+    {
+        AddChild(&board);
+        board.SetBounds(CRect(10, 10, 110, 90));
+        board.AddChild(&red);
+        red.SetBounds(CRect(20, 20, 60, 60));
+        AddChild(&green);
+        green.SetBounds(CRect(120, 10, 150, 40));
+        green.focusable = true;
+        AddChild(&bar);
+    }
+    void Layout() override
+    {
+        const CSize s = GetSize();
+        bar.SetBounds(CRect(0, s.cy - 10, s.cx, s.cy));
+    }
+    void Draw(CDC& dc, const CRect&) override
+    {
+        ++paints;
+        dc.FillSolidRect(CRect(CPoint(), GetSize()), RGB(200, 200, 200));
+    }
+    bool Open(const CRect& r) { return Create("", "", WS_POPUP | WS_VISIBLE, r, nullptr, 0) != FALSE; }
+};
+
+// The expected colour of the canvas at a client point.
+COLORREF expected(const Canvas& c, int x, int y)
+{
+    const CSize s = c.GetSize();
+    if (y >= s.cy - 10)
+        return c.bar.m_color;
+    if (CRect(120, 10, 150, 40).PtInRect(CPoint(x, y)))
+        return c.green.m_color;
+    if (CRect(30, 30, 70, 70).PtInRect(CPoint(x, y)))
+        return RGB(255, 0, 0);
+    if (CRect(10, 10, 110, 90).PtInRect(CPoint(x, y)))
+        return RGB(0, 0, 255);
+    return RGB(200, 200, 200);
+}
+
+int mismatches(const Canvas& c)
+{
+    CRect r;
+    c.GetClientRect(&r);
+    c.ClientToScreen(&r);
+    const wxImage img = screenshot(r);
+    int bad = 0;
+    for (int y = 0; y < r.Height(); ++y)
+        for (int x = 0; x < r.Width(); ++x)
+            if (pixel(img, x, y) != expected(c, x, y))
+                ++bad;
+    if (bad) {
+        static int n = 0;
+        img.SaveFile(wxString::Format("/tmp/mismatch%d.png", n++), wxBITMAP_TYPE_PNG);
+    }
+    return bad;
+}
+
+} // namespace
+
+TEST(WindowSystem, CustomWindowPaintsItsTreeAsItsControlsDraw)
+{
+    NEED_DISPLAY();
+    Canvas c;
+    ASSERT_TRUE(c.Open(CRect(0, 0, 180, 120)));
+    ASSERT_TRUE(pump_until([&] { return c.paints > 0 && c.IsWindowVisible(); }));
+    settle();
+    EXPECT_EQ(c.GetSize(), CSize(180, 120));
+    EXPECT_EQ(mismatches(c), 0);
+}
+
+TEST(WindowSystem, ResizingRelaysOutAndRepaintsTheNewArea)
+{
+    NEED_DISPLAY();
+    Canvas c;
+    ASSERT_TRUE(c.Open(CRect(0, 0, 160, 100)));
+    ASSERT_TRUE(pump_until([&] { return c.paints > 0; }));
+
+    c.SetWindowPos(nullptr, 0, 0, 220, 140, SWP_NOZORDER | SWP_NOMOVE);
+    ASSERT_TRUE(pump_until([&] { return c.GetSize() == CSize(220, 140); }));
+    settle();
+    EXPECT_EQ(c.bar.GetBounds(), CRect(0, 130, 220, 140));
+    EXPECT_EQ(c.GetBufferSize(), CSize(220, 140));
+
+    EXPECT_EQ(mismatches(c), 0);
+}
+
+TEST(WindowSystem, SynthesisedClickAndTypingReachTheControlsUnderThePointerAndInFocus)
+{
+    NEED_DISPLAY();
+    Canvas c;
+    ASSERT_TRUE(c.Open(CRect(20, 20, 200, 140)));
+    ASSERT_TRUE(pump_until([&] { return c.paints > 0; }));
+    settle();
+    wxUIActionSimulator sim;
+    // The red swatch: client (40, 40), 10 pixels into it.
+    sim.MouseMove(20 + 40, 20 + 40);
+    settle();
+    sim.MouseClick();
+    ASSERT_TRUE(pump_until([&] { return test::Log(c.log).size() > 0 && c.red.IsHover(); }));
+    settle();
+    EXPECT_NE(std::find(c.log.begin(), c.log.end(), "red.down(10,10)"), c.log.end());
+    EXPECT_NE(std::find(c.log.begin(), c.log.end(), "red.up(10,10)"), c.log.end());
+    // The green swatch takes the focus on a click and then gets the keys.
+    sim.MouseMove(20 + 130, 20 + 20);
+    settle();
+    sim.MouseClick();
+    ASSERT_TRUE(pump_until([&] { return c.green.HasFocus(); }));
+
+    sim.Char('a');
+    ASSERT_TRUE(pump_until([&] { return c.green.m_color == RGB(255, 255, 0); }));
+    settle();
+    EXPECT_EQ(mismatches(c), 0);
+}
+
+namespace {
+
+class Recorder : public My::Prompt {
+public:
+    std::vector<std::string> texts;
+    int MessageBox(const std::string& text, unsigned) override
+    {
+        texts.push_back(text);
+        return My::IDOK;
+    }
+};
+
+} // namespace
+
+TEST(WindowSystem, ExceptionInAHandlerIsReportedAndTheLoopGoesOn)
+{
+    NEED_DISPLAY();
+    struct Throwing : Swatch {
+        using Swatch::Swatch;
+        void OnLeftDown(UINT, const CPoint&) override { throw std::runtime_error("boom"); }
+    };
+    Recorder prompt;
+    My::Prompt* old = My::SetPrompt(&prompt);
+    {
+        Canvas c;
+        Throwing t("t", c.log, RGB(1, 1, 1));
+        c.AddChild(&t);
+        t.SetBounds(CRect(0, 0, 10, 10));
+        ASSERT_TRUE(c.Open(CRect(0, 0, 100, 100)));
+        ASSERT_TRUE(pump_until([&] { return c.paints > 0; }));
+        wxUIActionSimulator sim;
+        sim.MouseMove(5, 5);
+        settle();
+        sim.MouseClick();
+        ASSERT_TRUE(pump_until([&] { return !prompt.texts.empty(); }));
+        EXPECT_EQ(prompt.texts[0], "Error while performing operation:\nboom.");
+        // Still painting afterwards.
+        const int before = c.paints;
+        c.Invalidate();
+        EXPECT_TRUE(pump_until([&] { return c.paints > before; }));
+        c.RemoveChild(&t);
+    }
+    My::SetPrompt(old);
+}
+
+TEST(WindowSystem, TimerTicksUntilStoppedAndRestartingARunningOneDoesNothing)
+{
+    NEED_DISPLAY();
+    struct Counter : My::EventListener {
+        int ticks = 0;
+        My::Timer* from = nullptr;
+        void OnEvent(My::Event& e) override
+        {
+            if (auto* t = dynamic_cast<My::TimerEvent*>(&e)) {
+                ++ticks;
+                from = t->timer;
+            }
+        }
+    } counter;
+    My::Timer timer;
+    timer.AddListener(&counter);
+    timer.SetInterval(50);
+    EXPECT_FALSE(timer.IsRunning());
+    timer.SetInterval(10);
+    EXPECT_FALSE(timer.IsRunning());
+    timer.SetRunning(true);
+    timer.SetRunning(true);
+    ASSERT_TRUE(pump_until([&] { return counter.ticks >= 3; }));
+    EXPECT_EQ(counter.from, &timer);
+    timer.SetRunning(false);
+    const int ticks = counter.ticks;
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    settle();
+    EXPECT_EQ(counter.ticks, ticks);
+}
+
+TEST(WindowSystem, MessagePostedFromAnotherThreadRunsOnTheUiThread)
+{
+    NEED_DISPLAY();
+    struct Note : My::Message {
+        std::thread::id* ran;
+        explicit Note(std::thread::id* r)
+            : ran(r)
+        {
+        }
+        void Execute() override { *ran = std::this_thread::get_id(); }
+    };
+    std::thread::id ran;
+    std::thread poster([&] { My::GetMessageQueue().Post(std::make_unique<Note>(&ran)); });
+    poster.join();
+    ASSERT_TRUE(pump_until([&] { return ran != std::thread::id(); }));
+    EXPECT_EQ(ran, std::this_thread::get_id());
+}
+
+TEST(WindowSystem, XorLineAppearsAtTheNextPaintingAndDrawingItAgainRestoresThePicture)
+{
+    NEED_DISPLAY();
+    Canvas c;
+    ASSERT_TRUE(c.Open(CRect(0, 0, 180, 120)));
+    ASSERT_TRUE(pump_until([&] { return c.paints > 0; }));
+    settle();
+    {
+        My::ClientDC dc(&c.board);
+        My::draw_xor_vline(dc, 50, 0, 20, RGB(255, 255, 255));
+    }
+    settle();
+    CRect r;
+    c.GetClientRect(&r);
+    c.ClientToScreen(&r);
+    wxImage img = screenshot(r);
+    // Board pixels at x = 60: every other row from y = 10 is XORed white.
+    EXPECT_EQ(pixel(img, 60, 10), RGB(255, 255, 0));
+    EXPECT_EQ(pixel(img, 60, 11), RGB(0, 0, 255));
+    EXPECT_EQ(pixel(img, 60, 12), RGB(255, 255, 0));
+    EXPECT_EQ(pixel(img, 60, 31), RGB(255, 0, 0));
+    {
+        My::ClientDC dc(&c.board);
+        My::draw_xor_vline(dc, 50, 20, 0, RGB(255, 255, 255));
+    }
+    settle();
+    EXPECT_EQ(mismatches(c), 0);
+}
+
+TEST(WindowSystem, ChildWindowInsideWindowlessContainerFollowsItsBoundsAtThePainting)
+{
+    NEED_DISPLAY();
+    struct Child : My::Window<CWnd>, My::Widget {
+        CRect GetBounds() const override { return My::Widget::GetBounds(); }
+        bool IsVisible() const override { return My::Window<CWnd>::IsVisible(); }
+        CFont* GetFont() const override { return My::Window<CWnd>::GetFont(); }
+    } child;
+    Canvas c;
+    c.board.AddChild(&child);
+    child.SetBounds(CRect(5, 6, 25, 16));
+    ASSERT_TRUE(c.Open(CRect(0, 0, 180, 120)));
+    ASSERT_TRUE(child.GetSafeHwnd() != nullptr);
+    ASSERT_TRUE(pump_until([&] { return c.paints > 0; }));
+    CRect r;
+    child.GetWindowRect(&r);
+    c.ScreenToClient(&r);
+    EXPECT_EQ(r, CRect(15, 16, 35, 26));
+    // As a layout does: new bounds, then the container tells its children.
+    child.SetBounds(CRect(40, 30, 60, 40));
+    c.board.BoundsChanged();
+    ASSERT_TRUE(pump_until([&] {
+        CRect now;
+        child.GetWindowRect(&now);
+        c.ScreenToClient(&now);
+        return now == CRect(50, 40, 70, 50);
+    }));
+    c.DestroyWindow();
+    EXPECT_EQ(child.GetSafeHwnd(), nullptr);
+    c.board.RemoveChild(&child);
+}
+
+TEST(WindowSystem, ThemeColoursAndScrollBarThicknessHaveSensibleValues)
+{
+    NEED_DISPLAY();
+    EXPECT_NE(GetSysColor(COLOR_BTNFACE), GetSysColor(COLOR_BTNTEXT));
+    EXPECT_GE(GetSystemMetrics(SM_CXVSCROLL), min_scroll_bar_thickness);
+}
+
+// Run with GDK_SCALE=2 (its own CTest entry): handlers keep logical
+// coordinates, the buffer holds physical pixels, and every logical pixel is
+// a crisp 2 x 2 block on screen.
+TEST(WindowSystem, HiDpiDrawsCrispAtTwiceTheSize)
+{
+    NEED_DISPLAY();
+    Canvas c;
+    ASSERT_TRUE(c.Open(CRect(0, 0, 90, 60)));
+    if (c.GetContentScaleFactor() != 2.0)
+        GTEST_SKIP() << "scale factor is not 2";
+    ASSERT_TRUE(pump_until([&] { return c.paints > 0; }));
+    settle();
+    EXPECT_EQ(c.GetSize(), CSize(90, 60));
+    CRect r;
+    c.GetClientRect(&r);
+    c.ClientToScreen(&r);
+    const wxImage img = screenshot(CRect(r.left * 2, r.top * 2, r.right * 2, r.bottom * 2));
+    int bad = 0;
+    for (int y = 0; y < 120; ++y)
+        for (int x = 0; x < 180; ++x)
+            if (pixel(img, x, y) != expected(c, x / 2, y / 2))
+                ++bad;
+    EXPECT_EQ(bad, 0);
+}
+
+TEST(WindowSystem, TypingIntoAnEditFieldReachesTheNativeFieldThroughTheDefaultProcessing)
+{
+    NEED_DISPLAY();
+    struct Field : My::Window<CEdit>, My::Widget {
+        CRect GetBounds() const override { return My::Widget::GetBounds(); }
+        bool IsVisible() const override { return My::Window<CEdit>::IsVisible(); }
+        CFont* GetFont() const override { return My::Window<CEdit>::GetFont(); }
+        bool AcceptsFocus() const override { return true; }
+    } field;
+    Canvas c;
+    c.AddChild(&field);
+    field.SetBounds(CRect(10, 95, 170, 125));
+    ASSERT_TRUE(c.Open(CRect(0, 0, 180, 140)));
+    ASSERT_TRUE(field.GetSafeHwnd() != nullptr);
+    ASSERT_TRUE(pump_until([&] { return c.paints > 0; }));
+    wxUIActionSimulator sim;
+    sim.MouseMove(40, 110);
+    settle();
+    // Without a window manager nobody gives the window the keyboard.
+    ASSERT_EQ(std::system("xdotool getmouselocation --shell | sed -n 's/^WINDOW=//p' | xargs -r xdotool "
+                          "windowfocus --sync"),
+        0);
+    settle();
+    field.SetFocus();
+    settle();
+    sim.Text("abc");
+    EXPECT_TRUE(pump_until([&] { return field.GetWindowText() == "abc"; })) << field.GetWindowText();
+    EXPECT_TRUE(field.HasFocus());
+    c.RemoveChild(&field);
+}
+
+TEST(WindowSystem, FrameWindowIsActivatedAndClosingItByDefaultDestroysIt)
+{
+    NEED_DISPLAY();
+    struct Frame : My::CustomWindow<CFrameWnd> {
+        std::vector<bool> activations;
+        void OnActivate(bool active) override { activations.push_back(active); }
+    } frame;
+    ASSERT_TRUE(
+        frame.Create("", "Frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CRect(0, 0, 200, 150), nullptr, 0));
+    ASSERT_TRUE(pump_until([&] { return frame.IsWindowVisible(); }));
+    frame.SendMessage(WM_CLOSE);
+    EXPECT_EQ(frame.GetSafeHwnd(), nullptr);
+}
