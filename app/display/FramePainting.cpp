@@ -28,6 +28,8 @@ void Shape(img::image<Pixel>& out, unsigned width, unsigned height)
 // passes: the pixels' weights spread over their four bytes, one blend of
 // every byte, then the alpha bytes.
 
+using Lane = std::uint16_t;
+
 // Every byte of pixel x becomes n[x].
 void Spread(std::uint32_t* __restrict out, const unsigned char* __restrict n, std::size_t width)
 {
@@ -35,28 +37,21 @@ void Spread(std::uint32_t* __restrict out, const unsigned char* __restrict n, st
         out[x] = n[x] * 0x01010101u;
 }
 
-// out = ((255 - w) x a + w x b) / 255, byte by byte. The sum fits 16 bits,
-// and so does Div255's intermediate (at most 65280), so the arithmetic runs
-// in 16-bit lanes.
+// out = ((255 - w) x a + w x b) / 255, byte by byte.
 void Blend(unsigned char* __restrict out, const unsigned char* __restrict a,
     const unsigned char* __restrict w, const unsigned char* __restrict b, std::size_t count)
 {
-    using Lane = std::uint16_t;
     for (std::size_t i = 0; i < count; ++i) {
         const Lane weight = w[i];
-        const Lane sum = static_cast<Lane>(static_cast<Lane>(255 - weight) * a[i] + weight * b[i]);
-        out[i] = static_cast<unsigned char>(static_cast<Lane>(sum + 1 + (sum >> 8)) >> 8);
+        out[i] = Div255(static_cast<Lane>(static_cast<Lane>(255 - weight) * a[i] + weight * b[i]));
     }
 }
 
 // n[x] becomes (factor x n[x]) / 255.
 void Scale(unsigned char* __restrict n, unsigned char factor, std::size_t width)
 {
-    using Lane = std::uint16_t;
-    for (std::size_t x = 0; x < width; ++x) {
-        const Lane product = static_cast<Lane>(Lane { factor } * n[x]);
-        n[x] = static_cast<unsigned char>(static_cast<Lane>(product + 1 + (product >> 8)) >> 8);
-    }
+    for (std::size_t x = 0; x < width; ++x)
+        n[x] = Div255(static_cast<Lane>(Lane { factor } * n[x]));
 }
 
 // The alpha byte of pixel x becomes 255 - n[x].
