@@ -81,8 +81,11 @@ void queue_read_order(avi_read_order_queue& queue, avi_read_order order)
             order.frame_end = std::max(order.frame_end, it->frame_end);
             order.last = std::max(order.last, it->last);
             order.priority = std::max(order.priority, it->priority);
+            // The place is the first folded order's successor; when that
+            // one folds too, its own successor takes over.
+            const bool was_place = it == place;
             it = queue.erase(it);
-            if (!merged) {
+            if (!merged || was_place) {
                 place = it;
                 merged = true;
             }
