@@ -112,8 +112,8 @@ void WaitRunningMessages(platform::waitable& object, MessageQueue& queue)
     for (;;) {
         queue.RunPending();
         if (platform::wait_for_multiple({ &object, &queue.GetPostedEvent() }, false) == 0) {
-            // What was posted before the object became signalled (a worker's
-            // last messages before it turns idle) runs before we return.
+            // Both may be signalled at once: messages posted before the
+            // object was signalled still run before the wait ends.
             queue.RunPending();
             return;
         }
