@@ -1,9 +1,11 @@
 #include "document/TLComp.h"
 
+#include "document/Background.h"
 #include "document/ChangeValueAction.h"
 #include "document/CompositionHost.h"
 #include "document/CompositionMember.h"
 #include "document/ProcessorControl.h"
+#include "document/TLSegmentSet.h"
 #include "foundation/exception.h"
 #include "lumvex/footage.h"
 #include "platform/kernel/event.h"
@@ -126,6 +128,12 @@ TLComp::TLComp(CompositionHost* host, ProcessorControl* processor)
     : m_host(host)
     , m_processor(processor)
 {
+    auto segments = std::make_unique<TLSegmentSet>(this);
+    m_segments = segments.get();
+    AddMember(std::move(segments));
+    auto background = std::make_unique<Background>(this);
+    m_background = background.get();
+    AddMember(std::move(background));
     BuildCommands();
 }
 
@@ -137,6 +145,12 @@ TLComp::~TLComp()
         Close();
     } catch (...) {
     }
+    // Segments kept by undo entries refer to the segment set: they go first.
+    try {
+        GetHistory().Clear();
+    } catch (...) {
+    }
+    m_members.clear();
     My::GetMessageQueue().Discard(this);
 }
 
@@ -409,7 +423,16 @@ void TLComp::BuildCommands()
             m_host->StartRender(*this);
     }),
         enabledWhenOpen);
-    // "Import Background..." belongs to the background layer, a member; while
-    // no member handles it, the command stays disabled.
-    m_commands.Add(kImportBackground, nullptr, [](My::CommandUI& ui) { ui.Enable(false); });
+    m_commands.Add(kImportBackground, whenOpen([this] { LoadBackground(); }), enabledWhenOpen);
+}
+
+void TLComp::LoadBackground()
+{
+    if (!m_background->Load(GetFrameSize()))
+        return;
+    const auto& footage = m_background->GetFootage();
+    if (footage && footage->frame_count() == 1) {
+        m_background->SetStart(0);
+        m_background->SetTrimming(0, GetFrameCount());
+    }
 }

@@ -22,9 +22,11 @@ namespace lumvex {
 class footage;
 }
 
+class Background;
 class CompositionHost;
 class CompositionMember;
 class ProcessorControl;
+class TLSegmentSet;
 
 class TLComp : public My::CommandTarget, public My::Doc, public My::Sequence, public My::EditableObject {
 public:
@@ -102,6 +104,18 @@ public:
     // Takes ownership; members are offered commands in the order added.
     void AddMember(std::unique_ptr<CompositionMember> member);
 
+    // The segments (the first member) and the background layer (the second);
+    // both live as long as the composition.
+    TLSegmentSet& GetSegmentSet() const { return *m_segments; }
+    Background& GetBackground() const { return *m_background; }
+    // Loads a background footage of the composition's frame size; a still
+    // image then covers the whole composition.
+    void LoadBackground();
+
+    // May be null.
+    CompositionHost* GetHost() const { return m_host; }
+    ProcessorControl* GetProcessor() const { return m_processor; }
+
     My::CommandMap& GetCommandMap() { return m_commands; }
 
 private:
@@ -115,6 +129,8 @@ private:
     ProcessorControl* m_processor;
     boost::shared_ptr<lumvex::footage> m_footage;
     std::vector<std::unique_ptr<CompositionMember>> m_members;
+    TLSegmentSet* m_segments = nullptr;
+    Background* m_background = nullptr;
     My::Span m_workArea;
     int m_currentFrame = -1;
     int m_previewFrame = -1;

@@ -60,6 +60,25 @@ segment::segment(int origin, const boost::shared_ptr<lumvex::footage>& footage)
     reset(origin, footage);
 }
 
+segment::segment(const segment& other)
+    : m_keymask(other.m_keymask)
+    , m_param(other.m_param)
+    , m_footage(other.m_footage)
+{
+    {
+        std::lock_guard lock(other.m_timing_lock);
+        if (other.m_calculations == 0)
+            m_timing = other.m_timing;
+    }
+    std::lock_guard lock(other.m_lock);
+    m_origin = other.m_origin;
+    m_first = other.m_first;
+    m_last = other.m_last;
+    m_segmented = other.m_segmented;
+    m_smoothed = other.m_smoothed;
+    m_frames = other.m_frames;
+}
+
 segment::~segment() = default;
 
 void segment::frame_calculated(int, int, const My::Span&) { }

@@ -45,7 +45,14 @@ public:
     // An empty profiler, key mask and table; then reset(origin, footage).
     segment(int origin, const boost::shared_ptr<lumvex::footage>& footage);
     virtual ~segment();
-    segment(const segment&) = delete;
+    // A copy of the whole state: profiler, origin, ranges, key mask,
+    // parameters, footage pointer and the table, whose records are shared
+    // with the source, not cloned. The table and the ranges are copied under
+    // the source's lock, so a calculation of the source storing records
+    // meanwhile never yields a torn table; while such a calculation runs, its
+    // profiler is being written and the copy starts with an empty one. The
+    // key mask, parameters and footage are those the UI thread last set.
+    segment(const segment& other);
     segment& operator=(const segment&) = delete;
 
     // Called on the calculating thread right after a frame's record is
@@ -171,7 +178,7 @@ private:
     // Held while the timings are saved or loaded and while a calculation
     // mark is made or dropped, so that a calculation starting meanwhile
     // opens its scopes only after the profiler has been written.
-    std::mutex m_timing_lock;
+    mutable std::mutex m_timing_lock;
     int m_calculations = 0;
 
     // Guards everything below.

@@ -102,6 +102,9 @@ struct FakeProcessor : ProcessorControl {
     std::thread worker;
     std::atomic<bool> messageRan { false };
     platform::waitable& GetIdleEvent() override { return idle; }
+    void Enqueue(TLSegment&) override { }
+    void Remove(TLSegment&) override { }
+    bool IsCancelled() const override { return false; }
     void CancelAll() override
     {
         ++cancels;

@@ -291,4 +291,62 @@ TEST(Segment, ReadersSeeCompleteRecordsWhileTheWorkerStoresThem)
     EXPECT_EQ(s.segmented(), (My::Span { 0, frames }));
 }
 
+TEST(Segment, CopySharesTheRecordsAndKeepsEveryPartOfTheState)
+{
+    trm::segment s(7, nullptr);
+    s.set_keymask(filled_mask(4, 4, true));
+    trm::param p;
+    p.dilation_erosion = 3;
+    s.set_param(p);
+    s.set_range({ 5, 12 });
+    fill(s, { 5, 12 }, true);
+    {
+        profiler::scope scope(s.timing(), "stage");
+    }
+
+    const trm::segment copy(s);
+    EXPECT_EQ(copy.origin(), 7);
+    EXPECT_EQ(copy.range(), (My::Span { 5, 12 }));
+    EXPECT_EQ(copy.segmented(), s.segmented());
+    EXPECT_EQ(copy.smoothed(), s.smoothed());
+    EXPECT_EQ(copy.param().dilation_erosion, 3);
+    EXPECT_EQ(copy.keymask().count(), 16u);
+    EXPECT_EQ(copy.timing().root().children.count("stage"), 1u);
+    for (int f = 5; f < 12; ++f)
+        EXPECT_EQ(copy.frame_data(f), s.frame_data(f)) << f;
+
+    // The two states go their own ways from here.
+    s.set_keymask(filled_mask(4, 4, false));
+    EXPECT_FALSE(s.has_mask(8));
+    EXPECT_TRUE(copy.has_mask(8));
+    EXPECT_EQ(copy.keymask().count(), 16u);
+}
+
+TEST(Segment, CopyTakenWhileTheWorkerStoresIsNeverTorn)
+{
+    constexpr int frames = 1500;
+    trm::segment s(0, nullptr);
+    s.set_range({ 0, frames });
+    const auto r = record(8, 8);
+    std::atomic<bool> done { false };
+    std::thread worker([&] {
+        const trm::segment::calculation_mark mark(s);
+        for (int f = 0; f < frames; ++f)
+            s.store(f, r, { 0, f + 1 }, { 0, 0 });
+        done = true;
+    });
+    int faults = 0;
+    do {
+        const trm::segment copy(s);
+        const My::Span seen = copy.segmented();
+        for (int f = seen.first; f < seen.last; ++f)
+            if (!copy.has_mask(f))
+                ++faults;
+        if (copy.has_mask(seen.last))
+            ++faults;
+    } while (!done);
+    worker.join();
+    EXPECT_EQ(faults, 0);
+}
+
 } // namespace

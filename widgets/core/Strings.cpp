@@ -26,9 +26,15 @@ constexpr Entry g_builtIn[] = {
     { 50010, "Redo %s" },
     { 50011, "opening project" },
     { 50012, "Undo %s\tCtrl+Z" },
+    { 50996, "Display Mask" },
+    { 50997,
+        "Composing method of the mask of the segment with masks of upper segments for the same frame. The "
+        "current mask can be inverted before combining." },
     { 51011, "Work Area" },
     { 51012, "Current Frame" },
     { 51013, "Object Footage" },
+    { 51014, "Tracking Bounds" },
+    { 51015, "Parameters" },
     { 51054, "creating new project from a footage" },
     { 51056, "Export" },
     { 51057,
@@ -44,6 +50,7 @@ constexpr Entry g_builtIn[] = {
         "Admissible root-mean-square inaccuracy in pixel units in transferring control points of Bezier "
         "spline, specifying contour of mask. Greater values decrease the number of motion interpolation "
         "keyframes. The value of 0 means that mask shape will be transferred lossless." },
+    { 51064, "Tracking bounds for the segment" },
 };
 
 static_assert(std::is_sorted(
