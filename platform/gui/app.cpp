@@ -36,6 +36,14 @@ wxGUIEventLoop* g_loop = nullptr;
 class session_app : public wxApp {
 public:
     bool OnInit() override { return true; }
+    // A failed toolkit check is a fault of ours to see in the diagnostics,
+    // never a modal dialog that stops the program (or a test) in its tracks.
+    void OnAssertFailure(
+        const wxChar* file, int line, const wxChar* func, const wxChar* cond, const wxChar* msg) override
+    {
+        std::cerr << "\ntoolkit check failed: " << wxString(file) << ":" << line << " " << wxString(func)
+                  << ": " << wxString(cond) << " " << wxString(msg) << std::endl;
+    }
     // Exceptions are caught where the toolkit calls our handlers; one that
     // still reaches the loop is reported the same way and the loop goes on.
     bool OnExceptionInMainLoop() override

@@ -55,7 +55,8 @@ template <class F> bool with_pixels(CDC::impl& d, F&& fn)
 {
     if (!d.memory || !d.bitmap || !d.bitmap->Impl() || !d.bitmap->Impl()->bitmap.IsOk())
         return false;
-    wxBitmap bmp = d.bitmap->Impl()->bitmap;
+    // The record itself, not a copy: raw access unshares a shared bitmap.
+    wxBitmap& bmp = d.bitmap->Impl()->bitmap;
     d.memory->SelectObject(wxNullBitmap);
     {
         wxNativePixelData data(bmp);
@@ -706,21 +707,24 @@ int CDC::DrawText(const std::string& text, RECT* r, UINT format)
     else if ((format & DT_SINGLELINE) && (format & DT_BOTTOM))
         y = r->bottom - height;
     if ((format & DT_SINGLELINE) && (format & DT_END_ELLIPSIS) && width > r->right - r->left) {
-        // Whole characters are dropped from the end until the rest and the
-        // ellipsis fit.
-        std::string cut = text;
-        std::string shown = "...";
-        while (!cut.empty()) {
-            do
-                cut.pop_back();
-            while (!cut.empty() && (static_cast<unsigned char>(cut.back()) & 0xC0) == 0x80);
-            if (!cut.empty() && (static_cast<unsigned char>(cut.back()) & 0xC0) == 0xC0)
-                cut.pop_back();
-            if (GetTextExtent(cut + "...").cx <= r->right - r->left) {
-                shown = cut + "...";
-                break;
-            }
+        // The longest run of whole characters from the start that fits with
+        // the ellipsis, by bisection (the extent grows with the run).
+        std::vector<std::size_t> starts;
+        for (std::size_t i = 0; i < text.size(); ++i)
+            if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80)
+                starts.push_back(i);
+        // k whole characters: the text up to the start of character k.
+        const auto prefix
+            = [&](std::size_t k) { return text.substr(0, k < starts.size() ? starts[k] : text.size()); };
+        std::size_t lo = 0, hi = starts.empty() ? 0 : starts.size() - 1;
+        while (lo < hi) {
+            const std::size_t mid = (lo + hi + 1) / 2;
+            if (GetTextExtent(prefix(mid) + "...").cx <= r->right - r->left)
+                lo = mid;
+            else
+                hi = mid - 1;
         }
+        const std::string shown = prefix(lo) + "...";
         lines[0] = shown;
         widths[0] = GetTextExtent(shown).cx;
     }
@@ -771,7 +775,7 @@ BOOL CDC::AlphaBlend(int x, int y, int width, int height, CDC* src, int src_x, i
         wxRect(src_x - so.x, src_y - so.y, src_width, src_height).Intersect(wxRect(whole.GetSize())));
     if (!image.IsOk())
         return FALSE;
-    if (!(blend.AlphaFormat & AC_SRC_ALPHA))
+    if (!(blend.AlphaFormat & AC_SRC_ALPHA) && image.HasAlpha())
         image.ClearAlpha();
     if (blend.SourceConstantAlpha != 255) {
         if (!image.HasAlpha())

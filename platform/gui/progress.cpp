@@ -14,6 +14,7 @@ struct CProgressWindow::native {
     wxDialog* dialog = nullptr;
     wxStaticText* text = nullptr;
     wxGauge* gauge = nullptr;
+    wxButton* cancel = nullptr;
 };
 
 CProgressWindow::CProgressWindow() = default;
@@ -45,8 +46,7 @@ bool CProgressWindow::Create(CWnd* parent, const std::string& caption)
     m_native->text = new wxStaticText(
         d, 1001, wxString(), du(4, 4), ds(178, 10), wxALIGN_CENTRE_HORIZONTAL | wxST_NO_AUTORESIZE);
     m_native->gauge = new wxGauge(d, 1000, std::max(1, m_range), du(4, 15), ds(178, 8), wxGA_HORIZONTAL);
-    auto* cancel = new wxButton(d, wxID_CANCEL, "Cancel", du(72, 39), ds(42, 12));
-    (void)cancel;
+    m_native->cancel = new wxButton(d, wxID_CANCEL, "Cancel", du(72, 39), ds(42, 12));
     d->SetClientSize(ds(186, 55));
     d->SetEscapeId(wxID_CANCEL);
     d->Bind(
@@ -108,6 +108,13 @@ void CProgressWindow::Enable(bool enabled)
 {
     if (m_native && m_native->dialog)
         m_native->dialog->Enable(enabled);
+}
+
+CRect CProgressWindow::GetCancelRect() const
+{
+    if (!m_native || !m_native->cancel)
+        return CRect();
+    return platform::gui::detail::from_wx(m_native->cancel->GetScreenRect());
 }
 
 void CProgressWindow::PressCancel()

@@ -10,6 +10,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/gui/types.h"
+
 class CWnd;
 
 class CProgressWindow {
@@ -41,6 +43,8 @@ public:
     void SetCancelHandler(std::function<void()> handler) { m_onCancel = std::move(handler); }
     // As if the user pressed Cancel.
     void PressCancel();
+    // The Cancel button's rectangle on the screen; empty without a window.
+    CRect GetCancelRect() const;
 
     struct native;
 

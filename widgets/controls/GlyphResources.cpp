@@ -3,6 +3,8 @@
 #include <map>
 #include <stdexcept>
 
+#include "widgets/controls/GlyphArt.h"
+
 namespace My {
 
 namespace {
@@ -12,81 +14,13 @@ std::uint32_t grey(unsigned level)
     return level | (level << 8) | (level << 16);
 }
 
-std::map<std::string, BitmapResource>& table();
-
-// The toolkit's own glyphs.
-void add_builtin(std::map<std::string, BitmapResource>&)
-{
-    // 9 x 9 check mark inside the check box's sunken frame.
-    AddGlyphResource("MYFC_CHECKBOX", "MYFC_CHECKBOX_MASK",
-        {
-            "wwwwwwwww",
-            "wwwwwwwkw",
-            "wwwwwwkkw",
-            "wkwwwkkkw",
-            "wkkwkkkww",
-            "wkkkkkwww",
-            "wwkkkwwww",
-            "wwwkwwwww",
-            "wwwwwwwww",
-        });
-    // The drop-down arrow.
-    AddGlyphResource("DROPDOWN_BUTTON", "DROPDOWN_BUTTON_MASK",
-        {
-            "kkkkkkk",
-            ".kkkkk.",
-            "..kkk..",
-            "...k...",
-        });
-    // The slider's thumb: a pointed block, lit from the top-left.
-    AddGlyphResource("SliderThumb", "SliderThumbMask",
-        {
-            "wwwwwwwwk",
-            "wffffffsk",
-            "wffffffsk",
-            "wffffffsk",
-            "wffffffsk",
-            "wffffffsk",
-            "wffffffsk",
-            ".wffffsk.",
-            "..wffsk..",
-            "...wsk...",
-            "....k....",
-        });
-    // List buttons: collapsed (plus) and expanded (minus).
-    AddGlyphResource("BUTTONUP", "BUTTONUPMASK",
-        {
-            "sssssssss",
-            "swwwwwwws",
-            "swwwkwwws",
-            "swwwkwwws",
-            "swkkkkkws",
-            "swwwkwwws",
-            "swwwkwwws",
-            "swwwwwwws",
-            "sssssssss",
-        });
-    AddGlyphResource("BUTTONDOWN", "BUTTONDOWNMASK",
-        {
-            "sssssssss",
-            "swwwwwwws",
-            "swwwwwwws",
-            "swwwwwwws",
-            "swkkkkkws",
-            "swwwwwwws",
-            "swwwwwwws",
-            "swwwwwwws",
-            "sssssssss",
-        });
-}
-
 std::map<std::string, BitmapResource>& table()
 {
     static std::map<std::string, BitmapResource> resources;
     static bool filled = false;
     if (!filled) {
         filled = true;
-        add_builtin(resources);
+        AddBuiltinGlyphs();
     }
     return resources;
 }

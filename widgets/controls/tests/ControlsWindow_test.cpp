@@ -191,6 +191,33 @@ TEST(ControlsWindow, ButtonsCheckBoxAndToolBarDrawTheirFramesAndGlyphs)
     const wxImage later = c.Shot();
     EXPECT_EQ(glyph_mismatches(later, greyed, CPoint(10 + 24 + 9 - 3, 40 + 9 - 3), face), 0);
 
+    // A checked tool button is sunken: light inside, (face, light) frame,
+    // the glyph moved by (1, 1).
+    My::ToolButtonCmdUI(*bar.GetButtons()[0]).SetCheck(1);
+    const COLORREF light = My::mix_colors(highlight, face);
+    const wxImage checked = c.Shot();
+    EXPECT_EQ(pixel(checked, 10, 45), face);
+    EXPECT_EQ(pixel(checked, 10 + 17, 45), light);
+    EXPECT_EQ(pixel(checked, 12, 42), light);
+    EXPECT_EQ(glyph_mismatches(checked, tool, CPoint(10 + 9 - 3 + 1, 40 + 9 - 3 + 1), light), 0);
+
+    // A check box too small for its frame draws nothing; a disabled glyph
+    // button shows the greyed glyph in a raised frame.
+    Check tiny;
+    c.AddChild(&tiny);
+    tiny.SetBounds(CRect(80, 10, 90, 20));
+    push.SetEnabled(false);
+    const wxImage disabled = c.Shot();
+    for (int y = 10; y < 20; ++y)
+        for (int x = 80; x < 90; ++x)
+            EXPECT_EQ(pixel(disabled, x, y), background) << x << "," << y;
+    EXPECT_EQ(pixel(disabled, 50, 10), highlight);
+    My::GrayedGlyph grey_arrow;
+    grey_arrow.Load("DROPDOWN_BUTTON", "DROPDOWN_BUTTON_MASK");
+    EXPECT_EQ(glyph_mismatches(disabled, grey_arrow, CPoint(50 + (20 - 7) / 2, 10 + (20 - 4) / 2), face), 0);
+    push.SetEnabled(true);
+    c.RemoveChild(&tiny);
+
     // A synthesised click on the glyph button clicks it once.
     wxUIActionSimulator sim;
     const CPoint p = c.Screen(CPoint(60, 20));
@@ -446,6 +473,32 @@ TEST(ControlsWindow, TextControlUnderlinesItsTextAndEditsInPlace)
     EXPECT_EQ(text.value, "xyz");
 }
 
+TEST(ControlsWindow, LongTextEndsInAnEllipsisInsideItsRectangle)
+{
+    NEED_DISPLAY();
+    Canvas c;
+    Editable text;
+    text.value = std::string(20000, 'w') + "\xC3\xA9";
+    text.SetReadOnly(true);
+    c.AddChild(&text);
+    text.SetBounds(CRect(10, 10, 110, 34));
+    ASSERT_TRUE(c.Open(CRect(0, 0, 130, 44)));
+    const wxImage shot = c.Shot();
+    EXPECT_TRUE(text.IsTruncated());
+    EXPECT_EQ(text.GetToolTipText(), text.value);
+    const CRect r = text.GetTextRect() + CPoint(10, 10);
+    EXPECT_EQ(r, CRect(14, r.top, 106, r.bottom));
+    int ink = 0, stray = 0;
+    for (int y = 10; y < 34; ++y)
+        for (int x = 10; x < 110; ++x) {
+            const bool dark = pixel(shot, x, y) != background;
+            ink += dark && r.PtInRect(CPoint(x, y));
+            stray += dark && !r.PtInRect(CPoint(x, y));
+        }
+    EXPECT_GT(ink, 50);
+    EXPECT_EQ(stray, 0);
+}
+
 namespace {
 
 // A content whose colour says where it is: 20-pixel checkers.
@@ -488,6 +541,8 @@ TEST(ControlsWindow, ScrollBoxShowsTheContentAtItsScrollPosition)
         for (int x = 0; x < r.Width(); ++x)
             bad += pixel(shot, x, y) != checker(x + 30, y + 40);
     EXPECT_EQ(bad, 0);
+    // The view is what the window system leaves beside its bars.
+    EXPECT_EQ(box.GetViewSize(), r.Size());
     // Scrolling to the far end stops at layout - view.
     box.ScrollTo(10000, 10000);
     EXPECT_EQ(box.GetScrollPos(), CPoint(400 - box.GetViewSize().cx, 400 - box.GetViewSize().cy));
@@ -564,7 +619,19 @@ TEST(ControlsWindow, ProgressDialogShowsWorkerStepsAndClipboardKeepsText)
         });
         worker.join();
         EXPECT_TRUE(pump_until([&] { return dlg.GetWindow().GetText() == "5 / 5"; }));
+        EXPECT_TRUE(c.GetStyle() & WS_DISABLED);
+        // A click on Cancel only sets the flag; the window stays.
+        const CRect cancel = dlg.GetWindow().GetCancelRect();
+        ASSERT_FALSE(cancel.IsRectEmpty());
+        wxUIActionSimulator sim;
+        sim.MouseMove(cancel.CenterPoint().x, cancel.CenterPoint().y);
+        settle();
+        sim.MouseClick();
+        EXPECT_TRUE(pump_until([&] { return dlg.IsCancelled(); }));
+        EXPECT_FALSE(dlg.Step());
+        EXPECT_TRUE(dlg.GetWindow().IsVisible());
     }
+    EXPECT_FALSE(c.GetStyle() & WS_DISABLED);
     settle();
     My::CopyLinesToClipboard("a\nb");
     EXPECT_EQ(platform::gui::clipboard_text(), std::optional<std::string>("a\r\nb"));

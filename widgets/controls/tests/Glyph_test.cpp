@@ -115,3 +115,29 @@ TEST(Glyph, MaskedOutPixelsAreTransparentAndTheOthersOpaque)
     EXPECT_EQ(drawn[7], 0u); // second row starts masked out
     EXPECT_EQ(drawn[7 * 3 + 3] >> 24, 255u); // the arrow's tip
 }
+
+TEST(GlyphResources, EveryBuiltInGlyphHasItsMaskOfTheSameSize)
+{
+    const char* const pairs[][2] = { { "MYFC_CHECKBOX", "MYFC_CHECKBOX_MASK" },
+        { "DROPDOWN_BUTTON", "DROPDOWN_BUTTON_MASK" }, { "SliderThumb", "SliderThumbMask" },
+        { "BUTTONUP", "BUTTONUPMASK" }, { "BUTTONDOWN", "BUTTONDOWNMASK" },
+        { "LISTBUTTONUP", "LISTBUTTONUPMASK" }, { "LISTBUTTONDOWN", "LISTBUTTONDOWNMASK" },
+        { "ZoomIn", "ZoomInMask" }, { "ZoomOut", "ZoomOutMask" }, { "TOOL_HAND", "TOOL_HAND_MASK" },
+        { "TOOL_ZOOM", "TOOL_ZOOM_MASK" }, { "TOOL_BRUSH", "TOOL_BRUSH_MASK" },
+        { "TOOL_FILL", "TOOL_FILL_MASK" }, { "TOOL_UNDO", "TOOL_UNDO_MASK" },
+        { "TOOL_REDO", "TOOL_REDO_MASK" } };
+    for (const auto& p : pairs) {
+        const My::BitmapResource* glyph = My::FindBitmapResource(p[0]);
+        const My::BitmapResource* mask = My::FindBitmapResource(p[1]);
+        ASSERT_TRUE(glyph && mask) << p[0];
+        EXPECT_EQ(glyph->width, mask->width) << p[0];
+        EXPECT_EQ(glyph->height, mask->height) << p[0];
+        EXPECT_EQ(glyph->pixels.size(), std::size_t(glyph->width) * std::size_t(glyph->height)) << p[0];
+        // Masked-out pixels are black, so the glyph alone is safe to OR in.
+        for (std::size_t i = 0; i < glyph->pixels.size(); ++i) {
+            if (!(mask->pixels[i] & 0xFFFFFF)) {
+                EXPECT_EQ(glyph->pixels[i] & 0xFFFFFF, 0u) << p[0];
+            }
+        }
+    }
+}
