@@ -9,6 +9,7 @@
 #include "widgets/core/tests/FakeHost.h"
 #include "widgets/properties/PEditor.h"
 #include "widgets/properties/PropertyRow.h"
+#include "widgets/properties/RowPropertyControl.h"
 #include "widgets/properties/tests/SampleProperties.h"
 
 namespace {
@@ -221,4 +222,58 @@ TEST(EditRecorder, WithoutARecorderEditsAreWrittenDirectly)
     My::EditableList one(std::vector<My::EditableObject*> { &a });
     EXPECT_TRUE(My::ApplyEdit(one, [&](My::EditableObject* o) { test::sample_table().top.Write(o, 7); }));
     EXPECT_EQ(a.values["Top"], 7);
+}
+
+namespace {
+
+// Counts the controls its properties make and get back.
+struct Counted : test::IntProperty {
+    int made = 0, returned = 0;
+    using test::IntProperty::IntProperty;
+    My::Control* CreateControl(const My::EditableList& objects) override
+    {
+        ++made;
+        return test::IntProperty::CreateControl(objects);
+    }
+    void DestroyControl(My::Control* control) override
+    {
+        ++returned;
+        test::IntProperty::DestroyControl(control);
+    }
+};
+
+// A sample (the parts read its values) with a table of its own.
+struct Composite : test::Sample {
+    My::PropertyTable table;
+    My::PropertyTable& GetProperties() override { return table; }
+};
+
+} // namespace
+
+TEST(RowPropertyControl, ACompositeIsEditedInOneRowWithLabelledParts)
+{
+    Rig r;
+    Counted left("Left", ""), top("Top", "");
+    My::PropertyString origin(My::ResourceString("Where it starts."));
+    origin.Add("Left", &left);
+    origin.Add("Top", &top);
+    Composite object;
+    object.table.Add("Origin", &origin);
+    r.editor.SetObject(&object);
+    // No child rows: the parts sit in the row's own control.
+    ASSERT_EQ(r.editor.GetList().GetRowCount(), 1);
+    My::PropertyRow* row = r.editor.GetList().GetPropertyRow(0);
+    EXPECT_FALSE(row->HasChildren());
+    auto* control = dynamic_cast<My::RowPropertyControl*>(row->GetHostedControl());
+    ASSERT_NE(control, nullptr);
+    EXPECT_EQ(control->GetGap(), 0);
+    ASSERT_EQ(control->GetCount(), 2u);
+    auto* first = dynamic_cast<My::LabelledWidget*>(control->GetControl(0));
+    ASSERT_NE(first, nullptr);
+    EXPECT_NE(dynamic_cast<test::IntText*>(first->GetControl()), nullptr);
+    EXPECT_EQ(control->GetObjects().GetObjects(), r.editor.GetObjects().GetObjects());
+    EXPECT_EQ(left.made, 1);
+    r.editor.SetObject(nullptr);
+    EXPECT_EQ(left.returned, 1);
+    EXPECT_EQ(top.returned, 1);
 }
