@@ -126,7 +126,8 @@ void PEditor::VSplitter::OnLeftDown(UINT flags, const CPoint& point)
 {
     Widget::OnLeftDown(flags, point);
     m_width = m_editor.GetEffectiveCaptionWidth();
-    m_x = ClientToScreen(point).x;
+    // Measured in the host's coordinates: the splitter follows the drag.
+    m_x = (point + GetOrigin()).x;
 }
 
 bool PEditor::VSplitter::BeginDrag(UINT, const CPoint&, const CPoint&)
@@ -136,7 +137,7 @@ bool PEditor::VSplitter::BeginDrag(UINT, const CPoint&, const CPoint&)
 
 void PEditor::VSplitter::Drag(UINT, const CPoint& point)
 {
-    m_editor.SetCaptionWidth(m_width + ClientToScreen(point).x - m_x);
+    m_editor.SetCaptionWidth(m_width + (point + GetOrigin()).x - m_x);
 }
 
 PEditor::HSplitter::HSplitter(PEditor& editor)
@@ -154,7 +155,7 @@ void PEditor::HSplitter::OnLeftDown(UINT flags, const CPoint& point)
 {
     Widget::OnLeftDown(flags, point);
     m_height = m_editor.GetInfoHeight();
-    m_y = ClientToScreen(point).y;
+    m_y = (point + GetOrigin()).y;
 }
 
 bool PEditor::HSplitter::BeginDrag(UINT, const CPoint&, const CPoint&)
@@ -164,7 +165,7 @@ bool PEditor::HSplitter::BeginDrag(UINT, const CPoint&, const CPoint&)
 
 void PEditor::HSplitter::Drag(UINT, const CPoint& point)
 {
-    m_editor.SetInfoHeight(m_height - (ClientToScreen(point).y - m_y));
+    m_editor.SetInfoHeight(m_height - ((point + GetOrigin()).y - m_y));
 }
 
 PEditor::PEditor(const std::string& name, platform::registry_profile profile)

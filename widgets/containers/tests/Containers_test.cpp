@@ -181,3 +181,36 @@ TEST(Grid, HiddenColumnsKeepTheirIndexButHaveNoShownPlace)
     EXPECT_EQ(b.GetShownIndex(), 1);
     EXPECT_EQ(c.GetStart(), 30);
 }
+
+TEST(RowList, AutoScrollStepsAndKeepsADragGoing)
+{
+    struct Dragged : Node {
+        int moves = 0;
+        using Node::Node;
+        void OnMouseMove(UINT, const CPoint&) override { ++moves; }
+    };
+    My::List list;
+    list.SetBounds(CRect(0, 0, 100, 30));
+    std::vector<std::unique_ptr<Dragged>> rows;
+    std::vector<My::Row*> raw;
+    for (int i = 0; i < 10; ++i) {
+        rows.push_back(std::make_unique<Dragged>("r"));
+        raw.push_back(rows.back().get());
+    }
+    list.InsertRows(0, raw.data(), int(raw.size()));
+    list.AutoScrollTick();
+    EXPECT_EQ(list.GetScrollY(), 0);
+    list.SetAutoScroll(15);
+    list.AutoScrollTick();
+    EXPECT_EQ(list.GetScrollY(), 15);
+    list.AutoScrollTick();
+    list.AutoScrollTick();
+    // At most the content (100 + 10) less the list's height.
+    list.AutoScrollTick();
+    list.AutoScrollTick();
+    list.AutoScrollTick();
+    EXPECT_EQ(list.GetScrollY(), 80);
+    EXPECT_EQ(raw[8]->GetBounds(), CRect(0, 0, 100, 10));
+    list.SetAutoScroll(0);
+    list.RemoveAll();
+}

@@ -277,3 +277,59 @@ TEST(RowPropertyControl, ACompositeIsEditedInOneRowWithLabelledParts)
     EXPECT_EQ(left.returned, 1);
     EXPECT_EQ(top.returned, 1);
 }
+
+TEST(PEditor, SplittersDragTheCaptionWidthAndTheInfoHeight)
+{
+    Rig r(300, 200);
+    test::Sample a;
+    r.editor.SetObject(&a);
+    My::PEditor::VSplitter& v = r.editor.GetVSplitter();
+    EXPECT_EQ(v.GetBounds(), CRect(123, 0, 128, 125));
+    v.OnLeftDown(MK_LBUTTON, CPoint(2, 10));
+    v.OnMouseMove(MK_LBUTTON, CPoint(32, 10));
+    // The splitter moved with the first step; the second is measured from
+    // where it stands now.
+    v.OnLeftUp(0, CPoint(2 + 40 - 30, 10));
+    EXPECT_EQ(r.editor.GetCaptionWidth(), 165);
+    EXPECT_EQ(v.GetBounds(), CRect(163, 0, 168, 125));
+    // The rows' controls follow the caption column.
+    const My::Control* value = r.editor.GetList().GetPropertyRow(3)->GetHostedControl();
+    EXPECT_EQ(value->GetBounds().left, 169);
+
+    My::PEditor::HSplitter& h = r.editor.GetHSplitter();
+    EXPECT_EQ(h.GetBounds(), CRect(0, 123, 300, 128));
+    h.OnLeftDown(MK_LBUTTON, CPoint(50, 2));
+    h.OnMouseMove(MK_LBUTTON, CPoint(50, 500));
+    h.OnLeftUp(0, CPoint(50, 500));
+    // Past the bottom: the smallest pane.
+    EXPECT_EQ(r.editor.GetInfoHeight(), 19);
+    EXPECT_EQ(r.editor.GetInfoPanel().GetBounds(), CRect(0, 181, 300, 200));
+}
+
+TEST(PEditor, RowsDrawTheirExpanderAndCaptionAtTheirLevel)
+{
+    Rig r;
+    test::Sample a;
+    r.editor.SetObject(&a);
+    CDC dc;
+    My::PropertyRow* position = r.editor.GetList().GetPropertyRow(0);
+    position->Draw(dc, CRect(0, 0, 300, 18));
+    EXPECT_EQ(position->GetExpanderRect(), CRect(2, 0, 13, 16));
+    My::PropertyRow* height = r.editor.GetList().GetPropertyRow(2);
+    EXPECT_EQ(height->GetCaptionRect(), CRect(29, 0, 125, 18));
+    height->Draw(dc, CRect(0, 0, 300, 18));
+    EXPECT_TRUE(height->GetExpanderRect().IsRectEmpty());
+    // A press on the expander toggles, a press beside it selects.
+    position->OnLeftDown(MK_LBUTTON, CPoint(7, 8));
+    position->OnLeftUp(0, CPoint(7, 8));
+    EXPECT_EQ(r.captions(), (Captions { "Position", "Left", "Top", "Size", "Height", "Width" }));
+    EXPECT_EQ(r.editor.GetList().GetSelected(), -1);
+    position->OnLeftDown(MK_LBUTTON, CPoint(40, 8));
+    position->OnLeftUp(0, CPoint(40, 8));
+    EXPECT_EQ(r.editor.GetList().GetSelected(), 0);
+    position->OnLeftDoubleClick(MK_LBUTTON, CPoint(40, 8));
+    EXPECT_EQ(r.editor.GetList().GetRowCount(), 4);
+    // A press on the list's background selects nothing.
+    r.editor.GetList().OnLeftDown(MK_LBUTTON, CPoint(40, 190));
+    EXPECT_EQ(r.editor.GetList().GetSelected(), -1);
+}
