@@ -182,6 +182,10 @@ inline constexpr DWORD TME_LEAVE = 0x00000002;
 // (reflected), LPARAM the edit window.
 inline constexpr UINT EM_SETSEL = 0x00B1;
 inline constexpr UINT EM_SETMARGINS = 0x00D3;
+// The index of the character nearest a point of the field (LPARAM the point,
+// MAKELPARAM); unlike the 16-bit original the whole result is the index, -1
+// when the field cannot tell.
+inline constexpr UINT EM_CHARFROMPOS = 0x00D7;
 inline constexpr WPARAM EC_LEFTMARGIN = 0x0001;
 inline constexpr WPARAM EC_RIGHTMARGIN = 0x0002;
 inline constexpr UINT EN_UPDATE = 0x0400;

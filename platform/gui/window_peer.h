@@ -77,6 +77,8 @@ public:
     // sets the inner margins in pixels.
     virtual void select_text(int /*start*/, int /*end*/) { }
     virtual void set_margins(int /*left*/, int /*right*/) { }
+    // The character nearest a client point; -1 when unknown.
+    virtual int char_from_pos(const CPoint& /*p*/) const { return -1; }
 
     LONG_PTR user_data = 0;
 };

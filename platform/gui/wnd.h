@@ -225,6 +225,7 @@ public:
     {
         SendMessage(EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(int(left), int(right)));
     }
+    int CharFromPos(const CPoint& p) { return int(SendMessage(EM_CHARFROMPOS, 0, MAKELPARAM(p.x, p.y))); }
 
 protected:
     std::unique_ptr<window_peer> CreatePeer(CWnd* parent, const CRect& rect, DWORD style) override;
@@ -249,29 +250,54 @@ protected:
     std::unique_ptr<window_peer> CreatePeer(CWnd* parent, const CRect& rect, DWORD style) override;
 };
 
-// A tooltip control owned by a window: one tool, its text shown while the
-// pointer rests on the owner (the rectangle is kept for the tool but the
-// window system shows the tip for the whole owner).
+// A tooltip control owned by a window. Tools are known by (window, id), each
+// with a rectangle of that window's client area (null: all of it) and a
+// text. A window shows the tip of its most recently added tool whose
+// rectangle holds the pointer, and no tip elsewhere; the owner's pointer
+// moves (WM_MOUSEMOVE) are followed by the control itself.
 inline constexpr DWORD TTS_ALWAYSTIP = 0x01;
 inline constexpr DWORD TTS_NOPREFIX = 0x02;
 
 class CToolTipCtrl {
 public:
+    CToolTipCtrl() = default;
+    ~CToolTipCtrl();
+    CToolTipCtrl(const CToolTipCtrl&) = delete;
+    CToolTipCtrl& operator=(const CToolTipCtrl&) = delete;
+
     BOOL Create(CWnd* owner, DWORD style);
     void DestroyWindow();
     bool IsCreated() const { return m_owner != nullptr; }
+    // Adds the tool, or replaces the one with the same window and id.
     BOOL AddTool(CWnd* wnd, const std::string& text, const RECT* rect, UINT id);
     void DelTool(CWnd* wnd, UINT id);
     void UpdateTipText(const std::string& text, CWnd* wnd, UINT id);
+    void SetToolRect(CWnd* wnd, UINT id, const RECT& rect);
     void Activate(BOOL active);
+    // The pointer is at `point` of the owner's client area.
+    void RelayPointer(const CPoint& point);
+    // The text of the most recently added or updated tool.
     std::string GetText() const { return m_text; }
     bool IsActive() const { return m_active; }
 
 private:
+    struct tool {
+        CWnd* wnd;
+        UINT id;
+        bool whole;
+        CRect rect;
+        std::string text;
+    };
+
     void Apply();
+    void Show(CWnd* wnd, const std::string& text);
 
     CWnd* m_owner = nullptr;
-    CWnd* m_tool_window = nullptr;
+    std::vector<tool> m_tools;
+    // The tips the windows show now.
+    std::map<CWnd*, std::string> m_shown;
     std::string m_text;
     bool m_active = true;
+    bool m_pointerKnown = false;
+    CPoint m_pointer;
 };

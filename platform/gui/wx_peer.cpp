@@ -287,6 +287,18 @@ public:
         if (auto* t = dynamic_cast<wxTextCtrl*>(m_win))
             t->SetSelection(start, end < 0 ? -1 : end);
     }
+    int char_from_pos(const CPoint& p) const override
+    {
+        auto* t = dynamic_cast<wxTextCtrl*>(m_win);
+        long pos = -1;
+        if (!t)
+            return -1;
+        const wxTextCtrlHitTestResult hit = t->HitTest(wxPoint(p.x, p.y), &pos);
+        if (hit == wxTE_HT_UNKNOWN)
+            return -1;
+        // Past the end of the text: its end.
+        return hit == wxTE_HT_BEYOND ? int(t->GetLastPosition()) : int(pos);
+    }
     void set_margins(int left, int right) override
     {
         (void)right;

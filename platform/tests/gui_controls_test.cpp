@@ -13,6 +13,8 @@ namespace {
 struct Calls {
     std::vector<std::pair<int, SCROLLINFO>> scroll;
     int sel_start = 0, sel_end = 0, left = -2, right = -2;
+    std::string tip;
+    int tip_changes = 0;
 };
 
 class Peer : public window_peer {
@@ -39,7 +41,11 @@ public:
     std::string text() const override { return {}; }
     CPoint cursor_pos() const override { return {}; }
     void set_cursor(HCURSOR) override { }
-    void set_tooltip(const std::string&) override { }
+    void set_tooltip(const std::string& t) override
+    {
+        m_c.tip = t;
+        ++m_c.tip_changes;
+    }
     bool set_timer(UINT_PTR, UINT) override { return true; }
     bool kill_timer(UINT_PTR) override { return true; }
     bool open_client_dc(CDC&) override { return false; }
@@ -57,6 +63,7 @@ public:
         m_c.left = l;
         m_c.right = r;
     }
+    int char_from_pos(const CPoint& p) const override { return p.x / 7; }
 
 private:
     Calls& m_c;
@@ -130,6 +137,7 @@ TEST(Edit, SelectionAndMarginMessagesReachTheField)
     e.SendMessage(EM_SETMARGINS, EC_RIGHTMARGIN, MAKELPARAM(7, 8));
     EXPECT_EQ(calls.left, -1);
     EXPECT_EQ(calls.right, 8);
+    EXPECT_EQ(e.CharFromPos(CPoint(700, 3)), 100);
     EXPECT_TRUE(IsTextInput(&e));
     CWnd plain;
     ASSERT_TRUE(plain.AttachPeer(std::make_unique<Peer>(calls)));
@@ -200,4 +208,47 @@ TEST(ProgressWindow, KeepsItsStateWithoutAWindowSystemAndCancelOnlyCallsTheHandl
     EXPECT_EQ(w.GetCaption(), "Working");
     w.DestroyWindow();
     EXPECT_FALSE(w.IsCreated());
+}
+
+TEST(ToolTip, EachToolShowsItsTextOnlyOverItsRectangle)
+{
+    Calls calls;
+    CWnd w;
+    ASSERT_TRUE(w.AttachPeer(std::make_unique<Peer>(calls)));
+    CToolTipCtrl tips;
+    EXPECT_FALSE(tips.AddTool(&w, "early", nullptr, 1));
+    ASSERT_TRUE(tips.Create(&w, TTS_ALWAYSTIP));
+    const CRect left(0, 0, 10, 20), right(10, 0, 30, 20);
+    tips.AddTool(&w, "left", &left, 1);
+    tips.AddTool(&w, "right", &right, 2);
+    w.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
+    EXPECT_EQ(calls.tip, "left");
+    w.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(15, 3));
+    EXPECT_EQ(calls.tip, "right");
+    w.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(40, 3));
+    EXPECT_EQ(calls.tip, "");
+    // Moves that change nothing leave the window alone.
+    const int changes = calls.tip_changes;
+    w.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(41, 4));
+    EXPECT_EQ(calls.tip_changes, changes);
+    // The newest tool wins where tools overlap; a whole-window tool covers
+    // everything.
+    tips.AddTool(&w, "all", nullptr, 3);
+    EXPECT_EQ(calls.tip, "all");
+    w.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(3, 3));
+    EXPECT_EQ(calls.tip, "all");
+    tips.DelTool(&w, 3);
+    EXPECT_EQ(calls.tip, "left");
+    tips.UpdateTipText("LEFT", &w, 1);
+    EXPECT_EQ(calls.tip, "LEFT");
+    tips.Activate(FALSE);
+    EXPECT_EQ(calls.tip, "");
+    tips.Activate(TRUE);
+    tips.SetToolRect(&w, 1, CRect(100, 100, 110, 110));
+    EXPECT_EQ(calls.tip, "");
+    tips.DestroyWindow();
+    EXPECT_FALSE(tips.IsCreated());
+    // The window's moves no longer reach it.
+    w.SendMessage(WM_MOUSEMOVE, 0, MAKELPARAM(15, 3));
+    EXPECT_EQ(calls.tip, "");
 }

@@ -1,5 +1,7 @@
 #include "widgets/controls/ToolBar.h"
 
+#include <memory>
+
 #include "platform/gui/colors.h"
 #include "platform/gui/wnd.h"
 #include "widgets/core/Drawing.h"
@@ -156,9 +158,16 @@ void ToolBar::SetButtonSize(int width, int height)
 void ToolBar::SetButtons(const Entry* entries, int count)
 {
     DeleteButtons();
-    for (int i = 0; i < count; ++i)
-        m_buttons.push_back(
-            entries[i].command ? new ToolButton(this, entries[i].command, entries[i].glyph) : nullptr);
+    for (int i = 0; i < count; ++i) {
+        if (!entries[i].command) {
+            m_buttons.push_back(nullptr);
+            continue;
+        }
+        auto button = std::make_unique<ToolButton>(
+            this, entries[i].command, entries[i].glyph ? entries[i].glyph : "");
+        m_buttons.push_back(button.get());
+        button.release();
+    }
     Layout();
 }
 

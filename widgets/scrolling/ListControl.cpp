@@ -1,6 +1,7 @@
 #include "widgets/scrolling/ListControl.h"
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "widgets/core/Event.h"
 #include "widgets/scrolling/ScrollMath.h"
@@ -62,6 +63,11 @@ void ListControl::InsertRows(int index, RowControl* const* rows, int count)
     index = std::clamp(index, 0, int(m_rows.size()));
     if (count <= 0)
         return;
+    // A row lives in one list once; checked before anything changes.
+    for (int i = 0; i < count; ++i) {
+        if (!rows[i] || rows[i]->m_list || std::find(rows, rows + i, rows[i]) != rows + i)
+            throw std::invalid_argument("a list row is missing or in a list already");
+    }
     m_rows.insert(m_rows.begin() + index, rows, rows + count);
     for (int i = 0; i < count; ++i) {
         rows[i]->m_list = this;

@@ -41,6 +41,8 @@ class ListControl : public CustomWindow<CWnd> {
 public:
     ListControl();
 
+    // Throws std::invalid_argument, changing nothing, for a null row or one
+    // that is in a list already (this one included).
     void InsertRows(int index, RowControl* const* rows, int count);
     void RemoveRows(int index, int count);
     void RemoveAll();

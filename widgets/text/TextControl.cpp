@@ -84,10 +84,14 @@ LRESULT InplaceEdit::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     return Window<CEdit>::WindowProc(message, wParam, lParam);
 }
 
-TextControl::TextControl() = default;
+TextControl::TextControl()
+    : m_self(std::make_shared<TextControl*>(this))
+{
+}
 
 TextControl::~TextControl()
 {
+    *m_self = nullptr;
     ReleaseEditor();
 }
 
@@ -247,8 +251,26 @@ void TextControl::OnLeftDown(UINT flags, const CPoint& point)
         return;
     if (!m_editor && m_textRect.PtInRect(point))
         BeginEdit();
-    else if (m_editor)
-        m_editor->SetFocus();
+    if (!m_editor)
+        return;
+    // The press places the caret where it went, as a press in the edit
+    // field itself would; once the window system has placed the field.
+    m_editor->SetFocus();
+    const CPoint at = point - m_editor->GetBounds().TopLeft();
+    std::weak_ptr<TextControl*> self = m_self;
+    InplaceEdit* editor = m_editor;
+    const auto place = [self, editor, at] {
+        auto s = self.lock();
+        if (!s || !*s || (*s)->m_editor != editor)
+            return;
+        const int index = editor->CharFromPos(at);
+        if (index >= 0)
+            editor->SetSel(index, index);
+    };
+    if (platform::gui::running())
+        platform::gui::post(place);
+    else
+        place();
 }
 
 void TextControl::OnShow(bool visible)

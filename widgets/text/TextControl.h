@@ -105,6 +105,8 @@ private:
     CRect m_textRect;
     bool m_truncated = false;
     bool m_readOnly = false;
+    // Calls posted to the event loop hold it; cleared when the control goes.
+    std::shared_ptr<TextControl*> m_self;
 };
 
 } // namespace My

