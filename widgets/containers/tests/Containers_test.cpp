@@ -6,6 +6,8 @@
 
 #include "widgets/containers/Grid.h"
 #include "widgets/containers/Tree.h"
+#include "widgets/core/tests/FakeHost.h"
+#include "widgets/scrolling/ScrollBox.h"
 
 namespace {
 
@@ -213,4 +215,30 @@ TEST(RowList, AutoScrollStepsAndKeepsADragGoing)
     EXPECT_EQ(raw[8]->GetBounds(), CRect(0, 0, 100, 10));
     list.SetAutoScroll(0);
     list.RemoveAll();
+}
+
+TEST(RowList, AScrollBoxTakesTheContentHeightAndScrollsTheRows)
+{
+    My::ScrollBox box;
+    auto peer = test::attach_fake(box);
+    peer->client = CRect(0, 0, 100, 40);
+    My::List list(&box);
+    box.AddChild(&list);
+    list.SetBounds(CRect(0, 0, 100, 40));
+    std::vector<std::unique_ptr<Node>> rows;
+    std::vector<My::Row*> raw;
+    for (int i = 0; i < 10; ++i) {
+        rows.push_back(std::make_unique<Node>("r"));
+        raw.push_back(rows.back().get());
+    }
+    list.InsertRows(0, raw.data(), int(raw.size()));
+    list.GetTotal();
+    EXPECT_EQ(box.GetContentSize().cy, 110);
+    list.ScrollTo(35);
+    EXPECT_EQ(list.GetScrollY(), box.GetScrollPos().y);
+    EXPECT_GT(list.GetScrollY(), 0);
+    EXPECT_EQ(raw[5]->GetBounds().top, 50 - list.GetScrollY());
+    list.RemoveAll();
+    EXPECT_EQ(box.GetContentSize().cy, 10);
+    box.RemoveChild(&list);
 }
