@@ -235,6 +235,9 @@ LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         return 0;
     case WM_GETFONT:
         return reinterpret_cast<LRESULT>(m_font);
+    case WM_CLOSE:
+        DestroyWindow();
+        return 0;
     case WM_CREATE:
     case WM_PAINT:
         return 0;

@@ -22,66 +22,6 @@ namespace platform::gui::detail {
 
 namespace {
 
-UINT vk_from_wx(int code)
-{
-    if (code >= 'a' && code <= 'z')
-        return UINT(code - 'a' + 'A');
-    if ((code >= 'A' && code <= 'Z') || (code >= '0' && code <= '9'))
-        return UINT(code);
-    if (code >= WXK_F1 && code <= WXK_F12)
-        return VK_F1 + UINT(code - WXK_F1);
-    if (code >= WXK_NUMPAD0 && code <= WXK_NUMPAD9)
-        return 0x60 + UINT(code - WXK_NUMPAD0);
-    switch (code) {
-    case WXK_BACK:
-        return VK_BACK;
-    case WXK_TAB:
-        return VK_TAB;
-    case WXK_RETURN:
-    case WXK_NUMPAD_ENTER:
-        return VK_RETURN;
-    case WXK_ESCAPE:
-        return VK_ESCAPE;
-    case WXK_SPACE:
-        return VK_SPACE;
-    case WXK_DELETE:
-    case WXK_NUMPAD_DELETE:
-        return VK_DELETE;
-    case WXK_INSERT:
-        return VK_INSERT;
-    case WXK_SHIFT:
-        return VK_SHIFT;
-    case WXK_CONTROL:
-        return VK_CONTROL;
-    case WXK_ALT:
-        return VK_MENU;
-    case WXK_LEFT:
-        return VK_LEFT;
-    case WXK_RIGHT:
-        return VK_RIGHT;
-    case WXK_UP:
-        return VK_UP;
-    case WXK_DOWN:
-        return VK_DOWN;
-    case WXK_HOME:
-        return VK_HOME;
-    case WXK_END:
-        return VK_END;
-    case WXK_PAGEUP:
-        return VK_PRIOR;
-    case WXK_PAGEDOWN:
-        return VK_NEXT;
-    case WXK_NUMPAD_ADD:
-    case '+':
-        return VK_ADD;
-    case WXK_NUMPAD_SUBTRACT:
-    case '-':
-        return VK_SUBTRACT;
-    default:
-        return UINT(code) & 0xFF;
-    }
-}
-
 WPARAM mouse_flags(const wxMouseState& m)
 {
     WPARAM f = 0;
@@ -253,17 +193,10 @@ public:
     void track_leave() override { m_track = true; }
     void set_text(const std::string& text) override
     {
-        if (auto* t = dynamic_cast<wxTextCtrl*>(m_win))
-            t->ChangeValue(wxString::FromUTF8(text));
-        else if (m_win)
+        if (m_win)
             m_win->SetLabel(wxString::FromUTF8(text));
     }
-    std::string text() const override
-    {
-        if (auto* t = dynamic_cast<wxTextCtrl*>(m_win))
-            return t->GetValue().utf8_string();
-        return m_win ? m_win->GetLabel().utf8_string() : std::string();
-    }
+    std::string text() const override { return m_win ? m_win->GetLabel().utf8_string() : std::string(); }
     void set_scroll_info(int bar, const SCROLLINFO& si) override
     {
         if (!m_win)
@@ -281,29 +214,6 @@ public:
         } else if (bar == SB_HORZ || bar == SB_VERT) {
             m_win->SetScrollbar(bar == SB_HORZ ? wxHORIZONTAL : wxVERTICAL, pos, thumb, range);
         }
-    }
-    void select_text(int start, int end) override
-    {
-        if (auto* t = dynamic_cast<wxTextCtrl*>(m_win))
-            t->SetSelection(start, end < 0 ? -1 : end);
-    }
-    int char_from_pos(const CPoint& p) const override
-    {
-        auto* t = dynamic_cast<wxTextCtrl*>(m_win);
-        long pos = -1;
-        if (!t)
-            return -1;
-        const wxTextCtrlHitTestResult hit = t->HitTest(wxPoint(p.x, p.y), &pos);
-        if (hit == wxTE_HT_UNKNOWN)
-            return -1;
-        // Past the end of the text: its end.
-        return hit == wxTE_HT_BEYOND ? int(t->GetLastPosition()) : int(pos);
-    }
-    void set_margins(int left, int right) override
-    {
-        (void)right;
-        if (auto* t = dynamic_cast<wxTextCtrl*>(m_win); t && left >= 0)
-            t->SetMargins(left);
     }
     CPoint cursor_pos() const override { return pointer_position(); }
     void set_cursor(HCURSOR c) override
@@ -623,28 +533,6 @@ protected:
     std::map<UINT_PTR, std::unique_ptr<wxTimer>> m_timers;
 };
 
-// A text field: every change of its text reaches the edit window itself as
-// WM_COMMAND with EN_UPDATE.
-class edit_peer : public wx_peer {
-public:
-    edit_peer(CWnd* owner, wxTextCtrl* text)
-        : wx_peer(owner, text)
-    {
-    }
-
-protected:
-    void bind_all() override
-    {
-        wx_peer::bind_all();
-        on(wxEVT_TEXT, &edit_peer::on_text);
-    }
-    void on_text(wxCommandEvent&)
-    {
-        send(WM_COMMAND, MAKEWPARAM(int(m_owner->GetDlgCtrlID()), int(EN_UPDATE)),
-            reinterpret_cast<LPARAM>(m_owner));
-    }
-};
-
 // A top-level plain window: a borderless frame whose only child, filling
 // it, is the window that paints and takes input and focus. Placement and
 // visibility act on the frame.
@@ -680,6 +568,55 @@ private:
     wxFrame* m_frame;
 };
 
+// A native text field: its text is the field's value; every change of it
+// reaches the edit window itself as WM_COMMAND with EN_UPDATE.
+class edit_peer : public wx_peer {
+public:
+    edit_peer(CWnd* owner, wxTextCtrl* edit)
+        : wx_peer(owner, edit)
+        , m_edit(edit)
+    {
+        on(wxEVT_TEXT, &edit_peer::on_text);
+    }
+
+    void set_text(const std::string& text) override
+    {
+        if (m_win)
+            m_edit->ChangeValue(wxString::FromUTF8(text));
+    }
+    std::string text() const override { return m_win ? m_edit->GetValue().utf8_string() : std::string(); }
+    void select_text(int start, int end) override
+    {
+        if (m_win)
+            m_edit->SetSelection(start, end < 0 ? -1 : end);
+    }
+    int char_from_pos(const CPoint& p) const override
+    {
+        long pos = -1;
+        if (!m_win)
+            return -1;
+        const wxTextCtrlHitTestResult hit = m_edit->HitTest(wxPoint(p.x, p.y), &pos);
+        if (hit == wxTE_HT_UNKNOWN)
+            return -1;
+        // Past the end of the text: its end.
+        return hit == wxTE_HT_BEYOND ? int(m_edit->GetLastPosition()) : int(pos);
+    }
+    void set_margins(int left, int) override
+    {
+        if (m_win && left >= 0)
+            m_edit->SetMargins(left);
+    }
+
+private:
+    void on_text(wxCommandEvent&)
+    {
+        send(WM_COMMAND, MAKEWPARAM(int(m_owner->GetDlgCtrlID()), int(EN_UPDATE)),
+            reinterpret_cast<LPARAM>(m_owner));
+    }
+
+    wxTextCtrl* m_edit;
+};
+
 class frame_peer : public wx_peer {
 public:
     frame_peer(CWnd* owner, wxFrame* frame)
@@ -707,18 +644,11 @@ protected:
     }
     void on_close(wxCloseEvent& e)
     {
+        // The default processing of WM_CLOSE destroys the window; a handler
+        // that keeps it open refuses the close.
         const outcome o = send(WM_CLOSE);
-        // The default processing of WM_CLOSE destroys the window.
-        if (o.alive && o.skip) {
+        if (o.alive)
             e.Veto();
-            try {
-                m_owner->DestroyWindow();
-            } catch (...) {
-                platform::gui::report_current_exception();
-            }
-        } else if (o.alive) {
-            e.Veto();
-        }
     }
 };
 
@@ -781,79 +711,6 @@ protected:
 
     CWnd* m_parent;
     bool m_vertical;
-};
-
-// A window without a native window: timers and messages only.
-class message_peer : public window_peer {
-public:
-    explicit message_peer(CWnd* owner)
-        : m_owner(owner)
-        , m_alive(std::make_shared<bool>(true))
-    {
-        auto alive = m_alive;
-        CWnd* o = owner;
-        m_handler.Bind(wxEVT_TIMER, [alive, o](wxTimerEvent& e) {
-            if (!*alive)
-                return;
-            try {
-                deliver_timer(o, UINT_PTR(e.GetId()));
-            } catch (...) {
-                platform::gui::report_current_exception();
-            }
-        });
-    }
-    ~message_peer() override { *m_alive = false; }
-
-    CRect client_rect() const override { return CRect(); }
-    CRect window_rect() const override { return CRect(); }
-    CPoint client_origin() const override { return CPoint(); }
-    void set_bounds(const CRect&) override { }
-    void show(bool) override { }
-    bool is_visible() const override { return false; }
-    void enable(bool) override { }
-    void invalidate(const RECT*) override { }
-    void update() override { }
-    void capture(bool) override { }
-    bool has_capture() const override { return false; }
-    void focus() override { }
-    bool has_focus() const override { return false; }
-    void track_leave() override { }
-    void set_text(const std::string& text) override { m_text = text; }
-    std::string text() const override { return m_text; }
-    CPoint cursor_pos() const override { return pointer_position(); }
-    void set_cursor(HCURSOR) override { }
-    void set_tooltip(const std::string&) override { }
-    bool set_timer(UINT_PTR id, UINT ms) override
-    {
-        auto& t = m_timers[id];
-        if (!t)
-            t = std::make_unique<wxTimer>(&m_handler, int(id));
-        return t->Start(int(ms));
-    }
-    bool kill_timer(UINT_PTR id) override
-    {
-        auto it = m_timers.find(id);
-        if (it == m_timers.end())
-            return false;
-        it->second->Stop();
-        m_timers.erase(it);
-        return true;
-    }
-    bool open_client_dc(CDC&) override { return false; }
-    bool open_paint_dc(CDC&) override { return false; }
-    CRect update_rect() const override { return CRect(); }
-    void destroy() override
-    {
-        *m_alive = false;
-        m_timers.clear();
-    }
-
-private:
-    CWnd* m_owner;
-    std::shared_ptr<bool> m_alive;
-    std::string m_text;
-    wxEvtHandler m_handler;
-    std::map<UINT_PTR, std::unique_ptr<wxTimer>> m_timers;
 };
 
 wxWindow* native_parent(CWnd* parent)
@@ -938,11 +795,6 @@ std::unique_ptr<window_peer> make_frame_peer(CWnd* owner, CWnd* parent, const CR
     auto* frame = new plain_frame(to_wx(r), wxDEFAULT_FRAME_STYLE);
     finish_native(frame, style);
     return std::make_unique<frame_peer>(owner, frame);
-}
-
-std::unique_ptr<window_peer> make_message_peer(CWnd* owner)
-{
-    return std::make_unique<message_peer>(owner);
 }
 
 wxWindow* native_window(CWnd* w)

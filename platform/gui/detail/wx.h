@@ -51,6 +51,9 @@ std::unique_ptr<window_peer> make_message_peer(CWnd* owner);
 // The toolkit window of one of our windows; null without one.
 wxWindow* native_window(CWnd* w);
 
+// The virtual-key code of a toolkit key code.
+UINT vk_from_wx(int code);
+
 // The pointer's position in screen coordinates.
 CPoint pointer_position();
 // The window whose WM_SETCURSOR is being handled (SetCursor applies there),

@@ -394,3 +394,22 @@ TEST_F(Host, CursorQueryGoesToTheHoverChildAndEndsInTheClassCursorWhenUnhandled)
     EXPECT_EQ(host.SendMessage(WM_SETCURSOR, 0, HTCLIENT), TRUE);
     EXPECT_TRUE(peer->cursors.empty());
 }
+
+TEST_F(Host, ChildLeavingDuringADeliveryToAllChildrenDoesNotDisturbTheOthers)
+{
+    struct Leaving : Leaf {
+        using Leaf::Leaf;
+        void OnUpdateUI() override
+        {
+            Leaf::OnUpdateUI();
+            GetContainer()->RemoveChild(this);
+        }
+    };
+    Leaving a("a", log);
+    Leaf b("b", log);
+    host.AddChild(&a);
+    host.AddChild(&b);
+    host.SendMessage(WM_IDLEUPDATECMDUI, TRUE);
+    EXPECT_EQ(log, (Log { "a.updateui", "b.updateui" }));
+    EXPECT_EQ(host.GetChildren().size(), 1u);
+}

@@ -461,3 +461,48 @@ TEST(WindowSystem, HiDpiDrawsCrispAtTwiceTheSize)
                 ++bad;
     EXPECT_EQ(bad, 0);
 }
+
+TEST(WindowSystem, TypingIntoAnEditFieldReachesTheNativeFieldThroughTheDefaultProcessing)
+{
+    NEED_DISPLAY();
+    struct Field : My::Window<CEdit>, My::Widget {
+        CRect GetBounds() const override { return My::Widget::GetBounds(); }
+        bool IsVisible() const override { return My::Window<CEdit>::IsVisible(); }
+        CFont* GetFont() const override { return My::Window<CEdit>::GetFont(); }
+        bool AcceptsFocus() const override { return true; }
+    } field;
+    Canvas c;
+    c.AddChild(&field);
+    field.SetBounds(CRect(10, 95, 170, 125));
+    ASSERT_TRUE(c.Open(CRect(0, 0, 180, 140)));
+    ASSERT_TRUE(field.GetSafeHwnd() != nullptr);
+    ASSERT_TRUE(pump_until([&] { return c.paints > 0; }));
+    wxUIActionSimulator sim;
+    sim.MouseMove(40, 110);
+    settle();
+    // Without a window manager nobody gives the window the keyboard.
+    ASSERT_EQ(std::system("xdotool getmouselocation --shell | sed -n 's/^WINDOW=//p' | xargs -r xdotool "
+                          "windowfocus --sync"),
+        0);
+    settle();
+    field.SetFocus();
+    settle();
+    sim.Text("abc");
+    EXPECT_TRUE(pump_until([&] { return field.GetWindowText() == "abc"; })) << field.GetWindowText();
+    EXPECT_TRUE(field.HasFocus());
+    c.RemoveChild(&field);
+}
+
+TEST(WindowSystem, FrameWindowIsActivatedAndClosingItByDefaultDestroysIt)
+{
+    NEED_DISPLAY();
+    struct Frame : My::CustomWindow<CFrameWnd> {
+        std::vector<bool> activations;
+        void OnActivate(bool active) override { activations.push_back(active); }
+    } frame;
+    ASSERT_TRUE(
+        frame.Create("", "Frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CRect(0, 0, 200, 150), nullptr, 0));
+    ASSERT_TRUE(pump_until([&] { return frame.IsWindowVisible(); }));
+    frame.SendMessage(WM_CLOSE);
+    EXPECT_EQ(frame.GetSafeHwnd(), nullptr);
+}
