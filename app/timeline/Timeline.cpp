@@ -1,17 +1,41 @@
 #include "app/timeline/Timeline.h"
 
+#include "app/timeline/TimeScaleControls.h"
+#include "app/timeline/TimelineStrips.h"
 #include "document/Sequence.h"
+#include "platform/gui/metrics.h"
 #include "platform/gui/wnd.h"
 #include "widgets/core/CommandMap.h"
+#include "widgets/scrolling/ScrollBar.h"
 
+#include <algorithm>
 #include <cmath>
+#include <initializer_list>
 
 namespace My {
 
 Timeline::Timeline()
+    : m_scrollBar(std::make_unique<ScrollBar>(SBS_HORZ))
+    , m_navigator(std::make_unique<Navigator>(this))
+    , m_thumbLine(std::make_unique<ThumbLine>(this))
+    , m_ruler(std::make_unique<TimeRuler>(this))
+    , m_slider(std::make_unique<TimeSlider>(this))
+    , m_zoomIn(std::make_unique<TimeScaleIn>(this))
+    , m_zoomOut(std::make_unique<TimeScaleOut>(this))
 {
     m_timer.SetInterval(100);
     m_timer.AddListener(this);
+    m_scrollBar->AddListener(this);
+    AddChild(m_navigator.get());
+    AddChild(m_thumbLine.get());
+    AddChild(m_ruler.get());
+    AddChild(m_scrollBar.get());
+    AddChild(m_slider.get());
+    AddChild(m_zoomIn.get());
+    AddChild(m_zoomOut.get());
+    for (EventListener* strip : std::initializer_list<EventListener*> { m_navigator.get(), m_thumbLine.get(),
+             m_ruler.get(), m_slider.get(), m_zoomIn.get(), m_zoomOut.get() })
+        AddListener(strip);
 }
 
 Timeline::~Timeline()
@@ -19,6 +43,37 @@ Timeline::~Timeline()
     m_timer.SetRunning(false);
     m_timer.RemoveListener(this);
     SetSequence(nullptr);
+    m_scrollBar->RemoveListener(this);
+    for (Control* child : std::initializer_list<Control*> { m_navigator.get(), m_thumbLine.get(), m_ruler.get(),
+             m_scrollBar.get(), m_slider.get(), m_zoomIn.get(), m_zoomOut.get() })
+        if (child->GetContainer())
+            child->GetContainer()->RemoveChild(child);
+}
+
+int Timeline::GetScrollBarHeight()
+{
+    return std::max(12, GetSystemMetrics(SM_CYHSCROLL));
+}
+
+CSize Timeline::GetPreferredSize() const
+{
+    return CSize(0, m_ruler->GetPreferredSize().cy + GetScrollBarHeight() + 21);
+}
+
+void Timeline::Layout()
+{
+    const CSize size = GetSize();
+    const int cy = GetScrollBarHeight();
+    const int width = size.cx;
+    m_navigator->SetBounds(CRect(0, 0, width, 8));
+    m_thumbLine->SetBounds(CRect(0, 8, width, 21));
+    m_ruler->SetBounds(CRect(0, 21, width, 21 + m_ruler->GetPreferredSize().cy));
+    SetTimeWidth(width);
+    const int bottom = size.cy;
+    m_zoomOut->SetBounds(CRect(0, bottom - cy, 25, bottom));
+    m_slider->SetBounds(CRect(25, bottom - cy, 85, bottom));
+    m_zoomIn->SetBounds(CRect(85, bottom - cy, 110, bottom));
+    m_scrollBar->SetBounds(CRect(110, bottom - cy, std::max(110, width), bottom));
 }
 
 void Timeline::SetTimeWidth(int width)
@@ -200,6 +255,15 @@ void Timeline::UpdateScrollBar()
     info.pos = GetScrollPos();
     info.trackPos = info.pos;
     m_scrollInfo = info;
+    SCROLLINFO bar {};
+    bar.cbSize = sizeof bar;
+    bar.fMask = 31;
+    bar.nMin = info.min;
+    bar.nMax = info.max;
+    bar.nPage = UINT(std::max(0, info.page));
+    bar.nPos = info.pos;
+    bar.nTrackPos = info.trackPos;
+    m_scrollBar->SetScrollInfo(bar);
 }
 
 void Timeline::SetCurrentFrame(int frame)

@@ -19,10 +19,18 @@
 #include "widgets/core/Widget.h"
 
 #include <cstdint>
+#include <memory>
 
 namespace My {
 
+class Navigator;
+class ScrollBar;
 class Sequence;
+class ThumbLine;
+class TimeRuler;
+class TimeScaleIn;
+class TimeScaleOut;
+class TimeSlider;
 
 class Timeline : public Widget, public Container, public EventDispatcher {
 public:
@@ -81,10 +89,27 @@ public:
     Timeline(const Timeline&) = delete;
     Timeline& operator=(const Timeline&) = delete;
 
-    // Width of the time area W; the time ruler's width once it is laid out.
+    // Width of the time area W: the time ruler's width.
     virtual int GetTimeWidth() const { return m_timeWidth; }
-    // Sets W (the ruler's layout calls it) and re-clamps scale and offset.
+    // Sets W (the layout of the ruler calls it) and re-clamps scale and
+    // offset.
     void SetTimeWidth(int width);
+    // Ruler height + the horizontal scroll-bar height + 21.
+    CSize GetPreferredSize() const override;
+    // Navigator, thumb line and ruler across W; the bottom line with the
+    // zoom controls and the scroll bar.
+    void Layout() override;
+    // The system's horizontal scroll-bar height, at least 12 pixels (a
+    // theme may report 0).
+    static int GetScrollBarHeight();
+
+    Navigator& GetNavigator() const { return *m_navigator; }
+    ThumbLine& GetThumbLine() const { return *m_thumbLine; }
+    TimeRuler& GetRuler() const { return *m_ruler; }
+    TimeSlider& GetSlider() const { return *m_slider; }
+    TimeScaleIn& GetZoomIn() const { return *m_zoomIn; }
+    TimeScaleOut& GetZoomOut() const { return *m_zoomOut; }
+    ScrollBar& GetScrollBar() const { return *m_scrollBar; }
     virtual void OnOpen();
     virtual void OnClose();
     void OnSize(int width, int height) override;
@@ -159,6 +184,13 @@ private:
     int m_timeWidth = 0;
     ScrollInfo m_scrollInfo;
     Timer m_timer;
+    std::unique_ptr<ScrollBar> m_scrollBar;
+    std::unique_ptr<Navigator> m_navigator;
+    std::unique_ptr<ThumbLine> m_thumbLine;
+    std::unique_ptr<TimeRuler> m_ruler;
+    std::unique_ptr<TimeSlider> m_slider;
+    std::unique_ptr<TimeScaleIn> m_zoomIn;
+    std::unique_ptr<TimeScaleOut> m_zoomOut;
 };
 
 } // namespace My
