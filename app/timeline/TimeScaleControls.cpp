@@ -10,18 +10,18 @@ namespace My {
 
 namespace {
 
-    // Timeline and sequence events repaint; a moving preview frame does not.
-    bool IsAxisEvent(Event& event)
-    {
-        if (dynamic_cast<Sequence::PreviewFrameChange*>(&event))
-            return false;
-        return dynamic_cast<Timeline::Event*>(&event) || dynamic_cast<Sequence::Event*>(&event);
-    }
+// Timeline and sequence events repaint; a moving preview frame does not.
+bool IsAxisEvent(Event& event)
+{
+    if (dynamic_cast<Sequence::PreviewFrameChange*>(&event))
+        return false;
+    return dynamic_cast<Timeline::Event*>(&event) || dynamic_cast<Sequence::Event*>(&event);
+}
 
-    void Repaint(Control& control)
-    {
-        control.Invalidate(CRect(CPoint(0, 0), control.GetSize()));
-    }
+void Repaint(Control& control)
+{
+    control.Invalidate(CRect(CPoint(0, 0), control.GetSize()));
+}
 
 } // namespace
 

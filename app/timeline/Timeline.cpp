@@ -44,8 +44,8 @@ Timeline::~Timeline()
     m_timer.RemoveListener(this);
     SetSequence(nullptr);
     m_scrollBar->RemoveListener(this);
-    for (Control* child : std::initializer_list<Control*> { m_navigator.get(), m_thumbLine.get(), m_ruler.get(),
-             m_scrollBar.get(), m_slider.get(), m_zoomIn.get(), m_zoomOut.get() })
+    for (Control* child : std::initializer_list<Control*> { m_navigator.get(), m_thumbLine.get(),
+             m_ruler.get(), m_scrollBar.get(), m_slider.get(), m_zoomIn.get(), m_zoomOut.get() })
         if (child->GetContainer())
             child->GetContainer()->RemoveChild(child);
 }

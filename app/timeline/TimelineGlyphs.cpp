@@ -9,20 +9,20 @@ namespace My {
 
 namespace {
 
-    using Art = std::vector<std::string>;
+using Art = std::vector<std::string>;
 
-    // The mirror image, for the right-hand twin of a left glyph.
-    Art Mirror(Art art)
-    {
-        for (auto& row : art)
-            row.assign(row.rbegin(), row.rend());
-        return art;
-    }
+// The mirror image, for the right-hand twin of a left glyph.
+Art Mirror(Art art)
+{
+    for (auto& row : art)
+        row.assign(row.rbegin(), row.rend());
+    return art;
+}
 
-    void Add(const std::string& name, const Art& art, bool mask = true)
-    {
-        AddGlyphResource(name, mask ? name + "Mask" : "", art);
-    }
+void Add(const std::string& name, const Art& art, bool mask = true)
+{
+    AddGlyphResource(name, mask ? name + "Mask" : "", art);
+}
 
 } // namespace
 
@@ -35,15 +35,17 @@ void AddTimelineGlyphs()
 
     // Current-frame thumb of the thumb line: a downward pointer.
     Add("Thumb",
-        { "kkkkkkkkkkk", "kwwwwwwwwsk", "kwffffffssk", "kwffffffssk", "kwffffffssk", ".kwffffssk.", "..kwffssk..",
-            "...kwssk...", "....kwk....", ".....k....." });
-    const Art waLeft { "kkkkk", "kwffk", "kwfk.", "kwk..", "kk...", "k....", "k....", "k....", "k....", "k...." };
+        { "kkkkkkkkkkk", "kwwwwwwwwsk", "kwffffffssk", "kwffffffssk", "kwffffffssk", ".kwffffssk.",
+            "..kwffssk..", "...kwssk...", "....kwk....", ".....k....." });
+    const Art waLeft { "kkkkk", "kwffk", "kwfk.", "kwk..", "kk...", "k....", "k....", "k....", "k....",
+        "k...." };
     Add("WALeft", waLeft);
     Add("WARight", Mirror(waLeft));
     // The work-area grip: ridges, no mask (drawn opaque).
     Add("WAThumb", { "wswswsws", "wswswsws", "wswswsws", "wswswsws", "wswswsws", "wswswsws" }, false);
 
-    AddGlyphResource("NAVTHUMB", "NAVTHUMBMASK", { "kkkkk", ".kwk.", ".kwk.", "..k..", "..k..", "..k..", "..k..", "..k.." });
+    AddGlyphResource("NAVTHUMB", "NAVTHUMBMASK",
+        { "kkkkk", ".kwk.", ".kwk.", "..k..", "..k..", "..k..", "..k..", "..k.." });
     const Art navWa { "kkk", "kw.", "k..", "k..", "k..", "k..", "k..", "k.." };
     AddGlyphResource("NAVWALEFT", "NAVWALEFTMASK", Mirror(navWa));
     AddGlyphResource("NAVWARIGHT", "NAVWARIGHTMASK", navWa);
@@ -52,22 +54,25 @@ void AddTimelineGlyphs()
     AddGlyphResource("NAVVISIBLERIGHT", "NAVVISIBLERIGHTMASK", Mirror(navVisible));
 
     // Trimming brackets of layer rows and the span brackets of segment rows.
-    const Art bracket { "kkkk", "kwsk", "kwk.", "kwk.", "kwk.", "kwk.", "kwk.", "kwk.", "kwk.", "kwk.", "kwk.",
-        "kwk.", "kwsk", "kkkk" };
+    const Art bracket { "kkkk", "kwsk", "kwk.", "kwk.", "kwk.", "kwk.", "kwk.", "kwk.", "kwk.", "kwk.",
+        "kwk.", "kwk.", "kwsk", "kkkk" };
     Add("LeftBracket", bracket);
     Add("RightBracket", Mirror(bracket));
     Add("SegmentLeft", bracket);
     Add("SegmentRight", Mirror(bracket));
 
     // Key-frame marks: a small mask sheet, pressed and greyed looks.
-    Add("Mask", { "kkkkkkkkk", "kwwwwwwsk", "kwkkkkwsk", "kwkwwkwsk", "kwkwwkwsk", "kwkkkkwsk", "kwwwwwwsk",
-                    "kssssssk.", "kkkkkkkk." },
+    Add("Mask",
+        { "kkkkkkkkk", "kwwwwwwsk", "kwkkkkwsk", "kwkwwkwsk", "kwkwwkwsk", "kwkkkkwsk", "kwwwwwwsk",
+            "kssssssk.", "kkkkkkkk." },
         false);
-    Add("MaskPressed", { "kkkkkkkkk", "kssssssss", "kskkkkfws", "kskwwkfws", "kskwwkfws", "kskkkkfws", "ksffffffw",
-                           "ksfwwwwww", "kkkkkkkkk" },
+    Add("MaskPressed",
+        { "kkkkkkkkk", "kssssssss", "kskkkkfws", "kskwwkfws", "kskwwkfws", "kskkkkfws", "ksffffffw",
+            "ksfwwwwww", "kkkkkkkkk" },
         false);
-    Add("MaskGrayed", { "sssssssss", "sfffffffs", "sfssssffs", "sfsffsffs", "sfsffsffs", "sfssssffs", "sfffffffs",
-                          "sfffffffs", "sssssssss" },
+    Add("MaskGrayed",
+        { "sssssssss", "sfffffffs", "sfssssffs", "sfsffsffs", "sfsffsffs", "sfssssffs", "sfffffffs",
+            "sfffffffs", "sssssssss" },
         false);
 }
 

@@ -14,34 +14,34 @@ namespace My {
 
 namespace {
 
-    void Line(CDC& dc, int x1, int y1, int x2, int y2, COLORREF color)
-    {
-        CPen pen(PS_SOLID, 1, color);
-        CPen* old = dc.SelectObject(&pen);
-        dc.MoveTo(x1, y1);
-        dc.LineTo(x2, y2);
-        dc.SelectObject(old);
-    }
+void Line(CDC& dc, int x1, int y1, int x2, int y2, COLORREF color)
+{
+    CPen pen(PS_SOLID, 1, color);
+    CPen* old = dc.SelectObject(&pen);
+    dc.MoveTo(x1, y1);
+    dc.LineTo(x2, y2);
+    dc.SelectObject(old);
+}
 
-    // A glyph's rectangle placed against a point (alignment codes).
-    CRect PlaceGlyph(const Glyph& glyph, int x, int y, unsigned code)
-    {
-        return place_rect(glyph.GetSize(), CPoint(x, y), code);
-    }
+// A glyph's rectangle placed against a point (alignment codes).
+CRect PlaceGlyph(const Glyph& glyph, int x, int y, unsigned code)
+{
+    return place_rect(glyph.GetSize(), CPoint(x, y), code);
+}
 
-    void DrawGlyph(CDC& dc, const Glyph& glyph, const CRect& r)
-    {
-        glyph.Draw(dc, r.left, r.top);
-    }
+void DrawGlyph(CDC& dc, const Glyph& glyph, const CRect& r)
+{
+    glyph.Draw(dc, r.left, r.top);
+}
 
-    bool IsRepaintEvent(Event& event)
-    {
-        return dynamic_cast<Timeline::Event*>(&event) || dynamic_cast<Sequence::Event*>(&event);
-    }
+bool IsRepaintEvent(Event& event)
+{
+    return dynamic_cast<Timeline::Event*>(&event) || dynamic_cast<Sequence::Event*>(&event);
+}
 
-    constexpr unsigned kLeftEdgeAt = 0x11;
-    constexpr unsigned kRightEdgeAt = 0x12;
-    constexpr unsigned kCentredAt = 0x13;
+constexpr unsigned kLeftEdgeAt = 0x11;
+constexpr unsigned kRightEdgeAt = 0x12;
+constexpr unsigned kCentredAt = 0x13;
 
 } // namespace
 
@@ -136,8 +136,8 @@ void TimeRuler::Draw(CDC& dc, const CRect& clip)
     dc.SetTextColor(0);
     dc.SetBkMode(TRANSPARENT);
     const TimeAxis axis = m_timeline->GetAxis();
-    for (int f : RulerTicks(axis, m_step, clip.left, clip.right, m_timeline->GetFirstFrame(),
-             m_timeline->GetFrameCount())) {
+    for (int f : RulerTicks(
+             axis, m_step, clip.left, clip.right, m_timeline->GetFirstFrame(), m_timeline->GetFrameCount())) {
         const int x = axis.TimeToX(f);
         Line(dc, x, 1, x, 4, 0);
         const std::string label = RulerLabel(f);
@@ -261,7 +261,8 @@ protected:
     {
         // The press keeps the thumb where it is: scrub relative to it.
         const Timeline& t = *m_line.m_timeline;
-        return m_drag.Begin(t.TimeToX(t.GetCurrentFrame())) && (m_offset = x - t.TimeToX(t.GetCurrentFrame()), true);
+        return m_drag.Begin(t.TimeToX(t.GetCurrentFrame()))
+            && (m_offset = x - t.TimeToX(t.GetCurrentFrame()), true);
     }
     void Move(int x, int width) override { m_drag.Move(x - m_offset, width); }
     void End() override { m_drag.End(); }
@@ -313,7 +314,8 @@ void ThumbLine::Draw(CDC& dc, const CRect&)
     const bool open = !m_timeline->IsEmpty();
     const int first = m_timeline->GetFirstFrame();
     const int x1 = open ? m_timeline->TimeToX(first) : Timeline::kMargin;
-    const int x2 = open ? m_timeline->TimeToX(first + m_timeline->GetFrameCount()) : size.cx - Timeline::kMargin;
+    const int x2
+        = open ? m_timeline->TimeToX(first + m_timeline->GetFrameCount()) : size.cx - Timeline::kMargin;
     // The groove.
     const int y = 4;
     Line(dc, x1, y, x2, y, GetSysColor(COLOR_BTNSHADOW));
@@ -329,7 +331,8 @@ void ThumbLine::Draw(CDC& dc, const CRect&)
     dc.FillSolidRect(a1, 4, a2 - a1, size.cy - 4, mix_sys_colors(COLOR_BTNFACE, COLOR_BTNHIGHLIGHT));
     Line(dc, a1, 4, a2, 4, GetSysColor(COLOR_BTNSHADOW));
     if (IsGripShown())
-        DrawGlyph(dc, m_grip, PlaceGlyph(m_grip, m_timeline->TimeToX((area.first + area.last) * 0.5), 4, kCentredAt));
+        DrawGlyph(dc, m_grip,
+            PlaceGlyph(m_grip, m_timeline->TimeToX((area.first + area.last) * 0.5), 4, kCentredAt));
     DrawGlyph(dc, m_left, PlaceGlyph(m_left, a1, 3, kRightEdgeAt));
     DrawGlyph(dc, m_right, PlaceGlyph(m_right, a2, 3, kLeftEdgeAt));
     DrawGlyph(
@@ -382,13 +385,15 @@ void ThumbLine::OnEvent(Event& event)
 
 int Navigator::NavTimeToX(double t) const
 {
-    return NavigatorAxis { GetSize().cx, Timeline::kMargin, m_timeline->GetFirstFrame(), m_timeline->GetFrameCount() }
+    return NavigatorAxis { GetSize().cx, Timeline::kMargin, m_timeline->GetFirstFrame(),
+        m_timeline->GetFrameCount() }
         .TimeToX(t);
 }
 
 double Navigator::NavXToTime(int x) const
 {
-    return NavigatorAxis { GetSize().cx, Timeline::kMargin, m_timeline->GetFirstFrame(), m_timeline->GetFrameCount() }
+    return NavigatorAxis { GetSize().cx, Timeline::kMargin, m_timeline->GetFirstFrame(),
+        m_timeline->GetFrameCount() }
         .XToTime(x);
 }
 
@@ -410,7 +415,8 @@ protected:
         const double t0 = t.GetTimeOffset();
         if (m_left)
             return PlaceGlyph(m_nav.m_visibleLeft, m_nav.NavTimeToX(t0), 0, kRightEdgeAt);
-        return PlaceGlyph(m_nav.m_visibleRight, m_nav.NavTimeToX(t0 + t.GetAxis().VisibleFrames()), 0, kLeftEdgeAt);
+        return PlaceGlyph(
+            m_nav.m_visibleRight, m_nav.NavTimeToX(t0 + t.GetAxis().VisibleFrames()), 0, kLeftEdgeAt);
     }
     bool Begin(int x) override
     {
@@ -435,7 +441,8 @@ protected:
     void Move(int x, int) override
     {
         Timeline& t = *m_nav.m_timeline;
-        const int handle = std::clamp(x - m_pressX + m_handleX, std::min(m_low, m_high), std::max(m_low, m_high));
+        const int handle
+            = std::clamp(x - m_pressX + m_handleX, std::min(m_low, m_high), std::max(m_low, m_high));
         const double w = t.GetTimeWidth();
         if (m_left) {
             // The right end of the visible area stays where it was.
@@ -477,7 +484,8 @@ protected:
         if (t.IsEmpty() || t.GetTimeWidth() <= 2 * Timeline::kMargin)
             return {};
         const double t0 = t.GetTimeOffset();
-        return CRect(m_nav.NavTimeToX(t0), 0, m_nav.NavTimeToX(t0 + t.GetAxis().VisibleFrames()), m_nav.GetSize().cy);
+        return CRect(
+            m_nav.NavTimeToX(t0), 0, m_nav.NavTimeToX(t0 + t.GetAxis().VisibleFrames()), m_nav.GetSize().cy);
     }
     bool Begin(int x) override
     {
