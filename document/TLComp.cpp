@@ -59,15 +59,15 @@ struct CompProperties {
             My::WriteAccessPtr<int>(new My::SetObjectValueFunction<TLComp, int>(&TLComp::SetCurrentFrame)));
         footage.SetReadAccess(My::ReadAccessPtr<boost::shared_ptr<lumvex::footage>>(
             new My::GetObjectRefFunction<TLComp, boost::shared_ptr<lumvex::footage>>(&TLComp::GetFootage)));
-        framerate.SetReadAccess(
-            My::ReadAccessPtr<fraction>(new My::GetObjectValueFunction<TLComp, fraction>(&TLComp::GetExportFramerate)));
+        framerate.SetReadAccess(My::ReadAccessPtr<fraction>(
+            new My::GetObjectValueFunction<TLComp, fraction>(&TLComp::GetExportFramerate)));
         framerate.SetWriteAccess(My::WriteAccessPtr<fraction>(
             new My::SetObjectValueFunction<TLComp, fraction>(&TLComp::SetExportFramerate)));
         framerate.SetDescription(My::ResourceString(kFramerateHelp));
-        inaccuracy.SetReadAccess(
-            My::ReadAccessPtr<float>(new My::GetObjectValueFunction<TLComp, float>(&TLComp::GetExportInaccuracy)));
-        inaccuracy.SetWriteAccess(
-            My::WriteAccessPtr<float>(new My::SetObjectValueFunction<TLComp, float>(&TLComp::SetExportInaccuracy)));
+        inaccuracy.SetReadAccess(My::ReadAccessPtr<float>(
+            new My::GetObjectValueFunction<TLComp, float>(&TLComp::GetExportInaccuracy)));
+        inaccuracy.SetWriteAccess(My::WriteAccessPtr<float>(
+            new My::SetObjectValueFunction<TLComp, float>(&TLComp::SetExportInaccuracy)));
         inaccuracy.SetDescription(My::ResourceString(kInaccuracyHelp));
 
         exportGroup.Add(My::ResourceString(kFramerate), &framerate);

@@ -45,13 +45,15 @@ struct SegmentProperties {
     {
         maskMode.SetReadAccess(My::ReadAccessPtr<MaskMode>(
             new My::GetObjectValueFunction<TLSegment, MaskMode>(&TLSegment::GetMaskMode)));
-        maskMode.SetWriteAccess(My::WriteAccessPtr<MaskMode>(new My::SetObjectValueFunction<TLSegment, MaskMode>(
-            [](TLSegment& segment, MaskMode mode) { segment.SetMaskMode(mode.mode, mode.inverted); })));
+        maskMode.SetWriteAccess(
+            My::WriteAccessPtr<MaskMode>(new My::SetObjectValueFunction<TLSegment, MaskMode>(
+                [](TLSegment& segment, MaskMode mode) { segment.SetMaskMode(mode.mode, mode.inverted); })));
         maskMode.SetDescription(My::ResourceString(kDisplayMaskHelp));
         timeSpan.SetReadAccess(My::ReadAccessPtr<My::Span>(
             new My::GetObjectValueFunction<TLSegment, My::Span>(&TLSegment::GetTimeSpan)));
-        timeSpan.SetWriteAccess(My::WriteAccessPtr<My::Span>(new My::SetObjectValueFunction<TLSegment, My::Span>(
-            [](TLSegment& segment, My::Span span) { segment.SetTimeSpan(span.first, span.last); })));
+        timeSpan.SetWriteAccess(
+            My::WriteAccessPtr<My::Span>(new My::SetObjectValueFunction<TLSegment, My::Span>(
+                [](TLSegment& segment, My::Span span) { segment.SetTimeSpan(span.first, span.last); })));
         timeSpan.SetDescription(My::ResourceString(kTrackingBoundsHelp));
         params.SetReadAccess(My::ReadAccessPtr<trm::param>(
             new My::GetObjectRefFunction<TLSegment, trm::param>(&TLSegment::GetParams)));

@@ -177,7 +177,10 @@ public:
         out = !value;
         return true;
     }
-    bool IsApplicable(EditableObject* object) const override { return m_inner && m_inner->IsApplicable(object); }
+    bool IsApplicable(EditableObject* object) const override
+    {
+        return m_inner && m_inner->IsApplicable(object);
+    }
 
 private:
     ConditionPtr m_inner;

@@ -15,7 +15,8 @@
 namespace My {
 
 // The common value as text; false when the objects have none.
-template <class T> bool GetValueText(const BasicProperty<T>& property, const EditableList& objects, std::string& out)
+template <class T>
+bool GetValueText(const BasicProperty<T>& property, const EditableList& objects, std::string& out)
 {
     T value {};
     if (!CommonValue(property, objects, value))
@@ -26,7 +27,8 @@ template <class T> bool GetValueText(const BasicProperty<T>& property, const Edi
 
 // Parses text and, when it gives a value, writes it; false when nothing was
 // written (the control then shows the stored value again).
-template <class T> bool SetValueText(const BasicProperty<T>& property, const EditableList& objects, const std::string& text)
+template <class T>
+bool SetValueText(const BasicProperty<T>& property, const EditableList& objects, const std::string& text)
 {
     T value {};
     if (!ParseValue(text, value))
@@ -43,12 +45,12 @@ void ClickCheck(const BasicProperty<bool>& property, const EditableList& objects
 
 // The common colour as a colour reference (red in the low byte, green,
 // blue); false when there is none.
-bool GetColorRef(const BasicProperty<img::BGRA<unsigned char>>& property, const EditableList& objects,
-    std::uint32_t& out);
+bool GetColorRef(
+    const BasicProperty<img::BGRA<unsigned char>>& property, const EditableList& objects, std::uint32_t& out);
 // Takes the first object's value (all zero when it cannot be read), puts
 // the colour reference's blue, green and red in it, keeps its alpha, and
 // writes it.
-void SetColorRef(
-    const BasicProperty<img::BGRA<unsigned char>>& property, const EditableList& objects, std::uint32_t color);
+void SetColorRef(const BasicProperty<img::BGRA<unsigned char>>& property, const EditableList& objects,
+    std::uint32_t color);
 
 } // namespace My

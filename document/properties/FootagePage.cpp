@@ -44,9 +44,11 @@ void Property<boost::shared_ptr<footage>>::Build()
     const Owner* owner = this;
 
     // A read-only child showing what function reads from the footage.
-    const auto reader = [&]<class T>(std::uint32_t label, std::function<T(const footage&)> function) -> Property<T>& {
+    const auto reader
+        = [&]<class T>(std::uint32_t label, std::function<T(const footage&)> function) -> Property<T>& {
         auto* child = Own(new Property<T>);
-        child->SetReadAccess(ReadAccessPtr<T>(new GetPropertySPtrValueFunction<footage, T>(owner, std::move(function))));
+        child->SetReadAccess(
+            ReadAccessPtr<T>(new GetPropertySPtrValueFunction<footage, T>(owner, std::move(function))));
         Add(ResourceString(label), child);
         return *child;
     };

@@ -23,7 +23,9 @@ namespace My {
 // width + " x " + height, in decimal.
 std::string ExtentAsString(const types::extent<unsigned>& size);
 
-template <> class Property<boost::shared_ptr<lumvex::footage>> : public StructProperty<boost::shared_ptr<lumvex::footage>> {
+template <>
+class Property<boost::shared_ptr<lumvex::footage>>
+    : public StructProperty<boost::shared_ptr<lumvex::footage>> {
 public:
     Property();
     ~Property() override;

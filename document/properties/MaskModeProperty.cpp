@@ -22,8 +22,8 @@ void Property<MaskMode>::Build()
     m_mode.SetAccess(boost::shared_ptr<ReadWriteAccess<MaskMode::Mode>>(
         new PropertyValueAs<MaskMode, int, MaskMode::Mode>(this, &MaskMode::mode)));
     m_mode.SetDescription(ResourceString(kModeHelp));
-    m_inverted.SetAccess(
-        boost::shared_ptr<ReadWriteAccess<bool>>(new PropertyValue<MaskMode, bool>(this, &MaskMode::inverted)));
+    m_inverted.SetAccess(boost::shared_ptr<ReadWriteAccess<bool>>(
+        new PropertyValue<MaskMode, bool>(this, &MaskMode::inverted)));
     m_inverted.SetDescription(ResourceString(kInvertedHelp));
     Add(ResourceString(kMode), &m_mode);
     Add(ResourceString(kInverted), &m_inverted);

@@ -200,8 +200,8 @@ void Property<trm::param>::Build()
     b.Leaf<int>(minCut, kLinkCount, kLinkCountHelp, &param::mincut_link_count, off);
     b.Leaf<float>(minCut, kInertia, kInertiaHelp, &param::mincut_aspect, off);
     const ConditionPtr noInterframe = Not(b.Predicate(&InterframeLinksInUse));
-    b.Leaf<int>(
-        minCut, kInterDistance, kInterDistanceHelp, &param::mincut_interframe_max_link_distance, noInterframe);
+    b.Leaf<int>(minCut, kInterDistance, kInterDistanceHelp, &param::mincut_interframe_max_link_distance,
+        noInterframe);
     b.Leaf<int>(minCut, kInterCount, kInterCountHelp, &param::mincut_interframe_link_count, noInterframe);
 
     // 4. Antialiasing.
@@ -234,10 +234,12 @@ void Property<trm::param>::Build()
     // 8. Contour fitting.
     auto& decrease = b.Group<bool>(page, kDecrease, kDecreaseHelp, &param::decrease_mask_freedom);
     const ConditionPtr decreaseOff = Not(b.Field(&param::decrease_mask_freedom));
-    b.Leaf<int>(decrease, kFreedomDegrees, kFreedomDegreesHelp, &param::decrease_freedom_degrees, decreaseOff);
+    b.Leaf<int>(
+        decrease, kFreedomDegrees, kFreedomDegreesHelp, &param::decrease_freedom_degrees, decreaseOff);
     b.Leaf<bool>(decrease, kSmoothContour, kSmoothContourHelp, &param::decrease_smooth_contour, decreaseOff);
     b.Leaf<int>(decrease, kIterations, kIterationsHelp, &param::decrease_iterations, decreaseOff);
-    b.Leaf<Percent<2>>(decrease, kNodesInertia, kNodesInertiaHelp, &param::decrease_nodes_traction, decreaseOff);
+    b.Leaf<Percent<2>>(
+        decrease, kNodesInertia, kNodesInertiaHelp, &param::decrease_nodes_traction, decreaseOff);
     b.Leaf<Percent<2>>(
         decrease, kTangentsInertia, kTangentsInertiaHelp, &param::decrease_tangents_traction, decreaseOff);
 

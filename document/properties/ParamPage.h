@@ -17,7 +17,10 @@ namespace My {
 // "Decision Threshold" is Auto exactly when the field is set; writing stores
 // whether the value is Auto.
 template <> struct ValueView<bool, DecisionThreshold> {
-    static DecisionThreshold Show(bool value) { return value ? DecisionThreshold::Auto : DecisionThreshold::Manual; }
+    static DecisionThreshold Show(bool value)
+    {
+        return value ? DecisionThreshold::Auto : DecisionThreshold::Manual;
+    }
     static bool Store(DecisionThreshold value) { return value == DecisionThreshold::Auto; }
 };
 

@@ -28,7 +28,8 @@ void Property<Span>::Build()
     // A field accessor never declares itself read-only, so it is also the
     // write access.
     const auto bind = [this](Property<int>& child, std::int32_t Span::*member) {
-        boost::shared_ptr<PropertyValue<Span, std::int32_t>> access(new PropertyValue<Span, std::int32_t>(this, member));
+        boost::shared_ptr<PropertyValue<Span, std::int32_t>> access(
+            new PropertyValue<Span, std::int32_t>(this, member));
         child.SetReadAccess(access);
         if (!access->IsReadOnly())
             child.SetWriteAccess(access);

@@ -32,13 +32,15 @@ template Control* CreateTypedControl<Percent<2>>(BasicProperty<Percent<2>>*, con
 template Control* CreateTypedControl<img::BGRA<unsigned char>>(
     BasicProperty<img::BGRA<unsigned char>>*, const EditableList&);
 template Control* CreateTypedControl<Downsample>(BasicProperty<Downsample>*, const EditableList&);
-template Control* CreateTypedControl<DecisionThreshold>(BasicProperty<DecisionThreshold>*, const EditableList&);
+template Control* CreateTypedControl<DecisionThreshold>(
+    BasicProperty<DecisionThreshold>*, const EditableList&);
 template Control* CreateTypedControl<MaskMode::Mode>(BasicProperty<MaskMode::Mode>*, const EditableList&);
 template Control* CreateTypedControl<trm::mincut::information_source>(
     BasicProperty<trm::mincut::information_source>*, const EditableList&);
 template Control* CreateTypedControl<refine::information_source>(
     BasicProperty<refine::information_source>*, const EditableList&);
-template Control* CreateTypedControl<refine::preference>(BasicProperty<refine::preference>*, const EditableList&);
+template Control* CreateTypedControl<refine::preference>(
+    BasicProperty<refine::preference>*, const EditableList&);
 template Control* CreateTypedControl<trm::smooth_mask_method>(
     BasicProperty<trm::smooth_mask_method>*, const EditableList&);
 template Control* CreateTypedControl<lumvex::deinterlace_fields>(

@@ -107,7 +107,10 @@ public:
             return value;
         return true;
     }
-    bool ReadValue(EditableObject* object, T& out) const override { return m_read && m_read->Read(object, out); }
+    bool ReadValue(EditableObject* object, T& out) const override
+    {
+        return m_read && m_read->Read(object, out);
+    }
     void WriteValue(EditableObject* object, const T& value) const override
     {
         if (m_write)
@@ -159,7 +162,10 @@ private:
 // A leaf with an editor in its row: the typed control of T.
 template <class T> class Property : public PropertyImpl<T> {
 public:
-    Control* CreateControl(const EditableList& objects) override { return CreateTypedControl<T>(this, objects); }
+    Control* CreateControl(const EditableList& objects) override
+    {
+        return CreateTypedControl<T>(this, objects);
+    }
     void DestroyControl(Control* control) override { DestroyTypedControl(control); }
 };
 
@@ -366,7 +372,8 @@ template <class T> bool CommonValue(const BasicProperty<T>& property, const Edit
 // actions land in it, and an empty group is recorded all the same. When a
 // write throws, what the earlier writes did is undone and the error passes
 // on.
-template <class T> void WriteToAll(const BasicProperty<T>& property, const EditableList& objects, const T& value)
+template <class T>
+void WriteToAll(const BasicProperty<T>& property, const EditableList& objects, const T& value)
 {
     ActionGroup group;
     for (EditableObject* object : objects.GetObjects())

@@ -84,8 +84,10 @@ Property<int>& NumberProperty()
     static bool bound = false;
     if (!bound) {
         bound = true;
-        property.SetReadAccess(ReadAccessPtr<int>(new GetObjectValueFunction<Gadget, int>(&Gadget::GetNumber)));
-        property.SetWriteAccess(WriteAccessPtr<int>(new SetObjectValueFunction<Gadget, int>(&Gadget::SetNumber)));
+        property.SetReadAccess(
+            ReadAccessPtr<int>(new GetObjectValueFunction<Gadget, int>(&Gadget::GetNumber)));
+        property.SetWriteAccess(
+            WriteAccessPtr<int>(new SetObjectValueFunction<Gadget, int>(&Gadget::SetNumber)));
     }
     return property;
 }
