@@ -96,8 +96,26 @@ void decoder::feed(int sample)
         m_outcomes[sample] = { outcome::refused, code, {} };
 }
 
+img::image<img::BGRA<unsigned char>> decoder::release_image()
+{
+    if (m_position < m_file.length() && m_file.stream().sample_size(m_position) == 0)
+        return m_image;
+    img::image<img::BGRA<unsigned char>> out(std::move(m_image));
+    m_shown = -1;
+    return out;
+}
+
+void decoder::ensure_image()
+{
+    if (m_image.width != m_width || m_image.height != m_height || m_image.data == nullptr) {
+        m_image.top_down = true;
+        m_image.resize(m_width, m_height, 4);
+    }
+}
+
 void decoder::fill_black()
 {
+    ensure_image();
     for (unsigned y = 0; y < m_height; ++y)
         std::memset(m_image.rows[y], 0, std::size_t(m_width) * 4);
 }
@@ -123,6 +141,7 @@ int decoder::decode_next(bool tolerate_errors)
             feed(m_next_sample++);
             continue;
         }
+        ensure_image();
         std::uint8_t* top = m_image.rows[0];
         std::ptrdiff_t step = m_height > 1 ? m_image.rows[1] - m_image.rows[0] : 0;
         if (m_decompressor->next_frame(top, step)) {

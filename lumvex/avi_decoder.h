@@ -48,8 +48,12 @@ public:
     // the code's text when it cannot be decoded (with it, the frame is
     // black).
     int decode_next(bool tolerate_errors);
-    // The last decoded frame (top-down rows).
+    // The last decoded frame (top-down rows); empty after release_image.
     const img::image<img::BGRA<unsigned char>>& image() const { return m_image; }
+    // Hands the last decoded frame over without copying it; the next frame
+    // is decoded into a new buffer. (When the next sample repeats this
+    // frame, a copy is handed over instead.)
+    img::image<img::BGRA<unsigned char>> release_image();
 
     int position() const { return m_position; }
     int key_start() const { return m_key_start; }
@@ -71,6 +75,8 @@ private:
     void restart();
     void feed(int sample);
     void fill_black();
+    // Gives the image its buffer again after a release.
+    void ensure_image();
 
     file& m_file;
     std::unique_ptr<platform::video_decompressor> m_decompressor;

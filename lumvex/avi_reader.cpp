@@ -81,11 +81,13 @@ void queue_read_order(avi_read_order_queue& queue, avi_read_order order)
             order.frame_end = std::max(order.frame_end, it->frame_end);
             order.last = std::max(order.last, it->last);
             order.priority = std::max(order.priority, it->priority);
+            // The new order goes where the frontmost merged one stood: the
+            // place follows erasures that reach it.
+            const bool at_place = merged && it == place;
             it = queue.erase(it);
-            if (!merged) {
+            if (!merged || at_place)
                 place = it;
-                merged = true;
-            }
+            merged = true;
         } else {
             ++it;
         }
@@ -281,7 +283,7 @@ void avi_reader::deliver(int frame, bool waited, int placement_if_not_waited)
 {
     boost::shared_ptr<cached_image> image(new cached_image(
         boost::shared_ptr<item_id>(new avi_frame_id(frame, m_path, m_length, !m_all_key_frames)),
-        m_decoder->image()));
+        m_decoder->release_image()));
     m_cache->put(image, waited ? placement::back : placement_if_not_waited);
 }
 

@@ -109,6 +109,21 @@ TEST(AviReadOrders, OverlappingOrdersMergeWithTheHigherPriority)
     EXPECT_EQ(m.priority, 0);
 }
 
+TEST(AviReadOrders, OrderBridgingTwoQueuedOrdersMergesAllThree)
+{
+    avi_read_order_queue q;
+    lumvex::queue_read_order(q, { 0, 1, 0, 5, 0 });
+    lumvex::queue_read_order(q, { 10, 11, 10, 15, 0 });
+    lumvex::queue_read_order(q, { 30, 31, 30, 35, 0 });
+    lumvex::queue_read_order(q, { 7, 8, 4, 11, 0 });
+    ASSERT_EQ(q.size(), 2u);
+    EXPECT_EQ(q.front().first, 0);
+    EXPECT_EQ(q.front().last, 15);
+    EXPECT_EQ(q.front().frame, 0);
+    EXPECT_EQ(q.front().frame_end, 11);
+    EXPECT_EQ(q.back().first, 30);
+}
+
 TEST(AviReadOrders, HigherPriorityGoesAheadEqualPrioritiesInArrivalOrder)
 {
     avi_read_order_queue q;

@@ -1,5 +1,6 @@
 #include "platform/tests/avi_samples.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -70,21 +71,29 @@ public:
 
     void to_bgra(const AVFrame* f, unsigned width, unsigned height, std::vector<std::uint8_t>& out)
     {
-        out.assign(std::size_t(width) * height * 4, 0);
+        // The converter may write whole vector units past a row's end: it
+        // writes into rows with room after them.
+        const std::size_t row = std::size_t(width) * 4;
+        const std::size_t padded = (row + 256 + 63) / 64 * 64;
+        m_scratch.resize(padded * height + 256);
         m_scaler = sws_getCachedContext(m_scaler, f->width, f->height, AVPixelFormat(f->format), int(width),
             int(height), AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr, nullptr, nullptr);
-        std::uint8_t* planes[4] = { out.data(), nullptr, nullptr, nullptr };
-        int strides[4] = { int(width * 4), 0, 0, 0 };
+        std::uint8_t* planes[4] = { m_scratch.data(), nullptr, nullptr, nullptr };
+        int strides[4] = { int(padded), 0, 0, 0 };
         sws_scale(m_scaler, f->data, f->linesize, 0, f->height, planes, strides);
+        out.resize(row * height);
+        for (unsigned y = 0; y < height; ++y)
+            std::memcpy(out.data() + row * y, m_scratch.data() + padded * y, row);
     }
 
 private:
     SwsContext* m_scaler = nullptr;
+    std::vector<std::uint8_t> m_scratch;
 };
 
 } // namespace
 
-std::vector<std::uint8_t> test_picture(unsigned width, unsigned height, int index)
+std::vector<std::uint8_t> test_picture(unsigned width, unsigned height, int index, bool textured)
 {
     std::vector<std::uint8_t> p(std::size_t(width) * height * 4);
     unsigned bx = unsigned(index * 5) % (width > 16 ? width - 16 : 1);
@@ -96,6 +105,16 @@ std::vector<std::uint8_t> test_picture(unsigned width, unsigned height, int inde
             q[1] = std::uint8_t(y * 255 / (height > 1 ? height - 1 : 1));
             q[2] = std::uint8_t(128 + 90 * std::sin((x + 2.0 * index) / 23.0) * std::cos((y - index) / 31.0));
             q[3] = 255;
+            if (textured) {
+                std::uint32_t h
+                    = (x + 2 * std::uint32_t(index)) * 0x9E3779B1u ^ (y + std::uint32_t(index)) * 0x85EBCA77u;
+                h ^= h >> 15;
+                h *= 0x2C1B3C6Du;
+                h ^= h >> 12;
+                int grain = int(h & 31) - 16;
+                for (int c = 0; c < 3; ++c)
+                    q[c] = std::uint8_t(std::clamp(int(q[c]) + grain, 0, 255));
+            }
             if (x >= bx && x < bx + 16 && y >= by && y < by + 16) {
                 q[0] = 40;
                 q[1] = 200;
@@ -214,11 +233,14 @@ std::vector<avi_sample> encoded_samples(
         c->pix_fmt = AV_PIX_FMT_RGB24;
     if (settings.encoder == "mjpeg")
         c->color_range = AVCOL_RANGE_JPEG;
-    if (settings.b_frames > 0 && settings.encoder != "libx264") {
-        // Groups closed, so that decoding from a key frame gives every
-        // frame of its group.
-        c->flags |= AV_CODEC_FLAG_CLOSED_GOP;
+    // Key frames only where the group size puts them; groups closed, so
+    // that decoding from a key frame gives every frame of its group.
+    if (settings.encoder == "libx264") {
+        av_opt_set(c->priv_data, "x264-params", "scenecut=0", 0);
+    } else {
         av_opt_set_int(c, "sc_threshold", 1000000000, AV_OPT_SEARCH_CHILDREN);
+        if (settings.b_frames > 0)
+            c->flags |= AV_CODEC_FLAG_CLOSED_GOP;
     }
     if (settings.encoder == "libx264") {
         av_opt_set(c->priv_data, "preset", "veryfast", 0);
@@ -258,7 +280,7 @@ std::vector<avi_sample> encoded_samples(
         }
     };
     for (int i = 0; i < frames; ++i) {
-        auto p = test_picture(width, height, i);
+        auto p = test_picture(width, height, i, settings.textured);
         av_frame_make_writable(frame);
         const std::uint8_t* src[4] = { p.data(), nullptr, nullptr, nullptr };
         int src_stride[4] = { int(width * 4), 0, 0, 0 };

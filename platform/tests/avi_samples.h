@@ -18,7 +18,9 @@ namespace platform::testing {
 
 // Frame `index` of a moving synthetic picture: width x height BGRA pixels,
 // top row first, alpha 255.
-std::vector<std::uint8_t> test_picture(unsigned width, unsigned height, int index);
+// With `textured`, fine grain that moves with the picture is added, so
+// that a codec has detail to code as in filmed footage.
+std::vector<std::uint8_t> test_picture(unsigned width, unsigned height, int index, bool textured = false);
 
 struct avi_sample {
     std::vector<std::uint8_t> data;
@@ -62,6 +64,8 @@ struct encoder_settings {
     int b_frames = 0;
     // Quality: a fixed quantiser (0 leaves the encoder's default).
     int quantiser = 3;
+    // Pictures with grain (see test_picture).
+    bool textured = false;
 };
 
 // Encodes test pictures; samples in file (decoding) order. Fills the

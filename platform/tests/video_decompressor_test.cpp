@@ -4,6 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
+#include <new>
+
 namespace {
 
 using platform::mmioFOURCC;
@@ -112,6 +116,62 @@ TEST(VideoDecompressor, GarbageForACodecIsAnErrorNotACrash)
     d->finish();
     std::vector<std::uint8_t> out(64 * 48 * 4);
     while (d->next_frame(out.data(), 64 * 4)) { }
+}
+
+} // namespace
+
+namespace {
+
+template <class T> struct aligned_bytes {
+    using value_type = T;
+    aligned_bytes() = default;
+    template <class U> aligned_bytes(const aligned_bytes<U>&) { }
+    T* allocate(std::size_t n)
+    {
+        return static_cast<T*>(::operator new(n * sizeof(T), std::align_val_t(64)));
+    }
+    void deallocate(T* p, std::size_t) { ::operator delete(p, std::align_val_t(64)); }
+    template <class U> bool operator==(const aligned_bytes<U>&) const { return true; }
+};
+
+// The colour converter writes whole vector units; rows of a width that is
+// not a multiple of them must not spill past the caller's last row, and the
+// frame equals the reference decode whichever way its rows were written.
+TEST(VideoDecompressor, CodecFramesStayWithinTheCallersRows)
+{
+    for (unsigned h : { 9u, 100u, 130u })
+        for (unsigned w : { 1u, 17u, 33u, 50u, 64u, 96u }) {
+            t::avi_layout l;
+            auto samples
+                = t::encoded_samples(w, h, 2, { "mpeg4", mmioFOURCC('F', 'M', 'P', '4'), 1, 0, 3 }, l);
+            ASSERT_FALSE(samples.empty());
+            std::string file
+                = ::testing::TempDir() + "spill_" + std::to_string(w) + "x" + std::to_string(h) + ".avi";
+            t::write_avi(file, l, samples);
+            auto reference = t::reference_decode(file);
+            std::remove(file.c_str());
+            ASSERT_EQ(reference.size(), 2u);
+            auto d = video_decompressor::locate(l.handler, l.format);
+            ASSERT_NE(d, nullptr);
+            // Rows aligned to 16 bytes (written straight into) and not.
+            std::vector<std::uint8_t, aligned_bytes<std::uint8_t>> storage(w * h * 4 + 256 + 4);
+            for (std::size_t offset : { 0, 16, 4 }) {
+                std::fill(storage.begin(), storage.end(), 0xEE);
+                std::uint8_t* rows = storage.data() + offset;
+                d->restart();
+                for (const auto& sample : samples) {
+                    auto s = padded(sample.data);
+                    d->decode(s.data(), sample.data.size());
+                    while (d->next_frame(rows, std::ptrdiff_t(w) * 4)) { }
+                }
+                EXPECT_TRUE(std::all_of(rows + w * h * 4, storage.data() + storage.size(),
+                    [](std::uint8_t b) { return b == 0xEE; }))
+                    << w << " x " << h;
+                EXPECT_TRUE(std::equal(reference[1].begin(), reference[1].end(), rows))
+                    << w << " x " << h << " at " << offset << ": "
+                    << t::psnr(rows, reference[1].data(), std::size_t(w) * h) << " dB";
+            }
+        }
 }
 
 } // namespace

@@ -36,6 +36,9 @@ constexpr std::uint32_t max_format_size = 1u << 20;
 // Standard index chunks larger than this are refused (a 4-byte count of
 // 8-byte entries, far more than any writer puts in one chunk).
 constexpr std::uint32_t max_index_chunk = 64u << 20;
+// One frame larger than this is refused (uncompressed 8K frames of 32 bits
+// take a quarter of it).
+constexpr std::uint32_t max_sample_size = 512u << 20;
 
 std::uint16_t get16(const std::uint8_t* p)
 {
@@ -306,27 +309,34 @@ private:
     }
 
     // Entries a standard index holds, checked against its chunk.
-    bool read_standard_index(const chunk& c, std::size_t header_at = 0)
+    // Entries of a standard index, checked against its chunk and the file.
+    // Only the header and the entries in use are read, and the entries of
+    // all indexes together stay within what the file can hold, so that a
+    // super-index naming one chunk over and over costs no more than the
+    // file's size.
+    bool read_standard_index(const chunk& c)
     {
-        if (c.size < header_at + 24 || c.size > max_index_chunk)
+        if (c.size < 24 || c.size > max_index_chunk)
             return false;
-        std::vector<std::uint8_t> bytes(c.size);
-        if (!read(c.data, bytes.data(), bytes.size()))
+        std::uint8_t h[24];
+        if (!read(c.data, h, sizeof h))
             return false;
-        const std::uint8_t* h = bytes.data() + header_at;
         if (get16(h) != 2 || h[2] != 0 || h[3] != AVI_INDEX_OF_CHUNKS)
             return false;
-        std::uint64_t count = get32(h + 4);
-        std::uint64_t base = get64(h + 12);
-        if (count > (c.size - header_at - 24) / 8)
-            return false;
+        const std::uint64_t count = get32(h + 4);
+        const std::uint64_t base = get64(h + 12);
         auto& samples = m_file.m_samples;
+        if (count > (c.size - 24) / 8 || samples.size() + count > m_file.m_file_size / 8
+            || base > m_file.m_file_size)
+            return false;
+        std::vector<std::uint8_t> entries(count * 8);
+        if (!read(c.data + 24, entries.data(), entries.size()))
+            return false;
         for (std::uint64_t i = 0; i < count; ++i) {
-            const std::uint8_t* e = h + 24 + 8 * i;
-            std::uint32_t offset = get32(e);
-            std::uint32_t size = get32(e + 4);
-            std::uint64_t data = base + offset;
-            if (base > m_file.m_file_size || data > m_file.m_file_size)
+            const std::uint8_t* e = entries.data() + 8 * i;
+            const std::uint32_t size = get32(e + 4);
+            const std::uint64_t data = base + get32(e);
+            if (data > m_file.m_file_size)
                 return false;
             samples.push_back({ data, size & 0x7FFFFFFFu, (size & 0x80000000u) == 0 });
         }
@@ -346,7 +356,8 @@ private:
         if (get16(h) != 4 || h[2] != 0 || h[3] != AVI_INDEX_OF_INDEXES)
             return false;
         std::uint64_t count = get32(h + 4);
-        if (count > (m_indx.size - 24) / 16)
+        // Every standard index takes at least 32 bytes of the file.
+        if (count > (m_indx.size - 24) / 16 || count > m_file.m_file_size / 32)
             return false;
         for (std::uint64_t i = 0; i < count; ++i) {
             const std::uint8_t* e = h + 24 + 16 * i;
@@ -511,6 +522,8 @@ void avi_file::read_sample(int n, std::vector<std::uint8_t>& buffer, std::size_t
     const sample& s = m_samples[static_cast<std::size_t>(n)];
     if (s.offset > m_file_size || s.size > m_file_size - s.offset)
         throw avi_error("sample lies beyond the end of the file");
+    if (s.size > max_sample_size)
+        throw avi_error("sample too large");
     buffer.assign(s.size + padding, 0);
     std::size_t done = 0;
     while (done < s.size) {

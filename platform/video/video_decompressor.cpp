@@ -4,11 +4,13 @@
 #include <cstring>
 #include <deque>
 #include <mutex>
+#include <new>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/log.h>
+#include <libavutil/pixdesc.h>
 #include <libswscale/swscale.h>
 }
 
@@ -266,6 +268,19 @@ private:
     bool m_ready = false;
 };
 
+// Memory aligned to 64 bytes, as the converter's vector paths want it.
+template <class T> struct aligned_allocator {
+    using value_type = T;
+    aligned_allocator() = default;
+    template <class U> aligned_allocator(const aligned_allocator<U>&) { }
+    T* allocate(std::size_t n)
+    {
+        return static_cast<T*>(::operator new(n * sizeof(T), std::align_val_t(64)));
+    }
+    void deallocate(T* p, std::size_t) { ::operator delete(p, std::align_val_t(64)); }
+    template <class U> bool operator==(const aligned_allocator<U>&) const { return true; }
+};
+
 int error_code(int av_error)
 {
     if (av_error == AVERROR(ENOMEM))
@@ -397,17 +412,56 @@ private:
 
     bool convert(const AVFrame* f, std::uint8_t* top_row, std::ptrdiff_t step)
     {
-        if (f->width <= 0 || f->height <= 0 || step > INT32_MAX || step < -INT64_C(0x7FFFFFFF))
+        if (f->width <= 0 || f->height <= 0)
             return false;
         m_scaler = sws_getCachedContext(m_scaler, f->width, f->height, static_cast<AVPixelFormat>(f->format),
             static_cast<int>(m_width), static_cast<int>(m_height), AV_PIX_FMT_BGRA, SWS_BILINEAR, nullptr,
             nullptr, nullptr);
         if (m_scaler == nullptr)
             return false;
-        std::uint8_t* planes[4] = { top_row, nullptr, nullptr, nullptr };
-        int strides[4] = { static_cast<int>(step), 0, 0, 0 };
-        return sws_scale(m_scaler, f->data, f->linesize, 0, f->height, planes, strides) > 0;
+        // The converter writes whole vector units, past the end of a row
+        // whose width is not a multiple of them. Rows written straight into
+        // the caller's rows spill only into the next row, which is written
+        // afterwards; the last rows (all rows, unless the caller's rows are
+        // aligned to 16 bytes as the scratch rows are, so that the converter
+        // takes the same path for both) go through a buffer with room after
+        // every row and are copied from there.
+        const std::size_t row = std::size_t(m_width) * 4;
+        const std::size_t padded = (row + scratch_slack + 63) / 64 * 64;
+        if (m_scratch.size() < padded * m_height + scratch_slack)
+            m_scratch.resize(padded * m_height + scratch_slack);
+        const AVPixFmtDescriptor* desc = av_pix_fmt_desc_get(static_cast<AVPixelFormat>(f->format));
+        const bool sliceable = desc != nullptr
+            && !(desc->flags & (AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_HWACCEL))
+            && f->height == static_cast<int>(m_height) && m_height > 64
+            && step >= static_cast<std::ptrdiff_t>(row) && step <= INT32_MAX && step % 16 == 0
+            && reinterpret_cast<std::uintptr_t>(top_row) % 16 == 0;
+        int split = 0;
+        int done = 0;
+        if (sliceable) {
+            split = static_cast<int>((m_height - 32) & ~31u);
+            std::uint8_t* planes[4] = { top_row, nullptr, nullptr, nullptr };
+            int strides[4] = { static_cast<int>(step), 0, 0, 0 };
+            done = sws_scale(m_scaler, f->data, f->linesize, 0, split, planes, strides);
+            if (done < 0 || done >= static_cast<int>(m_height))
+                return false;
+        }
+        const std::uint8_t* slice[4] = { nullptr, nullptr, nullptr, nullptr };
+        for (int i = 0; i < 4; ++i) {
+            const int shift = (i == 1 || i == 2) && desc != nullptr ? desc->log2_chroma_h : 0;
+            if (f->data[i] != nullptr)
+                slice[i] = f->data[i] + std::ptrdiff_t(split >> shift) * f->linesize[i];
+        }
+        std::uint8_t* planes[4] = { m_scratch.data(), nullptr, nullptr, nullptr };
+        int strides[4] = { static_cast<int>(padded), 0, 0, 0 };
+        if (sws_scale(m_scaler, slice, f->linesize, split, f->height - split, planes, strides) <= 0)
+            return false;
+        for (unsigned y = static_cast<unsigned>(done); y < m_height; ++y)
+            std::memcpy(top_row + static_cast<std::ptrdiff_t>(y) * step, m_scratch.data() + padded * y, row);
+        return true;
     }
+
+    static constexpr std::size_t scratch_slack = 256;
 
     void clear_frames()
     {
@@ -421,6 +475,8 @@ private:
     AVPacket* m_packet = nullptr;
     SwsContext* m_scaler = nullptr;
     std::deque<AVFrame*> m_ready;
+    // Rows aligned as the converter likes them (see convert).
+    std::vector<std::uint8_t, aligned_allocator<std::uint8_t>> m_scratch;
     bool m_finished = false;
 };
 

@@ -1,0 +1,284 @@
+#include "platform/video/avi_writer.h"
+
+#include "platform/tests/avi_samples.h"
+#include "platform/video/video_compressor.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sys/resource.h>
+
+namespace {
+
+using platform::avi_file;
+using platform::avi_writer;
+using platform::mmioFOURCC;
+namespace t = platform::testing;
+namespace fs = std::filesystem;
+
+class AviWriter : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        m_folder = fs::temp_directory_path()
+            / ("tavelo_avi_writer_" + std::to_string(::getpid()) + "_"
+                + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(m_folder);
+        fs::create_directories(m_folder);
+    }
+    void TearDown() override { fs::remove_all(m_folder); }
+
+    std::string file(const std::string& name) const { return (m_folder / name).string(); }
+
+    // Writes `frames` uncompressed 24-bit frames of w x h; key flags on every
+    // third frame only, so that the index's flags are seen.
+    void write_frames(
+        avi_writer& w, const std::string& path, int frames, unsigned width = 40, unsigned height = 24)
+    {
+        ASSERT_EQ(w.open(path), 0);
+        platform::AVISTREAMINFO info;
+        info.fccType = platform::streamtypeVIDEO;
+        info.fccHandler = mmioFOURCC('D', 'I', 'B', ' ');
+        info.dwScale = 2;
+        info.dwRate = 25;
+        ASSERT_EQ(w.create_stream(info, std::int32_t(width), std::int32_t(height)), 0);
+        t::avi_layout layout;
+        m_samples = t::uncompressed_samples(width, height, frames, 24, false, layout);
+        ASSERT_EQ(w.set_format(layout.format), 0);
+        for (int i = 0; i < frames; ++i) {
+            const auto& s = m_samples[std::size_t(i)].data;
+            ASSERT_EQ(
+                w.write(s.data(), std::uint32_t(s.size()), i % 3 == 0 ? platform::AVIIF_KEYFRAME : 0), 0);
+        }
+    }
+
+    fs::path m_folder;
+    std::vector<t::avi_sample> m_samples;
+};
+
+TEST_F(AviWriter, FileInAMissingFolderIsNotCreated)
+{
+    avi_writer w;
+    EXPECT_EQ(w.open(file("missing/a.avi")), ENOENT);
+    EXPECT_FALSE(w.is_open());
+    fs::create_directories(file("folder.avi"));
+    EXPECT_EQ(w.open(file("folder.avi")), EISDIR);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_folder), fs::directory_iterator()), 1);
+}
+
+TEST_F(AviWriter, StepsOutOfOrderAreRefused)
+{
+    avi_writer w;
+    std::uint8_t byte = 0;
+    EXPECT_EQ(w.write(&byte, 1, 0), EINVAL);
+    ASSERT_EQ(w.open(file("a.avi")), 0);
+    platform::AVISTREAMINFO info;
+    info.fccType = platform::streamtypeVIDEO;
+    info.dwScale = 1;
+    EXPECT_EQ(w.create_stream(info, 8, 8), EINVAL) << "rate 0";
+    EXPECT_EQ(w.set_format(t::bitmap_format(8, 8, 24, 0)), EINVAL) << "no stream";
+    info.dwRate = 25;
+    ASSERT_EQ(w.create_stream(info, 8, 8), 0);
+    EXPECT_EQ(w.create_stream(info, 8, 8), EINVAL);
+    EXPECT_EQ(w.write(&byte, 1, 0), EINVAL) << "no format";
+    EXPECT_EQ(w.set_format({ 1, 2, 3 }), EINVAL);
+    // Closed without a format: no AVI, no file.
+    EXPECT_EQ(w.close(), 0);
+    EXPECT_FALSE(fs::exists(file("a.avi")));
+}
+
+TEST_F(AviWriter, ExistingFileStaysUntilTheNewOneIsClosed)
+{
+    const std::string path = file("a.avi");
+    std::ofstream(path) << "old";
+    {
+        avi_writer w;
+        write_frames(w, path, 2);
+        EXPECT_EQ(fs::file_size(path), 3u);
+        w.discard();
+    }
+    EXPECT_EQ(fs::file_size(path), 3u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_folder), fs::directory_iterator()), 1);
+    {
+        avi_writer w;
+        write_frames(w, path, 2);
+    }
+    EXPECT_GT(fs::file_size(path), 3u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_folder), fs::directory_iterator()), 1);
+    avi_file f;
+    f.open(path);
+    EXPECT_EQ(f.length(), 2);
+}
+
+TEST_F(AviWriter, SmallFileIsAvi10WithIdx1)
+{
+    avi_writer w;
+    const std::string path = file("small.avi");
+    write_frames(w, path, 7);
+    EXPECT_EQ(w.riff_lists(), 1u);
+    ASSERT_EQ(w.close(), 0);
+
+    avi_file f;
+    f.open(path);
+    EXPECT_EQ(f.source(), avi_file::index_source::idx1);
+    ASSERT_EQ(f.length(), 7);
+    EXPECT_EQ(f.stream_info().dwRate, 25u);
+    EXPECT_EQ(f.stream_info().dwScale, 2u);
+    EXPECT_EQ(f.stream_info().dwLength, 7u);
+    EXPECT_EQ(f.stream_info().fccHandler, mmioFOURCC('D', 'I', 'B', ' '));
+    for (int i = 0; i < 7; ++i) {
+        EXPECT_EQ(f.is_key(i), i % 3 == 0) << i;
+        std::vector<std::uint8_t> sample;
+        f.read_sample(i, sample);
+        EXPECT_EQ(sample, m_samples[std::size_t(i)].data) << i;
+    }
+
+    unsigned width = 0;
+    unsigned height = 0;
+    auto frames = t::reference_decode(path, &width, &height);
+    ASSERT_EQ(frames.size(), 7u);
+    EXPECT_EQ(width, 40u);
+    EXPECT_EQ(height, 24u);
+    auto expected = t::uncompressed_picture(40, 24, 5, 24);
+    EXPECT_EQ(t::psnr(frames[5].data(), expected.data(), 40 * 24), std::numeric_limits<double>::infinity());
+}
+
+std::uint32_t u32_at(const std::vector<char>& b, std::size_t at)
+{
+    std::uint32_t v;
+    std::memcpy(&v, &b[at], 4);
+    return v;
+}
+
+TEST_F(AviWriter, HeadersAndIdx1HoldTheStreamsFigures)
+{
+    avi_writer w;
+    const std::string path = file("h.avi");
+    write_frames(w, path, 4);
+    ASSERT_EQ(w.close(), 0);
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> b((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GT(b.size(), 200u);
+    auto id = [&](std::size_t at) { return std::string(&b[at], 4); };
+    EXPECT_EQ(id(0), "RIFF");
+    EXPECT_EQ(u32_at(b, 4) + 8, b.size());
+    EXPECT_EQ(id(8), "AVI ");
+    EXPECT_EQ(id(12), "LIST");
+    EXPECT_EQ(id(20), "hdrl");
+    EXPECT_EQ(id(24), "avih");
+    EXPECT_EQ(u32_at(b, 28), 56u);
+    EXPECT_EQ(u32_at(b, 32), 80000u) << "microseconds per frame at 25/2";
+    EXPECT_EQ(u32_at(b, 44), 0x10u) << "has an index";
+    EXPECT_EQ(u32_at(b, 48), 4u) << "total frames";
+    EXPECT_EQ(u32_at(b, 56), 1u) << "streams";
+    EXPECT_EQ(u32_at(b, 60), 40u * 24 * 3) << "suggested buffer";
+    EXPECT_EQ(u32_at(b, 64), 40u);
+    EXPECT_EQ(u32_at(b, 68), 24u);
+    EXPECT_EQ(id(88), "LIST");
+    EXPECT_EQ(id(96), "strl");
+    EXPECT_EQ(id(100), "strh");
+    EXPECT_EQ(id(108), "vids");
+    EXPECT_EQ(id(112), "DIB ");
+    EXPECT_EQ(u32_at(b, 128), 2u);
+    EXPECT_EQ(u32_at(b, 132), 25u);
+    EXPECT_EQ(u32_at(b, 140), 4u) << "length";
+    EXPECT_EQ(u32_at(b, 148), 0xFFFFFFFFu) << "quality";
+    EXPECT_EQ(u32_at(b, 156), 0u) << "frame rectangle left and top";
+    EXPECT_EQ(u32_at(b, 160), 40u | 24u << 16) << "frame rectangle right and bottom";
+    EXPECT_EQ(id(164), "strf");
+    EXPECT_EQ(u32_at(b, 168), 40u);
+
+    const std::string text(b.begin(), b.end());
+    const std::size_t movi = text.find("movi");
+    const std::size_t idx1 = text.find("idx1");
+    ASSERT_NE(movi, std::string::npos);
+    ASSERT_NE(idx1, std::string::npos);
+    EXPECT_EQ(u32_at(b, movi - 4) + movi, idx1) << "the movi list ends where idx1 starts";
+    EXPECT_EQ(u32_at(b, idx1 + 4), 4u * 16);
+    for (std::size_t i = 0; i < 4; ++i) {
+        const std::size_t e = idx1 + 8 + 16 * i;
+        EXPECT_EQ(id(e), "00db");
+        EXPECT_EQ(u32_at(b, e + 4), i % 3 == 0 ? 0x10u : 0u);
+        EXPECT_EQ(u32_at(b, e + 12), 40u * 24 * 3);
+        // Offsets count from the "movi" type to each chunk's header.
+        const std::size_t chunk = movi + u32_at(b, e + 8);
+        EXPECT_EQ(id(chunk), "00db");
+        EXPECT_EQ(u32_at(b, chunk + 4), 40u * 24 * 3);
+    }
+    EXPECT_EQ(idx1 + 8 + 64, b.size());
+}
+
+TEST_F(AviWriter, ZeroFramesStillMakeAValidFile)
+{
+    avi_writer w;
+    const std::string path = file("empty.avi");
+    write_frames(w, path, 0);
+    ASSERT_EQ(w.close(), 0);
+    std::ifstream in(path, std::ios::binary);
+    char head[12];
+    in.read(head, 12);
+    EXPECT_EQ(std::string(head, 4), "RIFF");
+    EXPECT_EQ(std::string(head + 8, 4), "AVI ");
+    std::uint32_t riff_size;
+    std::memcpy(&riff_size, head + 4, 4);
+    EXPECT_EQ(riff_size + 8, fs::file_size(path));
+}
+
+TEST_F(AviWriter, PastTheRiffLimitTheFileGoesOnWithOpenDmlIndexes)
+{
+    // Frames of 40 x 24 x 3 = 2880 bytes; 10 KiB lists hold three each.
+    avi_writer w(10 * 1024);
+    const std::string path = file("odml.avi");
+    write_frames(w, path, 20);
+    EXPECT_GE(w.riff_lists(), 6u);
+    ASSERT_EQ(w.close(), 0);
+
+    avi_file f;
+    f.open(path);
+    EXPECT_EQ(f.source(), avi_file::index_source::super_index);
+    ASSERT_EQ(f.length(), 20);
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_EQ(f.is_key(i), i % 3 == 0) << i;
+        std::vector<std::uint8_t> sample;
+        f.read_sample(i, sample);
+        EXPECT_EQ(sample, m_samples[std::size_t(i)].data) << i;
+    }
+    auto frames = t::reference_decode(path);
+    ASSERT_EQ(frames.size(), 20u);
+    auto expected = t::uncompressed_picture(40, 24, 19, 24);
+    EXPECT_EQ(t::psnr(frames[19].data(), expected.data(), 40 * 24), std::numeric_limits<double>::infinity());
+}
+
+TEST_F(AviWriter, FailedWriteIsReportedAndTheFileClosesWithTheFramesBefore)
+{
+    avi_writer w;
+    const std::string path = file("limited.avi");
+    write_frames(w, path, 3);
+    ASSERT_FALSE(HasFatalFailure());
+    // A file-size limit stands in for a full disc.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old;
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit limited = old;
+    // The file being written is the only one in the folder.
+    limited.rlim_cur = fs::file_size(fs::directory_iterator(m_folder)->path()) + 1000;
+    setrlimit(RLIMIT_FSIZE, &limited);
+    const auto& s = m_samples[0].data;
+    int failure = 0;
+    for (int i = 0; i < 5 && failure == 0; ++i)
+        failure = w.write(s.data(), std::uint32_t(s.size()), platform::AVIIF_KEYFRAME);
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_EQ(failure, EFBIG);
+    ASSERT_EQ(w.close(), 0);
+    avi_file f;
+    f.open(path);
+    EXPECT_EQ(f.length(), 3);
+    EXPECT_EQ(t::reference_decode(path).size(), 3u);
+}
+
+} // namespace

@@ -1,0 +1,111 @@
+#include "vortel/avi_file_writer.h"
+
+#include "lumvex/avi_file.h"
+#include "platform/video/video_compressor.h"
+#include "vortel/avi_coder.h"
+
+#include <cstring>
+
+namespace img::avi {
+
+namespace {
+
+// Larger frames are refused before anything is made.
+constexpr std::uint32_t max_side = 32768;
+// Output formats and samples beyond these are compressor faults.
+constexpr std::size_t max_format_size = 1 << 20;
+constexpr std::size_t max_sample_size = 0x7FFFFFF0u;
+
+} // namespace
+
+file_writer::file_writer(coder& coder, const std::string& path, std::uint32_t width, std::uint32_t height,
+    std::uint32_t rate_numerator, std::uint32_t rate_denominator, bool alpha)
+    : m_coder(coder)
+    , m_width(width)
+    , m_height(height)
+{
+    if (rate_numerator == 0 || rate_denominator == 0)
+        throw exception("invalid AVI frame rate");
+    if (width == 0 || height == 0 || width > max_side || height > max_side)
+        throw exception("invalid AVI frame size");
+    if (!coder.is_open())
+        throw exception("error opening video compressor");
+    const coder_info& info = *coder.info();
+    m_use_32 = alpha;
+    if (!alpha && !info.accepts_24)
+        m_use_32 = true;
+    if (alpha && !info.accepts_32)
+        m_use_32 = false;
+
+    platform::BITMAPINFOHEADER input;
+    input.biSize = 40;
+    input.biWidth = std::int32_t(width);
+    input.biHeight = std::int32_t(height);
+    input.biPlanes = 1;
+    input.biBitCount = m_use_32 ? 32 : 24;
+    input.biCompression = platform::BI_RGB;
+
+    platform::video_compressor& compressor = coder.compressor();
+    if (compressor.output_format(input, m_output_format) != platform::ICERR_OK || m_output_format.size() < 40
+        || m_output_format.size() > max_format_size)
+        throw exception("video compression begin error");
+    const std::size_t max_size = compressor.max_size(input);
+    if (max_size == 0 || max_size > max_sample_size)
+        throw exception("video compression begin error");
+    m_output.resize(max_size);
+
+    if (m_file.open(path) != 0)
+        throw exception("AVI file open error");
+    try {
+        platform::AVISTREAMINFO stream;
+        stream.fccType = platform::streamtypeVIDEO;
+        stream.fccHandler = info.handler();
+        stream.dwScale = rate_denominator;
+        stream.dwRate = rate_numerator;
+        stream.dwSuggestedBufferSize = std::uint32_t(max_size);
+        if (m_file.create_stream(stream, std::int32_t(width), std::int32_t(height)) != 0)
+            throw exception("AVI stream in file create error");
+        if (m_file.set_format(m_output_format) != 0)
+            throw exception("AVI stream set format error");
+        if (compressor.begin(input, m_output_format) != platform::ICERR_OK)
+            throw exception("video compression begin error");
+        m_begun = true;
+    } catch (...) {
+        m_file.discard();
+        throw;
+    }
+}
+
+file_writer::~file_writer()
+{
+    close();
+}
+
+void file_writer::close() noexcept
+{
+    if (m_begun)
+        m_coder.compressor().end();
+    m_begun = false;
+    m_file.close();
+}
+
+void file_writer::write(const image<BGRA<unsigned char>>& frame)
+{
+    if (frame.width != m_width || frame.height != m_height || frame.rows.size() < m_height)
+        throw exception("frame size differs from AVI stream size");
+    // The compressor takes the rows where they are: a frame in any row order
+    // or alignment reaches it without a copy.
+    const std::ptrdiff_t step = frame.top_down ? std::ptrdiff_t(frame.stride) : -std::ptrdiff_t(frame.stride);
+    std::size_t size = 0;
+    std::uint32_t flags = 0;
+    if (m_coder.compressor().compress_rows(
+            frame.rows[0], step, 32, m_output.data(), m_output.size(), size, flags)
+            != platform::ICERR_OK
+        || size > m_output.size())
+        throw exception("video compression error");
+    if (m_file.write(m_output.data(), std::uint32_t(size), flags) != 0)
+        throw exception("AVI stream write error");
+    ++m_frames;
+}
+
+} // namespace img::avi

@@ -1,0 +1,59 @@
+#pragma once
+
+// An AVI file with one video stream, compressed frame by frame by an open
+// coder. Construction creates the file, destruction completes it (headers
+// and index for the frames written, also after a failed write).
+//
+// Errors are img::avi::exception: "AVI file open error", "AVI stream in
+// file create error", "AVI stream set format error", "video compression
+// begin error", "video compression error", "AVI stream write error", and
+// "invalid AVI frame rate" or "invalid AVI frame size" for parameters
+// refused before the file is created. The file is written beside its path
+// and replaces what is there when the writer is destroyed; a construction
+// that fails leaves the path as it was. One thread at a time uses a writer.
+
+#include "foundation/image.h"
+#include "platform/video/avi_writer.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace img::avi {
+
+class coder;
+
+class file_writer {
+public:
+    // The coder must be open and outlive the writer. Frames are stored at
+    // 32 bits when `alpha` is on and the compressor takes 32 bits, or when
+    // it takes no 24 bits; else at 24 bits.
+    file_writer(coder& coder, const std::string& path, std::uint32_t width, std::uint32_t height,
+        std::uint32_t rate_numerator, std::uint32_t rate_denominator, bool alpha);
+    ~file_writer();
+    file_writer(const file_writer&) = delete;
+    file_writer& operator=(const file_writer&) = delete;
+
+    // Compresses and appends one frame of the stream's size (else "frame
+    // size differs from AVI stream size").
+    void write(const image<BGRA<unsigned char>>& frame);
+
+    bool uses_32_bits() const { return m_use_32; }
+    std::uint32_t frames() const { return m_frames; }
+
+private:
+    void close() noexcept;
+
+    coder& m_coder;
+    std::uint32_t m_width;
+    std::uint32_t m_height;
+    bool m_use_32 = false;
+    std::uint32_t m_frames = 0;
+    bool m_begun = false;
+    platform::avi_writer m_file;
+    std::vector<std::uint8_t> m_output_format;
+    std::vector<std::uint8_t> m_output;
+};
+
+} // namespace img::avi

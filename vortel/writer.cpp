@@ -1,0 +1,7 @@
+#include "vortel/writer.h"
+
+namespace vortel {
+
+writer::~writer() = default;
+
+} // namespace vortel

@@ -1,0 +1,88 @@
+#include "vortel/writer_factory.h"
+
+#include "foundation/numbered_file_name.h"
+#include "lumvex/avi_file.h"
+#include "lumvex/path.h"
+#include "platform/gui/message_box.h"
+#include "vortel/avi_writer.h"
+#include "vortel/codec_registry.h"
+#include "vortel/field_interlacing_writer.h"
+#include "vortel/image_sequence_writer.h"
+#include "vortel/settings.h"
+#include "vortel/text.h"
+
+#include <limits>
+
+namespace vortel {
+
+namespace {
+
+void tell(const std::string& text)
+{
+    platform::MessageBox(text, platform::MB_ICONEXCLAMATION | platform::MB_OK);
+}
+
+} // namespace
+
+std::string render_filter()
+{
+    const std::string images = img::codec_registry().filter();
+    return "AVI Video (*.avi)|*.avi|Image Sequence (" + images + ")|" + images + "||";
+}
+
+std::string proposed_render_path(const std::string& path, const std::string& format)
+{
+    std::string proposed = path;
+    paths::replace_extension(proposed, format);
+    if (!equal_ignoring_case(format, "avi") && !proposed.empty())
+        proposed = make_numbered_pattern(proposed);
+    return proposed;
+}
+
+int proposed_filter_index(const std::string& format)
+{
+    return equal_ignoring_case(format, "avi") ? 1 : 2;
+}
+
+std::unique_ptr<writer> settings::silent_open_writer(
+    const types::extent<unsigned>& size, fraction rate, std::string path)
+{
+    // Checked first, so that an unusable mode makes no file.
+    if (field < 0 || field > 2)
+        return nullptr;
+    const std::string extension = file_extension(path);
+    std::unique_ptr<writer> out;
+    if (equal_ignoring_case(extension, "avi")) {
+        if (!encoder.is_open()) {
+            tell("Please choose AVI coder in Rendering Settings dialog.");
+            return nullptr;
+        }
+        if (rate.numerator <= 0 || rate.denominator == 0)
+            throw img::avi::exception("invalid AVI frame rate");
+        std::uint64_t numerator = std::uint32_t(rate.numerator);
+        std::uint64_t denominator = rate.denominator;
+        // Two rendered frames make one stored frame.
+        if (field != 0) {
+            if (denominator * 2 <= std::numeric_limits<std::uint32_t>::max())
+                denominator *= 2;
+            else if (numerator % 2 == 0)
+                numerator /= 2;
+            else
+                throw img::avi::exception("invalid AVI frame rate");
+        }
+        avi_stream_params params { size.width, size.height, std::uint32_t(numerator),
+            std::uint32_t(denominator), alpha };
+        out = std::make_unique<avi_writer>(encoder, path, params);
+    } else {
+        if (!equal_ignoring_case(extension, format) && !img::codec_registry().supports(extension)) {
+            tell("Entered format (file extension) is not supported.");
+            return nullptr;
+        }
+        out = std::make_unique<image_sequence_writer>(path, alpha, extension);
+    }
+    if (field == 0)
+        return out;
+    return std::make_unique<field_interlacing_writer>(std::move(out), field == 1);
+}
+
+} // namespace vortel

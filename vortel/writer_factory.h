@@ -1,0 +1,25 @@
+#pragma once
+
+// What the render file dialog proposes: its filter text, the file name it
+// offers and the filter it selects first. The dialog itself is shown by the
+// window layer.
+
+#include <string>
+
+namespace vortel {
+
+// "AVI Video (*.avi)|*.avi|Image Sequence (F)|F||", F being the codec
+// registry's filter.
+std::string render_filter();
+
+// The suggested path with the format as its extension and, for any format
+// but "avi" (case ignored), made a numbered pattern ("c:\out\shot.avi" with
+// "tga" gives "c:\out\shot_[###].tga"; an empty path gives "_[###].tga").
+// Throws std::runtime_error "too long extension" for a format of 256
+// characters or more.
+std::string proposed_render_path(const std::string& path, const std::string& format);
+
+// 1 (AVI) for the format "avi", else 2 (image sequence).
+int proposed_filter_index(const std::string& format);
+
+} // namespace vortel
