@@ -1,6 +1,7 @@
 #include "app/display/FramePainting.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -9,6 +10,11 @@ namespace FramePainting {
 
 namespace {
 
+// A pixel's four bytes read as one little-endian word: alpha is the top
+// byte.
+static_assert(std::endian::native == std::endian::little);
+constexpr std::uint32_t kColourBits = 0x00FFFFFFu;
+
 // Gives out the size, keeping its buffer when the size agrees.
 void Shape(img::image<Pixel>& out, unsigned width, unsigned height)
 {
@@ -16,64 +22,59 @@ void Shape(img::image<Pixel>& out, unsigned width, unsigned height)
         out.resize(width, height, 4);
 }
 
-// The rows below work on bytes, four to a pixel. Every product sum of two
-// weights adding up to 255 fits 16 bits, and so does Div255's intermediate
-// (at most 65280), so the arithmetic runs in 16-bit lanes.
+// The loops below run over plain arrays with the same operation on every
+// element, which the compiler turns into vector code; __restrict tells it
+// that the rows of different pictures never overlap. A row is painted in
+// passes: the pixels' weights spread over their four bytes, one blend of
+// every byte, then the alpha bytes.
+
 using Lane = std::uint16_t;
 
-// (wa x a + wb x b) / 255 truncated, for wa + wb <= 255.
-inline unsigned char Blend(Lane wa, Lane a, Lane wb, Lane b)
+// Every byte of pixel x becomes n[x].
+void Spread(std::uint32_t* __restrict out, const unsigned char* __restrict n, std::size_t width)
 {
-    const Lane sum = static_cast<Lane>(wa * a + wb * b);
-    return static_cast<unsigned char>(static_cast<Lane>(sum + 1 + (sum >> 8)) >> 8);
+    for (std::size_t x = 0; x < width; ++x)
+        out[x] = n[x] * 0x01010101u;
 }
-// __restrict: the rows of different pictures never overlap, which lets
-// the compiler run the loops over many pixels at once.
 
-void MaskRow(unsigned char* __restrict out, const unsigned char* __restrict weight, std::size_t width)
+// out = ((255 - w) x a + w x b) / 255, byte by byte.
+void Blend(unsigned char* __restrict out, const unsigned char* __restrict a,
+    const unsigned char* __restrict w, const unsigned char* __restrict b, std::size_t count)
 {
-    for (std::size_t x = 0; x < width; ++x) {
-        const unsigned char n = weight[x];
-        out[4 * x + 0] = n;
-        out[4 * x + 1] = n;
-        out[4 * x + 2] = n;
-        out[4 * x + 3] = static_cast<unsigned char>(255 - n);
+    for (std::size_t i = 0; i < count; ++i) {
+        const Lane weight = w[i];
+        out[i] = Div255(static_cast<Lane>(static_cast<Lane>(255 - weight) * a[i] + weight * b[i]));
     }
 }
 
-void CompositionRow(unsigned char* __restrict out, const unsigned char* __restrict front,
-    const unsigned char* __restrict back, const unsigned char* __restrict weight, std::size_t width)
+// n[x] becomes (factor x n[x]) / 255.
+void Scale(unsigned char* __restrict n, unsigned char factor, std::size_t width)
+{
+    for (std::size_t x = 0; x < width; ++x)
+        n[x] = Div255(static_cast<Lane>(Lane { factor } * n[x]));
+}
+
+// The alpha byte of pixel x becomes 255 - n[x].
+void SetAlpha(std::uint32_t* __restrict out, const unsigned char* __restrict n, std::size_t width)
+{
+    for (std::size_t x = 0; x < width; ++x)
+        out[x] = (out[x] & kColourBits) | (std::uint32_t { 255u - n[x] } << 24);
+}
+
+// Pixel x becomes blue = green = red = n[x], alpha = 255 - n[x].
+void MaskRow(unsigned char* __restrict out, const unsigned char* __restrict n, std::size_t width)
 {
     for (std::size_t x = 0; x < width; ++x) {
-        const Lane n = weight[x];
-        const Lane k = static_cast<Lane>(255 - n);
-        out[4 * x + 0] = Blend(k, front[4 * x + 0], n, back[4 * x + 0]);
-        out[4 * x + 1] = Blend(k, front[4 * x + 1], n, back[4 * x + 1]);
-        out[4 * x + 2] = Blend(k, front[4 * x + 2], n, back[4 * x + 2]);
-        out[4 * x + 3] = static_cast<unsigned char>(k);
+        out[4 * x + 0] = n[x];
+        out[4 * x + 1] = n[x];
+        out[4 * x + 2] = n[x];
+        out[4 * x + 3] = static_cast<unsigned char>(255 - n[x]);
     }
 }
 
-void MattedRow(unsigned char* __restrict out, const unsigned char* __restrict front,
-    const unsigned char* __restrict weight, std::size_t width, Pixel matte)
+std::uint32_t* Words(img::image<Pixel>& image, unsigned y)
 {
-    const Lane alpha = matte.a;
-    const Lane blue = matte.b;
-    const Lane green = matte.g;
-    const Lane red = matte.r;
-    for (std::size_t x = 0; x < width; ++x) {
-        const Lane a = Blend(alpha, weight[x], 0, 0);
-        const Lane k = static_cast<Lane>(255 - a);
-        out[4 * x + 0] = Blend(k, front[4 * x + 0], a, blue);
-        out[4 * x + 1] = Blend(k, front[4 * x + 1], a, green);
-        out[4 * x + 2] = Blend(k, front[4 * x + 2], a, red);
-        out[4 * x + 3] = static_cast<unsigned char>(k);
-    }
-}
-
-unsigned char* Bytes(img::image<Pixel>& image, unsigned y)
-{
-    return reinterpret_cast<unsigned char*>(image.row(y));
+    return reinterpret_cast<std::uint32_t*>(image.row(y));
 }
 
 const unsigned char* Bytes(const img::image<Pixel>& image, unsigned y)
@@ -89,7 +90,7 @@ void PaintMask(img::image<Pixel>& out, types::extent<unsigned> size, const Paint
     std::vector<unsigned char> weight(out.width);
     for (unsigned y = 0; y < out.height; ++y) {
         mask.ReadRow(y, inverse, weight.data(), out.width);
-        MaskRow(Bytes(out, y), weight.data(), out.width);
+        MaskRow(reinterpret_cast<unsigned char*>(Words(out, y)), weight.data(), out.width);
     }
 }
 
@@ -104,18 +105,22 @@ void PaintComposition(img::image<Pixel>& out, const img::image<Pixel>& foregroun
         height = std::min(height, mask.Height());
     }
     std::vector<unsigned char> weight(width);
+    std::vector<std::uint32_t> spread(width);
     const std::size_t rowBytes = std::size_t { foreground.width } * sizeof(Pixel);
+    const std::size_t paintedBytes = std::size_t { width } * sizeof(Pixel);
     for (unsigned y = 0; y < out.height; ++y) {
-        unsigned char* to = Bytes(out, y);
+        auto* to = reinterpret_cast<unsigned char*>(Words(out, y));
         const unsigned char* from = Bytes(foreground, y);
         if (y >= height) {
             std::memcpy(to, from, rowBytes);
             continue;
         }
         mask.ReadRow(y, inverse, weight.data(), width);
-        CompositionRow(to, from, Bytes(background, y), weight.data(), width);
-        std::memcpy(to + 4 * std::size_t { width }, from + 4 * std::size_t { width },
-            rowBytes - 4 * std::size_t { width });
+        Spread(spread.data(), weight.data(), width);
+        Blend(to, from, reinterpret_cast<const unsigned char*>(spread.data()), Bytes(background, y),
+            paintedBytes);
+        SetAlpha(Words(out, y), weight.data(), width);
+        std::memcpy(to + paintedBytes, from + paintedBytes, rowBytes - paintedBytes);
     }
 }
 
@@ -123,10 +128,19 @@ void PaintMatted(img::image<Pixel>& out, const img::image<Pixel>& foreground, co
     bool inverse, Pixel matte)
 {
     Shape(out, foreground.width, foreground.height);
-    std::vector<unsigned char> weight(out.width);
+    const std::size_t width = out.width;
+    std::vector<unsigned char> weight(width);
+    std::vector<std::uint32_t> spread(width);
+    std::vector<Pixel> colour(width, matte);
+    const std::size_t rowBytes = width * sizeof(Pixel);
     for (unsigned y = 0; y < out.height; ++y) {
-        mask.ReadRow(y, inverse, weight.data(), out.width);
-        MattedRow(Bytes(out, y), Bytes(foreground, y), weight.data(), out.width, matte);
+        mask.ReadRow(y, inverse, weight.data(), static_cast<unsigned>(width));
+        Scale(weight.data(), matte.a, width);
+        Spread(spread.data(), weight.data(), width);
+        auto* to = reinterpret_cast<unsigned char*>(Words(out, y));
+        Blend(to, Bytes(foreground, y), reinterpret_cast<const unsigned char*>(spread.data()),
+            reinterpret_cast<const unsigned char*>(colour.data()), rowBytes);
+        SetAlpha(Words(out, y), weight.data(), width);
     }
 }
 

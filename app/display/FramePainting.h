@@ -10,14 +10,18 @@
 #include "foundation/extent.h"
 #include "foundation/image.h"
 
+#include <cstdint>
+
 namespace FramePainting {
 
 using Pixel = img::BGRA<unsigned char>;
 
-// x / 255 truncated, for 0 <= x <= 255 * 255.
-constexpr unsigned Div255(unsigned x)
+// x / 255 truncated, for 0 <= x <= 255 x 255. The sum x + 1 + (x >> 8)
+// stays within 16 bits (at most 65280), so the painting loops run it on
+// 16-bit vector lanes.
+constexpr unsigned char Div255(std::uint16_t x)
 {
-    return (x + 1 + (x >> 8)) >> 8;
+    return static_cast<unsigned char>(static_cast<std::uint16_t>(x + 1 + (x >> 8)) >> 8);
 }
 
 // Mask Only: out gets `size` (alignment 4) when its size differs; every

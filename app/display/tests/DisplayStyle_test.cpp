@@ -40,15 +40,6 @@ TEST(DisplayStyle, FlagsDoNotCountWhenNoMaskIsShown)
         == Style(DisplayType::BackgroundOnly, false, false, {}));
 }
 
-TEST(DisplayStyle, NewStyleIsMaskOnlyWithFlagsClearAndColourZero)
-{
-    const DisplayStyle style;
-    EXPECT_EQ(style.type, DisplayType::MaskOnly);
-    EXPECT_FALSE(style.smooth);
-    EXPECT_FALSE(style.inverse);
-    EXPECT_EQ(style.matte, (img::BGRA<unsigned char> { 0, 0, 0, 0 }));
-}
-
 TEST(DisplayStyle, LabelsNumberTheTypesFromOne)
 {
     EXPECT_STREQ(DisplayTypeLabel(DisplayType::MaskOnly), "Mask Only (1)");

@@ -62,7 +62,7 @@ std::vector<unsigned char> Row(const PaintingMask& mask, unsigned y, bool invers
 TEST(FramePainting, Div255TruncatesLikeIntegerDivision)
 {
     for (unsigned x = 0; x <= 255u * 255u; ++x)
-        ASSERT_EQ(FramePainting::Div255(x), x / 255) << x;
+        ASSERT_EQ(FramePainting::Div255(static_cast<std::uint16_t>(x)), x / 255) << x;
 }
 
 TEST(PaintingMask, RowsOutsideTheMaskWeighZeroBeforeInversion)

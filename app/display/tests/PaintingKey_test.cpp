@@ -85,18 +85,6 @@ TEST(PaintingKey, FetchWithoutKeyOrFootageFails)
     EXPECT_TRUE(cache.entries.empty());
 }
 
-TEST(PaintingKey, NewKeyIsMaskOnlyWithoutLayersOrFootage)
-{
-    const PaintingKey key;
-    EXPECT_EQ(key.GetStyle().type, DisplayType::MaskOnly);
-    EXPECT_FALSE(key.GetStyle().smooth);
-    EXPECT_FALSE(key.GetStyle().inverse);
-    EXPECT_EQ(key.GetStyle().matte, (Pixel { 0, 0, 0, 0 }));
-    EXPECT_TRUE(key.GetLayers().empty());
-    EXPECT_FALSE(key.GetFootage());
-    EXPECT_FALSE(key.GetBackground());
-}
-
 TEST(PaintingKey, PaintedFramesHaveNoTextAndStayInMemory)
 {
     Fixture f;
@@ -261,20 +249,6 @@ TEST(PaintingKey, CompositionReadsFrameWithoutWaitingThenBackgroundThenFrameWait
     EXPECT_EQ(f.footage->reads, (std::vector<Read> { { 3, 0, false } }));
     EXPECT_EQ(out.at(0, 0).get(), (Pixel { 103, 0, 0, 255 }));
     EXPECT_EQ(out.at(3, 1).get(), (Pixel { 205, 50, 50, 0 }));
-}
-
-TEST(PaintingKey, MattedForegroundMattesTheMaskedPixels)
-{
-    Fixture f;
-    img::image<Pixel> out;
-    const Pixel opaqueRed { 0, 0, 255, 255 };
-    f.Key(Style(DisplayType::MattedForeground, false, false, opaqueRed), 3, 5, f.Layers())->Paint(out, 0);
-    EXPECT_EQ(out.at(1, 1).get(), (Pixel { 0, 0, 255, 0 }));
-    EXPECT_EQ(out.at(2, 0).get(), (Pixel { 103, 0, 0, 255 }));
-    EXPECT_TRUE(f.background->reads.empty());
-    f.Key(Style(DisplayType::MattedForeground, false, true, opaqueRed), 3, 5, f.Layers())->Paint(out, 0);
-    EXPECT_EQ(out.at(1, 1).get(), (Pixel { 103, 0, 0, 255 }));
-    EXPECT_EQ(out.at(2, 0).get(), (Pixel { 0, 0, 255, 0 }));
 }
 
 TEST(PaintingKey, FootageOnlyKeysPaintACopyOfTheirFrame)
