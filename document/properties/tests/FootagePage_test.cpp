@@ -107,7 +107,8 @@ TEST(FootagePage, WithoutFootageNoRowShowsAValueAndNothingCanBeWritten)
             EXPECT_EQ(My::GetCheckState(*b, list), 2);
         }
     }
-    auto& field = dynamic_cast<My::BasicProperty<lumvex::deinterlace_fields>&>(*std::prev(rows->end(), 2)->second);
+    auto& field
+        = dynamic_cast<My::BasicProperty<lumvex::deinterlace_fields>&>(*std::prev(rows->end(), 2)->second);
     EXPECT_EQ(My::ChooseEntry(field, list, 0), -1);
     My::SetCurrentDoc(previous);
 }
