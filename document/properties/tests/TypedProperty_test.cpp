@@ -70,8 +70,10 @@ template <class T> boost::shared_ptr<ReadWriteAccess<T>> Field(T Gadget::*member
         }
         bool Read(EditableObject* o, T& out) const override
         {
+            if (!Cast(o))
+                return false;
             out = Cast(o)->*m;
-            return Cast(o) != nullptr;
+            return true;
         }
         void Write(EditableObject* o, const T& v) const override { Cast(o)->*m = v; }
     };
