@@ -1,5 +1,10 @@
 #include "app/display/DisplayStyleProperty.h"
 
+#if __has_include("widgets/text/TextControl.h")
+#include "document/properties/TypedControl.h"
+#define TAVELO_TYPED_CONTROLS 1
+#endif
+
 #include <cstdint>
 
 namespace My {
@@ -63,10 +68,17 @@ template <> EnumTable DisplayTable<DisplayType>()
     return g_types;
 }
 
-// The drop-down of the display type comes with the other typed controls.
-template <> Control* CreateTypedControl<DisplayType>(BasicProperty<DisplayType>*, const EditableList&)
+// The drop-down of the display type, when the toolkit has one (see the
+// other typed controls).
+template <>
+Control* CreateTypedControl<DisplayType>(
+    [[maybe_unused]] BasicProperty<DisplayType>* property, [[maybe_unused]] const EditableList& objects)
 {
+#ifdef TAVELO_TYPED_CONTROLS
+    return MakeTypedControl<DisplayType>(property, objects);
+#else
     return nullptr;
+#endif
 }
 
 Property<DisplayStyle>::Property() = default;

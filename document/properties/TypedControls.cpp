@@ -1,9 +1,13 @@
-// The editing controls of the typed properties. Until the toolkit's text
-// control, check box, colour box and drop-down are linked in, a typed
-// property's row has no editor of its own (CreateControl gives none); the
+// The editing controls of the typed properties (TypedControl.h). A build
+// whose toolkit has no text control, check box or drop-down yet gives a
+// typed property's row no editor of its own (CreateControl gives none); the
 // values are still read and written through ControlLogic.h.
 
 #include "document/properties/EnumTable.h"
+#if __has_include("widgets/text/TextControl.h")
+#include "document/properties/TypedControl.h"
+#define TAVELO_TYPED_CONTROLS 1
+#endif
 #include "foundation/image.h"
 #include "widgets/core/Control.h"
 #include "widgets/properties/Percent.h"
@@ -12,9 +16,15 @@
 
 namespace My {
 
-template <class T> Control* CreateTypedControl(BasicProperty<T>*, const EditableList&)
+template <class T>
+Control* CreateTypedControl(
+    [[maybe_unused]] BasicProperty<T>* property, [[maybe_unused]] const EditableList& objects)
 {
+#ifdef TAVELO_TYPED_CONTROLS
+    return MakeTypedControl<T>(property, objects);
+#else
     return nullptr;
+#endif
 }
 
 void DestroyTypedControl(Control* control)
