@@ -8,6 +8,7 @@
 #include "document/TLComp.h"
 #include "document/properties/ControlLogic.h"
 #include "platform/registry/profile.h"
+#include "widgets/controls/DropDown.h"
 
 #include <gtest/gtest.h>
 
@@ -141,6 +142,14 @@ TEST(DisplayStyleTree, RowsInLabelOrderWithTheirTexts)
     std::string text;
     ASSERT_TRUE(My::GetValueText(t.Typed<My::Percent<0>>(51046, 51048), t.list, text));
     EXPECT_EQ(text, "50%");
+    // The type's row edits with a drop-down of the five types.
+    My::Control* control = t.At(51049).CreateControl(t.list);
+    auto* drop = dynamic_cast<My::DropDown*>(control);
+    ASSERT_NE(drop, nullptr);
+    EXPECT_EQ(drop->GetCount(), 5);
+    EXPECT_EQ(drop->GetText(0), "Mask Only (1)");
+    t.At(51049).DestroyControl(control);
+    EXPECT_EQ(t.property.CreateControl(t.list), nullptr);
 }
 
 TEST(DisplayStyleTree, ReadOnlyRulesFollowTheTypeAtOnce)
