@@ -4,7 +4,7 @@
 
 #include "platform/gui/colors.h"
 #include "platform/gui/cursor.h"
-#include "widgets/containers/Tree.h"
+#include "widgets/containers/ContainerGlyphs.h"
 #include "widgets/core/Drawing.h"
 
 namespace My {

@@ -90,8 +90,4 @@ private:
     std::vector<TreeRow*> m_roots;
 };
 
-// The glyphs of this folder, added to the resources unless the program gave
-// its own.
-void EnsureContainerGlyphs();
-
 } // namespace My
