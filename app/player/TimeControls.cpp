@@ -1,6 +1,7 @@
 #include "app/player/TimeControls.h"
 
 #include "app/player/Player.h"
+#include "app/timeline/TimelineGlyphs.h"
 #include "document/Sequence.h"
 #include "widgets/core/Drawing.h"
 #include "widgets/core/Strings.h"
@@ -138,6 +139,7 @@ TimeControls::TimeControls(bool follow)
     : m_frameRow(&m_frame, LoadString(56000))
     , m_rateRow(&m_rate)
 {
+    AddTimelineGlyphs();
     m_transport.SetButtonSize(19, 15);
     m_transport.SetButtons(kTransport, follow ? 11 : 9);
     m_rateRow.SetLabel(0, LoadString(56001));

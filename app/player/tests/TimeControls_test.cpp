@@ -119,3 +119,20 @@ TEST(TimeControls, SuffixFollowsPlaybackAndButtonsCoverTheChoice)
 }
 
 } // namespace
+
+namespace {
+
+TEST(TimeControls, LayoutCentresTheBarAndStacksTheRows)
+{
+    My::TimeControls controls(true);
+    const CSize bar = controls.GetTransport().GetPreferredSize();
+    const CSize preferred = controls.GetPreferredSize();
+    EXPECT_EQ(preferred.cx, bar.cx + 16);
+    controls.SetBounds(CRect(0, 0, 400, preferred.cy));
+    const CRect barRect = controls.GetTransport().GetBounds();
+    EXPECT_EQ(barRect.top, 8);
+    EXPECT_EQ(barRect.Width(), bar.cx);
+    EXPECT_NEAR(barRect.left - 8, 400 - 8 - barRect.right, 1);
+}
+
+} // namespace
