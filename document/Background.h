@@ -12,8 +12,15 @@
 
 #include <boost/shared_ptr.hpp>
 
+#include <string>
+
 namespace lumvex {
+class dll;
 class footage;
+} // namespace lumvex
+
+namespace xml {
+class stream;
 }
 
 class TLComp;
@@ -45,6 +52,13 @@ public:
     void SetFootage(boost::shared_ptr<lumvex::footage> footage);
     // Drops the footage; start and trimming go back to 0 and {0, 0}.
     void Clear() override;
+
+    // The project file's "Background" element (written by the caller only
+    // while the layer holds a footage): "Footage" with paths relative to
+    // `base`, "SourceOffset" when not 0, and "Trimming". Reading a null or
+    // footage-less element clears the layer; a trimming {x, x} becomes the
+    // whole footage. Reading needs `library`.
+    void Serialize(xml::stream& stream, lumvex::dll* library, const std::string& base);
 
     const boost::shared_ptr<lumvex::footage>& GetFootage() const { return m_footage; }
     // The layer's own frame shown at composition frame F, or -1 when the

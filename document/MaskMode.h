@@ -9,6 +9,10 @@ namespace trm {
 struct frame_record;
 }
 
+namespace xml {
+class stream;
+}
+
 struct MaskMode {
     enum Mode : int {
         None = 0,
@@ -26,6 +30,12 @@ struct MaskMode {
 
     bool operator==(const MaskMode&) const = default;
 };
+
+// The XML form on the element the stream addresses: attribute "mode", the
+// word of the mode ("None" ... "Substitute"), and "inverted" ("0" or "1").
+// Loading never throws: a missing or unknown word reads as Add, a missing
+// or unreadable "inverted" as false.
+xml::stream& operator||(xml::stream& s, MaskMode& mode);
 
 // One segment's result at a frame with that segment's mode. A list of them,
 // base layer first and top segment last, is what the mask combining takes.

@@ -19,7 +19,12 @@
 #include <vector>
 
 namespace lumvex {
+class dll;
 class footage;
+} // namespace lumvex
+
+namespace xml {
+class stream;
 }
 
 class Background;
@@ -66,6 +71,16 @@ public:
     void Close() override;
     void Load(const std::string& path, int filter_index) override;
     void Store(const std::string& path) override;
+
+    // The project file's two-way serialisation on the root element; `path`
+    // is the project file, whose folder the footage paths are relative to.
+    // Reading expects a closed composition and leaves it open, clamped to
+    // its footage; its errors pass on, and Load then closes the composition.
+    void Serialize(xml::stream& stream, const std::string& path);
+    // The library project footage is made through (not owned; it must
+    // outlive the footage). Without one, projects cannot be read.
+    void SetFootageLibrary(lumvex::dll* library) { m_library = library; }
+    lumvex::dll* GetFootageLibrary() const { return m_library; }
 
     // My::EditableObject
     My::PropertyTable& GetProperties() override;
@@ -125,8 +140,14 @@ private:
     void NotifyLabel(std::uint32_t id);
     void BuildCommands();
 
+    void ReadProject(xml::stream& stream, const std::string& base);
+    void WriteProject(xml::stream& stream, const std::string& base);
+
     CompositionHost* m_host;
     ProcessorControl* m_processor;
+    lumvex::dll* m_library = nullptr;
+    // Set by Load while reading: the footage standing for a missing one.
+    boost::shared_ptr<lumvex::footage> m_missingFootage;
     boost::shared_ptr<lumvex::footage> m_footage;
     std::vector<std::unique_ptr<CompositionMember>> m_members;
     TLSegmentSet* m_segments = nullptr;

@@ -20,6 +20,10 @@
 
 class SegmentData;
 class TLComp;
+
+namespace xml {
+class stream;
+}
 class TLSegmentSet;
 
 namespace My {
@@ -108,6 +112,15 @@ public:
     void SetParams(const trm::param& params);
     // Undoable ("Trim Data"): drops the results outside the time span.
     void TrimData();
+
+    // The project file's "Segment" element: the engine state, "TimeSpan"
+    // (both ends required on reading) and "MaskMode". Reading makes the key
+    // frame the engine's origin and clamps the time span and the results
+    // into the composition's frames.
+    void Serialize(xml::stream& stream);
+    // A segment just read fits the composition: its key frame lies in its
+    // time span and its key mask has the composition's frame size.
+    bool FitsComposition() const;
 
     // The engine's result at frame with the segment's mode; the record is
     // empty when the frame has none.

@@ -14,6 +14,10 @@
 #include <memory>
 #include <vector>
 
+namespace xml {
+class stream;
+}
+
 class SegmentHost;
 class TLComp;
 class TLSegment;
@@ -88,6 +92,11 @@ public:
     // The mask editor's target, or null.
     TLSegment* GetEditTarget() const { return m_editTarget; }
     void SetEditTarget(TLSegment* segment);
+
+    // The project file's "Segment" children of the stream's element, in list
+    // order. Reading appends a segment per child that fits the composition,
+    // drops the others silently and then sends My::SegmentSet::Change.
+    void Serialize(xml::stream& stream);
 
     // Sends My::SegmentSet::Change.
     void NotifyChange();

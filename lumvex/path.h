@@ -21,7 +21,7 @@ constexpr std::size_t max_name = 256;
 constexpr std::size_t max_extension = 256;
 
 // The path with every "\" turned into "/", for handing to the system.
-std::string native(const std::string& path);
+LUMVEX_API std::string native(const std::string& path);
 
 // Deletes the file; true on success.
 bool remove_file(const std::string& path);
@@ -79,12 +79,12 @@ bool make_directories(const std::string& path);
 // The path relative to the base folder, in "\" form: "..\" climbs out of
 // the base. A path that shares no folder with the base is returned absolute
 // (normalised). An empty path, or an empty base, gives the path normalised.
-std::string relative_path(std::string path, std::string base);
+LUMVEX_API std::string relative_path(std::string path, std::string base);
 
 // The relative path made absolute against the base folder, in "\" form;
 // "..\" that would climb above the base's root stay at the root. An empty
 // relative path gives the base, an absolute one itself.
-std::string absolute_path(const std::string& relative, const std::string& base);
+LUMVEX_API std::string absolute_path(const std::string& relative, const std::string& base);
 
 // A search for files whose names match a pattern ("c:\clips\*.png"; "*" and
 // "?" are wildcards, matched exactly in case; "*.*" matches every name).

@@ -190,7 +190,7 @@ TEST_F(dll_test, SettingsComeFromTheUsersStore)
 
 // What liblumvex exports: the facade, the interface types its callers use,
 // the errors that reach them, the image-file codecs the render library builds
-// on, and four path helpers.
+// on, and the path helpers the program uses (project file paths among them).
 TEST(lumvex_library, ExportsOnlyItsInterface)
 {
     const std::string command = std::string("nm -D --defined-only -C '") + LUMVEX_LIBRARY_FILE + "'";
@@ -202,7 +202,8 @@ TEST(lumvex_library, ExportsOnlyItsInterface)
         "lumvex::(item_id|cached_image|cache|footage|exception|item_id_deserializer)(::|$)|"
         "img::(ext_provider|reader|writer|reader_list|gdiplus_reader|gdiplus_writer|"
         "bmp_tga_reader|io_error|unsupported|corrupt|avi::exception)(::|$)|img::default_readers\\(|"
-        "paths::(file_name|full_path|parent_directory|replace_extension)[\\[(]).*");
+        "paths::(file_name|full_path|parent_directory|replace_extension|native|relative_path|absolute_path)["
+        "\\[(]).*");
     std::set<std::string> names;
     std::set<std::string> unexpected;
     char line[4096];
