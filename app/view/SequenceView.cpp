@@ -293,7 +293,7 @@ void SequenceView::HandleMouse(UINT message, UINT flags, CPoint p)
         m_spaceTap = false;
     if (message == WM_MOUSEMOVE && !m_pointerOver) {
         m_pointerOver = true;
-        TrackMouseEvent(this, 0);
+        TrackMouseEvent(this, TME_LEAVE);
         if (t)
             t->MouseEnter();
     }
