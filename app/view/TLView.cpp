@@ -12,6 +12,7 @@
 #include "foundation/image_draw.h"
 #include "lumvex/cache.h"
 #include "platform/gui/colors.h"
+#include "platform/registry/profile.h"
 
 #include <algorithm>
 
@@ -37,11 +38,14 @@ bool OverlayEqual(const DisplayStyle& a, const DisplayStyle& b)
 
 } // namespace
 
-TLView::TLView(TLComp& composition, lumvex::cache& cache)
+TLView::TLView(TLComp& composition, lumvex::cache& cache, platform::registry_profile* profile)
     : m_comp(composition)
     , m_cache(cache)
+    , m_profile(profile)
     , m_editor(*this)
 {
+    if (m_profile)
+        m_ramPreview = m_profile->get_int("Display", "RAMPreview", 0) != 0;
     m_style.matte = { 0, 0, 0, 255 };
     m_painter = std::make_unique<Painter>(
         [this](const Painter::KeyPtr& key, int request) {
@@ -74,6 +78,8 @@ TLView::~TLView()
 {
     // The painter first: no fetch may run on a view being taken down.
     m_painter.reset();
+    if (m_profile)
+        m_profile->write_int("Display", "RAMPreview", m_ramPreview ? 1 : 0);
     m_comp.GetBackground().RemoveListener(this);
     m_editor.RemoveListener(this);
     m_comp.GetSegmentSet().RemoveListener(this);
@@ -166,14 +172,14 @@ void TLView::OnSegmentProgress(TLSegment& segment, int frame)
         RequestPaint();
 }
 
-void TLView::OnSegmentProcessed(TLSegment&)
+void TLView::OnSegmentProcessed(TLSegment& segment)
 {
-    // Completion in any mode ends following the segment.
-    if (!m_comp.IsProcessing()) {
+    // Completion in any mode forgets the segment: nothing may point at it
+    // once it is deleted.
+    if (&segment == m_progressSegment || !m_comp.IsProcessing())
         m_progressSegment = nullptr;
-        if (GetPlayerMode() == 3)
-            SetPlayerMode(0);
-    }
+    if (!m_comp.IsProcessing() && GetPlayerMode() == 3)
+        SetPlayerMode(0);
     RequestPaint();
 }
 
@@ -202,8 +208,15 @@ void TLView::OnEvent(My::Event& event)
     }
     if (dynamic_cast<My::Segment::Event*>(&event) || dynamic_cast<My::SegmentSet::Change*>(&event)
         || dynamic_cast<My::Doc::SelectionChange*>(&event)) {
-        if (auto* change = dynamic_cast<My::SegmentSet::Change*>(&event))
-            (void)change;
+        if (dynamic_cast<My::SegmentSet::Change*>(&event) && m_progressSegment) {
+            // A deleted segment is forgotten.
+            const TLSegmentSet& set = m_comp.GetSegmentSet();
+            bool present = false;
+            for (int i = 0; i < set.GetCount() && !present; ++i)
+                present = set.GetAt(i) == m_progressSegment;
+            if (!present)
+                m_progressSegment = nullptr;
+        }
         RequestPaint();
         return;
     }

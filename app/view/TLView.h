@@ -24,6 +24,10 @@
 class TLComp;
 class TLSegment;
 
+namespace platform {
+class registry_profile;
+}
+
 namespace lumvex {
 class cache;
 class cached_image;
@@ -37,7 +41,9 @@ public:
     using Painter = My::AsyncPainter<PaintingKey, lumvex::cached_image>;
 
     // cache: where frames are looked up and, with RAMPreview, stored.
-    TLView(TLComp& composition, lumvex::cache& cache);
+    // profile (may be null): "RAMPreview" of section "Display" is read now
+    // and written back by the destructor.
+    TLView(TLComp& composition, lumvex::cache& cache, platform::registry_profile* profile = nullptr);
     ~TLView() override;
 
     My::MaskEditor& GetMaskEditor() { return m_editor; }
@@ -80,6 +86,7 @@ private:
 
     TLComp& m_comp;
     lumvex::cache& m_cache;
+    platform::registry_profile* m_profile;
     DisplayStyle m_style;
     std::atomic<bool> m_ramPreview { false };
     // The style the edited mask was last drawn with.
