@@ -14,10 +14,17 @@ namespace {
 const char* const view_class = "TaveloSequenceView";
 } // namespace
 
+COLORREF WorkspaceColor()
+{
+    // The theme has no colour of an application's empty workspace; its
+    // shadow colour is the nearest.
+    return GetSysColor(COLOR_3DSHADOW);
+}
+
 SequenceView::SequenceView()
     : m_panTool(*this)
     , m_zoomTool(*this)
-    , m_background(GetSysColor(COLOR_3DSHADOW))
+    , m_background(WorkspaceColor())
 {
     m_geometry.SetZoomLimits(0.01, 100.0);
     BuildCommands();

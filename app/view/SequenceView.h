@@ -34,6 +34,9 @@ inline constexpr UINT ID_FIT_ON_SCREEN = 65002;
 inline constexpr UINT ID_ACTUAL_PIXELS = 65003;
 inline constexpr UINT ID_PLAY_TOGGLE = 50030;
 
+// The colour of an empty view (no sequence open).
+COLORREF WorkspaceColor();
+
 class SequenceView : public CWnd, public CommandTarget, public EventListener {
 public:
     SequenceView();

@@ -11,7 +11,6 @@
 #include "document/TLSegmentSet.h"
 #include "foundation/image_draw.h"
 #include "lumvex/cache.h"
-#include "platform/gui/colors.h"
 #include "platform/registry/profile.h"
 
 #include <algorithm>
@@ -53,6 +52,11 @@ TLView::TLView(TLComp& composition, lumvex::cache& cache, platform::registry_pro
         },
         [](const PaintingKey& a, const PaintingKey& b) { return a.equals(b); }, [this] { Delivered(); });
     SetSequence(&m_comp);
+    if (!m_comp.IsEmpty()) {
+        const auto size = m_comp.GetFrameSize();
+        SetImageSize(static_cast<int>(size.width), static_cast<int>(size.height));
+    }
+    SetBackgroundColor(m_comp.IsEmpty() ? My::WorkspaceColor() : ToColor(m_style.matte));
     m_comp.GetSegmentSet().AddListener(this);
     m_editor.AddListener(this);
     m_comp.GetBackground().AddListener(this);
@@ -226,7 +230,7 @@ void TLView::OnEvent(My::Event& event)
     }
     SequenceView::OnEvent(event);
     if (dynamic_cast<My::Sequence::OpenEvent*>(&event) || dynamic_cast<My::Sequence::CloseEvent*>(&event))
-        SetBackgroundColor(m_comp.IsEmpty() ? GetSysColor(COLOR_3DSHADOW) : ToColor(m_style.matte));
+        SetBackgroundColor(m_comp.IsEmpty() ? My::WorkspaceColor() : ToColor(m_style.matte));
 }
 
 void TLView::DrawImage(CDC& dc, const CRect& dest, const CRect& source)
