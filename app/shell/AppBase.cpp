@@ -24,6 +24,9 @@ AppBase::AppBase()
     : m_recentFiles(10)
 {
     g_app = this;
+    // The shell's texts are in force from the start; a language module
+    // joins them once initialised.
+    SetStringSource(&m_language);
     using namespace resources;
     m_commands.Add(
         ID_FILE_NEW, [this] { OnFileNew(); }, [](CommandUI& ui) { ui.Enable(true); });
