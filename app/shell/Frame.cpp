@@ -331,7 +331,8 @@ int Frame::OnCreate()
 {
     // The stand-ins are decoration: a frame without them (a window of a
     // test host that makes no children) still works.
-    for (PanelPlaceholder* p : { &m_status, &m_tools, &m_right, &m_bottom, &m_rightSplitter, &m_bottomSplitter })
+    for (PanelPlaceholder* p :
+        { &m_status, &m_tools, &m_right, &m_bottom, &m_rightSplitter, &m_bottomSplitter })
         CreatePlaceholder(*p);
     if (GetProfileInt(g_layout, "StatusBar", 1) == 0)
         m_layout.SetStatusVisible(false);

@@ -3,11 +3,14 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <sstream>
+#include <vector>
 
 #include "app/shell/ShellPrompt.h"
 #include "app/shell/Tavelo.h"
 #include "platform/gui/app.h"
+#include "platform/gui/colors.h"
 #include "platform/gui/shell.h"
 #include "widgets/core/Prompt.h"
 
@@ -38,6 +41,53 @@ std::string Unescape(const std::string& text)
     }
     return out;
 }
+
+// The screen as an xwd file shows it: depth 24 in 24- or 32-bit pixels.
+struct Screenshot {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+    std::uint32_t bytesPerLine = 0;
+    std::uint32_t bitsPerPixel = 0;
+    bool msbFirst = false;
+    std::vector<unsigned char> pixels;
+
+    // Answers false for a file of another form.
+    bool Read(const std::string& path)
+    {
+        std::ifstream file(path, std::ios::binary);
+        std::vector<unsigned char> bytes(
+            (std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        auto field = [&](std::size_t i) -> std::uint32_t {
+            const std::size_t o = i * 4;
+            if (o + 4 > bytes.size())
+                return 0;
+            return std::uint32_t(bytes[o]) << 24 | std::uint32_t(bytes[o + 1]) << 16
+                | std::uint32_t(bytes[o + 2]) << 8 | bytes[o + 3];
+        };
+        const std::uint32_t header = field(0);
+        width = field(4);
+        height = field(5);
+        msbFirst = field(7) == 1;
+        bitsPerPixel = field(11);
+        bytesPerLine = field(12);
+        const std::uint32_t colours = field(19);
+        const std::size_t start = std::size_t(header) + std::size_t(colours) * 12;
+        if ((bitsPerPixel != 32 && bitsPerPixel != 24) || bytesPerLine < width * (bitsPerPixel / 8)
+            || start > bytes.size() || std::size_t(bytesPerLine) * height > bytes.size() - start)
+            return false;
+        pixels.assign(bytes.begin() + std::ptrdiff_t(start), bytes.end());
+        return true;
+    }
+    COLORREF At(int x, int y) const
+    {
+        if (x < 0 || y < 0 || std::uint32_t(x) >= width || std::uint32_t(y) >= height)
+            return 0xFFFFFFFF;
+        const std::size_t size = bitsPerPixel / 8;
+        const unsigned char* p = &pixels[std::size_t(y) * bytesPerLine + std::size_t(x) * size];
+        // Pixel value 0xRRGGBB in the file's byte order.
+        return msbFirst ? RGB(p[size - 3], p[size - 2], p[size - 1]) : RGB(p[2], p[1], p[0]);
+    }
+};
 
 std::string Rest(std::istringstream& in)
 {
@@ -177,6 +227,42 @@ void TestHook::Run(const std::string& line)
         const std::string command = "xwd -root -silent -out '" + path + "'";
         if (std::system(command.c_str()) != 0)
             Fail(line, "xwd failed");
+    } else if (verb == "expect-layout") {
+        const std::string path = Rest(in);
+        platform::gui::pump();
+        const std::string command = "xwd -root -silent -out '" + path + "'";
+        Screenshot shot;
+        if (!frame || std::system(command.c_str()) != 0 || !shot.Read(path)) {
+            Fail(line, "no screenshot");
+            return;
+        }
+        const FrameLayout::Rects rects = frame->GetLayout().Compute();
+        const COLORREF face = GetSysColor(COLOR_BTNFACE);
+        const struct {
+            const char* name;
+            CRect rect;
+            COLORREF colour;
+        } areas[] = {
+            { "view", rects.view, RGB(64, 64, 64) },
+            { "tools", rects.tools, face },
+            { "right bar", rects.right, face },
+            { "bottom bar", rects.bottom, face },
+            { "right splitter", rects.rightSplitter, GetSysColor(COLOR_BTNSHADOW) },
+            { "status bar", rects.status, face },
+        };
+        for (const auto& area : areas) {
+            if (area.rect.IsRectEmpty())
+                continue;
+            CPoint centre((area.rect.left + area.rect.right) / 2, (area.rect.top + area.rect.bottom) / 2);
+            frame->ClientToScreen(&centre);
+            const COLORREF seen = shot.At(centre.x, centre.y);
+            if (seen != area.colour) {
+                std::ostringstream what;
+                what << area.name << " shows " << std::hex << seen << " at " << std::dec << centre.x << ","
+                     << centre.y << ", not " << std::hex << area.colour;
+                Fail(line, what.str());
+            }
+        }
     } else if (verb == "close") {
         if (frame)
             frame->SendMessage(WM_CLOSE);

@@ -17,6 +17,8 @@
 //   expect-enabled ID 0|1        menu item ID must be disabled/enabled
 //   expect-message TEXT          the last message box must have read TEXT
 //   screenshot PATH              writes the screen as an xwd file
+//   expect-layout PATH           the screen (written to PATH) shows the
+//                                frame's areas in their colours
 //   close                        closes the main window
 //
 // A line that fails is written to the diagnostic stream and makes

@@ -4,9 +4,9 @@
 
 #include "app/resources/Resources.h"
 #include "app/shell/tests/ShellFakes.h"
-#include "widgets/core/tests/FakeHost.h"
 #include "widgets/core/Event.h"
 #include "widgets/core/Strings.h"
+#include "widgets/core/tests/FakeHost.h"
 
 namespace {
 

@@ -36,10 +36,7 @@ public:
         modified = false;
     }
     bool IsModified() const override { return modified; }
-    void Save() override
-    {
-        Store(GetFileName());
-    }
+    void Save() override { Store(GetFileName()); }
     void SaveAs(const std::string& path) override
     {
         Store(path);
