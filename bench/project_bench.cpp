@@ -145,12 +145,18 @@ BENCHMARK(BM_ProjectSave)->Unit(benchmark::kMillisecond)->Iterations(3);
 void BM_ReferenceXmlRead(benchmark::State& state)
 {
     Fixture& f = Shared();
+    double peak = 0;
     for (auto _ : state) {
+        malloc_trim(0);
+        std::ofstream("/proc/self/clear_refs") << "5";
+        const long before = StatusKB("VmRSS:");
         xml::sarnel document;
         document.read(f.path);
         benchmark::DoNotOptimize(document.root_handle());
+        peak = static_cast<double>(StatusKB("VmHWM:") - before) * 1024.0;
     }
     state.counters["file_MB"] = MB(static_cast<double>(f.bytes));
+    state.counters["peak_MB"] = MB(peak);
 }
 BENCHMARK(BM_ReferenceXmlRead)->Unit(benchmark::kMillisecond)->Iterations(3);
 

@@ -706,6 +706,28 @@ int CDC::DrawText(const std::string& text, RECT* r, UINT format)
         y = r->top + (r->bottom - r->top - height) / 2;
     else if ((format & DT_SINGLELINE) && (format & DT_BOTTOM))
         y = r->bottom - height;
+    if ((format & DT_SINGLELINE) && (format & DT_END_ELLIPSIS) && width > r->right - r->left) {
+        // The longest run of whole characters from the start that fits with
+        // the ellipsis, by bisection (the extent grows with the run).
+        std::vector<std::size_t> starts;
+        for (std::size_t i = 0; i < text.size(); ++i)
+            if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80)
+                starts.push_back(i);
+        // k whole characters: the text up to the start of character k.
+        const auto prefix
+            = [&](std::size_t k) { return text.substr(0, k < starts.size() ? starts[k] : text.size()); };
+        std::size_t lo = 0, hi = starts.empty() ? 0 : starts.size() - 1;
+        while (lo < hi) {
+            const std::size_t mid = (lo + hi + 1) / 2;
+            if (GetTextExtent(prefix(mid) + "...").cx <= r->right - r->left)
+                lo = mid;
+            else
+                hi = mid - 1;
+        }
+        const std::string shown = prefix(lo) + "...";
+        lines[0] = shown;
+        widths[0] = GetTextExtent(shown).cx;
+    }
     std::optional<wxRegion> keep = m_impl->clip;
     if (!(format & DT_NOCLIP))
         IntersectClipRect(*r);

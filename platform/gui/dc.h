@@ -45,6 +45,8 @@ inline constexpr UINT DT_SINGLELINE = 0x0020;
 inline constexpr UINT DT_NOCLIP = 0x0100;
 inline constexpr UINT DT_CALCRECT = 0x0400;
 inline constexpr UINT DT_NOPREFIX = 0x0800;
+// One line that does not fit ends in "..." within the rectangle.
+inline constexpr UINT DT_END_ELLIPSIS = 0x8000;
 // Device-independent bitmaps.
 inline constexpr UINT DIB_RGB_COLORS = 0;
 inline constexpr DWORD BI_RGB = 0;
@@ -196,6 +198,13 @@ public:
     // per-pixel alpha when AC_SRC_ALPHA is set.
     BOOL AlphaBlend(int x, int y, int width, int height, CDC* src, int src_x, int src_y, int src_width,
         int src_height, BLENDFUNCTION blend);
+    // Draws a picture of width x height 32-bit pixels (blue, green, red,
+    // alpha in the bytes of each DWORD from the lowest; rows top-down;
+    // colours premultiplied by alpha) with its top-left at (x, y), blended
+    // over the target by its alpha. At a scale factor above 1 every pixel
+    // covers a block of physical pixels without smoothing, so the picture
+    // stays crisp.
+    BOOL DrawPixels(int x, int y, int width, int height, const DWORD* pixels);
     // Draws a rectangle of a device-independent bitmap (1, 24 or 32 bits per
     // pixel, uncompressed), stretched to the destination rectangle. The
     // source y is counted from the bitmap's bottom row for both row orders.

@@ -107,3 +107,34 @@ int CDC::StretchDIBits(int x, int y, int width, int height, int src_x, int src_y
     m_impl->dc->DrawBitmap(wxBitmap(image), dx - m_impl->origin.x, dy - m_impl->origin.y, false);
     return src.Height();
 }
+
+BOOL CDC::DrawPixels(int x, int y, int width, int height, const DWORD* pixels)
+{
+    if (!pixels || width <= 0 || height <= 0)
+        return FALSE;
+    if (!m_impl->dc)
+        return TRUE;
+    const int s = std::max(1, int(std::lround(m_impl->scale)));
+    wxImage image(width * s, height * s, false);
+    image.InitAlpha();
+    unsigned char* rgb = image.GetData();
+    unsigned char* alpha = image.GetAlpha();
+    for (int py = 0; py < height * s; ++py) {
+        const DWORD* row = pixels + std::size_t(py / s) * std::size_t(width);
+        for (int px = 0; px < width * s; ++px, rgb += 3, ++alpha) {
+            const DWORD p = row[px / s];
+            const unsigned a = p >> 24;
+            // The toolkit blends straight (not premultiplied) colours.
+            const auto straight = [a](unsigned c) {
+                return static_cast<unsigned char>(a ? std::min(255u, (c * 255 + a / 2) / a) : 0);
+            };
+            rgb[0] = straight((p >> 16) & 0xFF);
+            rgb[1] = straight((p >> 8) & 0xFF);
+            rgb[2] = straight(p & 0xFF);
+            *alpha = static_cast<unsigned char>(a);
+        }
+    }
+    const wxBitmap bitmap(image, -1, double(s));
+    m_impl->dc->DrawBitmap(bitmap, x - m_impl->origin.x, y - m_impl->origin.y, true);
+    return TRUE;
+}

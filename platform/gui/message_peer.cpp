@@ -77,7 +77,7 @@ public:
     }
 
 private:
-    CWnd* m_owner;
+    [[maybe_unused]] CWnd* m_owner;
     std::shared_ptr<bool> m_alive;
     std::string m_text;
     wxEvtHandler m_handler;

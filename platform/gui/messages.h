@@ -92,8 +92,39 @@ inline constexpr UINT SB_PAGERIGHT = 3;
 inline constexpr UINT SB_THUMBPOSITION = 4;
 inline constexpr UINT SB_THUMBTRACK = 5;
 inline constexpr UINT SB_TOP = 6;
+inline constexpr UINT SB_LEFT = 6;
 inline constexpr UINT SB_BOTTOM = 7;
+inline constexpr UINT SB_RIGHT = 7;
 inline constexpr UINT SB_ENDSCROLL = 8;
+// Scroll information: which parts of a SCROLLINFO apply.
+inline constexpr UINT SIF_RANGE = 0x0001;
+inline constexpr UINT SIF_PAGE = 0x0002;
+inline constexpr UINT SIF_POS = 0x0004;
+inline constexpr UINT SIF_DISABLENOSCROLL = 0x0008;
+inline constexpr UINT SIF_TRACKPOS = 0x0010;
+inline constexpr UINT SIF_ALL = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_TRACKPOS;
+
+// A scroll bar's range (minimum and maximum, both included), page (the
+// visible part) and position. Nothing can scroll when the page is 0 or
+// larger than maximum - minimum; such a bar is hidden, or shown disabled
+// when the information carries SIF_DISABLENOSCROLL.
+struct SCROLLINFO {
+    UINT cbSize = 28;
+    UINT fMask = 0;
+    int nMin = 0;
+    int nMax = 0;
+    UINT nPage = 0;
+    int nPos = 0;
+    int nTrackPos = 0;
+};
+static_assert(sizeof(SCROLLINFO) == 28);
+
+// True when the information describes something to scroll.
+constexpr bool can_scroll(const SCROLLINFO& si)
+{
+    return si.nPage != 0 && std::int64_t(si.nPage) <= std::int64_t(si.nMax) - si.nMin;
+}
+
 // Scroll-bar kinds and orientations.
 inline constexpr int SB_HORZ = 0;
 inline constexpr int SB_VERT = 1;
@@ -143,6 +174,22 @@ inline constexpr UINT SWP_NOACTIVATE = 0x0010;
 
 // TrackMouseEvent.
 inline constexpr DWORD TME_LEAVE = 0x00000002;
+
+// Edit control messages and notifications. EM_SETSEL selects the characters
+// from WPARAM up to LPARAM (-1: to the end); EM_SETMARGINS sets the left
+// (low word of LPARAM) and right (high word) margins named by WPARAM. An
+// edit control tells of every change of its text by WM_COMMAND with
+// EN_UPDATE in the high word of WPARAM, sent to the edit window itself
+// (reflected), LPARAM the edit window.
+inline constexpr UINT EM_SETSEL = 0x00B1;
+inline constexpr UINT EM_SETMARGINS = 0x00D3;
+// The index of the character nearest a point of the field (LPARAM the point,
+// MAKELPARAM); unlike the 16-bit original the whole result is the index, -1
+// when the field cannot tell.
+inline constexpr UINT EM_CHARFROMPOS = 0x00D7;
+inline constexpr WPARAM EC_LEFTMARGIN = 0x0001;
+inline constexpr WPARAM EC_RIGHTMARGIN = 0x0002;
+inline constexpr UINT EN_UPDATE = 0x0400;
 
 // Dialog results.
 inline constexpr int IDOK = 1;

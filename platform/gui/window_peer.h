@@ -9,6 +9,7 @@
 
 #include <string>
 
+#include "platform/gui/messages.h"
 #include "platform/gui/types.h"
 
 class CDC;
@@ -69,6 +70,15 @@ public:
     // Tells the peer that the current message wants the toolkit's own
     // processing of the event that caused it.
     virtual void default_processing() { }
+    // Native controls only: a scroll bar of the window (SB_HORZ, SB_VERT) or
+    // the control itself (SB_CTL) takes the information.
+    virtual void set_scroll_info(int /*bar*/, const SCROLLINFO& /*info*/) { }
+    // Text fields only: selects characters start..end (-1: to the end), and
+    // sets the inner margins in pixels.
+    virtual void select_text(int /*start*/, int /*end*/) { }
+    virtual void set_margins(int /*left*/, int /*right*/) { }
+    // The character nearest a client point; -1 when unknown.
+    virtual int char_from_pos(const CPoint& /*p*/) const { return -1; }
 
     LONG_PTR user_data = 0;
 };

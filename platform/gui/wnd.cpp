@@ -35,6 +35,9 @@ std::set<const CWnd*>& alive()
     return windows;
 }
 
+// Hands an owner window's pointer move to its tooltip control.
+void relay_pointer_to_tips(const CWnd* owner, LPARAM lParam);
+
 CWnd* g_capture = nullptr;
 CWnd* g_focus = nullptr;
 CPoint g_cursor_pos;
@@ -181,6 +184,8 @@ LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam)
         g_focus = this;
     else if (message == WM_KILLFOCUS && g_focus == this)
         g_focus = nullptr;
+    if (message == WM_MOUSEMOVE)
+        relay_pointer_to_tips(this, lParam);
     MSG msg { GetSafeHwnd(), message, wParam, lParam };
     const MSG* outer = m_current;
     m_current = &msg;
@@ -556,9 +561,65 @@ void CWnd::DrawXorOverlay(CDC& dc, const RECT& clip) const
     dc.SelectClipRgn(had_clip ? &keep : nullptr);
 }
 
+BOOL CWnd::SetScrollInfo(int bar, const SCROLLINFO& info, BOOL)
+{
+    if (bar < SB_HORZ || bar > SB_CTL)
+        return FALSE;
+    SCROLLINFO& s = m_scroll[bar];
+    if (info.fMask & SIF_RANGE) {
+        s.nMin = info.nMin;
+        s.nMax = info.nMax;
+    }
+    if (info.fMask & SIF_PAGE)
+        s.nPage = info.nPage;
+    if (info.fMask & SIF_POS)
+        s.nPos = info.nPos;
+    if (info.fMask & SIF_TRACKPOS)
+        s.nTrackPos = info.nTrackPos;
+    s.fMask = (s.fMask & ~SIF_DISABLENOSCROLL) | (info.fMask & (SIF_ALL | SIF_DISABLENOSCROLL));
+    // The track position is what the window system reported; it goes back
+    // to nothing.
+    if (m_peer && (info.fMask & ~SIF_TRACKPOS))
+        m_peer->set_scroll_info(bar, s);
+    return TRUE;
+}
+
+BOOL CWnd::GetScrollInfo(int bar, SCROLLINFO* info) const
+{
+    if (bar < SB_HORZ || bar > SB_CTL || !info)
+        return FALSE;
+    *info = m_scroll[bar];
+    return TRUE;
+}
+
 std::unique_ptr<window_peer> CEdit::CreatePeer(CWnd* parent, const CRect& rect, DWORD style)
 {
     return platform::gui::detail::make_edit_peer(this, parent, rect, style);
+}
+
+LRESULT CEdit::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case EM_SETSEL:
+        if (GetPeer())
+            GetPeer()->select_text(int(wParam), int(lParam));
+        return 0;
+    case EM_CHARFROMPOS:
+        return GetPeer() ? GetPeer()->char_from_pos(CPoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam))) : -1;
+    case EM_SETMARGINS:
+        if (GetPeer()) {
+            const bool left = wParam & EC_LEFTMARGIN, right = wParam & EC_RIGHTMARGIN;
+            GetPeer()->set_margins(left ? LOWORD(lParam) : -1, right ? HIWORD(lParam) : -1);
+        }
+        return 0;
+    default:
+        return CWnd::DefWindowProc(message, wParam, lParam);
+    }
+}
+
+bool IsTextInput(const CWnd* w)
+{
+    return w && CWnd::IsAlive(w) && dynamic_cast<const CEdit*>(w) != nullptr;
 }
 
 std::unique_ptr<window_peer> CScrollBar::CreatePeer(CWnd* parent, const CRect& rect, DWORD style)
@@ -571,47 +632,99 @@ std::unique_ptr<window_peer> CFrameWnd::CreatePeer(CWnd* parent, const CRect& re
     return platform::gui::detail::make_frame_peer(this, parent, rect, style);
 }
 
+namespace {
+
+// The tooltip control of each owner window, so that the owner's pointer
+// moves reach it.
+std::map<const CWnd*, CToolTipCtrl*>& tip_controls()
+{
+    static std::map<const CWnd*, CToolTipCtrl*> tips;
+    return tips;
+}
+
+void relay_pointer_to_tips(const CWnd* owner, LPARAM lParam)
+{
+    auto& tips = tip_controls();
+    auto it = tips.find(owner);
+    if (it != tips.end())
+        it->second->RelayPointer(CPoint(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)));
+}
+
+} // namespace
+
+CToolTipCtrl::~CToolTipCtrl()
+{
+    DestroyWindow();
+}
+
 BOOL CToolTipCtrl::Create(CWnd* owner, DWORD)
 {
     if (!owner || !owner->GetSafeHwnd())
         return FALSE;
+    DestroyWindow();
     m_owner = owner;
+    tip_controls()[owner] = this;
     return TRUE;
 }
 
 void CToolTipCtrl::DestroyWindow()
 {
-    if (m_tool_window && CWnd::IsAlive(m_tool_window) && m_tool_window->GetPeer())
-        m_tool_window->GetPeer()->set_tooltip(std::string());
+    for (const auto& [wnd, text] : m_shown)
+        if (!text.empty() && CWnd::IsAlive(wnd) && wnd->GetPeer())
+            wnd->GetPeer()->set_tooltip(std::string());
+    if (m_owner) {
+        auto& tips = tip_controls();
+        auto it = tips.find(m_owner);
+        if (it != tips.end() && it->second == this)
+            tips.erase(it);
+    }
     m_owner = nullptr;
-    m_tool_window = nullptr;
+    m_tools.clear();
+    m_shown.clear();
+    m_pointerKnown = false;
 }
 
-BOOL CToolTipCtrl::AddTool(CWnd* wnd, const std::string& text, const RECT*, UINT)
+BOOL CToolTipCtrl::AddTool(CWnd* wnd, const std::string& text, const RECT* rect, UINT id)
 {
     if (!m_owner || !wnd)
         return FALSE;
-    m_tool_window = wnd;
+    DelTool(wnd, id);
+    m_tools.push_back(tool { wnd, id, rect == nullptr, rect ? CRect(*rect) : CRect(), text });
     m_text = text;
     Apply();
     return TRUE;
 }
 
-void CToolTipCtrl::DelTool(CWnd* wnd, UINT)
+void CToolTipCtrl::DelTool(CWnd* wnd, UINT id)
 {
-    if (wnd != m_tool_window)
+    const auto it = std::find_if(
+        m_tools.begin(), m_tools.end(), [&](const tool& t) { return t.wnd == wnd && t.id == id; });
+    if (it == m_tools.end())
         return;
-    m_text.clear();
+    m_tools.erase(it);
     Apply();
-    m_tool_window = nullptr;
 }
 
-void CToolTipCtrl::UpdateTipText(const std::string& text, CWnd* wnd, UINT)
+void CToolTipCtrl::UpdateTipText(const std::string& text, CWnd* wnd, UINT id)
 {
-    if (wnd != m_tool_window)
-        return;
-    m_text = text;
-    Apply();
+    for (tool& t : m_tools)
+        if (t.wnd == wnd && t.id == id) {
+            t.text = text;
+            m_text = text;
+            Apply();
+            return;
+        }
+}
+
+void CToolTipCtrl::SetToolRect(CWnd* wnd, UINT id, const RECT& rect)
+{
+    for (tool& t : m_tools)
+        if (t.wnd == wnd && t.id == id) {
+            t.whole = false;
+            t.rect = rect;
+            Apply();
+            return;
+        }
 }
 
 void CToolTipCtrl::Activate(BOOL active)
@@ -620,8 +733,40 @@ void CToolTipCtrl::Activate(BOOL active)
     Apply();
 }
 
+void CToolTipCtrl::RelayPointer(const CPoint& point)
+{
+    m_pointer = point;
+    m_pointerKnown = true;
+    Apply();
+}
+
 void CToolTipCtrl::Apply()
 {
-    if (m_tool_window && CWnd::IsAlive(m_tool_window) && m_tool_window->GetPeer())
-        m_tool_window->GetPeer()->set_tooltip(m_active ? m_text : std::string());
+    // Each window with a tool (or a tip shown) gets the text of its newest
+    // tool under the pointer. Only the owner's pointer is followed; a tool of
+    // another window counts as under the pointer.
+    std::map<CWnd*, std::string> wanted;
+    for (const auto& [wnd, text] : m_shown)
+        wanted[wnd];
+    for (const tool& t : m_tools) {
+        const bool under = t.whole || t.wnd != m_owner || !m_pointerKnown || t.rect.PtInRect(m_pointer);
+        std::string& w = wanted[t.wnd];
+        if (under && m_active)
+            w = t.text;
+    }
+    for (const auto& [wnd, text] : wanted)
+        Show(wnd, text);
+}
+
+void CToolTipCtrl::Show(CWnd* wnd, const std::string& text)
+{
+    auto it = m_shown.find(wnd);
+    if (it != m_shown.end() && it->second == text)
+        return;
+    if (!CWnd::IsAlive(wnd) || !wnd->GetPeer()) {
+        m_shown.erase(wnd);
+        return;
+    }
+    m_shown[wnd] = text;
+    wnd->GetPeer()->set_tooltip(text);
 }

@@ -18,6 +18,9 @@
 //   cursor query                   WM_SETCURSOR (HTCLIENT in the low word)
 //   capture taken by the system    WM_CAPTURECHANGED
 //   scroll bar child moved         WM_HSCROLL / WM_VSCROLL to its parent
+//   (or the window's own bar)      (LPARAM the bar, 0 for the window's own);
+//                                  the high word holds 16 bits of the
+//                                  position, the bar's SIF_TRACKPOS all of it
 //   painting                       WM_PAINT (update rectangle: GetUpdateRect)
 //   frame (de)activated            WM_ACTIVATE (WA_ACTIVE / WA_INACTIVE)
 //   idle time of the event loop    WM_IDLEUPDATECMDUI to each frame window
@@ -143,6 +146,13 @@ public:
     UINT_PTR SetTimer(UINT_PTR id, UINT elapse_ms, TIMERPROC proc);
     BOOL KillTimer(UINT_PTR id);
 
+    // The scroll information of a bar (SB_HORZ, SB_VERT, or SB_CTL for a
+    // scroll-bar control): the parts named by the mask are stored and handed
+    // to the window system. GetScrollInfo answers the stored parts (all zero
+    // before the first SetScrollInfo).
+    BOOL SetScrollInfo(int bar, const SCROLLINFO& info, BOOL redraw = TRUE);
+    BOOL GetScrollInfo(int bar, SCROLLINFO* info) const;
+
     LONG_PTR SetUserData(LONG_PTR v);
     LONG_PTR GetUserData() const;
 
@@ -191,6 +201,7 @@ private:
     const MSG* m_current = nullptr;
     std::map<UINT_PTR, TIMERPROC> m_timer_procs;
     std::vector<xor_line> m_xor_lines;
+    SCROLLINFO m_scroll[3];
 
     friend LRESULT deliver_timer(CWnd* w, UINT_PTR id);
 };
@@ -204,11 +215,26 @@ BOOL SetCursorPos(int x, int y);
 // Asks `w` for one WM_MOUSELEAVE when the pointer next leaves it.
 BOOL TrackMouseEvent(CWnd* w, DWORD flags);
 
-// A plain child window kind: a native text field.
+// A plain child window kind: a native one-line text field. Its window text
+// is the field's contents. Keys typed into it stay with it: they never reach
+// the windows around it or a frame's accelerators (IsTextInput).
 class CEdit : public CWnd {
+public:
+    void SetSel(int start, int end) { SendMessage(EM_SETSEL, WPARAM(start), LPARAM(end)); }
+    void SetMargins(UINT left, UINT right)
+    {
+        SendMessage(EM_SETMARGINS, EC_LEFTMARGIN | EC_RIGHTMARGIN, MAKELPARAM(int(left), int(right)));
+    }
+    int CharFromPos(const CPoint& p) { return int(SendMessage(EM_CHARFROMPOS, 0, MAKELPARAM(p.x, p.y))); }
+
 protected:
     std::unique_ptr<window_peer> CreatePeer(CWnd* parent, const CRect& rect, DWORD style) override;
+    LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 };
+
+// True when `w` is a live text field; keyboard accelerators leave the keys
+// of such a focus window alone.
+bool IsTextInput(const CWnd* w);
 
 // A native scroll bar (SBS_HORZ or SBS_VERT). Its moves reach the parent as
 // WM_HSCROLL / WM_VSCROLL with the scroll code in the low word of WPARAM,
@@ -224,29 +250,54 @@ protected:
     std::unique_ptr<window_peer> CreatePeer(CWnd* parent, const CRect& rect, DWORD style) override;
 };
 
-// A tooltip control owned by a window: one tool, its text shown while the
-// pointer rests on the owner (the rectangle is kept for the tool but the
-// window system shows the tip for the whole owner).
+// A tooltip control owned by a window. Tools are known by (window, id), each
+// with a rectangle of that window's client area (null: all of it) and a
+// text. A window shows the tip of its most recently added tool whose
+// rectangle holds the pointer, and no tip elsewhere; the owner's pointer
+// moves (WM_MOUSEMOVE) are followed by the control itself.
 inline constexpr DWORD TTS_ALWAYSTIP = 0x01;
 inline constexpr DWORD TTS_NOPREFIX = 0x02;
 
 class CToolTipCtrl {
 public:
+    CToolTipCtrl() = default;
+    ~CToolTipCtrl();
+    CToolTipCtrl(const CToolTipCtrl&) = delete;
+    CToolTipCtrl& operator=(const CToolTipCtrl&) = delete;
+
     BOOL Create(CWnd* owner, DWORD style);
     void DestroyWindow();
     bool IsCreated() const { return m_owner != nullptr; }
+    // Adds the tool, or replaces the one with the same window and id.
     BOOL AddTool(CWnd* wnd, const std::string& text, const RECT* rect, UINT id);
     void DelTool(CWnd* wnd, UINT id);
     void UpdateTipText(const std::string& text, CWnd* wnd, UINT id);
+    void SetToolRect(CWnd* wnd, UINT id, const RECT& rect);
     void Activate(BOOL active);
+    // The pointer is at `point` of the owner's client area.
+    void RelayPointer(const CPoint& point);
+    // The text of the most recently added or updated tool.
     std::string GetText() const { return m_text; }
     bool IsActive() const { return m_active; }
 
 private:
+    struct tool {
+        CWnd* wnd;
+        UINT id;
+        bool whole;
+        CRect rect;
+        std::string text;
+    };
+
     void Apply();
+    void Show(CWnd* wnd, const std::string& text);
 
     CWnd* m_owner = nullptr;
-    CWnd* m_tool_window = nullptr;
+    std::vector<tool> m_tools;
+    // The tips the windows show now.
+    std::map<CWnd*, std::string> m_shown;
     std::string m_text;
     bool m_active = true;
+    bool m_pointerKnown = false;
+    CPoint m_pointer;
 };

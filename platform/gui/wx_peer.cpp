@@ -52,6 +52,8 @@ wxCursor to_wx_cursor(HCURSOR c)
         return wxCursor(wxCURSOR_SIZEWE);
     case cursor_shape::size_ns:
         return wxCursor(wxCURSOR_SIZENS);
+    case cursor_shape::size_nwse:
+        return wxCursor(wxCURSOR_SIZENWSE);
     case cursor_shape::size_all:
         return wxCursor(wxCURSOR_SIZING);
     case cursor_shape::hand:
@@ -196,6 +198,24 @@ public:
             m_win->SetLabel(wxString::FromUTF8(text));
     }
     std::string text() const override { return m_win ? m_win->GetLabel().utf8_string() : std::string(); }
+    void set_scroll_info(int bar, const SCROLLINFO& si) override
+    {
+        if (!m_win)
+            return;
+        // The toolkit's bars run from 0 to range - thumb; ours from minimum
+        // to maximum - page + 1.
+        const bool scrolls = can_scroll(si);
+        const int range = scrolls ? si.nMax - si.nMin + 1 : 0;
+        const int thumb = scrolls ? int(si.nPage) : 0;
+        const int pos = std::clamp(si.nPos - si.nMin, 0, std::max(0, range - thumb));
+        if (auto* sb = dynamic_cast<wxScrollBar*>(m_win); sb && bar == SB_CTL) {
+            sb->SetScrollbar(pos, std::max(thumb, 1), std::max(range, 1), std::max(thumb, 1));
+            if (si.fMask & SIF_DISABLENOSCROLL)
+                sb->Enable(scrolls);
+        } else if (bar == SB_HORZ || bar == SB_VERT) {
+            m_win->SetScrollbar(bar == SB_HORZ ? wxHORIZONTAL : wxVERTICAL, pos, thumb, range);
+        }
+    }
     CPoint cursor_pos() const override { return pointer_position(); }
     void set_cursor(HCURSOR c) override
     {
@@ -346,6 +366,43 @@ protected:
         on(wxEVT_MOUSE_CAPTURE_LOST, &wx_peer::on_capture_lost);
         on(wxEVT_TIMER, &wx_peer::on_timer);
         on(wxEVT_DESTROY, &wx_peer::on_destroy);
+        for (auto t : { wxEVT_SCROLLWIN_TOP, wxEVT_SCROLLWIN_BOTTOM, wxEVT_SCROLLWIN_LINEUP,
+                 wxEVT_SCROLLWIN_LINEDOWN, wxEVT_SCROLLWIN_PAGEUP, wxEVT_SCROLLWIN_PAGEDOWN,
+                 wxEVT_SCROLLWIN_THUMBTRACK, wxEVT_SCROLLWIN_THUMBRELEASE })
+            on(t, &wx_peer::on_window_scroll);
+    }
+
+    // A scroll bar of the window itself: WM_HSCROLL / WM_VSCROLL without a
+    // scroll-bar window (LPARAM 0).
+    void on_window_scroll(wxScrollWinEvent& e)
+    {
+        const wxEventType t = e.GetEventType();
+        UINT code = SB_ENDSCROLL;
+        if (t == wxEVT_SCROLLWIN_TOP)
+            code = SB_TOP;
+        else if (t == wxEVT_SCROLLWIN_BOTTOM)
+            code = SB_BOTTOM;
+        else if (t == wxEVT_SCROLLWIN_LINEUP)
+            code = SB_LINEUP;
+        else if (t == wxEVT_SCROLLWIN_LINEDOWN)
+            code = SB_LINEDOWN;
+        else if (t == wxEVT_SCROLLWIN_PAGEUP)
+            code = SB_PAGEUP;
+        else if (t == wxEVT_SCROLLWIN_PAGEDOWN)
+            code = SB_PAGEDOWN;
+        else if (t == wxEVT_SCROLLWIN_THUMBTRACK)
+            code = SB_THUMBTRACK;
+        else if (t == wxEVT_SCROLLWIN_THUMBRELEASE)
+            code = SB_THUMBPOSITION;
+        const int bar = e.GetOrientation() == wxHORIZONTAL ? SB_HORZ : SB_VERT;
+        SCROLLINFO si;
+        m_owner->GetScrollInfo(bar, &si);
+        const int pos = e.GetPosition() + si.nMin;
+        SCROLLINFO track;
+        track.fMask = SIF_TRACKPOS;
+        track.nTrackPos = pos;
+        m_owner->SetScrollInfo(bar, track);
+        send(bar == SB_HORZ ? WM_HSCROLL : WM_VSCROLL, MAKEWPARAM(int(code), pos), 0);
     }
 
     void on_paint(wxPaintEvent&)
@@ -431,10 +488,13 @@ protected:
         if (msg == WM_RBUTTONDOWN || msg == WM_RBUTTONDBLCLK)
             flags |= MK_RBUTTON;
         const wxPoint p = e.GetPosition();
+        CWnd* const focus = CWnd::GetFocus();
         const outcome o = send(msg, flags, MAKELPARAM(p.x, p.y));
-        // Button presses always go on, so that the toolkit focuses and
-        // activates as usual.
-        if (o.alive && (o.skip || msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN))
+        // Button presses go on, so that the toolkit focuses and activates as
+        // usual; unless the handler moved the focus itself (to an edit field
+        // it opened), which the toolkit's focusing would undo.
+        const bool press = msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN;
+        if (o.alive && (o.skip || (press && CWnd::GetFocus() == focus)))
             e.Skip();
     }
     void on_leave(wxMouseEvent& e)
@@ -524,13 +584,15 @@ private:
     wxFrame* m_frame;
 };
 
-// A native text field: its text is the field's value.
+// A native text field: its text is the field's value; every change of it
+// reaches the edit window itself as WM_COMMAND with EN_UPDATE.
 class edit_peer : public wx_peer {
 public:
     edit_peer(CWnd* owner, wxTextCtrl* edit)
         : wx_peer(owner, edit)
         , m_edit(edit)
     {
+        on(wxEVT_TEXT, &edit_peer::on_text);
     }
 
     void set_text(const std::string& text) override
@@ -539,8 +601,35 @@ public:
             m_edit->ChangeValue(wxString::FromUTF8(text));
     }
     std::string text() const override { return m_win ? m_edit->GetValue().utf8_string() : std::string(); }
+    void select_text(int start, int end) override
+    {
+        if (m_win)
+            m_edit->SetSelection(start, end < 0 ? -1 : end);
+    }
+    int char_from_pos(const CPoint& p) const override
+    {
+        long pos = -1;
+        if (!m_win)
+            return -1;
+        const wxTextCtrlHitTestResult hit = m_edit->HitTest(wxPoint(p.x, p.y), &pos);
+        if (hit == wxTE_HT_UNKNOWN)
+            return -1;
+        // Past the end of the text: its end.
+        return hit == wxTE_HT_BEYOND ? int(m_edit->GetLastPosition()) : int(pos);
+    }
+    void set_margins(int left, int) override
+    {
+        if (m_win && left >= 0)
+            m_edit->SetMargins(left);
+    }
 
 private:
+    void on_text(wxCommandEvent&)
+    {
+        send(WM_COMMAND, MAKEWPARAM(int(m_owner->GetDlgCtrlID()), int(EN_UPDATE)),
+            reinterpret_cast<LPARAM>(m_owner));
+    }
+
     wxTextCtrl* m_edit;
 };
 
@@ -624,6 +713,10 @@ protected:
             code = SB_THUMBPOSITION;
         if (!m_parent || !CWnd::IsAlive(m_parent))
             return;
+        SCROLLINFO track;
+        track.fMask = SIF_TRACKPOS;
+        track.nTrackPos = e.GetPosition();
+        m_owner->SetScrollInfo(SB_CTL, track);
         try {
             m_parent->SendMessage(m_vertical ? WM_VSCROLL : WM_HSCROLL, MAKEWPARAM(code, e.GetPosition()),
                 reinterpret_cast<LPARAM>(m_owner));
@@ -653,6 +746,10 @@ long wx_style(DWORD style)
         s |= wxBORDER_SIMPLE;
     else
         s |= wxBORDER_NONE;
+    if (style & WS_HSCROLL)
+        s |= wxHSCROLL;
+    if (style & WS_VSCROLL)
+        s |= wxVSCROLL;
     return s;
 }
 
@@ -667,11 +764,6 @@ template <class W> void finish_native(W* w, DWORD style)
 
 } // namespace
 
-wxWindow* native_window(CWnd* w)
-{
-    return native_parent(w);
-}
-
 std::unique_ptr<window_peer> make_window_peer(CWnd* owner, CWnd* parent, const CRect& r, DWORD style)
 {
     wxWindow* host = native_parent(parent);
@@ -680,7 +772,8 @@ std::unique_ptr<window_peer> make_window_peer(CWnd* owner, CWnd* parent, const C
     if (!host) {
         auto* frame = new plain_frame(to_wx(r), wxBORDER_NONE | wxFRAME_NO_TASKBAR);
         const wxSize client = frame->GetClientSize();
-        auto* w = new plain_window(frame, wxRect(0, 0, client.x, client.y), wxBORDER_NONE);
+        auto* w = new plain_window(frame, wxRect(0, 0, client.x, client.y),
+            wxBORDER_NONE | (wx_style(style) & (wxHSCROLL | wxVSCROLL)));
         auto peer = std::make_unique<toplevel_peer>(owner, frame, w);
         finish_native(frame, style);
         return peer;
@@ -718,6 +811,11 @@ std::unique_ptr<window_peer> make_frame_peer(CWnd* owner, CWnd* parent, const CR
     auto* frame = new plain_frame(to_wx(r), wxDEFAULT_FRAME_STYLE);
     finish_native(frame, style);
     return std::make_unique<frame_peer>(owner, frame);
+}
+
+wxWindow* native_window(CWnd* w)
+{
+    return native_parent(w);
 }
 
 CPoint pointer_position()

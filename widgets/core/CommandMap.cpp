@@ -42,7 +42,13 @@ bool CommandMap::Dispatch(CommandEventBase& event) const
     if (!entry)
         return event.handled;
     if (auto* update = dynamic_cast<UpdateCommandUIEvent*>(&event)) {
-        if (!entry->update || !update->cmdui)
+        if (!update->cmdui) {
+            // A query: is there a handler that would run the command?
+            if (entry->handler)
+                event.handled = true;
+            return event.handled;
+        }
+        if (!entry->update)
             return event.handled;
         entry->update(event.id, *update->cmdui);
         event.handled = true;

@@ -44,8 +44,9 @@ public:
 
     // When the map has the event's identifier: runs the command or, for an
     // update event with a CommandUI, its update handler, and marks the event
-    // handled. Returns whether the event is handled. Handlers' exceptions pass
-    // on.
+    // handled. An update event without a CommandUI asks whether the command
+    // has a handler: it is marked handled when it has one, and nothing runs. Returns whether the event is
+    // handled. Handlers' exceptions pass on.
     bool Dispatch(CommandEventBase& event) const;
 
     bool Contains(std::uint32_t id) const;

@@ -111,8 +111,12 @@ void WaitRunningMessages(platform::waitable& object, MessageQueue& queue)
 {
     for (;;) {
         queue.RunPending();
-        if (platform::wait_for_multiple({ &object, &queue.GetPostedEvent() }, false) == 0)
+        if (platform::wait_for_multiple({ &object, &queue.GetPostedEvent() }, false) == 0) {
+            // Both may be signalled at once: messages posted before the
+            // object was signalled still run before the wait ends.
+            queue.RunPending();
             return;
+        }
     }
 }
 

@@ -82,7 +82,8 @@ private:
 MessageQueue& GetMessageQueue();
 
 // UI thread. Waits until object is signalled, executing the messages posted
-// to queue meanwhile (other threads may wait for the UI thread to run them).
+// to queue meanwhile, those posted before it was signalled included (other
+// threads may wait for the UI thread to run them).
 // Exceptions of the messages pass on.
 void WaitRunningMessages(platform::waitable& object, MessageQueue& queue = GetMessageQueue());
 

@@ -48,7 +48,7 @@ std::unique_ptr<window_peer> make_scroll_bar_peer(CWnd* owner, CWnd* parent, con
 std::unique_ptr<window_peer> make_frame_peer(CWnd* owner, CWnd* parent, const CRect& r, DWORD style);
 std::unique_ptr<window_peer> make_message_peer(CWnd* owner);
 
-// The toolkit's window of a created window, or null.
+// The toolkit window of one of our windows; null without one.
 wxWindow* native_window(CWnd* w);
 
 // The virtual-key code of a toolkit key code.

@@ -18,6 +18,7 @@ struct FakePeerState {
     CRect client { 0, 0, 200, 100 };
     CPoint screen_origin { 1000, 500 };
     bool visible = true;
+    bool enabled = true;
     bool captured = false;
     bool focused = false;
     int leave_requests = 0;
@@ -42,7 +43,7 @@ public:
     void set_bounds(const CRect& r) override { m_s->client = CRect(0, 0, r.Width(), r.Height()); }
     void show(bool v) override { m_s->visible = v; }
     bool is_visible() const override { return m_s->visible; }
-    void enable(bool) override { }
+    void enable(bool e) override { m_s->enabled = e; }
     void invalidate(const RECT* r) override { m_s->invalid.push_back(r ? CRect(*r) : m_s->client); }
     void update() override { ++m_s->updates; }
     void capture(bool take) override { m_s->captured = take; }

@@ -116,6 +116,40 @@ TEST(MessageQueue, MessagesPostedWhileRunningWaitForTheNextRun)
     queue.Clear();
 }
 
+// Run by the wait's first pass, as a worker would finish while the UI
+// thread runs its messages: posts a last message, then signals.
+class Finish : public My::Message {
+public:
+    Finish(My::MessageQueue* queue, Target* target, platform::event* done)
+        : m_queue(queue)
+        , m_target(target)
+        , m_done(done)
+    {
+    }
+    void Execute() override
+    {
+        m_queue->Post(std::make_unique<Call>(m_target, 7));
+        m_done->set();
+    }
+    const void* GetTarget() const override { return m_target; }
+
+private:
+    My::MessageQueue* m_queue;
+    Target* m_target;
+    platform::event* m_done;
+};
+
+TEST(MessageQueue, WaitRunsWhatWasPostedBeforeTheObjectWasSignalled)
+{
+    My::MessageQueue queue;
+    Target t;
+    platform::event done(true, false);
+    queue.Post(std::make_unique<Finish>(&queue, &t, &done));
+    My::WaitRunningMessages(done, queue);
+    EXPECT_EQ(t.seen, (std::vector<int> { 7 }));
+    EXPECT_EQ(queue.GetCount(), 0u);
+}
+
 TEST(MessageQueue, PostsFromWorkersRunInOrderOnTheWaitingThread)
 {
     My::MessageQueue queue;

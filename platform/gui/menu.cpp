@@ -1,0 +1,82 @@
+#include "platform/gui/menu.h"
+
+#include <wx/menu.h>
+#include <wx/window.h>
+
+#include "platform/gui/app.h"
+#include "platform/gui/detail/wx.h"
+#include "platform/gui/wnd.h"
+
+namespace {
+
+CMenu::responder& the_responder()
+{
+    static CMenu::responder r;
+    return r;
+}
+
+} // namespace
+
+void CMenu::SetResponder(responder r)
+{
+    the_responder() = std::move(r);
+}
+
+BOOL CMenu::CreatePopupMenu()
+{
+    if (m_created)
+        return FALSE;
+    m_created = true;
+    m_items.clear();
+    return TRUE;
+}
+
+BOOL CMenu::DestroyMenu()
+{
+    if (!m_created)
+        return FALSE;
+    m_created = false;
+    m_items.clear();
+    return TRUE;
+}
+
+BOOL CMenu::AppendMenu(UINT flags, UINT id, const std::string& text)
+{
+    if (!m_created)
+        return FALSE;
+    m_items.push_back(item { flags, id, text });
+    return TRUE;
+}
+
+int CMenu::TrackPopupMenu(UINT flags, int x, int y, CWnd* owner)
+{
+    if (!m_created)
+        return 0;
+    int chosen = 0;
+    if (the_responder()) {
+        chosen = the_responder()(*this, flags, CPoint(x, y));
+    } else if (platform::gui::running()) {
+        wxWindow* host = platform::gui::detail::native_window(owner);
+        if (!host)
+            return 0;
+        wxMenu menu;
+        for (const item& i : m_items) {
+            if (i.flags & MF_SEPARATOR) {
+                menu.AppendSeparator();
+            } else if (i.flags & MF_CHECKED) {
+                menu.AppendCheckItem(int(i.id), wxString::FromUTF8(i.text))->Check(true);
+            } else {
+                menu.Append(int(i.id), wxString::FromUTF8(i.text));
+            }
+        }
+        wxPoint at = host->ScreenToClient(wxPoint(x, y));
+        // The toolkit places a menu by its top-left and keeps it on the
+        // screen; it cannot measure the menu before showing it, so a
+        // right-aligned menu opens at the point too.
+        const int id = host->GetPopupMenuSelectionFromUser(menu, at);
+        chosen = id == wxID_NONE ? 0 : id;
+    }
+    if (chosen && !(flags & TPM_NONOTIFY) && owner && CWnd::IsAlive(owner))
+        owner->SendMessage(WM_COMMAND, WPARAM(chosen), 0);
+    return (flags & TPM_RETURNCMD) ? chosen : (chosen != 0);
+}
