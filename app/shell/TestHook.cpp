@@ -267,6 +267,10 @@ void TestHook::Run(const std::string& line)
                 Fail(line, what.str());
             }
         }
+    } else if (verb == "fault") {
+        // A real fault on the UI thread: the crash reporter ends the program.
+        volatile int* nowhere = nullptr;
+        *nowhere = 1;
     } else if (verb == "close") {
         if (frame)
             frame->SendMessage(WM_CLOSE);

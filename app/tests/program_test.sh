@@ -34,7 +34,7 @@ expect-title sample - Tavelo
 command 57602
 expect-title Tavelo
 dialog $work/sample.tvp
-command 57601
+key 79 2
 expect-title sample - Tavelo
 edit
 expect-title sample * - Tavelo
@@ -70,4 +70,12 @@ close
 SCRIPT
 run "$work/second.txt"
 grep -q 'RightBarVisible' -r "$XDG_CONFIG_HOME/Norvane/Tavelo/Layout"
+
+# A fault on the UI thread writes its crash report and ends the program
+# instead of resuming.
+printf 'fault\nclose\n' > "$work/fault.txt"
+if run "$work/fault.txt" > "$work/fault.out" 2>&1; then
+  echo "the program went on after a fault"; exit 1
+fi
+ls "$XDG_STATE_HOME/Norvane/Tavelo/"crash-*.txt > /dev/null
 echo "program test passed"
