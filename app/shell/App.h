@@ -10,6 +10,7 @@
 #include "app/shell/Frame.h"
 #include "document/Doc.h"
 #include "platform/gui/shell.h"
+#include "widgets/core/MainWindow.h"
 
 namespace My {
 
@@ -37,6 +38,7 @@ public:
         platform::gui::maximize_window(m_frame.get());
         m_frame->ShowWindow(SW_SHOWMAXIMIZED);
         m_frame->UpdateWindow();
+        SetMainWindow(m_frame.get());
         platform::gui::accept_files(m_frame.get(), true);
         return true;
     }
@@ -44,6 +46,8 @@ public:
     // Deletes the frame object, then the document.
     virtual void ExitInstance()
     {
+        if (m_frame && GetMainWindow() == m_frame.get())
+            SetMainWindow(nullptr);
         m_frame.reset();
         if (GetDoc() == My::GetDoc())
             SetCurrentDoc(nullptr);

@@ -94,14 +94,20 @@ LRESULT PanelPlaceholder::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
 }
 
 Frame::Frame(Doc* doc)
-    : m_tools("", GetSysColor(COLOR_BTNFACE))
-    , m_right("", GetSysColor(COLOR_BTNFACE))
-    , m_bottom("", GetSysColor(COLOR_BTNFACE))
-    , m_rightSplitter("", GetSysColor(COLOR_BTNSHADOW))
-    , m_bottomSplitter("", GetSysColor(COLOR_BTNSHADOW))
+    : m_toolBarHost(*this)
+    , m_rightBar(*this)
+    , m_bottomBar(*this)
+    , m_rightSplitter(*this)
+    , m_bottomSplitter(*this)
+    , m_rightGrip(*this)
+    , m_bottomGrip(*this)
+    , m_cornerGrip(*this)
     , m_status("", GetSysColor(COLOR_BTNFACE))
     , m_doc(doc)
 {
+    for (Control* c : std::initializer_list<Control*> { &m_toolBarHost, &m_rightBar, &m_bottomBar,
+             &m_rightSplitter, &m_bottomSplitter, &m_rightGrip, &m_bottomGrip, &m_cornerGrip })
+        AddChild(c);
     if (m_doc)
         m_doc->AddListener(this);
     LOGFONT lf;
@@ -110,7 +116,7 @@ Frame::Frame(Doc* doc)
     lf.lfFaceName = "Tahoma";
     m_font.CreateFontIndirect(&lf);
     m_status.SetTitleFont(&m_font);
-    m_layout.SetToolStrip(29, true);
+    m_layout.SetToolStrip(0, true);
     m_layout.ArrangeBars(GetProfileInt(g_layout, "RightBarSize", 200),
         GetProfileInt(g_layout, "BottomBarSize", 200), GetProfileInt(g_layout, "RightBarVisible", 1) != 0,
         GetProfileInt(g_layout, "BottomBarVisible", 1) != 0);
@@ -163,8 +169,31 @@ bool Frame::LoadFrame()
 
 bool Frame::IsOwnControlWindow(const CWnd* w) const
 {
-    return w == &m_tools || w == &m_right || w == &m_bottom || w == &m_rightSplitter || w == &m_bottomSplitter
-        || w == &m_status;
+    return w == &m_status;
+}
+
+CRect Frame::GetBarArea() const
+{
+    CRect client;
+    if (GetSafeHwnd())
+        GetClientRect(&client);
+    return client;
+}
+
+bool Frame::RouteCommand(CommandEventBase& event)
+{
+    if (auto* update = dynamic_cast<UpdateCommandUIEvent*>(&event))
+        event.handled = OnCmdMsg(event.id, -1, update->cmdui) || event.handled;
+    else
+        event.handled = OnCmdMsg(event.id, 0, nullptr) || event.handled;
+    return event.handled;
+}
+
+void Frame::UpdateBarSizes()
+{
+    const bool tools = !m_toolBarHost.GetPanels().empty();
+    m_layout.SetToolStrip(tools ? m_toolBarHost.GetRequiredSize().cx : 0, tools);
+    m_layout.SetMinimums(m_rightBar.GetRequiredSize().cx, m_bottomBar.GetRequiredSize().cy);
 }
 
 void Frame::SetEnabled(bool enabled)
@@ -258,6 +287,7 @@ void Frame::UpdateTitle()
 
 void Frame::ArrangeBars(int right_size, int bottom_size, bool right_visible, bool bottom_visible)
 {
+    UpdateBarSizes();
     if (GetSafeHwnd()) {
         CRect client;
         GetClientRect(&client);
@@ -271,30 +301,29 @@ void Frame::RecalcLayout()
 {
     if (!GetSafeHwnd())
         return;
+    UpdateBarSizes();
     const FrameLayout::Rects rects = m_layout.Compute();
-    auto place = [](CWnd& w, const CRect& r, bool visible) {
-        if (!w.GetSafeHwnd())
-            return;
-        if (visible && !r.IsRectEmpty()) {
-            w.MoveWindow(r);
-            w.ShowWindow(SW_SHOW);
-        } else {
-            w.ShowWindow(SW_HIDE);
-        }
-    };
     if (CWnd* view = GetView(); view && view->GetSafeHwnd()) {
         view->MoveWindow(rects.view);
         view->ShowWindow(SW_SHOW);
     }
-    place(m_status, rects.status, m_layout.IsStatusVisible());
-    place(m_tools, rects.tools, true);
-    place(m_right, rects.right, m_layout.IsRightVisible());
-    place(m_rightSplitter, rects.rightSplitter, true);
-    place(m_bottom, rects.bottom, m_layout.IsBottomVisible());
-    place(m_bottomSplitter,
-        CRect(rects.bottomSplitter.left, rects.display.top, rects.bottomSplitter.right,
-            rects.bottomSplitter.bottom),
-        true);
+    if (m_status.GetSafeHwnd()) {
+        if (m_layout.IsStatusVisible()) {
+            m_status.MoveWindow(rects.status);
+            m_status.ShowWindow(SW_SHOW);
+        } else {
+            m_status.ShowWindow(SW_HIDE);
+        }
+    }
+    m_toolBarHost.Place();
+    m_rightBar.Place();
+    m_rightSplitter.Place();
+    m_bottomBar.Place();
+    m_bottomSplitter.Place();
+    m_rightGrip.Place();
+    m_bottomGrip.Place();
+    m_cornerGrip.Place();
+    CustomWindow<CFrameWnd>::Invalidate(FALSE);
     UpdateWindow();
 }
 
@@ -322,18 +351,11 @@ void Frame::OnEvent(Event& event)
     CustomWindow<CFrameWnd>::OnEvent(event);
 }
 
-bool Frame::CreatePlaceholder(PanelPlaceholder& panel)
-{
-    return panel.Create("", "", WS_CHILD, CRect(0, 0, 0, 0), this, 0) != FALSE;
-}
-
 int Frame::OnCreate()
 {
-    // The stand-ins are decoration: a frame without them (a window of a
-    // test host that makes no children) still works.
-    for (PanelPlaceholder* p :
-        { &m_status, &m_tools, &m_right, &m_bottom, &m_rightSplitter, &m_bottomSplitter })
-        CreatePlaceholder(*p);
+    // The status strip is decoration: a frame without it (a window of a test
+    // host that makes no children) still works.
+    m_status.Create("", "", WS_CHILD, CRect(0, 0, 0, 0), this, resources::ID_VIEW_STATUS_BAR);
     if (GetProfileInt(g_layout, "StatusBar", 1) == 0)
         m_layout.SetStatusVisible(false);
     m_layout.SetHasWindow(true);

@@ -16,6 +16,8 @@
 #include "app/shell/FrameLayout.h"
 #include "platform/gui/gdi.h"
 #include "platform/gui/shell.h"
+#include "widgets/containers/PanelBar.h"
+#include "widgets/containers/Splitters.h"
 #include "widgets/core/CommandMap.h"
 #include "widgets/core/Window.h"
 
@@ -23,7 +25,8 @@ namespace My {
 
 class Doc;
 
-// A bar's stand-in until its panels exist: a titled, filled area.
+// A titled, filled child window: the status strip, and the view's stand-in
+// until the view exists.
 class PanelPlaceholder : public CWnd {
 public:
     PanelPlaceholder(std::string title, COLORREF color);
@@ -38,7 +41,7 @@ private:
     CFont* m_font = nullptr;
 };
 
-class Frame : public CustomWindow<CFrameWnd> {
+class Frame : public CustomWindow<CFrameWnd>, public PanelFrame, public CommandTarget {
 public:
     // Registers with the document, reads the "Layout" values.
     explicit Frame(Doc* doc);
@@ -68,8 +71,19 @@ public:
     void UpdateTitle();
     // The title UpdateTitle shows for the document.
     static std::string ComposeTitle(const Doc* doc);
-    void ArrangeBars(int right_size, int bottom_size, bool right_visible, bool bottom_visible);
-    virtual void RecalcLayout();
+    // PanelFrame.
+    CRect GetBarArea() const override;
+    int GetRightBarSize() const override { return m_layout.GetRightSize(); }
+    int GetBottomBarSize() const override { return m_layout.GetBottomSize(); }
+    bool IsRightBarVisible() const override { return m_layout.IsRightVisible(); }
+    bool IsBottomBarVisible() const override { return m_layout.IsBottomVisible(); }
+    bool IsStatusBarVisible() const override { return m_layout.IsStatusVisible(); }
+    void ArrangeBars(int right_size, int bottom_size, bool right_visible, bool bottom_visible) override;
+    void ClearHiddenBySize(bool right_side) override { m_layout.ClearHiddenBySize(right_side); }
+    void RecalcLayout() override;
+
+    // CommandTarget: the frame's routing, for its tool-bar buttons.
+    bool RouteCommand(CommandEventBase& event) override;
     void OnAsyncMessage(WPARAM message);
 
     const FrameLayout& GetLayout() const { return m_layout; }
@@ -82,16 +96,20 @@ protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     virtual int OnCreate();
     void OnSize();
-    // Creates a placeholder as a child window.
-    bool CreatePlaceholder(PanelPlaceholder& panel);
+
+    // The bars' smallest sizes and the tool strip's width from their panels.
+    void UpdateBarSizes();
 
     CommandMap m_frameCommands;
     CFont m_font;
-    PanelPlaceholder m_tools;
-    PanelPlaceholder m_right;
-    PanelPlaceholder m_bottom;
-    PanelPlaceholder m_rightSplitter;
-    PanelPlaceholder m_bottomSplitter;
+    ToolPanelBar m_toolBarHost;
+    RightPanelBar m_rightBar;
+    BottomPanelBar m_bottomBar;
+    RightSplitter m_rightSplitter;
+    BottomSplitter m_bottomSplitter;
+    RightGrip m_rightGrip;
+    BottomGrip m_bottomGrip;
+    CornerGrip m_cornerGrip;
     PanelPlaceholder m_status;
 
 private:

@@ -93,6 +93,14 @@ FrameLayout::Rects FrameLayout::Compute() const
         out.status = CRect(0, m_height - kStatusHeight, m_width, m_height);
         r.bottom -= kStatusHeight;
     }
+    // The bottom bar spans the whole width; the tool strip, the view and the
+    // right bar sit above its splitter.
+    if (m_bottomVisible) {
+        out.bottom = CRect(r.left, r.bottom - m_bottomSize, r.right, r.bottom);
+        r.bottom -= m_bottomSize;
+    }
+    out.bottomSplitter = CRect(r.left, r.bottom - kGap, r.right, r.bottom);
+    r.bottom -= kGap;
     if (m_toolVisible) {
         out.tools = CRect(r.left, r.top, r.left + m_toolWidth, r.bottom);
         r.left += m_toolWidth;
@@ -103,13 +111,8 @@ FrameLayout::Rects FrameLayout::Compute() const
     }
     out.rightSplitter = CRect(r.right - kGap, r.top, r.right, r.bottom);
     r.right -= kGap;
-    if (m_bottomVisible) {
-        out.bottom = CRect(r.left, r.bottom - m_bottomSize, r.right, r.bottom);
-        r.bottom -= m_bottomSize;
-    }
-    out.bottomSplitter = CRect(r.left, r.bottom - kGap, r.right, r.bottom);
-    out.display = CRect(r.left, r.bottom - kGap - m_displayHeight, r.right, r.bottom - kGap);
-    r.bottom -= m_displayHeight + kGap;
+    out.display = CRect(r.left, r.bottom - m_displayHeight, r.right, r.bottom);
+    r.bottom -= m_displayHeight;
     if (r.right < r.left)
         r.right = r.left;
     if (r.bottom < r.top)

@@ -1,9 +1,10 @@
 #pragma once
 
 // The arrangement of the main frame's client area: a status strip at the
-// bottom, a tool strip at the left, a panel bar at the right and one at the
-// bottom, each with a 5-pixel splitter, a display strip below the view, and
-// the view in what remains. Plain state and arithmetic, tested headless; the
+// bottom, above it the bottom panel bar over the whole width, then a 5-pixel
+// splitter; above that a tool strip at the left, a panel bar at the right
+// with its 5-pixel splitter, a display strip below the view, and the view in
+// what remains. Plain state and arithmetic, tested headless; the
 // frame moves its windows to the rectangles it computes.
 
 #include "platform/gui/types.h"
@@ -32,6 +33,10 @@ public:
     // The smallest width of the right bar and height of the bottom bar.
     void SetMinimums(int right_width, int bottom_height);
     void SetHasWindow(bool has) { m_hasWindow = has; }
+    void ClearHiddenBySize(bool right_side)
+    {
+        (right_side ? m_rightHiddenBySize : m_bottomHiddenBySize) = false;
+    }
 
     // Clamps, snaps and stores the bar sizes and visibility; true when any
     // of the four values changed (the frame then lays itself out again).

@@ -1,6 +1,7 @@
 #include "app/shell/MainFrame.h"
 
 #include "app/resources/Resources.h"
+
 #include "app/shell/AppBase.h"
 #include "document/Sequence.h"
 #include "document/TLComp.h"
@@ -8,15 +9,44 @@
 #include "document/TLSegmentSet.h"
 #include "platform/gui/colors.h"
 #include "widgets/core/Event.h"
+#include <iterator>
+
+namespace {
+
+const My::ToolBar::Entry g_tools[] = {
+    { 60001, "TOOL_HAND" },
+    { 60002, "TOOL_ZOOM" },
+    { 0, nullptr },
+    { 60101, "TOOL_BRUSH" },
+    { 60102, "TOOL_FILL" },
+    { 0, nullptr },
+    { 57643, "TOOL_UNDO" },
+    { 57644, "TOOL_REDO" },
+};
+
+} // namespace
 
 MainFrame::MainFrame(TLComp* composition)
     : My::Frame(composition)
     , m_composition(composition)
     , m_view("", RGB(64, 64, 64))
+    , m_timelinePanel("Timeline", 0)
+    , m_toolBar(My::ToolBar::Vertical)
+    , m_toolsPanel(&m_toolBar, 4, "Tools")
+    , m_propertyEditor("Property Editor")
+    , m_propertiesPanel(&m_propertyEditor, 0, "Properties")
+    , m_timeControlsPanel("Time Controls", 3)
+    , m_displayPanel("Display", 3)
 {
-    m_tools.SetTitleFont(&m_font);
-    m_right.SetTitleFont(&m_font);
-    m_bottom.SetTitleFont(&m_font);
+    m_toolBar.SetButtonSize(21, 21);
+    m_toolBar.SetButtons(g_tools, int(std::size(g_tools)));
+    m_propertyEditor.SetFont(&m_font);
+    m_bottomBar.AddPanel(&m_timelinePanel);
+    m_toolBarHost.AddPanel(&m_toolsPanel);
+    m_rightBar.AddPanel(&m_displayPanel);
+    m_rightBar.AddPanel(&m_timeControlsPanel);
+    m_rightBar.AddPanel(&m_propertiesPanel);
+    m_propertiesPanel.SetAlignment(0);
 }
 
 MainFrame::~MainFrame() = default;
@@ -89,6 +119,7 @@ void MainFrame::OnEvent(My::Event& event)
         return;
     } else if (dynamic_cast<My::Sequence::CloseEvent*>(&event)) {
         m_propertyObject = nullptr;
+        m_propertyEditor.SetObject(nullptr);
         m_displayAttached = false;
         return;
     } else if (dynamic_cast<My::Sequence::Event*>(&event)) {
@@ -101,10 +132,13 @@ void MainFrame::OnEvent(My::Event& event)
 void MainFrame::RefreshPropertyObject()
 {
     m_propertyObject = nullptr;
-    if (!m_composition || m_composition->IsEmpty())
+    if (!m_composition || m_composition->IsEmpty()) {
+        m_propertyEditor.SetObject(nullptr);
         return;
+    }
     if (TLSegment* selected = m_composition->GetSegmentSet().GetSelected())
         m_propertyObject = selected;
     else
         m_propertyObject = m_composition;
+    m_propertyEditor.SetObject(m_propertyObject);
 }

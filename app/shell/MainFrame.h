@@ -4,10 +4,13 @@
 // video view, the timeline, the tool strip, the property editor, the time
 // controls and the display panel in the frame's bars, keeps the property
 // editor on the selected object, and gives the composition the first chance
-// at every menu command. The view, the timeline and the panels are later
-// parts of the program: their places hold titled stand-ins. UI thread only.
+// at every menu command. The view, the timeline, the time controls and the
+// display panel are later parts of the program: the view's place holds a
+// stand-in window, and their panels are empty. UI thread only.
 
 #include "app/shell/Frame.h"
+#include "widgets/controls/ToolBar.h"
+#include "widgets/properties/PEditor.h"
 
 class TLComp;
 
@@ -38,6 +41,13 @@ private:
 
     TLComp* m_composition;
     My::PanelPlaceholder m_view;
+    My::Panel m_timelinePanel;
+    My::ToolBar m_toolBar;
+    My::WidgetPanel m_toolsPanel;
+    My::PEditor m_propertyEditor;
+    My::WidgetPanel m_propertiesPanel;
+    My::Panel m_timeControlsPanel;
+    My::Panel m_displayPanel;
     My::EditableObject* m_propertyObject = nullptr;
     bool m_displayAttached = false;
 };

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/resources/Icons.h"
 #include "app/resources/Resources.h"
 #include "app/shell/Profile.h"
 #include "platform/kernel/module.h"
@@ -57,6 +58,7 @@ bool Tavelo::InitInstance(const std::string& executable)
 
 bool Tavelo::InitInstance()
 {
+    resources::AddIcons();
     m_profile = std::make_unique<RegistryProfile>("Norvane", "Tavelo");
     SetProfile(m_profile.get());
     m_languages = { 1, 2 };

@@ -238,17 +238,20 @@ void TestHook::Run(const std::string& line)
         }
         const FrameLayout::Rects rects = frame->GetLayout().Compute();
         const COLORREF face = GetSysColor(COLOR_BTNFACE);
+        const COLORREF viewColour = RGB(64, 64, 64);
+        // The view's stand-in and the status strip in their colours; the
+        // bars drawn by their panels (neither the view's colour nor black).
         const struct {
             const char* name;
             CRect rect;
             COLORREF colour;
+            bool exact;
         } areas[] = {
-            { "view", rects.view, RGB(64, 64, 64) },
-            { "tools", rects.tools, face },
-            { "right bar", rects.right, face },
-            { "bottom bar", rects.bottom, face },
-            { "right splitter", rects.rightSplitter, GetSysColor(COLOR_BTNSHADOW) },
-            { "status bar", rects.status, face },
+            { "view", rects.view, viewColour, true },
+            { "status bar", rects.status, face, true },
+            { "tools", rects.tools, viewColour, false },
+            { "right bar", rects.right, viewColour, false },
+            { "bottom bar", rects.bottom, viewColour, false },
         };
         for (const auto& area : areas) {
             if (area.rect.IsRectEmpty())
@@ -256,13 +259,18 @@ void TestHook::Run(const std::string& line)
             CPoint centre((area.rect.left + area.rect.right) / 2, (area.rect.top + area.rect.bottom) / 2);
             frame->ClientToScreen(&centre);
             const COLORREF seen = shot.At(centre.x, centre.y);
-            if (seen != area.colour) {
+            const bool good = area.exact ? seen == area.colour : (seen != area.colour && seen != 0);
+            if (!good) {
                 std::ostringstream what;
                 what << area.name << " shows " << std::hex << seen << " at " << std::dec << centre.x << ","
-                     << centre.y << ", not " << std::hex << area.colour;
+                     << centre.y;
                 Fail(line, what.str());
             }
         }
+    } else if (verb == "fault") {
+        // A real fault on the UI thread: the crash reporter ends the program.
+        volatile int* nowhere = nullptr;
+        *nowhere = 1;
     } else if (verb == "close") {
         if (frame)
             frame->SendMessage(WM_CLOSE);

@@ -19,6 +19,7 @@
 //   screenshot PATH              writes the screen as an xwd file
 //   expect-layout PATH           the screen (written to PATH) shows the
 //                                frame's areas in their colours
+//   fault                        writes through a null pointer
 //   close                        closes the main window
 //
 // A line that fails is written to the diagnostic stream and makes

@@ -75,10 +75,11 @@ TEST(FrameLayout, AreasTileTheClientWithoutOverlap)
     layout.ArrangeBars(200, 150, true, true);
     const FrameLayout::Rects r = layout.Compute();
     EXPECT_EQ(r.status, CRect(0, 684, 1000, 700));
-    EXPECT_EQ(r.tools, CRect(0, 0, 29, 684));
-    EXPECT_EQ(r.right, CRect(800, 0, 1000, 684));
-    EXPECT_EQ(r.rightSplitter, CRect(795, 0, 800, 684));
-    EXPECT_EQ(r.bottom, CRect(29, 534, 795, 684));
+    EXPECT_EQ(r.bottom, CRect(0, 534, 1000, 684));
+    EXPECT_EQ(r.bottomSplitter, CRect(0, 529, 1000, 534));
+    EXPECT_EQ(r.tools, CRect(0, 0, 29, 529));
+    EXPECT_EQ(r.right, CRect(800, 0, 1000, 529));
+    EXPECT_EQ(r.rightSplitter, CRect(795, 0, 800, 529));
     EXPECT_EQ(r.display, CRect(29, 509, 795, 529));
     EXPECT_EQ(r.view, CRect(29, 0, 795, 509));
     layout.ArrangeBars(200, 150, false, false);
