@@ -1,5 +1,6 @@
 #include "platform/gui/dialog.h"
 
+#include <wx/app.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
 #include <wx/combobox.h>
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <exception>
 
 #include "platform/gui/app.h"
 #include "platform/gui/detail/wx.h"
@@ -46,14 +48,10 @@ wxString wx_text(const std::string& s)
     return wxString::FromUTF8(s);
 }
 
-// Runs a toolkit callback's handler; nothing it throws reaches the toolkit.
-template <class F> void guarded(F&& f)
+// The toolkit is up (in this module or in the program that loaded it).
+bool toolkit_ready()
 {
-    try {
-        f();
-    } catch (...) {
-        platform::gui::report_current_exception();
-    }
+    return platform::gui::running() || wxTheApp != nullptr;
 }
 
 } // namespace
@@ -62,6 +60,8 @@ struct CDialog::native : wxEvtHandler {
     CDialog& owner;
     wxDialog* dialog = nullptr;
     std::vector<std::unique_ptr<wxTimer>> timers;
+    // What a handler of the modal dialog threw; DoModal throws it again.
+    std::exception_ptr failure;
 
     explicit native(CDialog& d)
         : owner(d)
@@ -73,6 +73,23 @@ struct CDialog::native : wxEvtHandler {
         if (dialog) {
             dialog->Unbind(wxEVT_CLOSE_WINDOW, &native::on_close, this);
             dialog->Destroy();
+        }
+    }
+    // Runs a handler the toolkit called; nothing it throws reaches the
+    // toolkit. A modal dialog ends and hands the error to DoModal's caller;
+    // a modeless one reports it.
+    template <class F> void guarded(F&& f)
+    {
+        try {
+            f();
+        } catch (...) {
+            if (dialog && dialog->IsModal()) {
+                if (!failure)
+                    failure = std::current_exception();
+                dialog->EndModal(IDCANCEL);
+            } else {
+                platform::gui::report_current_exception();
+            }
         }
     }
     void on_close(wxCloseEvent&)
@@ -125,9 +142,10 @@ const CDialog::control_state* CDialog::find(int id) const
 
 void CDialog::build_native()
 {
-    if (m_native || !platform::gui::running())
+    if (m_native || !toolkit_ready())
         return;
     m_native = std::make_unique<native>(*this);
+    native* n = m_native.get();
     wxWindow* owner = platform::gui::detail::native_window(m_parent);
     if (owner)
         owner = wxGetTopLevelParent(owner);
@@ -156,17 +174,17 @@ void CDialog::build_native()
             auto* t = new wxTextCtrl(d, wid, wx_text(c.text), at, size,
                 l.kind == dialog_control::read_only_edit ? wxTE_READONLY : 0);
             const int id = l.id;
-            t->Bind(wxEVT_TEXT, [this, id, t](wxCommandEvent&) {
-                guarded([&] {
+            t->Bind(wxEVT_TEXT, [this, n, id, t](wxCommandEvent&) {
+                n->guarded([&] {
                     if (control_state* s = find(id)) {
                         s->text = t->GetValue().utf8_string();
                         dispatch(id, EN_CHANGE);
                     }
                 });
             });
-            t->Bind(wxEVT_SET_FOCUS, [this, id](wxFocusEvent& e) {
+            t->Bind(wxEVT_SET_FOCUS, [this, n, id](wxFocusEvent& e) {
                 e.Skip();
-                guarded([&] { dispatch(id, EN_SETFOCUS); });
+                n->guarded([&] { dispatch(id, EN_SETFOCUS); });
             });
             w = t;
             break;
@@ -175,8 +193,8 @@ void CDialog::build_native()
             auto* b = new wxCheckBox(d, wid, wx_text(c.text), at, size);
             b->SetValue(c.checked);
             const int id = l.id;
-            b->Bind(wxEVT_CHECKBOX, [this, id, b](wxCommandEvent&) {
-                guarded([&] {
+            b->Bind(wxEVT_CHECKBOX, [this, n, id, b](wxCommandEvent&) {
+                n->guarded([&] {
                     if (control_state* s = find(id))
                         s->checked = b->GetValue();
                     dispatch(id, BN_CLICKED);
@@ -191,8 +209,8 @@ void CDialog::build_native()
             if (l.kind == dialog_control::default_button)
                 b->SetDefault();
             const int id = l.id;
-            b->Bind(
-                wxEVT_BUTTON, [this, id](wxCommandEvent&) { guarded([&] { dispatch(id, BN_CLICKED); }); });
+            b->Bind(wxEVT_BUTTON,
+                [this, n, id](wxCommandEvent&) { n->guarded([&] { dispatch(id, BN_CLICKED); }); });
             w = b;
             break;
         }
@@ -203,15 +221,15 @@ void CDialog::build_native()
             if (c.selection != CB_ERR)
                 b->SetSelection(c.selection);
             const int id = l.id;
-            b->Bind(wxEVT_COMBOBOX, [this, id, b](wxCommandEvent&) {
-                guarded([&] {
+            b->Bind(wxEVT_COMBOBOX, [this, n, id, b](wxCommandEvent&) {
+                n->guarded([&] {
                     if (control_state* s = find(id))
                         s->selection = b->GetSelection();
                     dispatch(id, CBN_SELCHANGE);
                 });
             });
             b->Bind(wxEVT_COMBOBOX_DROPDOWN,
-                [this, id](wxCommandEvent&) { guarded([&] { dispatch(id, CBN_DROPDOWN); }); });
+                [this, n, id](wxCommandEvent&) { n->guarded([&] { dispatch(id, CBN_DROPDOWN); }); });
             w = b;
             break;
         }
@@ -236,13 +254,16 @@ int CDialog::DoModal()
             r(*this);
         return m_ended ? m_result : IDCANCEL;
     }
-    if (m_ended || !platform::gui::running())
+    if (m_ended || !toolkit_ready())
         return m_result;
     build_native();
     m_visible = true;
     m_native->dialog->ShowModal();
     m_visible = false;
+    const std::exception_ptr failure = m_native->failure;
     m_native.reset();
+    if (failure)
+        std::rethrow_exception(failure);
     return m_result;
 }
 

@@ -1,5 +1,6 @@
 #include "platform/gui/file_dialog.h"
 
+#include <wx/app.h>
 #include <wx/filedlg.h>
 #include <wx/filedlgcustomize.h>
 
@@ -137,7 +138,7 @@ int CFileDialog::DoModal()
             m_path = with_default_extension(m_path, m_default_extension);
         return IDOK;
     }
-    if (!platform::gui::running())
+    if (!platform::gui::running() && wxTheApp == nullptr)
         return IDCANCEL;
 
     std::string wildcard;

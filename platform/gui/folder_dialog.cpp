@@ -1,5 +1,6 @@
 #include "platform/gui/folder_dialog.h"
 
+#include <wx/app.h>
 #include <wx/dirdlg.h>
 
 #include "platform/gui/app.h"
@@ -29,7 +30,7 @@ bool BrowseForFolder(const std::string& title, std::string& folder, CWnd* parent
         folder = chosen;
         return true;
     }
-    if (!platform::gui::running())
+    if (!platform::gui::running() && wxTheApp == nullptr)
         return false;
     wxWindow* owner = platform::gui::detail::native_window(parent);
     if (owner)
