@@ -85,7 +85,17 @@ public:
         GetClientRect(&r);
         ClientToScreen(&r);
         const int s = int(GetContentScaleFactor());
-        return screenshot(CRect(r.left * s, r.top * s, r.right * s, r.bottom * s));
+        const CRect physical(r.left * s, r.top * s, r.right * s, r.bottom * s);
+        // Taken again until two shots in a row agree: a loaded server may
+        // still be showing an earlier painting.
+        wxImage last = screenshot(physical);
+        return test::screenshot_until(physical, [&](const wxImage& shot) {
+            const bool same = shot.GetWidth() == last.GetWidth() && shot.GetHeight() == last.GetHeight()
+                && std::equal(shot.GetData(),
+                    shot.GetData() + std::size_t(shot.GetWidth()) * shot.GetHeight() * 3, last.GetData());
+            last = shot;
+            return same;
+        });
     }
     CPoint Screen(CPoint p) const
     {

@@ -14,6 +14,8 @@
 #include <thread>
 #include <vector>
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 #include <wx/image.h>
 
@@ -45,7 +47,7 @@ inline void settle()
 // The screen's pixels in a rectangle of screen coordinates.
 inline wxImage screenshot(const CRect& r)
 {
-    const std::string path = ::testing::TempDir() + "tavelo_controls_screen.xwd";
+    const std::string path = ::testing::TempDir() + "tavelo_screen_" + std::to_string(::getpid()) + ".xwd";
     const std::string command = "xwd -root -silent > '" + path + "'";
     wxImage out(r.Width(), r.Height());
     if (std::system(command.c_str()) != 0)
@@ -81,6 +83,22 @@ inline wxImage screenshot(const CRect& r)
 inline COLORREF pixel(const wxImage& img, int x, int y)
 {
     return RGB(img.GetRed(x, y), img.GetGreen(x, y), img.GetBlue(x, y));
+}
+
+// The X server shows a mapped or repainted window only some time after the
+// process drew it, later still on a loaded machine: screenshots are taken
+// again, running the event loop in between, until `shown` holds for one or
+// the time passed. Returns the last screenshot.
+inline wxImage screenshot_until(const CRect& r, const std::function<bool(const wxImage&)>& shown,
+    std::chrono::milliseconds limit = std::chrono::seconds(5))
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    wxImage img = screenshot(r);
+    while (!shown(img) && std::chrono::steady_clock::now() < end) {
+        pump_until([] { return false; }, std::chrono::milliseconds(50));
+        img = screenshot(r);
+    }
+    return img;
 }
 
 } // namespace test

@@ -28,6 +28,7 @@
 #include "widgets/core/Window.h"
 #include "widgets/core/WindowSystem.h"
 #include "widgets/core/tests/Probe.h"
+#include "widgets/core/tests/Screen.h"
 
 namespace {
 
@@ -55,68 +56,11 @@ public:
     if (!g_display)                                                                                          \
     GTEST_SKIP() << "no display"
 
-// Runs the event loop until `done` holds or the time passed.
-bool pump_until(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(2))
-{
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        platform::gui::pump();
-        if (done())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    platform::gui::pump();
-    return done();
-}
-
-// Lets the window system deliver what is under way.
-void settle()
-{
-    pump_until([] { return false; }, std::chrono::milliseconds(250));
-}
-
-// The screen's pixels in a rectangle (screen coordinates), read from the X
-// server from outside the process (xwd), so that we see what the server shows.
-wxImage screenshot(const CRect& r)
-{
-    const std::string path = ::testing::TempDir() + "tavelo_screen.xwd";
-    const std::string command = "xwd -root -silent > '" + path + "'";
-    wxImage out(r.Width(), r.Height());
-    if (std::system(command.c_str()) != 0)
-        return out;
-    std::ifstream in(path, std::ios::binary);
-    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    const auto card = [&](std::size_t i) {
-        const unsigned char* p = bytes.data() + i * 4;
-        return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
-    };
-    if (bytes.size() < 100)
-        return out;
-    const std::uint32_t header = card(0), width = card(4), height = card(5), order = card(7), bpp = card(11),
-                        line = card(12), ncolors = card(19);
-    const std::size_t base = header + std::size_t(ncolors) * 12;
-    // 24- or 32-bit pixels, blue in the lowest byte.
-    const std::size_t step = bpp / 8;
-    if ((step != 3 && step != 4) || bytes.size() < base + std::size_t(line) * height)
-        return out;
-    for (int y = 0; y < r.Height(); ++y)
-        for (int x = 0; x < r.Width(); ++x) {
-            const int sx = r.left + x, sy = r.top + y;
-            if (sx < 0 || sy < 0 || sx >= int(width) || sy >= int(height))
-                continue;
-            const unsigned char* p = bytes.data() + base + std::size_t(sy) * line + std::size_t(sx) * step;
-            if (order == 0)
-                out.SetRGB(x, y, p[2], p[1], p[0]);
-            else
-                out.SetRGB(x, y, p[step - 3], p[step - 2], p[step - 1]);
-        }
-    return out;
-}
-
-COLORREF pixel(const wxImage& img, int x, int y)
-{
-    return RGB(img.GetRed(x, y), img.GetGreen(x, y), img.GetBlue(x, y));
-}
+using test::pixel;
+using test::pump_until;
+using test::screenshot;
+using test::screenshot_until;
+using test::settle;
 
 // A widget filled with one colour, logging what reaches it.
 class Swatch : public test::Leaf {
@@ -205,17 +149,15 @@ int mismatches(const Canvas& c)
     CRect r;
     c.GetClientRect(&r);
     c.ClientToScreen(&r);
-    const wxImage img = screenshot(r);
-    int bad = 0;
-    for (int y = 0; y < r.Height(); ++y)
-        for (int x = 0; x < r.Width(); ++x)
-            if (pixel(img, x, y) != expected(c, x, y))
-                ++bad;
-    if (bad) {
-        static int n = 0;
-        img.SaveFile(wxString::Format("/tmp/mismatch%d.png", n++), wxBITMAP_TYPE_PNG);
-    }
-    return bad;
+    const auto count = [&](const wxImage& img) {
+        int bad = 0;
+        for (int y = 0; y < r.Height(); ++y)
+            for (int x = 0; x < r.Width(); ++x)
+                if (pixel(img, x, y) != expected(c, x, y))
+                    ++bad;
+        return bad;
+    };
+    return count(screenshot_until(r, [&](const wxImage& img) { return count(img) == 0; }));
 }
 
 } // namespace
@@ -384,7 +326,8 @@ TEST(WindowSystem, XorLineAppearsAtTheNextPaintingAndDrawingItAgainRestoresThePi
     CRect r;
     c.GetClientRect(&r);
     c.ClientToScreen(&r);
-    wxImage img = screenshot(r);
+    wxImage img
+        = screenshot_until(r, [](const wxImage& shot) { return pixel(shot, 60, 10) == RGB(255, 255, 0); });
     // Board pixels at x = 60: every other row from y = 10 is XORed white.
     EXPECT_EQ(pixel(img, 60, 10), RGB(255, 255, 0));
     EXPECT_EQ(pixel(img, 60, 11), RGB(0, 0, 255));
@@ -453,13 +396,17 @@ TEST(WindowSystem, HiDpiDrawsCrispAtTwiceTheSize)
     CRect r;
     c.GetClientRect(&r);
     c.ClientToScreen(&r);
-    const wxImage img = screenshot(CRect(r.left * 2, r.top * 2, r.right * 2, r.bottom * 2));
-    int bad = 0;
-    for (int y = 0; y < 120; ++y)
-        for (int x = 0; x < 180; ++x)
-            if (pixel(img, x, y) != expected(c, x / 2, y / 2))
-                ++bad;
-    EXPECT_EQ(bad, 0);
+    const auto count = [&](const wxImage& img) {
+        int bad = 0;
+        for (int y = 0; y < 120; ++y)
+            for (int x = 0; x < 180; ++x)
+                if (pixel(img, x, y) != expected(c, x / 2, y / 2))
+                    ++bad;
+        return bad;
+    };
+    EXPECT_EQ(count(screenshot_until(CRect(r.left * 2, r.top * 2, r.right * 2, r.bottom * 2),
+                  [&](const wxImage& img) { return count(img) == 0; })),
+        0);
 }
 
 TEST(WindowSystem, TypingIntoAnEditFieldReachesTheNativeFieldThroughTheDefaultProcessing)
