@@ -193,6 +193,26 @@ TEST(DialogWindow, NativeControlsAndOurStatesFollowEachOther)
     EXPECT_FALSE(w->IsShown());
 }
 
+TEST(DialogWindow, AWindowTheToolkitDestroyedIsMadeAgain)
+{
+    NEED_DISPLAY();
+    Recorder d;
+    d.Create(nullptr);
+    d.ShowWindow(SW_SHOW);
+    wxDialog* w = nullptr;
+    ASSERT_TRUE(pump_until([&] { return (w = shown_window<wxDialog>("Sample")) != nullptr; }));
+    d.CheckDlgButton(12, true);
+    // As when its owner window goes: the toolkit destroys the dialog.
+    w->Destroy();
+    ASSERT_TRUE(pump_until([] { return shown_window<wxDialog>("Sample") == nullptr; }));
+    EXPECT_FALSE(d.IsWindowVisible());
+    d.SetDlgItemText(13, "kept");
+    d.ShowWindow(SW_SHOW);
+    ASSERT_TRUE(pump_until([&] { return (w = shown_window<wxDialog>("Sample")) != nullptr; }));
+    EXPECT_TRUE(dynamic_cast<wxCheckBox*>(w->FindWindow(12))->GetValue());
+    EXPECT_EQ(dynamic_cast<wxTextCtrl*>(w->FindWindow(13))->GetValue(), "kept");
+}
+
 TEST(DialogWindow, ButtonsEndAModalRunAndHandlerErrorsReachTheCaller)
 {
     NEED_DISPLAY();
