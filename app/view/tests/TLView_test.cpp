@@ -124,3 +124,48 @@ TEST_F(View, RamPreviewIsReadFromTheProfileAndWrittenBack)
     EXPECT_TRUE(again.GetRAMPreview());
     std::filesystem::remove_all(dir);
 }
+
+TEST_F(View, PlaybackWaitsForThePainterAndMakesUpTheSkippedTickOnDelivery)
+{
+    Open();
+    view->SetDisplayType(1);
+    std::vector<double> rates;
+    view->SetMeasuredRateSink([&](double r) { rates.push_back(r); });
+    Settle();
+    My::CommandEvent play(My::Player::kPlayForward);
+    ASSERT_TRUE(view->RouteCommand(play));
+    EXPECT_EQ(view->GetPlayerMode(), 1);
+    My::PlayerImpl& player = view->GetPlayer();
+    player.Tick();
+    EXPECT_EQ(comp.GetPreviewFrame(), 1);
+    ASSERT_TRUE(view->GetPainter().IsBusy());
+    player.Tick();
+    EXPECT_EQ(comp.GetPreviewFrame(), 1) << "playback ran ahead of painting";
+    EXPECT_TRUE(player.IsTickSkipped());
+    // Delivering frame 1 runs the skipped tick at once.
+    Settle();
+    EXPECT_EQ(comp.GetPreviewFrame(), 2);
+    EXPECT_FALSE(player.IsTickSkipped());
+    ASSERT_FALSE(rates.empty());
+    // Space's tap toggles play through the view's own commands: pausing
+    // makes the frame shown current.
+    Settle();
+    My::CommandEvent toggle(My::ID_PLAY_TOGGLE);
+    ASSERT_TRUE(view->RouteCommand(toggle));
+    EXPECT_EQ(view->GetPlayerMode(), 0);
+    EXPECT_EQ(comp.GetCurrentFrame(), 2);
+    Settle();
+    EXPECT_EQ(rates.back(), 0.0) << "the measured rate resets when stopped";
+}
+
+TEST_F(View, ProcessingTakesAStoppedPlayerAlongOnlyWithAutoFollow)
+{
+    Open();
+    TLSegment* s = comp.GetSegmentSet().CreateSegment(2);
+    view->GetPlayer().SetAutoFollow(false);
+    view->OnSegmentProgress(*s, 3);
+    EXPECT_EQ(view->GetPlayerMode(), 0);
+    view->GetPlayer().SetAutoFollow(true);
+    view->OnSegmentProgress(*s, 3);
+    EXPECT_EQ(view->GetPlayerMode(), 3);
+}
