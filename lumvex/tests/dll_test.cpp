@@ -3,6 +3,7 @@
 #include "lumvex/deinterlaced_footage.h"
 #include "lumvex/exception.h"
 #include "lumvex/gdiplus_reader.h"
+#include "lumvex/tests/exported_symbols.h"
 #include "lumvex/tests/settings_store_support.h"
 #include "platform/tests/avi_samples.h"
 #include "xmldoc/sarnel.h"
@@ -193,9 +194,7 @@ TEST_F(dll_test, SettingsComeFromTheUsersStore)
 // on, and the path helpers the program uses (project file paths among them).
 TEST(lumvex_library, ExportsOnlyItsInterface)
 {
-    const std::string command = std::string("nm -D --defined-only -C '") + LUMVEX_LIBRARY_FILE + "'";
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    ASSERT_TRUE(pipe);
+    const std::set<std::string> names = library_test::exported_names(LUMVEX_LIBRARY_FILE);
     const std::regex allowed(
         "(typeinfo for |typeinfo name for |vtable for )?("
         "lumvex::dll::|lumvex::operator\\|\\||"
@@ -204,22 +203,7 @@ TEST(lumvex_library, ExportsOnlyItsInterface)
         "bmp_tga_reader|io_error|unsupported|corrupt|avi::exception)(::|$)|img::default_readers\\(|"
         "paths::(file_name|full_path|parent_directory|replace_extension|native|relative_path|absolute_path)["
         "\\[(]).*");
-    std::set<std::string> names;
-    std::set<std::string> unexpected;
-    char line[4096];
-    while (std::fgets(line, sizeof line, pipe.get()) != nullptr) {
-        std::string text(line);
-        if (!text.empty() && text.back() == '\n')
-            text.pop_back();
-        // "address type name"
-        const std::size_t type_end = text.find(' ', text.find(' ') + 1);
-        if (type_end == std::string::npos)
-            continue;
-        const std::string name = text.substr(type_end + 1);
-        names.insert(name);
-        if (!std::regex_match(name, allowed))
-            unexpected.insert(name);
-    }
+    const std::set<std::string> unexpected = library_test::names_outside(names, allowed);
     EXPECT_TRUE(unexpected.empty()) << *unexpected.begin() << " and " << unexpected.size() - 1 << " more";
     for (const char* needed :
         { "lumvex::dll::dll()", "lumvex::dll::coordinator()", "typeinfo for lumvex::footage",
