@@ -6,6 +6,7 @@
 #include "foundation/image.h"
 #include "platform/gui/message_box.h"
 #include "platform/tests/avi_samples.h"
+#include "platform/tests/scoped_environment.h"
 
 #include <gtest/gtest.h>
 
@@ -51,21 +52,12 @@ private:
 class scoped_settings_store {
 public:
     explicit scoped_settings_store(const scratch_folder& folder)
+        : m_config("XDG_CONFIG_HOME", folder.file("config"))
     {
-        if (const char* old = std::getenv("XDG_CONFIG_HOME"))
-            m_old = old;
-        setenv("XDG_CONFIG_HOME", folder.file("config").c_str(), 1);
-    }
-    ~scoped_settings_store()
-    {
-        if (m_old)
-            setenv("XDG_CONFIG_HOME", m_old->c_str(), 1);
-        else
-            unsetenv("XDG_CONFIG_HOME");
     }
 
 private:
-    std::optional<std::string> m_old;
+    platform::testing::scoped_environment m_config;
 };
 
 using frame = img::image<img::BGRA<unsigned char>>;
