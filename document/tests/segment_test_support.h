@@ -8,11 +8,11 @@
 #include "document/SegmentHost.h"
 #include "document/TLComp.h"
 #include "document/TLSegment.h"
+#include "document/tests/prompt_test_support.h"
 #include "engine/tests/memory_footage.h"
 #include "engine/tests/synthetic_scene.h"
 #include "platform/kernel/wait.h"
 #include "widgets/core/Message.h"
-#include "widgets/core/Prompt.h"
 
 #include <boost/make_shared.hpp>
 
@@ -25,26 +25,8 @@
 
 namespace segment_testing {
 
-struct FakePrompt : My::Prompt {
-    std::vector<std::string> texts;
-    int answer = My::IDOK;
-    int MessageBox(const std::string& text, unsigned) override
-    {
-        texts.push_back(text);
-        return answer;
-    }
-};
-
-// Installs a fake prompt for one test.
-struct PromptScope {
-    FakePrompt prompt;
-    My::Prompt* previous;
-    PromptScope()
-        : previous(My::SetPrompt(&prompt))
-    {
-    }
-    ~PromptScope() { My::SetPrompt(previous); }
-};
+using prompt_testing::FakePrompt;
+using prompt_testing::PromptScope;
 
 struct FakeSegmentHost : SegmentHost {
     std::vector<TLSegment*> targets;
