@@ -4,6 +4,7 @@
 #include "lumvex/exception.h"
 #include "lumvex/gdiplus_reader.h"
 #include "lumvex/tests/exported_symbols.h"
+#include "lumvex/tests/footage_element.h"
 #include "lumvex/tests/settings_store_support.h"
 #include "platform/tests/avi_samples.h"
 #include "xmldoc/sarnel.h"
@@ -25,17 +26,6 @@ void write_picture(const std::string& path, unsigned seed = 1)
 {
     img::gdiplus_writer().write(path, "png", picture(6, 4, seed), false);
 }
-
-// A project document with one "Footage" element.
-struct project {
-    project()
-    {
-        document.create("Tavelo");
-        footage = document.root().add_child("Footage");
-    }
-    xml::sarnel document;
-    xml::node footage;
-};
 
 using dll_test = settings_fixture;
 
@@ -79,8 +69,8 @@ TEST_F(dll_test, FootageRoundTripsThroughTheProjectElement)
     boost::shared_ptr<lumvex::footage> written = lumvex::deinterlaced_footage::wrap(
         still, lumvex::deinterlace_fields::lower_first, lumvex::deinterlace_method::interpolate);
 
-    project saved;
-    xml::stream out(saved.footage, false);
+    footage_element saved;
+    xml::stream out(saved.element, false);
     out || lumvex::footage_ptr_capsule { &library, &written, base };
     const std::string path = folder.file("project/saved.tvp");
     saved.document.write(path);
@@ -104,10 +94,10 @@ TEST_F(dll_test, FootageRoundTripsThroughTheProjectElement)
 
     // An empty footage writes nothing and reads back empty.
     boost::shared_ptr<lumvex::footage> none;
-    project empty;
-    xml::stream empty_out(empty.footage, false);
+    footage_element empty;
+    xml::stream empty_out(empty.element, false);
     empty_out || lumvex::footage_ptr_capsule { &library, &none, base };
-    xml::stream empty_in(empty.footage, true);
+    xml::stream empty_in(empty.element, true);
     read = written;
     empty_in || lumvex::footage_ptr_capsule { &library, &read, base };
     EXPECT_FALSE(read);
@@ -151,10 +141,10 @@ TEST_F(dll_test, AviFilesOpenByTheirExtensionInAnyCase)
     const std::string base = folder.root();
     boost::shared_ptr<lumvex::footage> written = lumvex::deinterlaced_footage::wrap(
         footage, lumvex::deinterlace_fields::upper_first, lumvex::deinterlace_method::duplicate);
-    project saved;
-    xml::stream out(saved.footage, false);
+    footage_element saved;
+    xml::stream out(saved.element, false);
     out || lumvex::footage_ptr_capsule { &library, &written, base };
-    xml::stream in(saved.footage, true);
+    xml::stream in(saved.element, true);
     boost::shared_ptr<lumvex::footage> read;
     in || lumvex::footage_ptr_capsule { &library, &read, base };
     ASSERT_TRUE(read);
