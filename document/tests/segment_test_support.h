@@ -8,6 +8,7 @@
 #include "document/SegmentHost.h"
 #include "document/TLComp.h"
 #include "document/TLSegment.h"
+#include "document/TLSegmentSet.h"
 #include "document/tests/prompt_test_support.h"
 #include "engine/tests/memory_footage.h"
 #include "engine/tests/synthetic_scene.h"
@@ -120,6 +121,20 @@ private:
     int m_gate = -1;
     bool m_released = true;
     bool m_reached = false;
+};
+
+// A composition over `frames` frames of the scene, its segment set on the
+// fake host, with the fake prompt installed.
+struct SegmentDoc {
+    PromptScope prompts;
+    FakeSegmentHost host;
+    TLComp comp;
+    explicit SegmentDoc(int frames = 40)
+    {
+        comp.SetFootage(boost::make_shared<SceneFootage>(frames));
+        Set().SetHost(&host);
+    }
+    TLSegmentSet& Set() { return comp.GetSegmentSet(); }
 };
 
 // Runs the UI thread's messages until done() holds or the time is up; true
