@@ -3,6 +3,7 @@
 #include "app/display/FramePainting.h"
 #include "app/display/PaintingSource.h"
 #include "app/player/GoToFrameDlg.h"
+#include "app/player/TimeControls.h"
 #include "document/Background.h"
 #include "document/Doc.h"
 #include "document/Layer.h"
@@ -99,6 +100,7 @@ TLView::TLView(TLComp& composition, lumvex::cache& cache, platform::registry_pro
 
 TLView::~TLView()
 {
+    BindTimeControls(nullptr);
     m_player.RemoveListener(this);
     m_player.SetHooks({});
     m_player.SetPlayMode(My::Player::Stopped);
@@ -189,6 +191,21 @@ void TLView::SyncPlayerMode()
         return;
     SequenceView::SetPlayerMode(mode);
     m_painter->SetRequestHint(mode == 1 ? 2 : mode == 2 ? 1 : 0);
+}
+
+void TLView::BindTimeControls(My::TimeControls* controls)
+{
+    if (m_timeControls && m_timeControls != controls)
+        m_timeControls->SetPlayer(nullptr);
+    m_timeControls = controls;
+    if (!controls) {
+        SetMeasuredRateSink({});
+        SetRateChanged({});
+        return;
+    }
+    controls->SetPlayer(&m_player);
+    SetMeasuredRateSink([controls](double rate) { controls->SetMeasuredRate(rate); });
+    SetRateChanged([controls] { controls->RefreshRate(); });
 }
 
 void TLView::AskGoToFrame()

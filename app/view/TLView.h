@@ -25,6 +25,10 @@
 class TLComp;
 class TLSegment;
 
+namespace My {
+class TimeControls;
+}
+
 namespace platform {
 class registry_profile;
 }
@@ -70,6 +74,11 @@ public:
     // The player: its timer steps the preview frame while playing; it
     // carries the Time menu's commands.
     My::PlayerImpl& GetPlayer() { return m_player; }
+    // Binds the time controls (not owned, may be null to unbind) to the
+    // player: its rate field, its buttons' states and the measured rate.
+    // Bound controls are unbound by the destructor; controls destroyed
+    // before the view must be unbound first.
+    void BindTimeControls(My::TimeControls* controls);
 
     // The painting key of a frame under the current state (empty while the
     // composition has no footage).
@@ -115,6 +124,7 @@ private:
     std::function<void()> m_rateChanged;
     std::function<void()> m_goToFrame;
     My::PlayerImpl m_player;
+    My::TimeControls* m_timeControls = nullptr;
     My::CommandMap m_viewCommands;
     std::unique_ptr<Painter> m_painter;
 };

@@ -4,6 +4,7 @@
 // deletion, closing and completion, and RAMPreview persists.
 
 #include "app/display/tests/painting_test_support.h"
+#include "app/player/TimeControls.h"
 #include "app/view/TLView.h"
 #include "document/TLSegment.h"
 #include "document/TLSegmentSet.h"
@@ -168,4 +169,22 @@ TEST_F(View, ProcessingTakesAStoppedPlayerAlongOnlyWithAutoFollow)
     view->GetPlayer().SetAutoFollow(true);
     view->OnSegmentProgress(*s, 3);
     EXPECT_EQ(view->GetPlayerMode(), 3);
+}
+
+TEST_F(View, BoundTimeControlsShowTheRateAndAreUnboundWithTheView)
+{
+    Open();
+    auto controls = std::make_unique<My::TimeControls>(true);
+    view->BindTimeControls(controls.get());
+    std::string text;
+    ASSERT_TRUE(controls->GetRateField().GetText(text));
+    EXPECT_EQ(text, "10");
+    view->GetPlayer().SetPlayFramerate(25);
+    ASSERT_TRUE(controls->GetRateField().GetText(text));
+    EXPECT_EQ(text, "25");
+    controls->GetRateField().SetText("1e999");
+    EXPECT_EQ(view->GetPlayer().GetPlayFramerate(), 25.0);
+    view.reset();
+    // The controls outlive the view without touching its player.
+    controls.reset();
 }
