@@ -134,7 +134,13 @@ void TestHook::StartScript(const std::string& script)
             m_lines.push_back(line);
     platform::gui::set_file_dialog_presenter(AnswerDialog);
     m_installed = true;
+    m_prompt.SetScripted(true);
     platform::gui::post([this] { Next(); });
+}
+
+int TestHook::GetFailures() const
+{
+    return m_failures + m_prompt.GetUnanswered();
 }
 
 void TestHook::Next()

@@ -23,7 +23,8 @@
 //   fault                        writes through a null pointer
 //   close                        closes the main window
 //
-// A line that fails is written to the diagnostic stream and makes
+// A message box without a queued answer is not shown and counts as a
+// failure. A line that fails is written to the diagnostic stream and makes
 // GetFailures count it. UI thread only.
 
 #include <deque>
@@ -42,7 +43,8 @@ public:
     bool Start();
     // Schedules the lines of `script` (one per line).
     void StartScript(const std::string& script);
-    int GetFailures() const { return m_failures; }
+    // Failed lines and message boxes that came without a queued answer.
+    int GetFailures() const;
 
 private:
     void Next();
