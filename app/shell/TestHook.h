@@ -20,7 +20,7 @@
 //   screenshot PATH              writes the screen as an xwd file
 //   expect-layout PATH           the screen (written to PATH) shows the
 //                                frame's areas in their colours
-//   fault                        writes through a null pointer
+//   fault                        raises a fault signal (SIGSEGV)
 //   close                        closes the main window
 //
 // A message box without a queued answer is not shown and counts as a
