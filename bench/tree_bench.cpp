@@ -2,9 +2,10 @@
 // pixels: expand all, collapse all, scroll to the end, repaint. Each step
 // is to stay under 16 ms (one frame). Beside it the reference: the same
 // 10,000 rows inserted into a flat list in one call, and a repaint of that
-// list. With a display (xvfb-run -a) rows paint into a bitmap; without one
-// the DC draws nowhere and the figures are those of the layout and the
-// visible-band walk alone.
+// list. With a display (xvfb-run -a) rows paint into a bitmap, and the
+// tree also scrolls to its end inside a scroll-box window that repaints;
+// without one the DC draws nowhere and the figures are those of the layout
+// and the visible-band walk alone.
 
 #include <benchmark/benchmark.h>
 
@@ -12,10 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/gui/app.h"
 #include "platform/gui/dc.h"
 #include "platform/gui/gdi.h"
 #include "widgets/containers/Tree.h"
 #include "widgets/core/WindowSystem.h"
+#include "widgets/scrolling/ScrollBox.h"
 
 namespace {
 
@@ -38,7 +41,8 @@ struct Forest {
     My::Tree tree;
     std::vector<std::unique_ptr<Node>> nodes;
     std::vector<Node*> tops;
-    Forest()
+    explicit Forest(My::ScrollBox* box = nullptr)
+        : tree(box)
     {
         tree.SetBounds(CRect(0, 0, 400, 600));
         for (int r = 0; r < roots; ++r) {
@@ -132,6 +136,42 @@ void BM_TreeRepaint(benchmark::State& state)
     state.counters["drawing"] = canvas.dc.IsDrawing() ? 1 : 0;
 }
 BENCHMARK(BM_TreeRepaint)->Unit(benchmark::kMillisecond);
+
+// With a display: the tree in a 400 x 600 scroll-box window; scrolling to
+// the end and back, each followed by the window's repaint.
+void BM_TreeScrollToEndInWindow(benchmark::State& state)
+{
+    static const bool display = My::StartWindowSystem();
+    if (!display) {
+        state.SkipWithError("no display");
+        return;
+    }
+    My::ScrollBox box;
+    box.SetCreationStyle(WS_POPUP | WS_VISIBLE | WS_VSCROLL);
+    if (!box.Create("", "", WS_POPUP | WS_VISIBLE | WS_VSCROLL, CRect(0, 0, 400, 600), nullptr, 0)) {
+        state.SkipWithError("no window");
+        return;
+    }
+    Forest f(&box);
+    box.AddChild(&f.tree);
+    f.tree.UpdateScrollBar();
+    f.ExpandAll();
+    platform::gui::pump();
+    int reached = 0;
+    for (auto _ : state) {
+        f.tree.ScrollTo(f.tree.GetContentHeight());
+        box.UpdateWindow();
+        state.PauseTiming();
+        reached = f.tree.GetScrollY();
+        f.tree.ScrollTo(0);
+        box.UpdateWindow();
+        state.ResumeTiming();
+    }
+    state.counters["end_y"] = reached;
+    box.RemoveChild(&f.tree);
+    box.DestroyWindow();
+}
+BENCHMARK(BM_TreeScrollToEndInWindow)->Unit(benchmark::kMillisecond);
 
 // Reference: the same rows inserted into a flat list in one call.
 void BM_ReferenceFlatInsert(benchmark::State& state)

@@ -4,6 +4,7 @@
 #include "foundation/blit.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace {
 
@@ -12,6 +13,17 @@ namespace {
 bool InvertsBase(int mode, bool inverted)
 {
     return inverted != (mode == MaskMode::Subtract);
+}
+
+// The grey loops run over two plain rows with the same branch-free
+// operation on every byte, in 16-bit arithmetic, which the compiler turns
+// into vector code (the file is built with vectorising on).
+using Lane = std::uint16_t;
+
+// x / 255 truncated, exact for every product of two bytes.
+inline Lane Div255(Lane x)
+{
+    return static_cast<Lane>((x + 1 + (x >> 8)) >> 8);
 }
 
 template <class Kernel>
@@ -23,7 +35,7 @@ void CombineRows(img::image<unsigned char>& d, const img::image<unsigned char>& 
         unsigned char* out = d.row(y);
         const unsigned char* in = s.row(y);
         for (unsigned x = 0; x < width; ++x)
-            out[x] = kernel(out[x], in[x]);
+            out[x] = static_cast<unsigned char>(kernel(Lane { out[x] }, Lane { in[x] }));
     }
 }
 
@@ -32,27 +44,27 @@ void CombineRows(img::image<unsigned char>& d, const img::image<unsigned char>& 
 template <bool Inverted>
 void CombineGrey(img::image<unsigned char>& d, const img::image<unsigned char>& s, int mode)
 {
-    auto src = [](int v) { return Inverted ? 255 - v : v; };
+    auto src = [](Lane v) { return static_cast<Lane>(Inverted ? 255 - v : v); };
     switch (mode) {
     case MaskMode::Add:
-        CombineRows(
-            d, s, [&](int a, int b) { return static_cast<unsigned char>(std::min(a + src(b), 255)); });
+        CombineRows(d, s, [&](Lane a, Lane b) { return std::min<Lane>(a + src(b), 255); });
         break;
     case MaskMode::Subtract:
-        CombineRows(d, s, [&](int a, int b) { return static_cast<unsigned char>(std::max(a - src(b), 0)); });
+        // max(a - b, 0) without a signed step: a - min(a, b).
+        CombineRows(d, s, [&](Lane a, Lane b) { return static_cast<Lane>(a - std::min(a, src(b))); });
         break;
     case MaskMode::Intersect:
-        CombineRows(d, s, [&](int a, int b) { return static_cast<unsigned char>(a * src(b) / 255); });
+        CombineRows(d, s, [&](Lane a, Lane b) { return Div255(static_cast<Lane>(a * src(b))); });
         break;
     case MaskMode::Lighten:
-        CombineRows(d, s, [&](int a, int b) { return static_cast<unsigned char>(std::max(a, src(b))); });
+        CombineRows(d, s, [&](Lane a, Lane b) { return std::max(a, src(b)); });
         break;
     case MaskMode::Darken:
-        CombineRows(d, s, [&](int a, int b) { return static_cast<unsigned char>(std::min(a, src(b))); });
+        CombineRows(d, s, [&](Lane a, Lane b) { return std::min(a, src(b)); });
         break;
     case MaskMode::Difference:
         CombineRows(d, s,
-            [&](int a, int b) { return static_cast<unsigned char>(a > src(b) ? a - src(b) : src(b) - a); });
+            [&](Lane a, Lane b) { return static_cast<Lane>(std::max(a, src(b)) - std::min(a, src(b))); });
         break;
     default:
         break;

@@ -94,7 +94,7 @@ void encoded_image::encode(const img::image<unsigned char>& grey)
         return;
     }
     std::ostringstream out(std::ios::out | std::ios::binary);
-    img::gdiplus_write_grey(out, grey, img::image_format::png);
+    img::gdiplus_write_grey(out, grey, img::image_format::png, img::png_compression::quick_read);
     m_bytes = std::move(out).str();
 }
 

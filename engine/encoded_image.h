@@ -24,6 +24,8 @@ namespace trm {
 class encoded_image {
 public:
     // The image as PNG bytes; an image without pixels gives empty bytes.
+    // The file is coded to be read back quickly (painting decodes every
+    // shown frame's masks), at some cost in size; `decode` reads any PNG.
     // Throws img::io_error when the codec fails; the bytes are then kept.
     void encode(const img::image<unsigned char>& grey);
 

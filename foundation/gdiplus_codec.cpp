@@ -121,9 +121,10 @@ void gdiplus_write_bit(std::ostream& out, const image<bit>& image, image_format 
     encode(out, image, imaging::pixel_format::indexed1, format);
 }
 
-void gdiplus_write_grey(std::ostream& out, const image<unsigned char>& image, image_format format)
+void gdiplus_write_grey(
+    std::ostream& out, const image<unsigned char>& image, image_format format, png_compression compression)
 {
-    encode(out, image, imaging::pixel_format::grey8, format);
+    encode(out, image, imaging::pixel_format::grey8, format, compression);
 }
 
 void gdiplus_write_bgra(std::ostream& out, const image<BGRA<unsigned char>>& image, image_format format,

@@ -22,8 +22,8 @@ enum class image_format { bmp = 0, jpeg = 1, gif = 2, tiff = 3, png = 4 };
 
 const char* mime_type(image_format format);
 
-// How hard the PNG encoder works (`standard` or `fast`); other formats
-// ignore it.
+// How hard the PNG encoder works (`standard`, `fast` or `quick_read`);
+// other formats ignore it.
 using png_compression = platform::imaging::png_compression;
 
 // Decodes the image at the stream's position into `image`, which is resized
@@ -46,7 +46,8 @@ void gdiplus_read_grey(std::istream& in, image<unsigned char>& image);
 // img::io_error "Gdiplus::Bitmap::Save failure" when the image has no pixels
 // or the codec or the stream fails.
 void gdiplus_write_bit(std::ostream& out, const image<bit>& image, image_format format);
-void gdiplus_write_grey(std::ostream& out, const image<unsigned char>& image, image_format format);
+void gdiplus_write_grey(std::ostream& out, const image<unsigned char>& image, image_format format,
+    png_compression compression = png_compression::standard);
 void gdiplus_write_bgra(std::ostream& out, const image<BGRA<unsigned char>>& image, image_format format,
     bool alpha, png_compression compression = png_compression::standard);
 

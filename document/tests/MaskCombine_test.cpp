@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <random>
 
 namespace {
@@ -62,6 +64,53 @@ TEST(MaskCombine, GreyKernelsFollowTheTable)
     EXPECT_EQ(Combined(20, 100, MaskMode::Difference, false), 80);
     EXPECT_EQ(Combined(100, 100, MaskMode::Add, true), 255);
     EXPECT_EQ(Combined(255, 255, MaskMode::Intersect, false), 255);
+}
+
+// The header's table, one pixel at a time.
+int Expected(int d, int s, int mode, bool inverted)
+{
+    if (inverted)
+        s = 255 - s;
+    switch (mode) {
+    case MaskMode::Add:
+        return std::min(d + s, 255);
+    case MaskMode::Subtract:
+        return std::max(d - s, 0);
+    case MaskMode::Intersect:
+        return d * s / 255;
+    case MaskMode::Lighten:
+        return std::max(d, s);
+    case MaskMode::Darken:
+        return std::min(d, s);
+    case MaskMode::Difference:
+        return std::abs(d - s);
+    }
+    return d;
+}
+
+TEST(MaskCombine, GreyKernelsGiveTheTableForEveryPairOfLevels)
+{
+    // Rows of an odd width (a vector loop's last pixels are done apart)
+    // starting at different alignments; every level meets every level.
+    const unsigned w = 259;
+    const unsigned h = 256;
+    img::image<unsigned char> source(w, h, 4);
+    for (unsigned y = 0; y < h; ++y)
+        for (unsigned x = 0; x < w; ++x)
+            source.row(y)[x] = static_cast<unsigned char>(y);
+    for (const int mode : { MaskMode::Add, MaskMode::Subtract, MaskMode::Intersect, MaskMode::Lighten,
+             MaskMode::Darken, MaskMode::Difference })
+        for (const bool inverted : { false, true }) {
+            img::image<unsigned char> acc(w, h, 4);
+            for (unsigned y = 0; y < h; ++y)
+                for (unsigned x = 0; x < w; ++x)
+                    acc.row(y)[x] = static_cast<unsigned char>(x + y);
+            combine_masks(acc, source, mode, inverted, false);
+            for (unsigned y = 0; y < h; ++y)
+                for (unsigned x = 0; x < w; ++x)
+                    ASSERT_EQ(acc.row(y)[x], Expected((x + y) & 255, static_cast<int>(y), mode, inverted))
+                        << "mode " << mode << (inverted ? " inverted" : "") << " at " << x << "," << y;
+        }
 }
 
 TEST(MaskCombine, NoneAndSubstituteAndUnknownModesChangeNothingAfterTheFirstLayer)

@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <random>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "engine/tests/mask_test_support.h"
+#include "foundation/gdiplus_codec.h"
 #include "foundation/image_error.h"
 #include "foundation/xml_stream.h"
 #include "xmldoc/sarnel.h"
@@ -72,6 +76,36 @@ TEST(EncodedImage, GreyImageSurvivesAsAPngFileAndNoImageEncodesAsEmptyBytes)
     } catch (const img::io_error& e) {
         EXPECT_EQ(std::string(e.what()), "Gdiplus::Bitmap reading failure: ");
     }
+}
+
+// A smoothed mask's look: a disc whose edge fades over a few pixels.
+img::image<unsigned char> soft_disc(unsigned width, unsigned height)
+{
+    img::image<unsigned char> grey(width, height, 4);
+    for (unsigned y = 0; y < height; ++y)
+        for (unsigned x = 0; x < width; ++x) {
+            const double d = std::hypot(x - width / 2.0, y - height / 2.0) - height / 3.0;
+            grey.row(y)[x] = static_cast<unsigned char>(std::clamp(127.5 - d * 40, 0.0, 255.0));
+        }
+    return grey;
+}
+
+TEST(EncodedImage, MasksCodedWithTheStandardSettingsStillDecodeAndNewOnesStaySmall)
+{
+    const img::image<unsigned char> grey = soft_disc(720, 576);
+    std::ostringstream standard(std::ios::out | std::ios::binary);
+    img::gdiplus_write_grey(standard, grey, img::image_format::png);
+    trm::encoded_image encoded;
+    encoded.assign(standard.str());
+    img::image<unsigned char> decoded;
+    encoded.decode(decoded);
+    EXPECT_TRUE(same_pixels(grey, decoded));
+
+    encoded.encode(grey);
+    EXPECT_LT(encoded.bytes().size(), 720u * 576u / 20);
+    decoded.clear();
+    encoded.decode(decoded);
+    EXPECT_TRUE(same_pixels(grey, decoded));
 }
 
 TEST(EncodedImage, SeveralThreadsDecodeOneStoredImageAtOnce)

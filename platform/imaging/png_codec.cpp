@@ -192,6 +192,19 @@ void choose_fast_compression(png_structp png)
     png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_NONE);
 }
 
+// The quick-read mode's settings. Up filtering turns the rows inside and
+// outside a mask's shapes into runs of zeros, and smooth gradients into
+// small repeated differences; undoing it is one add per byte (the other
+// filters chain each byte to the one before and read 3 to 5 times slower).
+// Deflate's levels up to 3 match greedily; on such masks their streams
+// inflate about three times faster than those of the lazily matching
+// higher levels, whose files are a third to a half smaller.
+void choose_quick_read_compression(png_structp png)
+{
+    png_set_compression_level(png, 3);
+    png_set_filter(png, PNG_FILTER_TYPE_BASE, PNG_FILTER_UP);
+}
+
 bool write_png(png_structp png, png_infop info, const const_pixel_rows& pixels, png_compression compression,
     std::vector<png_bytep>& rows)
 {
@@ -199,6 +212,8 @@ bool write_png(png_structp png, png_infop info, const const_pixel_rows& pixels, 
         return false;
     if (compression == png_compression::fast)
         choose_fast_compression(png);
+    else if (compression == png_compression::quick_read)
+        choose_quick_read_compression(png);
     int colour = PNG_COLOR_TYPE_RGB;
     int depth = 8;
     switch (pixels.format) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -233,6 +235,60 @@ TEST(Imaging, FastPngKeepsEveryPixelOfEveryPixelFormat)
             const bool set = source.bytes[y * 301 * 4 + x / 8] & (0x80 >> (x & 7));
             ASSERT_EQ(mask.at(x, y)[0], set ? 255 : 0) << x << "," << y;
         }
+}
+
+// An 8-bit mask of a disc whose edge fades over a few pixels, as smoothed
+// masks look: one byte per pixel.
+std::vector<std::uint8_t> soft_disc(std::uint32_t w, std::uint32_t h)
+{
+    std::vector<std::uint8_t> levels(std::size_t(w) * h);
+    for (std::uint32_t y = 0; y < h; ++y)
+        for (std::uint32_t x = 0; x < w; ++x) {
+            const double dx = double(x) - w / 2.0, dy = double(y) - h / 2.0;
+            const double level = 127.5 - (std::sqrt(dx * dx + dy * dy) - h / 3.0) * 40;
+            levels[std::size_t(y) * w + x] = static_cast<std::uint8_t>(std::clamp(level, 0.0, 255.0));
+        }
+    return levels;
+}
+
+TEST(Imaging, QuickReadPngKeepsEveryPixelAndStaysSmallForSmoothMasks)
+{
+    const auto quick = imaging::png_compression::quick_read;
+    picture source = noise(131, 77);
+    EXPECT_EQ(decode(encode(source.view(imaging::pixel_format::bgra32), imaging::encoder::png, quick)).bytes,
+        source.bytes);
+    picture colour = decode(encode(source.view(imaging::pixel_format::bgrx32), imaging::encoder::png, quick));
+    EXPECT_EQ(colour_error(colour, source), 0);
+    std::size_t stride = 0;
+    const std::vector<std::uint8_t> bits = disc_mask(45, 31, stride);
+    const picture mask
+        = decode(encode({ bits.data(), std::ptrdiff_t(stride), 45, 31, imaging::pixel_format::indexed1 },
+            imaging::encoder::png, quick));
+    for (std::uint32_t y = 0; y < 31; ++y)
+        for (std::uint32_t x = 0; x < 45; ++x)
+            ASSERT_EQ(mask.bytes[(y * 45 + x) * 4], (bits[y * stride + x / 8] & (0x80 >> (x & 7))) ? 255 : 0);
+
+    // A smooth mask read as grey rows: the same levels as from a standard
+    // file, from a file a small part of the raw size.
+    const std::vector<std::uint8_t> disc = soft_disc(400, 300);
+    const imaging::const_pixel_rows levels { disc.data(), 400, 400, 300, imaging::pixel_format::grey8 };
+    const std::string quick_file = encode(levels, imaging::encoder::png, quick);
+    const std::string standard_file = encode(levels, imaging::encoder::png);
+    EXPECT_LT(quick_file.size(), disc.size() / 20);
+    std::vector<std::uint8_t> grey(disc.size());
+    for (const std::string* file : { &quick_file, &standard_file }) {
+        std::istringstream in(*file);
+        imaging::decoder decoder(in);
+        decoder.read({ grey.data(), 400, 400, 300, imaging::pixel_format::grey8 });
+        EXPECT_EQ(grey, disc);
+    }
+
+    std::string damaged = quick_file;
+    damaged[damaged.size() / 2] = static_cast<char>(damaged[damaged.size() / 2] ^ 0x10);
+    std::istringstream in(damaged);
+    imaging::decoder decoder(in);
+    EXPECT_THROW(
+        decoder.read({ grey.data(), 400, 400, 300, imaging::pixel_format::grey8 }), imaging::codec_error);
 }
 
 TEST(Imaging, DamageInsideAFastPngIsNoticed)

@@ -33,10 +33,17 @@ void Row::SetHeight(int height)
     if (height == GetItemSize())
         return;
     SetItemSize(height);
-    if (m_list && m_shown) {
-        const CRect r = GetBounds();
-        m_list->InvalidateRows(r.top, r.bottom);
-    }
+    Repaint();
+}
+
+void Row::Repaint()
+{
+    if (!m_list || !m_shown || GetRange() != m_list)
+        return;
+    if (m_list->IsDirty() && GetRangeIndex() >= m_list->GetFirstDirty())
+        return;
+    const CRect r = GetBounds();
+    m_list->InvalidateRows(r.top, r.bottom);
 }
 
 void Row::SetShown(bool shown)

@@ -33,6 +33,11 @@ public:
 
     // Sets the size and repaints when attached.
     void SetHeight(int height);
+    // Repaints the row when attached and shown. A row at or after the
+    // list's first moved row is left alone: the band from there on was
+    // repainted when the rows moved, and reading its place now would lay
+    // out the whole list once per change.
+    void Repaint();
     int GetHeight() const { return GetItemSize(); }
     // A hidden row keeps its index but leaves the list's range.
     void SetShown(bool shown);

@@ -26,10 +26,9 @@ void RangeItem::SetItemSize(int size)
 
 int RangeItem::GetRangeIndex() const
 {
-    if (!m_range)
-        return -1;
-    m_range->Recompute();
-    return m_index;
+    // Indexes are kept current on every insertion and removal; only the
+    // offsets wait for the recomputation.
+    return m_range ? m_index : -1;
 }
 
 int RangeItem::GetStart() const
@@ -63,12 +62,9 @@ void Range::InsertItems(int index, RangeItem* const* items, int count)
         return;
     index = std::clamp(index, 0, GetItemCount());
     m_items.insert(m_items.begin() + index, items, items + count);
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < count; ++i)
         items[i]->m_range = this;
-        // Offsets of the inserted items are stale until the recomputation;
-        // their index is set there too.
-        items[i]->m_index = index + i;
-    }
+    Renumber(index);
     MarkDirty(index);
 }
 
@@ -83,12 +79,19 @@ void Range::RemoveItems(int index, int count)
         m_items[std::size_t(i)]->m_index = -1;
     }
     m_items.erase(m_items.begin() + index, m_items.begin() + index + count);
+    Renumber(index);
     MarkDirty(index);
 }
 
 void Range::RemoveAllItems()
 {
     RemoveItems(0, GetItemCount());
+}
+
+void Range::Renumber(int from)
+{
+    for (std::size_t i = std::size_t(from); i < m_items.size(); ++i)
+        m_items[i]->m_index = int(i);
 }
 
 void Range::MarkDirty(int index)
@@ -120,10 +123,9 @@ void Range::Recompute()
     std::vector<RangeItem*> moved;
     for (std::size_t i = std::size_t(first); i < m_items.size(); ++i) {
         RangeItem* item = m_items[i];
-        if (item->m_offset != offset || item->m_index != int(i))
+        if (item->m_offset != offset)
             moved.push_back(item);
         item->m_offset = offset;
-        item->m_index = int(i);
         offset += item->m_size;
     }
     m_total = offset;

@@ -26,7 +26,7 @@ public:
     int GetItemSize() const { return m_size; }
     // Marks the range dirty from this item.
     void SetItemSize(int size);
-    // -1 when the item is in no range.
+    // -1 when the item is in no range. Kept current without recomputing.
     int GetRangeIndex() const;
     // Start and end in the range's coordinates; (0, size) without a range.
     int GetStart() const;
@@ -83,6 +83,8 @@ public:
 
 private:
     friend class RangeItem;
+
+    void Renumber(int from);
 
     std::vector<RangeItem*> m_items;
     int m_total = 0;

@@ -163,7 +163,7 @@ void TreeRow::Expand()
         return;
     m_expanded = true;
     if (IsShown() && GetList()) {
-        Invalidate(CRect(CPoint(), GetSize()));
+        Repaint();
         if (auto* tree = dynamic_cast<Tree*>(GetList()))
             tree->InsertDescendants(this);
     }
@@ -174,7 +174,7 @@ void TreeRow::Collapse()
     if (!m_expanded)
         return;
     if (GetList()) {
-        Invalidate(CRect(CPoint(), GetSize()));
+        Repaint();
         if (auto* tree = dynamic_cast<Tree*>(GetList()))
             tree->RemoveDescendants(this);
     }
