@@ -18,7 +18,9 @@ int ShellPrompt::MessageBox(const std::string& text, unsigned style)
             std::cerr << text << '\n';
             return My::IDCANCEL;
         }
-        platform::gui::post([this, text, style] { MessageBox(text, style); });
+        // Through whichever prompt is installed when the call runs: this one
+        // may be gone by then.
+        platform::gui::post([text, style] { My::MessageBox(text, style); });
         return My::IDOK;
     }
     m_shown.push_back(text);
@@ -26,6 +28,11 @@ int ShellPrompt::MessageBox(const std::string& text, unsigned style)
         const int answer = m_answers.front();
         m_answers.pop_front();
         return answer;
+    }
+    if (m_scripted) {
+        ++m_unanswered;
+        std::cerr << "unanswered message box: " << text << std::endl;
+        return (style & My::MB_TYPEMASK) == My::MB_OK ? My::IDOK : My::IDCANCEL;
     }
     return platform::MessageBox(text, style);
 }
