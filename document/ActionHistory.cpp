@@ -1,12 +1,29 @@
 #include "document/ActionHistory.h"
 
 #include "document/Doc.h"
+#include "widgets/properties/EditRecorder.h"
 
 #include <exception>
 
 namespace My {
 
 namespace {
+
+// The property editor's edits become one group without a name on the current
+// document's history (nothing without a document).
+class DocEditRecorder final : public EditRecorder {
+public:
+    void BeginEdit() override { BeginAction(""); }
+    void EndEdit() override { EndAction(); }
+    void AbortEdit() override
+    {
+        if (Doc* doc = GetDoc())
+            doc->GetHistory().AbortGroup();
+    }
+};
+
+DocEditRecorder g_editRecorder;
+[[maybe_unused]] const bool g_editRecorderInstalled = (SetEditRecorder(&g_editRecorder), true);
 
 // Counts an undo or redo in progress for the time of a scope.
 class BusyScope {

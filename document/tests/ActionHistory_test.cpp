@@ -2,6 +2,8 @@
 #include "document/ChangeValueAction.h"
 #include "document/Doc.h"
 #include "widgets/core/Strings.h"
+#include "widgets/properties/EditRecorder.h"
+#include "widgets/properties/PropertyBase.h"
 
 #include <gtest/gtest.h>
 
@@ -345,4 +347,45 @@ TEST(ActionHistory, GroupsLeftOpenByAnActionBelongToIt)
     EXPECT_FALSE(history.IsGroupOpen());
     history.Undo();
     EXPECT_EQ(log, (Log { "do inner", "undo inner", "undo opener" }));
+}
+
+TEST(ActionHistory, APropertyEditIsOneGroupAndAFailingOneLeavesNoEntry)
+{
+    struct PlainDoc : My::Doc {
+        void Load(const std::string&, int) override { }
+        void Store(const std::string&) override { }
+    } doc;
+    My::Doc* previous = My::SetCurrentDoc(&doc);
+    int value = 0;
+    struct Set : My::Action {
+        int& target;
+        int next, old = 0;
+        Set(int& t, int n)
+            : target(t)
+            , next(n)
+        {
+        }
+        bool Do() override
+        {
+            old = target;
+            target = next;
+            return true;
+        }
+        void Undo() override { target = old; }
+        std::string GetName() const override { return "Set"; }
+    };
+    My::EditableList two(std::vector<My::EditableObject*>(2, nullptr));
+    int calls = 0;
+    EXPECT_TRUE(
+        My::ApplyEdit(two, [&](My::EditableObject*) { doc.GetHistory().Perform(new Set(value, ++calls)); }));
+    EXPECT_EQ(doc.GetHistory().GetCount(), 1u);
+    EXPECT_EQ(doc.GetHistory().GetUndoName(), "Set");
+    EXPECT_FALSE(My::ApplyEdit(two, [&](My::EditableObject*) {
+        doc.GetHistory().Perform(new Set(value, 9));
+        throw std::runtime_error("Refused.");
+    }));
+    EXPECT_EQ(value, 2);
+    EXPECT_EQ(doc.GetHistory().GetCount(), 1u);
+    EXPECT_FALSE(doc.GetHistory().IsGroupOpen());
+    My::SetCurrentDoc(previous);
 }

@@ -29,7 +29,7 @@ HCURSOR LoadCursor(int id)
     static const cursor arrow { cursor_shape::arrow }, ibeam { cursor_shape::ibeam },
         wait { cursor_shape::wait }, cross { cursor_shape::cross }, size_we { cursor_shape::size_we },
         size_ns { cursor_shape::size_ns }, size_all { cursor_shape::size_all }, hand { cursor_shape::hand },
-        no { cursor_shape::no };
+        no { cursor_shape::no }, size_nwse { cursor_shape::size_nwse };
     switch (id) {
     case IDC_ARROW:
         return &arrow;
@@ -43,6 +43,8 @@ HCURSOR LoadCursor(int id)
         return &size_we;
     case IDC_SIZENS:
         return &size_ns;
+    case IDC_SIZENWSE:
+        return &size_nwse;
     case IDC_SIZEALL:
         return &size_all;
     case IDC_HAND:

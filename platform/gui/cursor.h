@@ -5,7 +5,7 @@
 
 #include "platform/gui/window_peer.h"
 
-enum class cursor_shape { arrow, ibeam, wait, cross, size_we, size_ns, size_all, hand, no };
+enum class cursor_shape { arrow, ibeam, wait, cross, size_we, size_ns, size_all, hand, no, size_nwse };
 
 struct cursor {
     cursor_shape shape;
@@ -17,6 +17,7 @@ inline constexpr int IDC_IBEAM = 32513;
 inline constexpr int IDC_WAIT = 32514;
 inline constexpr int IDC_CROSS = 32515;
 inline constexpr int IDC_SIZENS = 32645;
+inline constexpr int IDC_SIZENWSE = 32642;
 inline constexpr int IDC_SIZEWE = 32644;
 inline constexpr int IDC_SIZEALL = 32646;
 inline constexpr int IDC_HAND = 32649;

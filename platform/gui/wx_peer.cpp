@@ -51,6 +51,8 @@ wxCursor to_wx_cursor(HCURSOR c)
         return wxCursor(wxCURSOR_SIZEWE);
     case cursor_shape::size_ns:
         return wxCursor(wxCURSOR_SIZENS);
+    case cursor_shape::size_nwse:
+        return wxCursor(wxCURSOR_SIZENWSE);
     case cursor_shape::size_all:
         return wxCursor(wxCURSOR_SIZING);
     case cursor_shape::hand:

@@ -205,6 +205,14 @@ void StringContainer::SetAlignment(unsigned code)
     Layout();
 }
 
+void StringContainer::SetGap(int gap)
+{
+    if (gap == m_gap)
+        return;
+    m_gap = gap;
+    Layout();
+}
+
 bool StringContainer::HasEmptySlot() const
 {
     return std::find(m_slots.begin(), m_slots.end(), nullptr) != m_slots.end();
@@ -214,7 +222,7 @@ CSize StringContainer::GetPreferredSize() const
 {
     if (HasEmptySlot())
         return CSize();
-    int width = gap * int(m_slots.size()) + 2 * left_margin, height = 0;
+    int width = m_gap * int(m_slots.size()) + 2 * left_margin, height = 0;
     for (const Widget* w : m_slots) {
         const CSize s = w->GetPreferredSize();
         width += s.cx;
@@ -235,7 +243,7 @@ void StringContainer::Layout()
         CRect r(x, block.top + top_margin, x + s.cx, block.top + top_margin + s.cy);
         r = cut(align_rect(r, block, m_alignment & 0xF0), block);
         w->SetBounds(r);
-        x += s.cx + gap;
+        x += s.cx + m_gap;
     }
 }
 

@@ -75,6 +75,11 @@ public:
     void AddControl(Widget* control);
     void SetControl(std::size_t index, Widget* control);
     void SetAlignment(unsigned code);
+    // The space between neighbours; `gap` at first.
+    void SetGap(int gap);
+    int GetGap() const { return m_gap; }
+    std::size_t GetCount() const { return m_slots.size(); }
+    Widget* GetControl(std::size_t index) const { return m_slots[index]; }
 
     CSize GetPreferredSize() const override;
     void Layout() override;
@@ -88,6 +93,7 @@ private:
 
     std::vector<Widget*> m_slots;
     unsigned m_alignment = 0x31;
+    int m_gap = gap;
 };
 
 } // namespace My

@@ -1,6 +1,7 @@
 #include "widgets/properties/PropertyBase.h"
 
 #include "foundation/xml_stream.h"
+#include "widgets/properties/RowPropertyControl.h"
 
 #include <algorithm>
 
@@ -168,9 +169,14 @@ bool PropertyString::IsApplicable(EditableObject* object) const
         [&](const auto& entry) { return entry.second->IsApplicable(object); });
 }
 
-const PropertyMap* PropertyString::GetChildren(const EditableList&) const
+Control* PropertyString::CreateControl(const EditableList& objects)
 {
-    return &m_children;
+    return new RowPropertyControl(m_children, objects);
+}
+
+void PropertyString::DestroyControl(Control* control)
+{
+    delete control;
 }
 
 void PropertyString::Add(const ResourceString& label, PropertyBase* child)

@@ -126,7 +126,11 @@ public:
     bool IsEnabled(const EditableList& objects) const override;
     // Every child applicable (true when there is none).
     bool IsApplicable(EditableObject* object) const override;
-    const PropertyMap* GetChildren(const EditableList& objects) const override;
+    // The parts are edited in the row's own control, so the row has no
+    // child rows: GetChildren stays the base's (null).
+    // A RowPropertyControl over the children, disposed of by deleting it.
+    Control* CreateControl(const EditableList& objects) override;
+    void DestroyControl(Control* control) override;
 
     void Add(const ResourceString& label, PropertyBase* child);
     PropertyMap& GetMap() { return m_children; }
