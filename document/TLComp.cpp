@@ -6,6 +6,8 @@
 #include "document/CompositionMember.h"
 #include "document/ProcessorControl.h"
 #include "document/TLSegmentSet.h"
+#include "document/properties/FootagePage.h"
+#include "document/properties/SpanProperty.h"
 #include "foundation/exception.h"
 #include "lumvex/footage.h"
 #include "platform/kernel/event.h"
@@ -34,42 +36,40 @@ constexpr std::uint32_t kExportCrispMasks = 33204;
 constexpr std::uint32_t kExportSmoothMasks = 33205;
 constexpr std::uint32_t kRender = 33213;
 
-// A row of the composition's property table. The editing controls and typed
-// access are the property editor's; the composition's rows describe
-// themselves and tell whether they can be written.
-class CompProperty : public My::PropertyBase {
-public:
-    CompProperty(std::uint32_t help, bool writable)
-        : m_help(help)
-        , m_writable(writable)
-    {
-    }
-    std::string GetDescription(const My::EditableList&) const override
-    {
-        return m_help ? My::LoadString(m_help) : std::string();
-    }
-    bool IsReadOnly(const My::EditableList&) const override { return !m_writable; }
-    bool IsApplicable(My::EditableObject* object) const override
-    {
-        return dynamic_cast<TLComp*>(object) != nullptr;
-    }
-
-private:
-    std::uint32_t m_help;
-    bool m_writable;
-};
-
+// The composition's property table: typed properties bound to its getters
+// and undoable setters.
 struct CompProperties {
-    CompProperty workArea { 0, true };
-    CompProperty currentFrame { 0, true };
-    CompProperty footage { 0, false };
+    My::SpanProperty workArea;
+    My::Property<int> currentFrame;
+    My::FootagePage footage;
     My::PropertyGroup exportGroup { My::LoadString(kExportHelp) };
-    CompProperty framerate { kFramerateHelp, true };
-    CompProperty inaccuracy { kInaccuracyHelp, true };
+    My::Property<fraction> framerate;
+    My::Property<float> inaccuracy;
     My::PropertyTable table;
 
     CompProperties()
     {
+        workArea.SetReadAccess(My::ReadAccessPtr<My::Span>(
+            new My::GetObjectValueFunction<TLComp, My::Span>(&TLComp::GetWorkArea)));
+        workArea.SetWriteAccess(My::WriteAccessPtr<My::Span>(new My::SetObjectValueFunction<TLComp, My::Span>(
+            [](TLComp& comp, My::Span span) { comp.SetWorkArea(span.first, span.last); })));
+        currentFrame.SetReadAccess(
+            My::ReadAccessPtr<int>(new My::GetObjectValueFunction<TLComp, int>(&TLComp::GetCurrentFrame)));
+        currentFrame.SetWriteAccess(
+            My::WriteAccessPtr<int>(new My::SetObjectValueFunction<TLComp, int>(&TLComp::SetCurrentFrame)));
+        footage.SetReadAccess(My::ReadAccessPtr<boost::shared_ptr<lumvex::footage>>(
+            new My::GetObjectRefFunction<TLComp, boost::shared_ptr<lumvex::footage>>(&TLComp::GetFootage)));
+        framerate.SetReadAccess(My::ReadAccessPtr<fraction>(
+            new My::GetObjectValueFunction<TLComp, fraction>(&TLComp::GetExportFramerate)));
+        framerate.SetWriteAccess(My::WriteAccessPtr<fraction>(
+            new My::SetObjectValueFunction<TLComp, fraction>(&TLComp::SetExportFramerate)));
+        framerate.SetDescription(My::ResourceString(kFramerateHelp));
+        inaccuracy.SetReadAccess(My::ReadAccessPtr<float>(
+            new My::GetObjectValueFunction<TLComp, float>(&TLComp::GetExportInaccuracy)));
+        inaccuracy.SetWriteAccess(My::WriteAccessPtr<float>(
+            new My::SetObjectValueFunction<TLComp, float>(&TLComp::SetExportInaccuracy)));
+        inaccuracy.SetDescription(My::ResourceString(kInaccuracyHelp));
+
         exportGroup.Add(My::ResourceString(kFramerate), &framerate);
         exportGroup.Add(My::ResourceString(kInaccuracy), &inaccuracy);
         table.Add(My::ResourceString(kWorkArea), &workArea);

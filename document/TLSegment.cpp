@@ -7,6 +7,9 @@
 #include "document/SegmentHost.h"
 #include "document/TLComp.h"
 #include "document/TLSegmentSet.h"
+#include "document/properties/MaskModeProperty.h"
+#include "document/properties/ParamPage.h"
+#include "document/properties/SpanProperty.h"
 #include "foundation/exception.h"
 #include "platform/kernel/wait.h"
 #include "widgets/core/Message.h"
@@ -30,35 +33,33 @@ constexpr std::uint32_t kExportKeyMask = 32832;
 constexpr std::uint32_t kTrim = 33125;
 constexpr std::uint32_t kResetParameters = 33227;
 
-// A row of the segment's property table; the property editor does the typed
-// access, the row describes itself.
-class SegmentProperty : public My::PropertyBase {
-public:
-    explicit SegmentProperty(std::uint32_t help)
-        : m_help(help)
-    {
-    }
-    std::string GetDescription(const My::EditableList&) const override
-    {
-        return m_help ? My::LoadString(m_help) : std::string();
-    }
-    bool IsApplicable(My::EditableObject* object) const override
-    {
-        return dynamic_cast<TLSegment*>(object) != nullptr;
-    }
-
-private:
-    std::uint32_t m_help;
-};
-
+// The segment's property table: typed properties bound to its getters and
+// undoable setters; the parameters are shown field by field by their page.
 struct SegmentProperties {
-    SegmentProperty maskMode { kDisplayMaskHelp };
-    SegmentProperty timeSpan { kTrackingBoundsHelp };
-    SegmentProperty params { 0 };
+    My::MaskModeProperty maskMode;
+    My::SpanProperty timeSpan;
+    My::ParamPage params;
     My::PropertyTable table;
 
     SegmentProperties()
     {
+        maskMode.SetReadAccess(My::ReadAccessPtr<MaskMode>(
+            new My::GetObjectValueFunction<TLSegment, MaskMode>(&TLSegment::GetMaskMode)));
+        maskMode.SetWriteAccess(
+            My::WriteAccessPtr<MaskMode>(new My::SetObjectValueFunction<TLSegment, MaskMode>(
+                [](TLSegment& segment, MaskMode mode) { segment.SetMaskMode(mode.mode, mode.inverted); })));
+        maskMode.SetDescription(My::ResourceString(kDisplayMaskHelp));
+        timeSpan.SetReadAccess(My::ReadAccessPtr<My::Span>(
+            new My::GetObjectValueFunction<TLSegment, My::Span>(&TLSegment::GetTimeSpan)));
+        timeSpan.SetWriteAccess(
+            My::WriteAccessPtr<My::Span>(new My::SetObjectValueFunction<TLSegment, My::Span>(
+                [](TLSegment& segment, My::Span span) { segment.SetTimeSpan(span.first, span.last); })));
+        timeSpan.SetDescription(My::ResourceString(kTrackingBoundsHelp));
+        params.SetReadAccess(My::ReadAccessPtr<trm::param>(
+            new My::GetObjectRefFunction<TLSegment, trm::param>(&TLSegment::GetParams)));
+        params.SetWriteAccess(My::WriteAccessPtr<trm::param>(
+            new My::SetObjectRefFunction<TLSegment, trm::param>(&TLSegment::SetParams)));
+
         table.Add(My::ResourceString(kDisplayMask), &maskMode);
         table.Add(My::ResourceString(kTrackingBounds), &timeSpan);
         table.Add(My::ResourceString(kParameters), &params);

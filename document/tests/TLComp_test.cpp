@@ -319,7 +319,7 @@ TEST(TLComp, ExportSettersRecordOnlyChanges)
     EXPECT_EQ(changes.count, 2);
     inaccuracy->second->RemoveListener(&changes);
     EXPECT_TRUE(inaccuracy->second->IsApplicable(&comp));
-    EXPECT_TRUE(My::FindByText(table, "Object Footage")->second->IsReadOnly(My::EditableList()));
+    EXPECT_TRUE(My::FindByText(table, "Object Footage")->second->IsReadOnly(My::EditableList({ &comp })));
 }
 
 TEST(TLComp, CloseIsRefusedWhileJobsRun)
