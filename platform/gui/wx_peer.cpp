@@ -17,6 +17,7 @@
 #include "platform/gui/app.h"
 #include "platform/gui/cursor.h"
 #include "platform/gui/detail/wx.h"
+#include "platform/gui/shell.h"
 
 namespace platform::gui::detail {
 
@@ -424,7 +425,22 @@ protected:
     }
     void on_set_focus(wxFocusEvent& e) { send_or_skip(e, WM_SETFOCUS); }
     void on_kill_focus(wxFocusEvent& e) { send_or_skip(e, WM_KILLFOCUS); }
-    void on_key_down(wxKeyEvent& e) { send_or_skip(e, WM_KEYDOWN, vk_from_wx(e.GetKeyCode()), 1); }
+    void on_key_down(wxKeyEvent& e)
+    {
+        const UINT vk = vk_from_wx(e.GetKeyCode());
+        const UINT modifiers = (e.ShiftDown() ? MOD_SHIFT : 0) | (e.ControlDown() ? MOD_CONTROL : 0)
+            | (e.AltDown() ? MOD_ALT : 0);
+        auto l = m_link;
+        bool consumed = false;
+        try {
+            consumed = filter_key(m_owner, vk, modifiers);
+        } catch (...) {
+            platform::gui::report_current_exception();
+        }
+        if (consumed || !l->peer)
+            return;
+        send_or_skip(e, WM_KEYDOWN, vk, 1);
+    }
     void on_key_up(wxKeyEvent& e)
     {
         send_or_skip(e, WM_KEYUP, vk_from_wx(e.GetKeyCode()), LPARAM(1) | (LPARAM(KF_UP | KF_REPEAT) << 16));

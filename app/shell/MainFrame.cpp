@@ -1,0 +1,144 @@
+#include "app/shell/MainFrame.h"
+
+#include "app/resources/Resources.h"
+
+#include "app/shell/AppBase.h"
+#include "document/Sequence.h"
+#include "document/TLComp.h"
+#include "document/TLSegment.h"
+#include "document/TLSegmentSet.h"
+#include "platform/gui/colors.h"
+#include "widgets/core/Event.h"
+#include <iterator>
+
+namespace {
+
+const My::ToolBar::Entry g_tools[] = {
+    { 60001, "TOOL_HAND" },
+    { 60002, "TOOL_ZOOM" },
+    { 0, nullptr },
+    { 60101, "TOOL_BRUSH" },
+    { 60102, "TOOL_FILL" },
+    { 0, nullptr },
+    { 57643, "TOOL_UNDO" },
+    { 57644, "TOOL_REDO" },
+};
+
+} // namespace
+
+MainFrame::MainFrame(TLComp* composition)
+    : My::Frame(composition)
+    , m_composition(composition)
+    , m_view("", RGB(64, 64, 64))
+    , m_timelinePanel("Timeline", 0)
+    , m_toolBar(My::ToolBar::Vertical)
+    , m_toolsPanel(&m_toolBar, 4, "Tools")
+    , m_propertyEditor("Property Editor")
+    , m_propertiesPanel(&m_propertyEditor, 0, "Properties")
+    , m_timeControlsPanel("Time Controls", 3)
+    , m_displayPanel("Display", 3)
+{
+    m_toolBar.SetButtonSize(21, 21);
+    m_toolBar.SetButtons(g_tools, int(std::size(g_tools)));
+    m_propertyEditor.SetFont(&m_font);
+    m_bottomBar.AddPanel(&m_timelinePanel);
+    m_toolBarHost.AddPanel(&m_toolsPanel);
+    m_rightBar.AddPanel(&m_displayPanel);
+    m_rightBar.AddPanel(&m_timeControlsPanel);
+    m_rightBar.AddPanel(&m_propertiesPanel);
+    m_propertiesPanel.SetAlignment(0);
+}
+
+MainFrame::~MainFrame() = default;
+
+int MainFrame::OnCreate()
+{
+    if (My::Frame::OnCreate() != 0)
+        return -1;
+    if (!m_view.Create("", "", WS_CHILD | WS_VISIBLE | WS_BORDER, CRect(0, 0, 0, 0), this,
+            resources::AFX_IDW_PANE_FIRST))
+        return -1;
+    RecalcLayout();
+    return 0;
+}
+
+std::vector<platform::gui::menu_entry> MainFrame::BuildMenu()
+{
+    std::vector<platform::gui::menu_entry> menu = My::Frame::BuildMenu();
+    My::AppBase* app = My::GetApp();
+    if (!app)
+        return menu;
+    // The "Language" popup: third item of "&Preferences", item 13 of "&File".
+    auto& file = menu.at(0).entries;
+    if (file.size() > 13 && file[13].popup && file[13].entries.size() > 2)
+        file[13].entries[2].entries = app->GetLanguageMenu();
+    // The recent-file list in place of its placeholder.
+    const auto& paths = app->GetRecentFiles().GetPaths();
+    for (std::size_t i = 0; i < file.size(); ++i) {
+        if (file[i].popup || file[i].separator || file[i].id != resources::ID_FILE_MRU_FIRST)
+            continue;
+        if (paths.empty())
+            break;
+        std::vector<platform::gui::menu_entry> items;
+        for (std::size_t k = 0; k < paths.size(); ++k) {
+            platform::gui::menu_entry e;
+            e.id = resources::ID_FILE_MRU_FIRST + std::uint32_t(k);
+            e.text = app->GetRecentFiles().GetMenuText(k);
+            items.push_back(e);
+        }
+        file.erase(file.begin() + std::ptrdiff_t(i));
+        file.insert(file.begin() + std::ptrdiff_t(i), items.begin(), items.end());
+        break;
+    }
+    return menu;
+}
+
+bool MainFrame::OnCmdMsg(std::uint32_t id, int code, My::CommandUI* ui)
+{
+    if (m_composition) {
+        if (code == 0) {
+            My::CommandEvent event(id);
+            if (m_composition->RouteCommand(event))
+                return true;
+        } else if (code == -1 && ui) {
+            My::UpdateCommandUIEvent event(id, ui);
+            if (m_composition->RouteCommand(event))
+                return true;
+        }
+    }
+    return My::Frame::OnCmdMsg(id, code, ui);
+}
+
+void MainFrame::OnEvent(My::Event& event)
+{
+    if (dynamic_cast<My::Doc::SelectionChange*>(&event)) {
+        RefreshPropertyObject();
+    } else if (dynamic_cast<My::Sequence::OpenEvent*>(&event)) {
+        RefreshPropertyObject();
+        m_displayAttached = true;
+        return;
+    } else if (dynamic_cast<My::Sequence::CloseEvent*>(&event)) {
+        m_propertyObject = nullptr;
+        m_propertyEditor.SetObject(nullptr);
+        m_displayAttached = false;
+        return;
+    } else if (dynamic_cast<My::Sequence::Event*>(&event)) {
+        return;
+    }
+    // Command events go to the timeline first, once there is one.
+    My::Frame::OnEvent(event);
+}
+
+void MainFrame::RefreshPropertyObject()
+{
+    m_propertyObject = nullptr;
+    if (!m_composition || m_composition->IsEmpty()) {
+        m_propertyEditor.SetObject(nullptr);
+        return;
+    }
+    if (TLSegment* selected = m_composition->GetSegmentSet().GetSelected())
+        m_propertyObject = selected;
+    else
+        m_propertyObject = m_composition;
+    m_propertyEditor.SetObject(m_propertyObject);
+}

@@ -1,0 +1,53 @@
+#pragma once
+
+// The program's main window: a My::Frame over the composition that hosts the
+// video view, the timeline, the tool strip, the property editor, the time
+// controls and the display panel in the frame's bars, keeps the property
+// editor on the selected object, and gives the composition the first chance
+// at every menu command. The view, the timeline, the time controls and the
+// display panel are later parts of the program: the view's place holds a
+// stand-in window, and their panels are empty. UI thread only.
+
+#include "app/shell/Frame.h"
+#include "widgets/controls/ToolBar.h"
+#include "widgets/properties/PEditor.h"
+
+class TLComp;
+
+namespace My {
+class EditableObject;
+}
+
+class MainFrame : public My::Frame {
+public:
+    explicit MainFrame(TLComp* composition);
+    ~MainFrame() override;
+
+    CWnd* GetView() override { return &m_view; }
+    bool OnCmdMsg(std::uint32_t id, int code, My::CommandUI* ui) override;
+    void OnEvent(My::Event& event) override;
+    std::vector<platform::gui::menu_entry> BuildMenu() override;
+
+    // What the property editor shows: the selected segment's parameters, else
+    // the composition's own properties while it is open, else nothing.
+    My::EditableObject* GetPropertyObject() const { return m_propertyObject; }
+    bool IsDisplayPanelAttached() const { return m_displayAttached; }
+
+protected:
+    int OnCreate() override;
+
+private:
+    void RefreshPropertyObject();
+
+    TLComp* m_composition;
+    My::PanelPlaceholder m_view;
+    My::Panel m_timelinePanel;
+    My::ToolBar m_toolBar;
+    My::WidgetPanel m_toolsPanel;
+    My::PEditor m_propertyEditor;
+    My::WidgetPanel m_propertiesPanel;
+    My::Panel m_timeControlsPanel;
+    My::Panel m_displayPanel;
+    My::EditableObject* m_propertyObject = nullptr;
+    bool m_displayAttached = false;
+};

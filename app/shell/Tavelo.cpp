@@ -1,0 +1,127 @@
+#include "app/shell/Tavelo.h"
+
+#include <cstdio>
+
+#include "app/resources/Icons.h"
+#include "app/resources/Resources.h"
+#include "app/shell/Profile.h"
+#include "platform/kernel/module.h"
+#include "widgets/core/Prompt.h"
+#include "widgets/core/Strings.h"
+
+namespace {
+
+// The build date of the running program: its file's last-write date as
+// year.month.day.
+std::string ModuleFileDate()
+{
+    std::string path;
+    platform::attribute_file file;
+    platform::file_time time;
+    platform::system_time date;
+    if (!platform::module_file_name(path) || !file.open(path) || !file.last_write_time(time)
+        || !platform::file_time_to_system_time(time, date))
+        return {};
+    char text[32];
+    std::snprintf(text, sizeof text, "%04d.%02d.%02d", date.year, date.month, date.day);
+    return text;
+}
+
+} // namespace
+
+Tavelo::Tavelo()
+    : m_renderSettings(true)
+{
+    using namespace resources;
+    m_commands.Add(
+        ID_APP_ABOUT, [this] { OnAbout(); }, [](My::CommandUI& ui) { ui.Enable(true); });
+    // The cache and render settings dialogs are not part of this program yet.
+    m_commands.Add(
+        ID_CACHE_SETTINGS, [this] { NotAvailable(); }, [](My::CommandUI& ui) { ui.Enable(false); });
+    m_commands.Add(
+        ID_RENDER_SETTINGS, [this] { NotAvailable(); }, [](My::CommandUI& ui) { ui.Enable(false); });
+}
+
+Tavelo::~Tavelo()
+{
+    // The frame and the document go before the worker and the libraries
+    // they use.
+    ExitInstance();
+    SetProfile(nullptr);
+}
+
+bool Tavelo::InitInstance(const std::string& executable)
+{
+    m_executable = executable;
+    return InitInstance();
+}
+
+bool Tavelo::InitInstance()
+{
+    resources::AddIcons();
+    m_profile = std::make_unique<RegistryProfile>("Norvane", "Tavelo");
+    SetProfile(m_profile.get());
+    m_languages = { 1, 2 };
+    m_defaultLanguage = 1;
+    m_language.Init("Preferences", "Language", m_executable);
+    return My::App<TLComp, MainFrame>::InitInstance();
+}
+
+bool Tavelo::PreTranslateMessage(CWnd* target, UINT key, UINT modifiers)
+{
+    // A key typed into a text field edits the field: it never reaches the
+    // accelerator table.
+    MainFrame* frame = GetFrame();
+    if (frame && frame->IsEnabled() && dynamic_cast<CEdit*>(target))
+        return false;
+    return My::AppBase::PreTranslateMessage(target, key, modifiers);
+}
+
+boost::shared_ptr<lumvex::footage> Tavelo::ChooseFootage(bool allow_stills)
+{
+    platform::gui::file_dialog_request request;
+    request.parent = GetFrame();
+    request.title = "Open Footage";
+    request.filter = allow_stills
+        ? "Footage "
+          "(*.avi;*.bmp;*.tga;*.png;*.jpg;*.jpeg;*.gif;*.tif;*.tiff)|*.avi;*.bmp;*.tga;*.png;*.jpg;*.jpeg;"
+          "*.gif;*.tif;*.tiff||"
+        : "AVI Files (*.avi)|*.avi||";
+    request.flags = platform::gui::OFN_HIDEREADONLY | platform::gui::OFN_FILEMUSTEXIST;
+    std::string path;
+    int filter_index = 0;
+    if (!platform::gui::file_dialog(request, path, filter_index) || path.empty())
+        return {};
+    My::PushOperation("loading footage");
+    boost::shared_ptr<lumvex::footage> footage = m_footage.create_footage(path);
+    My::PopOperation();
+    return footage;
+}
+
+void Tavelo::StartMaskExport(TLComp&, bool)
+{
+    NotAvailable();
+}
+
+void Tavelo::StartRender(TLComp&)
+{
+    NotAvailable();
+}
+
+std::unique_ptr<TLComp> Tavelo::CreateDocument()
+{
+    auto composition = std::make_unique<TLComp>(this, &m_processor);
+    composition->SetFootageLibrary(&m_footage);
+    return composition;
+}
+
+void Tavelo::OnAbout()
+{
+    My::MessageBox(My::LoadString(resources::IDS_PRODUCT_NAME) + " Version 1.0\nBuilt on " + ModuleFileDate(),
+        My::MB_OK | My::MB_ICONINFORMATION);
+}
+
+void Tavelo::NotAvailable()
+{
+    My::MessageBox(My::LoadString(resources::IDS_NOT_AVAILABLE), My::MB_ICONINFORMATION);
+}

@@ -1,0 +1,68 @@
+#include "app/resources/Resources.h"
+
+#include <gtest/gtest.h>
+#include <set>
+
+#include "app/shell/RecentFileList.h"
+#include "app/shell/tests/ShellFakes.h"
+#include "platform/gui/messages.h"
+
+namespace {
+
+using platform::gui::MOD_ALT;
+using platform::gui::MOD_CONTROL;
+using platform::gui::MOD_SHIFT;
+
+TEST(Resources, AcceleratorsTellModifiersApart)
+{
+    EXPECT_EQ(resources::FindAccelerator('Z', MOD_CONTROL), 57643u);
+    EXPECT_EQ(resources::FindAccelerator('Z', MOD_CONTROL | MOD_SHIFT), 57644u);
+    EXPECT_EQ(resources::FindAccelerator('Z', 0), 60002u);
+    EXPECT_EQ(resources::FindAccelerator(VK_HOME, 0), 50015u);
+    EXPECT_EQ(resources::FindAccelerator(VK_HOME, MOD_SHIFT), 50017u);
+    EXPECT_EQ(resources::FindAccelerator(VK_HOME, MOD_CONTROL | MOD_ALT), 50036u);
+    EXPECT_EQ(resources::FindAccelerator('0', MOD_CONTROL | MOD_ALT), 65003u);
+    EXPECT_EQ(resources::FindAccelerator('Q', MOD_CONTROL), 0u);
+}
+
+TEST(Resources, NoKeyIsBoundTwice)
+{
+    std::set<std::pair<unsigned, unsigned>> keys;
+    for (const auto& a : resources::MainAccelerators())
+        EXPECT_TRUE(keys.insert({ a.key, a.modifiers }).second) << a.key << " " << a.modifiers;
+}
+
+TEST(Resources, LanguagePopupIsTheThirdItemOfPreferencesInFileItemThirteen)
+{
+    const auto menu = resources::MainMenu();
+    ASSERT_EQ(menu.size(), 8u);
+    const auto& file = menu[0].entries;
+    ASSERT_GT(file.size(), 13u);
+    ASSERT_TRUE(file[13].popup);
+    EXPECT_EQ(file[13].text, "&Preferences");
+    ASSERT_TRUE(file[13].entries[2].popup);
+    EXPECT_EQ(file[13].entries[2].text, "Language");
+}
+
+TEST(RecentFileList, NewestFirstWithoutDuplicatesAndAtMostTen)
+{
+    test::MemoryProfile profile;
+    RecentFileList list(10);
+    for (int i = 0; i < 12; ++i)
+        list.Add("/p/" + std::to_string(i) + ".tvp");
+    list.Add("/p/5.tvp");
+    ASSERT_EQ(list.GetPaths().size(), 10u);
+    EXPECT_EQ(list.GetPaths()[0], "/p/5.tvp");
+    EXPECT_EQ(list.GetPaths()[1], "/p/11.tvp");
+    EXPECT_EQ(list.GetMenuText(0), "&1 5.tvp");
+    list.Write();
+    RecentFileList read(10);
+    read.Read();
+    EXPECT_EQ(read.GetPaths(), list.GetPaths());
+    list.Remove(0);
+    list.Write();
+    read.Read();
+    EXPECT_EQ(read.GetPaths().size(), 9u);
+}
+
+} // namespace

@@ -1,0 +1,81 @@
+#!/usr/bin/env bash
+# Starts Tavelo as a new user would (a fresh settings folder) under a display
+# of its own and drives it through its test script hook: a project made from
+# the sample footage and saved, opened again through File > Open (the file
+# dialog answered by the hook) and by a drop on the main window, the title
+# and the undo texts after an edit, the save question on closing answered
+# Cancel and then No, and the main frame's areas on the screen. Then a second
+# start reads the layout the first one stored.
+# Usage: program_test.sh TAVELO_PROGRAM TESTS_FOLDER
+set -euo pipefail
+program=$1
+tests=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+export XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache XDG_STATE_HOME=$work/state
+cp "$tests/data/sample.bmp" "$work/sample.bmp"
+# Sanitizer builds: the font library's caches live until the process ends.
+export LSAN_OPTIONS="suppressions=$tests/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
+
+run() {
+  TAVELO_TEST_SCRIPT=$1 timeout 120 xvfb-run -a -s '-screen 0 1280x1024x24' "$program"
+}
+
+cat > "$work/first.txt" <<SCRIPT
+expect-title Tavelo
+expect-enabled 57602 0
+expect-menu 57643 Undo \tCtrl+Z
+dialog $work/sample.bmp
+command 57600
+expect-title (Untitled) * - Tavelo
+dialog $work/sample.tvp
+command 57603
+expect-title sample - Tavelo
+command 57602
+expect-title Tavelo
+dialog $work/sample.tvp
+key 79 2
+expect-title sample - Tavelo
+edit
+expect-title sample * - Tavelo
+expect-menu 57643 Undo Change Export Inaccuracy\tCtrl+Z
+expect-enabled 57643 1
+command 57643
+expect-menu 57644 Redo Change Export Inaccuracy\tCtrl+Shift+Z
+expect-menu 57643 Undo \tCtrl+Z
+command 57644
+answer no
+command 57602
+drop $work/sample.tvp
+expect-title sample - Tavelo
+expect-layout $work/screen.xwd
+edit
+answer cancel
+close
+expect-message The project has been modified.\nDo you want to save the changes?
+expect-title sample * - Tavelo
+command 50048
+answer no
+close
+SCRIPT
+run "$work/first.txt"
+
+# The second start finds the stored layout (right panels hidden) and the
+# recent file.
+cat > "$work/second.txt" <<SCRIPT
+expect-title Tavelo
+expect-menu 57616 &1 sample.tvp
+expect-layout $work/screen2.xwd
+close
+SCRIPT
+run "$work/second.txt"
+grep -q 'RightBarVisible' -r "$XDG_CONFIG_HOME/Norvane/Tavelo/Layout"
+
+# A fault on the UI thread writes its crash report and ends the program
+# instead of resuming.
+printf 'fault\nclose\n' > "$work/fault.txt"
+if run "$work/fault.txt" > "$work/fault.out" 2>&1; then
+  echo "the program went on after a fault"; exit 1
+fi
+ls "$XDG_STATE_HOME/Norvane/Tavelo/"crash-*.txt > /dev/null
+echo "program test passed"

@@ -1,0 +1,373 @@
+#include "platform/gui/shell.h"
+
+#include <map>
+#include <memory>
+
+#include <wx/app.h>
+#include <wx/clntdata.h>
+#include <wx/dnd.h>
+#include <wx/filedlg.h>
+#include <wx/frame.h>
+#include <wx/menu.h>
+#include <wx/msgdlg.h>
+
+#include "platform/gui/app.h"
+#include "platform/gui/detail/wx.h"
+#include "platform/gui/message_box.h"
+
+namespace platform::gui {
+
+namespace {
+
+key_filter& the_key_filter()
+{
+    static key_filter f;
+    return f;
+}
+
+file_dialog_presenter g_file_dialog = nullptr;
+
+// A menu item's label without the key hint: the toolkit would turn a hint
+// after a tab into an accelerator of its own, which takes keys before the
+// focused window (and text fields) see them. The hint stays visible,
+// separated by spaces; keys are translated by the program's own table.
+wxString item_label(const std::string& text)
+{
+    const auto tab = text.find('\t');
+    if (tab == std::string::npos)
+        return wxString::FromUTF8(text);
+    return wxString::FromUTF8(text.substr(0, tab) + "    " + text.substr(tab + 1));
+}
+
+// What the frame's menu bar keeps beside the toolkit's menus.
+// The toolkit takes item ids below 0x7FFF only: items get ids of their own,
+// counted from 1000, mapped to the commands.
+struct menu_bar_data : wxClientData {
+    menu_update update;
+    std::map<UINT, std::string> texts;
+    std::map<UINT, int> native_ids;
+    std::map<int, UINT> commands;
+    int next_id = 1000;
+
+    int native_id(UINT id)
+    {
+        auto it = native_ids.find(id);
+        if (it != native_ids.end())
+            return it->second;
+        const int n = next_id++;
+        native_ids[id] = n;
+        commands[n] = id;
+        return n;
+    }
+};
+
+std::map<const CWnd*, menu_bar_data*>& menu_data()
+{
+    static std::map<const CWnd*, menu_bar_data*> m;
+    return m;
+}
+
+void fill_menu(wxMenu* menu, const std::vector<menu_entry>& entries, menu_bar_data& data)
+{
+    for (const menu_entry& e : entries) {
+        if (e.separator) {
+            menu->AppendSeparator();
+        } else if (e.popup) {
+            auto* sub = new wxMenu;
+            fill_menu(sub, e.entries, data);
+            menu->AppendSubMenu(sub, item_label(e.text));
+        } else {
+            wxMenuItem* item = menu->AppendCheckItem(data.native_id(e.id), item_label(e.text));
+            data.texts[e.id] = e.text;
+            if (e.grayed)
+                item->Enable(false);
+        }
+    }
+}
+
+void apply_update(wxFrame* frame, menu_bar_data& data, UINT id)
+{
+    wxMenuBar* bar = frame->GetMenuBar();
+    auto n = data.native_ids.find(id);
+    wxMenuItem* item = bar && n != data.native_ids.end() ? bar->FindItem(n->second) : nullptr;
+    if (!item || !data.update)
+        return;
+    menu_item_state state;
+    state.enabled = item->IsEnabled();
+    state.check = item->IsChecked() ? 1 : 0;
+    state.text = data.texts[id];
+    data.update(id, state);
+    if (state.text_set && state.text != data.texts[id]) {
+        data.texts[id] = state.text;
+        item->SetItemLabel(item_label(state.text));
+    }
+    item->Enable(state.enabled);
+    item->Check(state.check != 0 || state.radio);
+}
+
+class drop_target : public wxFileDropTarget {
+public:
+    explicit drop_target(CWnd* window)
+        : m_window(window)
+    {
+    }
+    bool OnDropFiles(wxCoord, wxCoord, const wxArrayString& names) override
+    {
+        std::vector<std::string> paths;
+        for (const wxString& n : names)
+            paths.push_back(n.utf8_string());
+        try {
+            if (CWnd::IsAlive(m_window))
+                m_window->SendMessage(WM_DROPFILES, WPARAM(&paths), 0);
+        } catch (...) {
+            report_current_exception();
+        }
+        return true;
+    }
+
+private:
+    CWnd* m_window;
+};
+
+// The menu bar that holds `data`, when it is the frame's current one.
+wxMenuBar* bar_of(wxFrame* frame, const menu_bar_data* data)
+{
+    wxMenuBar* bar = frame->GetMenuBar();
+    return bar && bar->GetClientObject() == data ? bar : nullptr;
+}
+
+int native_message_box(const std::string& text, unsigned style)
+{
+    long flags = 0;
+    switch (style & 0xF) {
+    case 0x1:
+        flags = wxOK | wxCANCEL;
+        break;
+    case 0x3:
+        flags = wxYES_NO | wxCANCEL;
+        break;
+    case MB_YESNO:
+        flags = wxYES_NO;
+        break;
+    default:
+        flags = wxOK;
+        break;
+    }
+    switch (style & 0xF0) {
+    case MB_ICONERROR:
+        flags |= wxICON_ERROR;
+        break;
+    case MB_ICONQUESTION:
+        flags |= wxICON_QUESTION;
+        break;
+    case MB_ICONEXCLAMATION:
+        flags |= wxICON_EXCLAMATION;
+        break;
+    case MB_ICONINFORMATION:
+        flags |= wxICON_INFORMATION;
+        break;
+    default:
+        break;
+    }
+    wxMessageDialog dialog(wxTheApp ? wxTheApp->GetTopWindow() : nullptr, wxString::FromUTF8(text),
+        wxTheApp ? wxTheApp->GetAppDisplayName() : wxString(), flags);
+    switch (dialog.ShowModal()) {
+    case wxID_YES:
+        return IDYES;
+    case wxID_NO:
+        return IDNO;
+    case wxID_CANCEL:
+        return IDCANCEL;
+    default:
+        return IDOK;
+    }
+}
+
+// "A|*.x|B|*.y||" in the toolkit's form "A|*.x|B|*.y".
+wxString wx_filter(const std::string& filter)
+{
+    std::string f = filter;
+    while (!f.empty() && f.back() == '|')
+        f.pop_back();
+    return wxString::FromUTF8(f);
+}
+
+bool native_file_dialog(const file_dialog_request& r, std::string& path, int& filter_index)
+{
+    long style = r.save ? wxFD_SAVE : wxFD_OPEN;
+    if (r.flags & OFN_OVERWRITEPROMPT)
+        style |= wxFD_OVERWRITE_PROMPT;
+    if (r.flags & OFN_FILEMUSTEXIST)
+        style |= wxFD_FILE_MUST_EXIST;
+    wxString folder;
+    wxString name;
+    if (!r.initial_path.empty()) {
+        const auto slash = r.initial_path.rfind('/');
+        if (slash == std::string::npos) {
+            name = wxString::FromUTF8(r.initial_path);
+        } else {
+            folder = wxString::FromUTF8(r.initial_path.substr(0, slash));
+            name = wxString::FromUTF8(r.initial_path.substr(slash + 1));
+        }
+    }
+    wxFileDialog dialog(detail::native_window(r.parent), wxString::FromUTF8(r.title), folder, name,
+        wx_filter(r.filter), style);
+    if (dialog.ShowModal() != wxID_OK)
+        return false;
+    path = dialog.GetPath().utf8_string();
+    if (r.save && !r.default_extension.empty() && path.find('.', path.rfind('/') + 1) == std::string::npos)
+        path += "." + r.default_extension;
+    filter_index = dialog.GetFilterIndex();
+    return true;
+}
+
+} // namespace
+
+bool set_menu_bar(CWnd* frame, const std::vector<menu_entry>& bar, menu_update update)
+{
+    auto* native = dynamic_cast<wxFrame*>(detail::native_window(frame));
+    if (!native)
+        return false;
+    // A frame that has its bar already gets new menus in it: the toolkit
+    // does not take a second bar on every platform.
+    if (auto it = menu_data().find(frame); it != menu_data().end()) {
+        menu_bar_data* d = it->second;
+        if (wxMenuBar* existing = bar_of(native, d)) {
+            d->update = std::move(update);
+            d->texts.clear();
+            for (std::size_t i = 0; i < bar.size(); ++i) {
+                auto* menu = new wxMenu;
+                fill_menu(menu, bar[i].entries, *d);
+                if (i < existing->GetMenuCount())
+                    delete existing->Replace(i, menu, item_label(bar[i].text));
+                else
+                    existing->Append(menu, item_label(bar[i].text));
+            }
+            while (existing->GetMenuCount() > bar.size())
+                delete existing->Remove(existing->GetMenuCount() - 1);
+            return true;
+        }
+    }
+    auto* menu_bar = new wxMenuBar;
+    auto data = std::make_unique<menu_bar_data>();
+    data->update = std::move(update);
+    for (const menu_entry& e : bar) {
+        auto* menu = new wxMenu;
+        fill_menu(menu, e.entries, *data);
+        menu_bar->Append(menu, item_label(e.text));
+    }
+    menu_bar_data* d = data.get();
+    // The toolkit asks for the items' states before a menu opens.
+    native->Bind(wxEVT_UPDATE_UI, [native, d](wxUpdateUIEvent& e) {
+        e.Skip();
+        auto c = d->commands.find(e.GetId());
+        if (native->GetMenuBar() == bar_of(native, d) && c != d->commands.end()) {
+            try {
+                apply_update(native, *d, c->second);
+            } catch (...) {
+                report_current_exception();
+            }
+        }
+    });
+    native->Bind(wxEVT_MENU, [frame, native, d](wxCommandEvent& e) {
+        auto c = d->commands.find(e.GetId());
+        if (native->GetMenuBar() != bar_of(native, d) || c == d->commands.end()) {
+            e.Skip();
+            return;
+        }
+        try {
+            if (CWnd::IsAlive(frame))
+                frame->SendMessage(WM_COMMAND, WPARAM(c->second & 0xFFFF), 0);
+        } catch (...) {
+            report_current_exception();
+        }
+    });
+    native->Bind(wxEVT_DESTROY, [frame, native](wxWindowDestroyEvent& e) {
+        e.Skip();
+        if (e.GetEventObject() == native)
+            menu_data().erase(frame);
+    });
+    // The menu bar owns the data from here on.
+    menu_bar->SetClientObject(data.release());
+    native->SetMenuBar(menu_bar);
+    menu_data()[frame] = d;
+    return true;
+}
+
+void refresh_menu_bar(CWnd* frame)
+{
+    auto it = menu_data().find(frame);
+    auto* native = dynamic_cast<wxFrame*>(detail::native_window(frame));
+    if (it == menu_data().end() || !native)
+        return;
+    for (const auto& [id, text] : std::map<UINT, std::string>(it->second->texts))
+        apply_update(native, *it->second, id);
+}
+
+bool get_menu_item(CWnd* frame, UINT id, std::string& text, bool& enabled)
+{
+    auto it = menu_data().find(frame);
+    auto* native = dynamic_cast<wxFrame*>(detail::native_window(frame));
+    if (it == menu_data().end() || !native || !native->GetMenuBar())
+        return false;
+    auto n = it->second->native_ids.find(id);
+    wxMenuItem* item
+        = n == it->second->native_ids.end() ? nullptr : native->GetMenuBar()->FindItem(n->second);
+    if (!item)
+        return false;
+    text = it->second->texts[id];
+    enabled = item->IsEnabled();
+    return true;
+}
+
+void maximize_window(CWnd* frame)
+{
+    if (auto* native = dynamic_cast<wxFrame*>(detail::native_window(frame)))
+        native->Maximize(true);
+}
+
+void set_key_filter(key_filter filter)
+{
+    the_key_filter() = std::move(filter);
+}
+
+bool filter_key(CWnd* target, UINT vk, UINT modifiers)
+{
+    const key_filter& f = the_key_filter();
+    return f ? f(target, vk, modifiers) : false;
+}
+
+bool accept_files(CWnd* window, bool accept)
+{
+    wxWindow* native = detail::native_window(window);
+    if (!native)
+        return false;
+    native->SetDropTarget(accept ? new drop_target(window) : nullptr);
+    return true;
+}
+
+file_dialog_presenter set_file_dialog_presenter(file_dialog_presenter presenter)
+{
+    file_dialog_presenter previous = g_file_dialog;
+    g_file_dialog = presenter;
+    return previous;
+}
+
+bool file_dialog(const file_dialog_request& request, std::string& path, int& filter_index)
+{
+    path.clear();
+    filter_index = 0;
+    if (g_file_dialog)
+        return g_file_dialog(request, path, filter_index);
+    if (!running())
+        return false;
+    return native_file_dialog(request, path, filter_index);
+}
+
+void use_native_message_box()
+{
+    if (running())
+        set_message_box_presenter(native_message_box);
+}
+
+} // namespace platform::gui
