@@ -1,0 +1,285 @@
+#include "app/view/TLView.h"
+
+#include "app/display/FramePainting.h"
+#include "app/display/PaintingSource.h"
+#include "document/Background.h"
+#include "document/Doc.h"
+#include "document/Layer.h"
+#include "document/SegmentSet.h"
+#include "document/TLComp.h"
+#include "document/TLSegment.h"
+#include "document/TLSegmentSet.h"
+#include "foundation/image_draw.h"
+#include "lumvex/cache.h"
+#include "platform/registry/profile.h"
+
+#include <algorithm>
+
+namespace {
+
+img::BGRA<unsigned char> ToPixel(COLORREF c, unsigned char alpha)
+{
+    return { static_cast<unsigned char>((c >> 16) & 0xFF), static_cast<unsigned char>((c >> 8) & 0xFF),
+        static_cast<unsigned char>(c & 0xFF), alpha };
+}
+
+COLORREF ToColor(img::BGRA<unsigned char> p)
+{
+    return RGB(p.r, p.g, p.b);
+}
+
+bool OverlayEqual(const DisplayStyle& a, const DisplayStyle& b)
+{
+    return (a.type == DisplayType::MaskOnly) == (b.type == DisplayType::MaskOnly) && a.inverse == b.inverse
+        && a.matte.r == b.matte.r && a.matte.g == b.matte.g && a.matte.b == b.matte.b
+        && a.matte.a == b.matte.a;
+}
+
+} // namespace
+
+TLView::TLView(TLComp& composition, lumvex::cache& cache, platform::registry_profile* profile)
+    : m_comp(composition)
+    , m_cache(cache)
+    , m_profile(profile)
+    , m_editor(*this)
+{
+    if (m_profile)
+        m_ramPreview = m_profile->get_int("Display", "RAMPreview", 0) != 0;
+    m_style.matte = { 0, 0, 0, 255 };
+    m_painter = std::make_unique<Painter>(
+        [this](const Painter::KeyPtr& key, int request) {
+            return PaintingKey::Fetch(m_cache, key, request, m_ramPreview.load());
+        },
+        [](const PaintingKey& a, const PaintingKey& b) { return a.equals(b); }, [this] { Delivered(); });
+    SetSequence(&m_comp);
+    if (!m_comp.IsEmpty()) {
+        const auto size = m_comp.GetFrameSize();
+        SetImageSize(static_cast<int>(size.width), static_cast<int>(size.height));
+    }
+    SetBackgroundColor(m_comp.IsEmpty() ? My::WorkspaceColor() : ToColor(m_style.matte));
+    m_comp.GetSegmentSet().AddListener(this);
+    m_editor.AddListener(this);
+    m_comp.GetBackground().AddListener(this);
+    m_viewCommands.Add(
+        ID_RAM_PREVIEW, [this] { m_ramPreview = !m_ramPreview; },
+        [this](My::CommandUI& ui) {
+            ui.Enable(true);
+            ui.SetCheck(m_ramPreview ? 1 : 0);
+        });
+    m_viewCommands.AddRange(
+        ID_DISPLAY_TYPE_FIRST, ID_DISPLAY_TYPE_FIRST + 5,
+        [this](std::uint32_t id) {
+            // 33231, then 33233 to 33236.
+            const int type
+                = id == ID_DISPLAY_TYPE_FIRST ? 0 : static_cast<int>(id - ID_DISPLAY_TYPE_FIRST - 1);
+            if (id != ID_DISPLAY_TYPE_FIRST + 1)
+                SetDisplayType(type);
+        },
+        [](std::uint32_t, My::CommandUI& ui) { ui.Enable(true); });
+}
+
+TLView::~TLView()
+{
+    // The painter first: no fetch may run on a view being taken down.
+    m_painter.reset();
+    if (m_profile)
+        m_profile->write_int("Display", "RAMPreview", m_ramPreview ? 1 : 0);
+    m_comp.GetBackground().RemoveListener(this);
+    m_editor.RemoveListener(this);
+    m_comp.GetSegmentSet().RemoveListener(this);
+    SetSequence(nullptr);
+}
+
+boost::shared_ptr<PaintingKey> TLView::MakePaintingKey(int frame) const
+{
+    PaintingSource source;
+    source.composition = &m_comp;
+    source.style = m_style;
+    source.editingMask = m_editor.IsEditing();
+    source.following = GetPlayerMode() == 3;
+    source.progressSegment = m_progressSegment;
+    return ::MakePaintingKey(source, frame);
+}
+
+void TLView::SetDisplayStyle(const DisplayStyle& style)
+{
+    const bool sameMatte = style.matte.r == m_style.matte.r && style.matte.g == m_style.matte.g
+        && style.matte.b == m_style.matte.b && style.matte.a == m_style.matte.a;
+    if (style == m_style && sameMatte)
+        return;
+    m_style = style;
+    if (!sameMatte && !m_comp.IsEmpty())
+        SetBackgroundColor(ToColor(m_style.matte));
+    RequestPaint();
+    if (m_editor.IsEditing())
+        InvalidateImage();
+}
+
+void TLView::SetDisplayType(int type)
+{
+    if (type < 0 || type > 4)
+        return;
+    DisplayStyle s = m_style;
+    s.type = static_cast<DisplayType>(type);
+    SetDisplayStyle(s);
+}
+
+void TLView::SetMatteBackground(COLORREF color)
+{
+    DisplayStyle s = m_style;
+    s.matte = ToPixel(color, m_style.matte.a);
+    SetDisplayStyle(s);
+}
+
+void TLView::OverlayChanged()
+{
+    if (m_editor.IsEditing() && !OverlayEqual(m_overlay, m_style)) {
+        m_overlay = m_style;
+        InvalidateImage();
+    }
+}
+
+void TLView::RequestPaint()
+{
+    if (m_comp.IsEmpty())
+        return;
+    OverlayChanged();
+    const auto outcome = m_painter->Request(MakePaintingKey(m_comp.GetPreviewFrame()));
+    if (outcome == Painter::Outcome::Cleared)
+        InvalidateImage();
+}
+
+void TLView::ClearImage()
+{
+    m_painter->Clear();
+}
+
+void TLView::SetPlayerMode(int mode)
+{
+    SequenceView::SetPlayerMode(mode);
+    m_painter->SetRequestHint(mode == 1 ? 2 : mode == 2 ? 1 : 0);
+}
+
+void TLView::Delivered()
+{
+    InvalidateImage();
+    if (m_fpsLabel)
+        m_fpsLabel(GetPlayerMode() == 0 || GetPlayerMode() == 3 ? m_fps.Reset() : m_fps.Deliver());
+}
+
+void TLView::OnSegmentProgress(TLSegment& segment, int frame)
+{
+    m_progressSegment = &segment;
+    if (GetPlayerMode() == 3 && !m_painter->IsBusy())
+        m_comp.SetPreviewFrame(frame);
+    else if (m_progressSegment)
+        RequestPaint();
+}
+
+void TLView::OnSegmentProcessed(TLSegment& segment)
+{
+    // Completion in any mode forgets the segment: nothing may point at it
+    // once it is deleted.
+    if (&segment == m_progressSegment || !m_comp.IsProcessing())
+        m_progressSegment = nullptr;
+    if (!m_comp.IsProcessing() && GetPlayerMode() == 3)
+        SetPlayerMode(0);
+    RequestPaint();
+}
+
+void TLView::ForgetSegment(const TLSegment* segment)
+{
+    if (!segment || segment == m_progressSegment)
+        m_progressSegment = nullptr;
+}
+
+bool TLView::RouteCommand(My::CommandEventBase& event)
+{
+    if (m_editor.RouteCommand(event))
+        return true;
+    if (m_viewCommands.Dispatch(event))
+        return true;
+    return SequenceView::RouteCommand(event);
+}
+
+void TLView::OnEvent(My::Event& event)
+{
+    if (dynamic_cast<My::MaskEditor::StateChange*>(&event)
+        || dynamic_cast<My::MaskEditor::MaskChange*>(&event) || dynamic_cast<My::Layer::Event*>(&event)) {
+        RequestPaint();
+        InvalidateImage();
+        return;
+    }
+    if (dynamic_cast<My::Segment::Event*>(&event) || dynamic_cast<My::SegmentSet::Change*>(&event)
+        || dynamic_cast<My::Doc::SelectionChange*>(&event)) {
+        if (dynamic_cast<My::SegmentSet::Change*>(&event) && m_progressSegment) {
+            // A deleted segment is forgotten.
+            const TLSegmentSet& set = m_comp.GetSegmentSet();
+            bool present = false;
+            for (int i = 0; i < set.GetCount() && !present; ++i)
+                present = set.GetAt(i) == m_progressSegment;
+            if (!present)
+                m_progressSegment = nullptr;
+        }
+        RequestPaint();
+        return;
+    }
+    if (dynamic_cast<My::Sequence::CloseEvent*>(&event)) {
+        m_progressSegment = nullptr;
+        m_editor.EndEdit();
+    }
+    SequenceView::OnEvent(event);
+    if (dynamic_cast<My::Sequence::OpenEvent*>(&event) || dynamic_cast<My::Sequence::CloseEvent*>(&event))
+        SetBackgroundColor(m_comp.IsEmpty() ? My::WorkspaceColor() : ToColor(m_style.matte));
+}
+
+void TLView::DrawImage(CDC& dc, const CRect& dest, const CRect& source)
+{
+    bool first = false;
+    const Painter::Buffer& buffer = m_painter->Take(&first);
+    // Without a delivered frame: the background colour, never stale pixels.
+    if (!buffer.image || buffer.image->image.width == 0) {
+        dc.FillSolidRect(dest, GetBackgroundColor());
+        return;
+    }
+    const img::image<img::BGRA<unsigned char>>& frame = buffer.image->image;
+    if (!m_editor.IsEditing()) {
+        img::draw_to_dc(dc, dest.left, dest.top, dest.Width(), dest.Height(), source.left, source.top,
+            source.Width(), source.Height(), frame, SRCCOPY);
+        return;
+    }
+    // The edited mask over the frame, crisp, for the source rectangle only.
+    m_overlay = m_style;
+    const img::image<img::bit>& mask = m_editor.GetMask();
+    const int w = source.Width();
+    const int h = source.Height();
+    img::image<img::BGRA<unsigned char>> out(static_cast<unsigned>(w), static_cast<unsigned>(h), 4);
+    const bool maskOnly = m_style.type == DisplayType::MaskOnly;
+    const img::BGRA<unsigned char> matte = m_style.matte;
+    for (int y = 0; y < h; ++y) {
+        const unsigned sy = static_cast<unsigned>(source.top + y);
+        img::BGRA<unsigned char>* row = out.row(static_cast<unsigned>(y));
+        const unsigned char* bits = sy < mask.height ? mask.row(sy) : nullptr;
+        const img::BGRA<unsigned char>* in = sy < frame.height ? frame.row(sy) : nullptr;
+        for (int x = 0; x < w; ++x) {
+            const unsigned sx = static_cast<unsigned>(source.left + x);
+            bool set = bits && sx < mask.width && (bits[sx >> 3] & (0x80u >> (sx & 7)));
+            if (m_style.inverse)
+                set = !set;
+            const unsigned n = set ? 255u : 0u;
+            if (maskOnly) {
+                const auto v = static_cast<unsigned char>(n);
+                row[x] = { v, v, v, static_cast<unsigned char>(255 - n) };
+                continue;
+            }
+            const img::BGRA<unsigned char> f = in && sx < frame.width ? in[sx] : img::BGRA<unsigned char> {};
+            const unsigned a = matte.a * n / 255;
+            const auto mix = [a](unsigned fg, unsigned m) {
+                return static_cast<unsigned char>(((255 - a) * fg + a * m) / 255);
+            };
+            row[x] = { mix(f.b, matte.b), mix(f.g, matte.g), mix(f.r, matte.r),
+                static_cast<unsigned char>(255 - a) };
+        }
+    }
+    img::draw_to_dc(dc, dest.left, dest.top, dest.Width(), dest.Height(), 0, 0, w, h, out, SRCCOPY);
+}

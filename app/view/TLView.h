@@ -1,0 +1,100 @@
+#pragma once
+
+// The composition view: the large video view of the main frame. It shows
+// the composition's preview frame painted by display style on its own
+// painter thread, carries the mask editor and its tools, follows segment
+// processing, and keeps the display style and the "RAMPreview" setting.
+//
+// Embedding: construct it with the composition and the image cache, create
+// its window as a child (CreateView), route the frame's commands to
+// RouteCommand, and call OnSegmentProgress / OnSegmentProcessed from the
+// segment host. UI thread only; the painter thread calls only the fetch.
+
+#include "app/display/DisplayStyle.h"
+#include "app/display/PaintingKey.h"
+#include "app/view/AsyncPainter.h"
+#include "app/view/FrameRateMeter.h"
+#include "app/view/MaskEditor.h"
+#include "app/view/SequenceView.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+class TLComp;
+class TLSegment;
+
+namespace platform {
+class registry_profile;
+}
+
+namespace lumvex {
+class cache;
+class cached_image;
+} // namespace lumvex
+
+inline constexpr UINT ID_RAM_PREVIEW = 33207;
+inline constexpr UINT ID_DISPLAY_TYPE_FIRST = 33231;
+
+class TLView : public My::SequenceView {
+public:
+    using Painter = My::AsyncPainter<PaintingKey, lumvex::cached_image>;
+
+    // cache: where frames are looked up and, with RAMPreview, stored.
+    // profile (may be null): "RAMPreview" of section "Display" is read now
+    // and written back by the destructor.
+    TLView(TLComp& composition, lumvex::cache& cache, platform::registry_profile* profile = nullptr);
+    ~TLView() override;
+
+    My::MaskEditor& GetMaskEditor() { return m_editor; }
+    Painter& GetPainter() { return *m_painter; }
+
+    const DisplayStyle& GetDisplayStyle() const { return m_style; }
+    void SetDisplayStyle(const DisplayStyle& style);
+    void SetDisplayType(int type);
+    // The colour outside the image and of the matte (alpha kept).
+    void SetMatteBackground(COLORREF color);
+    bool GetRAMPreview() const { return m_ramPreview; }
+    void SetRAMPreview(bool on) { m_ramPreview = on; }
+    // Called with the frame-rate label's suffix at each delivery.
+    void SetFrameRateLabel(std::function<void(const std::string&)> label) { m_fpsLabel = std::move(label); }
+
+    // The painting key of a frame under the current state (empty while the
+    // composition has no footage).
+    boost::shared_ptr<PaintingKey> MakePaintingKey(int frame) const;
+
+    void RequestPaint() override;
+    void ClearImage() override;
+    void SetPlayerMode(int mode) override;
+
+    // Segment processing, from the segment host.
+    void OnSegmentProgress(TLSegment& segment, int frame);
+    void OnSegmentProcessed(TLSegment& segment);
+    // The segment forgotten when deleted or when the project closes.
+    void ForgetSegment(const TLSegment* segment);
+    TLSegment* GetProgressSegment() const { return m_progressSegment; }
+
+    bool RouteCommand(My::CommandEventBase& event) override;
+    void OnEvent(My::Event& event) override;
+
+protected:
+    void DrawImage(CDC& dc, const CRect& dest, const CRect& source) override;
+
+private:
+    void Delivered();
+    void OverlayChanged();
+
+    TLComp& m_comp;
+    lumvex::cache& m_cache;
+    platform::registry_profile* m_profile;
+    DisplayStyle m_style;
+    std::atomic<bool> m_ramPreview { false };
+    // The style the edited mask was last drawn with.
+    DisplayStyle m_overlay;
+    TLSegment* m_progressSegment = nullptr;
+    My::MaskEditor m_editor;
+    My::FrameRateMeter m_fps;
+    std::function<void(const std::string&)> m_fpsLabel;
+    My::CommandMap m_viewCommands;
+    std::unique_ptr<Painter> m_painter;
+};

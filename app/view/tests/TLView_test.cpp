@@ -1,0 +1,126 @@
+// The composition view without a window system: an empty composition paints
+// nothing and shows the background, following processing moves the preview
+// frame only when the painter is idle, the followed segment is forgotten on
+// deletion, closing and completion, and RAMPreview persists.
+
+#include "app/display/tests/painting_test_support.h"
+#include "app/view/TLView.h"
+#include "document/TLSegment.h"
+#include "document/TLSegmentSet.h"
+#include "document/tests/segment_test_support.h"
+#include "platform/registry/profile.h"
+#include "widgets/core/Message.h"
+#include "widgets/core/tests/FakeHost.h"
+
+#include <gtest/gtest.h>
+
+#include <boost/make_shared.hpp>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+using namespace segment_testing;
+
+struct View : ::testing::Test {
+    void Open()
+    {
+        comp.SetFootage(boost::make_shared<SceneFootage>(20));
+        comp.GetSegmentSet().SetHost(&host);
+    }
+    void Settle()
+    {
+        view->GetPainter().WaitIdle();
+        My::GetMessageQueue().RunPending();
+    }
+    PromptScope prompts;
+    FakeSegmentHost host;
+    TLComp comp;
+    painting_testing::ListCache cache;
+    std::unique_ptr<TLView> view = std::make_unique<TLView>(comp, cache);
+};
+
+} // namespace
+
+TEST_F(View, EmptyCompositionStartsNoPaintingAndShowsTheBackground)
+{
+    auto state = test::attach_fake(*view);
+    view->RequestPaint();
+    EXPECT_EQ(view->GetPainter().GetWakeCount(), 0);
+    EXPECT_FALSE(view->GetPainter().GetReady().image);
+    CDC nowhere;
+    view->Draw(nowhere, CRect(0, 0, 200, 100));
+}
+
+TEST_F(View, SameFrameRequestedTwiceWakesThePainterOnce)
+{
+    Open();
+    view->SetImageSize(64, 48);
+    view->RequestPaint();
+    view->RequestPaint();
+    Settle();
+    view->RequestPaint();
+    EXPECT_EQ(view->GetPainter().GetWakeCount(), 1);
+    ASSERT_TRUE(view->GetPainter().GetReady().image);
+    EXPECT_EQ(view->GetPainter().GetReady().image->image.width, 64u);
+}
+
+TEST_F(View, FollowingMovesThePreviewOnlyWhileThePainterIsIdle)
+{
+    Open();
+    TLSegment* s = comp.GetSegmentSet().CreateSegment(2);
+    // Frames differ in what they show (Mask Only without masks would not).
+    view->SetDisplayType(1);
+    view->SetPlayerMode(3);
+    Settle();
+    view->OnSegmentProgress(*s, 4);
+    EXPECT_EQ(comp.GetPreviewFrame(), 4);
+    EXPECT_EQ(view->GetProgressSegment(), s);
+    // Frame 4 is being painted: a report meanwhile is skipped.
+    EXPECT_TRUE(view->GetPainter().IsBusy());
+    view->OnSegmentProgress(*s, 5);
+    EXPECT_EQ(comp.GetPreviewFrame(), 4);
+    Settle();
+    view->OnSegmentProgress(*s, 6);
+    EXPECT_EQ(comp.GetPreviewFrame(), 6);
+    view->OnSegmentProcessed(*s);
+    EXPECT_EQ(view->GetProgressSegment(), nullptr);
+    EXPECT_EQ(view->GetPlayerMode(), 0);
+}
+
+TEST_F(View, FollowedSegmentIsForgottenWhenDeletedOrTheProjectCloses)
+{
+    Open();
+    TLSegment* s = comp.GetSegmentSet().CreateSegment(2);
+    view->OnSegmentProgress(*s, 3);
+    ASSERT_EQ(view->GetProgressSegment(), s);
+    comp.GetSegmentSet().SelectSegment(comp.GetSegmentSet().IndexOf(s));
+    comp.GetSegmentSet().DeleteSelected();
+    EXPECT_EQ(view->GetProgressSegment(), nullptr);
+    TLSegment* t = comp.GetSegmentSet().CreateSegment(5);
+    view->OnSegmentProgress(*t, 6);
+    ASSERT_EQ(view->GetProgressSegment(), t);
+    comp.Close();
+    EXPECT_EQ(view->GetProgressSegment(), nullptr);
+    EXPECT_FALSE(view->GetMaskEditor().IsEditing());
+}
+
+TEST_F(View, RamPreviewIsReadFromTheProfileAndWrittenBack)
+{
+    const auto dir = std::filesystem::path(::testing::TempDir()) / "tavelo_view_profile";
+    std::filesystem::remove_all(dir);
+    setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+    platform::registry_profile profile("NorvaneTest", "TaveloViewTest");
+    {
+        TLView v(comp, cache, &profile);
+        EXPECT_FALSE(v.GetRAMPreview());
+        My::CommandEvent toggle(ID_RAM_PREVIEW);
+        EXPECT_TRUE(v.RouteCommand(toggle));
+        EXPECT_TRUE(v.GetRAMPreview());
+    }
+    EXPECT_EQ(profile.get_int("Display", "RAMPreview", 7), 1u);
+    TLView again(comp, cache, &profile);
+    EXPECT_TRUE(again.GetRAMPreview());
+    std::filesystem::remove_all(dir);
+}

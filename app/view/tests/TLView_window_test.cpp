@@ -1,0 +1,169 @@
+// The composition view in a real window (CI: Xvfb, GTK_THEME=Adwaita,
+// scale 1): a key mask is drawn with synthesised mouse strokes, shown by
+// the view, undone through the document, and read back from the screen.
+
+#include "app/display/tests/painting_test_support.h"
+#include "app/view/TLView.h"
+#include "document/TLSegment.h"
+#include "document/TLSegmentSet.h"
+#include "document/tests/segment_test_support.h"
+#include "platform/gui/app.h"
+#include "widgets/core/Message.h"
+#include "widgets/core/WindowSystem.h"
+
+#include <gtest/gtest.h>
+#include <wx/uiaction.h>
+
+#include <boost/make_shared.hpp>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <thread>
+
+namespace {
+
+bool g_display = false;
+
+class Environment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        setenv("GTK_THEME", "Adwaita", 0);
+        setenv("GDK_SCALE", "1", 0);
+        setenv("GDK_DPI_SCALE", "1", 0);
+        setenv("NO_AT_BRIDGE", "1", 0);
+        g_display = My::StartWindowSystem();
+    }
+    void TearDown() override { platform::gui::stop(); }
+};
+
+[[maybe_unused]] auto* g_env = ::testing::AddGlobalTestEnvironment(new Environment);
+
+bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(3))
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+        platform::gui::pump();
+        My::GetMessageQueue().RunPending();
+        if (done())
+            return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return done();
+}
+
+void Settle()
+{
+    PumpUntil([] { return false; }, std::chrono::milliseconds(300));
+}
+
+// One pixel of the X server's screen (0x00RRGGBB), read with xwd from
+// outside the process, so that we see what the server shows; -1 when the
+// screen cannot be read.
+long ScreenPixel(int x, int y)
+{
+    const std::string path = ::testing::TempDir() + "tavelo_view_screen.xwd";
+    if (std::system(("xwd -root -silent > '" + path + "'").c_str()) != 0)
+        return -1;
+    std::ifstream in(path, std::ios::binary);
+    const std::vector<unsigned char> b(
+        (std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const auto card = [&](std::size_t i) {
+        const unsigned char* p = b.data() + i * 4;
+        return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
+    };
+    if (b.size() < 100)
+        return -1;
+    const std::uint32_t header = card(0), width = card(4), height = card(5), bpp = card(11), line = card(12),
+                        ncolors = card(19);
+    const std::size_t step = bpp / 8;
+    const std::size_t at = header + std::size_t(ncolors) * 12 + std::size_t(y) * line + std::size_t(x) * step;
+    if ((step != 3 && step != 4) || x < 0 || y < 0 || unsigned(x) >= width || unsigned(y) >= height
+        || at + 3 > b.size())
+        return -1;
+    return long(b[at + 2]) << 16 | long(b[at + 1]) << 8 | b[at];
+}
+
+// Forwards the segment's mask reloads to the view's editor, as the main
+// frame does.
+struct Host : segment_testing::FakeSegmentHost {
+    TLView* view = nullptr;
+    void OnEditTargetChange(TLSegment* segment) override
+    {
+        if (!view)
+            return;
+        if (segment)
+            view->GetMaskEditor().BeginEdit(segment);
+        else
+            view->GetMaskEditor().EndEdit();
+    }
+    void ReloadMask(TLSegment&) override
+    {
+        if (view)
+            view->GetMaskEditor().ReloadMask();
+    }
+};
+
+} // namespace
+
+TEST(TLViewWindow, KeyMaskDrawnWithTheMouseShowsAndUndoRemovesIt)
+{
+    if (!g_display)
+        GTEST_SKIP() << "no display";
+    segment_testing::PromptScope prompts;
+    Host host;
+    TLComp comp;
+    comp.SetFootage(boost::make_shared<segment_testing::SceneFootage>(10));
+    comp.GetSegmentSet().SetHost(&host);
+    TLSegment* segment = comp.GetSegmentSet().CreateSegment(0);
+    ASSERT_NE(segment, nullptr);
+    painting_testing::ListCache cache;
+    TLView view(comp, cache);
+    host.view = &view;
+    // Zoom 4: the 64 x 48 frame fills the 256 x 192 client area.
+    ASSERT_TRUE(view.CreateView(nullptr, CRect(80, 80, 80 + 256, 80 + 192), 0));
+    view.SetImageSize(64, 48);
+    view.SetZoom(4.0);
+    view.ScrollTo(0, 0, true);
+    segment->BeginEditing();
+    ASSERT_TRUE(view.GetMaskEditor().IsEditing());
+    view.RequestPaint();
+    ASSERT_TRUE(PumpUntil([&] { return view.GetPainter().GetReady().image != nullptr; }));
+    Settle();
+
+    CPoint origin(0, 0);
+    view.ClientToScreen(&origin);
+    wxUIActionSimulator sim;
+    sim.MouseMove(origin.x + 40, origin.y + 40);
+    Settle();
+    sim.MouseDown();
+    for (int x = 40; x <= 200; x += 8) {
+        sim.MouseMove(origin.x + x, origin.y + 40);
+        PumpUntil([] { return false; }, std::chrono::milliseconds(10));
+    }
+    sim.MouseUp();
+    ASSERT_TRUE(PumpUntil([&] { return segment->GetMask().at(30, 10); }));
+    const img::image<img::bit>& drawn = segment->GetMask();
+    EXPECT_TRUE(drawn.at(12, 10));
+    EXPECT_TRUE(drawn.at(48, 10));
+    EXPECT_FALSE(drawn.at(30, 40));
+    EXPECT_EQ(comp.GetHistory().GetUndoName(), "Brush");
+    // Move away so that the brush outline is not under the pixels read.
+    sim.MouseMove(origin.x + 500, origin.y + 500);
+    Settle();
+    // Mask Only while editing: set pixels white, clear ones black.
+    EXPECT_EQ(ScreenPixel(origin.x + 60, origin.y + 42), 0xFFFFFFL);
+    EXPECT_EQ(ScreenPixel(origin.x + 60, origin.y + 170), 0x000000L);
+
+    comp.GetHistory().Undo();
+    ASSERT_TRUE(PumpUntil([&] { return !view.GetMaskEditor().GetMask().at(30, 10); }));
+    EXPECT_EQ(segment->GetMask().count(), 0u);
+    Settle();
+    EXPECT_EQ(ScreenPixel(origin.x + 60, origin.y + 42), 0x000000L);
+    segment->EndEditing();
+    EXPECT_FALSE(view.GetMaskEditor().IsEditing());
+    view.DestroyWindow();
+}
