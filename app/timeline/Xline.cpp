@@ -1,0 +1,176 @@
+#include "app/timeline/Xline.h"
+
+#include "app/timeline/TimeScaleControls.h"
+#include "app/timeline/TimelineStrips.h"
+#include "document/Doc.h"
+#include "document/Sequence.h"
+#include "platform/gui/colors.h"
+#include "widgets/core/Drawing.h"
+#include "widgets/core/Strings.h"
+#include "widgets/scrolling/ScrollBar.h"
+
+#include <algorithm>
+
+namespace My {
+
+XlineRow::XlineRow(Xline* xline, std::string name)
+    : m_xline(xline)
+    , m_name(std::move(name))
+{
+}
+
+CRect XlineRow::GetNameCell() const
+{
+    return GetCellRect(m_xline->GetNameColumn());
+}
+
+CRect XlineRow::GetTimeCell() const
+{
+    return GetCellRect(m_xline->GetTimeColumn());
+}
+
+void XlineRow::Draw(CDC& dc, const CRect& clip)
+{
+    const CRect r(CPoint(), GetSize());
+    dc.FillSolidRect(GetNameCell(), GetSysColor(COLOR_BTNFACE));
+    GridRow::Draw(dc, clip);
+    dc.FillSolidRect(r.left, r.bottom - 1, r.Width(), 1, GetSysColor(COLOR_BTNHIGHLIGHT));
+}
+
+void XlineRow::DrawCell(CDC& dc, const CRect&, const Column& column, const CRect& cell)
+{
+    if (&column == &m_xline->GetNameColumn()) {
+        DrawExpander(dc, cell);
+        dc.FillSolidRect(
+            cell.right - 1, cell.top, 1, cell.Height(), mix_sys_colors(COLOR_BTNFACE, COLOR_BTNSHADOW));
+    }
+}
+
+void XlineRow::OnLeftDown(UINT flags, const CPoint& point)
+{
+    TreeRow::OnLeftDown(flags, point);
+}
+
+void XlineRow::OnLeftDoubleClick(UINT flags, const CPoint& point)
+{
+    TreeRow::OnLeftDoubleClick(flags, point);
+}
+
+void XlineRow::OnEvent(Event& event)
+{
+    GridRow::OnEvent(event);
+}
+
+XlineGrid::XlineGrid(Xline* xline)
+    : m_xline(xline)
+{
+}
+
+void XlineGrid::Draw(CDC& dc, const CRect&)
+{
+    const CSize size = GetSize();
+    const int left = m_xline->GetTimeColumn().GetStart();
+    dc.FillSolidRect(0, 0, size.cx, size.cy, GetSysColor(COLOR_BTNFACE));
+    dc.FillSolidRect(left - 1, 0, 1, size.cy, mix_sys_colors(COLOR_BTNFACE, COLOR_BTNSHADOW));
+    if (m_xline->IsEmpty())
+        return;
+    const Span area = m_xline->GetWorkArea();
+    const int a1 = left + m_xline->TimeToX(area.first);
+    const int a2 = left + m_xline->TimeToX(area.last);
+    dc.FillSolidRect(std::max(a1, left), 0, a2 - std::max(a1, left), size.cy,
+        mix_sys_colors(COLOR_BTNHIGHLIGHT, COLOR_BTNFACE));
+    const int cursor = m_xline->GetCurrentFrame();
+    const int c1 = left + m_xline->TimeToX(cursor);
+    const int c2 = left + m_xline->TimeToX(cursor + 1);
+    if (c2 > left)
+        dc.FillSolidRect(std::max(c1, left), 0, c2 - std::max(c1, left), size.cy, 0xFFF2F2);
+}
+
+void XlineGrid::Paint(CDC& dc, const CRect& clip)
+{
+    Grid::Paint(dc, clip);
+    if (m_xline->IsEmpty())
+        return;
+    const int left = m_xline->GetTimeColumn().GetStart();
+    const int x = left + m_xline->TimeToX(m_xline->GetCurrentFrame());
+    if (x >= left && x < m_xline->GetTimeColumn().GetEnd())
+        dc.FillSolidRect(x, 0, 1, GetSize().cy, RGB(255, 0, 0));
+}
+
+void XlineGrid::OnLeftUp(UINT flags, const CPoint& point)
+{
+    const bool dragged = IsDragging();
+    Grid::OnLeftUp(flags, point);
+    if (!dragged && !(flags & MK_CONTROL))
+        if (Doc* doc = GetDoc())
+            doc->Select(nullptr);
+}
+
+Xline::Xline()
+    : m_nameColumn(LoadString(57000))
+    , m_timeColumn("")
+    , m_grid(this)
+    , m_gridRepaint(m_grid)
+{
+    m_nameColumn.SetWidth(kNameWidth);
+    m_grid.GetColumns().InsertColumn(0, &m_nameColumn);
+    m_grid.GetColumns().InsertColumn(1, &m_timeColumn);
+    AddChild(&m_grid);
+    AddListener(&m_gridRepaint);
+}
+
+Xline::~Xline()
+{
+    RemoveListener(&m_gridRepaint);
+    RemoveChild(&m_grid);
+    m_grid.GetColumns().RemoveColumn(&m_timeColumn);
+    m_grid.GetColumns().RemoveColumn(&m_nameColumn);
+}
+
+void Xline::Layout()
+{
+    const CSize size = GetSize();
+    const int cy = GetScrollBarHeight();
+    const int left = kNameWidth;
+    const int right = std::max(left, int(size.cx));
+    const int rulerHeight = GetRuler().GetPreferredSize().cy;
+    m_timeColumn.SetWidth(right - left);
+    GetRuler().SetBounds(CRect(left, 21, right, 21 + rulerHeight));
+    m_grid.SetBounds(CRect(0, 21 + rulerHeight, right, std::max(21 + rulerHeight, int(size.cy) - cy)));
+    SetTimeWidth(right - left);
+    GetNavigator().SetBounds(CRect(left, 0, right, 8));
+    GetThumbLine().SetBounds(CRect(left, 8, right, 21));
+    const int bottom = size.cy;
+    GetScrollBar().SetBounds(CRect(left + 110, bottom - cy, std::max(left + 110, right), bottom));
+    GetZoomOut().SetBounds(CRect(left, bottom - cy, left + 25, bottom));
+    GetSlider().SetBounds(CRect(left + 25, bottom - cy, left + 85, bottom));
+    GetZoomIn().SetBounds(CRect(left + 85, bottom - cy, left + 110, bottom));
+}
+
+void Xline::Draw(CDC& dc, const CRect&)
+{
+    const CSize size = GetSize();
+    dc.FillSolidRect(0, 0, size.cx, size.cy, GetSysColor(COLOR_BTNFACE));
+    // The name column's title cell of the header.
+    const int rulerHeight = GetRuler().GetBounds().Height();
+    CRect title(0, 21, kNameWidth, 21 + rulerHeight);
+    draw_3d_frame(dc, title, GetSysColor(COLOR_BTNHIGHLIGHT), GetSysColor(COLOR_BTNSHADOW));
+    title.DeflateRect(1, 1);
+    DCObjectScope scope(dc);
+    dc.SetBkMode(TRANSPARENT);
+    dc.SetTextColor(GetSysColor(COLOR_BTNTEXT));
+    CRect text = title;
+    text.DeflateRect(4, 0);
+    dc.DrawText(
+        m_nameColumn.GetTitle(), &text, DT_LEFT | DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
+}
+
+void Xline::SelectRect(int, int, int, int) { }
+
+void Xline::GridRepaint::OnEvent(My::Event& event)
+{
+    if (dynamic_cast<Timeline::Event*>(&event) || dynamic_cast<Sequence::Event*>(&event))
+        m_grid.Invalidate(CRect(CPoint(0, 0), m_grid.GetSize()));
+}
+
+} // namespace My

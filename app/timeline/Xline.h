@@ -1,0 +1,110 @@
+#pragma once
+
+// The timeline panel with rows: the time axis (Timeline) above a rows area
+// of two columns, a name column and a time column, whose header carries the
+// time ruler and whose time column carries the row controls. UI thread only.
+
+#include "app/timeline/Timeline.h"
+#include "widgets/containers/Grid.h"
+#include "widgets/containers/Tree.h"
+
+#include <string>
+
+namespace My {
+
+class Xline;
+
+class XlineCol : public Column {
+public:
+    explicit XlineCol(std::string title)
+        : m_title(std::move(title))
+    {
+    }
+    const std::string& GetTitle() const { return m_title; }
+
+private:
+    std::string m_title;
+};
+
+// The rows of the timeline: an expandable tree row cut into the two
+// columns; the name cell shows the expander and the name, the time cell
+// holds the row's control.
+class XlineRow : public TreeRow, public GridRow {
+public:
+    XlineRow(Xline* xline, std::string name);
+
+    std::string GetName() const override { return m_name; }
+    Xline* GetXline() const { return m_xline; }
+    // The cell of the name (first) or the time (second) column, in the
+    // row's coordinates; empty outside a grid.
+    CRect GetNameCell() const;
+    CRect GetTimeCell() const;
+
+    CRect GetBounds() const override { return Row::GetBounds(); }
+    bool IsVisible() const override { return Row::IsVisible(); }
+    void Draw(CDC& dc, const CRect& clip) override;
+    void DrawCell(CDC& dc, const CRect& clip, const Column& column, const CRect& cell) override;
+    void OnLeftDown(UINT flags, const CPoint& point) override;
+    void OnLeftDoubleClick(UINT flags, const CPoint& point) override;
+    void OnEvent(Event& event) override;
+
+private:
+    Xline* m_xline;
+    std::string m_name;
+};
+
+// The grid of the rows: the time column's background, work area and
+// current frame under the rows, the current-frame line over them.
+class XlineGrid : public Grid, public Tree {
+public:
+    explicit XlineGrid(Xline* xline);
+
+    void Draw(CDC& dc, const CRect& clip) override;
+    void Paint(CDC& dc, const CRect& clip) override;
+    void OnLeftUp(UINT flags, const CPoint& point) override;
+
+private:
+    Xline* m_xline;
+};
+
+class Xline : public Timeline {
+public:
+    static constexpr int kNameWidth = 150;
+
+    Xline();
+    ~Xline() override;
+
+    XlineGrid& GetGrid() { return m_grid; }
+    XlineCol& GetNameColumn() { return m_nameColumn; }
+    XlineCol& GetTimeColumn() { return m_timeColumn; }
+    // The time column's horizontal extent in the timeline's coordinates.
+    int GetTimeLeft() const { return kNameWidth; }
+
+    void Layout() override;
+    void Draw(CDC& dc, const CRect& clip) override;
+    // A rubber band over frames first .. last and rows top .. bottom;
+    // nothing here.
+    virtual void SelectRect(int first, int last, int top, int bottom);
+
+private:
+    // Repaints the grid on every event the axis sends (its own and those of
+    // its sequence).
+    class GridRepaint : public EventListener {
+    public:
+        explicit GridRepaint(XlineGrid& grid)
+            : m_grid(grid)
+        {
+        }
+        void OnEvent(My::Event& event) override;
+
+    private:
+        XlineGrid& m_grid;
+    };
+
+    XlineCol m_nameColumn;
+    XlineCol m_timeColumn;
+    XlineGrid m_grid;
+    GridRepaint m_gridRepaint;
+};
+
+} // namespace My

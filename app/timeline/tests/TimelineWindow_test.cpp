@@ -1,0 +1,216 @@
+// The timeline panel in a real window under a display: a composition of
+// 100 frames with three segments and a background footage is painted (bars
+// at their frames, the background's trimmed part, the current-frame line),
+// then a segment's brackets are dragged by synthesised mouse events and the
+// edits are undone.
+
+#include "app/timeline/TLTimeline.h"
+
+#include "document/Background.h"
+#include "document/TLSegment.h"
+#include "document/TLSegmentSet.h"
+#include "document/tests/segment_test_support.h"
+#include "platform/gui/colors.h"
+#include "widgets/core/Window.h"
+#include "widgets/core/WindowSystem.h"
+#include "widgets/core/tests/Screen.h"
+
+#include <gtest/gtest.h>
+#include <wx/uiaction.h>
+
+#include <algorithm>
+
+using test::pixel;
+using test::pump_until;
+using test::settle;
+
+namespace {
+
+bool g_display = false;
+
+class Environment : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        setenv("GTK_THEME", "Adwaita", 0);
+        setenv("GDK_SCALE", "1", 0);
+        setenv("GDK_DPI_SCALE", "1", 0);
+        setenv("NO_AT_BRIDGE", "1", 0);
+        setenv("GTK_OVERLAY_SCROLLING", "0", 0);
+        g_display = My::StartWindowSystem();
+        wxInitAllImageHandlers();
+    }
+    void TearDown() override { platform::gui::stop(); }
+};
+
+[[maybe_unused]] auto* g_env = ::testing::AddGlobalTestEnvironment(new Environment);
+
+class Canvas : public My::CustomWindow<CWnd> {
+public:
+    int paints = 0;
+    void Draw(CDC& dc, const CRect&) override
+    {
+        ++paints;
+        dc.FillSolidRect(CRect(CPoint(), GetSize()), RGB(200, 200, 200));
+    }
+    bool Open(const CRect& r)
+    {
+        if (!Create("", "", WS_POPUP | WS_VISIBLE, r, nullptr, 0))
+            return false;
+        return pump_until([this] { return paints > 0 && IsWindowVisible(); });
+    }
+    wxImage Shot()
+    {
+        settle();
+        CRect r;
+        GetClientRect(&r);
+        ClientToScreen(&r);
+        wxImage last = test::screenshot(r);
+        return test::screenshot_until(r, [&](const wxImage& shot) {
+            const bool same = shot.GetWidth() == last.GetWidth() && shot.GetHeight() == last.GetHeight()
+                && std::equal(shot.GetData(),
+                    shot.GetData() + std::size_t(shot.GetWidth()) * shot.GetHeight() * 3, last.GetData());
+            last = shot;
+            return same;
+        });
+    }
+    CPoint Screen(CPoint p) const
+    {
+        ClientToScreen(&p);
+        return p;
+    }
+};
+
+boost::shared_ptr<lumvex::footage> Frames(int count)
+{
+    std::vector<img::image<img::BGRA<unsigned char>>> images;
+    for (int i = 0; i < count; ++i)
+        images.push_back(trm::testing::make_scene(segment_testing::kWidth, segment_testing::kHeight).frame);
+    return boost::make_shared<trm::testing::memory_footage>(std::move(images));
+}
+
+// Drags from one client point to another in small steps.
+void DragBetween(Canvas& c, CPoint from, CPoint to)
+{
+    wxUIActionSimulator sim;
+    const CPoint a = c.Screen(from);
+    const CPoint b = c.Screen(to);
+    sim.MouseMove(a.x, a.y);
+    settle();
+    sim.MouseDown();
+    settle();
+    const int steps = 8;
+    for (int i = 1; i <= steps; ++i) {
+        sim.MouseMove(a.x + (b.x - a.x) * i / steps, a.y + (b.y - a.y) * i / steps);
+        pump_until([] { return false; }, std::chrono::milliseconds(30));
+    }
+    sim.MouseUp();
+    settle();
+}
+
+// The middle of a frame's column in a row, in the window's coordinates.
+CPoint FrameInRow(My::Xline& xline, My::Control& row, int frame, int dy)
+{
+    const CRect r = row.GetWndRect();
+    const int x = r.left + My::Xline::kNameWidth + (xline.TimeToX(frame) + xline.TimeToX(frame + 1)) / 2;
+    return CPoint(x, r.top + dy);
+}
+
+// Bracket centres of a segment row's bar, in the window's coordinates.
+CPoint BracketCentre(My::SegmentRow& row, bool left)
+{
+    My::SegmentRowControl& bar = row.GetControl();
+    for (My::Control* child : bar.GetChildren()) {
+        const CRect r = child->GetWndRect();
+        if (r.IsRectEmpty())
+            continue;
+        const bool isLeft = child == bar.GetChildren().front();
+        if (isLeft == left)
+            return r.CenterPoint();
+    }
+    return {};
+}
+
+} // namespace
+
+TEST(TimelineWindow, SegmentsAndBackgroundShowAndBracketDragsAreUndone)
+{
+    if (!g_display)
+        GTEST_SKIP() << "no display";
+    segment_testing::PromptScope prompts;
+    TLComp comp;
+    comp.SetFootage(Frames(100));
+    const std::pair<int, My::Span> segments[]
+        = { { 15, { 10, 25 } }, { 45, { 40, 55 } }, { 75, { 70, 90 } } };
+    for (const auto& [key, span] : segments) {
+        TLSegment* segment = comp.GetSegmentSet().CreateSegment(key);
+        ASSERT_NE(segment, nullptr);
+        segment->SetTimeSpan(span.first, span.last);
+    }
+    comp.GetBackground().SetFootage(Frames(60));
+    comp.GetBackground().SetStart(20);
+    comp.GetBackground().SetTrimming(10, 50);
+
+    TLTimeline timeline(&comp);
+    Canvas c;
+    c.AddChild(&timeline);
+    timeline.SetBounds(CRect(0, 0, 650, 220));
+    ASSERT_TRUE(c.Open(CRect(0, 0, 650, 220)));
+    ASSERT_EQ(timeline.GetTimeWidth(), 500);
+    EXPECT_DOUBLE_EQ(timeline.GetTimeScale(), 5.0);
+    ASSERT_EQ(timeline.GetMaskRow().GetSegmentRows().size(), 3u);
+
+    // Nothing selected: every bar shows the plain colours.
+    comp.Select(nullptr);
+    const wxImage shot = c.Shot();
+    // Kept for a look at the whole panel.
+    shot.SaveFile(::testing::TempDir() + "tavelo_timeline.png", wxBITMAP_TYPE_PNG);
+    const COLORREF span = 0xC0F0FF;
+    My::SegmentRow& middle = *timeline.GetMaskRow().GetSegmentRows()[1];
+    const int bottom = middle.GetHeight() - 3;
+    // New segments go on top of the list. Each segment's bar covers its frames and nothing beyond them.
+    for (std::size_t i = 0; i < 3; ++i) {
+        My::SegmentRow& row = *timeline.GetMaskRow().GetSegmentRows()[i];
+        const My::Span s = row.GetSegment()->GetTimeSpan();
+        const CPoint first = FrameInRow(timeline, row, s.first + 1, bottom);
+        const CPoint last = FrameInRow(timeline, row, s.last - 2, bottom);
+        EXPECT_EQ(pixel(shot, first.x, first.y), span) << i;
+        EXPECT_EQ(pixel(shot, last.x, last.y), span) << i;
+        const CPoint after = FrameInRow(timeline, row, s.last + 3, bottom);
+        EXPECT_NE(pixel(shot, after.x, after.y), span) << i;
+    }
+    // The background's trimmed part: composition frames 30 to 70.
+    My::LayerRow& background = timeline.GetBackgroundRow();
+    const CPoint inside = FrameInRow(timeline, background, 50, background.GetHeight() / 2);
+    const CPoint outside = FrameInRow(timeline, background, 75, background.GetHeight() / 2);
+    EXPECT_EQ(pixel(shot, inside.x, inside.y), 0xB8F6DC);
+    EXPECT_NE(pixel(shot, outside.x, outside.y), 0xB8F6DC);
+    // The current frame's red line through the rows.
+    const CRect grid = timeline.GetGrid().GetWndRect();
+    EXPECT_EQ(pixel(shot, My::Xline::kNameWidth + timeline.TimeToX(0), grid.top + 5), RGB(255, 0, 0));
+
+    // Extend the middle segment's front end to frame 65, then trim its back
+    // end to frame 43.
+    TLSegment* segment = comp.GetSegmentSet().GetAt(1);
+    const CPoint right = BracketCentre(middle, false);
+    DragBetween(c, right, CPoint(right.x + timeline.TimeToX(65) - timeline.TimeToX(55), right.y));
+    EXPECT_EQ(segment->GetTimeSpan(), (My::Span { 40, 65 }));
+    const CPoint left = BracketCentre(middle, true);
+    DragBetween(c, left, CPoint(left.x + timeline.TimeToX(43) - timeline.TimeToX(40), left.y));
+    EXPECT_EQ(segment->GetTimeSpan(), (My::Span { 43, 65 }));
+    EXPECT_EQ(comp.GetHistory().GetUndoName(), "Adjust Segment");
+    const wxImage dragged = c.Shot();
+    const CPoint extended = FrameInRow(timeline, middle, 60, bottom);
+    EXPECT_EQ(pixel(dragged, extended.x, extended.y), span);
+
+    comp.GetHistory().Undo();
+    comp.GetHistory().Undo();
+    EXPECT_EQ(segment->GetTimeSpan(), (My::Span { 40, 55 }));
+    const wxImage undone = c.Shot();
+    EXPECT_NE(pixel(undone, extended.x, extended.y), span);
+    const CPoint start = FrameInRow(timeline, middle, 41, bottom);
+    EXPECT_EQ(pixel(undone, start.x, start.y), span);
+
+    c.RemoveChild(&timeline);
+    c.DestroyWindow();
+}
