@@ -1,18 +1,26 @@
 #include "lumvex/dll.h"
 
 #include "lumvex/avi_reader.h"
+#include "lumvex/cache_settings_dialog.h"
 #include "lumvex/cache_system.h"
 #include "lumvex/deinterlaced_footage.h"
 #include "lumvex/exception.h"
+#include "lumvex/image_codec.h"
+#include "lumvex/open_footage_dialog.h"
 #include "lumvex/path.h"
 #include "lumvex/seq_reader.h"
 #include "lumvex/still_footage.h"
 #include "lumvex/still_image_id.h"
+#include "platform/gui/messages.h"
 
 namespace lumvex {
 
 struct dll::impl {
     cache_system system;
+    // The open-footage dialog's filter, made on first use.
+    std::string filter;
+    // Made on first use; destroyed before the caches it shows.
+    std::unique_ptr<cache_settings_dialog> settings_dialog;
 };
 
 dll::dll()
@@ -103,6 +111,51 @@ xml::stream& operator||(xml::stream& stream, const footage_ptr_capsule& capsule)
     else if (*capsule.target)
         (*capsule.target)->serialize(stream, capsule.base_path);
     return stream;
+}
+
+boost::shared_ptr<footage> dll::create_footage_dialog(bool allow_still, CWnd* parent)
+{
+    std::string& filter = m_impl->filter;
+    if (filter.empty()) {
+        const std::string e = img::default_readers().filter();
+        filter = "All Supported Formats|*.avi;" + e + "|AVI Video (*.AVI)|*.AVI|Image Sequence (" + e + ")|"
+            + e + "|All Files (*.*)|*.*||";
+    }
+    open_footage_dialog dialog("avi", filter, allow_still, parent);
+    dialog.SetTitle("Open Footage");
+    if (dialog.DoModal() != IDOK)
+        return {};
+    const std::string path = dialog.GetPathName();
+    if (dialog.load_as_still())
+        return create_still_footage(path);
+    boost::shared_ptr<footage> made = create_footage(path);
+    if (dialog.fields() == deinterlace_fields::off)
+        return made;
+    return boost::shared_ptr<footage>(new deinterlaced_footage(made, dialog.fields(), dialog.method()));
+}
+
+void dll::configure(CWnd* parent)
+{
+    cache_settings_dialog dialog(m_impl->system, parent);
+    dialog.DoModal();
+}
+
+void dll::modaless_configure_show(CWnd* parent)
+{
+    auto& dialog = m_impl->settings_dialog;
+    if (!dialog) {
+        dialog = std::make_unique<cache_settings_dialog>(m_impl->system, parent);
+        dialog->Create(parent);
+    } else if (dialog->GetParent() != parent) {
+        dialog->SetParent(parent);
+    }
+    dialog->ShowWindow(SW_SHOW);
+}
+
+void dll::modaless_configure_hide()
+{
+    if (m_impl->settings_dialog)
+        m_impl->settings_dialog->ShowWindow(SW_HIDE);
 }
 
 } // namespace lumvex

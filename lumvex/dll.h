@@ -20,6 +20,8 @@
 #include <memory>
 #include <string>
 
+class CWnd;
+
 namespace lumvex {
 
 class LUMVEX_API dll {
@@ -52,6 +54,19 @@ public:
     // the type is missing, empty or unknown, or a "dil" element has no
     // usable supplier; the kinds' reading and opening errors pass on.
     boost::shared_ptr<footage> create_footage(xml::stream& element, const std::string& base_path);
+
+    // The "Open Footage" dialog owned by `parent`'s window: the footage of
+    // the chosen file (a still footage when asked for and `allow_still`),
+    // deinterlaced as chosen; empty when the user cancels. The kinds'
+    // opening errors pass on.
+    boost::shared_ptr<footage> create_footage_dialog(bool allow_still, CWnd* parent);
+
+    // The "Cache Settings" dialog, modal, owned by `parent`'s window.
+    void configure(CWnd* parent);
+    // Shows the one modeless "Cache Settings" dialog (made on first use),
+    // owned by `parent`'s window; hides it.
+    void modaless_configure_show(CWnd* parent);
+    void modaless_configure_hide();
 
     // The image file through the memory cache (placement back): asked twice,
     // the file is read once while the image stays cached.

@@ -2,7 +2,9 @@
 
 #include "foundation/regprofile.h"
 #include "lumvex/avi_file.h"
+#include "platform/gui/messages.h"
 #include "platform/video/avi_file.h"
+#include "vortel/settings_dialog.h"
 
 namespace vortel {
 
@@ -133,6 +135,13 @@ void settings::read_encoder_state(img::avi::coder& coder)
     } catch (const regprofile::error&) {
     } catch (const img::avi::exception&) {
     }
+}
+
+void settings::configure(bool save, CWnd* parent)
+{
+    settings_dialog dialog(*this, parent);
+    if (dialog.DoModal() == IDOK && save)
+        write_registry();
 }
 
 } // namespace vortel

@@ -23,6 +23,8 @@
 #include <memory>
 #include <string>
 
+class CWnd;
+
 namespace vortel {
 
 // The settings key below the user's root.
@@ -60,6 +62,18 @@ public:
     void write_registry();
     // Gives an open coder its stored state, when one is stored and taken.
     static void read_encoder_state(img::avi::coder& coder);
+
+    // Runs the "Rendering Settings" dialog owned by `parent`'s window; with
+    // OK the choices are taken and, when `save`, stored. Cancel changes
+    // nothing.
+    void configure(bool save, CWnd* parent);
+
+    // Asks the user for the output file ("Render to" unless `title` is
+    // given), proposing `path` with the format's extension (a numbered
+    // pattern for image sequences), and answers silent_open_writer for the
+    // chosen file; empty when the user cancels.
+    std::unique_ptr<writer> open_writer(const types::extent<unsigned>& size, fraction rate, std::string path,
+        const std::string& title, CWnd* parent);
 
     // The frame sink for frames of `size` at `rate` written to `path`: an
     // AVI file when the path's extension is "avi" (any case), else numbered

@@ -3,6 +3,7 @@
 #include "foundation/numbered_file_name.h"
 #include "lumvex/avi_file.h"
 #include "lumvex/path.h"
+#include "platform/gui/file_dialog.h"
 #include "platform/gui/message_box.h"
 #include "vortel/avi_writer.h"
 #include "vortel/codec_registry.h"
@@ -42,6 +43,19 @@ std::string proposed_render_path(const std::string& path, const std::string& for
 int proposed_filter_index(const std::string& format)
 {
     return equal_ignoring_case(format, "avi") ? 1 : 2;
+}
+
+std::unique_ptr<writer> settings::open_writer(const types::extent<unsigned>& size, fraction rate,
+    std::string path, const std::string& title, CWnd* parent)
+{
+    CFileDialog dialog(false, format, proposed_render_path(path, format),
+        OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_ENABLESIZING,
+        render_filter(), parent);
+    dialog.SetTitle(title.empty() ? "Render to" : title);
+    dialog.SetFilterIndex(proposed_filter_index(format));
+    if (dialog.DoModal() != platform::IDOK)
+        return nullptr;
+    return silent_open_writer(size, rate, dialog.GetPathName());
 }
 
 std::unique_ptr<writer> settings::silent_open_writer(

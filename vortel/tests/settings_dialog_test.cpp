@@ -1,0 +1,230 @@
+#include "vortel/settings_dialog.h"
+
+#include "foundation/regprofile.h"
+#include "platform/gui/file_dialog.h"
+#include "platform/gui/messages.h"
+#include "platform/video/avi_file.h"
+#include "vortel/settings.h"
+#include "vortel/tests/support.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+using namespace vortel_test;
+using platform::mmioFOURCC;
+using vortel::settings_dialog;
+
+// Answers every modal dialog of the test with `act`.
+class scripted_dialog {
+public:
+    explicit scripted_dialog(std::function<void(CDialog&)> act) { CDialog::SetResponder(std::move(act)); }
+    ~scripted_dialog() { CDialog::SetResponder(nullptr); }
+};
+
+class scripted_file_dialog {
+public:
+    explicit scripted_file_dialog(std::function<int(CFileDialog&)> act)
+    {
+        CFileDialog::SetResponder(std::move(act));
+    }
+    ~scripted_file_dialog() { CFileDialog::SetResponder(nullptr); }
+};
+
+std::vector<unsigned char> state_of(const img::avi::coder& c)
+{
+    std::vector<unsigned char> state;
+    c.get_state(state);
+    return state;
+}
+
+int index_of(const CDialog& d, int id, const std::string& text)
+{
+    for (int i = 0; i < d.GetCount(id); ++i)
+        if (d.GetLBText(id, i) == text)
+            return i;
+    return CB_ERR;
+}
+
+class RenderingSettingsDialog : public ::testing::Test {
+protected:
+    scratch_folder m_folder;
+    scoped_settings_store m_store { m_folder };
+};
+
+TEST_F(RenderingSettingsDialog, AviWithoutACompressorCannotBeConfirmed)
+{
+    vortel::settings s;
+    s.format = "png";
+    bool checked = false;
+    scripted_dialog answer([&](CDialog& d) {
+        EXPECT_TRUE(d.IsItemEnabled(IDOK));
+        d.Select(settings_dialog::id_format, 0);
+        EXPECT_FALSE(d.IsItemEnabled(IDOK));
+        d.Click(IDOK); // refused: the button is greyed
+        checked = true;
+    });
+    s.configure(false, nullptr);
+    EXPECT_TRUE(checked);
+    EXPECT_EQ(s.format, "png");
+}
+
+TEST_F(RenderingSettingsDialog, FormatTextSelectsItsItemElseBmp)
+{
+    vortel::settings s;
+    for (const auto& [format, item] :
+        std::vector<std::pair<std::string, std::string>> { { "tiff", "TIFF sequence" },
+            { "JPEG", "JPEG sequence" }, { "xyz", "BMP sequence" }, { "", "AVI file" } }) {
+        s.format = format;
+        std::string shown;
+        scripted_dialog answer([&](CDialog& d) { shown = d.GetDlgItemText(settings_dialog::id_format); });
+        s.configure(false, nullptr);
+        EXPECT_EQ(shown, item) << format;
+    }
+    EXPECT_EQ(settings_dialog::format_of_item("JPEG sequence"), "jpeg");
+    EXPECT_EQ(settings_dialog::format_of_item("AVI file"), "avi");
+}
+
+TEST_F(RenderingSettingsDialog, CancelLeavesEverythingAndOkStoresOnlyWhenAsked)
+{
+    vortel::settings s;
+    scripted_dialog answer([&](CDialog& d) {
+        d.Select(settings_dialog::id_format, index_of(d, settings_dialog::id_format, "PNG sequence"));
+        d.Click(settings_dialog::id_alpha);
+        d.Select(settings_dialog::id_field, 2);
+        d.Click(IDCANCEL);
+    });
+    s.configure(true, nullptr);
+    EXPECT_EQ(s.format, "bmp");
+    EXPECT_FALSE(s.alpha);
+    EXPECT_EQ(s.field, 0);
+
+    CDialog::SetResponder([&](CDialog& d) {
+        d.Select(settings_dialog::id_format, index_of(d, settings_dialog::id_format, "PNG sequence"));
+        d.Click(settings_dialog::id_alpha);
+        d.Select(settings_dialog::id_field, 2);
+        d.Click(IDOK);
+    });
+    s.configure(false, nullptr);
+    EXPECT_EQ(s.format, "png");
+    EXPECT_TRUE(s.alpha);
+    EXPECT_EQ(s.field, 2);
+    vortel::settings stored(true);
+    EXPECT_EQ(stored.format, "bmp");
+
+    s.configure(true, nullptr);
+    vortel::settings saved(true);
+    EXPECT_EQ(saved.format, "png");
+    EXPECT_EQ(saved.field, 2);
+}
+
+TEST_F(RenderingSettingsDialog, CompressorsAreListedOnceByCodeAndChosenOnOk)
+{
+    vortel::settings s;
+    s.format = "avi";
+    s.encoder.open_code(s.encoder_info, mmioFOURCC('M', 'J', 'P', 'G'));
+    const std::string current = s.encoder_info.name;
+    std::vector<img::avi::coder_info> installed;
+    img::avi::enumerate_coders(installed, 720, 576);
+    ASSERT_GE(installed.size(), 2u);
+    const img::avi::coder_info* other = nullptr;
+    for (const auto& i : installed)
+        if (i.handler() != s.encoder_info.handler())
+            other = &i;
+    ASSERT_NE(other, nullptr);
+
+    scripted_dialog answer([&](CDialog& d) {
+        using D = settings_dialog;
+        EXPECT_EQ(d.GetCount(D::id_encoder), 1);
+        EXPECT_EQ(d.GetDlgItemText(D::id_encoder), current);
+        EXPECT_EQ(d.GetDlgItemText(D::id_description), s.encoder_info.description);
+        d.DropDown(D::id_encoder);
+        d.DropDown(D::id_encoder); // enumerated once
+        EXPECT_EQ(d.GetCount(D::id_encoder), int(installed.size()));
+        EXPECT_EQ(d.GetDlgItemText(D::id_encoder), current);
+        d.Select(D::id_encoder, index_of(d, D::id_encoder, other->name));
+        EXPECT_EQ(d.GetDlgItemText(D::id_description), other->description);
+        // An image sequence greys the compressor but keeps it.
+        d.Select(D::id_format, index_of(d, D::id_format, "PNG sequence"));
+        EXPECT_FALSE(d.IsItemEnabled(D::id_encoder));
+        EXPECT_FALSE(d.IsItemEnabled(D::id_description));
+        EXPECT_FALSE(d.IsItemEnabled(D::id_about));
+        EXPECT_FALSE(d.IsItemEnabled(D::id_configure));
+        d.Click(IDOK);
+    });
+    s.configure(false, nullptr);
+    EXPECT_EQ(s.format, "png");
+    ASSERT_TRUE(s.encoder.is_open());
+    EXPECT_EQ(s.encoder.info(), &s.encoder_info);
+    EXPECT_EQ(s.encoder_info.handler(), other->handler());
+}
+
+TEST_F(RenderingSettingsDialog, CancelKeepsTheCompressorAndItsState)
+{
+    vortel::settings s;
+    s.format = "avi";
+    s.encoder.open_code(s.encoder_info, mmioFOURCC('M', 'J', 'P', 'G'));
+    auto state = state_of(s.encoder);
+    state[12] = 40;
+    s.encoder.set_state(state);
+    const img::avi::coder_info* record = &s.encoder_info;
+
+    // The dialog's own copy carries the state; Cancel drops it.
+    scripted_dialog answer([&](CDialog& d) {
+        auto& dialog = static_cast<settings_dialog&>(d);
+        EXPECT_EQ(state_of(dialog.own_coder()), state);
+        d.DropDown(settings_dialog::id_encoder);
+        for (int i = 0; i < d.GetCount(settings_dialog::id_encoder); ++i)
+            if (d.GetLBText(settings_dialog::id_encoder, i) != s.encoder_info.name)
+                d.Select(settings_dialog::id_encoder, i);
+        d.Click(IDCANCEL);
+    });
+    s.configure(true, nullptr);
+    EXPECT_EQ(s.encoder.info(), record);
+    EXPECT_EQ(s.encoder_info.code_text(), "MJPG");
+    EXPECT_EQ(state_of(s.encoder), state);
+
+    // OK with the same compressor keeps its state.
+    CDialog::SetResponder([](CDialog& d) { d.Click(IDOK); });
+    s.configure(true, nullptr);
+    EXPECT_EQ(state_of(s.encoder), state);
+    vortel::settings saved(true);
+    EXPECT_EQ(state_of(saved.encoder), state);
+}
+
+TEST_F(RenderingSettingsDialog, RenderFileDialogProposesANumberedSequence)
+{
+    vortel::settings s;
+    s.format = "tga";
+    std::string proposed, title;
+    int index = 0;
+    scripted_file_dialog answer([&](CFileDialog& d) {
+        proposed = d.GetPathName();
+        title = d.GetTitle();
+        index = d.GetFilterIndex();
+        EXPECT_FALSE(d.IsOpenDialog());
+        EXPECT_EQ(d.GetFlags(), 0x80080Eu);
+        EXPECT_EQ(d.GetDefaultExtension(), "tga");
+        d.SetPathName(m_folder.file("shot_[###]"));
+        return IDOK;
+    });
+    auto w = s.open_writer({ 4, 4 }, fraction(25, 1), "/out/shot.avi", "", nullptr);
+    EXPECT_EQ(proposed, "/out/shot_[###].tga");
+    EXPECT_EQ(title, "Render to");
+    EXPECT_EQ(index, 2);
+    ASSERT_NE(w, nullptr);
+    w->write(make_frame(4, 4, test_pixels(4, 4, 0)));
+    w.reset();
+    EXPECT_TRUE(fs::exists(m_folder.file("shot_000.tga")));
+
+    CFileDialog::SetResponder([&](CFileDialog& d) {
+        title = d.GetTitle();
+        return IDCANCEL;
+    });
+    EXPECT_EQ(s.open_writer({ 4, 4 }, fraction(25, 1), "", "Export", nullptr), nullptr);
+    EXPECT_EQ(title, "Export");
+}
+
+} // namespace
