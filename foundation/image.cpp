@@ -1,5 +1,7 @@
 #include "foundation/image.h"
 
+#include "platform/kernel/block_pool.h"
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -138,7 +140,7 @@ template <class T> image<T>::~image()
 template <class T> void image<T>::release() noexcept
 {
     if (owns)
-        delete[] data;
+        platform::image_block_pool().give(data, size);
     data = nullptr;
 }
 
@@ -189,14 +191,18 @@ template <class T> void image<T>::resize(unsigned new_width, unsigned new_height
     // Everything that can fail happens before the record changes.
     const geometry g = checked_geometry<T>(new_width, new_height, new_alignment);
     const bool keep = data != nullptr && new_width == width && new_height == height;
-    std::unique_ptr<unsigned char[]> fresh;
     unsigned char* buffer = data;
-    if (g.size != size || !owns) {
-        if (g.size != 0)
-            fresh.reset(new unsigned char[g.size]);
-        buffer = fresh.get();
+    const bool fresh = g.size != size || !owns;
+    if (fresh)
+        buffer = platform::image_block_pool().take(g.size);
+    std::vector<unsigned char*> new_rows;
+    try {
+        new_rows = make_rows(buffer, g.stride, new_height, top_down);
+    } catch (...) {
+        if (fresh)
+            platform::image_block_pool().give(buffer, g.size);
+        throw;
     }
-    std::vector<unsigned char*> new_rows = make_rows(buffer, g.stride, new_height, top_down);
 
     if (keep && buffer != data)
         for (unsigned i = 0; i < new_height; ++i)
@@ -204,7 +210,6 @@ template <class T> void image<T>::resize(unsigned new_width, unsigned new_height
 
     if (buffer != data)
         release();
-    fresh.release();
     take_geometry(buffer, true, new_width, new_height, new_alignment, g.stride, g.size, new_rows);
 }
 

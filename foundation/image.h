@@ -13,6 +13,9 @@
 // before anything is allocated; a record whose buffer (or row table) would
 // exceed max_image_bytes is refused with img::image_too_large, and a failed
 // allocation throws std::bad_alloc. Either leaves the record unchanged.
+// Buffers of a megabyte and more come from the process's image block pool
+// (platform/kernel/block_pool.h) and go back to it, so that frames decoded
+// one after another reuse memory already in place.
 //
 // Threads: a record is used by one thread at a time; a record shared between
 // threads must be read-only once published.

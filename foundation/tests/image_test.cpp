@@ -1,5 +1,7 @@
 #include "foundation/image.h"
 
+#include "platform/kernel/block_pool.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -288,6 +290,33 @@ TEST(Image, SwapAndMoveExchangeBuffersWithoutCopying)
     b = std::move(moved);
     EXPECT_EQ(b.data, b_data);
     EXPECT_EQ(moved.data, nullptr);
+}
+
+TEST(Image, LargeBuffersAreGivenBackAndTakenAgainBySizeWithPixelsRewritten)
+{
+    platform::block_pool& pool = platform::image_block_pool();
+    if (pool.limit() == 0)
+        GTEST_SKIP() << "this build keeps no buffers";
+    const std::uint64_t before = pool.held();
+    const std::size_t bytes = std::size_t { 1024 } * 512 * 4;
+    unsigned char* first = nullptr;
+    {
+        image<colour> frame(1024, 512, 4);
+        first = frame.data;
+        frame.fill({ 1, 2, 3, 4 });
+    }
+    EXPECT_EQ(pool.held(), before + bytes);
+    image<colour> next(1024, 512, 4);
+    EXPECT_EQ(next.data, first) << "the next frame of the size reuses the buffer";
+    EXPECT_EQ(pool.held(), before);
+    next.fill({ 9, 8, 7, 6 });
+    image<colour> copy(next);
+    EXPECT_NE(copy.data, next.data);
+    EXPECT_TRUE(std::all_of(copy.begin(), copy.end(), [](colour c) { return c == colour { 9, 8, 7, 6 }; }));
+    // Only the alignment changes: the pixels stay, in a buffer of the new size.
+    next.resize(1024, 512, 8192);
+    EXPECT_TRUE(next.row(511)[1023] == (colour { 9, 8, 7, 6 }));
+    expect_rows_follow_the_invariant(next);
 }
 
 TEST(Image, PixelIteratorWalksRowsWithXFastest)

@@ -296,6 +296,8 @@ public:
     ~codec_decompressor() override
     {
         clear_frames();
+        for (AVFrame* f : m_spare)
+            av_frame_free(&f);
         av_frame_free(&m_frame);
         av_packet_free(&m_packet);
         avcodec_free_context(&m_context);
@@ -382,7 +384,7 @@ public:
         AVFrame* f = m_ready.front();
         m_ready.pop_front();
         bool ok = convert(f, top_row, step);
-        av_frame_free(&f);
+        recycle(f);
         if (!ok)
             for (unsigned y = 0; y < m_height; ++y)
                 std::memset(top_row + static_cast<std::ptrdiff_t>(y) * step, 0, std::size_t(m_width) * 4);
@@ -400,7 +402,13 @@ private:
                 return ICERR_OK;
             if (r < 0)
                 return error_code(r);
-            AVFrame* kept = av_frame_alloc();
+            AVFrame* kept = nullptr;
+            if (!m_spare.empty()) {
+                kept = m_spare.back();
+                m_spare.pop_back();
+            } else {
+                kept = av_frame_alloc();
+            }
             if (kept == nullptr) {
                 av_frame_unref(m_frame);
                 return ICERR_MEMORY;
@@ -466,8 +474,19 @@ private:
     void clear_frames()
     {
         for (AVFrame* f : m_ready)
-            av_frame_free(&f);
+            recycle(f);
         m_ready.clear();
+    }
+
+    // Empties a frame record and keeps it for a later frame.
+    void recycle(AVFrame* f) noexcept
+    {
+        av_frame_unref(f);
+        try {
+            m_spare.push_back(f);
+        } catch (...) {
+            av_frame_free(&f);
+        }
     }
 
     AVCodecContext* m_context = nullptr;
@@ -475,6 +494,8 @@ private:
     AVPacket* m_packet = nullptr;
     SwsContext* m_scaler = nullptr;
     std::deque<AVFrame*> m_ready;
+    // Emptied frame records, reused for the next decoded frames.
+    std::vector<AVFrame*> m_spare;
     // Rows aligned as the converter likes them (see convert).
     std::vector<std::uint8_t, aligned_allocator<std::uint8_t>> m_scratch;
     bool m_finished = false;
