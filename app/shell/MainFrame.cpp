@@ -36,7 +36,6 @@ MainFrame::MainFrame(TLComp* composition)
     , m_propertyEditor("Property Editor")
     , m_propertiesPanel(&m_propertyEditor, 0, "Properties")
     , m_timeControlsPanel("Time Controls", 3)
-    , m_displayPanel("Display", 3)
 {
     m_toolBar.SetButtonSize(21, 21);
     m_toolBar.SetButtons(g_tools, int(std::size(g_tools)));

@@ -8,6 +8,7 @@
 // display panel are later parts of the program: the view's place holds a
 // stand-in window, and their panels are empty. UI thread only.
 
+#include "app/shell/DisplayPanel.h"
 #include "app/shell/Frame.h"
 #include "widgets/controls/ToolBar.h"
 #include "widgets/properties/PEditor.h"
@@ -47,7 +48,7 @@ private:
     My::PEditor m_propertyEditor;
     My::WidgetPanel m_propertiesPanel;
     My::Panel m_timeControlsPanel;
-    My::Panel m_displayPanel;
+    DisplayPanel m_displayPanel;
     My::EditableObject* m_propertyObject = nullptr;
     bool m_displayAttached = false;
 };
