@@ -6,9 +6,10 @@
 // once in the temporary folder.
 //
 // items_per_second is frames per second; the random-access runs report the
-// latency of one frame as their time. Every cached frame is a new buffer the
-// kernel supplies page by page, while direct decoding reuses one buffer;
-// that is most of the difference on a clip that decodes this fast.
+// latency of one frame as their time. Cached frames take their buffers from
+// the image block pool, which keeps the buffers of frames released by an
+// earlier iteration (as a full memory cache does when it evicts); direct
+// decoding reuses one buffer.
 
 #include <benchmark/benchmark.h>
 

@@ -4,6 +4,7 @@
 #include "document/Sequence.h"
 #include "platform/gui/colors.h"
 #include "platform/gui/cursor.h"
+#include "platform/gui/metrics.h"
 #include "widgets/core/Event.h"
 
 #include <algorithm>
@@ -47,7 +48,7 @@ BOOL SequenceView::CreateView(CWnd* parent, const CRect& rect, UINT id)
     wc.lpszClassName = view_class;
     wc.hCursor = LoadCursor(IDC_ARROW);
     RegisterClass(&wc);
-    return Create(view_class, "", WS_CHILD | WS_VISIBLE, rect, parent, id);
+    return Create(view_class, "", WS_CHILD | WS_VISIBLE | WS_HSCROLL | WS_VSCROLL, rect, parent, id);
 }
 
 void SequenceView::BuildCommands()
@@ -180,8 +181,46 @@ void SequenceView::UpdateTemporaryTool()
         SetTemporaryTool(nullptr);
 }
 
+void SequenceView::ApplyScrollBars()
+{
+    if (!GetSafeHwnd() || !(GetStyle() & (WS_HSCROLL | WS_VSCROLL)))
+        return;
+    for (const bool vertical : { false, true }) {
+        const ScrollBarInfo info = m_geometry.GetScrollBar(vertical);
+        SCROLLINFO si;
+        si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
+        si.nMin = 0;
+        // Positions 0 .. range - page: the last one shows the workbench's end.
+        si.nMax = std::max(info.range - 1, 0);
+        si.nPage = static_cast<UINT>(std::max(info.page, 0));
+        si.nPos = std::max(info.pos, 0);
+        SetScrollInfo(vertical ? SB_VERT : SB_HORZ, si, TRUE);
+    }
+}
+
+void SequenceView::ClientSizeChanged(int width, int height)
+{
+    // The geometry works from the area without bars, the window's outer
+    // size. What a bar shown takes is observed, not assumed: overlay bars
+    // take nothing.
+    CRect outer;
+    GetWindowRect(&outer);
+    const int full_width = std::max(outer.Width(), width);
+    const int full_height = std::max(outer.Height(), height);
+    int bar_width = m_geometry.GetScrollBarWidth();
+    int bar_height = m_geometry.GetScrollBarHeight();
+    if (m_geometry.GetScrollBar(true).shown)
+        bar_width = full_width - width;
+    if (m_geometry.GetScrollBar(false).shown)
+        bar_height = full_height - height;
+    m_geometry.SetScrollBarThickness(bar_width, bar_height);
+    m_geometry.SetWindowSize(full_width, full_height);
+    ApplyScrollBars();
+}
+
 void SequenceView::GeometryChanged(bool zoomChanged, bool redraw)
 {
+    ApplyScrollBars();
     if (GetSafeHwnd() && redraw)
         Invalidate(FALSE);
     if (zoomChanged && m_zoomChanged)
@@ -383,6 +422,17 @@ void SequenceView::ResizeBuffer(int width, int height)
 
 void SequenceView::Paint()
 {
+    // Bars that came or went without a size message (overlay bars) show
+    // here: the geometry follows the client area painted.
+    CRect client;
+    GetClientRect(&client);
+    if (client.Size() != m_geometry.GetClientSize() && (GetStyle() & (WS_HSCROLL | WS_VSCROLL))) {
+        const CSize before = m_geometry.GetClientSize();
+        ClientSizeChanged(client.Width(), client.Height());
+        // Repaint only on a change, so a mismatch that stays cannot loop.
+        if (m_geometry.GetClientSize() != before)
+            Invalidate(FALSE);
+    }
     CRect update;
     GetUpdateRect(&update, FALSE);
     CPaintDC dc(this);
@@ -409,7 +459,9 @@ LRESULT SequenceView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
             return -1;
         CRect r;
         GetClientRect(&r);
-        m_geometry.SetWindowSize(r.Width(), r.Height());
+        if (GetStyle() & (WS_HSCROLL | WS_VSCROLL))
+            m_geometry.SetScrollBarThickness(GetSystemMetrics(SM_CXVSCROLL), GetSystemMetrics(SM_CYHSCROLL));
+        ClientSizeChanged(r.Width(), r.Height());
         CClientDC client(this);
         if (client.IsDrawing()) {
             m_bitmap.CreateCompatibleBitmap(&client, 1, 1);
@@ -433,7 +485,7 @@ LRESULT SequenceView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         const int w = LOWORD(std::uintptr_t(lParam));
         const int h = HIWORD(std::uintptr_t(lParam));
         ResizeBuffer(w, h);
-        m_geometry.SetWindowSize(w, h);
+        ClientSizeChanged(w, h);
         Invalidate(FALSE);
         return 0;
     }

@@ -114,6 +114,9 @@ protected:
     void GeometryChanged(bool zoomChanged, bool redraw);
 
 private:
+    // Hands the bars' range, page and position to the window.
+    void ApplyScrollBars();
+    void ClientSizeChanged(int width, int height);
     void MakeActive(Tool* tool);
     void UpdateTemporaryTool();
     void HandleMouse(UINT message, UINT flags, CPoint p);

@@ -45,6 +45,8 @@ public:
     void SetWindowSize(int width, int height);
     void SetScrollBarThickness(int vertical_width, int horizontal_height);
     CSize GetWindowSize() const { return m_window; }
+    int GetScrollBarWidth() const { return m_vbarWidth; }
+    int GetScrollBarHeight() const { return m_hbarHeight; }
     // The client area left by the scroll bars shown.
     CSize GetClientSize() const { return m_client; }
     CPoint GetClientCentre() const { return CPoint(m_client.cx / 2, m_client.cy / 2); }

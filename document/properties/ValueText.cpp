@@ -77,7 +77,16 @@ bool ParseValue(const std::string& text, float& out)
 bool ParseValue(const std::string& text, fraction& out)
 {
     fraction value;
-    if (!Extract(text, value) || value.denominator == 0 || value.numerator <= 0)
+    if (!Extract(text, value)) {
+        // The stream reads a plain number in hundredths, which leaves out
+        // the whole rates above 21474836 that the text form writes without
+        // a denominator; such a text reads as that number over 1.
+        int whole = 0;
+        if (!Extract(text, whole))
+            return false;
+        value = fraction(whole, 1);
+    }
+    if (value.denominator == 0 || value.numerator <= 0)
         return false;
     out = value;
     return true;

@@ -6,12 +6,17 @@
 #include "app/view/MaskEditor.h"
 #include "app/view/SequenceView.h"
 #include "document/TLSegment.h"
+#include "document/tests/segment_test_support.h"
+#include "foundation/bmp_reader.h"
 #include "platform/gui/messages.h"
 #include "widgets/core/Event.h"
+#include "widgets/core/Prompt.h"
 #include "widgets/core/tests/FakeHost.h"
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -317,4 +322,57 @@ TEST_F(Fixture, PanDragScrollsByThePointersTravelAndZoomClickZoomsAtThePoint)
     Send(WM_RBUTTONDOWN, MK_RBUTTON, CPoint(20, 30));
     Send(WM_RBUTTONUP, 0, CPoint(20, 30));
     EXPECT_EQ(view.GetGeometry().GetZoom(), 1.0);
+}
+
+TEST_F(Fixture, ImportOfAnUnreadableFileThrowsUnderItsOperationAndChangesNothing)
+{
+    segment_testing::PromptScope prompts;
+    Owner owner(Blank(64, 48));
+    editor.BeginEdit(&owner);
+    const std::string path = ::testing::TempDir() + "tavelo_not_a_bitmap.bmp";
+    std::ofstream(path) << "not a bitmap";
+    My::ClearOperations();
+    EXPECT_ANY_THROW(editor.ImportMask(path));
+    EXPECT_EQ(My::GetCurrentOperation(), "importing mask");
+    My::ClearOperations();
+    EXPECT_TRUE(owner.names.empty());
+    std::filesystem::remove(path);
+}
+
+TEST_F(Fixture, ExportedMaskImportsBackAndASmallerOneLandsTopLeftAfterConsent)
+{
+    segment_testing::PromptScope prompts;
+    // A 20 x 10 mask with its left half set, exported by another editor.
+    Owner small(Blank(20, 10));
+    {
+        img::image<img::bit> m = Blank(20, 10);
+        for (unsigned y = 0; y < 10; ++y)
+            for (unsigned x = 0; x < 10; ++x)
+                m.at(x, y) = true;
+        small.SetMask(m, "setup");
+    }
+    const std::string path = ::testing::TempDir() + "tavelo_small_mask.bmp";
+    editor.BeginEdit(&small);
+    editor.ExportMask(path);
+    img::image<img::bit> read;
+    img::read_bmp_file(path, read);
+    EXPECT_EQ(Rows(read), Rows(small.GetMask()));
+
+    Owner owner(Blank(64, 48));
+    owner.editor = &editor;
+    editor.BeginEdit(&owner);
+    prompts.prompt.answer = My::IDCANCEL;
+    EXPECT_FALSE(editor.ImportMask(path));
+    ASSERT_EQ(prompts.prompt.texts.size(), 1u);
+    EXPECT_EQ(prompts.prompt.texts[0], "The bitmap (" + path + ") has different dimensions.\nProceed?");
+    EXPECT_TRUE(owner.names.empty());
+    EXPECT_EQ(My::GetCurrentOperation(), "");
+    prompts.prompt.answer = My::IDOK;
+    EXPECT_TRUE(editor.ImportMask(path));
+    EXPECT_EQ(owner.names, std::vector<std::string> { "Import Mask" });
+    EXPECT_EQ(owner.GetMask().count(), 100u);
+    EXPECT_TRUE(owner.GetMask().at(9, 9));
+    EXPECT_FALSE(owner.GetMask().at(10, 0));
+    EXPECT_EQ(editor.GetMask().count(), 100u);
+    std::filesystem::remove(path);
 }

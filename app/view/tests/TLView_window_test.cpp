@@ -167,3 +167,37 @@ TEST(TLViewWindow, KeyMaskDrawnWithTheMouseShowsAndUndoRemovesIt)
     EXPECT_FALSE(view.GetMaskEditor().IsEditing());
     view.DestroyWindow();
 }
+
+TEST(TLViewWindow, ScrollBarsComeWithZoomAndFitOnScreenRemovesThem)
+{
+    if (!g_display)
+        GTEST_SKIP() << "no display";
+    segment_testing::PromptScope prompts;
+    TLComp comp;
+    comp.SetFootage(boost::make_shared<segment_testing::SceneFootage>(3));
+    painting_testing::ListCache cache;
+    TLView view(comp, cache);
+    ASSERT_TRUE(view.CreateView(nullptr, CRect(80, 80, 80 + 256, 80 + 192), 0));
+    Settle();
+    view.SetZoom(8.0);
+    Settle();
+    const auto clientMatches = [&] {
+        CRect r;
+        view.GetClientRect(&r);
+        return r.Size() == view.GetGeometry().GetClientSize();
+    };
+    EXPECT_TRUE(view.GetGeometry().GetScrollBar(false).shown);
+    EXPECT_TRUE(view.GetGeometry().GetScrollBar(true).shown);
+    EXPECT_TRUE(PumpUntil(clientMatches));
+    view.SendMessage(WM_HSCROLL, MAKEWPARAM(SB_LINERIGHT, 0), 0);
+    EXPECT_EQ(view.GetGeometry().GetScroll().x, 5);
+    view.FitOnScreen();
+    Settle();
+    EXPECT_DOUBLE_EQ(view.GetGeometry().GetZoom(), 4.0);
+    EXPECT_FALSE(view.GetGeometry().GetScrollBar(false).shown);
+    EXPECT_TRUE(PumpUntil(clientMatches));
+    CRect r;
+    view.GetClientRect(&r);
+    EXPECT_EQ(r.Size(), CSize(256, 192));
+    view.DestroyWindow();
+}

@@ -236,6 +236,10 @@ TEST(ValueText, FrameRatesWithoutDenominatorOrPositiveNumeratorAreRefused)
     ASSERT_TRUE(ParseValue("30000/1001", rate));
     EXPECT_EQ(rate.numerator, 30000);
     EXPECT_EQ(rate.denominator, 1001u);
+    // A whole rate too large for hundredths reads back as written.
+    ASSERT_TRUE(ParseValue(FormatValue(fraction(44949630, 1)), rate));
+    EXPECT_EQ(rate.numerator, 44949630);
+    EXPECT_EQ(rate.denominator, 1u);
     ASSERT_TRUE(ParseValue("29.97", rate));
     EXPECT_EQ(FormatValue(rate), "2997/100");
 }
