@@ -334,9 +334,9 @@ void AppBase::OnUpdateLanguage(std::uint32_t id, CommandUI& ui)
     const int stored = m_language.ReadSetting();
     if (k == stored) {
         if (k == m_defaultLanguage && !m_language.IsLoaded())
-            text += " " + LoadString(resources::IDS_DEFAULT_LANGUAGE);
+            text.append(" ").append(LoadString(resources::IDS_DEFAULT_LANGUAGE));
         else if (k != m_language.GetLoadedIndex())
-            text += " " + LoadString(resources::IDS_RESTART_REQUIRED);
+            text.append(" ").append(LoadString(resources::IDS_RESTART_REQUIRED));
     }
     ui.SetText(text);
     ui.SetRadio(k == stored);

@@ -62,6 +62,8 @@ std::string RecentFileList::GetMenuText(std::size_t index) const
         return {};
     const std::string& path = m_paths[index];
     const auto slash = path.rfind('/');
-    return "&" + std::to_string(index + 1) + " "
-        + (slash == std::string::npos ? path : path.substr(slash + 1));
+    std::string text = "&";
+    text.append(std::to_string(index + 1)).append(" ");
+    text.append(slash == std::string::npos ? path : path.substr(slash + 1));
+    return text;
 }

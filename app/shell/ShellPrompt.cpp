@@ -18,7 +18,9 @@ int ShellPrompt::MessageBox(const std::string& text, unsigned style)
             std::cerr << text << '\n';
             return My::IDCANCEL;
         }
-        platform::gui::post([this, text, style] { MessageBox(text, style); });
+        // Through whichever prompt is installed when the call runs: this one
+        // may be gone by then.
+        platform::gui::post([text, style] { My::MessageBox(text, style); });
         return My::IDOK;
     }
     m_shown.push_back(text);

@@ -174,6 +174,9 @@ void TestHook::Run(const std::string& line)
                                         : My::IDOK);
     } else if (verb == "dialog") {
         g_dialogAnswers.push_back(Rest(in));
+    } else if (verb == "native-dialogs") {
+        platform::gui::set_file_dialog_presenter(nullptr);
+        m_installed = false;
     } else if (verb == "dialog-cancel") {
         g_dialogAnswers.push_back("");
     } else if (verb == "command") {

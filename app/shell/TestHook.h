@@ -8,6 +8,7 @@
 //   answer yes|no|cancel|ok      the next question gets this answer
 //   dialog PATH                  the next file dialog answers PATH (OK)
 //   dialog-cancel                the next file dialog is cancelled
+//   native-dialogs               file dialogs are the window system's own
 //   command ID                   runs a menu command through the frame
 //   key VK MODIFIERS             presses a key with the frame focused
 //   drop PATH                    drops the file on the main window

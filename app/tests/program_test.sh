@@ -2,7 +2,8 @@
 # Starts Tavelo as a new user would (a fresh settings folder) under a display
 # of its own and drives it through its test script hook: a project made from
 # the sample footage and saved, opened again through File > Open (the file
-# dialog answered by the hook) and by a drop on the main window, the title
+# dialog answered by the hook, and once more the window system's own dialog
+# answered by synthesised typing) and by a drop on the main window, the title
 # and the undo texts after an edit, the save question on closing answered
 # Cancel and then No, and the main frame's areas on the screen. Then a second
 # start reads the layout the first one stored.
@@ -19,6 +20,25 @@ export LSAN_OPTIONS="suppressions=$tests/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS
 
 run() {
   TAVELO_TEST_SCRIPT=$1 timeout 120 xvfb-run -a -s '-screen 0 1280x1024x24' "$program"
+}
+
+# Runs the program on script $1 while the keyboard answers the window
+# system's own "Open Project" dialog with the path $2.
+run_typing() {
+  cat > "$work/drive.sh" <<DRIVE
+export GSETTINGS_BACKEND=memory
+TAVELO_TEST_SCRIPT=$1 "$program" &
+pid=\$!
+dialog=\$(timeout 60 xdotool search --sync --name 'Open Project' | head -1)
+sleep 1
+xdotool windowfocus --sync "\$dialog" 2>/dev/null || xdotool windowfocus "\$dialog"
+xdotool key ctrl+l
+xdotool type --delay 20 '$2'
+sleep 0.5
+xdotool key Return
+wait \$pid
+DRIVE
+  timeout 120 xvfb-run -a -s '-screen 0 1280x1024x24' bash "$work/drive.sh" 2> >(grep -v XGetInputFocus >&2)
 }
 
 cat > "$work/first.txt" <<SCRIPT
@@ -70,6 +90,10 @@ close
 SCRIPT
 run "$work/second.txt"
 grep -q 'RightBarVisible' -r "$XDG_CONFIG_HOME/Norvane/Tavelo/Layout"
+
+# File > Open through the window system's own dialog, answered by typing.
+printf 'native-dialogs\nexpect-title Tavelo\nkey 79 2\nexpect-title sample - Tavelo\nclose\n' > "$work/typed.txt"
+run_typing "$work/typed.txt" "$work/sample.tvp"
 
 # A fault on the UI thread writes its crash report and ends the program
 # instead of resuming.
