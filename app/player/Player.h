@@ -68,6 +68,10 @@ public:
     virtual void StopFollowing() = 0;
     // Opens the go-to-frame question; nothing here.
     virtual void GoToFrame() { }
+    // The playback rate in frames per second, kept by the view's player
+    // with its timer; 0 and ignored here.
+    virtual double GetPlayFramerate() const { return 0.0; }
+    virtual void SetPlayFramerate(double) { }
 
     int GetPlayMode() const { return m_mode; }
     bool IsPlaying() const { return m_mode == Forward || m_mode == Backward; }

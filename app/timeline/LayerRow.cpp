@@ -109,7 +109,8 @@ void LayerControl::Draw(CDC& dc, const CRect&)
 
 void LayerControl::OnLeftDown(UINT flags, const CPoint& point)
 {
-    if (m_bar.IsActive())
+    // The layer hears of presses on its footage only.
+    if (m_bar.PressesFootage(point.x))
         m_bar.GetLayer()->OnPress();
     Container::OnLeftDown(flags, point);
 }

@@ -360,7 +360,9 @@ void SegmentSetRow::Rebuild()
     }
     if (!children.empty())
         InsertChildren(0, children.data(), int(children.size()));
-    if (expanded && HasChildren())
+    // An expanded row stays expanded through a rebuild without children,
+    // so that the segments made next show at once.
+    if (expanded)
         Expand();
 }
 

@@ -61,6 +61,26 @@ void AddTimelineGlyphs()
     Add("SegmentLeft", bracket);
     Add("SegmentRight", Mirror(bracket));
 
+    // Transport buttons of the time controls, 9 x 7.
+    const Art first { "k.....k..", "k....kk..", "k...kkk..", "k..kkkk..", "k...kkk..", "k....kk..",
+        "k.....k.." };
+    const Art previous { "....k..k.", "...kk.kk.", "..kkkkkk.", ".kkkkkkk.", "..kkkkkk.", "...kk.kk.",
+        "....k..k." };
+    const Art backward { "....k....", "...kk....", "..kkk....", ".kkkk....", "..kkk....", "...kk....",
+        "....k...." };
+    Add("TIME_FIRST_FRAME", first);
+    Add("TIME_LAST_FRAME", Mirror(first));
+    Add("TIME_PREVIOUS_FRAME", previous);
+    Add("TIME_NEXT_FRAME", Mirror(previous));
+    Add("TIME_PLAY_BACKWARD", backward);
+    Add("TIME_PLAY_FORWARD", Mirror(backward));
+    Add("TIME_PAUSE",
+        { ".kk..kk..", ".kk..kk..", ".kk..kk..", ".kk..kk..", ".kk..kk..", ".kk..kk..", ".kk..kk.." });
+    Add("TIME_LOOP",
+        { "..kkkkk..", ".k.....k.", "k.......k", "k.......k", "k.....kkk", ".k.....k.", "..kkk...." });
+    Add("TIME_FOLLOW",
+        { "k...k....", "kk..kk...", "kkk.kkk..", "kkkkkkkk.", "kkk.kkk..", "kk..kk...", "k...k...." });
+
     // Key-frame marks: a small mask sheet, pressed and greyed looks.
     Add("Mask",
         { "kkkkkkkkk", "kwwwwwwsk", "kwkkkkwsk", "kwkwwkwsk", "kwkwwkwsk", "kwkkkkwsk", "kwwwwwwsk",

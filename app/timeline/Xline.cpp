@@ -92,9 +92,18 @@ void XlineGrid::Paint(CDC& dc, const CRect& clip)
     if (m_xline->IsEmpty())
         return;
     const int left = m_xline->GetTimeColumn().GetStart();
+    const int right = m_xline->GetTimeColumn().GetEnd();
     const int x = left + m_xline->TimeToX(m_xline->GetCurrentFrame());
-    if (x >= left && x < m_xline->GetTimeColumn().GetEnd())
+    if (x >= left && x < right)
         dc.FillSolidRect(x, 0, 1, GetSize().cy, RGB(255, 0, 0));
+    // While scrubbing or playing, the preview frame's marker: an inverted
+    // line (the grid repaints on every preview change, so it never stays).
+    const Sequence* sequence = m_xline->GetSequence();
+    if (sequence && sequence->GetPreviewFrame() != sequence->GetCurrentFrame()) {
+        const int p = left + m_xline->TimeToX(sequence->GetPreviewFrame());
+        if (p >= left && p < right)
+            draw_xor_vline(dc, p, 0, GetSize().cy, RGB(255, 255, 255));
+    }
 }
 
 void XlineGrid::OnLeftUp(UINT flags, const CPoint& point)

@@ -1,5 +1,7 @@
 #include "app/timeline/Timeline.h"
 
+#include "app/timeline/TimeScaleControls.h"
+#include "app/timeline/TimelineStrips.h"
 #include "app/timeline/tests/TimelineFixture.h"
 
 #include <gtest/gtest.h>
@@ -260,6 +262,25 @@ TEST_F(TimelineTest, DetachingSendsDetachedAndStopsListening)
     EXPECT_EQ(recorder.Count<My::Timeline::Detached>(), 1);
     EXPECT_EQ(sequence.GetListenerCount(), 0u);
     EXPECT_TRUE(timeline.IsEmpty());
+}
+
+} // namespace
+
+namespace {
+
+// Without a display (or with a theme that reports 0) the bottom line keeps
+// a usable height.
+TEST(TimelineLayout, ScrollBarHeightHasAFloor)
+{
+    EXPECT_GE(My::Timeline::GetScrollBarHeight(), 12);
+    My::Timeline timeline;
+    timeline.SetBounds(CRect(0, 0, 400, 80));
+    EXPECT_EQ(timeline.GetTimeWidth(), 400);
+    const CRect bar = timeline.GetZoomOut().GetBounds();
+    EXPECT_EQ(bar.bottom, 80);
+    EXPECT_EQ(bar.Height(), My::Timeline::GetScrollBarHeight());
+    EXPECT_EQ(timeline.GetPreferredSize().cy,
+        timeline.GetRuler().GetPreferredSize().cy + My::Timeline::GetScrollBarHeight() + 21);
 }
 
 } // namespace
