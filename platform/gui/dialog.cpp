@@ -56,6 +56,18 @@ bool toolkit_ready()
 
 } // namespace
 
+wxWindow* platform::gui::detail::dialog_owner(CWnd* parent)
+{
+    wxWindow* owner = native_window(parent);
+    if (owner)
+        owner = wxGetTopLevelParent(owner);
+    if (!owner && wxTheApp)
+        owner = wxTheApp->GetTopWindow();
+    if (owner && (owner->IsBeingDeleted() || !owner->IsShown()))
+        owner = nullptr;
+    return owner;
+}
+
 struct CDialog::native : wxEvtHandler {
     CDialog& owner;
     wxDialog* dialog = nullptr;
@@ -70,10 +82,24 @@ struct CDialog::native : wxEvtHandler {
     ~native() override
     {
         timers.clear();
-        if (dialog) {
+        if (dialog && wxTheApp) {
             dialog->Unbind(wxEVT_CLOSE_WINDOW, &native::on_close, this);
+            dialog->Unbind(wxEVT_DESTROY, &native::on_destroy, this);
             dialog->Destroy();
         }
+        owner.forget_windows();
+    }
+    // The toolkit destroyed the window itself (with its owner window): our
+    // states stay, and the window is made again when next shown.
+    void on_destroy(wxWindowDestroyEvent& e)
+    {
+        e.Skip();
+        if (e.GetEventObject() != dialog)
+            return;
+        timers.clear();
+        dialog = nullptr;
+        owner.forget_windows();
+        owner.m_visible = false;
     }
     // Runs a handler the toolkit called; nothing it throws reaches the
     // toolkit. A modal dialog ends and hands the error to DoModal's caller;
@@ -146,16 +172,13 @@ void CDialog::build_native()
         return;
     m_native = std::make_unique<native>(*this);
     native* n = m_native.get();
-    wxWindow* owner = platform::gui::detail::native_window(m_parent);
-    if (owner)
-        owner = wxGetTopLevelParent(owner);
-    if (!owner)
-        owner = wxGetActiveWindow();
+    wxWindow* owner = platform::gui::detail::dialog_owner(m_parent);
     auto* d = new wxDialog(owner, wxID_ANY, wx_text(m_layout.caption), wxDefaultPosition, wxDefaultSize,
         wxCAPTION | wxSYSTEM_MENU | wxCLOSE_BOX);
     m_native->dialog = d;
     d->SetClientSize(d->ConvertDialogToPixels(wxSize(m_layout.cx, m_layout.cy)));
     d->Bind(wxEVT_CLOSE_WINDOW, &native::on_close, m_native.get());
+    d->Bind(wxEVT_DESTROY, &native::on_destroy, m_native.get());
     for (control_state& c : m_controls) {
         const dialog_control& l = c.layout;
         const wxPoint at = d->ConvertDialogToPixels(wxPoint(l.x, l.y));
@@ -280,15 +303,23 @@ void CDialog::ShowWindow(int command)
     if (!m_created)
         return;
     m_visible = command != SW_HIDE;
+    if (m_native && !m_native->dialog)
+        m_native.reset();
     if (m_visible) {
         m_ended = false;
         build_native();
     }
-    if (m_native) {
+    if (m_native && m_native->dialog) {
         m_native->dialog->Show(m_visible);
         if (m_visible)
             m_native->dialog->Raise();
     }
+}
+
+void CDialog::forget_windows()
+{
+    for (control_state& c : m_controls)
+        c.window = nullptr;
 }
 
 void CDialog::SetParent(CWnd* parent)
@@ -308,7 +339,7 @@ void CDialog::EndDialog(int result)
     m_result = result;
     m_ended = true;
     if (m_modal) {
-        if (m_native && m_native->dialog->IsModal())
+        if (m_native && m_native->dialog && m_native->dialog->IsModal())
             m_native->dialog->EndModal(result);
     } else {
         ShowWindow(SW_HIDE);

@@ -129,6 +129,7 @@ private:
     const control_state* find(int id) const;
     void dispatch(int id, int code);
     void build_native();
+    void forget_windows();
 
     dialog_template m_layout;
     CWnd* m_parent;

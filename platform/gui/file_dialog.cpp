@@ -151,11 +151,7 @@ int CFileDialog::DoModal()
         style |= wxFD_OVERWRITE_PROMPT;
     if (!(m_flags & OFN_NOCHANGEDIR))
         style |= wxFD_CHANGE_DIR;
-    wxWindow* owner = platform::gui::detail::native_window(m_parent);
-    if (owner)
-        owner = wxGetTopLevelParent(owner);
-    if (!owner)
-        owner = wxGetActiveWindow();
+    wxWindow* owner = platform::gui::detail::dialog_owner(m_parent);
     const std::size_t slash = m_path.find_last_of("/\\");
     const std::string folder = slash == std::string::npos ? std::string() : m_path.substr(0, slash);
     const std::string name = slash == std::string::npos ? m_path : m_path.substr(slash + 1);

@@ -32,11 +32,7 @@ bool BrowseForFolder(const std::string& title, std::string& folder, CWnd* parent
     }
     if (!platform::gui::running() && wxTheApp == nullptr)
         return false;
-    wxWindow* owner = platform::gui::detail::native_window(parent);
-    if (owner)
-        owner = wxGetTopLevelParent(owner);
-    if (!owner)
-        owner = wxGetActiveWindow();
+    wxWindow* owner = platform::gui::detail::dialog_owner(parent);
     wxDirDialog dialog(owner, wxString::FromUTF8(title), wxString::FromUTF8(folder), wxDD_DEFAULT_STYLE);
     if (dialog.ShowModal() != wxID_OK)
         return false;

@@ -50,6 +50,9 @@ std::unique_ptr<window_peer> make_message_peer(CWnd* owner);
 
 // The toolkit window of one of our windows; null without one.
 wxWindow* native_window(CWnd* w);
+// The window a dialog of `parent` belongs to: the top-level window of
+// `parent`, else the program's main window; never one being deleted.
+wxWindow* dialog_owner(CWnd* parent);
 
 // The virtual-key code of a toolkit key code.
 UINT vk_from_wx(int code);
