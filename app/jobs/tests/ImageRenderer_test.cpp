@@ -7,6 +7,7 @@
 
 #include "app/display/DisplayStyle.h"
 #include "app/display/PaintingKey.h"
+#include "app/display/PaintingSource.h"
 #include "app/display/tests/painting_test_support.h"
 #include "app/jobs/tests/job_test_support.h"
 #include "foundation/gdiplus_codec.h"
@@ -206,6 +207,21 @@ TEST(ImageRenderer, SequencesHoldEveryWorkAreaFrameAsTheViewShowsIt)
             }
         }
     }
+}
+
+TEST(ImageRenderer, KeysShowTheMasksEvenWhileTheMaskEditorShowsFootageOnly)
+{
+    Render r(10);
+    r.AddSegment(0, 10, false);
+    r.style.type = DisplayType::MaskOnly;
+    PaintingSource editing;
+    editing.composition = &r.comp;
+    editing.style = r.style;
+    editing.editingMask = true;
+    EXPECT_EQ(MakePaintingKey(editing, 4)->GetStyle().type, DisplayType::ForegroundOnly);
+    const auto key = RenderKeys(r.comp, r.style)(4);
+    EXPECT_EQ(key->GetStyle().type, DisplayType::MaskOnly);
+    EXPECT_EQ(key->GetLayers().size(), 1u);
 }
 
 class AviRender : public ::testing::TestWithParam<std::string> { };
