@@ -91,34 +91,51 @@ struct footage_run {
     std::unique_ptr<lumvex::avi_reader> footage;
 };
 
-void footage_sequential(benchmark::State& state, const clip& c, bool disc, std::uint32_t quota = 0xC0000000u)
+// The clip's file, made once; empty, with the benchmark marked as skipped,
+// when the encoder is missing.
+std::string clip_file(benchmark::State& state, const clip& c)
 {
     std::string path = make(c);
-    if (path.empty()) {
+    if (path.empty())
         state.SkipWithError("encoder missing");
-        return;
-    }
+    return path;
+}
+
+// Times `read` on footage opened afresh for each iteration; the opening
+// (with its key-frame inspection) and the closing stay out of the time.
+template <class Read>
+void time_fresh_footage(
+    benchmark::State& state, const std::string& path, bool disc, std::uint32_t quota, Read read)
+{
     for (auto _ : state) {
         state.PauseTiming();
         auto run = std::make_unique<footage_run>(path, disc, quota);
         run->footage->all_key_frames();
         state.ResumeTiming();
-        for (int f = 0; f < frames; ++f)
-            benchmark::DoNotOptimize(run->footage->frame(f, lumvex::frame_request::after, true));
+        read(*run->footage);
         state.PauseTiming();
         run.reset();
         state.ResumeTiming();
     }
+}
+
+void footage_sequential(benchmark::State& state, const clip& c, bool disc, std::uint32_t quota = 0xC0000000u)
+{
+    const std::string path = clip_file(state, c);
+    if (path.empty())
+        return;
+    time_fresh_footage(state, path, disc, quota, [](lumvex::avi_reader& footage) {
+        for (int f = 0; f < frames; ++f)
+            benchmark::DoNotOptimize(footage.frame(f, lumvex::frame_request::after, true));
+    });
     state.SetItemsProcessed(state.iterations() * frames);
 }
 
 void direct_sequential(benchmark::State& state, const clip& c)
 {
-    std::string path = make(c);
-    if (path.empty()) {
-        state.SkipWithError("encoder missing");
+    const std::string path = clip_file(state, c);
+    if (path.empty())
         return;
-    }
     t::direct_decoder decoder(path);
     for (auto _ : state)
         benchmark::DoNotOptimize(decoder.decode_all());
@@ -127,30 +144,18 @@ void direct_sequential(benchmark::State& state, const clip& c)
 
 void footage_random(benchmark::State& state, const clip& c)
 {
-    std::string path = make(c);
-    if (path.empty()) {
-        state.SkipWithError("encoder missing");
+    const std::string path = clip_file(state, c);
+    if (path.empty())
         return;
-    }
-    for (auto _ : state) {
-        state.PauseTiming();
-        auto run = std::make_unique<footage_run>(path, false);
-        run->footage->all_key_frames();
-        state.ResumeTiming();
-        benchmark::DoNotOptimize(run->footage->frame(frames / 2, 0, true));
-        state.PauseTiming();
-        run.reset();
-        state.ResumeTiming();
-    }
+    time_fresh_footage(state, path, false, 0xC0000000u,
+        [](lumvex::avi_reader& footage) { benchmark::DoNotOptimize(footage.frame(frames / 2, 0, true)); });
 }
 
 void direct_random(benchmark::State& state, const clip& c)
 {
-    std::string path = make(c);
-    if (path.empty()) {
-        state.SkipWithError("encoder missing");
+    const std::string path = clip_file(state, c);
+    if (path.empty())
         return;
-    }
     t::direct_decoder decoder(path);
     for (auto _ : state)
         decoder.decode_frame(frames / 2);

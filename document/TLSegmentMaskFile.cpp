@@ -73,23 +73,6 @@ void TLSegment::ExportKeyMask()
     if (path.empty())
         return;
     My::PushOperation("exporting mask");
-    // Rows bottom-up, as the file stores them.
-    img::image<img::bit> rows(key.width, key.height, 4);
-    rows.top_down = false;
-    rows.update_rows();
-    // Padding bits are written as clear.
-    std::fill(rows.data, rows.data + rows.size, static_cast<unsigned char>(0));
-    for (unsigned y = 0; y < key.height; ++y)
-        for (unsigned x = 0; x < key.width; ++x)
-            rows.at(x, y) = static_cast<bool>(key.at(x, y));
-    xtd::write_binary_file(path, [&rows](std::ostream& out) {
-        img::bmp_writer writer(out);
-        writer.bit_count = 1;
-        writer.pixel_offset = 62;
-        writer.write_headers(rows.width, rows.height, rows.size);
-        const std::array<unsigned char, 8> palette { 0, 0, 0, 0, 255, 255, 255, 0 };
-        out.write(reinterpret_cast<const char*>(palette.data()), palette.size());
-        writer.write_buffer(rows.data, rows.size);
-    });
+    img::write_bmp_file(path, key);
     My::PopOperation();
 }

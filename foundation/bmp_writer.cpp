@@ -1,5 +1,9 @@
 #include "foundation/bmp_writer.h"
 
+#include "foundation/blit.h"
+#include "foundation/byte_stream.h"
+
+#include <algorithm>
 #include <array>
 
 namespace img {
@@ -55,6 +59,24 @@ void bmp_writer::write_buffer(const unsigned char* data, std::uint32_t bytes)
 {
     if (bytes > 0)
         m_out.write(reinterpret_cast<const char*>(data), bytes);
+}
+
+void write_bmp_file(const std::string& path, const image<bit>& mask)
+{
+    image<bit> rows(mask.width, mask.height, 4);
+    rows.top_down = false;
+    rows.update_rows();
+    std::fill(rows.data, rows.data + rows.size, static_cast<unsigned char>(0));
+    copy_whole(rows, mask);
+    xtd::write_binary_file(path, [&rows](std::ostream& out) {
+        bmp_writer writer(out);
+        writer.bit_count = 1;
+        writer.pixel_offset = 62;
+        writer.write_headers(rows.width, rows.height, rows.size);
+        const std::array<unsigned char, 8> palette { 0, 0, 0, 0, 255, 255, 255, 0 };
+        out.write(reinterpret_cast<const char*>(palette.data()), palette.size());
+        writer.write_buffer(rows.data, rows.size);
+    });
 }
 
 } // namespace img

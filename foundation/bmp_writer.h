@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <ostream>
+#include <string>
 
 namespace img {
 
@@ -42,5 +43,11 @@ public:
 private:
     std::ostream& m_out;
 };
+
+// Writes a mask to `path` as a 1-bit BMP: the 62-byte header with the
+// two-entry colour table black, white, then the rows bottom-up with their
+// padding bits clear. The file is replaced only once it is whole
+// (xtd::write_binary_file); its errors pass on.
+void write_bmp_file(const std::string& path, const image<bit>& mask);
 
 } // namespace img

@@ -223,18 +223,9 @@ boost::shared_ptr<cached_image> avi_reader::cached_frame(int frame)
 void avi_reader::request_frames(int frame, int request, int priority)
 {
     check_frame(frame);
-    // Registered before the order is queued: the reader's report of the
-    // frame cannot come before the wait.
-    frame_waits::ticket ticket = m_waits.enter(frame);
-    try {
-        queue_order(frame, request, priority);
-        if (!m_cache->contains(frame_id(frame), placement::back))
-            m_waits.wait(ticket);
-    } catch (...) {
-        m_waits.leave(ticket);
-        throw;
-    }
-    m_waits.leave(ticket);
+    m_waits.queue_and_wait(
+        frame, [&] { queue_order(frame, request, priority); },
+        [&] { return m_cache->contains(frame_id(frame), placement::back); });
 }
 
 void avi_reader::queue_order(int frame, int request, int priority)

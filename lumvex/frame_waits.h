@@ -41,6 +41,25 @@ public:
     // Wakes every waiter with a failure (used when the footage closes).
     void fail_all(const std::string& text);
 
+    // A caller's whole wait for `frame`: registers, calls `queue` (which
+    // queues the frame's read order), then waits unless `present()` finds
+    // the frame in the cache already. Registering first means the reader's
+    // report cannot come before the wait; the registration goes on every
+    // way out. Throws what `queue`, `present` or `wait` throw.
+    template <class Queue, class Present> void queue_and_wait(int frame, Queue&& queue, Present&& present)
+    {
+        const ticket t = enter(frame);
+        try {
+            queue();
+            if (!present())
+                wait(t);
+        } catch (...) {
+            leave(t);
+            throw;
+        }
+        leave(t);
+    }
+
 private:
     struct entry {
         int waiters = 0;

@@ -83,6 +83,14 @@ std::string folder_of(const std::string& pattern)
     return folder;
 }
 
+// Refuses a frame number outside the sequence.
+void check_member(const sequence_filter& filter, int frame)
+{
+    if (frame < 0 || static_cast<std::size_t>(frame) >= filter.members.size())
+        throw exception("frame #" + std::to_string(frame) + " is outside image sequence '" + filter.filter
+            + "' of " + std::to_string(filter.members.size()) + " frames");
+}
+
 } // namespace
 
 void queue_read_order(img_read_order_queue& queue, img_read_order order)
@@ -266,17 +274,13 @@ void seq_reader::open(const sequence_filter& filter)
 void seq_reader::check_frame(int frame) const
 {
     std::lock_guard locked(guard());
-    if (frame < 0 || static_cast<std::size_t>(frame) >= m_filter.members.size())
-        throw exception("frame #" + std::to_string(frame) + " is outside image sequence '" + m_filter.filter
-            + "' of " + std::to_string(m_filter.members.size()) + " frames");
+    check_member(m_filter, frame);
 }
 
 std::string seq_reader::member_path(int frame) const
 {
     std::lock_guard locked(guard());
-    if (frame < 0 || static_cast<std::size_t>(frame) >= m_filter.members.size())
-        throw exception("frame #" + std::to_string(frame) + " is outside image sequence '" + m_filter.filter
-            + "' of " + std::to_string(m_filter.members.size()) + " frames");
+    check_member(m_filter, frame);
     return m_filter.folder + m_filter.members[static_cast<std::size_t>(frame)];
 }
 
@@ -306,32 +310,22 @@ void seq_reader::request_frames(int frame, int request, int priority)
 {
     check_frame(frame);
     const int count = frame_count();
-    frame_waits::ticket ticket = m_waits.enter(frame);
-    try {
-        if (priority > handle().priority())
-            handle().set_priority(priority);
-        queue_order(frame, priority);
-        if ((request & frame_request::before) && frame != 0) {
-            if (priority - 1 > handle().priority())
-                handle().set_priority(priority - 1);
-            queue_order(frame - 1, priority - 1);
-        }
-        if ((request & frame_request::after) && frame != count - 1) {
-            if (priority - 1 > handle().priority())
-                handle().set_priority(priority - 1);
-            queue_order(frame + 1, priority - 1);
-        }
-        if (!m_cache->contains(frame_id(frame), placement::back))
-            m_waits.wait(ticket);
-    } catch (...) {
-        m_waits.leave(ticket);
-        throw;
-    }
-    m_waits.leave(ticket);
+    m_waits.queue_and_wait(
+        frame,
+        [&] {
+            queue_order(frame, priority);
+            if ((request & frame_request::before) && frame != 0)
+                queue_order(frame - 1, priority - 1);
+            if ((request & frame_request::after) && frame != count - 1)
+                queue_order(frame + 1, priority - 1);
+        },
+        [&] { return m_cache->contains(frame_id(frame), placement::back); });
 }
 
 void seq_reader::queue_order(int frame, int priority)
 {
+    if (priority > handle().priority())
+        handle().set_priority(priority);
     std::lock_guard locked(guard());
     queue_read_order(queue, { frame, priority });
     idle.reset();

@@ -30,13 +30,16 @@ MainFrame::MainFrame(TLComp* composition)
     : My::Frame(composition)
     , m_composition(composition)
     , m_view("", RGB(64, 64, 64))
-    , m_timelinePanel("Timeline", 0)
+    , m_timeline(composition)
+    , m_timelinePanel(&m_timeline, 0, "Timeline")
     , m_toolBar(My::ToolBar::Vertical)
     , m_toolsPanel(&m_toolBar, 4, "Tools")
     , m_propertyEditor("Property Editor")
     , m_propertiesPanel(&m_propertyEditor, 0, "Properties")
-    , m_timeControlsPanel("Time Controls", 3)
+    , m_timeControls(true)
+    , m_timeControlsPanel(&m_timeControls, 3, "Time Controls")
 {
+    m_timeControls.SetSequence(composition);
     m_toolBar.SetButtonSize(21, 21);
     m_toolBar.SetButtons(g_tools, int(std::size(g_tools)));
     m_propertyEditor.SetFont(&m_font);
@@ -105,6 +108,18 @@ bool MainFrame::OnCmdMsg(std::uint32_t id, int code, My::CommandUI* ui)
                 return true;
         }
     }
+    // The timeline's zoom commands, before the document's selection.
+    if (code == 0) {
+        My::CommandEvent event(id);
+        m_timeline.OnEvent(event);
+        if (event.handled)
+            return true;
+    } else if (code == -1 && ui) {
+        My::UpdateCommandUIEvent event(id, ui);
+        m_timeline.OnEvent(event);
+        if (event.handled)
+            return true;
+    }
     return My::Frame::OnCmdMsg(id, code, ui);
 }
 
@@ -124,7 +139,6 @@ void MainFrame::OnEvent(My::Event& event)
     } else if (dynamic_cast<My::Sequence::Event*>(&event)) {
         return;
     }
-    // Command events go to the timeline first, once there is one.
     My::Frame::OnEvent(event);
 }
 

@@ -4,12 +4,15 @@
 // video view, the timeline, the tool strip, the property editor, the time
 // controls and the display panel in the frame's bars, keeps the property
 // editor on the selected object, and gives the composition the first chance
-// at every menu command. The view, the timeline, the time controls and the
-// display panel are later parts of the program: the view's place holds a
-// stand-in window, and their panels are empty. UI thread only.
+// at every menu command; the commands it declines go to the timeline before
+// the document. The view and the display panel are later parts of the
+// program: the view's place holds a stand-in window, and the display panel
+// is empty. UI thread only.
 
+#include "app/player/TimeControls.h"
 #include "app/shell/DisplayPanel.h"
 #include "app/shell/Frame.h"
+#include "app/timeline/TLTimeline.h"
 #include "widgets/controls/ToolBar.h"
 #include "widgets/properties/PEditor.h"
 
@@ -42,12 +45,14 @@ private:
 
     TLComp* m_composition;
     My::PanelPlaceholder m_view;
-    My::Panel m_timelinePanel;
+    TLTimeline m_timeline;
+    My::WidgetPanel m_timelinePanel;
     My::ToolBar m_toolBar;
     My::WidgetPanel m_toolsPanel;
     My::PEditor m_propertyEditor;
     My::WidgetPanel m_propertiesPanel;
-    My::Panel m_timeControlsPanel;
+    My::TimeControls m_timeControls;
+    My::WidgetPanel m_timeControlsPanel;
     DisplayPanel m_displayPanel;
     My::EditableObject* m_propertyObject = nullptr;
     bool m_displayAttached = false;

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "app/commands/CompositionCommands.h"
 #include "app/display/DisplayStyleProfile.h"
 #include "app/jobs/ImageRenderer.h"
 #include "app/jobs/MaskExporter.h"
@@ -133,6 +134,9 @@ std::unique_ptr<TLComp> Tavelo::CreateDocument()
 {
     auto composition = std::make_unique<TLComp>(this, &m_processor);
     composition->SetFootageLibrary(&m_footage);
+    // The segment and work-area commands, after the segment set and the
+    // background.
+    composition->AddMember(std::make_unique<CompositionCommands>(*composition));
     return composition;
 }
 

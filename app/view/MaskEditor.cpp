@@ -135,22 +135,7 @@ void MaskEditor::ExportMask(const std::string& path)
     if (!IsEditing())
         return;
     PushOperation("exporting mask");
-    const img::image<img::bit>& key = m_target->GetMask();
-    // Rows bottom-up, as the file stores them; padding bits clear.
-    img::image<img::bit> rows(key.width, key.height, 4);
-    rows.top_down = false;
-    rows.update_rows();
-    std::fill(rows.data, rows.data + rows.size, static_cast<unsigned char>(0));
-    img::copy_whole(rows, key);
-    xtd::write_binary_file(path, [&rows](std::ostream& out) {
-        img::bmp_writer writer(out);
-        writer.bit_count = 1;
-        writer.pixel_offset = 62;
-        writer.write_headers(rows.width, rows.height, rows.size);
-        const std::array<unsigned char, 8> palette { 0, 0, 0, 0, 255, 255, 255, 0 };
-        out.write(reinterpret_cast<const char*>(palette.data()), palette.size());
-        writer.write_buffer(rows.data, rows.size);
-    });
+    img::write_bmp_file(path, m_target->GetMask());
     PopOperation();
 }
 

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <initializer_list>
 #include <memory>
 #include <stdexcept>
 #include <thread>
@@ -82,6 +84,27 @@ struct Flow {
 
     TLSegmentSet& Set() { return comp->GetSegmentSet(); }
 
+    // Closes the footage's gate at frame `gate`, asks for the processing of
+    // `segments` in turn and waits until the first is held at the gate, the
+    // others queued behind it. Call through ASSERT_NO_FATAL_FAILURE.
+    void HoldAt(int gate, std::initializer_list<TLSegment*> segments)
+    {
+        footage->SetGate(gate);
+        for (TLSegment* s : segments)
+            ASSERT_TRUE(s->RequestProcessing());
+        ASSERT_TRUE(footage->WaitReached());
+    }
+
+    // Opens the gate from another thread a moment later, while this thread
+    // blocks on the worker; join the thread returned.
+    std::thread ReleaseSoon()
+    {
+        return std::thread([this] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            footage->Release();
+        });
+    }
+
     // A segment at key with the object's true mask as key mask.
     TLSegment& Segment(int key, My::Span span)
     {
@@ -120,10 +143,7 @@ TEST(SegmentWorker, RemovingAQueuedSegmentTellsItAtOnceAndNeverCalculatesIt)
     Flow f;
     TLSegment& running = f.Segment(12, { 10, 16 });
     TLSegment& queued = f.Segment(20, { 18, 24 });
-    f.footage->SetGate(14);
-    ASSERT_TRUE(running.RequestProcessing());
-    ASSERT_TRUE(queued.RequestProcessing());
-    ASSERT_TRUE(f.footage->WaitReached());
+    ASSERT_NO_FATAL_FAILURE(f.HoldAt(14, { &running, &queued }));
 
     queued.StopProcessing(false);
     EXPECT_FALSE(queued.IsProcessing());
@@ -144,11 +164,7 @@ TEST(SegmentWorker, CancelAllTellsEveryQueuedSegmentEvenWhenAListenerFails)
     TLSegment& running = f.Segment(12, { 10, 24 });
     TLSegment& first = f.Segment(3, { 2, 6 });
     TLSegment& second = f.Segment(30 - 3, { 26, 29 });
-    f.footage->SetGate(15);
-    ASSERT_TRUE(running.RequestProcessing());
-    ASSERT_TRUE(first.RequestProcessing());
-    ASSERT_TRUE(second.RequestProcessing());
-    ASSERT_TRUE(f.footage->WaitReached());
+    ASSERT_NO_FATAL_FAILURE(f.HoldAt(15, { &running, &first, &second }));
     struct Throwing : My::EventListener {
         void OnEvent(My::Event& e) override
         {
@@ -205,10 +221,7 @@ TEST(SegmentWorker, CancelKeepsPartialResultsAndTellsDoneOnce)
     Flow f;
     TLSegment& s = f.Segment(10, { 10, 25 });
     TLSegment& queued = f.Segment(3, { 2, 6 });
-    f.footage->SetGate(16);
-    ASSERT_TRUE(s.RequestProcessing());
-    ASSERT_TRUE(queued.RequestProcessing());
-    ASSERT_TRUE(f.footage->WaitReached());
+    ASSERT_NO_FATAL_FAILURE(f.HoldAt(16, { &s, &queued }));
 
     f.Set().CancelAll();
     // The queued one is told at once; the running one when it stops.
@@ -234,10 +247,8 @@ TEST(SegmentWorker, DeletingAProcessingSegmentWaitsForItAndUndoBringsItBack)
 {
     Flow f;
     TLSegment& s = f.Segment(12, { 10, 24 });
-    f.footage->SetGate(17);
     f.host.onCancelling = [&] { f.footage->Release(); };
-    ASSERT_TRUE(s.RequestProcessing());
-    ASSERT_TRUE(f.footage->WaitReached());
+    ASSERT_NO_FATAL_FAILURE(f.HoldAt(17, { &s }));
 
     ASSERT_EQ(f.Set().GetSelected(), &s);
     f.Set().DeleteSelected();
@@ -259,10 +270,8 @@ TEST(SegmentWorker, UndoOfTheMaskWhileProcessingWaitsForTheWorkerFirst)
 {
     Flow f;
     TLSegment& s = f.Segment(12, { 10, 24 });
-    f.footage->SetGate(18);
     f.host.onCancelling = [&] { f.footage->Release(); };
-    ASSERT_TRUE(s.RequestProcessing());
-    ASSERT_TRUE(f.footage->WaitReached());
+    ASSERT_NO_FATAL_FAILURE(f.HoldAt(18, { &s }));
 
     // The last entry is the time span, which the calculation under way does
     // not depend on; the one before it the mask, whose undo must wait.
@@ -311,10 +320,8 @@ TEST(SegmentWorker, TrimAndParameterEditsOfAProcessedSegmentUndoAndRedo)
     p.dilation_erosion = 1;
     s.SetParams(p);
     EXPECT_EQ(s.GetDataSpan(), (My::Span { 12, 12 }));
-    f.footage->SetGate(14);
     f.host.onCancelling = [&] { f.footage->Release(); };
-    ASSERT_TRUE(s.RequestProcessing());
-    ASSERT_TRUE(f.footage->WaitReached());
+    ASSERT_NO_FATAL_FAILURE(f.HoldAt(14, { &s }));
     f.comp->GetHistory().Undo();
     EXPECT_FALSE(s.IsProcessing());
     EXPECT_EQ(s.GetEngine(), trimmed);
@@ -331,15 +338,9 @@ TEST(SegmentWorker, ClosingTheProjectWithConsentCancelsEverythingAndWaitsForIdle
     Flow f;
     TLSegment& running = f.Segment(12, { 10, 24 });
     TLSegment& queued = f.Segment(3, { 2, 6 });
-    f.footage->SetGate(15);
-    ASSERT_TRUE(running.RequestProcessing());
-    ASSERT_TRUE(queued.RequestProcessing());
-    ASSERT_TRUE(f.footage->WaitReached());
+    ASSERT_NO_FATAL_FAILURE(f.HoldAt(15, { &running, &queued }));
 
-    std::thread releaser([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        f.footage->Release();
-    });
+    std::thread releaser = f.ReleaseSoon();
     EXPECT_TRUE(f.comp->CanClose());
     releaser.join();
     EXPECT_FALSE(running.IsProcessing());
@@ -354,11 +355,8 @@ TEST(SegmentWorker, ClosingDetachesProcessingSegmentsBeforeDeletingThem)
     Flow f;
     TLSegment& running = f.Segment(12, { 10, 24 });
     TLSegment& queued = f.Segment(3, { 2, 6 });
-    f.footage->SetGate(15);
     f.host.onCancelling = [&] { f.footage->Release(); };
-    ASSERT_TRUE(running.RequestProcessing());
-    ASSERT_TRUE(queued.RequestProcessing());
-    ASSERT_TRUE(f.footage->WaitReached());
+    ASSERT_NO_FATAL_FAILURE(f.HoldAt(15, { &running, &queued }));
 
     f.comp->Close();
     EXPECT_EQ(f.Set().GetCount(), 0);
@@ -372,15 +370,9 @@ TEST(SegmentWorker, DestroyingTheWorkerTellsTheQueuedSegmentsAndStopsTheRunningO
     Flow f;
     TLSegment& running = f.Segment(12, { 10, 24 });
     TLSegment& queued = f.Segment(3, { 2, 6 });
-    f.footage->SetGate(15);
-    ASSERT_TRUE(running.RequestProcessing());
-    ASSERT_TRUE(queued.RequestProcessing());
-    ASSERT_TRUE(f.footage->WaitReached());
+    ASSERT_NO_FATAL_FAILURE(f.HoldAt(15, { &running, &queued }));
 
-    std::thread releaser([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        f.footage->Release();
-    });
+    std::thread releaser = f.ReleaseSoon();
     f.processor.reset();
     releaser.join();
     EXPECT_FALSE(queued.IsProcessing());

@@ -2,6 +2,7 @@
 #include "document/CompositionMember.h"
 #include "document/ProcessorControl.h"
 #include "document/TLComp.h"
+#include "document/tests/prompt_test_support.h"
 #include "foundation/exception.h"
 #include "lumvex/footage.h"
 #include "platform/kernel/event.h"
@@ -56,28 +57,7 @@ boost::shared_ptr<lumvex::footage> Footage(int frames, fraction rate = { 25, 1 }
     return boost::shared_ptr<lumvex::footage>(new FakeFootage(frames, rate, fields));
 }
 
-struct FakePrompt : My::Prompt {
-    std::vector<std::string> texts;
-    std::vector<unsigned> styles;
-    int answer = My::IDOK;
-    int MessageBox(const std::string& text, unsigned style) override
-    {
-        texts.push_back(text);
-        styles.push_back(style);
-        return answer;
-    }
-};
-
-// Installs a fake prompt for one test.
-struct PromptScope {
-    FakePrompt prompt;
-    My::Prompt* previous;
-    PromptScope()
-        : previous(My::SetPrompt(&prompt))
-    {
-    }
-    ~PromptScope() { My::SetPrompt(previous); }
-};
+using prompt_testing::PromptScope;
 
 struct FakeHost : CompositionHost {
     boost::shared_ptr<lumvex::footage> next;

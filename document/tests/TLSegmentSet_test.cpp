@@ -15,16 +15,7 @@ namespace {
 
 using namespace segment_testing;
 
-struct Doc {
-    PromptScope prompts;
-    FakeSegmentHost host;
-    TLComp comp;
-    Doc()
-    {
-        comp.SetFootage(boost::make_shared<SceneFootage>(40));
-        Set().SetHost(&host);
-    }
-    TLSegmentSet& Set() { return comp.GetSegmentSet(); }
+struct Doc : SegmentDoc {
     // Creates segments at the given frames; the last one ends at the top.
     std::vector<TLSegment*> Make(std::initializer_list<int> frames)
     {

@@ -21,16 +21,9 @@ namespace {
 
 using namespace segment_testing;
 
-struct Doc {
-    PromptScope prompts;
-    FakeSegmentHost host;
-    TLComp comp;
-    Doc(int frames = 40)
-    {
-        comp.SetFootage(boost::make_shared<SceneFootage>(frames));
-        comp.GetSegmentSet().SetHost(&host);
-    }
-    TLSegment& New(int frame) { return *comp.GetSegmentSet().CreateSegment(frame); }
+struct Doc : SegmentDoc {
+    using SegmentDoc::SegmentDoc;
+    TLSegment& New(int frame) { return *Set().CreateSegment(frame); }
     My::ActionHistory& History() { return comp.GetHistory(); }
 };
 

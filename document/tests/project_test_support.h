@@ -13,6 +13,7 @@
 #include "document/TLSegmentSet.h"
 #include "foundation/gdiplus_codec.h"
 #include "lumvex/dll.h"
+#include "platform/tests/scoped_environment.h"
 
 #include <boost/make_shared.hpp>
 
@@ -31,29 +32,7 @@ namespace project_testing {
 
 namespace fs = std::filesystem;
 
-class Environment {
-public:
-    Environment(const char* name, const std::string& value)
-        : m_name(name)
-    {
-        if (const char* old = std::getenv(name))
-            m_old = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~Environment()
-    {
-        if (m_old)
-            setenv(m_name.c_str(), m_old->c_str(), 1);
-        else
-            unsetenv(m_name.c_str());
-    }
-    Environment(const Environment&) = delete;
-    Environment& operator=(const Environment&) = delete;
-
-private:
-    std::string m_name;
-    std::optional<std::string> m_old;
-};
+using Environment = platform::testing::scoped_environment;
 
 // A fresh folder, removed with everything in it at the end.
 class Scratch {

@@ -8,11 +8,12 @@
 #include "document/SegmentHost.h"
 #include "document/TLComp.h"
 #include "document/TLSegment.h"
+#include "document/TLSegmentSet.h"
+#include "document/tests/prompt_test_support.h"
 #include "engine/tests/memory_footage.h"
 #include "engine/tests/synthetic_scene.h"
 #include "platform/kernel/wait.h"
 #include "widgets/core/Message.h"
-#include "widgets/core/Prompt.h"
 
 #include <boost/make_shared.hpp>
 
@@ -25,26 +26,8 @@
 
 namespace segment_testing {
 
-struct FakePrompt : My::Prompt {
-    std::vector<std::string> texts;
-    int answer = My::IDOK;
-    int MessageBox(const std::string& text, unsigned) override
-    {
-        texts.push_back(text);
-        return answer;
-    }
-};
-
-// Installs a fake prompt for one test.
-struct PromptScope {
-    FakePrompt prompt;
-    My::Prompt* previous;
-    PromptScope()
-        : previous(My::SetPrompt(&prompt))
-    {
-    }
-    ~PromptScope() { My::SetPrompt(previous); }
-};
+using prompt_testing::FakePrompt;
+using prompt_testing::PromptScope;
 
 struct FakeSegmentHost : SegmentHost {
     std::vector<TLSegment*> targets;
@@ -138,6 +121,20 @@ private:
     int m_gate = -1;
     bool m_released = true;
     bool m_reached = false;
+};
+
+// A composition over `frames` frames of the scene, its segment set on the
+// fake host, with the fake prompt installed.
+struct SegmentDoc {
+    PromptScope prompts;
+    FakeSegmentHost host;
+    TLComp comp;
+    explicit SegmentDoc(int frames = 40)
+    {
+        comp.SetFootage(boost::make_shared<SceneFootage>(frames));
+        Set().SetHost(&host);
+    }
+    TLSegmentSet& Set() { return comp.GetSegmentSet(); }
 };
 
 // Runs the UI thread's messages until done() holds or the time is up; true

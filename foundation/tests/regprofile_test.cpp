@@ -1,12 +1,14 @@
 #include "foundation/regprofile.h"
 
 #include "platform/kernel/system_error.h"
+#include "platform/tests/scoped_environment.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace {
@@ -24,18 +26,11 @@ protected:
         std::string name = (std::filesystem::temp_directory_path() / "regprofile_test_XXXXXX").string();
         ASSERT_NE(mkdtemp(name.data()), nullptr);
         m_root = name;
-        if (const char* old = std::getenv("XDG_CONFIG_HOME")) {
-            m_had_old = true;
-            m_old = old;
-        }
-        setenv("XDG_CONFIG_HOME", m_root.c_str(), 1);
+        m_config.emplace("XDG_CONFIG_HOME", m_root.string());
     }
     void TearDown() override
     {
-        if (m_had_old)
-            setenv("XDG_CONFIG_HOME", m_old.c_str(), 1);
-        else
-            unsetenv("XDG_CONFIG_HOME");
+        m_config.reset();
         std::error_code ignored;
         std::filesystem::remove_all(m_root, ignored);
     }
@@ -57,8 +52,7 @@ protected:
     }
 
     std::filesystem::path m_root;
-    std::string m_old;
-    bool m_had_old = false;
+    std::optional<platform::testing::scoped_environment> m_config;
 };
 
 template <class E, class F> std::string message_of(F f)

@@ -7,6 +7,7 @@
 #include "lumvex/exception.h"
 #include "lumvex/mem_cache.h"
 #include "lumvex/tests/cache_test_support.h"
+#include "lumvex/tests/footage_element.h"
 #include "platform/tests/avi_samples.h"
 #include "xmldoc/sarnel.h"
 
@@ -328,9 +329,8 @@ TEST_F(AviFootage, XmlFormStoresThePathRelativeToTheProject)
 {
     std::string path = mjpeg();
     avi_reader footage(path, &m_caches.coordinator, 10);
-    xml::sarnel document;
-    document.create("Project");
-    xml::node element = document.root().add_child("Footage");
+    cache_test::footage_element xml_form;
+    xml::node& element = xml_form.element;
     {
         xml::stream out(element, false);
         footage.serialize(out, m_folder.root());

@@ -142,6 +142,10 @@ TEST_F(cache_settings_dialog_test, ApplyClampsAndShowsWhatWasApplied)
         EXPECT_EQ(d.GetDlgItemText(D::id_disc_quota), "16");
         EXPECT_EQ(d.GetDlgItemText(D::id_prefetch), "1");
         EXPECT_FALSE(d.IsItemEnabled(D::id_apply));
+        // Far beyond 32 bits: clamped to the maximum, not wrapped.
+        d.Type(D::id_memory_quota, "4194305");
+        d.Click(D::id_apply);
+        EXPECT_EQ(d.GetDlgItemText(D::id_memory_quota), "1920"); // ram - 128 MiB
         d.Type(D::id_prefetch, "5000");
         d.Click(IDOK);
     });
@@ -150,7 +154,7 @@ TEST_F(cache_settings_dialog_test, ApplyClampsAndShowsWhatWasApplied)
         EXPECT_EQ(dialog.DoModal(), IDOK);
     }
     EXPECT_EQ(system->settings().prefetch_frames, 1000);
-    EXPECT_EQ(system->settings().memory_quota, ram / 16);
+    EXPECT_EQ(system->settings().memory_quota, ram - 128 * mib);
     // Stored: a new cache system reads the same.
     system.reset();
     lumvex::cache_system again(ram);

@@ -6,6 +6,7 @@
 #include "lumvex/exception.h"
 #include "lumvex/mem_cache.h"
 #include "lumvex/tests/cache_test_support.h"
+#include "lumvex/tests/footage_element.h"
 #include "xmldoc/exception.h"
 #include "xmldoc/sarnel.h"
 
@@ -325,27 +326,17 @@ TEST_F(deinterlaced_footage_test, QueriesAreTheSuppliersWithTwiceTheFramesAndRat
     EXPECT_EQ(footage.image_cache(), &cache);
 }
 
-struct element {
-    element()
-    {
-        document.create("Project");
-        node = document.root().add_child("Footage");
-    }
-    xml::sarnel document;
-    xml::node node;
-};
-
 TEST_F(deinterlaced_footage_test, XmlFormHoldsFieldMethodAndSupplier)
 {
     deinterlaced_footage footage(supplier, deinterlace_fields::lower_first, deinterlace_method::interpolate);
-    element xml_form;
-    xml::stream out(xml_form.node, false);
+    footage_element xml_form;
+    xml::stream out(xml_form.element, false);
     footage.serialize(out, "/projects/");
     std::string text;
-    EXPECT_TRUE(xml_form.node.get_attribute("type", text) && text == "dil");
-    EXPECT_TRUE(xml_form.node.get_attribute("field", text) && text == "lower_first");
-    EXPECT_TRUE(xml_form.node.get_attribute("method", text) && text == "interpolate");
-    xml::stream in(xml_form.node, true);
+    EXPECT_TRUE(xml_form.element.get_attribute("type", text) && text == "dil");
+    EXPECT_TRUE(xml_form.element.get_attribute("field", text) && text == "lower_first");
+    EXPECT_TRUE(xml_form.element.get_attribute("method", text) && text == "interpolate");
+    xml::stream in(xml_form.element, true);
     EXPECT_TRUE(in.child("supplier").get_attribute("type", text) && text == "test");
 
     deinterlaced_footage read(supplier);
@@ -358,13 +349,13 @@ TEST_F(deinterlaced_footage_test, BadElementsAreRefused)
 {
     deinterlaced_footage footage(supplier);
     auto message = [&](const char* type, const char* field, const char* method) -> std::string {
-        element xml_form;
-        xml_form.node.set_attribute("type", type);
+        footage_element xml_form;
+        xml_form.element.set_attribute("type", type);
         if (field != nullptr)
-            xml_form.node.set_attribute("field", field);
+            xml_form.element.set_attribute("field", field);
         if (method != nullptr)
-            xml_form.node.set_attribute("method", method);
-        xml::stream in(xml_form.node, true);
+            xml_form.element.set_attribute("method", method);
+        xml::stream in(xml_form.element, true);
         try {
             footage.serialize(in, "/");
         } catch (const std::exception& error) {

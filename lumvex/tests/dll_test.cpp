@@ -3,6 +3,8 @@
 #include "lumvex/deinterlaced_footage.h"
 #include "lumvex/exception.h"
 #include "lumvex/gdiplus_reader.h"
+#include "lumvex/tests/exported_symbols.h"
+#include "lumvex/tests/footage_element.h"
 #include "lumvex/tests/settings_store_support.h"
 #include "platform/tests/avi_samples.h"
 #include "xmldoc/sarnel.h"
@@ -24,17 +26,6 @@ void write_picture(const std::string& path, unsigned seed = 1)
 {
     img::gdiplus_writer().write(path, "png", picture(6, 4, seed), false);
 }
-
-// A project document with one "Footage" element.
-struct project {
-    project()
-    {
-        document.create("Tavelo");
-        footage = document.root().add_child("Footage");
-    }
-    xml::sarnel document;
-    xml::node footage;
-};
 
 using dll_test = settings_fixture;
 
@@ -78,8 +69,8 @@ TEST_F(dll_test, FootageRoundTripsThroughTheProjectElement)
     boost::shared_ptr<lumvex::footage> written = lumvex::deinterlaced_footage::wrap(
         still, lumvex::deinterlace_fields::lower_first, lumvex::deinterlace_method::interpolate);
 
-    project saved;
-    xml::stream out(saved.footage, false);
+    footage_element saved;
+    xml::stream out(saved.element, false);
     out || lumvex::footage_ptr_capsule { &library, &written, base };
     const std::string path = folder.file("project/saved.tvp");
     saved.document.write(path);
@@ -103,10 +94,10 @@ TEST_F(dll_test, FootageRoundTripsThroughTheProjectElement)
 
     // An empty footage writes nothing and reads back empty.
     boost::shared_ptr<lumvex::footage> none;
-    project empty;
-    xml::stream empty_out(empty.footage, false);
+    footage_element empty;
+    xml::stream empty_out(empty.element, false);
     empty_out || lumvex::footage_ptr_capsule { &library, &none, base };
-    xml::stream empty_in(empty.footage, true);
+    xml::stream empty_in(empty.element, true);
     read = written;
     empty_in || lumvex::footage_ptr_capsule { &library, &read, base };
     EXPECT_FALSE(read);
@@ -150,10 +141,10 @@ TEST_F(dll_test, AviFilesOpenByTheirExtensionInAnyCase)
     const std::string base = folder.root();
     boost::shared_ptr<lumvex::footage> written = lumvex::deinterlaced_footage::wrap(
         footage, lumvex::deinterlace_fields::upper_first, lumvex::deinterlace_method::duplicate);
-    project saved;
-    xml::stream out(saved.footage, false);
+    footage_element saved;
+    xml::stream out(saved.element, false);
     out || lumvex::footage_ptr_capsule { &library, &written, base };
-    xml::stream in(saved.footage, true);
+    xml::stream in(saved.element, true);
     boost::shared_ptr<lumvex::footage> read;
     in || lumvex::footage_ptr_capsule { &library, &read, base };
     ASSERT_TRUE(read);
@@ -193,9 +184,7 @@ TEST_F(dll_test, SettingsComeFromTheUsersStore)
 // on, and the path helpers the program uses (project file paths among them).
 TEST(lumvex_library, ExportsOnlyItsInterface)
 {
-    const std::string command = std::string("nm -D --defined-only -C '") + LUMVEX_LIBRARY_FILE + "'";
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    ASSERT_TRUE(pipe);
+    const std::set<std::string> names = library_test::exported_names(LUMVEX_LIBRARY_FILE);
     const std::regex allowed(
         "(typeinfo for |typeinfo name for |vtable for )?("
         "lumvex::dll::|lumvex::operator\\|\\||"
@@ -204,22 +193,7 @@ TEST(lumvex_library, ExportsOnlyItsInterface)
         "bmp_tga_reader|io_error|unsupported|corrupt|avi::exception)(::|$)|img::default_readers\\(|"
         "paths::(file_name|full_path|parent_directory|replace_extension|native|relative_path|absolute_path)["
         "\\[(]).*");
-    std::set<std::string> names;
-    std::set<std::string> unexpected;
-    char line[4096];
-    while (std::fgets(line, sizeof line, pipe.get()) != nullptr) {
-        std::string text(line);
-        if (!text.empty() && text.back() == '\n')
-            text.pop_back();
-        // "address type name"
-        const std::size_t type_end = text.find(' ', text.find(' ') + 1);
-        if (type_end == std::string::npos)
-            continue;
-        const std::string name = text.substr(type_end + 1);
-        names.insert(name);
-        if (!std::regex_match(name, allowed))
-            unexpected.insert(name);
-    }
+    const std::set<std::string> unexpected = library_test::names_outside(names, allowed);
     EXPECT_TRUE(unexpected.empty()) << *unexpected.begin() << " and " << unexpected.size() - 1 << " more";
     for (const char* needed :
         { "lumvex::dll::dll()", "lumvex::dll::coordinator()", "typeinfo for lumvex::footage",

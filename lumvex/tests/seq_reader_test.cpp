@@ -5,6 +5,7 @@
 #include "lumvex/gdiplus_reader.h"
 #include "lumvex/mem_cache.h"
 #include "lumvex/tests/cache_test_support.h"
+#include "lumvex/tests/footage_element.h"
 #include "xmldoc/sarnel.h"
 
 #include <gtest/gtest.h>
@@ -234,9 +235,8 @@ TEST_F(SeqFootage, ManyThreadsGetTheirFrames)
 TEST_F(SeqFootage, XmlFormStoresTheFilterRelativeToTheProject)
 {
     seq_reader footage(m_folder.file("img_12.png"), &m_cache);
-    xml::sarnel document;
-    document.create("Project");
-    xml::node element = document.root().add_child("Footage");
+    footage_element xml_form;
+    xml::node& element = xml_form.element;
     {
         xml::stream out(element, false);
         footage.serialize(out, m_folder.root());

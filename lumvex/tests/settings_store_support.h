@@ -5,6 +5,7 @@
 // settings or cache.
 
 #include "lumvex/tests/cache_test_support.h"
+#include "platform/tests/scoped_environment.h"
 
 #include <gtest/gtest.h>
 
@@ -16,29 +17,7 @@
 
 namespace cache_test {
 
-class scoped_environment {
-public:
-    scoped_environment(const char* name, const std::string& value)
-        : m_name(name)
-    {
-        if (const char* old = std::getenv(name))
-            m_old = old;
-        setenv(name, value.c_str(), 1);
-    }
-    ~scoped_environment()
-    {
-        if (m_old)
-            setenv(m_name.c_str(), m_old->c_str(), 1);
-        else
-            unsetenv(m_name.c_str());
-    }
-    scoped_environment(const scoped_environment&) = delete;
-    scoped_environment& operator=(const scoped_environment&) = delete;
-
-private:
-    std::string m_name;
-    std::optional<std::string> m_old;
-};
+using platform::testing::scoped_environment;
 
 class settings_fixture : public ::testing::Test {
 protected:

@@ -5,6 +5,7 @@
 #include "lumvex/gdiplus_reader.h"
 #include "lumvex/mem_cache.h"
 #include "lumvex/tests/cache_test_support.h"
+#include "lumvex/tests/footage_element.h"
 #include "xmldoc/exception.h"
 #include "xmldoc/sarnel.h"
 
@@ -27,17 +28,6 @@ void write_picture(const std::string& path, const std::string& format, bool tran
         image.row(0)[0].a = 10;
     img::gdiplus_writer().write(path, format, image, transparent);
 }
-
-// A still footage written into a "Footage" element and read back from it.
-struct footage_element {
-    footage_element()
-    {
-        document.create("Project");
-        element = document.root().add_child("Footage");
-    }
-    xml::sarnel document;
-    xml::node element;
-};
 
 } // namespace
 

@@ -124,6 +124,20 @@ std::vector<std::uint8_t> test_picture(unsigned width, unsigned height, int inde
     return p;
 }
 
+std::vector<std::uint8_t> smooth_picture(unsigned width, unsigned height, int index)
+{
+    std::vector<std::uint8_t> p(std::size_t(width) * height * 4);
+    for (unsigned y = 0; y < height; ++y)
+        for (unsigned x = 0; x < width; ++x) {
+            std::uint8_t* q = &p[(std::size_t(y) * width + x) * 4];
+            q[0] = std::uint8_t(128 + 90 * std::sin((x + 2.0 * index) / 23.0));
+            q[1] = std::uint8_t(128 + 90 * std::cos((y - 1.0 * index) / 19.0));
+            q[2] = std::uint8_t(128 + 80 * std::sin((x + y + 3.0 * index) / 29.0));
+            q[3] = 255;
+        }
+    return p;
+}
+
 std::vector<std::uint8_t> bitmap_format(std::int32_t width, std::int32_t height, std::uint16_t bits,
     FOURCC compression, const std::vector<std::uint8_t>& extra)
 {

@@ -22,6 +22,11 @@ namespace platform::testing {
 // that a codec has detail to code as in filmed footage.
 std::vector<std::uint8_t> test_picture(unsigned width, unsigned height, int index, bool textured = false);
 
+// Frame `index` of a moving picture without hard colour edges, which
+// subsampled chroma keeps well: the measure of lossy compressors. BGRA,
+// top row first, alpha 255.
+std::vector<std::uint8_t> smooth_picture(unsigned width, unsigned height, int index);
+
 struct avi_sample {
     std::vector<std::uint8_t> data;
     bool key = true;

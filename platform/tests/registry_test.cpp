@@ -2,12 +2,15 @@
 #include "platform/registry/registry.h"
 #include "platform/registry/value_file.h"
 
+#include "platform/tests/scoped_environment.h"
+
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <sys/wait.h>
@@ -31,18 +34,11 @@ protected:
         std::string name = (std::filesystem::temp_directory_path() / "registry_test_XXXXXX").string();
         ASSERT_NE(mkdtemp(name.data()), nullptr);
         m_root = name;
-        const char* old = std::getenv("XDG_CONFIG_HOME");
-        m_had_old = old != nullptr;
-        if (m_had_old)
-            m_old = old;
-        setenv("XDG_CONFIG_HOME", (m_root / "config").c_str(), 1);
+        m_config.emplace("XDG_CONFIG_HOME", (m_root / "config").string());
     }
     void TearDown() override
     {
-        if (m_had_old)
-            setenv("XDG_CONFIG_HOME", m_old.c_str(), 1);
-        else
-            unsetenv("XDG_CONFIG_HOME");
+        m_config.reset();
         std::error_code ignored;
         std::filesystem::remove_all(m_root, ignored);
     }
@@ -58,8 +54,7 @@ protected:
     }
 
     std::filesystem::path m_root;
-    std::string m_old;
-    bool m_had_old = false;
+    std::optional<platform::testing::scoped_environment> m_config;
 };
 
 registry_value text_value(const std::string& text)

@@ -52,7 +52,7 @@ void choose(vortel::settings& s, const std::string& code)
 
 std::vector<std::uint8_t> source_pixels(const std::string& code, unsigned w, unsigned h, int i)
 {
-    return lossless(code) ? test_pixels(w, h, i) : smooth_pixels(w, h, i);
+    return lossless(code) ? test_pixels(w, h, i) : smooth_picture(w, h, i);
 }
 
 void expect_matches(const std::string& code, const std::vector<std::uint8_t>& got,
@@ -277,8 +277,8 @@ TEST(AviFileWriter, TwoWritersFromOneSettingsObjectAtOnce)
     auto a = s.silent_open_writer({ 32, 32 }, fraction(25, 1), folder.file("a.avi"));
     auto b = s.silent_open_writer({ 64, 48 }, fraction(25, 1), folder.file("b.avi"));
     for (int i = 0; i < 5; ++i) {
-        a->write(make_frame(32, 32, smooth_pixels(32, 32, i)));
-        b->write(make_frame(64, 48, smooth_pixels(64, 48, i)));
+        a->write(make_frame(32, 32, smooth_picture(32, 32, i)));
+        b->write(make_frame(64, 48, smooth_picture(64, 48, i)));
     }
     a.reset();
     b.reset();

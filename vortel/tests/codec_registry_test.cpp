@@ -59,7 +59,7 @@ TEST(CodecRegistry, EachFormatIsWrittenAndReadsBack)
 {
     scratch_folder folder;
     img::codec_registry registry;
-    const auto p = smooth_pixels(24, 16, 3);
+    const auto p = smooth_picture(24, 16, 3);
     const frame f = make_frame(24, 16, p);
     for (const char* ext : { "bmp", "Tga", "PNG", "tiff", "gif", "jpg" }) {
         const std::string path = folder.file(std::string("a.") + ext);

@@ -1,6 +1,7 @@
 #include "vortel/settings.h"
 
 #include "foundation/regprofile.h"
+#include "lumvex/tests/exported_symbols.h"
 #include "platform/video/avi_file.h"
 #include "vortel/tests/support.h"
 
@@ -221,26 +222,10 @@ TEST_F(RenderSettings, CopyReopensTheCompressorWithItsState)
 // interface only.
 TEST(vortel_library, ExportsOnlyItsInterface)
 {
-    const std::string command = std::string("nm -D --defined-only -C '") + VORTEL_LIBRARY_FILE + "'";
-    std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-    ASSERT_TRUE(pipe);
+    const std::set<std::string> names = library_test::exported_names(VORTEL_LIBRARY_FILE);
     const std::regex allowed(
         "(typeinfo for |typeinfo name for |vtable for )?vortel::(settings|writer)(::|$).*");
-    std::set<std::string> unexpected;
-    std::set<std::string> names;
-    char line[4096];
-    while (std::fgets(line, sizeof line, pipe.get()) != nullptr) {
-        std::string text(line);
-        if (!text.empty() && text.back() == '\n')
-            text.pop_back();
-        const std::size_t type_end = text.find(' ', text.find(' ') + 1);
-        if (type_end == std::string::npos)
-            continue;
-        const std::string name = text.substr(type_end + 1);
-        names.insert(name);
-        if (!std::regex_match(name, allowed))
-            unexpected.insert(name);
-    }
+    const std::set<std::string> unexpected = library_test::names_outside(names, allowed);
     EXPECT_TRUE(unexpected.empty()) << *unexpected.begin() << " and " << unexpected.size() - 1 << " more";
     EXPECT_TRUE(names.count("vortel::settings::read_registry()"));
     EXPECT_TRUE(names.count("vtable for vortel::writer"));

@@ -6,6 +6,7 @@
 #include "foundation/image.h"
 #include "platform/gui/message_box.h"
 #include "platform/tests/avi_samples.h"
+#include "platform/tests/scoped_environment.h"
 
 #include <gtest/gtest.h>
 
@@ -51,21 +52,12 @@ private:
 class scoped_settings_store {
 public:
     explicit scoped_settings_store(const scratch_folder& folder)
+        : m_config("XDG_CONFIG_HOME", folder.file("config"))
     {
-        if (const char* old = std::getenv("XDG_CONFIG_HOME"))
-            m_old = old;
-        setenv("XDG_CONFIG_HOME", folder.file("config").c_str(), 1);
-    }
-    ~scoped_settings_store()
-    {
-        if (m_old)
-            setenv("XDG_CONFIG_HOME", m_old->c_str(), 1);
-        else
-            unsetenv("XDG_CONFIG_HOME");
     }
 
 private:
-    std::optional<std::string> m_old;
+    platform::testing::scoped_environment m_config;
 };
 
 using frame = img::image<img::BGRA<unsigned char>>;
@@ -91,21 +83,7 @@ inline std::vector<std::uint8_t> test_pixels(unsigned width, unsigned height, in
     return p;
 }
 
-// A moving picture without hard colour edges, which subsampled chroma keeps
-// well: the measure of lossy compressors.
-inline std::vector<std::uint8_t> smooth_pixels(unsigned width, unsigned height, int index)
-{
-    std::vector<std::uint8_t> p(std::size_t(width) * height * 4);
-    for (unsigned y = 0; y < height; ++y)
-        for (unsigned x = 0; x < width; ++x) {
-            std::uint8_t* q = &p[(std::size_t(y) * width + x) * 4];
-            q[0] = std::uint8_t(128 + 90 * std::sin((x + 2.0 * index) / 23.0));
-            q[1] = std::uint8_t(128 + 90 * std::cos((y - 1.0 * index) / 19.0));
-            q[2] = std::uint8_t(128 + 80 * std::sin((x + y + 3.0 * index) / 29.0));
-            q[3] = 255;
-        }
-    return p;
-}
+using platform::testing::smooth_picture;
 
 // The frame's pixels, top row first.
 inline std::vector<std::uint8_t> pixels_of(const frame& f)

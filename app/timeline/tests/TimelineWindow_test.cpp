@@ -211,6 +211,16 @@ TEST(TimelineWindow, SegmentsAndBackgroundShowAndBracketDragsAreUndone)
     const CPoint start = FrameInRow(timeline, middle, 41, bottom);
     EXPECT_EQ(pixel(undone, start.x, start.y), span);
 
+    // A press on the ruler moves the cursor there; dragging scrubs the
+    // preview, and the composition's current frame follows on release.
+    const CRect ruler = timeline.GetRuler().GetWndRect();
+    const int y = ruler.top + ruler.Height() / 2;
+    DragBetween(
+        c, CPoint(ruler.left + timeline.TimeToX(30), y), CPoint(ruler.left + timeline.TimeToX(60), y));
+    EXPECT_EQ(timeline.GetCurrentFrame(), 60);
+    EXPECT_EQ(comp.GetCurrentFrame(), 60);
+    EXPECT_EQ(comp.GetPreviewFrame(), 60);
+
     c.RemoveChild(&timeline);
     c.DestroyWindow();
 }

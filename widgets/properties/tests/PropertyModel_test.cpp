@@ -2,6 +2,7 @@
 #include "widgets/properties/Percent.h"
 #include "widgets/properties/PropertyBase.h"
 #include "widgets/properties/ResourceString.h"
+#include "widgets/properties/tests/RecordingProperties.h"
 
 #include "foundation/xml_stream.h"
 
@@ -11,43 +12,9 @@
 #include <sstream>
 #include <vector>
 
-namespace {
-
-// A leaf whose persistence a test can switch on; it records Load and Save.
-class Leaf : public My::PropertyBase {
-public:
-    bool persistent = false;
-    bool readOnly = false;
-    bool enabled = true;
-    mutable std::vector<std::string> loaded;
-    bool IsApplicable(My::EditableObject*) const override { return true; }
-    bool IsPersistent(const My::EditableList&) const override { return persistent; }
-    bool IsReadOnly(const My::EditableList&) const override { return readOnly; }
-    bool IsEnabled(const My::EditableList&) const override { return enabled; }
-    void Save(xml::stream& s, My::EditableObject*) const override { s.set_attribute("value", "1"); }
-    void Load(xml::stream& s, My::EditableObject*) const override
-    {
-        loaded.push_back(s.get_attribute_or_default("value", ""));
-    }
-};
-
-class Thing : public My::EditableObject {
-public:
-    My::PropertyTable table;
-    My::PropertyTable& GetProperties() override { return table; }
-    std::string GetTypeName() const override { return "Thing"; }
-};
-
-struct ChangeLog : My::EventListener {
-    std::vector<std::pair<My::EditableObject*, My::PropertyBase*>> seen;
-    void OnEvent(My::Event& event) override
-    {
-        if (auto* change = dynamic_cast<My::PropertyChange*>(&event))
-            seen.emplace_back(change->object, change->property);
-    }
-};
-
-} // namespace
+using test::ChangeLog;
+using test::Leaf;
+using test::Thing;
 
 TEST(ResourceString, OrderIsTotalByIdThenText)
 {
