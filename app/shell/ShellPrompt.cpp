@@ -29,5 +29,10 @@ int ShellPrompt::MessageBox(const std::string& text, unsigned style)
         m_answers.pop_front();
         return answer;
     }
+    if (m_scripted) {
+        ++m_unanswered;
+        std::cerr << "unanswered message box: " << text << std::endl;
+        return (style & My::MB_TYPEMASK) == My::MB_OK ? My::IDOK : My::IDCANCEL;
+    }
     return platform::MessageBox(text, style);
 }

@@ -23,6 +23,10 @@ public:
     // The next questions get these answers (ID values), without a box.
     void QueueAnswer(int answer) { m_answers.push_back(answer); }
     bool HasQueuedAnswers() const { return !m_answers.empty(); }
+    // A scripted session: a box without a queued answer is not shown; it
+    // gets Cancel (OK for a notice) and is counted.
+    void SetScripted(bool scripted) { m_scripted = scripted; }
+    int GetUnanswered() const { return m_unanswered; }
     // The texts of the boxes shown or answered so far.
     const std::vector<std::string>& GetShown() const { return m_shown; }
 
@@ -30,4 +34,6 @@ private:
     std::thread::id m_ui;
     std::deque<int> m_answers;
     std::vector<std::string> m_shown;
+    bool m_scripted = false;
+    int m_unanswered = 0;
 };

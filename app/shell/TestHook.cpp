@@ -1,5 +1,6 @@
 #include "app/shell/TestHook.h"
 
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -134,7 +135,13 @@ void TestHook::StartScript(const std::string& script)
             m_lines.push_back(line);
     platform::gui::set_file_dialog_presenter(AnswerDialog);
     m_installed = true;
+    m_prompt.SetScripted(true);
     platform::gui::post([this] { Next(); });
+}
+
+int TestHook::GetFailures() const
+{
+    return m_failures + m_prompt.GetUnanswered();
 }
 
 void TestHook::Next()
@@ -271,9 +278,8 @@ void TestHook::Run(const std::string& line)
             }
         }
     } else if (verb == "fault") {
-        // A real fault on the UI thread: the crash reporter ends the program.
-        volatile int* nowhere = nullptr;
-        *nowhere = 1;
+        // A fault signal on the UI thread: the crash reporter ends the program.
+        std::raise(SIGSEGV);
     } else if (verb == "close") {
         if (frame)
             frame->SendMessage(WM_CLOSE);

@@ -20,10 +20,11 @@
 //   screenshot PATH              writes the screen as an xwd file
 //   expect-layout PATH           the screen (written to PATH) shows the
 //                                frame's areas in their colours
-//   fault                        writes through a null pointer
+//   fault                        raises a fault signal (SIGSEGV)
 //   close                        closes the main window
 //
-// A line that fails is written to the diagnostic stream and makes
+// A message box without a queued answer is not shown and counts as a
+// failure. A line that fails is written to the diagnostic stream and makes
 // GetFailures count it. UI thread only.
 
 #include <deque>
@@ -42,7 +43,8 @@ public:
     bool Start();
     // Schedules the lines of `script` (one per line).
     void StartScript(const std::string& script);
-    int GetFailures() const { return m_failures; }
+    // Failed lines and message boxes that came without a queued answer.
+    int GetFailures() const;
 
 private:
     void Next();

@@ -95,10 +95,19 @@ grep -q 'RightBarVisible' -r "$XDG_CONFIG_HOME/Norvane/Tavelo/Layout"
 printf 'native-dialogs\nexpect-title Tavelo\nkey 79 2\nexpect-title sample - Tavelo\nclose\n' > "$work/typed.txt"
 run_typing "$work/typed.txt" "$work/sample.tvp"
 
+# A settings store that cannot be written: the program starts with the
+# defaults, tells the user once, and ends cleanly.
+printf 'expect-title Tavelo\nanswer ok\nanswer ok\ncommand 20002\nexpect-message %s\nanswer ok\ncommand 20001\nclose\n' \
+  "Tavelo's settings could not be stored; the defaults will be used at the next start." > "$work/readonly.txt"
+touch "$work/not-a-folder"
+XDG_CONFIG_HOME=$work/not-a-folder run "$work/readonly.txt"
+
 # A fault on the UI thread writes its crash report and ends the program
 # instead of resuming.
 printf 'fault\nclose\n' > "$work/fault.txt"
-if run "$work/fault.txt" > "$work/fault.out" 2>&1; then
+# (Sanitizer builds leave the fault signal to the program's own handler.)
+if ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}handle_segv=0:allow_user_segv_handler=1" \
+  run "$work/fault.txt" > "$work/fault.out" 2>&1; then
   echo "the program went on after a fault"; exit 1
 fi
 ls "$XDG_STATE_HOME/Norvane/Tavelo/"crash-*.txt > /dev/null
