@@ -5,13 +5,13 @@
 // edits are undone.
 
 #include "app/timeline/TLTimeline.h"
-#include "platform/gui/metrics.h"
 
 #include "document/Background.h"
 #include "document/TLSegment.h"
 #include "document/TLSegmentSet.h"
 #include "document/tests/segment_test_support.h"
 #include "platform/gui/colors.h"
+#include "platform/gui/metrics.h"
 #include "widgets/core/Window.h"
 #include "widgets/core/WindowSystem.h"
 #include "widgets/core/tests/Screen.h"
@@ -20,6 +20,7 @@
 #include <wx/uiaction.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 using test::pixel;
 using test::pump_until;
@@ -263,8 +264,14 @@ TEST(TimelineWindow, RowsBeyondTheVisibleAreaAreReachedByScrollingAndTheWheel)
     EXPECT_GE(background.GetWndRect().top, view);
     EXPECT_EQ(box.GetScrollPos().y, 0);
 
-    // One wheel notch down scrolls the rows up.
-    box.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, -120), 0);
+    // One notch of the real wheel over the rows (through the X server and
+    // the toolkit) scrolls them up by one step.
+    wxUIActionSimulator sim;
+    const CPoint over = c.Screen(RowsOrigin(timeline) + CPoint(300, 20));
+    sim.MouseMove(over.x, over.y);
+    settle();
+    ASSERT_EQ(std::system("xdotool click 5"), 0);
+    EXPECT_TRUE(pump_until([&] { return box.GetScrollPos().y > 0; }));
     EXPECT_EQ(box.GetScrollPos().y, My::ScrollBox::wheel_step);
     box.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
     EXPECT_EQ(box.GetScrollPos().y, 0);
