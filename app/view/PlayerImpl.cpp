@@ -2,6 +2,7 @@
 
 #include "platform/registry/profile.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace My {
@@ -43,6 +44,8 @@ void PlayerImpl::SetPlayFramerate(double rate)
         return;
     m_rate = rate;
     m_timer.SetInterval(GetInterval());
+    m_epoch = Clock::now();
+    m_ticks = 0;
     if (m_hooks.rateChanged)
         m_hooks.rateChanged();
 }
@@ -52,6 +55,36 @@ void PlayerImpl::Start()
     m_skipped = false;
     m_timer.SetInterval(GetInterval());
     m_timer.SetRunning(true);
+    m_epoch = Clock::now();
+    m_ticks = 0;
+}
+
+void PlayerImpl::Restart()
+{
+    m_timer.SetRunning(false);
+    m_timer.SetInterval(GetInterval());
+    m_timer.SetRunning(true);
+    m_epoch = Clock::now();
+    m_ticks = 0;
+}
+
+void PlayerImpl::Pace()
+{
+    if (!m_timer.IsRunning())
+        return;
+    ++m_ticks;
+    const double period = 1000.0 / m_rate;
+    const double elapsed = std::chrono::duration<double, std::milli>(Clock::now() - m_epoch).count();
+    const double remaining = (static_cast<double>(m_ticks) + 1.0) * period - elapsed;
+    if (remaining <= 0.0) {
+        // Far behind (a long paint or a busy machine): no burst of frames to
+        // catch up, the count starts again.
+        Restart();
+        return;
+    }
+    const unsigned next = std::max(1u, static_cast<unsigned>(std::lround(remaining)));
+    if (next != m_timer.GetInterval())
+        m_timer.SetInterval(next);
 }
 
 void PlayerImpl::Stop()
@@ -88,6 +121,7 @@ void PlayerImpl::Tick()
     }
     m_skipped = false;
     Step();
+    Pace();
     if (m_hooks.stepped)
         m_hooks.stepped();
 }
@@ -98,8 +132,7 @@ void PlayerImpl::Delivered()
         return;
     m_skipped = false;
     // The timer counts its period from the frame just shown.
-    m_timer.SetRunning(false);
-    m_timer.SetRunning(true);
+    Restart();
     Step();
     if (m_hooks.stepped)
         m_hooks.stepped();

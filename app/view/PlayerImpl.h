@@ -10,6 +10,7 @@
 #include "app/player/Player.h"
 #include "widgets/core/Timer.h"
 
+#include <chrono>
 #include <functional>
 
 namespace My {
@@ -61,7 +62,16 @@ public:
     void OnEvent(Event& event) override;
 
 private:
+    using Clock = std::chrono::steady_clock;
+    // Restarts the timer's count from now at the full period.
+    void Restart();
+    // Keeps the ticks on the grid of whole periods from the restart, so
+    // that the timer's own lateness does not add up over a playback.
+    void Pace();
+
     platform::registry_profile* m_profile;
+    Clock::time_point m_epoch;
+    long long m_ticks = 0;
     Sequence* m_sequence = nullptr;
     double m_rate = 10.0;
     bool m_skipped = false;
