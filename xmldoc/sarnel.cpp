@@ -2,11 +2,14 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <fstream>
+#include <string_view>
 
 #include "xmldoc/arena.h"
 #include "xmldoc/element.h"
 #include "xmldoc/exception.h"
+#include "xmldoc/page_buffer.h"
 #include "xmldoc/parser.h"
 #include "xmldoc/replace_file.h"
 #include "xmldoc/stored_text.h"
@@ -133,26 +136,22 @@ void sarnel::read(const std::string& path)
     in.seekg(0, std::ios::end);
     const std::int64_t size = in.tellg();
     in.seekg(0, std::ios::beg);
-    std::string text;
-    if (size < 0 || static_cast<std::uint64_t>(size) > text.max_size())
+    if (size < 0 || static_cast<std::uint64_t>(size) > std::string().max_size())
         throw std::ios_base::failure("cannot read " + path);
     // The size claimed by seeking is not to be trusted until something has
     // been read (a folder opens and claims an absurd one), and a stream
     // failure must come before any allocation that large: a small first
-    // read comes first, then the room for the whole text is reserved, so
-    // that growing never holds two copies of it.
-    constexpr std::int64_t probe = std::int64_t { 1 } << 16;
-    constexpr std::int64_t chunk = std::int64_t { 1 } << 24;
-    for (std::int64_t done = 0; done < size;) {
-        const std::int64_t count = std::min(done == 0 ? probe : chunk, size - done);
-        if (done == probe)
-            text.reserve(static_cast<std::size_t>(size));
-        text.resize(static_cast<std::size_t>(done + count));
-        in.read(text.data() + done, count);
-        done += count;
-    }
+    // read comes first, then room for the whole text is mapped.
+    std::string first(static_cast<std::size_t>(std::min<std::int64_t>(size, 1 << 16)), '\0');
+    in.read(first.data(), static_cast<std::streamsize>(first.size()));
+    const page_buffer text(static_cast<std::size_t>(size));
+    if (!first.empty())
+        std::memcpy(text.data(), first.data(), first.size());
+    const auto rest = static_cast<std::streamsize>(size - static_cast<std::int64_t>(first.size()));
+    in.read(text.data() + first.size(), rest);
     in.close();
-    parse(text);
+    clear();
+    parse_tree(std::string_view(text.data(), text.size()), *m_arena, m_root);
 }
 
 handle sarnel::root_handle() const
