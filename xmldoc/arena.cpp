@@ -6,7 +6,7 @@ namespace xml {
 
 void* arena::allocate(std::size_t bytes)
 {
-    return take(bytes, alignof(std::max_align_t) < 8 ? alignof(std::max_align_t) : 8);
+    return take(bytes, alignof(void*));
 }
 
 char* arena::allocate_text(std::size_t bytes)

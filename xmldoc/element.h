@@ -46,7 +46,8 @@ struct element {
     void erase_child(const element* child) noexcept;
 };
 
-// An array of count pointers-or-pairs copied into the arena, exactly sized.
+// count entries copied into an exactly sized array in the arena; nullptr
+// when there are none.
 template <class T> T* copy_array(arena& memory, const T* first, std::size_t count);
 
 // The XML 1.0 name rule over single bytes (xmldoc/char_classes.h).
