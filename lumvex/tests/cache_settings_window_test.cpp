@@ -7,6 +7,7 @@
 #include "lumvex/tests/settings_store_support.h"
 #include "platform/gui/app.h"
 #include "platform/gui/messages.h"
+#include "platform/tests/screen.h"
 
 #include <gtest/gtest.h>
 
@@ -26,17 +27,7 @@ using D = lumvex::cache_settings_dialog;
 
 namespace {
 
-bool pump_until(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(4))
-{
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-        platform::gui::pump();
-        if (done())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return done();
-}
+using platform::testing::pump_until;
 
 wxDialog* shown(const wxString& title)
 {
@@ -44,37 +35,6 @@ wxDialog* shown(const wxString& title)
         if (auto* d = dynamic_cast<wxDialog*>(w); d && d->GetTitle() == title && d->IsShown())
             return d;
     return nullptr;
-}
-
-// The screen's pixels inside `r` (xwd, from outside the process).
-wxImage screenshot(const wxRect& r)
-{
-    wxImage out(r.width, r.height);
-    const std::string path = ::testing::TempDir() + "tavelo_cache_dialog.xwd";
-    if (std::system(("xwd -root -silent > '" + path + "'").c_str()) != 0)
-        return out;
-    std::ifstream in(path, std::ios::binary);
-    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (bytes.size() < 100)
-        return out;
-    const auto card = [&](std::size_t i) {
-        const unsigned char* p = bytes.data() + i * 4;
-        return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
-    };
-    const std::uint32_t header = card(0), width = card(4), height = card(5), bpp = card(11), line = card(12),
-                        ncolors = card(19);
-    const std::size_t base = header + std::size_t(ncolors) * 12, step = bpp / 8;
-    if ((step != 3 && step != 4) || bytes.size() < base + std::size_t(line) * height)
-        return out;
-    for (int y = 0; y < r.height; ++y)
-        for (int x = 0; x < r.width; ++x) {
-            const int sx = r.x + x, sy = r.y + y;
-            if (sx < 0 || sy < 0 || sx >= int(width) || sy >= int(height))
-                continue;
-            const unsigned char* p = bytes.data() + base + std::size_t(sy) * line + std::size_t(sx) * step;
-            out.SetRGB(x, y, p[2], p[1], p[0]);
-        }
-    return out;
 }
 
 using cache_settings_window = settings_fixture;
@@ -97,14 +57,11 @@ TEST_F(cache_settings_window, ModelessDialogRefreshesItsFiguresUntilEdited)
 
     // The timer refills a stale figure.
     dialog.SetDlgItemText(D::id_memory_used, "stale");
-    EXPECT_TRUE(pump_until([&] { return used->GetValue() == "0"; }, std::chrono::milliseconds(2500)));
+    EXPECT_TRUE(pump_until([&] { return used->GetValue() == "0"; }, std::chrono::seconds(6)));
     // Drawn: the face, frames, texts and fields of the dialog.
-    const wxImage shot = screenshot(w->GetScreenRect());
-    std::set<unsigned long> colours;
-    for (int y = 0; y < shot.GetHeight(); ++y)
-        for (int x = 0; x < shot.GetWidth(); ++x)
-            colours.insert(shot.GetRed(x, y) << 16 | shot.GetGreen(x, y) << 8 | shot.GetBlue(x, y));
-    EXPECT_GT(colours.size(), 8u);
+    const wxImage shot = platform::testing::screenshot_until(
+        w->GetScreenRect(), [](const wxImage& img) { return platform::testing::colour_count(img) > 8; });
+    EXPECT_GT(platform::testing::colour_count(shot), 8u);
     if (const char* out = std::getenv("TAVELO_DIALOG_SHOT")) {
         wxImage::AddHandler(new wxPNGHandler);
         shot.SaveFile(out, wxBITMAP_TYPE_PNG);

@@ -17,6 +17,7 @@
 #include "platform/gui/dialog.h"
 #include "platform/gui/file_dialog.h"
 #include "platform/gui/messages.h"
+#include "platform/tests/screen.h"
 
 #include <chrono>
 #include <cstdio>
@@ -68,14 +69,7 @@ protected:
 
 bool pump_until(const std::function<bool()>& done)
 {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
-    while (std::chrono::steady_clock::now() < end) {
-        platform::gui::pump();
-        if (done())
-            return true;
-        std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    return done();
+    return platform::testing::pump_until(done, std::chrono::seconds(3));
 }
 
 template <class T> T* shown_window(const wxString& title)
@@ -114,32 +108,12 @@ template <class T> void send(wxWindow* w, wxEventType type, int selection = 0)
     w->ProcessWindowEvent(e);
 }
 
-// Distinct colours of the screen inside the window (xwd, 24 or 32 bits).
+// Distinct colours of the screen inside the window, once it shows more than
+// one (or the time passed).
 std::size_t colours_inside(const wxRect& r)
 {
-    const std::string path = ::testing::TempDir() + "tavelo_dialog_screen.xwd";
-    if (std::system(("xwd -root -silent > '" + path + "'").c_str()) != 0)
-        return 0;
-    std::ifstream in(path, std::ios::binary);
-    std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (bytes.size() < 100)
-        return 0;
-    const auto card = [&](std::size_t i) {
-        const unsigned char* p = bytes.data() + i * 4;
-        return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
-    };
-    const std::uint32_t header = card(0), width = card(4), height = card(5), bpp = card(11), line = card(12),
-                        ncolors = card(19);
-    const std::size_t base = header + std::size_t(ncolors) * 12, step = bpp / 8;
-    if ((step != 3 && step != 4) || bytes.size() < base + std::size_t(line) * height)
-        return 0;
-    std::set<std::uint32_t> seen;
-    for (int y = std::max(r.y, 0); y < std::min<int>(r.GetBottom(), int(height)); ++y)
-        for (int x = std::max(r.x, 0); x < std::min<int>(r.GetRight(), int(width)); ++x) {
-            const unsigned char* p = bytes.data() + base + std::size_t(y) * line + std::size_t(x) * step;
-            seen.insert(std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16);
-        }
-    return seen.size();
+    return platform::testing::colour_count(platform::testing::screenshot_until(
+        r, [](const wxImage& img) { return platform::testing::colour_count(img) > 8; }));
 }
 
 TEST(DialogWindow, NativeControlsAndOurStatesFollowEachOther)
@@ -185,7 +159,6 @@ TEST(DialogWindow, NativeControlsAndOurStatesFollowEachOther)
     EXPECT_FALSE(box->GetValue());
 
     // The dialog is drawn: its face, frame, texts and controls.
-    pump_until([] { return false; });
     EXPECT_GT(colours_inside(w->GetScreenRect()), 8u);
 
     send<wxButton>(w->FindWindow(IDCANCEL), wxEVT_BUTTON);
