@@ -124,6 +124,7 @@ void BM_ProjectLoad(benchmark::State& state)
     state.counters["peak_MB"] = MB(peak);
     state.counters["decoded_crisp_MB"] = MB(decoded);
     state.counters["kept_over_2file_plus_decoded"] = kept / (2.0 * static_cast<double>(f.bytes) + decoded);
+    state.counters["peak_over_2file_plus_decoded"] = peak / (2.0 * static_cast<double>(f.bytes) + decoded);
 }
 BENCHMARK(BM_ProjectLoad)->Unit(benchmark::kMillisecond)->Iterations(3);
 

@@ -1,38 +1,97 @@
 #include "xmldoc/element.h"
 
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "xmldoc/arena.h"
 #include "xmldoc/char_classes.h"
 #include "xmldoc/exception.h"
+#include "xmldoc/stored_text.h"
 
 namespace xml {
 
-element::~element()
+namespace {
+
+// Room for one more entry: the array doubles, its old room left to the
+// arena. Counts are 32-bit; a larger array throws std::bad_alloc.
+template <class T> void grow(arena& memory, T*& array, std::uint32_t count, std::uint32_t& capacity)
 {
-    delete_children();
+    if (count < capacity)
+        return;
+    if (count >= UINT32_MAX / 2)
+        throw std::bad_alloc();
+    const std::uint32_t room = capacity ? capacity * 2 : 2;
+    T* bigger = static_cast<T*>(memory.allocate(sizeof(T) * room));
+    if (count)
+        std::memcpy(static_cast<void*>(bigger), array, sizeof(T) * count);
+    array = bigger;
+    capacity = room;
 }
 
-void element::delete_children()
+} // namespace
+
+template <class T> T* copy_array(arena& memory, const T* first, std::size_t count)
 {
-    // Children are detached before they are deleted, so each destructor
-    // below finds an empty list and the loop, not the call stack, carries
-    // the depth.
-    std::vector<element*> pending = std::move(children);
-    children.clear();
-    while (!pending.empty()) {
-        element* e = pending.back();
-        pending.pop_back();
-        pending.insert(pending.end(), e->children.begin(), e->children.end());
-        e->children.clear();
-        delete e;
+    if (count == 0)
+        return nullptr;
+    T* array = static_cast<T*>(memory.allocate(sizeof(T) * count));
+    std::memcpy(static_cast<void*>(array), first, sizeof(T) * count);
+    return array;
+}
+
+template attribute* copy_array(arena&, const attribute*, std::size_t);
+template element** copy_array(arena&, element* const*, std::size_t);
+
+element* element::make(arena& memory, element* parent, std::string_view name)
+{
+    const char* stored = stored_text::store(memory, name, false);
+    auto* e = static_cast<element*>(memory.allocate(sizeof(element)));
+    *e = element { parent, stored, nullptr, nullptr, 0, 0, 0, 0 };
+    return e;
+}
+
+std::uint32_t element::lower_bound(std::string_view key) const noexcept
+{
+    const attribute* begin = attributes;
+    const attribute* it = std::partition_point(begin, begin + attribute_count,
+        [key](const attribute& a) { return stored_text::view(a.name) < key; });
+    return static_cast<std::uint32_t>(it - begin);
+}
+
+attribute* element::find(std::string_view key) const noexcept
+{
+    const std::uint32_t i = lower_bound(key);
+    if (i < attribute_count && stored_text::view(attributes[i].name) == key)
+        return attributes + i;
+    return nullptr;
+}
+
+void element::put_attribute(arena& memory, std::string_view key, const char* value)
+{
+    const std::uint32_t i = lower_bound(key);
+    if (i < attribute_count && stored_text::view(attributes[i].name) == key) {
+        attributes[i].value = value;
+        return;
     }
+    const char* name = stored_text::store(memory, key, false);
+    grow(memory, attributes, attribute_count, attribute_capacity);
+    std::memmove(
+        static_cast<void*>(attributes + i + 1), attributes + i, sizeof(attribute) * (attribute_count - i));
+    attributes[i] = { name, value };
+    ++attribute_count;
 }
 
-void element::put_attribute(std::string_view key, std::string&& value)
+void element::add_child(arena& memory, element* child)
 {
-    auto it = attributes.lower_bound(key);
-    if (it != attributes.end() && it->first == key)
-        it->second = std::move(value);
-    else
-        attributes.emplace_hint(it, std::string(key), std::move(value));
+    grow(memory, children, child_count, child_capacity);
+    children[child_count++] = child;
+}
+
+void element::erase_child(const element* child) noexcept
+{
+    element** end = std::remove(children, children + child_count, child);
+    child_count = static_cast<std::uint32_t>(end - children);
 }
 
 bool is_name(std::string_view text) noexcept

@@ -1,40 +1,54 @@
 #pragma once
 
-#include <map>
-#include <string>
+#include <cstdint>
 #include <string_view>
-#include <vector>
 
 namespace xml {
 
-// One element of a document's tree. Internal to the document library: the
-// rest of the system reaches elements only through xml::document handles.
-struct element {
-    // Attribute names sorted byte-wise; the transparent comparator lets the
-    // parser look names up by view without making a string first.
-    using attribute_map = std::map<std::string, std::string, std::less<>>;
+class arena;
 
-    element(element* parent_element, std::string_view tag)
-        : parent(parent_element)
-        , name(tag)
-    {
-    }
-    // Deletes the whole subtree without recursion, so that any depth is safe.
-    ~element();
-    element(const element&) = delete;
-    element& operator=(const element&) = delete;
-
-    // Deletes every child subtree and empties the children list.
-    void delete_children();
-    // Sets an attribute, replacing the value of an existing one; the name is
-    // taken as already valid.
-    void put_attribute(std::string_view key, std::string&& value);
-
-    element* parent;
-    std::string name;
-    attribute_map attributes;
-    std::vector<element*> children;
+// One attribute: a stored name and a stored value (xmldoc/stored_text.h).
+struct attribute {
+    const char* name;
+    const char* value;
 };
+
+// One element of a document's tree, kept in the document's arena with its
+// arrays and texts. Internal to the document library: the rest of the
+// system reaches elements only through xml::document handles.
+//
+// Attributes are sorted byte-wise by name, each name once. Arrays hold
+// `count` entries in room for `capacity`; a grown array leaves the old one
+// to the arena.
+struct element {
+    element* parent;
+    const char* name;
+    attribute* attributes;
+    element** children;
+    std::uint32_t attribute_count;
+    std::uint32_t attribute_capacity;
+    std::uint32_t child_count;
+    std::uint32_t child_capacity;
+
+    // A childless element without attributes in the arena; the name is
+    // stored as given.
+    static element* make(arena& memory, element* parent, std::string_view name);
+
+    // The index of the first attribute whose name is not less than key.
+    std::uint32_t lower_bound(std::string_view key) const noexcept;
+    // The attribute of that name, or nullptr.
+    attribute* find(std::string_view key) const noexcept;
+    // Sets an attribute, replacing the value of an existing one; the name is
+    // taken as valid and the value as stored.
+    void put_attribute(arena& memory, std::string_view key, const char* value);
+    void add_child(arena& memory, element* child);
+    // Takes a child out of the array (its memory stays in the arena).
+    void erase_child(const element* child) noexcept;
+};
+
+// count entries copied into an exactly sized array in the arena; nullptr
+// when there are none.
+template <class T> T* copy_array(arena& memory, const T* first, std::size_t count);
 
 // The XML 1.0 name rule over single bytes (xmldoc/char_classes.h).
 bool is_name(std::string_view text) noexcept;

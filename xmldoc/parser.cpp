@@ -1,9 +1,11 @@
 #include "xmldoc/parser.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <memory>
+#include <new>
 #include <string>
+#include <vector>
 
 // Spirit's character matches hold their value in a boost::optional, which
 // g++ with sanitizers wrongly takes for read before it is set.
@@ -13,10 +15,12 @@
 #include <boost/spirit/include/classic_chset.hpp>
 #include <boost/spirit/include/classic_core.hpp>
 
+#include "xmldoc/arena.h"
 #include "xmldoc/char_classes.h"
 #include "xmldoc/element.h"
 #include "xmldoc/exception.h"
 #include "xmldoc/sarnel.h"
+#include "xmldoc/stored_text.h"
 
 namespace xml {
 
@@ -30,10 +34,14 @@ using rule = sp::rule<>;
 constexpr unsigned max_declaration_depth = 256;
 
 // What the grammar's actions build: elements and attributes, nothing else.
+// An element's attributes and children are gathered in scratch lists and
+// copied into the arena once complete (attributes at the end of the start
+// tag, children at the end tag), so that every array is exactly sized.
 class parse_context {
 public:
-    explicit parse_context(element*& root)
-        : m_root(root)
+    parse_context(arena& memory, element*& root)
+        : m_arena(memory)
+        , m_root(root)
     {
     }
 
@@ -45,26 +53,61 @@ public:
             throw stream_parse_error();
         const std::string_view tag(first, static_cast<std::size_t>(last - first));
         check_name(tag);
-        if (!m_current) {
-            m_root = m_current = new element(nullptr, tag);
-            return;
+        element* e = element::make(m_arena, m_current, tag);
+        if (!m_current)
+            m_root = e;
+        else
+            m_children.push_back(e);
+        m_current = e;
+        m_open.push_back(m_children.size());
+        m_attributes.clear();
+    }
+
+    // The end of a start tag: the attributes are sorted by name, a repeated
+    // name keeping its last value.
+    void end_start_tag()
+    {
+        std::stable_sort(m_attributes.begin(), m_attributes.end(),
+            [](const pending& a, const pending& b) { return a.name < b.name; });
+        std::size_t kept = 0;
+        for (std::size_t i = 0; i < m_attributes.size(); ++i) {
+            if (kept && m_attributes[kept - 1].name == m_attributes[i].name)
+                m_attributes[kept - 1].value = m_attributes[i].value;
+            else
+                m_attributes[kept++] = m_attributes[i];
         }
-        auto child = std::make_unique<element>(m_current, tag);
-        m_current->children.push_back(child.get());
-        m_current = child.release();
+        if (kept > UINT32_MAX / 2)
+            throw std::bad_alloc();
+        m_scratch.clear();
+        for (std::size_t i = 0; i < kept; ++i)
+            m_scratch.push_back(
+                { stored_text::store(m_arena, m_attributes[i].name, false), m_attributes[i].value });
+        m_current->attributes = copy_array(m_arena, m_scratch.data(), kept);
+        m_current->attribute_count = m_current->attribute_capacity = static_cast<std::uint32_t>(kept);
+        m_attributes.clear();
     }
 
     void close_element(const char* first, const char* last)
     {
-        if (m_current->name != std::string_view(first, static_cast<std::size_t>(last - first)))
+        if (stored_text::view(m_current->name)
+            != std::string_view(first, static_cast<std::size_t>(last - first)))
             throw stream_parse_error();
-        close_empty();
+        close();
     }
 
     void close_empty()
     {
-        m_current = m_current->parent;
-        --m_depth;
+        end_start_tag();
+        close();
+    }
+
+    // After a failure: what was read of the open elements joins the tree.
+    void keep_open_elements()
+    {
+        if (m_current && !m_attributes.empty() && m_current->attribute_count == 0)
+            end_start_tag();
+        while (m_current)
+            close();
     }
 
     void attribute_name(const char* first, const char* last)
@@ -110,16 +153,44 @@ public:
     void commit_attribute()
     {
         check_name(m_name);
-        m_current->put_attribute(m_name, std::move(m_value));
+        m_attributes.push_back({ m_name, stored_text::store(m_arena, m_value, true) });
         m_value.clear();
     }
 
 private:
+    // An attribute of the start tag being read: the name as it stands in
+    // the text, the value already stored.
+    struct pending {
+        std::string_view name;
+        const char* value;
+    };
+
+    void close()
+    {
+        const std::size_t start = m_open.back();
+        const std::size_t count = m_children.size() - start;
+        if (count > UINT32_MAX / 2)
+            throw std::bad_alloc();
+        m_current->children = copy_array(m_arena, m_children.data() + start, count);
+        m_current->child_count = m_current->child_capacity = static_cast<std::uint32_t>(count);
+        m_children.resize(start);
+        m_open.pop_back();
+        m_current = m_current->parent;
+        --m_depth;
+    }
+
+    arena& m_arena;
     element*& m_root;
     element* m_current = nullptr;
     unsigned m_depth = 0;
     std::string_view m_name;
     std::string m_value;
+    std::vector<pending> m_attributes;
+    std::vector<attribute> m_scratch;
+    // The children of every open element, innermost last; m_open holds
+    // where each open element's children start.
+    std::vector<element*> m_children;
+    std::vector<std::size_t> m_open;
 };
 
 // One or more bytes of a character class. The hot runs (character data,
@@ -315,7 +386,8 @@ grammar::grammar(parse_context& ctx)
 
     m_start_tag_rest = m_name[([&ctx](const char* f, const char* l) { ctx.open_element(f, l); })]
         >> *(m_s >> m_attribute) >> !m_s
-        >> (str_p("/>")[([&ctx](const char*, const char*) { ctx.close_empty(); })] | '>');
+        >> (str_p("/>")[([&ctx](const char*, const char*) { ctx.close_empty(); })]
+            | ch_p('>')[([&ctx](char) { ctx.end_start_tag(); })]);
     m_end_tag_rest
         = m_name[([&ctx](const char* f, const char* l) { ctx.close_element(f, l); })] >> !m_s >> '>';
     m_markup = ch_p('<') >> (ch_p('/') >> m_end_tag_rest | str_p("!--") >> m_comment_rest
@@ -389,14 +461,19 @@ grammar::grammar(parse_context& ctx)
 
 } // namespace
 
-void parse_tree(std::string_view text, element*& root)
+void parse_tree(std::string_view text, arena& memory, element*& root)
 {
-    parse_context context(root);
+    parse_context context(memory, root);
     const grammar g(context);
     const char* first = text.data();
     const char* last = first + text.size();
-    if (!sp::parse(first, last, g.document()).full)
-        throw stream_parse_error();
+    try {
+        if (!sp::parse(first, last, g.document()).full)
+            throw stream_parse_error();
+    } catch (...) {
+        context.keep_open_elements();
+        throw;
+    }
 }
 
 } // namespace xml

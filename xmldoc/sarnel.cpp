@@ -2,13 +2,17 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <fstream>
-#include <memory>
+#include <string_view>
 
+#include "xmldoc/arena.h"
 #include "xmldoc/element.h"
 #include "xmldoc/exception.h"
+#include "xmldoc/page_buffer.h"
 #include "xmldoc/parser.h"
 #include "xmldoc/replace_file.h"
+#include "xmldoc/stored_text.h"
 #include "xmldoc/writer.h"
 
 namespace xml {
@@ -24,21 +28,24 @@ class attribute_iterator_impl final : public attribute_iterator {
 public:
     explicit attribute_iterator_impl(const element* e)
         : m_element(e)
-        , m_position(e->attributes.begin())
     {
     }
-    void first() override { m_position = m_element->attributes.begin(); }
-    std::string get() const override { return at_end() ? std::string() : m_position->first; }
+    void first() override { m_position = 0; }
+    std::string get() const override
+    {
+        return at_end() ? std::string()
+                        : std::string(stored_text::view(m_element->attributes[m_position].name));
+    }
     void next() override
     {
         if (!at_end())
             ++m_position;
     }
-    bool at_end() const override { return m_position == m_element->attributes.end(); }
+    bool at_end() const override { return m_position >= m_element->attribute_count; }
 
 private:
     const element* m_element;
-    element::attribute_map::const_iterator m_position;
+    std::uint32_t m_position = 0;
 };
 
 // Iterates over the children of an element; with a tag, only over those of
@@ -70,14 +77,15 @@ public:
             skip();
         }
     }
-    bool at_end() const override { return m_position >= m_element->children.size(); }
+    bool at_end() const override { return m_position >= m_element->child_count; }
 
 private:
     void skip()
     {
         if (!m_named)
             return;
-        while (m_position < m_element->children.size() && m_element->children[m_position]->name != m_tag)
+        while (m_position < m_element->child_count
+            && stored_text::view(m_element->children[m_position]->name) != m_tag)
             ++m_position;
     }
 
@@ -94,30 +102,30 @@ std::ios_base::failure write_failure(const std::string& path)
 
 } // namespace
 
-sarnel::sarnel() = default;
-
-sarnel::~sarnel()
+sarnel::sarnel()
+    : m_arena(std::make_unique<arena>())
 {
-    clear();
 }
+
+sarnel::~sarnel() = default;
 
 void sarnel::clear()
 {
-    delete m_root;
     m_root = nullptr;
+    m_arena->release();
 }
 
 void sarnel::create(const std::string& root_name)
 {
     clear();
     check_name(root_name);
-    m_root = new element(nullptr, root_name);
+    m_root = element::make(*m_arena, nullptr, root_name);
 }
 
 void sarnel::parse(const std::string& text)
 {
     clear();
-    parse_tree(text, m_root);
+    parse_tree(text, *m_arena, m_root);
 }
 
 void sarnel::read(const std::string& path)
@@ -128,21 +136,22 @@ void sarnel::read(const std::string& path)
     in.seekg(0, std::ios::end);
     const std::int64_t size = in.tellg();
     in.seekg(0, std::ios::beg);
-    std::string text;
-    if (size < 0 || static_cast<std::uint64_t>(size) > text.max_size())
+    if (size < 0 || static_cast<std::uint64_t>(size) > std::string().max_size())
         throw std::ios_base::failure("cannot read " + path);
-    // The buffer grows by what is actually read: the size claimed by seeking
-    // is not to be trusted (a folder opens and claims an absurd one), and a
-    // stream failure must come before any allocation that large.
-    constexpr std::int64_t chunk = std::int64_t { 1 } << 24;
-    for (std::int64_t done = 0; done < size;) {
-        const std::int64_t count = std::min(chunk, size - done);
-        text.resize(static_cast<std::size_t>(done + count));
-        in.read(text.data() + done, count);
-        done += count;
-    }
+    // The size claimed by seeking is not to be trusted until something has
+    // been read (a folder opens and claims an absurd one), and a stream
+    // failure must come before any allocation that large: a small first
+    // read comes first, then room for the whole text is mapped.
+    std::string first(static_cast<std::size_t>(std::min<std::int64_t>(size, 1 << 16)), '\0');
+    in.read(first.data(), static_cast<std::streamsize>(first.size()));
+    const page_buffer text(static_cast<std::size_t>(size));
+    if (!first.empty())
+        std::memcpy(text.data(), first.data(), first.size());
+    const auto rest = static_cast<std::streamsize>(size - static_cast<std::int64_t>(first.size()));
+    in.read(text.data() + first.size(), rest);
     in.close();
-    parse(text);
+    clear();
+    parse_tree(std::string_view(text.data(), text.size()), *m_arena, m_root);
 }
 
 handle sarnel::root_handle() const
@@ -180,7 +189,7 @@ bool sarnel::is_null(handle h)
 
 std::string sarnel::name(handle h)
 {
-    return as_element(h)->name;
+    return std::string(stored_text::view(as_element(h)->name));
 }
 
 attribute_iterator* sarnel::attributes(handle h)
@@ -190,11 +199,11 @@ attribute_iterator* sarnel::attributes(handle h)
 
 bool sarnel::get_attribute(handle h, const std::string& name, std::string& value)
 {
-    const auto& map = as_element(h)->attributes;
-    auto it = map.find(name);
-    if (it == map.end())
+    const attribute* found = as_element(h)->find(name);
+    if (!found)
         return false;
-    value = it->second;
+    value.resize(stored_text::size(found->value));
+    stored_text::copy_to(found->value, value.data());
     return true;
 }
 
@@ -204,14 +213,13 @@ void sarnel::set_attribute(handle h, const std::string& name, const std::string&
     // and reads back; the zero byte has neither form in XML.
     if (value.find('\0') != std::string::npos)
         throw invalid_value();
-    auto& map = as_element(h)->attributes;
-    auto it = map.lower_bound(name);
-    if (it != map.end() && it->first == name) {
-        it->second = value;
+    element* e = as_element(h);
+    if (attribute* found = e->find(name)) {
+        found->value = stored_text::store(*m_arena, value, true);
         return;
     }
     check_name(name);
-    map.emplace_hint(it, name, value);
+    e->put_attribute(*m_arena, name, stored_text::store(*m_arena, value, true));
 }
 
 child_iterator* sarnel::children(handle h)
@@ -228,18 +236,18 @@ handle sarnel::add_child(handle h, const std::string& name)
 {
     check_name(name);
     element* parent = as_element(h);
-    auto child = std::make_unique<element>(parent, name);
-    parent->children.push_back(child.get());
-    return child.release();
+    element* child = element::make(*m_arena, parent, name);
+    parent->add_child(*m_arena, child);
+    return child;
 }
 
 void sarnel::clear_element(handle h, bool attributes, bool children)
 {
     element* e = as_element(h);
     if (attributes)
-        e->attributes.clear();
+        e->attribute_count = 0;
     if (children)
-        e->delete_children();
+        e->child_count = 0;
 }
 
 void sarnel::remove(handle h)
@@ -249,8 +257,7 @@ void sarnel::remove(handle h)
         clear();
         return;
     }
-    std::erase(e->parent->children, e);
-    delete e;
+    e->parent->erase_child(e);
 }
 
 } // namespace xml

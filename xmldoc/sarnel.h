@@ -1,6 +1,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <memory>
 #include <string>
 
 #include "xmldoc/document.h"
@@ -8,6 +9,7 @@
 
 namespace xml {
 
+class arena;
 class node;
 struct element;
 
@@ -17,7 +19,9 @@ struct element;
 //
 // The document owns its tree; handles and nodes taken from it stay valid
 // until their element is removed or the document is cleared, re-parsed,
-// re-created or destroyed. One thread at a time.
+// re-created or destroyed. The memory of removed elements and replaced
+// values returns when the document is cleared, re-parsed, re-created or
+// destroyed. One thread at a time.
 //
 // Errors: xml::invalid_name for names that break the XML 1.0 name rule,
 // xml::invalid_value for attribute values holding a zero byte (no XML text
@@ -73,6 +77,7 @@ public:
     void remove(handle h) override;
 
 private:
+    std::unique_ptr<arena> m_arena;
     element* m_root = nullptr;
 };
 

@@ -3,11 +3,14 @@
 #include <array>
 #include <cstdint>
 #include <ostream>
+#include <span>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
 #include "xmldoc/element.h"
+#include "xmldoc/stored_text.h"
 
 namespace xml {
 
@@ -43,13 +46,27 @@ public:
         m_buffer.append(first, count);
         spill();
     }
-    void put(const std::string& s) { put(s.data(), s.size()); }
+    void put(std::string_view s) { put(s.data(), s.size()); }
     void indent(std::size_t depth)
     {
         m_buffer.append(2 * depth, ' ');
         spill();
     }
-    void escaped_value(const std::string& value)
+    // A stored value: packed digits need no escaping and are unpacked
+    // straight into the buffer.
+    void stored_value(const char* stored)
+    {
+        if (!stored_text::is_packed(stored)) {
+            escaped_value(stored_text::view(stored));
+            return;
+        }
+        const std::size_t size = stored_text::size(stored);
+        const std::size_t at = m_buffer.size();
+        m_buffer.resize(at + size);
+        stored_text::copy_to(stored, m_buffer.data() + at);
+        spill();
+    }
+    void escaped_value(std::string_view value)
     {
         const char* p = value.data();
         const char* end = p + value.size();
@@ -110,15 +127,15 @@ void write_start_tag(text_sink& sink, const element& e, std::size_t depth)
 {
     sink.indent(depth);
     sink.put('<');
-    sink.put(e.name);
-    for (const auto& [key, value] : e.attributes) {
+    sink.put(stored_text::view(e.name));
+    for (const attribute& a : std::span(e.attributes, e.attribute_count)) {
         sink.put(' ');
-        sink.put(key);
+        sink.put(stored_text::view(a.name));
         sink.put("=\"", 2);
-        sink.escaped_value(value);
+        sink.stored_value(a.value);
         sink.put('"');
     }
-    if (e.children.empty())
+    if (e.child_count == 0)
         sink.put("/>\n", 3);
     else
         sink.put(">\n", 2);
@@ -128,7 +145,7 @@ void write_end_tag(text_sink& sink, const element& e, std::size_t depth)
 {
     sink.indent(depth);
     sink.put("</", 2);
-    sink.put(e.name);
+    sink.put(stored_text::view(e.name));
     sink.put(">\n", 2);
 }
 
@@ -143,11 +160,11 @@ void write_tree(const element* root, std::ostream& out)
         // that the nesting depth costs heap, not call stack.
         std::vector<std::pair<const element*, std::size_t>> stack;
         write_start_tag(sink, *root, 0);
-        if (!root->children.empty())
+        if (root->child_count != 0)
             stack.emplace_back(root, 0);
         while (!stack.empty() && sink.good()) {
             auto& [parent, next] = stack.back();
-            if (next == parent->children.size()) {
+            if (next == parent->child_count) {
                 const element* done = parent;
                 stack.pop_back();
                 write_end_tag(sink, *done, stack.size());
@@ -155,7 +172,7 @@ void write_tree(const element* root, std::ostream& out)
             }
             const element* child = parent->children[next++];
             write_start_tag(sink, *child, stack.size());
-            if (!child->children.empty())
+            if (child->child_count != 0)
                 stack.emplace_back(child, 0);
         }
     }

@@ -66,7 +66,6 @@ MainFrame::MainFrame(TLComp* composition)
     , m_propertiesPanel(&m_propertyEditor, 0, "Properties")
     , m_timeControls(true)
     , m_timeControlsPanel(&m_timeControls, 3, "Time Controls")
-    , m_displayPanel("Display", 3)
 {
     m_timeControls.SetSequence(composition);
     m_toolBar.SetButtonSize(21, 21);

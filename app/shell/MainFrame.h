@@ -10,6 +10,7 @@
 // is empty. UI thread only.
 
 #include "app/player/TimeControls.h"
+#include "app/shell/DisplayPanel.h"
 #include "app/shell/Frame.h"
 #include "app/timeline/TLTimeline.h"
 #include "app/view/TLView.h"
@@ -66,7 +67,7 @@ private:
     My::WidgetPanel m_propertiesPanel;
     My::TimeControls m_timeControls;
     My::WidgetPanel m_timeControlsPanel;
-    My::Panel m_displayPanel;
+    DisplayPanel m_displayPanel;
     My::EditableObject* m_propertyObject = nullptr;
     bool m_displayAttached = false;
 };

@@ -3,10 +3,15 @@
 #include <cstdio>
 
 #include "app/commands/CompositionCommands.h"
+#include "app/display/DisplayStyleProfile.h"
+#include "app/jobs/ImageRenderer.h"
+#include "app/jobs/MaskExporter.h"
 #include "app/resources/Icons.h"
 #include "app/resources/Resources.h"
 #include "app/shell/Profile.h"
+#include "app/view/TLView.h"
 #include "platform/kernel/module.h"
+#include "platform/registry/profile.h"
 #include "widgets/core/Prompt.h"
 #include "widgets/core/Strings.h"
 
@@ -95,14 +100,30 @@ boost::shared_ptr<lumvex::footage> Tavelo::ChooseFootage(bool allow_stills)
     return footage;
 }
 
-void Tavelo::StartMaskExport(TLComp&, bool)
+void Tavelo::StartMaskExport(TLComp& composition, bool smooth)
 {
-    NotAvailable();
+    MaskExporter* job = smooth ? static_cast<MaskExporter*>(new SmoothMaskExporter(composition))
+                               : new CrispMaskExporter(composition);
+    job->ExportMasks(GetFrame());
 }
 
-void Tavelo::StartRender(TLComp&)
+void Tavelo::StartRender(TLComp& composition)
 {
-    NotAvailable();
+    // The frames as the view shows them: its style and the segment it
+    // follows; without a view, the style the view would start with.
+    DisplayStyle style;
+    TLSegment* followed = nullptr;
+    MainFrame* frame = GetFrame();
+    if (auto* view = frame ? dynamic_cast<TLView*>(frame->GetView()) : nullptr) {
+        style = view->GetDisplayStyle();
+        if (view->GetPlayerMode() == 3)
+            followed = view->GetProgressSegment();
+    } else {
+        style = LoadDisplayStyle(platform::registry_profile("Norvane", "Tavelo"));
+    }
+    auto* job
+        = new ImageRenderer(composition, m_footage.coordinator(), RenderKeys(composition, style, followed));
+    job->Start(m_renderSettings, frame);
 }
 
 std::unique_ptr<TLComp> Tavelo::CreateDocument()

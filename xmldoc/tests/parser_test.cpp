@@ -223,3 +223,46 @@ TEST(Parser, ModestDeclarationNestingParses)
     doc.parse("<!DOCTYPE a [<!ELEMENT a " + std::string(100, '(') + "b" + std::string(100, ')') + ">]><a/>");
     EXPECT_EQ(doc.name(doc.root_handle()), "a");
 }
+
+TEST(Parser, AFailureInsideAStartTagKeepsTheAttributesReadSoFar)
+{
+    xml::sarnel doc;
+    EXPECT_THROW(doc.parse("<a><b y='2' x='1' x='3' <"), xml::stream_parse_error);
+    const auto kids = children(doc, doc.root_handle());
+    ASSERT_EQ(kids.size(), 1u);
+    EXPECT_EQ(attribute(doc, kids[0], "x"), "3");
+    EXPECT_EQ(attribute(doc, kids[0], "y"), "2");
+}
+
+// Long runs of hexadecimal digits are kept packed; every form must read
+// back and write out exactly as the text had it.
+TEST(Parser, LongHexadecimalValuesReadAndWriteBackAsWritten)
+{
+    const std::string lower(200, 'a');
+    const std::string digits = std::string(64, '0') + "123456789";
+    const std::string cases[] = {
+        std::string("0123456789abcdef").append(lower),
+        std::string("0123456789ABCDEF").append(std::string(100, 'F')),
+        digits + "0", // digits only, even length
+        digits, // odd length stays text
+        std::string(100, 'a') + "A" + std::string(99, 'a'), // mixed case stays text
+        std::string(100, 'a') + "g" + std::string(99, 'a'), // not hexadecimal
+        std::string(62, 'b'), // too short to pack
+        std::string(64, 'c'),
+    };
+    for (const std::string& value : cases) {
+        xml::sarnel doc;
+        const std::string text = "<?xml version=\"1.0\" ?>\n<a v=\"" + value + "\"/>\n";
+        doc.parse(text);
+        EXPECT_EQ(attribute(doc, doc.root_handle(), "v"), value);
+        EXPECT_EQ(dump(doc), text);
+    }
+}
+
+TEST(Parser, AHexadecimalValueBuiltFromReferencesReadsBack)
+{
+    xml::sarnel doc;
+    const std::string value = std::string(70, 'e') + "&#x41;" + std::string(69, 'E');
+    doc.parse("<a v='" + value + "'/>");
+    EXPECT_EQ(attribute(doc, doc.root_handle(), "v"), std::string(70, 'e') + "A" + std::string(69, 'E'));
+}

@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -278,4 +280,43 @@ TEST(Sarnel, ReadParsesTheWholeFile)
     EXPECT_TRUE(doc.get_attribute(doc.root_handle(), "a", value));
     EXPECT_EQ(collect(doc.children(doc.root_handle())).size(), 1u);
     std::filesystem::remove(path);
+}
+
+TEST(Sarnel, ReplacedAndPackedValuesReadBackAndWriteOut)
+{
+    xml::sarnel doc;
+    doc.create("r");
+    const xml::handle r = doc.root_handle();
+    const std::string hex = std::string(80, 'd') + "0f";
+    doc.set_attribute(r, "b", hex);
+    doc.set_attribute(r, "a", "short");
+    doc.set_attribute(r, "b", "now text");
+    doc.set_attribute(r, "a", hex);
+    std::string value;
+    ASSERT_TRUE(doc.get_attribute(r, "a", value));
+    EXPECT_EQ(value, hex);
+    ASSERT_TRUE(doc.get_attribute(r, "b", value));
+    EXPECT_EQ(value, "now text");
+    std::ostringstream out;
+    doc.write(out);
+    EXPECT_EQ(out.str(), "<?xml version=\"1.0\" ?>\n<r a=\"" + hex + "\" b=\"now text\"/>\n");
+}
+
+TEST(Sarnel, ManyChildrenAndAttributesKeepTheirOrderAsArraysGrow)
+{
+    xml::sarnel doc;
+    doc.create("r");
+    const xml::handle r = doc.root_handle();
+    std::vector<xml::handle> added;
+    for (int i = 0; i < 1000; ++i) {
+        added.push_back(doc.add_child(r, "c"));
+        doc.set_attribute(r, "n" + std::to_string(999 - i), std::to_string(i));
+    }
+    EXPECT_EQ(collect(doc.children(r)), added);
+    const auto names = attribute_names(doc, r);
+    ASSERT_EQ(names.size(), 1000u);
+    EXPECT_TRUE(std::is_sorted(names.begin(), names.end()));
+    std::string value;
+    ASSERT_TRUE(doc.get_attribute(r, "n0", value));
+    EXPECT_EQ(value, "999");
 }

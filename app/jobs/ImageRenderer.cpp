@@ -1,0 +1,78 @@
+#include "app/jobs/ImageRenderer.h"
+
+#include "app/display/PaintingKey.h"
+#include "app/display/PaintingSource.h"
+#include "document/TLComp.h"
+#include "lumvex/footage.h"
+#include "vortel/settings.h"
+#include "vortel/writer.h"
+
+ImageRenderer::ImageRenderer(
+    TLComp& composition, lumvex::cache& cache, KeyMaker keys, My::MessageQueue* queue)
+    : Renderer(composition, queue)
+    , m_cache(cache)
+    , m_keys(std::move(keys))
+{
+}
+
+ImageRenderer::~ImageRenderer()
+{
+    join();
+    m_frames.clear();
+    // Finishes the output file.
+    m_writer.reset();
+}
+
+void ImageRenderer::Start(vortel::settings& settings, CWnd* parent)
+{
+    Start([&settings](const types::extent<unsigned>& size, fraction rate, const std::string& path,
+              const std::string& title,
+              CWnd* owner) { return settings.open_writer(size, rate, path, title, owner); },
+        parent);
+}
+
+void ImageRenderer::Start(const WriterOpener& open, CWnd* parent)
+{
+    std::unique_ptr<ImageRenderer> self(this);
+    TLComp& composition = GetComposition();
+    const My::Span area = composition.GetWorkArea();
+    m_frames.reserve(area.last > area.first ? std::size_t(area.last - area.first) : 0);
+    for (int f = area.first; f < area.last; ++f)
+        m_frames.push_back(m_keys(f));
+    const auto& footage = composition.GetFootage();
+    m_writer = open(composition.GetFrameSize(), composition.GetExportFramerate(),
+        footage ? footage->path() : std::string(), std::string(), parent);
+    if (!m_writer)
+        return;
+    m_progress.Create(parent, false);
+    m_progress.Start(int(m_frames.size()), 0);
+    StartThread();
+    self.release();
+}
+
+void ImageRenderer::run()
+{
+    const int count = int(m_frames.size());
+    for (int i = m_progress.GetPosition(); i < count; i = m_progress.GetPosition()) {
+        // The hint lets the footage read ahead while this frame is written.
+        const auto painted
+            = PaintingKey::Fetch(m_cache, m_frames[std::size_t(i)], i + 1 < count ? 2 : 0, false);
+        m_writer->write(painted->image);
+        if (!m_progress.Step()) {
+            PostNotice("Rendering interrupted by user.");
+            break;
+        }
+    }
+    PostDelete();
+}
+
+ImageRenderer::KeyMaker RenderKeys(const TLComp& composition, const DisplayStyle& style, TLSegment* followed)
+{
+    PaintingSource source;
+    source.composition = &composition;
+    source.style = style;
+    source.editingMask = false;
+    source.following = followed != nullptr;
+    source.progressSegment = followed;
+    return [source](int frame) { return MakePaintingKey(source, frame); };
+}

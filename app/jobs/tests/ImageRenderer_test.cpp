@@ -1,0 +1,295 @@
+// Rendering the work area on the job's thread: the job's own deletion on
+// every path (refused output, failed frame, cancel), the closing guard, and
+// real outputs (AVI with MJPEG and FFV1, PNG and TGA sequences) read back by
+// our readers and by the codec library's demuxer.
+
+#include "app/jobs/ImageRenderer.h"
+
+#include "app/display/DisplayStyle.h"
+#include "app/display/PaintingKey.h"
+#include "app/display/PaintingSource.h"
+#include "app/display/tests/painting_test_support.h"
+#include "app/jobs/tests/job_test_support.h"
+#include "foundation/gdiplus_codec.h"
+#include "foundation/regprofile.h"
+#include "lumvex/dll.h"
+#include "lumvex/footage.h"
+#include "platform/gui/messages.h"
+#include "platform/tests/avi_reference.h"
+#include "platform/tests/avi_samples.h"
+#include "platform/video/avi_file.h"
+#include "platform/video/video_compressor.h"
+#include "vortel/settings.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+using namespace job_testing;
+namespace fs = std::filesystem;
+
+// Chooses the AVI compressor of `code` as the settings dialog stores it.
+bool ChooseCompressor(vortel::settings& settings, const std::string& code)
+{
+    if (!platform::video_compressor::open(platform::mmioFOURCC(code[0], code[1], code[2], code[3])))
+        return false;
+    regprofile::key key(platform::registry_root::current_user, vortel::settings_key, true, true);
+    key.write_string("encoder", code);
+    settings.read_registry();
+    settings.format = "avi";
+    return settings.encoder.is_open();
+}
+
+DisplayStyle MattedStyle()
+{
+    DisplayStyle style;
+    style.type = DisplayType::MattedForeground;
+    style.smooth = false;
+    style.inverse = false;
+    style.matte = { 255, 0, 0, 128 };
+    return style;
+}
+
+struct Render : Project {
+    painting_testing::ListCache cache;
+    vortel::settings settings;
+    DisplayStyle style = MattedStyle();
+
+    explicit Render(int frames)
+        : Project(frames)
+    {
+    }
+    ImageRenderer* Make() { return new ImageRenderer(comp, cache, RenderKeys(comp, style)); }
+    // Starts a render to `path` (the file dialog's answer).
+    ImageRenderer* StartTo(const std::string& path, ImageRenderer* job = nullptr)
+    {
+        if (!job)
+            job = Make();
+        job->Start(Chosen(path), nullptr);
+        return job;
+    }
+    // The render file dialog answered with `path` (empty: cancelled).
+    ImageRenderer::WriterOpener Chosen(const std::string& path)
+    {
+        return [this, path](const types::extent<unsigned>& size, fraction rate, const std::string& proposed,
+                   const std::string& title, CWnd*) -> std::unique_ptr<vortel::writer> {
+            proposedPath = proposed;
+            proposedTitle = title;
+            proposedSize = size;
+            proposedRate = rate;
+            if (path.empty())
+                return nullptr;
+            return settings.silent_open_writer(size, rate, path);
+        };
+    }
+    std::string proposedPath, proposedTitle;
+    types::extent<unsigned> proposedSize;
+    fraction proposedRate;
+    // What the view would show at frame f, as BGR bytes.
+    std::vector<std::uint8_t> Expected(int f)
+    {
+        img::image<img::BGRA<unsigned char>> out;
+        RenderKeys(comp, style)(f)->Paint(out, 0);
+        return Bgr(out);
+    }
+    static std::vector<std::uint8_t> Bgr(const img::image<img::BGRA<unsigned char>>& image)
+    {
+        std::vector<std::uint8_t> bytes;
+        for (unsigned y = 0; y < image.height; ++y)
+            for (unsigned x = 0; x < image.width; ++x) {
+                const auto p = image.at(x, y).get();
+                bytes.insert(bytes.end(), { p.b, p.g, p.r });
+            }
+        return bytes;
+    }
+    static std::vector<std::uint8_t> Bgr(const std::vector<std::uint8_t>& bgra)
+    {
+        std::vector<std::uint8_t> bytes;
+        for (std::size_t i = 0; i + 3 < bgra.size(); i += 4)
+            bytes.insert(bytes.end(), { bgra[i], bgra[i + 1], bgra[i + 2] });
+        return bytes;
+    }
+    std::size_t CountFiles() const
+    {
+        std::size_t n = 0;
+        for (const auto& e : fs::directory_iterator(folder.root()))
+            n += e.is_regular_file() ? 1 : 0;
+        return n;
+    }
+};
+
+TEST(ImageRenderer, CancelledFileDialogLeavesNoJobAndTheProjectCloses)
+{
+    Render r(10);
+    r.StartTo("");
+    EXPECT_EQ(r.proposedPath, r.folder.file("walk.avi"));
+    EXPECT_EQ(r.proposedTitle, "");
+    EXPECT_EQ(r.proposedSize, (types::extent<unsigned> { kWidth, kHeight }));
+    EXPECT_EQ(r.proposedRate.numerator, r.comp.GetExportFramerate().numerator);
+    EXPECT_EQ(r.comp.GetRunningJobs(), 0);
+    EXPECT_TRUE(r.comp.CanClose());
+    EXPECT_TRUE(r.prompts.prompt.texts.empty());
+}
+
+TEST(ImageRenderer, RefusedOutputDeletesTheJobAtOnce)
+{
+    Render r(10);
+    r.settings.format = "avi";
+    // No compressor chosen: the library tells the user and opens nothing.
+    r.StartTo(r.folder.file("out.avi"));
+    EXPECT_EQ(r.comp.GetRunningJobs(), 0);
+    EXPECT_FALSE(fs::exists(r.folder.file("out.avi")));
+}
+
+TEST(ImageRenderer, OutputThatCannotBeOpenedDeletesTheJobAndPassesTheError)
+{
+    Render r(10);
+    if (!ChooseCompressor(r.settings, "MJPG"))
+        GTEST_SKIP() << "no MJPEG compressor";
+    EXPECT_ANY_THROW(r.StartTo(r.folder.file("missing/out.avi")));
+    EXPECT_EQ(r.comp.GetRunningJobs(), 0);
+}
+
+TEST(ImageRenderer, FailedFrameIsReportedAndTheJobStillEnds)
+{
+    Render r(10);
+    r.comp.SetWorkArea(0, 6);
+    r.settings.format = "png";
+    // A frame without a key cannot be painted.
+    auto keys = RenderKeys(r.comp, r.style);
+    r.StartTo(r.folder.file("f_[##].png"), new ImageRenderer(r.comp, r.cache, [keys](int f) {
+        return f == 3 ? boost::shared_ptr<PaintingKey>() : keys(f);
+    }));
+    EXPECT_EQ(r.comp.GetRunningJobs(), 1);
+    EXPECT_FALSE(r.comp.CanClose());
+    ASSERT_TRUE(r.WaitForJobs());
+    ASSERT_EQ(r.prompts.prompt.texts.size(), 2u);
+    EXPECT_EQ(r.prompts.prompt.texts[0], "Please, wait until rendering and mask exporting are finished.");
+    EXPECT_FALSE(r.prompts.prompt.texts[1].empty());
+    // The frames before the failure were written and the output finished.
+    for (int f = 0; f < 3; ++f)
+        EXPECT_TRUE(fs::exists(r.folder.file("f_0" + std::to_string(f) + ".png"))) << f;
+    EXPECT_FALSE(fs::exists(r.folder.file("f_03.png")));
+    EXPECT_TRUE(r.comp.CanClose());
+}
+
+TEST(ImageRenderer, SequencesHoldEveryWorkAreaFrameAsTheViewShowsIt)
+{
+    for (const std::string format : { "png", "tga" }) {
+        Render r(30);
+        r.AddSegment(0, 30, false);
+        r.comp.SetWorkArea(5, 25);
+        r.settings.format = format;
+        ImageRenderer* job = r.StartTo(r.folder.file("seq_[###]." + format));
+        EXPECT_EQ(job->GetFrames().size(), 20u);
+        EXPECT_EQ(job->GetFrames().front()->GetFrame(), 5);
+        ASSERT_TRUE(r.WaitForJobs()) << format;
+        EXPECT_TRUE(r.prompts.prompt.texts.empty());
+        EXPECT_EQ(r.CountFiles(), 20u);
+        // Our footage library reads the files back as one image sequence.
+        lumvex::dll library;
+        const auto sequence = library.create_footage(r.folder.file("seq_000." + format));
+        ASSERT_EQ(sequence->frame_count(), 20) << format;
+        for (int i = 0; i < 20; i += 1) {
+            char name[32];
+            std::snprintf(name, sizeof name, "seq_%03d.%s", i, format.c_str());
+            const auto read = sequence->frame(i, 0, true)->image;
+            ASSERT_EQ(read.width, kWidth);
+            EXPECT_EQ(Render::Bgr(read), r.Expected(5 + i)) << format << " " << i;
+
+            if (format == "png" && i % 7 == 0) {
+                // The codec library's image demuxer reads the same pixels.
+                const auto ref = platform::testing::reference_summary(r.folder.file(name), 0);
+                EXPECT_EQ(ref.width, kWidth);
+                EXPECT_EQ(Render::Bgr(ref.frame), r.Expected(5 + i)) << i;
+            }
+        }
+    }
+}
+
+TEST(ImageRenderer, KeysShowTheMasksEvenWhileTheMaskEditorShowsFootageOnly)
+{
+    Render r(10);
+    r.AddSegment(0, 10, false);
+    r.style.type = DisplayType::MaskOnly;
+    PaintingSource editing;
+    editing.composition = &r.comp;
+    editing.style = r.style;
+    editing.editingMask = true;
+    EXPECT_EQ(MakePaintingKey(editing, 4)->GetStyle().type, DisplayType::ForegroundOnly);
+    const auto key = RenderKeys(r.comp, r.style)(4);
+    EXPECT_EQ(key->GetStyle().type, DisplayType::MaskOnly);
+    EXPECT_EQ(key->GetLayers().size(), 1u);
+}
+
+class AviRender : public ::testing::TestWithParam<std::string> { };
+
+TEST_P(AviRender, EveryFrameReadsBackThroughBothReaders)
+{
+    const std::string code = GetParam();
+    Render r(40);
+    if (!ChooseCompressor(r.settings, code))
+        GTEST_SKIP() << code << " is not installed";
+    r.AddSegment(0, 40, false);
+    r.AddSegment(10, 30, false, 2);
+    r.StartTo(r.folder.file("clip.avi"));
+    ASSERT_TRUE(r.WaitForJobs());
+    EXPECT_TRUE(r.prompts.prompt.texts.empty());
+
+    const std::string path = r.folder.file("clip.avi");
+    unsigned w = 0, h = 0;
+    const auto reference = platform::testing::reference_decode(path, &w, &h);
+    ASSERT_EQ(reference.size(), 40u);
+    EXPECT_EQ(w, kWidth);
+    EXPECT_EQ(h, kHeight);
+    lumvex::dll library;
+    const auto ours = library.create_footage(path);
+    ASSERT_EQ(ours->frame_count(), 40);
+    for (int f = 0; f < 40; f += 3) {
+        const auto expected = r.Expected(f);
+        const auto got = Render::Bgr(reference[std::size_t(f)]);
+        const auto mine = ours->frame(f, 0, true);
+        ASSERT_TRUE(mine) << f;
+        if (code == "FFV1") {
+            EXPECT_EQ(got, expected) << f;
+            EXPECT_EQ(Render::Bgr(mine->image), expected) << f;
+        } else {
+            // Lossy: compared as colour images by their peak signal-to-noise.
+            std::vector<std::uint8_t> a, b;
+            for (std::size_t i = 0; i < got.size(); i += 3) {
+                a.insert(a.end(), { got[i], got[i + 1], got[i + 2], 255 });
+                b.insert(b.end(), { expected[i], expected[i + 1], expected[i + 2], 255 });
+            }
+            EXPECT_GT(platform::testing::psnr(a.data(), b.data(), a.size() / 4), 28.0) << f;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Codecs, AviRender, ::testing::Values("MJPG", "FFV1"));
+
+TEST(ImageRenderer, CancelHalfWayLeavesAValidShorterAvi)
+{
+    Render r(40);
+    if (!ChooseCompressor(r.settings, "FFV1"))
+        GTEST_SKIP() << "FFV1 is not installed";
+    r.AddSegment(0, 40, false);
+    r.footage->SetGate(20);
+    ImageRenderer* job = r.StartTo(r.folder.file("part.avi"));
+    ASSERT_TRUE(r.footage->WaitReached());
+    job->GetProgress().GetWindow().PressCancel();
+    r.footage->Release();
+    ASSERT_TRUE(r.WaitForJobs());
+    ASSERT_EQ(r.prompts.prompt.texts.size(), 1u);
+    EXPECT_EQ(r.prompts.prompt.texts[0], "Rendering interrupted by user.");
+    // The frame being written when Cancel came is completed.
+    const std::string path = r.folder.file("part.avi");
+    const auto summary = platform::testing::reference_summary(path, 20);
+    EXPECT_EQ(summary.packets, 21);
+    EXPECT_EQ(Render::Bgr(summary.frame), r.Expected(20));
+    lumvex::dll library;
+    EXPECT_EQ(library.create_footage(path)->frame_count(), 21);
+}
+
+} // namespace

@@ -1,0 +1,115 @@
+#include "app/shell/DisplayPanel.h"
+
+#include "app/display/DisplayStyle.h"
+#include "app/display/DisplayStyleProperty.h"
+#include "app/view/TLView.h"
+#include "document/properties/Access.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+const My::ToolBar::Entry g_buttons[] = {
+    { DisplayPanel::kPreview, "DISPLAY_PREVIEW" },
+    { DisplayPanel::kEditMask, "DISPLAY_EDITMASK" },
+};
+
+struct StyleProperties {
+    My::DisplayStyleProperty style;
+    My::PropertyTable table;
+    StyleProperties()
+    {
+        style.SetReadAccess(My::ReadAccessPtr<DisplayStyle>(
+            new My::GetObjectRefFunction<DisplayStyleObject, DisplayStyle>(&DisplayStyleObject::GetStyle)));
+        style.SetWriteAccess(My::WriteAccessPtr<DisplayStyle>(
+            new My::SetObjectRefFunction<DisplayStyleObject, DisplayStyle>(&DisplayStyleObject::SetStyle)));
+        table.Add(My::ResourceString("Display Style"), &style);
+        table.SetBuilt();
+    }
+};
+
+StyleProperties& Properties()
+{
+    static StyleProperties properties;
+    return properties;
+}
+
+} // namespace
+
+My::PropertyTable& DisplayStyleObject::GetProperties()
+{
+    return Properties().table;
+}
+
+const DisplayStyle& DisplayStyleObject::GetStyle() const
+{
+    static const DisplayStyle none;
+    return m_view ? m_view->GetDisplayStyle() : none;
+}
+
+void DisplayStyleObject::SetStyle(const DisplayStyle& style)
+{
+    if (!m_view)
+        return;
+    m_view->SetDisplayStyle(style);
+    NotifyChange(nullptr);
+}
+
+DisplayPanel::DisplayPanel()
+    : My::Panel("Display", 3)
+    , m_editor("Display Style Editor")
+{
+    m_editor.ShowInfo(false);
+    m_toolBar.SetButtons(g_buttons, int(std::size(g_buttons)));
+    AddChild(&m_editor);
+    AddChild(&m_toolBar);
+    AddChild(&m_zoomEdit);
+    AddChild(&m_zoomOut);
+    AddChild(&m_zoomSlider);
+    AddChild(&m_zoomIn);
+}
+
+DisplayPanel::~DisplayPanel()
+{
+    m_editor.SetObject(nullptr);
+}
+
+void DisplayPanel::SetView(TLView* view)
+{
+    m_style.SetView(view);
+    m_editor.SetObject(view ? &m_style : nullptr);
+    m_zoomEdit.SetView(view);
+    m_zoomIn.SetView(view);
+    m_zoomOut.SetView(view);
+    m_zoomSlider.SetView(view);
+}
+
+CSize DisplayPanel::GetContentSize() const
+{
+    const CSize bar = m_toolBar.GetPreferredSize();
+    return CSize(bar.cx + 160, bar.cy + 60);
+}
+
+void DisplayPanel::Layout()
+{
+    const CSize size = GetSize();
+    const int top = GetCaptionHeight();
+    const CSize bar = m_toolBar.GetPreferredSize();
+    m_toolBar.SetBounds(CRect(0, top, bar.cx, top + bar.cy));
+    const int rowHeight = m_zoomEdit.GetPreferredSize().cy;
+    const int rowTop = std::max(top + int(bar.cy), int(size.cy) - rowHeight);
+    m_editor.SetBounds(CRect(0, top + bar.cy, size.cx, rowTop));
+    // The field takes what the slider leaves, 100 pixels once the row is
+    // 200 wide.
+    const int w = size.cx;
+    const int s = std::max(w - 100, 100);
+    int x = 0;
+    m_zoomEdit.SetBounds(CRect(x, rowTop, x + (w - s), rowTop + rowHeight));
+    x += w - s;
+    m_zoomOut.SetBounds(CRect(x, rowTop, x + 25, rowTop + rowHeight));
+    x += 25;
+    m_zoomSlider.SetBounds(CRect(x, rowTop, x + (s - 50), rowTop + rowHeight));
+    x += s - 50;
+    m_zoomIn.SetBounds(CRect(x, rowTop, x + 25, rowTop + rowHeight));
+}
