@@ -79,11 +79,22 @@ MainFrame::MainFrame(TLComp* composition)
     m_propertiesPanel.SetAlignment(0);
     composition->GetSegmentSet().SetHost(this);
     m_view.GetMaskEditor().SetFileChooser([this](bool save) { return ChooseMaskFile(this, save); });
+    m_view.SetFrameRateLabel([this](const std::string& suffix) { m_timeControls.SetRateSuffix(suffix); });
+    // The zoom field and slider read the view's zoom when they redraw.
+    m_view.SetZoomChanged([this] {
+        if (!m_displayAttached)
+            return;
+        m_displayPanel.GetZoomEdit().SetView(&m_view);
+        m_displayPanel.GetZoomSlider().SetView(&m_view);
+    });
 }
 
 MainFrame::~MainFrame()
 {
     m_view.GetMaskEditor().SetFileChooser({});
+    m_view.SetFrameRateLabel({});
+    m_view.SetZoomChanged({});
+    m_displayPanel.SetView(nullptr);
     if (m_composition && m_composition->GetSegmentSet().GetHost() == this)
         m_composition->GetSegmentSet().SetHost(nullptr);
 }
@@ -163,11 +174,13 @@ void MainFrame::OnEvent(My::Event& event)
         RefreshPropertyObject();
     } else if (dynamic_cast<My::Sequence::OpenEvent*>(&event)) {
         RefreshPropertyObject();
+        m_displayPanel.SetView(&m_view);
         m_displayAttached = true;
         return;
     } else if (dynamic_cast<My::Sequence::CloseEvent*>(&event)) {
         m_propertyObject = nullptr;
         m_propertyEditor.SetObject(nullptr);
+        m_displayPanel.SetView(nullptr);
         m_displayAttached = false;
         return;
     } else if (dynamic_cast<My::Sequence::Event*>(&event)) {

@@ -8,6 +8,7 @@
 #include "app/jobs/MaskExporter.h"
 #include "app/resources/Icons.h"
 #include "app/resources/Resources.h"
+#include "app/shell/AboutDialog.h"
 #include "app/shell/Profile.h"
 #include "app/view/TLView.h"
 #include "platform/kernel/module.h"
@@ -86,18 +87,8 @@ bool Tavelo::PreTranslateMessage(CWnd* target, UINT key, UINT modifiers)
 
 boost::shared_ptr<lumvex::footage> Tavelo::ChooseFootage(bool allow_stills)
 {
-    // The footage library's own dialog: it chooses the file and opens it,
-    // reporting a file it cannot read itself.
-    My::PushOperation("loading footage");
-    boost::shared_ptr<lumvex::footage> footage;
-    try {
-        footage = m_footage.create_footage_dialog(allow_stills, GetFrame());
-    } catch (...) {
-        My::PopOperation();
-        throw;
-    }
-    My::PopOperation();
-    return footage;
+    // The footage library's own dialog (the callers name the operation).
+    return m_footage.create_footage_dialog(allow_stills, GetFrame());
 }
 
 void Tavelo::StartMaskExport(TLComp& composition, bool smooth)
@@ -138,8 +129,8 @@ std::unique_ptr<TLComp> Tavelo::CreateDocument()
 
 void Tavelo::OnAbout()
 {
-    My::MessageBox(My::LoadString(resources::IDS_PRODUCT_NAME) + " Version 1.0\nBuilt on " + ModuleFileDate(),
-        My::MB_OK | My::MB_ICONINFORMATION);
+    AboutDialog dialog(My::LoadString(resources::IDS_PRODUCT_NAME), ModuleFileDate(), GetFrame());
+    dialog.DoModal();
 }
 
 void Tavelo::NotAvailable()
