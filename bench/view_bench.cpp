@@ -4,7 +4,8 @@
 // cache; one brush stroke of 100 points on a 1920 x 1080 key mask, each
 // point stamped and its area redrawn with the edited mask over the frame,
 // the stroke committed as one action; and playback of SD frames painted
-// afresh each time. Beside them, in the same run: drawing a ready frame
+// afresh each time, alone and through the view's player at 25 frames per
+// second in a window. Beside them, in the same run: drawing a ready frame
 // alone, and stamping the brush alone. Run under Xvfb so that drawing
 // reaches pixels; without a display the drawing is skipped.
 
@@ -21,15 +22,18 @@
 #include "engine/tests/memory_footage.h"
 #include "foundation/blit.h"
 #include "foundation/image_draw.h"
+#include "platform/gui/app.h"
 #include "widgets/core/Message.h"
 #include "widgets/core/WindowSystem.h"
 #include "widgets/core/tests/FakeHost.h"
 
 #include <boost/make_shared.hpp>
 
+#include <chrono>
 #include <cmath>
 #include <list>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -202,6 +206,53 @@ void BM_PlaybackSD(benchmark::State& state)
     RunRequests(state, frames, cache, 25);
 }
 BENCHMARK(BM_PlaybackSD)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Playback through the composition view's own player at 25 frames per
+// second over SD footage, every frame painted afresh: the player's timer in
+// a real window, ticks skipped while the painter works. The "fps" counter is
+// the rate the view measured over the last second of two seconds of play.
+void BM_ViewPlaysSDAt25fps(benchmark::State& state)
+{
+    if (!My::StartWindowSystem()) {
+        state.SkipWithError("no display");
+        return;
+    }
+    std::vector<img::image<Pixel>> pictures;
+    for (int i = 0; i < 25; ++i)
+        pictures.push_back(Picture(720, 576, static_cast<unsigned>(i * 7)));
+    TLComp comp;
+    comp.SetFootage(boost::make_shared<trm::testing::memory_footage>(std::move(pictures)));
+    NoCache cache;
+    TLView view(comp, cache);
+    view.CreateView(nullptr, CRect(0, 0, 720, 576), 0);
+    view.SetDisplayType(1);
+    double measured = 0;
+    int delivered = 0;
+    view.SetMeasuredRateSink([&](double rate) {
+        measured = rate;
+        ++delivered;
+    });
+    view.GetPlayer().SetPlayFramerate(25);
+    const auto pump = [](std::chrono::milliseconds span) {
+        const auto end = std::chrono::steady_clock::now() + span;
+        while (std::chrono::steady_clock::now() < end) {
+            platform::gui::pump();
+            My::GetMessageQueue().RunPending();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    };
+    pump(std::chrono::milliseconds(200));
+    for (auto _ : state) {
+        delivered = 0;
+        view.GetPlayer().SetPlayMode(My::Player::Forward);
+        pump(std::chrono::seconds(2));
+        view.GetPlayer().SetPlayMode(My::Player::Stopped);
+    }
+    state.counters["fps"] = measured;
+    state.counters["frames"] = delivered;
+    view.DestroyWindow();
+}
+BENCHMARK(BM_ViewPlaysSDAt25fps)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Forwards the segment's editing to the view's mask editor.
 struct Host : segment_testing::FakeSegmentHost {

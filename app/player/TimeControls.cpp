@@ -6,8 +6,10 @@
 #include "widgets/core/Drawing.h"
 #include "widgets/core/Strings.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
+#include <climits>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -59,7 +61,10 @@ int GoToFrameStartValue(const Sequence& sequence)
 
 void GoToFrameAnswer(Sequence& sequence, int value)
 {
-    sequence.SetCurrentFrame(value - sequence.GetFirstFrame());
+    // In a wider type: the answer may be any integer, the first frame
+    // number too; the sequence clamps what is left.
+    const long long frame = static_cast<long long>(value) - sequence.GetFirstFrame();
+    sequence.SetCurrentFrame(static_cast<int>(std::clamp<long long>(frame, INT_MIN, INT_MAX)));
 }
 
 void TimeEditControl::SetSequence(Sequence* sequence)

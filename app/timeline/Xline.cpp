@@ -5,6 +5,7 @@
 #include "document/Doc.h"
 #include "document/Sequence.h"
 #include "platform/gui/colors.h"
+#include "platform/gui/metrics.h"
 #include "widgets/core/Drawing.h"
 #include "widgets/core/Strings.h"
 #include "widgets/scrolling/ScrollBar.h"
@@ -61,9 +62,46 @@ void XlineRow::OnEvent(Event& event)
     GridRow::OnEvent(event);
 }
 
-XlineGrid::XlineGrid(Xline* xline)
-    : m_xline(xline)
+XlineGrid::XlineGrid(Xline* xline, ScrollBox* box)
+    : List(box)
+    , Grid(box)
+    , Tree(box)
+    , m_xline(xline)
 {
+}
+
+XlineBox::XlineBox()
+{
+    Horizontal().SetScrollable(false);
+    Vertical().SetAlwaysShown(true);
+}
+
+CSize XlineBox::GetContentViewSize() const
+{
+    if (GetSafeHwnd())
+        return GetViewSize();
+    const CSize size = GetSize();
+    return CSize(std::max(0, int(size.cx) - GetSystemMetrics(SM_CXVSCROLL)), size.cy);
+}
+
+void XlineBox::BoundsChanged()
+{
+    WindowBoundsEvent e(false);
+    ScrollBox::OnEvent(e);
+    PlaceWindow();
+    ScrollBox::BoundsChanged();
+    Layout();
+}
+
+void XlineBox::OnShow(bool visible)
+{
+    SetWindowShown(visible);
+}
+
+void XlineBox::Layout()
+{
+    if (m_content)
+        m_content->SetBounds(CRect(CPoint(0, 0), GetContentViewSize()));
 }
 
 void XlineGrid::Draw(CDC& dc, const CRect&)
@@ -118,20 +156,24 @@ void XlineGrid::OnLeftUp(UINT flags, const CPoint& point)
 Xline::Xline()
     : m_nameColumn(LoadString(57000))
     , m_timeColumn("")
-    , m_grid(this)
+    , m_grid(this, &m_box)
     , m_gridRepaint(m_grid)
 {
     m_nameColumn.SetWidth(kNameWidth);
     m_grid.GetColumns().InsertColumn(0, &m_nameColumn);
     m_grid.GetColumns().InsertColumn(1, &m_timeColumn);
-    AddChild(&m_grid);
+    m_box.SetContent(&m_grid);
+    m_box.AddChild(&m_grid);
+    AddChild(&m_box);
     AddListener(&m_gridRepaint);
 }
 
 Xline::~Xline()
 {
     RemoveListener(&m_gridRepaint);
-    RemoveChild(&m_grid);
+    RemoveChild(&m_box);
+    m_box.RemoveChild(&m_grid);
+    m_box.SetContent(nullptr);
     m_grid.GetColumns().RemoveColumn(&m_timeColumn);
     m_grid.GetColumns().RemoveColumn(&m_nameColumn);
 }
@@ -141,11 +183,14 @@ void Xline::Layout()
     const CSize size = GetSize();
     const int cy = GetScrollBarHeight();
     const int left = kNameWidth;
-    const int right = std::max(left, int(size.cx));
+    // The rows area's vertical bar is always shown at the right.
+    const int right = std::max(left, int(size.cx) - GetSystemMetrics(SM_CXVSCROLL));
     const int rulerHeight = GetRuler().GetPreferredSize().cy;
     m_timeColumn.SetWidth(right - left);
     GetRuler().SetBounds(CRect(left, 21, right, 21 + rulerHeight));
-    m_grid.SetBounds(CRect(0, 21 + rulerHeight, right, std::max(21 + rulerHeight, int(size.cy) - cy)));
+    m_box.SetBounds(
+        CRect(0, 21 + rulerHeight, std::max(0, int(size.cx)), std::max(21 + rulerHeight, int(size.cy) - cy)));
+    m_box.Layout();
     SetTimeWidth(right - left);
     GetNavigator().SetBounds(CRect(left, 0, right, 8));
     GetThumbLine().SetBounds(CRect(left, 8, right, 21));

@@ -7,6 +7,7 @@
 #include "app/timeline/Timeline.h"
 #include "widgets/containers/Grid.h"
 #include "widgets/containers/Tree.h"
+#include "widgets/scrolling/ScrollBox.h"
 
 #include <string>
 
@@ -57,7 +58,8 @@ private:
 // current frame under the rows, the current-frame line over them.
 class XlineGrid : public Grid, public Tree {
 public:
-    explicit XlineGrid(Xline* xline);
+    // box: the scroll box the rows scroll in (may be null).
+    XlineGrid(Xline* xline, ScrollBox* box);
 
     void Draw(CDC& dc, const CRect& clip) override;
     void Paint(CDC& dc, const CRect& clip) override;
@@ -65,6 +67,27 @@ public:
 
 private:
     Xline* m_xline;
+};
+
+// The rows area: the grid fills the box's view and its rows scroll
+// vertically (bar always shown, wheel too); nothing scrolls horizontally.
+class XlineBox : public ScrollBox, public Widget {
+public:
+    XlineBox();
+    void SetContent(Widget* content) { m_content = content; }
+    // The view's size: the client area when the window exists, else the
+    // bounds less the vertical bar.
+    CSize GetContentViewSize() const;
+    void Layout() override;
+
+    CRect GetBounds() const override { return Widget::GetBounds(); }
+    bool IsVisible() const override { return Widget::IsVisible(); }
+    CFont* GetFont() const override { return Widget::GetFont(); }
+    void BoundsChanged() override;
+    void OnShow(bool visible) override;
+
+private:
+    Widget* m_content = nullptr;
 };
 
 class Xline : public Timeline {
@@ -75,9 +98,11 @@ public:
     ~Xline() override;
 
     XlineGrid& GetGrid() { return m_grid; }
+    XlineBox& GetRowsBox() { return m_box; }
     XlineCol& GetNameColumn() { return m_nameColumn; }
     XlineCol& GetTimeColumn() { return m_timeColumn; }
-    // The time column's horizontal extent in the timeline's coordinates.
+    // The time column's horizontal extent in the timeline's coordinates
+    // (its right end leaves room for the rows area's vertical bar).
     int GetTimeLeft() const { return kNameWidth; }
 
     void Layout() override;
@@ -103,6 +128,7 @@ private:
 
     XlineCol m_nameColumn;
     XlineCol m_timeColumn;
+    XlineBox m_box;
     XlineGrid m_grid;
     GridRepaint m_gridRepaint;
 };

@@ -186,7 +186,7 @@ void SequenceView::ApplyScrollBars()
     if (!GetSafeHwnd() || !(GetStyle() & (WS_HSCROLL | WS_VSCROLL)))
         return;
     for (const bool vertical : { false, true }) {
-        const ScrollBarInfo info = m_geometry.GetScrollBar(vertical);
+        const ViewScrollBar info = m_geometry.GetScrollBar(vertical);
         SCROLLINFO si;
         si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS;
         si.nMin = 0;

@@ -2,6 +2,8 @@
 
 #include "app/display/FramePainting.h"
 #include "app/display/PaintingSource.h"
+#include "app/player/GoToFrameDlg.h"
+#include "app/player/TimeControls.h"
 #include "document/Background.h"
 #include "document/Doc.h"
 #include "document/Layer.h"
@@ -42,6 +44,7 @@ TLView::TLView(TLComp& composition, lumvex::cache& cache, platform::registry_pro
     , m_cache(cache)
     , m_profile(profile)
     , m_editor(*this)
+    , m_player(profile)
 {
     if (m_profile)
         m_ramPreview = m_profile->get_int("Display", "RAMPreview", 0) != 0;
@@ -52,6 +55,23 @@ TLView::TLView(TLComp& composition, lumvex::cache& cache, platform::registry_pro
         },
         [](const PaintingKey& a, const PaintingKey& b) { return a.equals(b); }, [this] { Delivered(); });
     SetSequence(&m_comp);
+    m_player.SetSequence(&m_comp);
+    My::PlayerImpl::Hooks hooks;
+    hooks.busy = [this] { return m_painter && m_painter->IsBusy(); };
+    hooks.following = [this](bool) { RequestPaint(); };
+    hooks.goToFrame = [this] { AskGoToFrame(); };
+    hooks.rateChanged = [this] {
+        if (m_rateChanged)
+            m_rateChanged();
+    };
+    hooks.stepped = [this] { SyncPlayerMode(); };
+    m_player.SetHooks(std::move(hooks));
+    m_player.AddListener(this);
+    // Space's play toggle goes to the player through the view's commands.
+    SetFrameCommandSink([this](UINT id) {
+        My::CommandEvent command(id);
+        RouteCommand(command);
+    });
     if (!m_comp.IsEmpty()) {
         const auto size = m_comp.GetFrameSize();
         SetImageSize(static_cast<int>(size.width), static_cast<int>(size.height));
@@ -80,6 +100,10 @@ TLView::TLView(TLComp& composition, lumvex::cache& cache, platform::registry_pro
 
 TLView::~TLView()
 {
+    BindTimeControls(nullptr);
+    m_player.RemoveListener(this);
+    m_player.SetHooks({});
+    m_player.SetPlayMode(My::Player::Stopped);
     // The painter first: no fetch may run on a view being taken down.
     m_painter.reset();
     if (m_profile)
@@ -156,20 +180,67 @@ void TLView::ClearImage()
 
 void TLView::SetPlayerMode(int mode)
 {
+    m_player.SetPlayMode(mode);
+    SyncPlayerMode();
+}
+
+void TLView::SyncPlayerMode()
+{
+    const int mode = m_player.GetPlayMode();
+    if (mode == GetPlayerMode())
+        return;
     SequenceView::SetPlayerMode(mode);
     m_painter->SetRequestHint(mode == 1 ? 2 : mode == 2 ? 1 : 0);
+}
+
+void TLView::BindTimeControls(My::TimeControls* controls)
+{
+    if (m_timeControls && m_timeControls != controls)
+        m_timeControls->SetPlayer(nullptr);
+    m_timeControls = controls;
+    if (!controls) {
+        SetMeasuredRateSink({});
+        SetRateChanged({});
+        return;
+    }
+    controls->SetPlayer(&m_player);
+    SetMeasuredRateSink([controls](double rate) { controls->SetMeasuredRate(rate); });
+    SetRateChanged([controls] { controls->RefreshRate(); });
+}
+
+void TLView::AskGoToFrame()
+{
+    if (m_goToFrame) {
+        m_goToFrame();
+        return;
+    }
+    if (m_comp.IsEmpty())
+        return;
+    CWnd* parent = GetSafeHwnd() ? this : nullptr;
+    while (parent && parent->GetParent())
+        parent = parent->GetParent();
+    My::RunGoToFrame(m_comp, parent);
 }
 
 void TLView::Delivered()
 {
     InvalidateImage();
+    const bool playing = m_player.IsPlaying();
+    const std::string suffix = playing ? m_fps.Deliver() : m_fps.Reset();
     if (m_fpsLabel)
-        m_fpsLabel(GetPlayerMode() == 0 || GetPlayerMode() == 3 ? m_fps.Reset() : m_fps.Deliver());
+        m_fpsLabel(suffix);
+    if (m_measuredRate)
+        m_measuredRate(playing ? m_fps.GetRate() : 0.0);
+    // A tick skipped while this frame was painted runs now.
+    m_player.Delivered();
 }
 
 void TLView::OnSegmentProgress(TLSegment& segment, int frame)
 {
     m_progressSegment = &segment;
+    // Auto follow: processing takes a stopped player along by itself.
+    if (m_player.GetAutoFollow() && m_player.GetPlayMode() == My::Player::Stopped)
+        SetPlayerMode(My::Player::Following);
     if (GetPlayerMode() == 3 && !m_painter->IsBusy())
         m_comp.SetPreviewFrame(frame);
     else if (m_progressSegment)
@@ -199,11 +270,17 @@ bool TLView::RouteCommand(My::CommandEventBase& event)
         return true;
     if (m_viewCommands.Dispatch(event))
         return true;
+    if (m_player.RouteCommand(event))
+        return true;
     return SequenceView::RouteCommand(event);
 }
 
 void TLView::OnEvent(My::Event& event)
 {
+    if (dynamic_cast<My::Player::PlaymodeChange*>(&event)) {
+        SyncPlayerMode();
+        return;
+    }
     if (dynamic_cast<My::MaskEditor::StateChange*>(&event)
         || dynamic_cast<My::MaskEditor::MaskChange*>(&event) || dynamic_cast<My::Layer::Event*>(&event)) {
         RequestPaint();

@@ -15,6 +15,7 @@
 #include "app/view/AsyncPainter.h"
 #include "app/view/FrameRateMeter.h"
 #include "app/view/MaskEditor.h"
+#include "app/view/PlayerImpl.h"
 #include "app/view/SequenceView.h"
 
 #include <functional>
@@ -23,6 +24,10 @@
 
 class TLComp;
 class TLSegment;
+
+namespace My {
+class TimeControls;
+}
 
 namespace platform {
 class registry_profile;
@@ -58,6 +63,22 @@ public:
     void SetRAMPreview(bool on) { m_ramPreview = on; }
     // Called with the frame-rate label's suffix at each delivery.
     void SetFrameRateLabel(std::function<void(const std::string&)> label) { m_fpsLabel = std::move(label); }
+    // Called with the measured playback rate at each delivery (0 while not
+    // playing): the time controls' SetMeasuredRate.
+    void SetMeasuredRateSink(std::function<void(double)> sink) { m_measuredRate = std::move(sink); }
+    // Called when the play rate changed: the time controls' RefreshRate.
+    void SetRateChanged(std::function<void()> changed) { m_rateChanged = std::move(changed); }
+    // Replaces the go-to-frame question (tests and scripted sessions).
+    void SetGoToFrame(std::function<void()> ask) { m_goToFrame = std::move(ask); }
+
+    // The player: its timer steps the preview frame while playing; it
+    // carries the Time menu's commands.
+    My::PlayerImpl& GetPlayer() { return m_player; }
+    // Binds the time controls (not owned, may be null to unbind) to the
+    // player: its rate field, its buttons' states and the measured rate.
+    // Bound controls are unbound by the destructor; controls destroyed
+    // before the view must be unbound first.
+    void BindTimeControls(My::TimeControls* controls);
 
     // The painting key of a frame under the current state (empty while the
     // composition has no footage).
@@ -83,6 +104,10 @@ protected:
 private:
     void Delivered();
     void OverlayChanged();
+    // The sequence view's copy of the player's mode (and the painter's
+    // reading hint) follow the player.
+    void SyncPlayerMode();
+    void AskGoToFrame();
 
     TLComp& m_comp;
     lumvex::cache& m_cache;
@@ -95,6 +120,11 @@ private:
     My::MaskEditor m_editor;
     My::FrameRateMeter m_fps;
     std::function<void(const std::string&)> m_fpsLabel;
+    std::function<void(double)> m_measuredRate;
+    std::function<void()> m_rateChanged;
+    std::function<void()> m_goToFrame;
+    My::PlayerImpl m_player;
+    My::TimeControls* m_timeControls = nullptr;
     My::CommandMap m_viewCommands;
     std::unique_ptr<Painter> m_painter;
 };

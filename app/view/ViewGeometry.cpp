@@ -77,7 +77,7 @@ void ViewGeometry::UpdateBars()
         width = std::max(width - m_vbarWidth, 0);
     m_client = CSize(width, height);
     const auto bar = [](int range, int page, int pos) {
-        ScrollBarInfo info;
+        ViewScrollBar info;
         info.range = range;
         info.page = page == range ? page + 1 : page;
         info.pos = pos;

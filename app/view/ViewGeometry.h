@@ -28,7 +28,7 @@ struct ImageRect {
 
 // The state of one scroll bar: range 0..range, page, position; shown when
 // the range exceeds the page.
-struct ScrollBarInfo {
+struct ViewScrollBar {
     int range = 0;
     int page = 1;
     int pos = 0;
@@ -71,7 +71,7 @@ public:
     // (vertical false) or vertical bar: lines of 5 pixels, pages of the
     // client size. Answers whether the position changed.
     bool Scroll(bool vertical, unsigned code, int thumb);
-    ScrollBarInfo GetScrollBar(bool vertical) const { return vertical ? m_vbar : m_hbar; }
+    ViewScrollBar GetScrollBar(bool vertical) const { return vertical ? m_vbar : m_hbar; }
 
     double GetZoom() const { return m_zoom; }
     double GetMinZoom() const { return m_minZoom; }
@@ -117,8 +117,8 @@ private:
     double m_minZoom = 0.01;
     double m_maxZoom = 100.0;
     bool m_flip = false;
-    ScrollBarInfo m_hbar;
-    ScrollBarInfo m_vbar;
+    ViewScrollBar m_hbar;
+    ViewScrollBar m_vbar;
 };
 
 } // namespace My

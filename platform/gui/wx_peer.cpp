@@ -362,6 +362,7 @@ protected:
         on(wxEVT_RIGHT_UP, &wx_peer::on_mouse);
         on(wxEVT_RIGHT_DCLICK, &wx_peer::on_mouse);
         on(wxEVT_MOTION, &wx_peer::on_mouse);
+        on(wxEVT_MOUSEWHEEL, &wx_peer::on_wheel);
         on(wxEVT_LEAVE_WINDOW, &wx_peer::on_leave);
         on(wxEVT_MOUSE_CAPTURE_LOST, &wx_peer::on_capture_lost);
         on(wxEVT_TIMER, &wx_peer::on_timer);
@@ -496,6 +497,19 @@ protected:
         const bool press = msg == WM_LBUTTONDOWN || msg == WM_RBUTTONDOWN;
         if (o.alive && (o.skip || (press && CWnd::GetFocus() == focus)))
             e.Skip();
+    }
+    // The vertical wheel: WM_MOUSEWHEEL with the rotation in multiples of
+    // 120 per notch and the pointer in screen coordinates.
+    void on_wheel(wxMouseEvent& e)
+    {
+        const int step = e.GetWheelDelta();
+        const long delta = step > 0 ? long(e.GetWheelRotation()) * 120 / step : 0;
+        if (e.GetWheelAxis() != wxMOUSE_WHEEL_VERTICAL || delta == 0 || delta < -32768 || delta > 32767) {
+            e.Skip();
+            return;
+        }
+        const wxPoint p = m_win->ClientToScreen(e.GetPosition());
+        send_or_skip(e, WM_MOUSEWHEEL, MAKEWPARAM(int(mouse_flags(e)), int(delta)), MAKELPARAM(p.x, p.y));
     }
     void on_leave(wxMouseEvent& e)
     {

@@ -164,6 +164,15 @@ LRESULT ScrollBox::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
             return 0;
         }
         break;
+    case WM_MOUSEWHEEL:
+        if (m_vert.Get().scrollable) {
+            // A notch is 120; finer wheels send parts of it.
+            const int delta = static_cast<short>(HIWORD(wParam));
+            const CPoint p = GetScrollPos();
+            ScrollTo(p.x, p.y - delta * wheel_step / 120);
+            return 0;
+        }
+        break;
     case WM_SIZE: {
         const LRESULT r = CustomWindow<CWnd>::WindowProc(message, wParam, lParam);
         if (!m_updating) {

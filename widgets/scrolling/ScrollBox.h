@@ -52,6 +52,8 @@ public:
     void OnWindowCreate() override;
 
     static constexpr int line_step = 5;
+    // Pixels per wheel notch (WM_MOUSEWHEEL scrolls vertically).
+    static constexpr int wheel_step = 30;
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;

@@ -1,4 +1,5 @@
 #include "app/timeline/TLTimeline.h"
+#include "platform/gui/metrics.h"
 
 #include "document/Background.h"
 #include "document/TLSegment.h"
@@ -21,7 +22,8 @@ struct TLTimelineTest : ::testing::Test {
     TLTimelineTest()
     {
         comp.SetFootage(Frames(100));
-        timeline.SetBounds(CRect(0, 0, 650, 200));
+        // 500 pixels of time column beside the rows area's vertical bar.
+        timeline.SetBounds(CRect(0, 0, 650 + GetSystemMetrics(SM_CXVSCROLL), 200));
     }
     int X(int frame) const { return timeline.TimeToX(frame); }
 

@@ -11,6 +11,7 @@
 #include "document/TLSegmentSet.h"
 #include "document/tests/segment_test_support.h"
 #include "platform/gui/colors.h"
+#include "platform/gui/metrics.h"
 #include "widgets/core/Window.h"
 #include "widgets/core/WindowSystem.h"
 #include "widgets/core/tests/Screen.h"
@@ -19,6 +20,7 @@
 #include <wx/uiaction.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 using test::pixel;
 using test::pump_until;
@@ -108,16 +110,23 @@ void DragBetween(Canvas& c, CPoint from, CPoint to)
     settle();
 }
 
-// The middle of a frame's column in a row, in the window's coordinates.
+// Where the rows area's window lies in the canvas (the timeline fills it
+// from its origin).
+CPoint RowsOrigin(My::Xline& xline)
+{
+    return xline.GetRowsBox().GetBounds().TopLeft();
+}
+
+// The middle of a frame's column in a row, in the canvas's coordinates.
 CPoint FrameInRow(My::Xline& xline, My::Control& row, int frame, int dy)
 {
-    const CRect r = row.GetWndRect();
+    const CRect r = row.GetWndRect() + RowsOrigin(xline);
     const int x = r.left + My::Xline::kNameWidth + (xline.TimeToX(frame) + xline.TimeToX(frame + 1)) / 2;
     return CPoint(x, r.top + dy);
 }
 
 // Bracket centres of a segment row's bar, in the window's coordinates.
-CPoint BracketCentre(My::SegmentRow& row, bool left)
+CPoint BracketCentre(My::Xline& xline, My::SegmentRow& row, bool left)
 {
     My::SegmentRowControl& bar = row.GetControl();
     for (My::Control* child : bar.GetChildren()) {
@@ -126,7 +135,7 @@ CPoint BracketCentre(My::SegmentRow& row, bool left)
             continue;
         const bool isLeft = child == bar.GetChildren().front();
         if (isLeft == left)
-            return r.CenterPoint();
+            return r.CenterPoint() + RowsOrigin(xline);
     }
     return {};
 }
@@ -154,8 +163,10 @@ TEST(TimelineWindow, SegmentsAndBackgroundShowAndBracketDragsAreUndone)
     TLTimeline timeline(&comp);
     Canvas c;
     c.AddChild(&timeline);
-    timeline.SetBounds(CRect(0, 0, 650, 220));
-    ASSERT_TRUE(c.Open(CRect(0, 0, 650, 220)));
+    // 500 pixels of time column beside the rows area's vertical bar.
+    const int width = 650 + GetSystemMetrics(SM_CXVSCROLL);
+    timeline.SetBounds(CRect(0, 0, width, 220));
+    ASSERT_TRUE(c.Open(CRect(0, 0, width, 220)));
     ASSERT_EQ(timeline.GetTimeWidth(), 500);
     EXPECT_DOUBLE_EQ(timeline.GetTimeScale(), 5.0);
     ASSERT_EQ(timeline.GetMaskRow().GetSegmentRows().size(), 3u);
@@ -186,16 +197,16 @@ TEST(TimelineWindow, SegmentsAndBackgroundShowAndBracketDragsAreUndone)
     EXPECT_EQ(pixel(shot, inside.x, inside.y), 0xB8F6DC);
     EXPECT_NE(pixel(shot, outside.x, outside.y), 0xB8F6DC);
     // The current frame's red line through the rows.
-    const CRect grid = timeline.GetGrid().GetWndRect();
+    const CRect grid = timeline.GetGrid().GetWndRect() + RowsOrigin(timeline);
     EXPECT_EQ(pixel(shot, My::Xline::kNameWidth + timeline.TimeToX(0), grid.top + 5), RGB(255, 0, 0));
 
     // Extend the middle segment's front end to frame 65, then trim its back
     // end to frame 43.
     TLSegment* segment = comp.GetSegmentSet().GetAt(1);
-    const CPoint right = BracketCentre(middle, false);
+    const CPoint right = BracketCentre(timeline, middle, false);
     DragBetween(c, right, CPoint(right.x + timeline.TimeToX(65) - timeline.TimeToX(55), right.y));
     EXPECT_EQ(segment->GetTimeSpan(), (My::Span { 40, 65 }));
-    const CPoint left = BracketCentre(middle, true);
+    const CPoint left = BracketCentre(timeline, middle, true);
     DragBetween(c, left, CPoint(left.x + timeline.TimeToX(43) - timeline.TimeToX(40), left.y));
     EXPECT_EQ(segment->GetTimeSpan(), (My::Span { 43, 65 }));
     EXPECT_EQ(comp.GetHistory().GetUndoName(), "Adjust Segment");
@@ -220,6 +231,65 @@ TEST(TimelineWindow, SegmentsAndBackgroundShowAndBracketDragsAreUndone)
     EXPECT_EQ(timeline.GetCurrentFrame(), 60);
     EXPECT_EQ(comp.GetCurrentFrame(), 60);
     EXPECT_EQ(comp.GetPreviewFrame(), 60);
+
+    c.RemoveChild(&timeline);
+    c.DestroyWindow();
+}
+
+TEST(TimelineWindow, RowsBeyondTheVisibleAreaAreReachedByScrollingAndTheWheel)
+{
+    if (!g_display)
+        GTEST_SKIP() << "no display";
+    segment_testing::PromptScope prompts;
+    TLComp comp;
+    comp.SetFootage(Frames(100));
+    for (int key = 5; key < 95; key += 8)
+        ASSERT_NE(comp.GetSegmentSet().CreateSegment(key), nullptr);
+    comp.GetBackground().SetFootage(Frames(60));
+    comp.GetBackground().SetStart(20);
+    comp.GetBackground().SetTrimming(10, 50);
+    TLTimeline timeline(&comp);
+    Canvas c;
+    c.AddChild(&timeline);
+    const int width = 650 + GetSystemMetrics(SM_CXVSCROLL);
+    timeline.SetBounds(CRect(0, 0, width, 160));
+    ASSERT_TRUE(c.Open(CRect(0, 0, width, 160)));
+    settle();
+    My::XlineBox& box = timeline.GetRowsBox();
+    const int view = box.GetViewSize().cy;
+    ASSERT_GT(view, 0);
+    ASSERT_GT(box.GetContentSize().cy, view) << "the rows should not fit";
+    // The last row (Background) lies below the visible rows.
+    My::LayerRow& background = timeline.GetBackgroundRow();
+    EXPECT_GE(background.GetWndRect().top, view);
+    EXPECT_EQ(box.GetScrollPos().y, 0);
+
+    // One notch of the real wheel over the rows (through the X server and
+    // the toolkit) scrolls them up by one step.
+    wxUIActionSimulator sim;
+    const CPoint over = c.Screen(RowsOrigin(timeline) + CPoint(300, 20));
+    sim.MouseMove(over.x, over.y);
+    settle();
+    ASSERT_EQ(std::system("xdotool click 5"), 0);
+    EXPECT_TRUE(pump_until([&] { return box.GetScrollPos().y > 0; }));
+    EXPECT_EQ(box.GetScrollPos().y, My::ScrollBox::wheel_step);
+    box.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, 120), 0);
+    EXPECT_EQ(box.GetScrollPos().y, 0);
+    // The bar's bottom shows the last row whole; further wheel turns stop
+    // there.
+    box.SendMessage(WM_VSCROLL, MAKEWPARAM(SB_BOTTOM, 0), 0);
+    settle();
+    const int bottom = box.GetScrollPos().y;
+    EXPECT_EQ(bottom, box.GetContentSize().cy - view);
+    EXPECT_LE(background.GetWndRect().bottom, view);
+    EXPECT_GE(background.GetWndRect().top, 0);
+    box.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, -1200), 0);
+    EXPECT_EQ(box.GetScrollPos().y, bottom);
+
+    // The scrolled-in row is painted where it now lies.
+    const CPoint at = FrameInRow(timeline, background, 50, background.GetHeight() / 2);
+    const wxImage shot = c.Shot();
+    EXPECT_EQ(pixel(shot, at.x, at.y), 0xB8F6DC) << "the background row's trimmed part shows after scrolling";
 
     c.RemoveChild(&timeline);
     c.DestroyWindow();

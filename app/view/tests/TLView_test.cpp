@@ -4,6 +4,7 @@
 // deletion, closing and completion, and RAMPreview persists.
 
 #include "app/display/tests/painting_test_support.h"
+#include "app/player/TimeControls.h"
 #include "app/view/TLView.h"
 #include "document/TLSegment.h"
 #include "document/TLSegmentSet.h"
@@ -123,4 +124,67 @@ TEST_F(View, RamPreviewIsReadFromTheProfileAndWrittenBack)
     TLView again(comp, cache, &profile);
     EXPECT_TRUE(again.GetRAMPreview());
     std::filesystem::remove_all(dir);
+}
+
+TEST_F(View, PlaybackWaitsForThePainterAndMakesUpTheSkippedTickOnDelivery)
+{
+    Open();
+    view->SetDisplayType(1);
+    std::vector<double> rates;
+    view->SetMeasuredRateSink([&](double r) { rates.push_back(r); });
+    Settle();
+    My::CommandEvent play(My::Player::kPlayForward);
+    ASSERT_TRUE(view->RouteCommand(play));
+    EXPECT_EQ(view->GetPlayerMode(), 1);
+    My::PlayerImpl& player = view->GetPlayer();
+    player.Tick();
+    EXPECT_EQ(comp.GetPreviewFrame(), 1);
+    ASSERT_TRUE(view->GetPainter().IsBusy());
+    player.Tick();
+    EXPECT_EQ(comp.GetPreviewFrame(), 1) << "playback ran ahead of painting";
+    EXPECT_TRUE(player.IsTickSkipped());
+    // Delivering frame 1 runs the skipped tick at once.
+    Settle();
+    EXPECT_EQ(comp.GetPreviewFrame(), 2);
+    EXPECT_FALSE(player.IsTickSkipped());
+    ASSERT_FALSE(rates.empty());
+    // Space's tap toggles play through the view's own commands: pausing
+    // makes the frame shown current.
+    Settle();
+    My::CommandEvent toggle(My::ID_PLAY_TOGGLE);
+    ASSERT_TRUE(view->RouteCommand(toggle));
+    EXPECT_EQ(view->GetPlayerMode(), 0);
+    EXPECT_EQ(comp.GetCurrentFrame(), 2);
+    Settle();
+    EXPECT_EQ(rates.back(), 0.0) << "the measured rate resets when stopped";
+}
+
+TEST_F(View, ProcessingTakesAStoppedPlayerAlongOnlyWithAutoFollow)
+{
+    Open();
+    TLSegment* s = comp.GetSegmentSet().CreateSegment(2);
+    view->GetPlayer().SetAutoFollow(false);
+    view->OnSegmentProgress(*s, 3);
+    EXPECT_EQ(view->GetPlayerMode(), 0);
+    view->GetPlayer().SetAutoFollow(true);
+    view->OnSegmentProgress(*s, 3);
+    EXPECT_EQ(view->GetPlayerMode(), 3);
+}
+
+TEST_F(View, BoundTimeControlsShowTheRateAndAreUnboundWithTheView)
+{
+    Open();
+    auto controls = std::make_unique<My::TimeControls>(true);
+    view->BindTimeControls(controls.get());
+    std::string text;
+    ASSERT_TRUE(controls->GetRateField().GetText(text));
+    EXPECT_EQ(text, "10");
+    view->GetPlayer().SetPlayFramerate(25);
+    ASSERT_TRUE(controls->GetRateField().GetText(text));
+    EXPECT_EQ(text, "25");
+    controls->GetRateField().SetText("1e999");
+    EXPECT_EQ(view->GetPlayer().GetPlayFramerate(), 25.0);
+    view.reset();
+    // The controls outlive the view without touching its player.
+    controls.reset();
 }

@@ -16,6 +16,7 @@
 
 #include <boost/make_shared.hpp>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
@@ -199,5 +200,48 @@ TEST(TLViewWindow, ScrollBarsComeWithZoomAndFitOnScreenRemovesThem)
     CRect r;
     view.GetClientRect(&r);
     EXPECT_EQ(r.Size(), CSize(256, 192));
+    view.DestroyWindow();
+}
+
+TEST(TLViewWindow, PlayingThroughTheViewAdvancesThePreviewAndMeasuresTheRate)
+{
+    if (!g_display)
+        GTEST_SKIP() << "no display";
+    segment_testing::PromptScope prompts;
+    TLComp comp;
+    comp.SetFootage(boost::make_shared<segment_testing::SceneFootage>(10));
+    painting_testing::ListCache cache;
+    TLView view(comp, cache);
+    ASSERT_TRUE(view.CreateView(nullptr, CRect(80, 80, 80 + 256, 80 + 192), 0));
+    view.SetDisplayType(1);
+    std::vector<double> rates;
+    view.SetMeasuredRateSink([&](double r) { rates.push_back(r); });
+    Settle();
+    view.GetPlayer().SetPlayFramerate(25);
+    std::vector<int> shown;
+    My::CommandEvent play(My::Player::kPlayForward);
+    ASSERT_TRUE(view.RouteCommand(play));
+    ASSERT_TRUE(view.GetPlayer().IsTimerRunning());
+    ASSERT_TRUE(PumpUntil(
+        [&] {
+            if (shown.empty() || shown.back() != comp.GetPreviewFrame())
+                shown.push_back(comp.GetPreviewFrame());
+            return shown.size() >= 12;
+        },
+        std::chrono::seconds(5)))
+        << "the timer did not play";
+    // Looping over the ten frames: 0 to 9, then 0 again.
+    EXPECT_EQ(shown[1], 1);
+    EXPECT_NE(std::find(shown.begin(), shown.end(), 9), shown.end());
+    EXPECT_EQ(shown[10], 0);
+    ASSERT_FALSE(rates.empty());
+    EXPECT_GT(rates.back(), 0.0);
+    // The space bar's tap pauses: the frame shown becomes current.
+    view.SetFocus();
+    view.SendMessage(WM_KEYDOWN, VK_SPACE, 0);
+    view.SendMessage(WM_KEYUP, VK_SPACE, 0);
+    EXPECT_EQ(view.GetPlayerMode(), 0);
+    EXPECT_FALSE(view.GetPlayer().IsTimerRunning());
+    EXPECT_EQ(comp.GetCurrentFrame(), comp.GetPreviewFrame());
     view.DestroyWindow();
 }
