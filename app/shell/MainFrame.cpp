@@ -68,6 +68,7 @@ MainFrame::MainFrame(TLComp* composition)
     , m_timeControlsPanel(&m_timeControls, 3, "Time Controls")
 {
     m_timeControls.SetSequence(composition);
+    m_timeControls.SetPlayer(&m_view.GetPlayer());
     m_toolBar.SetButtonSize(21, 21);
     m_toolBar.SetButtons(g_tools, int(std::size(g_tools)));
     m_propertyEditor.SetFont(&m_font);
@@ -95,6 +96,7 @@ MainFrame::~MainFrame()
     m_view.SetFrameRateLabel({});
     m_view.SetZoomChanged({});
     m_displayPanel.SetView(nullptr);
+    m_timeControls.SetPlayer(nullptr);
     if (m_composition && m_composition->GetSegmentSet().GetHost() == this)
         m_composition->GetSegmentSet().SetHost(nullptr);
 }
