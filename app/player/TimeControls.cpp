@@ -185,6 +185,14 @@ void TimeControls::SetMeasuredRate(double rate)
     m_rateRow.SetLabel(1, m_suffix);
 }
 
+void TimeControls::SetRateSuffix(const std::string& suffix)
+{
+    if (suffix == m_suffix)
+        return;
+    m_suffix = suffix;
+    m_rateRow.SetLabel(1, m_suffix);
+}
+
 void TimeControls::RefreshRate()
 {
     m_rate.MeasureText();

@@ -72,6 +72,8 @@ public:
     // The view's measured playback rate, shown beside the rate while
     // playing.
     void SetMeasuredRate(double rate);
+    // The label after the rate field, as the view measures its deliveries.
+    void SetRateSuffix(const std::string& suffix);
     // The rate changed (the view's notification): the field refreshes.
     void RefreshRate();
 

@@ -3,15 +3,43 @@
 #include "app/resources/Resources.h"
 
 #include "app/shell/AppBase.h"
+#include "app/shell/Profile.h"
 #include "document/Sequence.h"
 #include "document/TLComp.h"
 #include "document/TLSegment.h"
 #include "document/TLSegmentSet.h"
+#include "lumvex/dll.h"
 #include "platform/gui/colors.h"
+#include "platform/gui/shell.h"
 #include "widgets/core/Event.h"
 #include <iterator>
 
 namespace {
+
+// The settings store the view keeps its "Display" values in (none without
+// the program's profile).
+platform::registry_profile* ProfileStore()
+{
+    auto* profile = dynamic_cast<RegistryProfile*>(GetProfile());
+    return profile ? profile->GetStore() : nullptr;
+}
+
+std::string ChooseMaskFile(CWnd* parent, bool save)
+{
+    platform::gui::file_dialog_request request;
+    request.parent = parent;
+    request.save = save;
+    request.title = save ? "Export Key Mask" : "Import Key Mask";
+    request.filter = "Bitmap Files (*.bmp)|*.bmp||";
+    request.default_extension = "bmp";
+    request.flags = save ? platform::gui::OFN_HIDEREADONLY | platform::gui::OFN_OVERWRITEPROMPT
+                         : platform::gui::OFN_HIDEREADONLY | platform::gui::OFN_FILEMUSTEXIST;
+    std::string path;
+    int filter_index = 0;
+    if (!platform::gui::file_dialog(request, path, filter_index))
+        return {};
+    return path;
+}
 
 const My::ToolBar::Entry g_tools[] = {
     { 60001, "TOOL_HAND" },
@@ -29,7 +57,7 @@ const My::ToolBar::Entry g_tools[] = {
 MainFrame::MainFrame(TLComp* composition)
     : My::Frame(composition)
     , m_composition(composition)
-    , m_view("", RGB(64, 64, 64))
+    , m_view(*composition, composition->GetFootageLibrary()->coordinator(), ProfileStore())
     , m_timeline(composition)
     , m_timelinePanel(&m_timeline, 0, "Timeline")
     , m_toolBar(My::ToolBar::Vertical)
@@ -40,6 +68,7 @@ MainFrame::MainFrame(TLComp* composition)
     , m_timeControlsPanel(&m_timeControls, 3, "Time Controls")
 {
     m_timeControls.SetSequence(composition);
+    m_timeControls.SetPlayer(&m_view.GetPlayer());
     m_toolBar.SetButtonSize(21, 21);
     m_toolBar.SetButtons(g_tools, int(std::size(g_tools)));
     m_propertyEditor.SetFont(&m_font);
@@ -49,16 +78,34 @@ MainFrame::MainFrame(TLComp* composition)
     m_rightBar.AddPanel(&m_timeControlsPanel);
     m_rightBar.AddPanel(&m_propertiesPanel);
     m_propertiesPanel.SetAlignment(0);
+    composition->GetSegmentSet().SetHost(this);
+    m_view.GetMaskEditor().SetFileChooser([this](bool save) { return ChooseMaskFile(this, save); });
+    m_view.SetFrameRateLabel([this](const std::string& suffix) { m_timeControls.SetRateSuffix(suffix); });
+    // The zoom field and slider read the view's zoom when they redraw.
+    m_view.SetZoomChanged([this] {
+        if (!m_displayAttached)
+            return;
+        m_displayPanel.GetZoomEdit().SetView(&m_view);
+        m_displayPanel.GetZoomSlider().SetView(&m_view);
+    });
 }
 
-MainFrame::~MainFrame() = default;
+MainFrame::~MainFrame()
+{
+    m_view.GetMaskEditor().SetFileChooser({});
+    m_view.SetFrameRateLabel({});
+    m_view.SetZoomChanged({});
+    m_displayPanel.SetView(nullptr);
+    m_timeControls.SetPlayer(nullptr);
+    if (m_composition && m_composition->GetSegmentSet().GetHost() == this)
+        m_composition->GetSegmentSet().SetHost(nullptr);
+}
 
 int MainFrame::OnCreate()
 {
     if (My::Frame::OnCreate() != 0)
         return -1;
-    if (!m_view.Create("", "", WS_CHILD | WS_VISIBLE | WS_BORDER, CRect(0, 0, 0, 0), this,
-            resources::AFX_IDW_PANE_FIRST))
+    if (!m_view.CreateView(this, CRect(0, 0, 0, 0), resources::AFX_IDW_PANE_FIRST))
         return -1;
     RecalcLayout();
     return 0;
@@ -129,11 +176,13 @@ void MainFrame::OnEvent(My::Event& event)
         RefreshPropertyObject();
     } else if (dynamic_cast<My::Sequence::OpenEvent*>(&event)) {
         RefreshPropertyObject();
+        m_displayPanel.SetView(&m_view);
         m_displayAttached = true;
         return;
     } else if (dynamic_cast<My::Sequence::CloseEvent*>(&event)) {
         m_propertyObject = nullptr;
         m_propertyEditor.SetObject(nullptr);
+        m_displayPanel.SetView(nullptr);
         m_displayAttached = false;
         return;
     } else if (dynamic_cast<My::Sequence::Event*>(&event)) {
@@ -154,4 +203,50 @@ void MainFrame::RefreshPropertyObject()
     else
         m_propertyObject = m_composition;
     m_propertyEditor.SetObject(m_propertyObject);
+}
+
+bool MainFrame::RouteViewCommand(My::CommandEventBase& event)
+{
+    return m_view.GetSafeHwnd() && m_view.RouteCommand(event);
+}
+
+void MainFrame::OnEditTargetChange(TLSegment* segment)
+{
+    if (segment)
+        m_view.GetMaskEditor().BeginEdit(segment);
+    else
+        m_view.GetMaskEditor().EndEdit();
+}
+
+void MainFrame::ReloadMask(TLSegment&)
+{
+    m_view.GetMaskEditor().ReloadMask();
+}
+
+void MainFrame::RefreshSegment(TLSegment&)
+{
+    m_view.RequestPaint();
+}
+
+void MainFrame::OnSegmentProgress(TLSegment& segment, int frame)
+{
+    m_view.OnSegmentProgress(segment, frame);
+}
+
+void MainFrame::OnSegmentProcessed(TLSegment& segment)
+{
+    m_view.OnSegmentProcessed(segment);
+}
+
+void MainFrame::OnProcessingRequested(TLSegment&) { }
+
+std::string MainFrame::ChooseKeyMaskFile(bool save)
+{
+    return ChooseMaskFile(this, save);
+}
+
+void MainFrame::ShowCancelling(bool show)
+{
+    m_status.SetWindowText(show ? "Cancelling segment processing..." : "");
+    SetEnabled(!show);
 }

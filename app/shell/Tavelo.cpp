@@ -8,6 +8,7 @@
 #include "app/jobs/MaskExporter.h"
 #include "app/resources/Icons.h"
 #include "app/resources/Resources.h"
+#include "app/shell/AboutDialog.h"
 #include "app/shell/Profile.h"
 #include "app/view/TLView.h"
 #include "platform/kernel/module.h"
@@ -41,11 +42,12 @@ Tavelo::Tavelo()
     using namespace resources;
     m_commands.Add(
         ID_APP_ABOUT, [this] { OnAbout(); }, [](My::CommandUI& ui) { ui.Enable(true); });
-    // The cache and render settings dialogs are not part of this program yet.
     m_commands.Add(
-        ID_CACHE_SETTINGS, [this] { NotAvailable(); }, [](My::CommandUI& ui) { ui.Enable(false); });
+        ID_CACHE_SETTINGS, [this] { m_footage.modaless_configure_show(GetFrame()); },
+        [](My::CommandUI& ui) { ui.Enable(true); });
     m_commands.Add(
-        ID_RENDER_SETTINGS, [this] { NotAvailable(); }, [](My::CommandUI& ui) { ui.Enable(false); });
+        ID_RENDER_SETTINGS, [this] { m_renderSettings.configure(true, GetFrame()); },
+        [](My::CommandUI& ui) { ui.Enable(true); });
 }
 
 Tavelo::~Tavelo()
@@ -85,23 +87,8 @@ bool Tavelo::PreTranslateMessage(CWnd* target, UINT key, UINT modifiers)
 
 boost::shared_ptr<lumvex::footage> Tavelo::ChooseFootage(bool allow_stills)
 {
-    platform::gui::file_dialog_request request;
-    request.parent = GetFrame();
-    request.title = "Open Footage";
-    request.filter = allow_stills
-        ? "Footage "
-          "(*.avi;*.bmp;*.tga;*.png;*.jpg;*.jpeg;*.gif;*.tif;*.tiff)|*.avi;*.bmp;*.tga;*.png;*.jpg;*.jpeg;"
-          "*.gif;*.tif;*.tiff||"
-        : "AVI Files (*.avi)|*.avi||";
-    request.flags = platform::gui::OFN_HIDEREADONLY | platform::gui::OFN_FILEMUSTEXIST;
-    std::string path;
-    int filter_index = 0;
-    if (!platform::gui::file_dialog(request, path, filter_index) || path.empty())
-        return {};
-    My::PushOperation("loading footage");
-    boost::shared_ptr<lumvex::footage> footage = m_footage.create_footage(path);
-    My::PopOperation();
-    return footage;
+    // The footage library's own dialog (the callers name the operation).
+    return m_footage.create_footage_dialog(allow_stills, GetFrame());
 }
 
 void Tavelo::StartMaskExport(TLComp& composition, bool smooth)
@@ -142,8 +129,8 @@ std::unique_ptr<TLComp> Tavelo::CreateDocument()
 
 void Tavelo::OnAbout()
 {
-    My::MessageBox(My::LoadString(resources::IDS_PRODUCT_NAME) + " Version 1.0\nBuilt on " + ModuleFileDate(),
-        My::MB_OK | My::MB_ICONINFORMATION);
+    AboutDialog dialog(My::LoadString(resources::IDS_PRODUCT_NAME), ModuleFileDate(), GetFrame());
+    dialog.DoModal();
 }
 
 void Tavelo::NotAvailable()

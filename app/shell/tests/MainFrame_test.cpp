@@ -1,0 +1,91 @@
+// The main frame as the segments' host, without a window: edit targets and
+// mask reloads reach the view's mask editor, key mask files come from the
+// file dialog, and the frame lets go of the segment set when it goes.
+
+#include <gtest/gtest.h>
+
+#include "app/shell/MainFrame.h"
+#include "document/TLSegment.h"
+#include "document/TLSegmentSet.h"
+#include "document/tests/segment_test_support.h"
+#include "lumvex/dll.h"
+#include "platform/gui/shell.h"
+
+#include <boost/make_shared.hpp>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace {
+
+using namespace segment_testing;
+
+std::deque<std::string> g_answers;
+std::vector<bool> g_asked;
+
+bool Answer(const platform::gui::file_dialog_request& request, std::string& path, int& index)
+{
+    index = 0;
+    g_asked.push_back(request.save);
+    if (g_answers.empty())
+        return false;
+    path = g_answers.front();
+    g_answers.pop_front();
+    return !path.empty();
+}
+
+struct MainFrameHost : ::testing::Test {
+    MainFrameHost()
+    {
+        const auto dir = std::filesystem::path(::testing::TempDir()) / "tavelo_main_frame";
+        std::filesystem::create_directories(dir);
+        setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+        setenv("XDG_CACHE_HOME", dir.c_str(), 1);
+        library = std::make_unique<lumvex::dll>();
+        comp.SetFootageLibrary(library.get());
+        comp.SetFootage(boost::make_shared<SceneFootage>(10));
+        frame = std::make_unique<MainFrame>(&comp);
+        previous = platform::gui::set_file_dialog_presenter(Answer);
+        g_answers.clear();
+        g_asked.clear();
+    }
+    ~MainFrameHost() override
+    {
+        platform::gui::set_file_dialog_presenter(previous);
+        frame.reset();
+    }
+
+    PromptScope prompts;
+    std::unique_ptr<lumvex::dll> library;
+    TLComp comp;
+    std::unique_ptr<MainFrame> frame;
+    platform::gui::file_dialog_presenter previous = nullptr;
+};
+
+} // namespace
+
+TEST_F(MainFrameHost, KeyMaskFileCancelledIsEmptyAndChosenIsTheDialogsPath)
+{
+    EXPECT_EQ(comp.GetSegmentSet().GetHost(), frame.get());
+    EXPECT_EQ(frame->ChooseKeyMaskFile(false), "");
+    g_answers.push_back("/masks/key.bmp");
+    EXPECT_EQ(frame->ChooseKeyMaskFile(true), "/masks/key.bmp");
+    EXPECT_EQ(g_asked, (std::vector<bool> { false, true }));
+}
+
+TEST_F(MainFrameHost, EditTargetFollowsTheSegmentAndEndsWithNull)
+{
+    TLSegment* segment = comp.GetSegmentSet().CreateSegment(0);
+    ASSERT_NE(segment, nullptr);
+    My::MaskEditor& editor = frame->GetCompositionView().GetMaskEditor();
+    frame->OnEditTargetChange(segment);
+    EXPECT_TRUE(editor.IsEditing());
+    frame->OnEditTargetChange(nullptr);
+    EXPECT_FALSE(editor.IsEditing());
+}
+
+TEST_F(MainFrameHost, TheSegmentSetForgetsTheFrameThatGoes)
+{
+    frame.reset();
+    EXPECT_EQ(comp.GetSegmentSet().GetHost(), nullptr);
+}
