@@ -17,8 +17,6 @@ work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 export XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache XDG_STATE_HOME=$work/state
 cp "$tests/data/sample.bmp" "$work/sample.bmp"
-# Sanitizer builds: the font library's caches live until the process ends.
-export LSAN_OPTIONS="suppressions=$tests/lsan.supp${LSAN_OPTIONS:+:$LSAN_OPTIONS}"
 
 run() {
   TAVELO_TEST_SCRIPT=$1 timeout 120 xvfb-run -a -s '-screen 0 1280x1024x24' "$program"
