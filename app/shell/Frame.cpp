@@ -216,9 +216,11 @@ bool Frame::OnCmdMsg(std::uint32_t id, int code, CommandUI* ui)
         if (event.handled)
             return true;
     }
-    // The view comes next once there is one that routes commands.
+    // The view comes next, then the frame's own commands and the application.
     if (code == 0) {
         CommandEvent event(id);
+        if (RouteViewCommand(event))
+            return true;
         if (m_frameCommands.Dispatch(event))
             return true;
         AppBase* app = GetApp();
@@ -226,6 +228,8 @@ bool Frame::OnCmdMsg(std::uint32_t id, int code, CommandUI* ui)
     }
     if (code == -1 && ui) {
         UpdateCommandUIEvent event(id, ui);
+        if (RouteViewCommand(event))
+            return true;
         if (m_frameCommands.Dispatch(event))
             return true;
         AppBase* app = GetApp();

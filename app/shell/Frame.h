@@ -53,6 +53,8 @@ public:
     // WS_CLIPCHILDREN), maximised when shown; false when creation fails.
     virtual bool LoadFrame();
     virtual CWnd* GetView() { return nullptr; }
+    // Offers a command (or its update query) to the view; true when handled.
+    virtual bool RouteViewCommand(CommandEventBase&) { return false; }
     // Whether a window belongs to the frame's own control windows (bars,
     // strips), where accelerators apply as on the frame itself.
     bool IsOwnControlWindow(const CWnd* w) const;

@@ -3,15 +3,43 @@
 #include "app/resources/Resources.h"
 
 #include "app/shell/AppBase.h"
+#include "app/shell/Profile.h"
 #include "document/Sequence.h"
 #include "document/TLComp.h"
 #include "document/TLSegment.h"
 #include "document/TLSegmentSet.h"
+#include "lumvex/dll.h"
 #include "platform/gui/colors.h"
+#include "platform/gui/shell.h"
 #include "widgets/core/Event.h"
 #include <iterator>
 
 namespace {
+
+// The settings store the view keeps its "Display" values in (none without
+// the program's profile).
+platform::registry_profile* ProfileStore()
+{
+    auto* profile = dynamic_cast<RegistryProfile*>(GetProfile());
+    return profile ? profile->GetStore() : nullptr;
+}
+
+std::string ChooseMaskFile(CWnd* parent, bool save)
+{
+    platform::gui::file_dialog_request request;
+    request.parent = parent;
+    request.save = save;
+    request.title = save ? "Export Key Mask" : "Import Key Mask";
+    request.filter = "Bitmap Files (*.bmp)|*.bmp||";
+    request.default_extension = "bmp";
+    request.flags = save ? platform::gui::OFN_HIDEREADONLY | platform::gui::OFN_OVERWRITEPROMPT
+                         : platform::gui::OFN_HIDEREADONLY | platform::gui::OFN_FILEMUSTEXIST;
+    std::string path;
+    int filter_index = 0;
+    if (!platform::gui::file_dialog(request, path, filter_index))
+        return {};
+    return path;
+}
 
 const My::ToolBar::Entry g_tools[] = {
     { 60001, "TOOL_HAND" },
@@ -29,7 +57,7 @@ const My::ToolBar::Entry g_tools[] = {
 MainFrame::MainFrame(TLComp* composition)
     : My::Frame(composition)
     , m_composition(composition)
-    , m_view("", RGB(64, 64, 64))
+    , m_view(*composition, composition->GetFootageLibrary()->coordinator(), ProfileStore())
     , m_timeline(composition)
     , m_timelinePanel(&m_timeline, 0, "Timeline")
     , m_toolBar(My::ToolBar::Vertical)
@@ -49,16 +77,22 @@ MainFrame::MainFrame(TLComp* composition)
     m_rightBar.AddPanel(&m_timeControlsPanel);
     m_rightBar.AddPanel(&m_propertiesPanel);
     m_propertiesPanel.SetAlignment(0);
+    composition->GetSegmentSet().SetHost(this);
+    m_view.GetMaskEditor().SetFileChooser([this](bool save) { return ChooseMaskFile(this, save); });
 }
 
-MainFrame::~MainFrame() = default;
+MainFrame::~MainFrame()
+{
+    m_view.GetMaskEditor().SetFileChooser({});
+    if (m_composition && m_composition->GetSegmentSet().GetHost() == this)
+        m_composition->GetSegmentSet().SetHost(nullptr);
+}
 
 int MainFrame::OnCreate()
 {
     if (My::Frame::OnCreate() != 0)
         return -1;
-    if (!m_view.Create("", "", WS_CHILD | WS_VISIBLE | WS_BORDER, CRect(0, 0, 0, 0), this,
-            resources::AFX_IDW_PANE_FIRST))
+    if (!m_view.CreateView(this, CRect(0, 0, 0, 0), resources::AFX_IDW_PANE_FIRST))
         return -1;
     RecalcLayout();
     return 0;
@@ -154,4 +188,50 @@ void MainFrame::RefreshPropertyObject()
     else
         m_propertyObject = m_composition;
     m_propertyEditor.SetObject(m_propertyObject);
+}
+
+bool MainFrame::RouteViewCommand(My::CommandEventBase& event)
+{
+    return m_view.GetSafeHwnd() && m_view.RouteCommand(event);
+}
+
+void MainFrame::OnEditTargetChange(TLSegment* segment)
+{
+    if (segment)
+        m_view.GetMaskEditor().BeginEdit(segment);
+    else
+        m_view.GetMaskEditor().EndEdit();
+}
+
+void MainFrame::ReloadMask(TLSegment&)
+{
+    m_view.GetMaskEditor().ReloadMask();
+}
+
+void MainFrame::RefreshSegment(TLSegment&)
+{
+    m_view.RequestPaint();
+}
+
+void MainFrame::OnSegmentProgress(TLSegment& segment, int frame)
+{
+    m_view.OnSegmentProgress(segment, frame);
+}
+
+void MainFrame::OnSegmentProcessed(TLSegment& segment)
+{
+    m_view.OnSegmentProcessed(segment);
+}
+
+void MainFrame::OnProcessingRequested(TLSegment&) { }
+
+std::string MainFrame::ChooseKeyMaskFile(bool save)
+{
+    return ChooseMaskFile(this, save);
+}
+
+void MainFrame::ShowCancelling(bool show)
+{
+    m_status.SetWindowText(show ? "Cancelling segment processing..." : "");
+    SetEnabled(!show);
 }

@@ -13,6 +13,8 @@
 #include "app/shell/DisplayPanel.h"
 #include "app/shell/Frame.h"
 #include "app/timeline/TLTimeline.h"
+#include "app/view/TLView.h"
+#include "document/SegmentHost.h"
 #include "widgets/controls/ToolBar.h"
 #include "widgets/properties/PEditor.h"
 
@@ -22,12 +24,14 @@ namespace My {
 class EditableObject;
 }
 
-class MainFrame : public My::Frame {
+class MainFrame : public My::Frame, public SegmentHost {
 public:
     explicit MainFrame(TLComp* composition);
     ~MainFrame() override;
 
     CWnd* GetView() override { return &m_view; }
+    TLView& GetCompositionView() { return m_view; }
+    bool RouteViewCommand(My::CommandEventBase& event) override;
     bool OnCmdMsg(std::uint32_t id, int code, My::CommandUI* ui) override;
     void OnEvent(My::Event& event) override;
     std::vector<platform::gui::menu_entry> BuildMenu() override;
@@ -37,6 +41,16 @@ public:
     My::EditableObject* GetPropertyObject() const { return m_propertyObject; }
     bool IsDisplayPanelAttached() const { return m_displayAttached; }
 
+    // SegmentHost.
+    void OnEditTargetChange(TLSegment* segment) override;
+    void ReloadMask(TLSegment& segment) override;
+    void RefreshSegment(TLSegment& segment) override;
+    void OnSegmentProgress(TLSegment& segment, int frame) override;
+    void OnSegmentProcessed(TLSegment& segment) override;
+    void OnProcessingRequested(TLSegment& segment) override;
+    std::string ChooseKeyMaskFile(bool save) override;
+    void ShowCancelling(bool show) override;
+
 protected:
     int OnCreate() override;
 
@@ -44,7 +58,7 @@ private:
     void RefreshPropertyObject();
 
     TLComp* m_composition;
-    My::PanelPlaceholder m_view;
+    TLView m_view;
     TLTimeline m_timeline;
     My::WidgetPanel m_timelinePanel;
     My::ToolBar m_toolBar;

@@ -40,6 +40,8 @@ public:
     bool WriteString(const std::string& section, const std::string& entry, const std::string& value) override;
 
     bool HasFailed() const { return m_failed; }
+    // The underlying store, for windows that keep their own values in it.
+    platform::registry_profile* GetStore() const { return m_store.get(); }
 
 private:
     bool Check(bool stored);

@@ -41,11 +41,12 @@ Tavelo::Tavelo()
     using namespace resources;
     m_commands.Add(
         ID_APP_ABOUT, [this] { OnAbout(); }, [](My::CommandUI& ui) { ui.Enable(true); });
-    // The cache and render settings dialogs are not part of this program yet.
     m_commands.Add(
-        ID_CACHE_SETTINGS, [this] { NotAvailable(); }, [](My::CommandUI& ui) { ui.Enable(false); });
+        ID_CACHE_SETTINGS, [this] { m_footage.modaless_configure_show(GetFrame()); },
+        [](My::CommandUI& ui) { ui.Enable(true); });
     m_commands.Add(
-        ID_RENDER_SETTINGS, [this] { NotAvailable(); }, [](My::CommandUI& ui) { ui.Enable(false); });
+        ID_RENDER_SETTINGS, [this] { m_renderSettings.configure(true, GetFrame()); },
+        [](My::CommandUI& ui) { ui.Enable(true); });
 }
 
 Tavelo::~Tavelo()
@@ -85,21 +86,16 @@ bool Tavelo::PreTranslateMessage(CWnd* target, UINT key, UINT modifiers)
 
 boost::shared_ptr<lumvex::footage> Tavelo::ChooseFootage(bool allow_stills)
 {
-    platform::gui::file_dialog_request request;
-    request.parent = GetFrame();
-    request.title = "Open Footage";
-    request.filter = allow_stills
-        ? "Footage "
-          "(*.avi;*.bmp;*.tga;*.png;*.jpg;*.jpeg;*.gif;*.tif;*.tiff)|*.avi;*.bmp;*.tga;*.png;*.jpg;*.jpeg;"
-          "*.gif;*.tif;*.tiff||"
-        : "AVI Files (*.avi)|*.avi||";
-    request.flags = platform::gui::OFN_HIDEREADONLY | platform::gui::OFN_FILEMUSTEXIST;
-    std::string path;
-    int filter_index = 0;
-    if (!platform::gui::file_dialog(request, path, filter_index) || path.empty())
-        return {};
+    // The footage library's own dialog: it chooses the file and opens it,
+    // reporting a file it cannot read itself.
     My::PushOperation("loading footage");
-    boost::shared_ptr<lumvex::footage> footage = m_footage.create_footage(path);
+    boost::shared_ptr<lumvex::footage> footage;
+    try {
+        footage = m_footage.create_footage_dialog(allow_stills, GetFrame());
+    } catch (...) {
+        My::PopOperation();
+        throw;
+    }
     My::PopOperation();
     return footage;
 }

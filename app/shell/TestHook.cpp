@@ -1,11 +1,13 @@
 #include "app/shell/TestHook.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
 #include <iterator>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "app/shell/ShellPrompt.h"
@@ -249,15 +251,15 @@ void TestHook::Run(const std::string& line)
         const FrameLayout::Rects rects = frame->GetLayout().Compute();
         const COLORREF face = GetSysColor(COLOR_BTNFACE);
         const COLORREF viewColour = RGB(64, 64, 64);
-        // The view's stand-in and the status strip in their colours; the
-        // bars drawn by their panels (neither the view's colour nor black).
+        // The status strip in its colour; the view and the bars drawn by
+        // their windows (neither a dark grey nor black).
         const struct {
             const char* name;
             CRect rect;
             COLORREF colour;
             bool exact;
         } areas[] = {
-            { "view", rects.view, viewColour, true },
+            { "view", rects.view, viewColour, false },
             { "status bar", rects.status, face, true },
             { "tools", rects.tools, viewColour, false },
             { "right bar", rects.right, viewColour, false },
@@ -277,6 +279,45 @@ void TestHook::Run(const std::string& line)
                 Fail(line, what.str());
             }
         }
+    } else if (verb == "expect-view-frame") {
+        // The view paints the footage on its painter thread: within a few
+        // seconds, two points 4 pixels left and right of its centre show the
+        // sample's red and differ (the sample's blue grows from left to
+        // right).
+        const std::string path = Rest(in);
+        const unsigned red = 0x80;
+        const std::string command = "xwd -root -silent -out '" + path + "'";
+        std::string what = "no screenshot";
+        for (int attempt = 0; frame && attempt < 50; ++attempt) {
+            platform::gui::pump();
+            frame->GetCompositionView().UpdateWindow();
+            Screenshot shot;
+            if (std::system(command.c_str()) != 0 || !shot.Read(path))
+                break;
+            CRect view;
+            frame->GetCompositionView().GetWindowRect(&view);
+            const CPoint centre((view.left + view.right) / 2, (view.top + view.bottom) / 2);
+            const COLORREF left = shot.At(centre.x - 4, centre.y);
+            const COLORREF right = shot.At(centre.x + 4, centre.y);
+            if (GetRValue(left) == red && GetRValue(right) == red && left != right) {
+                what.clear();
+                break;
+            }
+            std::ostringstream text;
+            text << "the view shows " << std::hex << left << " and " << right << " beside " << std::dec
+                 << centre.x << "," << centre.y;
+            what = text.str();
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        if (!what.empty())
+            Fail(line, what);
+    } else if (verb == "expect-window") {
+        // A top-level window of that title is shown.
+        const std::string title = Rest(in);
+        platform::gui::pump();
+        const std::string command = "xdotool search --onlyvisible --name '^" + title + "$' > /dev/null";
+        if (std::system(command.c_str()) != 0)
+            Fail(line, "no window \"" + title + "\" is shown");
     } else if (verb == "fault") {
         // A fault signal on the UI thread: the crash reporter ends the program.
         std::raise(SIGSEGV);

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Starts Tavelo as a new user would (a fresh settings folder) under a display
 # of its own and drives it through its test script hook: a project made from
-# the sample footage and saved, opened again through File > Open (the file
+# the sample footage (the footage library's own dialog answered by typing),
+# the view painting its frame, the cache settings dialog opened from its
+# command, the project saved; then opened through File > Open (the file
 # dialog answered by the hook, and once more the window system's own dialog
 # answered by synthesised typing) and by a drop on the main window, the title
 # and the undo texts after an edit, the save question on closing answered
@@ -23,13 +25,13 @@ run() {
 }
 
 # Runs the program on script $1 while the keyboard answers the window
-# system's own "Open Project" dialog with the path $2.
+# system's own dialog titled $3 (default "Open Project") with the path $2.
 run_typing() {
   cat > "$work/drive.sh" <<DRIVE
 export GSETTINGS_BACKEND=memory
 TAVELO_TEST_SCRIPT=$1 "$program" &
 pid=\$!
-dialog=\$(timeout 60 xdotool search --sync --name 'Open Project' | head -1)
+dialog=\$(timeout 60 xdotool search --sync --name '${3:-Open Project}' | head -1)
 sleep 1
 xdotool windowfocus --sync "\$dialog" 2>/dev/null || xdotool windowfocus "\$dialog"
 xdotool key ctrl+l
@@ -41,18 +43,29 @@ DRIVE
   timeout 120 xvfb-run -a -s '-screen 0 1280x1024x24' bash "$work/drive.sh" 2> >(grep -v XGetInputFocus >&2)
 }
 
+# A project made from the sample footage: the footage library's own "Open
+# Footage" dialog answered by typing; the view paints the footage (display
+# type 3, the background only); the cache settings dialog opens from its
+# command; the project is saved.
+cat > "$work/make.txt" <<SCRIPT
+expect-title Tavelo
+command 57600
+expect-title (Untitled) * - Tavelo
+command 33234
+expect-view-frame $work/view.xwd
+command 33127
+expect-window Cache Settings
+dialog $work/sample.tvp
+command 57603
+expect-title sample - Tavelo
+close
+SCRIPT
+run_typing "$work/make.txt" "$work/sample.bmp" "Open Footage"
+
 cat > "$work/first.txt" <<SCRIPT
 expect-title Tavelo
 expect-enabled 57602 0
 expect-menu 57643 Undo \tCtrl+Z
-dialog $work/sample.bmp
-command 57600
-expect-title (Untitled) * - Tavelo
-dialog $work/sample.tvp
-command 57603
-expect-title sample - Tavelo
-command 57602
-expect-title Tavelo
 dialog $work/sample.tvp
 key 79 2
 expect-title sample - Tavelo
@@ -68,6 +81,8 @@ answer no
 command 57602
 drop $work/sample.tvp
 expect-title sample - Tavelo
+command 33234
+expect-view-frame $work/view2.xwd
 expect-layout $work/screen.xwd
 edit
 answer cancel

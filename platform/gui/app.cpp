@@ -1,4 +1,5 @@
 #include "platform/gui/app.h"
+#include "platform/gui/message_box.h"
 
 #include <cstdlib>
 #include <deque>
@@ -196,6 +197,10 @@ void report_current_exception() noexcept
         std::rethrow_exception(e);
     } catch (const std::exception& x) {
         std::cerr << "\nerror in window handler: " << x.what() << std::endl;
+        // A library's window reports to its user when the program's report
+        // is not the one installed in this copy of the window layer.
+        if (toolkit_loop_running())
+            platform::MessageBox(x.what(), MB_OK | MB_ICONEXCLAMATION);
     } catch (...) {
         std::cerr << "\nerror in window handler: unknown exception" << std::endl;
     }

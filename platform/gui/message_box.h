@@ -1,9 +1,11 @@
 #pragma once
 
 // Message boxes: a text with buttons and an icon, answered by the user.
-// Until the window layer installs its own presenter, a message box writes
-// its text to the diagnostic stream and gives the answer of its first
-// button; headless code and tests install presenters of their own.
+// Until a presenter is installed, a message box is the toolkit's native box
+// while the toolkit's loop runs (in the program and in every library it
+// loads alike), and otherwise writes its text to the diagnostic stream and
+// gives the answer of its first button; headless code and tests install
+// presenters of their own.
 //
 // The presenter is kept per library that links this service; install it
 // from the thread that shows message boxes (the UI thread).
@@ -32,5 +34,11 @@ using message_box_presenter = int (*)(const std::string& text, unsigned style);
 message_box_presenter set_message_box_presenter(message_box_presenter presenter);
 
 int MessageBox(const std::string& text, unsigned style);
+
+// The toolkit's modal message box over its top window.
+int native_message_box(const std::string& text, unsigned style);
+
+// Whether the toolkit's event loop runs, so that a window can be seen.
+bool toolkit_loop_running();
 
 } // namespace platform

@@ -136,53 +136,6 @@ wxMenuBar* bar_of(wxFrame* frame, const menu_bar_data* data)
     return bar && bar->GetClientObject() == data ? bar : nullptr;
 }
 
-int native_message_box(const std::string& text, unsigned style)
-{
-    long flags = 0;
-    switch (style & 0xF) {
-    case 0x1:
-        flags = wxOK | wxCANCEL;
-        break;
-    case 0x3:
-        flags = wxYES_NO | wxCANCEL;
-        break;
-    case MB_YESNO:
-        flags = wxYES_NO;
-        break;
-    default:
-        flags = wxOK;
-        break;
-    }
-    switch (style & 0xF0) {
-    case MB_ICONERROR:
-        flags |= wxICON_ERROR;
-        break;
-    case MB_ICONQUESTION:
-        flags |= wxICON_QUESTION;
-        break;
-    case MB_ICONEXCLAMATION:
-        flags |= wxICON_EXCLAMATION;
-        break;
-    case MB_ICONINFORMATION:
-        flags |= wxICON_INFORMATION;
-        break;
-    default:
-        break;
-    }
-    wxMessageDialog dialog(wxTheApp ? wxTheApp->GetTopWindow() : nullptr, wxString::FromUTF8(text),
-        wxTheApp ? wxTheApp->GetAppDisplayName() : wxString(), flags);
-    switch (dialog.ShowModal()) {
-    case wxID_YES:
-        return IDYES;
-    case wxID_NO:
-        return IDNO;
-    case wxID_CANCEL:
-        return IDCANCEL;
-    default:
-        return IDOK;
-    }
-}
-
 // "A|*.x|B|*.y||" in the toolkit's form "A|*.x|B|*.y".
 wxString wx_filter(const std::string& filter)
 {
