@@ -83,6 +83,7 @@ MainFrame::MainFrame(TLComp* composition)
 
 MainFrame::~MainFrame()
 {
+    AttachDisplay(false);
     m_view.GetMaskEditor().SetFileChooser({});
     if (m_composition && m_composition->GetSegmentSet().GetHost() == this)
         m_composition->GetSegmentSet().SetHost(nullptr);
@@ -163,17 +164,25 @@ void MainFrame::OnEvent(My::Event& event)
         RefreshPropertyObject();
     } else if (dynamic_cast<My::Sequence::OpenEvent*>(&event)) {
         RefreshPropertyObject();
-        m_displayAttached = true;
+        AttachDisplay(true);
         return;
     } else if (dynamic_cast<My::Sequence::CloseEvent*>(&event)) {
         m_propertyObject = nullptr;
         m_propertyEditor.SetObject(nullptr);
-        m_displayAttached = false;
+        AttachDisplay(false);
         return;
     } else if (dynamic_cast<My::Sequence::Event*>(&event)) {
         return;
     }
     My::Frame::OnEvent(event);
+}
+
+void MainFrame::AttachDisplay(bool attach)
+{
+    TLView* view = attach ? &m_view : nullptr;
+    m_displayPanel.SetView(view);
+    GetDisplayStrip().SetView(view);
+    m_displayAttached = attach;
 }
 
 void MainFrame::RefreshPropertyObject()
