@@ -13,6 +13,7 @@
 #include "vortel/text.h"
 
 #include <limits>
+#include <vector>
 
 namespace vortel {
 
@@ -45,6 +46,48 @@ int proposed_filter_index(const std::string& format)
     return equal_ignoring_case(format, "avi") ? 1 : 2;
 }
 
+namespace {
+
+// The extensions a filter's patterns name ("*.BMP;*.TGA" gives BMP, TGA).
+std::vector<std::string> pattern_extensions(const std::string& patterns)
+{
+    std::vector<std::string> out;
+    std::size_t at = 0;
+    while (at <= patterns.size()) {
+        std::size_t end = patterns.find(';', at);
+        if (end == std::string::npos)
+            end = patterns.size();
+        const std::string pattern = patterns.substr(at, end - at);
+        if (pattern.size() > 2 && pattern.compare(0, 2, "*.") == 0)
+            out.push_back(pattern.substr(2));
+        at = end + 1;
+    }
+    return out;
+}
+
+} // namespace
+
+std::string typed_render_path(const std::string& path, const std::string& filter, int filter_index)
+{
+    const auto filters = parse_file_filter(filter);
+    if (filter_index < 1 || std::size_t(filter_index) > filters.size())
+        return path;
+    const std::vector<std::string> listed = pattern_extensions(filters[std::size_t(filter_index) - 1].second);
+    if (listed.empty())
+        return path;
+    const std::string added = file_extension(path);
+    if (!equal_ignoring_case(added, listed.front()))
+        return path;
+    const std::string typed = path.substr(0, path.size() - added.size() - 1);
+    const std::string inner = file_extension(typed);
+    if (inner.empty())
+        return path;
+    for (const std::string& extension : listed)
+        if (equal_ignoring_case(extension, inner))
+            return typed;
+    return path;
+}
+
 std::unique_ptr<writer> settings::open_writer(const types::extent<unsigned>& size, fraction rate,
     std::string path, const std::string& title, CWnd* parent)
 {
@@ -55,7 +98,8 @@ std::unique_ptr<writer> settings::open_writer(const types::extent<unsigned>& siz
     dialog.SetFilterIndex(proposed_filter_index(format));
     if (dialog.DoModal() != platform::IDOK)
         return nullptr;
-    return silent_open_writer(size, rate, dialog.GetPathName());
+    return silent_open_writer(
+        size, rate, typed_render_path(dialog.GetPathName(), render_filter(), dialog.GetFilterIndex()));
 }
 
 std::unique_ptr<writer> settings::silent_open_writer(

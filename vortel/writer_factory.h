@@ -22,4 +22,12 @@ std::string proposed_render_path(const std::string& path, const std::string& for
 // 1 (AVI) for the format "avi", else 2 (image sequence).
 int proposed_filter_index(const std::string& format);
 
+// The file the user chose, as typed: the file chooser adds the first
+// extension of the selected filter (1-based `filter_index` of `filter`) to a
+// name that does not match it, so "out_[###].png" comes back as
+// "out_[###].png.bmp". Such an added extension is dropped when the name
+// already ended in an extension that filter lists (compared without regard
+// to case); the typed extension then chooses the format.
+std::string typed_render_path(const std::string& path, const std::string& filter, int filter_index);
+
 } // namespace vortel

@@ -90,6 +90,35 @@ void AddIcons()
             "..kkk......",
             "...........",
         });
+    // The display panel's buttons: previewing the result, editing the key mask.
+    My::AddGlyphResource("DISPLAY_PREVIEW", "DISPLAY_PREVIEW_MASK",
+        {
+            "...........",
+            "...........",
+            "...kkkkk...",
+            ".kkwwwwwkk.",
+            "kwwwkkkwwwk",
+            "kwwkkwkkwwk",
+            "kwwwkkkwwwk",
+            ".kkwwwwwkk.",
+            "...kkkkk...",
+            "...........",
+            "...........",
+        });
+    My::AddGlyphResource("DISPLAY_EDITMASK", "DISPLAY_EDITMASK_MASK",
+        {
+            "........kk.",
+            ".......kwwk",
+            "......kwwk.",
+            "kkkkkkwwkk.",
+            "ksssskwkfk.",
+            "ksssskkffk.",
+            "kssssffffk.",
+            "ksssfffffk.",
+            "kssffffffk.",
+            "ksfffffffk.",
+            "kkkkkkkkkk.",
+        });
 }
 
 } // namespace resources

@@ -72,17 +72,30 @@ DisplayPanel::DisplayPanel()
 
 DisplayPanel::~DisplayPanel()
 {
-    m_editor.SetObject(nullptr);
+    SetView(nullptr);
 }
 
 void DisplayPanel::SetView(TLView* view)
 {
+    if (TLView* old = m_style.GetView())
+        old->GetStyleDispatcher().RemoveListener(this);
+    if (view)
+        view->GetStyleDispatcher().AddListener(this);
     m_style.SetView(view);
     m_editor.SetObject(view ? &m_style : nullptr);
     m_zoomEdit.SetView(view);
     m_zoomIn.SetView(view);
     m_zoomOut.SetView(view);
     m_zoomSlider.SetView(view);
+}
+
+void DisplayPanel::OnEvent(My::Event& event)
+{
+    if (dynamic_cast<TLView::StyleChange*>(&event)) {
+        m_style.NotifyChange(nullptr);
+        return;
+    }
+    My::Panel::OnEvent(event);
 }
 
 CSize DisplayPanel::GetContentSize() const

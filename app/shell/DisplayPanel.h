@@ -41,10 +41,15 @@ public:
     DisplayPanel();
     ~DisplayPanel() override;
 
-    // Binds the editor and the zoom controls to a view (null: none).
+    // Binds the editor and the zoom controls to a view (null: none) and
+    // listens to the view's style changes, so the editor shows styles set
+    // elsewhere (display keys, the background colour box).
     void SetView(TLView* view);
+    TLView* GetView() const { return m_style.GetView(); }
+    void OnEvent(My::Event& event) override;
 
     My::PEditor& GetEditor() { return m_editor; }
+    DisplayStyleObject& GetStyleObject() { return m_style; }
     My::ToolBar& GetToolBar() { return m_toolBar; }
     My::ZoomEdit& GetZoomEdit() { return m_zoomEdit; }
     My::ZoomSlider& GetZoomSlider() { return m_zoomSlider; }

@@ -105,8 +105,9 @@ Frame::Frame(Doc* doc)
     , m_status("", GetSysColor(COLOR_BTNFACE))
     , m_doc(doc)
 {
-    for (Control* c : std::initializer_list<Control*> { &m_toolBarHost, &m_rightBar, &m_bottomBar,
-             &m_rightSplitter, &m_bottomSplitter, &m_rightGrip, &m_bottomGrip, &m_cornerGrip })
+    for (Control* c :
+        std::initializer_list<Control*> { &m_toolBarHost, &m_rightBar, &m_bottomBar, &m_rightSplitter,
+            &m_bottomSplitter, &m_rightGrip, &m_bottomGrip, &m_cornerGrip, &m_displayStrip })
         AddChild(c);
     if (m_doc)
         m_doc->AddListener(this);
@@ -306,8 +307,11 @@ void Frame::RecalcLayout()
     if (!GetSafeHwnd())
         return;
     UpdateBarSizes();
+    CWnd* const view = GetView();
+    const bool has_view = view && view->GetSafeHwnd();
+    m_layout.SetDisplayStrip(m_displayStrip.GetPreferredSize().cy, has_view);
     const FrameLayout::Rects rects = m_layout.Compute();
-    if (CWnd* view = GetView(); view && view->GetSafeHwnd()) {
+    if (has_view) {
         view->MoveWindow(rects.view);
         view->ShowWindow(SW_SHOW);
     }
@@ -323,6 +327,9 @@ void Frame::RecalcLayout()
     m_rightBar.Place();
     m_rightSplitter.Place();
     m_bottomBar.Place();
+    m_displayStrip.SetBounds(rects.display);
+    m_displayStrip.SetVisible(has_view);
+    m_displayStrip.Layout();
     m_bottomSplitter.Place();
     m_rightGrip.Place();
     m_bottomGrip.Place();

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "app/shell/FrameLayout.h"
+#include "app/view/DisplayBar.h"
 #include "platform/gui/gdi.h"
 #include "platform/gui/shell.h"
 #include "widgets/containers/PanelBar.h"
@@ -89,6 +90,9 @@ public:
     void OnAsyncMessage(WPARAM message);
 
     const FrameLayout& GetLayout() const { return m_layout; }
+    // The zoom and background strip below the view; it shows while the
+    // frame has a view.
+    DisplayPanel& GetDisplayStrip() { return m_displayStrip; }
     Doc* GetDocument() const { return m_doc; }
 
     // Document and control events.
@@ -112,6 +116,7 @@ protected:
     RightGrip m_rightGrip;
     BottomGrip m_bottomGrip;
     CornerGrip m_cornerGrip;
+    DisplayPanel m_displayStrip;
     PanelPlaceholder m_status;
 
 private:

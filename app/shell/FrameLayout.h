@@ -30,6 +30,9 @@ public:
     bool IsStatusVisible() const { return m_statusVisible; }
     void SetToolStrip(int width, bool visible);
     void SetDisplayStripHeight(int height) { m_displayHeight = height; }
+    // The display strip: `height` high just below the view while the frame
+    // has a view; without one it takes no room and its rectangle is empty.
+    void SetDisplayStrip(int height, bool has_view) { m_displayHeight = has_view && height > 0 ? height : 0; }
     // The smallest width of the right bar and height of the bottom bar.
     void SetMinimums(int right_width, int bottom_height);
     void SetHasWindow(bool has) { m_hasWindow = has; }

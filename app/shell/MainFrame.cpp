@@ -92,6 +92,7 @@ MainFrame::MainFrame(TLComp* composition)
 
 MainFrame::~MainFrame()
 {
+    AttachDisplay(false);
     m_view.GetMaskEditor().SetFileChooser({});
     m_view.SetFrameRateLabel({});
     m_view.SetZoomChanged({});
@@ -176,19 +177,25 @@ void MainFrame::OnEvent(My::Event& event)
         RefreshPropertyObject();
     } else if (dynamic_cast<My::Sequence::OpenEvent*>(&event)) {
         RefreshPropertyObject();
-        m_displayPanel.SetView(&m_view);
-        m_displayAttached = true;
+        AttachDisplay(true);
         return;
     } else if (dynamic_cast<My::Sequence::CloseEvent*>(&event)) {
         m_propertyObject = nullptr;
         m_propertyEditor.SetObject(nullptr);
-        m_displayPanel.SetView(nullptr);
-        m_displayAttached = false;
+        AttachDisplay(false);
         return;
     } else if (dynamic_cast<My::Sequence::Event*>(&event)) {
         return;
     }
     My::Frame::OnEvent(event);
+}
+
+void MainFrame::AttachDisplay(bool attach)
+{
+    TLView* view = attach ? &m_view : nullptr;
+    m_displayPanel.SetView(view);
+    GetDisplayStrip().SetView(view);
+    m_displayAttached = attach;
 }
 
 void MainFrame::RefreshPropertyObject()

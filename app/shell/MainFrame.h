@@ -56,6 +56,9 @@ protected:
 
 private:
     void RefreshPropertyObject();
+    // Binds the display panel and the frame's display strip to the view, or
+    // unbinds them.
+    void AttachDisplay(bool attach);
 
     TLComp* m_composition;
     TLView m_view;

@@ -137,6 +137,8 @@ void TLView::SetDisplayStyle(const DisplayStyle& style)
     RequestPaint();
     if (m_editor.IsEditing())
         InvalidateImage();
+    StyleChange change;
+    m_styleDispatcher.Send(change);
 }
 
 void TLView::SetDisplayType(int type)

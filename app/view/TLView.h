@@ -17,6 +17,7 @@
 #include "app/view/MaskEditor.h"
 #include "app/view/PlayerImpl.h"
 #include "app/view/SequenceView.h"
+#include "widgets/core/EventDispatcher.h"
 
 #include <functional>
 #include <memory>
@@ -54,8 +55,13 @@ public:
     My::MaskEditor& GetMaskEditor() { return m_editor; }
     Painter& GetPainter() { return *m_painter; }
 
+    // Sent to the style listeners after the display style changed.
+    class StyleChange : public My::Event { };
+
     const DisplayStyle& GetDisplayStyle() const { return m_style; }
     void SetDisplayStyle(const DisplayStyle& style);
+    // Listeners told of every display-style change, whoever made it.
+    My::EventDispatcher& GetStyleDispatcher() { return m_styleDispatcher; }
     void SetDisplayType(int type);
     // The colour outside the image and of the matte (alpha kept).
     void SetMatteBackground(COLORREF color);
@@ -113,6 +119,7 @@ private:
     lumvex::cache& m_cache;
     platform::registry_profile* m_profile;
     DisplayStyle m_style;
+    My::EventDispatcher m_styleDispatcher;
     std::atomic<bool> m_ramPreview { false };
     // The style the edited mask was last drawn with.
     DisplayStyle m_overlay;

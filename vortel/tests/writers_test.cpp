@@ -237,3 +237,20 @@ TEST(RenderDialogProposal, SequencesAreProposedAsNumberedPatterns)
 }
 
 } // namespace
+
+TEST(RenderDialogChoice, TheTypedExtensionChoosesTheFormat)
+{
+    const std::string filter = vortel::render_filter();
+    // The chooser's added first extension goes when the typed one is listed.
+    EXPECT_EQ(vortel::typed_render_path("/out/out_[###].png.bmp", filter, 2), "/out/out_[###].png");
+    EXPECT_EQ(vortel::typed_render_path("/out/out_[###].Tga.BMP", filter, 2), "/out/out_[###].Tga");
+    // Kept: a name with one extension, an unlisted inner one, a dot only in
+    // the folder, another filter, and an index out of range.
+    EXPECT_EQ(vortel::typed_render_path("/out/out_[###].bmp", filter, 2), "/out/out_[###].bmp");
+    EXPECT_EQ(vortel::typed_render_path("/out/out_[###].png", filter, 2), "/out/out_[###].png");
+    EXPECT_EQ(vortel::typed_render_path("/out/shot.v2.bmp", filter, 2), "/out/shot.v2.bmp");
+    EXPECT_EQ(vortel::typed_render_path("/out.png/shot.bmp", filter, 2), "/out.png/shot.bmp");
+    EXPECT_EQ(vortel::typed_render_path("/out/shot.png.avi", filter, 1), "/out/shot.png.avi");
+    EXPECT_EQ(vortel::typed_render_path("/out/shot.png.bmp", filter, 0), "/out/shot.png.bmp");
+    EXPECT_EQ(vortel::typed_render_path("/out/shot.png.bmp", filter, 3), "/out/shot.png.bmp");
+}

@@ -3,6 +3,10 @@
 
 #include "app/shell/DisplayPanel.h"
 
+#include "app/display/tests/painting_test_support.h"
+#include "app/view/TLView.h"
+#include "document/TLComp.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -41,6 +45,47 @@ TEST(DisplayPanel, WithoutAViewTheEditorShowsNothingAndZoomIsDisabled)
     panel.SetView(nullptr);
     EXPECT_FALSE(panel.GetZoomSlider().IsEnabled());
     EXPECT_FALSE(panel.GetZoomEdit().IsEnabled());
+}
+
+struct CountingListener : My::EventListener {
+    int changes = 0;
+    void OnEvent(My::Event& event) override
+    {
+        if (dynamic_cast<My::PropertyChange*>(&event))
+            ++changes;
+    }
+};
+
+TEST(DisplayPanel, FollowsStyleChangesTheViewMakesUntilUnbound)
+{
+    TLComp comp;
+    painting_testing::ListCache cache;
+    TLView view(comp, cache);
+    CountingListener rows;
+    {
+        DisplayPanel panel;
+        // The editor's rows listen to the style's properties.
+        for (const auto& [label, property] : panel.GetStyleObject().GetProperties().GetMap())
+            property->AddListener(&rows);
+        panel.SetView(&view);
+        EXPECT_EQ(view.GetStyleDispatcher().GetListenerCount(), 1u);
+        EXPECT_EQ(panel.GetView(), &view);
+        // A style set through the view (a display key) reaches the editor.
+        view.SetDisplayType(int(DisplayType::ForegroundOnly));
+        EXPECT_EQ(rows.changes, 1);
+        // An unchanged style tells nobody.
+        view.SetDisplayType(int(DisplayType::ForegroundOnly));
+        EXPECT_EQ(rows.changes, 1);
+        panel.SetView(nullptr);
+        EXPECT_EQ(view.GetStyleDispatcher().GetListenerCount(), 0u);
+        view.SetDisplayType(int(DisplayType::MaskOnly));
+        EXPECT_EQ(rows.changes, 1);
+        panel.SetView(&view);
+        for (const auto& [label, property] : panel.GetStyleObject().GetProperties().GetMap())
+            property->RemoveListener(&rows);
+    }
+    // A panel gone leaves no listener behind.
+    EXPECT_EQ(view.GetStyleDispatcher().GetListenerCount(), 0u);
 }
 
 } // namespace

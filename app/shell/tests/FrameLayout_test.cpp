@@ -88,4 +88,30 @@ TEST(FrameLayout, AreasTileTheClientWithoutOverlap)
     EXPECT_EQ(hidden.view, CRect(29, 0, 995, 675));
 }
 
+TEST(FrameLayout, DisplayStripSitsUnderTheViewOnlyWhileThereIsAView)
+{
+    FrameLayout layout = Window(1000, 700);
+    layout.ArrangeBars(200, 150, true, true);
+    layout.SetDisplayStrip(20, false);
+    FrameLayout::Rects r = layout.Compute();
+    EXPECT_TRUE(r.display.IsRectEmpty());
+    EXPECT_EQ(r.view, CRect(29, 0, 795, 529));
+    layout.SetDisplayStrip(20, true);
+    r = layout.Compute();
+    EXPECT_EQ(r.display, CRect(29, 509, 795, 529));
+    EXPECT_EQ(r.view.bottom, r.display.top);
+    // With the bottom bar and the status strip hidden, its bottom edge is 5
+    // pixels above the client's bottom, left of the right bar's splitter.
+    layout.ArrangeBars(200, 150, true, false);
+    layout.SetStatusVisible(false);
+    r = layout.Compute();
+    EXPECT_EQ(r.display, CRect(29, 675, 795, 695));
+    // A window too low for the strip keeps an empty view, never a negative one.
+    FrameLayout low = Window(1000, 30);
+    low.ArrangeBars(200, 150, true, false);
+    low.SetDisplayStrip(20, true);
+    r = low.Compute();
+    EXPECT_GE(r.view.Height(), 0);
+}
+
 } // namespace

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <set>
 
+#include "app/resources/Icons.h"
 #include "app/shell/RecentFileList.h"
 #include "app/shell/tests/ShellFakes.h"
 #include "platform/gui/messages.h"
+#include "widgets/controls/GlyphResources.h"
 
 namespace {
 
@@ -66,3 +68,18 @@ TEST(RecentFileList, NewestFirstWithoutDuplicatesAndAtMostTen)
 }
 
 } // namespace
+
+TEST(Resources, EveryButtonGlyphOfTheBarsHasAMaskOfItsSize)
+{
+    resources::AddIcons();
+    for (const char* name : { "TOOL_HAND", "TOOL_ZOOM", "TOOL_BRUSH", "TOOL_FILL", "TOOL_UNDO", "TOOL_REDO",
+             "DISPLAY_PREVIEW", "DISPLAY_EDITMASK" }) {
+        const My::BitmapResource* glyph = My::FindBitmapResource(name);
+        const My::BitmapResource* mask = My::FindBitmapResource(std::string(name) + "_MASK");
+        ASSERT_NE(glyph, nullptr) << name;
+        ASSERT_NE(mask, nullptr) << name;
+        EXPECT_EQ(glyph->width, mask->width) << name;
+        EXPECT_EQ(glyph->height, mask->height) << name;
+        EXPECT_GT(glyph->width, 0) << name;
+    }
+}
