@@ -5,6 +5,7 @@
 // edits are undone.
 
 #include "app/timeline/TLTimeline.h"
+#include "widgets/core/tests/WindowEnvironment.h"
 
 #include "document/Background.h"
 #include "document/TLSegment.h"
@@ -28,24 +29,8 @@ using test::settle;
 
 namespace {
 
-bool g_display = false;
-
-class Environment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        setenv("GTK_THEME", "Adwaita", 0);
-        setenv("GDK_SCALE", "1", 0);
-        setenv("GDK_DPI_SCALE", "1", 0);
-        setenv("NO_AT_BRIDGE", "1", 0);
-        setenv("GTK_OVERLAY_SCROLLING", "0", 0);
-        g_display = My::StartWindowSystem();
-        wxInitAllImageHandlers();
-    }
-    void TearDown() override { platform::gui::stop(); }
-};
-
-[[maybe_unused]] auto* g_env = ::testing::AddGlobalTestEnvironment(new Environment);
+[[maybe_unused]] auto* g_env
+    = ::testing::AddGlobalTestEnvironment(new test::WindowEnvironment(test::WindowOptions { true, {} }));
 
 class Canvas : public My::CustomWindow<CWnd> {
 public:
@@ -144,7 +129,7 @@ CPoint BracketCentre(My::Xline& xline, My::SegmentRow& row, bool left)
 
 TEST(TimelineWindow, SegmentsAndBackgroundShowAndBracketDragsAreUndone)
 {
-    if (!g_display)
+    if (!test::display_started())
         GTEST_SKIP() << "no display";
     segment_testing::PromptScope prompts;
     TLComp comp;
@@ -238,7 +223,7 @@ TEST(TimelineWindow, SegmentsAndBackgroundShowAndBracketDragsAreUndone)
 
 TEST(TimelineWindow, RowsBeyondTheVisibleAreaAreReachedByScrollingAndTheWheel)
 {
-    if (!g_display)
+    if (!test::display_started())
         GTEST_SKIP() << "no display";
     segment_testing::PromptScope prompts;
     TLComp comp;

@@ -10,6 +10,7 @@
 #include "platform/gui/app.h"
 #include "widgets/core/Message.h"
 #include "widgets/core/WindowSystem.h"
+#include "widgets/core/tests/WindowEnvironment.h"
 
 #include <gtest/gtest.h>
 #include <wx/uiaction.h>
@@ -26,22 +27,7 @@
 
 namespace {
 
-bool g_display = false;
-
-class Environment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        setenv("GTK_THEME", "Adwaita", 0);
-        setenv("GDK_SCALE", "1", 0);
-        setenv("GDK_DPI_SCALE", "1", 0);
-        setenv("NO_AT_BRIDGE", "1", 0);
-        g_display = My::StartWindowSystem();
-    }
-    void TearDown() override { platform::gui::stop(); }
-};
-
-[[maybe_unused]] auto* g_env = ::testing::AddGlobalTestEnvironment(new Environment);
+[[maybe_unused]] auto* g_env = ::testing::AddGlobalTestEnvironment(new test::WindowEnvironment());
 
 bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(3))
 {
@@ -112,7 +98,7 @@ struct Host : segment_testing::FakeSegmentHost {
 
 TEST(TLViewWindow, KeyMaskDrawnWithTheMouseShowsAndUndoRemovesIt)
 {
-    if (!g_display)
+    if (!test::display_started())
         GTEST_SKIP() << "no display";
     segment_testing::PromptScope prompts;
     Host host;
@@ -171,7 +157,7 @@ TEST(TLViewWindow, KeyMaskDrawnWithTheMouseShowsAndUndoRemovesIt)
 
 TEST(TLViewWindow, ScrollBarsComeWithZoomAndFitOnScreenRemovesThem)
 {
-    if (!g_display)
+    if (!test::display_started())
         GTEST_SKIP() << "no display";
     segment_testing::PromptScope prompts;
     TLComp comp;
@@ -205,7 +191,7 @@ TEST(TLViewWindow, ScrollBarsComeWithZoomAndFitOnScreenRemovesThem)
 
 TEST(TLViewWindow, PlayingThroughTheViewAdvancesThePreviewAndMeasuresTheRate)
 {
-    if (!g_display)
+    if (!test::display_started())
         GTEST_SKIP() << "no display";
     segment_testing::PromptScope prompts;
     TLComp comp;

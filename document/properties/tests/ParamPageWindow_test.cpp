@@ -11,6 +11,7 @@
 #include "widgets/core/Window.h"
 #include "widgets/core/WindowSystem.h"
 #include "widgets/core/tests/Screen.h"
+#include "widgets/core/tests/WindowEnvironment.h"
 #include "widgets/properties/PEditor.h"
 #include "widgets/properties/PropertyRow.h"
 #include "widgets/text/TextControl.h"
@@ -28,26 +29,8 @@ namespace {
 
 using namespace segment_testing;
 
-bool g_display = false;
-
-class Environment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        setenv("GTK_THEME", "Adwaita", 0);
-        setenv("GDK_SCALE", "1", 0);
-        setenv("GDK_DPI_SCALE", "1", 0);
-        setenv("NO_AT_BRIDGE", "1", 0);
-        const auto config = std::filesystem::path(::testing::TempDir()) / "param_page_window_config";
-        std::filesystem::remove_all(config);
-        setenv("XDG_CONFIG_HOME", config.c_str(), 1);
-        g_display = My::StartWindowSystem();
-        wxInitAllImageHandlers();
-    }
-    void TearDown() override { platform::gui::stop(); }
-};
-
-[[maybe_unused]] auto* g_env = ::testing::AddGlobalTestEnvironment(new Environment);
+[[maybe_unused]] auto* g_env = ::testing::AddGlobalTestEnvironment(
+    new test::WindowEnvironment(test::WindowOptions { false, "param_page_window_config" }));
 
 class Canvas : public My::CustomWindow<CWnd> {
 public:
@@ -77,7 +60,7 @@ public:
 
 TEST(ParamPageWindow, ShowsTheSegmentsParametersWithTheirEditors)
 {
-    if (!g_display)
+    if (!test::display_started())
         GTEST_SKIP() << "no display";
     PromptScope prompts;
     FakeSegmentHost host;

@@ -23,6 +23,7 @@
 #include "widgets/core/Window.h"
 #include "widgets/core/WindowSystem.h"
 #include "widgets/core/tests/Screen.h"
+#include "widgets/core/tests/WindowEnvironment.h"
 #include "widgets/dialogs/ProgressDlg.h"
 #include "widgets/layout/LabelledWidget.h"
 #include "widgets/scrolling/ListControl.h"
@@ -37,28 +38,8 @@ using test::settle;
 
 namespace {
 
-bool g_display = false;
-
-class Environment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        setenv("GTK_THEME", "Adwaita", 0);
-        setenv("GDK_SCALE", "1", 0);
-        setenv("GDK_DPI_SCALE", "1", 0);
-        setenv("NO_AT_BRIDGE", "1", 0);
-        setenv("GTK_OVERLAY_SCROLLING", "0", 0);
-        g_display = My::StartWindowSystem();
-        wxInitAllImageHandlers();
-    }
-    void TearDown() override { platform::gui::stop(); }
-};
-
-[[maybe_unused]] auto* g_env = ::testing::AddGlobalTestEnvironment(new Environment);
-
-#define NEED_DISPLAY()                                                                                       \
-    if (!g_display)                                                                                          \
-    GTEST_SKIP() << "no display"
+[[maybe_unused]] auto* g_env
+    = ::testing::AddGlobalTestEnvironment(new test::WindowEnvironment(test::WindowOptions { true, {} }));
 
 constexpr COLORREF background = RGB(200, 200, 200);
 

@@ -29,32 +29,11 @@
 #include "widgets/core/WindowSystem.h"
 #include "widgets/core/tests/Probe.h"
 #include "widgets/core/tests/Screen.h"
+#include "widgets/core/tests/WindowEnvironment.h"
 
 namespace {
 
-bool g_display = false;
-
-class Environment : public ::testing::Environment {
-public:
-    void SetUp() override
-    {
-        // Deterministic pixels: a fixed theme and scale unless the test run
-        // asks for another (the scale-factor test sets GDK_SCALE=2).
-        setenv("GTK_THEME", "Adwaita", 0);
-        setenv("GDK_SCALE", "1", 0);
-        setenv("GDK_DPI_SCALE", "1", 0);
-        setenv("NO_AT_BRIDGE", "1", 0);
-        g_display = My::StartWindowSystem();
-        wxInitAllImageHandlers();
-    }
-    void TearDown() override { platform::gui::stop(); }
-};
-
-[[maybe_unused]] auto* g_env = ::testing::AddGlobalTestEnvironment(new Environment);
-
-#define NEED_DISPLAY()                                                                                       \
-    if (!g_display)                                                                                          \
-    GTEST_SKIP() << "no display"
+[[maybe_unused]] auto* g_env = ::testing::AddGlobalTestEnvironment(new test::WindowEnvironment());
 
 using test::pixel;
 using test::pump_until;
