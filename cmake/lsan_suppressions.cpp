@@ -2,7 +2,7 @@
 // library and the toolkit below the window layer keep caches and one-time
 // allocations until the process ends; leak reports whose stacks run through
 // them are not ours. Our own libraries are never listed.
-extern "C" const char* __lsan_default_suppressions()
+extern "C" __attribute__((visibility("default"))) const char* __lsan_default_suppressions()
 {
     return "leak:libfontconfig.so\n"
            "leak:libglib-2.0.so\n"

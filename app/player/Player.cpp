@@ -117,8 +117,8 @@ void Player::BuildCommands()
 {
     // Each command checks its own condition again: a key press runs the
     // command without asking the menu state first.
-    auto guarded = [this](auto condition, auto action) {
-        return [this, condition, action] {
+    auto guarded = [](auto condition, auto action) {
+        return [condition, action] {
             if (condition())
                 action();
         };
