@@ -314,6 +314,39 @@ void SegmentRow::OnLeftDown(UINT flags, const CPoint& point)
         Select();
 }
 
+bool SegmentRow::BeginDrag(UINT flags, const CPoint& press, const CPoint& now)
+{
+    m_moving = GetList() && GetNameCell().PtInRect(press);
+    return m_moving || XlineRow::BeginDrag(flags, press, now);
+}
+
+void SegmentRow::Drag(UINT flags, const CPoint& point)
+{
+    if (!m_moving) {
+        XlineRow::Drag(flags, point);
+        return;
+    }
+    const int y = point.y + GetTopLeft().y;
+    GetXline()->GetGrid().SetDropPosition(m_owner.GetDropRow(m_owner.GetDropIndex(y)));
+}
+
+void SegmentRow::EndDrag(UINT flags, const CPoint& point)
+{
+    if (!m_moving) {
+        XlineRow::EndDrag(flags, point);
+        return;
+    }
+    m_moving = false;
+    GetXline()->GetGrid().SetDropPosition(-1);
+    const int to = m_owner.GetDropIndex(point.y + GetTopLeft().y);
+    SegmentSet* set = m_owner.GetSegmentSet();
+    if (!set || to == m_index || to == m_index + 1)
+        return;
+    m_owner.SelectSegment(m_index);
+    // Last: the move rebuilds the segment rows, this one among them.
+    set->MoveSelected(to);
+}
+
 SegmentSetRow::SegmentSetRow(Xline* xline, std::string name)
     : XlineRow(xline, std::move(name))
 {
@@ -373,6 +406,25 @@ int SegmentSetRow::GetSelectedIndex() const
         return -1;
     const auto* selection = dynamic_cast<const SegmentSelection*>(doc->GetSelection().get());
     return selection && selection->GetSet() == m_set ? selection->GetIndex() : -1;
+}
+
+int SegmentSetRow::GetDropIndex(int y) const
+{
+    for (std::size_t i = 0; i < m_rows.size(); ++i) {
+        const CRect r = m_rows[i]->GetBounds();
+        if (m_rows[i]->IsShown() && y < (r.top + r.bottom) / 2)
+            return int(i);
+    }
+    return int(m_rows.size());
+}
+
+int SegmentSetRow::GetDropRow(int index) const
+{
+    if (m_rows.empty())
+        return -1;
+    if (index < int(m_rows.size()))
+        return m_rows[std::size_t(std::max(0, index))]->GetIndex();
+    return m_rows.back()->GetIndex() + 1;
 }
 
 void SegmentSetRow::SelectSegment(int index)

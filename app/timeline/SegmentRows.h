@@ -77,10 +77,17 @@ public:
     std::string GetName() const override;
     void DrawCell(CDC& dc, const CRect& clip, const Column& column, const CRect& cell) override;
     void OnLeftDown(UINT flags, const CPoint& point) override;
+    // A drag from the name cell moves the segment up or down the list (the
+    // grid shows where it would land; the move is undoable); elsewhere it
+    // draws the rubber band.
+    bool BeginDrag(UINT flags, const CPoint& press, const CPoint& now) override;
+    void Drag(UINT flags, const CPoint& point) override;
+    void EndDrag(UINT flags, const CPoint& point) override;
 
 private:
     SegmentSetRow& m_owner;
     int m_index;
+    bool m_moving = false;
     SegmentRowControl m_control;
 };
 
@@ -98,6 +105,11 @@ public:
     // selection of this set, else -1; selecting goes through the document.
     int GetSelectedIndex() const;
     void SelectSegment(int index);
+    // Where a segment dropped at y (the grid's coordinates) goes: before the
+    // first segment row whose middle lies below y, else after the last.
+    int GetDropIndex(int y) const;
+    // The grid's row index of that place.
+    int GetDropRow(int index) const;
 
     void OnLeftDown(UINT flags, const CPoint& point) override;
     void OnEvent(Event& event) override;

@@ -11,6 +11,7 @@
 #include "widgets/scrolling/ScrollBar.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace My {
 
@@ -60,6 +61,30 @@ void XlineRow::OnLeftDoubleClick(UINT flags, const CPoint& point)
 void XlineRow::OnEvent(Event& event)
 {
     GridRow::OnEvent(event);
+}
+
+bool XlineRow::BeginDrag(UINT, const CPoint& press, const CPoint&)
+{
+    if (!GetList())
+        return false;
+    m_bandStart = press + GetTopLeft();
+    return true;
+}
+
+void XlineRow::Drag(UINT, const CPoint& point)
+{
+    m_xline->GetGrid().SetBand(m_bandStart, point + GetTopLeft());
+}
+
+void XlineRow::EndDrag(UINT, const CPoint&)
+{
+    m_xline->GetGrid().EndBand();
+}
+
+Span BandFrames(const Timeline& timeline, int x1, int x2)
+{
+    return Span { int(std::ceil(timeline.XToTime(std::min(x1, x2)))),
+        int(std::floor(timeline.XToTime(std::max(x1, x2)))) };
 }
 
 XlineGrid::XlineGrid(Xline* xline, ScrollBox* box)
@@ -127,8 +152,10 @@ void XlineGrid::Draw(CDC& dc, const CRect&)
 void XlineGrid::Paint(CDC& dc, const CRect& clip)
 {
     Grid::Paint(dc, clip);
-    if (m_xline->IsEmpty())
+    if (m_xline->IsEmpty()) {
+        PaintOverlays(dc);
         return;
+    }
     const int left = m_xline->GetTimeColumn().GetStart();
     const int right = m_xline->GetTimeColumn().GetEnd();
     const int x = left + m_xline->TimeToX(m_xline->GetCurrentFrame());
@@ -142,6 +169,86 @@ void XlineGrid::Paint(CDC& dc, const CRect& clip)
         if (p >= left && p < right)
             draw_xor_vline(dc, p, 0, GetSize().cy, RGB(255, 255, 255));
     }
+    PaintOverlays(dc);
+}
+
+void XlineGrid::PaintOverlays(CDC& dc)
+{
+    // Kept as state and drawn over the rows on every paint: the toolkit
+    // offers no dependable inverting pen.
+    if (m_drop >= 0)
+        dc.FillSolidRect(MarkerRect(m_drop), 0x404040);
+    if (!m_band.IsRectEmpty()) {
+        const COLORREF ink = GetSysColor(COLOR_WINDOWTEXT);
+        dc.Draw3dRect(m_band, ink, ink);
+    }
+}
+
+bool XlineGrid::BeginDrag(UINT, const CPoint& press, const CPoint&)
+{
+    m_bandStart = press;
+    return true;
+}
+
+void XlineGrid::Drag(UINT, const CPoint& point)
+{
+    SetBand(m_bandStart, point);
+}
+
+void XlineGrid::EndDrag(UINT, const CPoint&)
+{
+    EndBand();
+}
+
+void XlineGrid::SetBand(const CPoint& from, const CPoint& to)
+{
+    const CRect old = m_band;
+    m_band = CRect(std::min(from.x, to.x), std::min(from.y, to.y), std::max(from.x, to.x) + 1,
+        std::max(from.y, to.y) + 1);
+    CRect dirty;
+    dirty.UnionRect(old, m_band);
+    Invalidate(dirty);
+}
+
+void XlineGrid::EndBand()
+{
+    if (m_band.IsRectEmpty())
+        return;
+    const CRect band = m_band;
+    m_band = CRect();
+    Invalidate(band);
+    const int left = m_xline->GetTimeColumn().GetStart();
+    const Span frames = BandFrames(*m_xline, band.left - left, band.right - 1 - left);
+    m_xline->SelectRect(frames.first, frames.last, band.top, band.bottom);
+}
+
+int XlineGrid::GetDropMarkerY(int index) const
+{
+    const int count = GetRowCount();
+    for (int i = std::max(0, index); i < count; ++i)
+        if (GetRow(i)->IsShown())
+            return GetRow(i)->GetBounds().top;
+    for (int i = count - 1; i >= 0; --i)
+        if (GetRow(i)->IsShown())
+            return GetRow(i)->GetBounds().bottom;
+    return 0;
+}
+
+CRect XlineGrid::MarkerRect(int index) const
+{
+    const int y = GetDropMarkerY(index);
+    return CRect(-4, y - 2, GetSize().cx + 4, y + 2);
+}
+
+void XlineGrid::SetDropPosition(int index)
+{
+    if (index == m_drop)
+        return;
+    if (m_drop >= 0)
+        Invalidate(MarkerRect(m_drop));
+    m_drop = index;
+    if (m_drop >= 0)
+        Invalidate(MarkerRect(m_drop));
 }
 
 void XlineGrid::OnLeftUp(UINT flags, const CPoint& point)

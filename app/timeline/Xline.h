@@ -48,10 +48,15 @@ public:
     void OnLeftDown(UINT flags, const CPoint& point) override;
     void OnLeftDoubleClick(UINT flags, const CPoint& point) override;
     void OnEvent(Event& event) override;
+    // A drag on the row (not on its control) draws the grid's rubber band.
+    bool BeginDrag(UINT flags, const CPoint& press, const CPoint& now) override;
+    void Drag(UINT flags, const CPoint& point) override;
+    void EndDrag(UINT flags, const CPoint& point) override;
 
 private:
     Xline* m_xline;
     std::string m_name;
+    CPoint m_bandStart;
 };
 
 // The grid of the rows: the time column's background, work area and
@@ -64,9 +69,31 @@ public:
     void Draw(CDC& dc, const CRect& clip) override;
     void Paint(CDC& dc, const CRect& clip) override;
     void OnLeftUp(UINT flags, const CPoint& point) override;
+    bool BeginDrag(UINT flags, const CPoint& press, const CPoint& now) override;
+    void Drag(UINT flags, const CPoint& point) override;
+    void EndDrag(UINT flags, const CPoint& point) override;
+
+    // The rubber band between two grid points, kept normalised and drawn
+    // by the paint handler; empty when there is none.
+    void SetBand(const CPoint& from, const CPoint& to);
+    const CRect& GetBand() const { return m_band; }
+    // Clears the band and passes its frames and vertical extent to the
+    // timeline's rectangle selection.
+    void EndBand();
+    // The drop position (a row index; -1 for none) and the y of its
+    // marker: the top of that row, the bottom of the last row past the end.
+    void SetDropPosition(int index);
+    int GetDropPosition() const { return m_drop; }
+    int GetDropMarkerY(int index) const;
 
 private:
+    CRect MarkerRect(int index) const;
+    void PaintOverlays(CDC& dc);
+
     Xline* m_xline;
+    CRect m_band;
+    int m_drop = -1;
+    CPoint m_bandStart;
 };
 
 // The rows area: the grid fills the box's view and its rows scroll
@@ -89,6 +116,10 @@ public:
 private:
     Widget* m_content = nullptr;
 };
+
+// The frames a rubber band from x1 to x2 (time column coordinates) covers
+// whole: ceil of the left edge's time to floor of the right edge's.
+Span BandFrames(const Timeline& timeline, int x1, int x2);
 
 class Xline : public Timeline {
 public:
