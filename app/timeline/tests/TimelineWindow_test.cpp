@@ -2,7 +2,8 @@
 // 100 frames with three segments and a background footage is painted (bars
 // at their frames, the background's trimmed part, the current-frame line),
 // then a segment's brackets are dragged by synthesised mouse events and the
-// edits are undone.
+// edits are undone; a rubber band and a segment row dragged to a new place
+// show while the button is down.
 
 #include "app/timeline/TLTimeline.h"
 #include "widgets/core/tests/WindowEnvironment.h"
@@ -275,6 +276,78 @@ TEST(TimelineWindow, RowsBeyondTheVisibleAreaAreReachedByScrollingAndTheWheel)
     const CPoint at = FrameInRow(timeline, background, 50, background.GetHeight() / 2);
     const wxImage shot = c.Shot();
     EXPECT_EQ(pixel(shot, at.x, at.y), 0xB8F6DC) << "the background row's trimmed part shows after scrolling";
+
+    c.RemoveChild(&timeline);
+    c.DestroyWindow();
+}
+
+TEST(TimelineWindow, RubberBandAndDropMarkerShowWhileDragging)
+{
+    if (!test::display_started())
+        GTEST_SKIP() << "no display";
+    segment_testing::PromptScope prompts;
+    TLComp comp;
+    comp.SetFootage(Frames(100));
+    for (int key : { 15, 45, 75 })
+        ASSERT_NE(comp.GetSegmentSet().CreateSegment(key), nullptr);
+    TLSegment* topmost = comp.GetSegmentSet().GetAt(0);
+    TLTimeline timeline(&comp);
+    Canvas c;
+    c.AddChild(&timeline);
+    const int width = 650 + GetSystemMetrics(SM_CXVSCROLL);
+    timeline.SetBounds(CRect(0, 0, width, 220));
+    ASSERT_TRUE(c.Open(CRect(0, 0, width, 220)));
+    const CPoint origin = RowsOrigin(timeline) + timeline.GetGrid().GetWndRect().TopLeft();
+    wxUIActionSimulator sim;
+    auto press = [&](CPoint p) {
+        const CPoint s = c.Screen(p);
+        sim.MouseMove(s.x, s.y);
+        settle();
+        sim.MouseDown();
+        settle();
+    };
+    auto move = [&](CPoint p) {
+        for (int dy : { 2, 0 }) {
+            const CPoint s = c.Screen(p + CPoint(0, dy));
+            sim.MouseMove(s.x, s.y);
+            pump_until([] { return false; }, std::chrono::milliseconds(30));
+        }
+    };
+
+    // A band from the Foreground row's name to frame 40 of the first
+    // segment row: its frame is drawn while the button is down.
+    const CRect foreground = timeline.GetForegroundRow().GetBounds() + origin;
+    My::SegmentRow& first = *timeline.GetMaskRow().GetSegmentRows()[0];
+    const CRect firstRow = first.GetBounds() + origin;
+    const CPoint from(60, foreground.top + 4);
+    const CPoint to(My::Xline::kNameWidth + timeline.TimeToX(40), firstRow.top + 6);
+    press(from);
+    move(to);
+    const COLORREF ink = GetSysColor(COLOR_WINDOWTEXT);
+    wxImage shot = c.Shot();
+    EXPECT_EQ(pixel(shot, (from.x + to.x) / 2, to.y), ink) << "the band's bottom edge";
+    EXPECT_EQ(pixel(shot, to.x, (from.y + to.y) / 2), ink) << "the band's right edge";
+    sim.MouseUp();
+    settle();
+    shot = c.Shot();
+    EXPECT_NE(pixel(shot, to.x, (from.y + to.y) / 2), ink) << "the band goes on release";
+
+    // The first segment row dragged by its name below the last one: the
+    // drop marker sits on the last segment row's bottom edge until release.
+    My::SegmentRow& last = *timeline.GetMaskRow().GetSegmentRows()[2];
+    const CRect lastRow = last.GetBounds() + origin;
+    press(CPoint(60, firstRow.top + 4));
+    move(CPoint(60, lastRow.bottom - 2));
+    shot = c.Shot();
+    const CPoint marker(My::Xline::kNameWidth + 200, lastRow.bottom);
+    EXPECT_EQ(pixel(shot, marker.x, marker.y), 0x404040);
+    EXPECT_EQ(pixel(shot, 10, marker.y), 0x404040);
+    sim.MouseUp();
+    settle();
+    EXPECT_EQ(comp.GetSegmentSet().GetAt(2), topmost);
+    EXPECT_EQ(comp.GetHistory().GetUndoName(), "Move Segment");
+    shot = c.Shot();
+    EXPECT_NE(pixel(shot, marker.x, marker.y), 0x404040) << "the marker goes on release";
 
     c.RemoveChild(&timeline);
     c.DestroyWindow();
