@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "engine/check_memory.h"
+#include "engine/thread_pool.h"
 
 namespace trm {
 
@@ -69,48 +71,101 @@ std::string unusable(const motion_segmentation& s, const float_image& target, co
     return {};
 }
 
+// The lowest and highest segment index met on each row (lowest > highest on
+// rows without segment pixels), so that a group of segments visits only the
+// rows that hold some of its pixels.
+struct row_spans {
+    std::vector<int> low;
+    std::vector<int> high;
+};
+
+row_spans segment_rows(const motion_segmentation& s)
+{
+    row_spans r;
+    r.low.assign(s.height, 0);
+    r.high.assign(s.height, -1);
+    parallel_rows(s.height, [&](unsigned y0, unsigned y1) {
+        for (unsigned y = y0; y < y1; ++y) {
+            const int* index = s.segment_index[y];
+            int low = INT32_MAX;
+            int high = -1;
+            for (unsigned x = 0; x < s.width; ++x)
+                if (index[x] >= 0) {
+                    low = std::min(low, index[x]);
+                    high = std::max(high, index[x]);
+                }
+            if (high >= 0) {
+                r.low[y] = low;
+                r.high[y] = high;
+            }
+        }
+    });
+    return r;
+}
+
+// The segments in groups of consecutive indices, a group per task: every
+// segment's window is summed by one task, pixel by pixel in row order, as a
+// single thread would.
 template <class Kernel>
 void pass(motion_segmentation& s, const float_image& first, const float_image& second, int radius)
 {
     const int side = 2 * radius + 1;
     const int w = static_cast<int>(second.width);
     const int h = static_cast<int>(second.height);
-    for (unsigned y = 0; y < s.height; ++y) {
-        const int* index = s.segment_index[y];
-        const img::BGRA<float>* source = first.row(y);
-        for (unsigned x = 0; x < s.width; ++x) {
-            if (index[x] < 0)
+    const row_spans spans = segment_rows(s);
+    const std::size_t groups = std::size_t(thread_pool::shared().threads()) * 4;
+    const std::size_t grain = std::max<std::size_t>(1, (s.segments.size() + groups - 1) / groups);
+    parallel_ranges(s.segments.size(), grain, [&](std::size_t first_segment, std::size_t last_segment) {
+        const int a = static_cast<int>(first_segment);
+        const int b = static_cast<int>(last_segment);
+        for (unsigned y = 0; y < s.height; ++y) {
+            if (spans.high[y] < a || spans.low[y] >= b)
                 continue;
-            motion_segment& seg = s.segments[index[x]];
-            const float c0 = source[x].b;
-            const float c1 = source[x].g;
-            const float c2 = source[x].r;
-            const float variance = static_cast<float>(seg.variance);
-            // Window cell (k, j) looks at (left + j, top + k) of the second
-            // image; formed in 64 bits, so that no base displacement
-            // overflows.
-            const std::int64_t left = std::int64_t(x) + seg.base.x - radius;
-            const std::int64_t top = std::int64_t(y) + seg.base.y - radius;
-            const int j0 = static_cast<int>(std::clamp<std::int64_t>(-left, 0, side));
-            const int j1 = static_cast<int>(std::clamp<std::int64_t>(w - left, 0, side));
-            const int k0 = static_cast<int>(std::clamp<std::int64_t>(-top, 0, side));
-            const int k1 = static_cast<int>(std::clamp<std::int64_t>(h - top, 0, side));
-            if (j0 >= j1)
-                continue;
-            for (int k = k0; k < k1; ++k) {
-                const img::BGRA<float>* t = second.row(static_cast<unsigned>(top + k)) + (left + j0);
-                double* score = seg.scores[k] + j0;
-                int* hits = seg.hits[k] + j0;
-                for (int j = 0; j < j1 - j0; ++j) {
-                    const float d0 = t[j].b - c0;
-                    const float d1 = t[j].g - c1;
-                    const float d2 = t[j].r - c2;
-                    score[j] -= Kernel::cost(d0 * d0 + d1 * d1 + d2 * d2, variance);
-                    ++hits[j];
+            const int* index = s.segment_index[y];
+            const img::BGRA<float>* source = first.row(y);
+            for (unsigned x = 0; x < s.width; ++x) {
+                if (index[x] < a || index[x] >= b)
+                    continue;
+                motion_segment& seg = s.segments[static_cast<std::size_t>(index[x])];
+                const float c0 = source[x].b;
+                const float c1 = source[x].g;
+                const float c2 = source[x].r;
+                const float variance = static_cast<float>(seg.variance);
+                // Window cell (k, j) looks at (left + j, top + k) of the
+                // second image; formed in 64 bits, so that no base
+                // displacement overflows.
+                const std::int64_t left = std::int64_t(x) + seg.base.x - radius;
+                const std::int64_t top = std::int64_t(y) + seg.base.y - radius;
+                const int j0 = static_cast<int>(std::clamp<std::int64_t>(-left, 0, side));
+                const int j1 = static_cast<int>(std::clamp<std::int64_t>(w - left, 0, side));
+                const int k0 = static_cast<int>(std::clamp<std::int64_t>(-top, 0, side));
+                const int k1 = static_cast<int>(std::clamp<std::int64_t>(h - top, 0, side));
+                if (j0 >= j1)
+                    continue;
+                for (int k = k0; k < k1; ++k) {
+                    const img::BGRA<float>* t = second.row(static_cast<unsigned>(top + k)) + (left + j0);
+                    double* score = seg.scores[k] + j0;
+                    int* hits = seg.hits[k] + j0;
+                    for (int j = 0; j < j1 - j0; ++j) {
+                        const float d0 = t[j].b - c0;
+                        const float d1 = t[j].g - c1;
+                        const float d2 = t[j].r - c2;
+                        score[j] -= Kernel::cost(d0 * d0 + d1 * d1 + d2 * d2, variance);
+                        ++hits[j];
+                    }
                 }
             }
         }
-    }
+    });
+}
+
+// Calls body(i) for every segment index, on the engine's threads.
+void for_each_segment(std::size_t count, const std::function<void(std::size_t)>& body)
+{
+    parallel_ranges(count, 16, [&](std::size_t first, std::size_t last) {
+        for (std::size_t i = first; i < last; ++i)
+            body(i);
+    });
 }
 
 // The score of every displacement within r: minus the L1 distance between
@@ -211,13 +266,14 @@ void profile_pass(
         pass<kernel_robust>(s, first, second, radius);
         break;
     }
-    for (motion_segment& seg : s.segments) {
+    for_each_segment(s.segments.size(), [&](std::size_t i) {
+        motion_segment& seg = s.segments[i];
         double* score = seg.scores.data();
         const int* hits = seg.hits.data();
         for (std::size_t c = 0; c < seg.scores.count(); ++c)
             if (hits[c] != 0)
                 score[c] /= hits[c];
-    }
+    });
 }
 
 bool build_profiles(
@@ -255,10 +311,10 @@ bool build_profiles(
         profiles[i].swap(s.segments[i].scores);
     }
     profile_pass(s, reference, target, p.kernel, p.radius + p.profile_radius);
-    for (std::size_t i = 0; i < s.segments.size(); ++i) {
+    for_each_segment(s.segments.size(), [&](std::size_t i) {
         s.segments[i].hits.clear();
         match_profile(s.segments[i], profiles[i], p.radius);
-    }
+    });
     return true;
 }
 
