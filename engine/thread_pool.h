@@ -23,8 +23,9 @@ public:
     // machine has cores (or the count last given to set_threads).
     static thread_pool& shared();
     // Sets the shared pool's thread count, the calling thread included; 0
-    // means one per core. Takes effect at the next loop; for tests and
-    // benchmarks (one thread makes every loop serial).
+    // means one per core. Takes effect at the next call of shared(), which
+    // then replaces the pool: call it only while no loop runs (tests and
+    // benchmarks; one thread makes every loop serial).
     static void set_threads(unsigned count);
     static unsigned machine_threads();
 
