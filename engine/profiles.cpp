@@ -7,6 +7,7 @@
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/check_memory.h"
@@ -71,19 +72,23 @@ std::string unusable(const motion_segmentation& s, const float_image& target, co
     return {};
 }
 
-// The lowest and highest segment index met on each row (lowest > highest on
-// rows without segment pixels), so that a group of segments visits only the
-// rows that hold some of its pixels.
-struct row_spans {
-    std::vector<int> low;
-    std::vector<int> high;
+// The lowest and highest segment index met on each row and in each column
+// (lowest > highest where no segment pixel lies), so that a group of
+// segments visits only the rectangle that holds its pixels.
+struct index_spans {
+    std::vector<int> row_low;
+    std::vector<int> row_high;
+    std::vector<int> column_low;
+    std::vector<int> column_high;
 };
 
-row_spans segment_rows(const motion_segmentation& s)
+index_spans segment_spans(const motion_segmentation& s)
 {
-    row_spans r;
-    r.low.assign(s.height, 0);
-    r.high.assign(s.height, -1);
+    index_spans r;
+    r.row_low.assign(s.height, 0);
+    r.row_high.assign(s.height, -1);
+    r.column_low.assign(s.width, INT32_MAX);
+    r.column_high.assign(s.width, -1);
     parallel_rows(s.height, [&](unsigned y0, unsigned y1) {
         for (unsigned y = y0; y < y1; ++y) {
             const int* index = s.segment_index[y];
@@ -95,12 +100,38 @@ row_spans segment_rows(const motion_segmentation& s)
                     high = std::max(high, index[x]);
                 }
             if (high >= 0) {
-                r.low[y] = low;
-                r.high[y] = high;
+                r.row_low[y] = low;
+                r.row_high[y] = high;
             }
         }
     });
+    const std::size_t bands = std::size_t(thread_pool::shared().threads()) * 8;
+    parallel_ranges(s.width, std::max<std::size_t>(1, (s.width + bands - 1) / bands),
+        [&](std::size_t x0, std::size_t x1) {
+            for (unsigned y = 0; y < s.height; ++y) {
+                const int* index = s.segment_index[y];
+                for (std::size_t x = x0; x < x1; ++x)
+                    if (index[x] >= 0) {
+                        r.column_low[x] = std::min(r.column_low[x], index[x]);
+                        r.column_high[x] = std::max(r.column_high[x], index[x]);
+                    }
+            }
+        });
     return r;
+}
+
+// [first, last) of the positions whose span meets segments [a, b); empty
+// when none does.
+std::pair<unsigned, unsigned> meeting(const std::vector<int>& low, const std::vector<int>& high, int a, int b)
+{
+    unsigned first = 0;
+    const auto n = static_cast<unsigned>(low.size());
+    while (first < n && (high[first] < a || low[first] >= b))
+        ++first;
+    unsigned last = n;
+    while (last > first && (high[last - 1] < a || low[last - 1] >= b))
+        --last;
+    return { first, last };
 }
 
 // The segments in groups of consecutive indices, a group per task: every
@@ -112,18 +143,20 @@ void pass(motion_segmentation& s, const float_image& first, const float_image& s
     const int side = 2 * radius + 1;
     const int w = static_cast<int>(second.width);
     const int h = static_cast<int>(second.height);
-    const row_spans spans = segment_rows(s);
+    const index_spans spans = segment_spans(s);
     const std::size_t groups = std::size_t(thread_pool::shared().threads()) * 4;
     const std::size_t grain = std::max<std::size_t>(1, (s.segments.size() + groups - 1) / groups);
     parallel_ranges(s.segments.size(), grain, [&](std::size_t first_segment, std::size_t last_segment) {
         const int a = static_cast<int>(first_segment);
         const int b = static_cast<int>(last_segment);
-        for (unsigned y = 0; y < s.height; ++y) {
-            if (spans.high[y] < a || spans.low[y] >= b)
+        const auto [y0, y1] = meeting(spans.row_low, spans.row_high, a, b);
+        const auto [x0, x1] = meeting(spans.column_low, spans.column_high, a, b);
+        for (unsigned y = y0; y < y1; ++y) {
+            if (spans.row_high[y] < a || spans.row_low[y] >= b)
                 continue;
             const int* index = s.segment_index[y];
             const img::BGRA<float>* source = first.row(y);
-            for (unsigned x = 0; x < s.width; ++x) {
+            for (unsigned x = x0; x < x1; ++x) {
                 if (index[x] < a || index[x] >= b)
                     continue;
                 motion_segment& seg = s.segments[static_cast<std::size_t>(index[x])];
