@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <ostream>
 
+#include "engine/thread_pool.h"
 #include "foundation/blit.h"
 
 namespace trm {
@@ -58,32 +59,35 @@ void warp_general(const affine_motion& i, const img::image<img::bit>& source, im
 {
     const double width = static_cast<double>(source.width);
     const double height = static_cast<double>(source.height);
-    for (unsigned y = 0; y < target.height; ++y) {
-        const affine_motion::point start = i.apply(0.0, static_cast<double>(y));
-        unsigned char* out = target.row(y);
-        unsigned char byte = 0;
-        for (unsigned x = 0; x < target.width; ++x) {
-            // Each position from the row's start, never by adding up steps:
-            // summed steps drift by many ulps over a wide row and pick the
-            // wrong pixel near halves.
-            const double u = nearest(start.x + x * i.xx);
-            const double v = nearest(start.y + x * i.yx);
-            // Compared as doubles first: a position far outside never reaches
-            // an integer conversion.
-            if (u >= 0.0 && u < width && v >= 0.0 && v < height) {
-                const unsigned su_i = static_cast<unsigned>(u);
-                const unsigned sv_i = static_cast<unsigned>(v);
-                if (source.row(sv_i)[su_i >> 3] & (0x80u >> (su_i & 7)))
-                    byte = static_cast<unsigned char>(byte | (0x80u >> (x & 7)));
+    // Rows are independent: bands of them on the engine's threads.
+    parallel_rows(target.height, [&](unsigned y0, unsigned y1) {
+        for (unsigned y = y0; y < y1; ++y) {
+            const affine_motion::point start = i.apply(0.0, static_cast<double>(y));
+            unsigned char* out = target.row(y);
+            unsigned char byte = 0;
+            for (unsigned x = 0; x < target.width; ++x) {
+                // Each position from the row's start, never by adding up steps:
+                // summed steps drift by many ulps over a wide row and pick the
+                // wrong pixel near halves.
+                const double u = nearest(start.x + x * i.xx);
+                const double v = nearest(start.y + x * i.yx);
+                // Compared as doubles first: a position far outside never reaches
+                // an integer conversion.
+                if (u >= 0.0 && u < width && v >= 0.0 && v < height) {
+                    const unsigned su_i = static_cast<unsigned>(u);
+                    const unsigned sv_i = static_cast<unsigned>(v);
+                    if (source.row(sv_i)[su_i >> 3] & (0x80u >> (su_i & 7)))
+                        byte = static_cast<unsigned char>(byte | (0x80u >> (x & 7)));
+                }
+                if ((x & 7) == 7) {
+                    out[x >> 3] = byte;
+                    byte = 0;
+                }
             }
-            if ((x & 7) == 7) {
-                out[x >> 3] = byte;
-                byte = 0;
-            }
+            if (target.width & 7)
+                out[target.width >> 3] = byte;
         }
-        if (target.width & 7)
-            out[target.width >> 3] = byte;
-    }
+    });
 }
 
 } // namespace

@@ -313,7 +313,7 @@ void matting_passes(const colour_image& image, grey_image& matte, const mask& fi
             img::blit_and_not(update, 0, 0, width, height, fixed_foreground, 0, 0);
             img::blit_and_not(update, 0, 0, width, height, fixed_background, 0, 0);
         },
-        [&](unsigned x, unsigned y) {
+        [&](unsigned x, unsigned y, const matte_sums& sums) {
             if (sums.n == 0 || exceeds_condition(sums.moments(), o.max_condition_number))
                 return false;
             const int v = fitted_alpha(weights[labels[static_cast<std::size_t>(y) * image.width + x]], sums);

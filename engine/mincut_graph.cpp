@@ -16,6 +16,7 @@
 #include <boost/graph/push_relabel_max_flow.hpp>
 
 #include "engine/morphology.h"
+#include "engine/thread_pool.h"
 #include "foundation/profiler.h"
 
 namespace trm::mincut {
@@ -252,9 +253,20 @@ std::uint64_t graph::establish_links(const img::image<img::BGRA<unsigned char>>&
         erode8_n(terminal, terminal_b, d);
 
         const std::vector<link_offset> offsets = sorted_offsets(d, aspect);
-        std::vector<link_candidate> held;
-        held.reserve(k + 1);
-        for (unsigned y = 0; y < height; ++y) {
+        // The nearest k candidates of every pixel of a chunk of rows are
+        // found on the engine's threads; the links are then added one thread,
+        // pixel by pixel in row order, as the graph needs them.
+        struct row_candidates {
+            std::vector<unsigned> xs;
+            std::vector<std::size_t> ends;
+            std::vector<link_candidate> held;
+        };
+        constexpr unsigned chunk = 64;
+        std::vector<row_candidates> rows(chunk);
+        const auto find_candidates = [&](unsigned y, row_candidates& out, std::vector<link_candidate>& held) {
+            out.xs.clear();
+            out.ends.clear();
+            out.held.clear();
             const img::BGRA<unsigned char>* row_a = a.row(y);
             const std::uint32_t* vertices_a = map_a.row(y);
             const unsigned char* terminal_row = terminal.row(y);
@@ -292,29 +304,49 @@ std::uint64_t graph::establish_links(const img::image<img::BGRA<unsigned char>>&
                     }
                 }
                 std::sort_heap(held.begin(), held.end(), nearer);
-
-                const capacity_type m = static_cast<capacity_type>(held.size());
-                for (std::size_t i = 0; i < held.size(); ++i) {
-                    const vertex v = held[i].vertex;
-                    const capacity_type capacity = m - static_cast<capacity_type>(i);
-                    if (u == source || u == sink) {
-                        if (is_terminal(v))
-                            continue;
-                        if (u == source)
-                            add_link_one_way(source, v, capacity);
-                        else
-                            add_link_one_way(v, sink, capacity);
-                        ++links;
-                    } else if (v == source) {
-                        add_link_one_way(source, u, capacity);
-                    } else if (v == sink) {
-                        add_link_one_way(u, sink, capacity);
-                    } else if (v != u) {
-                        add_link_two_way(u, v, capacity);
+                out.xs.push_back(x);
+                out.held.insert(out.held.end(), held.begin(), held.end());
+                out.ends.push_back(out.held.size());
+            }
+        };
+        for (unsigned y0 = 0; y0 < height; y0 += chunk) {
+            const unsigned y1 = std::min(height, y0 + chunk);
+            parallel_ranges(y1 - y0, 1, [&](std::size_t first, std::size_t last) {
+                std::vector<link_candidate> held;
+                held.reserve(k + 1);
+                for (std::size_t i = first; i < last; ++i)
+                    find_candidates(y0 + static_cast<unsigned>(i), rows[i], held);
+            });
+            for (unsigned y = y0; y < y1; ++y) {
+                const row_candidates& r = rows[y - y0];
+                const std::uint32_t* vertices_a = map_a.row(y);
+                for (std::size_t j = 0; j < r.xs.size(); ++j) {
+                    const vertex u = vertices_a[r.xs[j]];
+                    const std::size_t begin = j == 0 ? 0 : r.ends[j - 1];
+                    const std::size_t count = r.ends[j] - begin;
+                    const capacity_type m = static_cast<capacity_type>(count);
+                    for (std::size_t i = 0; i < count; ++i) {
+                        const vertex v = r.held[begin + i].vertex;
+                        const capacity_type capacity = m - static_cast<capacity_type>(i);
+                        if (u == source || u == sink) {
+                            if (is_terminal(v))
+                                continue;
+                            if (u == source)
+                                add_link_one_way(source, v, capacity);
+                            else
+                                add_link_one_way(v, sink, capacity);
+                            ++links;
+                        } else if (v == source) {
+                            add_link_one_way(source, u, capacity);
+                        } else if (v == sink) {
+                            add_link_one_way(u, sink, capacity);
+                        } else if (v != u) {
+                            add_link_two_way(u, v, capacity);
+                        }
                     }
+                    if (!is_terminal(u))
+                        links += count;
                 }
-                if (!is_terminal(u))
-                    links += held.size();
             }
         }
     }

@@ -1,5 +1,8 @@
 #include "engine/morphology.h"
 
+#include <algorithm>
+
+#include "engine/thread_pool.h"
 #include "foundation/blit.h"
 
 namespace trm {
@@ -11,14 +14,23 @@ using blit_op = void (*)(mask&, int, int, int, int, const mask&, int, int) noexc
 using step_op = void (*)(mask&, const mask&);
 
 // target = source combined with the source shifted by each offset in turn;
-// the blits clip, so a shift never reads outside the source.
+// the blits clip, so a shift never reads outside the source. Bands of target
+// rows are combined on the engine's threads, each row with the source rows
+// its shifts bring, in the same order.
 void combine_shifts(mask& target, const mask& source, blit_op op, const int (*shifts)[2], int count)
 {
     target = source;
     const int w = static_cast<int>(source.width);
     const int h = static_cast<int>(source.height);
-    for (int i = 0; i < count; ++i)
-        op(target, shifts[i][0], shifts[i][1], w, h, source, 0, 0);
+    parallel_rows(source.height, [&](unsigned y0, unsigned y1) {
+        for (int i = 0; i < count; ++i) {
+            const int dy = shifts[i][1];
+            const int first = std::max(static_cast<int>(y0), dy);
+            const int last = std::min(static_cast<int>(y1), h + dy);
+            if (first < last)
+                op(target, shifts[i][0], first, w, last - first, source, 0, first - dy);
+        }
+    });
 }
 
 const int plus_shifts[4][2] = { { 1, 0 }, { -1, 0 }, { 0, 1 }, { 0, -1 } };

@@ -3,12 +3,15 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/check_memory.h"
+#include "engine/thread_pool.h"
 
 namespace trm {
 
@@ -69,48 +72,133 @@ std::string unusable(const motion_segmentation& s, const float_image& target, co
     return {};
 }
 
+// The lowest and highest segment index met on each row and in each column
+// (lowest > highest where no segment pixel lies), so that a group of
+// segments visits only the rectangle that holds its pixels.
+struct index_spans {
+    std::vector<int> row_low;
+    std::vector<int> row_high;
+    std::vector<int> column_low;
+    std::vector<int> column_high;
+};
+
+index_spans segment_spans(const motion_segmentation& s)
+{
+    index_spans r;
+    r.row_low.assign(s.height, 0);
+    r.row_high.assign(s.height, -1);
+    r.column_low.assign(s.width, INT32_MAX);
+    r.column_high.assign(s.width, -1);
+    parallel_rows(s.height, [&](unsigned y0, unsigned y1) {
+        for (unsigned y = y0; y < y1; ++y) {
+            const int* index = s.segment_index[y];
+            int low = INT32_MAX;
+            int high = -1;
+            for (unsigned x = 0; x < s.width; ++x)
+                if (index[x] >= 0) {
+                    low = std::min(low, index[x]);
+                    high = std::max(high, index[x]);
+                }
+            if (high >= 0) {
+                r.row_low[y] = low;
+                r.row_high[y] = high;
+            }
+        }
+    });
+    const std::size_t bands = std::size_t(thread_pool::shared().threads()) * 8;
+    parallel_ranges(s.width, std::max<std::size_t>(1, (s.width + bands - 1) / bands),
+        [&](std::size_t x0, std::size_t x1) {
+            for (unsigned y = 0; y < s.height; ++y) {
+                const int* index = s.segment_index[y];
+                for (std::size_t x = x0; x < x1; ++x)
+                    if (index[x] >= 0) {
+                        r.column_low[x] = std::min(r.column_low[x], index[x]);
+                        r.column_high[x] = std::max(r.column_high[x], index[x]);
+                    }
+            }
+        });
+    return r;
+}
+
+// [first, last) of the positions whose span meets segments [a, b); empty
+// when none does.
+std::pair<unsigned, unsigned> meeting(const std::vector<int>& low, const std::vector<int>& high, int a, int b)
+{
+    unsigned first = 0;
+    const auto n = static_cast<unsigned>(low.size());
+    while (first < n && (high[first] < a || low[first] >= b))
+        ++first;
+    unsigned last = n;
+    while (last > first && (high[last - 1] < a || low[last - 1] >= b))
+        --last;
+    return { first, last };
+}
+
+// The segments in groups of consecutive indices, a group per task: every
+// segment's window is summed by one task, pixel by pixel in row order, as a
+// single thread would.
 template <class Kernel>
 void pass(motion_segmentation& s, const float_image& first, const float_image& second, int radius)
 {
     const int side = 2 * radius + 1;
     const int w = static_cast<int>(second.width);
     const int h = static_cast<int>(second.height);
-    for (unsigned y = 0; y < s.height; ++y) {
-        const int* index = s.segment_index[y];
-        const img::BGRA<float>* source = first.row(y);
-        for (unsigned x = 0; x < s.width; ++x) {
-            if (index[x] < 0)
+    const index_spans spans = segment_spans(s);
+    const std::size_t groups = std::size_t(thread_pool::shared().threads()) * 4;
+    const std::size_t grain = std::max<std::size_t>(1, (s.segments.size() + groups - 1) / groups);
+    parallel_ranges(s.segments.size(), grain, [&](std::size_t first_segment, std::size_t last_segment) {
+        const int a = static_cast<int>(first_segment);
+        const int b = static_cast<int>(last_segment);
+        const auto [y0, y1] = meeting(spans.row_low, spans.row_high, a, b);
+        const auto [x0, x1] = meeting(spans.column_low, spans.column_high, a, b);
+        for (unsigned y = y0; y < y1; ++y) {
+            if (spans.row_high[y] < a || spans.row_low[y] >= b)
                 continue;
-            motion_segment& seg = s.segments[index[x]];
-            const float c0 = source[x].b;
-            const float c1 = source[x].g;
-            const float c2 = source[x].r;
-            const float variance = static_cast<float>(seg.variance);
-            // Window cell (k, j) looks at (left + j, top + k) of the second
-            // image; formed in 64 bits, so that no base displacement
-            // overflows.
-            const std::int64_t left = std::int64_t(x) + seg.base.x - radius;
-            const std::int64_t top = std::int64_t(y) + seg.base.y - radius;
-            const int j0 = static_cast<int>(std::clamp<std::int64_t>(-left, 0, side));
-            const int j1 = static_cast<int>(std::clamp<std::int64_t>(w - left, 0, side));
-            const int k0 = static_cast<int>(std::clamp<std::int64_t>(-top, 0, side));
-            const int k1 = static_cast<int>(std::clamp<std::int64_t>(h - top, 0, side));
-            if (j0 >= j1)
-                continue;
-            for (int k = k0; k < k1; ++k) {
-                const img::BGRA<float>* t = second.row(static_cast<unsigned>(top + k)) + (left + j0);
-                double* score = seg.scores[k] + j0;
-                int* hits = seg.hits[k] + j0;
-                for (int j = 0; j < j1 - j0; ++j) {
-                    const float d0 = t[j].b - c0;
-                    const float d1 = t[j].g - c1;
-                    const float d2 = t[j].r - c2;
-                    score[j] -= Kernel::cost(d0 * d0 + d1 * d1 + d2 * d2, variance);
-                    ++hits[j];
+            const int* index = s.segment_index[y];
+            const img::BGRA<float>* source = first.row(y);
+            for (unsigned x = x0; x < x1; ++x) {
+                if (index[x] < a || index[x] >= b)
+                    continue;
+                motion_segment& seg = s.segments[static_cast<std::size_t>(index[x])];
+                const float c0 = source[x].b;
+                const float c1 = source[x].g;
+                const float c2 = source[x].r;
+                const float variance = static_cast<float>(seg.variance);
+                // Window cell (k, j) looks at (left + j, top + k) of the
+                // second image; formed in 64 bits, so that no base
+                // displacement overflows.
+                const std::int64_t left = std::int64_t(x) + seg.base.x - radius;
+                const std::int64_t top = std::int64_t(y) + seg.base.y - radius;
+                const int j0 = static_cast<int>(std::clamp<std::int64_t>(-left, 0, side));
+                const int j1 = static_cast<int>(std::clamp<std::int64_t>(w - left, 0, side));
+                const int k0 = static_cast<int>(std::clamp<std::int64_t>(-top, 0, side));
+                const int k1 = static_cast<int>(std::clamp<std::int64_t>(h - top, 0, side));
+                if (j0 >= j1)
+                    continue;
+                for (int k = k0; k < k1; ++k) {
+                    const img::BGRA<float>* t = second.row(static_cast<unsigned>(top + k)) + (left + j0);
+                    double* score = seg.scores[k] + j0;
+                    int* hits = seg.hits[k] + j0;
+                    for (int j = 0; j < j1 - j0; ++j) {
+                        const float d0 = t[j].b - c0;
+                        const float d1 = t[j].g - c1;
+                        const float d2 = t[j].r - c2;
+                        score[j] -= Kernel::cost(d0 * d0 + d1 * d1 + d2 * d2, variance);
+                        ++hits[j];
+                    }
                 }
             }
         }
-    }
+    });
+}
+
+// Calls body(i) for every segment index, on the engine's threads.
+void for_each_segment(std::size_t count, const std::function<void(std::size_t)>& body)
+{
+    parallel_ranges(count, 16, [&](std::size_t first, std::size_t last) {
+        for (std::size_t i = first; i < last; ++i)
+            body(i);
+    });
 }
 
 // The score of every displacement within r: minus the L1 distance between
@@ -211,13 +299,14 @@ void profile_pass(
         pass<kernel_robust>(s, first, second, radius);
         break;
     }
-    for (motion_segment& seg : s.segments) {
+    for_each_segment(s.segments.size(), [&](std::size_t i) {
+        motion_segment& seg = s.segments[i];
         double* score = seg.scores.data();
         const int* hits = seg.hits.data();
         for (std::size_t c = 0; c < seg.scores.count(); ++c)
             if (hits[c] != 0)
                 score[c] /= hits[c];
-    }
+    });
 }
 
 bool build_profiles(
@@ -255,10 +344,10 @@ bool build_profiles(
         profiles[i].swap(s.segments[i].scores);
     }
     profile_pass(s, reference, target, p.kernel, p.radius + p.profile_radius);
-    for (std::size_t i = 0; i < s.segments.size(); ++i) {
+    for_each_segment(s.segments.size(), [&](std::size_t i) {
         s.segments[i].hits.clear();
         match_profile(s.segments[i], profiles[i], p.radius);
-    }
+    });
     return true;
 }
 

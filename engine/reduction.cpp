@@ -1,5 +1,7 @@
 #include "engine/reduction.h"
 
+#include "engine/thread_pool.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <stdexcept>
@@ -37,29 +39,32 @@ void reduce_image_into(const img::image<img::BGRA<unsigned char>>& source,
     if (target.width != width || target.height != height)
         target.resize(width, height, 4);
     const std::uint64_t area = static_cast<std::uint64_t>(fx) * fy;
-    std::vector<std::uint64_t> sums(static_cast<std::size_t>(width) * 4);
-    for (unsigned y = 0; y < height; ++y) {
-        std::fill(sums.begin(), sums.end(), 0);
-        for (unsigned r = 0; r < fy; ++r) {
-            const img::BGRA<unsigned char>* in = source.row(y * fy + r);
-            for (unsigned x = 0; x < width; ++x) {
-                std::uint64_t* s = &sums[static_cast<std::size_t>(x) * 4];
-                const img::BGRA<unsigned char>* block = in + static_cast<std::size_t>(x) * fx;
-                for (unsigned c = 0; c < fx; ++c) {
-                    s[0] += block[c].b;
-                    s[1] += block[c].g;
-                    s[2] += block[c].r;
-                    s[3] += block[c].a;
+    // Rows are independent: bands of them on the engine's threads.
+    trm::parallel_rows(height, [&](unsigned y0, unsigned y1) {
+        std::vector<std::uint64_t> sums(static_cast<std::size_t>(width) * 4);
+        for (unsigned y = y0; y < y1; ++y) {
+            std::fill(sums.begin(), sums.end(), 0);
+            for (unsigned r = 0; r < fy; ++r) {
+                const img::BGRA<unsigned char>* in = source.row(y * fy + r);
+                for (unsigned x = 0; x < width; ++x) {
+                    std::uint64_t* s = &sums[static_cast<std::size_t>(x) * 4];
+                    const img::BGRA<unsigned char>* block = in + static_cast<std::size_t>(x) * fx;
+                    for (unsigned c = 0; c < fx; ++c) {
+                        s[0] += block[c].b;
+                        s[1] += block[c].g;
+                        s[2] += block[c].r;
+                        s[3] += block[c].a;
+                    }
                 }
             }
+            img::BGRA<unsigned char>* out = target.row(y);
+            for (unsigned x = 0; x < width; ++x) {
+                const std::uint64_t* s = &sums[static_cast<std::size_t>(x) * 4];
+                out[x] = { static_cast<unsigned char>(s[0] / area), static_cast<unsigned char>(s[1] / area),
+                    static_cast<unsigned char>(s[2] / area), static_cast<unsigned char>(s[3] / area) };
+            }
         }
-        img::BGRA<unsigned char>* out = target.row(y);
-        for (unsigned x = 0; x < width; ++x) {
-            const std::uint64_t* s = &sums[static_cast<std::size_t>(x) * 4];
-            out[x] = { static_cast<unsigned char>(s[0] / area), static_cast<unsigned char>(s[1] / area),
-                static_cast<unsigned char>(s[2] / area), static_cast<unsigned char>(s[3] / area) };
-        }
-    }
+    });
 }
 
 void reduce_mask_into(
@@ -69,21 +74,23 @@ void reduce_mask_into(
     const unsigned height = source.height / fy;
     target.resize(width, height, 4);
     const std::uint64_t half = static_cast<std::uint64_t>(fx) * fy / 2;
-    std::vector<std::uint64_t> counts(width);
-    for (unsigned y = 0; y < height; ++y) {
-        std::fill(counts.begin(), counts.end(), 0);
-        for (unsigned r = 0; r < fy; ++r) {
-            const unsigned char* in = source.row(y * fy + r);
-            for (unsigned x = 0; x < width; ++x) {
-                const unsigned first = x * fx;
-                for (unsigned c = 0; c < fx; ++c)
-                    counts[x] += bit_at(in, first + c);
+    trm::parallel_rows(height, [&](unsigned y0, unsigned y1) {
+        std::vector<std::uint64_t> counts(width);
+        for (unsigned y = y0; y < y1; ++y) {
+            std::fill(counts.begin(), counts.end(), 0);
+            for (unsigned r = 0; r < fy; ++r) {
+                const unsigned char* in = source.row(y * fy + r);
+                for (unsigned x = 0; x < width; ++x) {
+                    const unsigned first = x * fx;
+                    for (unsigned c = 0; c < fx; ++c)
+                        counts[x] += bit_at(in, first + c);
+                }
             }
+            unsigned char* out = target.row(y);
+            for (unsigned x = 0; x < width; ++x)
+                put_bit(out, x, counts[x] > half);
         }
-        unsigned char* out = target.row(y);
-        for (unsigned x = 0; x < width; ++x)
-            put_bit(out, x, counts[x] > half);
-    }
+    });
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 #include "engine/refine.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <ostream>
 #include <stdexcept>
@@ -9,6 +10,7 @@
 #include "engine/pyramid.h"
 #include "engine/reduction.h"
 #include "engine/sliding_window.h"
+#include "engine/thread_pool.h"
 #include "foundation/blit.h"
 
 namespace refine {
@@ -104,6 +106,59 @@ decision preferred(const options& o, decision d) noexcept
     return undecided;
 }
 
+// One pass's plan, made on the engine's threads from the mask as it stands
+// before the pass: per row, the pixels to check whose neighbours disagree or
+// whose neighbours' vote changes them, with the statistics decision worked
+// out ahead for those that will ask for one at a position without a list.
+// Every other pixel to check would keep its bit: it leaves the check mask at
+// once, unless a neighbour visited before it changes during the pass (the
+// pass then visits it too). A decision worked out ahead is the one the pass
+// would make, so the result does not depend on the threads.
+struct planned_pixel {
+    unsigned x = 0;
+    // Index of its prepared decision in its row's, or -1.
+    std::int32_t ahead = -1;
+};
+
+struct row_plan {
+    std::vector<planned_pixel> pixels;
+    std::vector<window_statistics::prepared> decisions;
+};
+
+void plan_pass(std::vector<row_plan>& plan, const window_statistics& statistics, mask& check,
+    const mask& working, const position_map& map, const mask& am, const colour_image& b, const mask& bm,
+    const options& o)
+{
+    plan.resize(b.height);
+    trm::parallel_rows(b.height, [&](unsigned y0, unsigned y1) {
+        std::vector<unsigned> row;
+        for (unsigned y = y0; y < y1; ++y) {
+            row_plan& out = plan[y];
+            out.pixels.clear();
+            out.decisions.clear();
+            trm::set_pixels_of_row(check, y, row);
+            for (unsigned x : row) {
+                const decision d = local_vote(working, x, y);
+                if (d == undecided) {
+                    planned_pixel p { x, -1 };
+                    unsigned sx = 0;
+                    unsigned sy = 0;
+                    if (map(x, y, sx, sy) && !statistics.has_list(sx, sy)) {
+                        p.ahead = static_cast<std::int32_t>(out.decisions.size());
+                        statistics.prepare(out.decisions.emplace_back(), am, sx, sy, b.row(y)[x],
+                            o.auto_threshold, o.enough_statistics);
+                    }
+                    out.pixels.push_back(p);
+                } else if ((d == background) == bm.at(x, y)) {
+                    out.pixels.push_back({ x, -1 });
+                } else {
+                    check.at(x, y) = false;
+                }
+            }
+        }
+    });
+}
+
 void reference_pass(const colour_image& a, const mask& am, const colour_image& b, mask& bm,
     const trm::affine_motion* motion, const options& o, std::ostream& log)
 {
@@ -160,7 +215,10 @@ void run_passes(const colour_image& a, const mask& am, const colour_image& b, ma
     if (using_reference)
         unjudged = check;
     mask working(bm);
-    std::vector<unsigned> row;
+    mask pass_check;
+    std::vector<row_plan> plan;
+    std::vector<unsigned> brought;
+    std::vector<unsigned> changed_below;
     for (int pass = 0;; ++pass) {
         const std::uint64_t sorts = statistics.sorts();
         const std::uint64_t scans = statistics.scans();
@@ -170,26 +228,72 @@ void run_passes(const colour_image& a, const mask& am, const colour_image& b, ma
             img::blit_and(check, 0, 0, width, height, unjudged, 0, 0);
         if (o.check_mask)
             img::blit_and(check, 0, 0, width, height, *o.check_mask, 0, 0);
+        pass_check = check;
+        plan_pass(plan, statistics, check, working, map, am, b, bm, o);
+        // Rows in order, each pixel in order: the planned ones, and those a
+        // change of a neighbour before them brings in.
+        changed_below.clear();
         for (unsigned y = 0; y < b.height; ++y) {
-            trm::set_pixels_of_row(check, y, row);
-            for (unsigned x : row) {
-                const bool m = bm.at(x, y);
-                decision d = local_vote(working, x, y);
+            row_plan& rp = plan[y];
+            brought.swap(changed_below);
+            changed_below.clear();
+            std::size_t i = 0;
+            std::size_t j = 0;
+            std::int64_t last = -1;
+            std::int64_t carry = -1;
+            for (;;) {
+                std::int64_t x = INT64_MAX;
+                if (i < rp.pixels.size())
+                    x = rp.pixels[i].x;
+                if (j < brought.size())
+                    x = std::min<std::int64_t>(x, brought[j]);
+                if (carry > last)
+                    x = std::min(x, carry);
+                if (x == INT64_MAX)
+                    break;
+                window_statistics::prepared* ahead = nullptr;
+                if (i < rp.pixels.size() && rp.pixels[i].x == x) {
+                    if (rp.pixels[i].ahead >= 0)
+                        ahead = &rp.decisions[static_cast<std::size_t>(rp.pixels[i].ahead)];
+                    ++i;
+                }
+                while (j < brought.size() && brought[j] <= x)
+                    ++j;
+                if (x <= last)
+                    continue;
+                last = x;
+                const auto ux = static_cast<unsigned>(x);
+                if (!pass_check.at(ux, y))
+                    continue;
+                const bool m = bm.at(ux, y);
+                decision d = local_vote(working, ux, y);
                 if (d == undecided) {
                     ++checks;
                     if (using_reference)
-                        unjudged.at(x, y) = false;
+                        unjudged.at(ux, y) = false;
                     unsigned sx = 0;
                     unsigned sy = 0;
-                    if (map(x, y, sx, sy))
-                        d = statistics.decide(am, sx, sy, b.row(y)[x], o.auto_threshold, o.enough_statistics);
+                    if (map(ux, y, sx, sy))
+                        d = statistics.decide(
+                            am, sx, sy, b.row(y)[ux], o.auto_threshold, o.enough_statistics, ahead);
                     d = preferred(o, d);
                 }
                 if ((d == background && m) || (d == object && !m)) {
-                    working.at(x, y) = !m;
+                    working.at(ux, y) = !m;
+                    check.at(ux, y) = true;
                     ++changes;
+                    // The neighbours visited after this pixel see the change.
+                    if (ux + 1 < b.width)
+                        carry = x + 1;
+                    if (y + 1 < b.height) {
+                        if (ux > 0)
+                            changed_below.push_back(ux - 1);
+                        changed_below.push_back(ux);
+                        if (ux + 1 < b.width)
+                            changed_below.push_back(ux + 1);
+                    }
                 } else {
-                    check.at(x, y) = false;
+                    check.at(ux, y) = false;
                 }
             }
         }

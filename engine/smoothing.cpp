@@ -100,7 +100,7 @@ void smooth(colour_image& image, const smoothing_options& o, method kind, std::o
     sums.products = kind == method::ellipses;
     alpha_passes(
         image.width, image.height, o.window_half_size, o.passes, o.quiet, log, band, sums, [] {},
-        [&](unsigned x, unsigned y) {
+        [&](unsigned x, unsigned y, const smoothing_sums& sums) {
             const img::BGRA<unsigned char>& pixel = image.row(y)[x];
             colour_model::two_colour_fit fit;
             if (!colour_model::fit_two_colours(sums, c, fit))

@@ -82,12 +82,12 @@ window_statistics::window_statistics(const img::image<img::BGRA<unsigned char>>&
         m_rows.emplace_back(first, last);
     }
     m_table.assign(static_cast<std::size_t>(source.width) * source.height, -1);
-    m_scratch.resize(4 * w * w);
 }
 
 window_statistics::node& window_statistics::list_of(
-    unsigned x, unsigned y, const img::BGRA<unsigned char>& colour)
+    unsigned x, unsigned y, const img::BGRA<unsigned char>& colour, prepared* ahead, bool& built_ahead)
 {
+    built_ahead = false;
     std::int32_t& slot = m_table[static_cast<std::size_t>(y) * m_source.width + x];
     if (slot < 0) {
         if (m_free.empty()) {
@@ -102,16 +102,23 @@ window_statistics::node& window_statistics::list_of(
         n.y = y;
         n.live = true;
         ++m_live;
-        build(n, colour);
+        ++m_scans;
+        if (ahead != nullptr) {
+            n.entries.swap(ahead->list.entries);
+            n.sorted = ahead->list.sorted;
+            built_ahead = true;
+        } else {
+            build(n, colour, m_scratch);
+        }
     }
     return m_nodes[static_cast<std::size_t>(slot)];
 }
 
 // The window reaches w pixels left of and above the position but only w − 1
 // right of and below it, clipped to the image.
-void window_statistics::build(node& n, const img::BGRA<unsigned char>& colour)
+void window_statistics::build(
+    node& n, const img::BGRA<unsigned char>& colour, std::vector<entry>& scratch) const
 {
-    ++m_scans;
     n.entries.clear();
     n.sorted = 0;
     const int x = static_cast<int>(n.x);
@@ -120,7 +127,8 @@ void window_statistics::build(node& n, const img::BGRA<unsigned char>& colour)
     const int right = std::min(m_half, static_cast<int>(m_source.width) - x) - 1;
     const int top = -std::min(y, m_half);
     const int bottom = std::min(m_half, static_cast<int>(m_source.height) - y) - 1;
-    entry* out = m_scratch.data();
+    scratch.resize(4 * static_cast<std::size_t>(m_half) * static_cast<std::size_t>(m_half));
+    entry* out = scratch.data();
     std::size_t count = 0;
     for (int dy = top; dy <= bottom; ++dy) {
         const auto [row_first, row_last] = m_rows[static_cast<std::size_t>(dy + m_half)];
@@ -141,10 +149,10 @@ void window_statistics::build(node& n, const img::BGRA<unsigned char>& colour)
     }
     // Cached lists hold their entries only: the scratch has room for a whole
     // square window.
-    n.entries.assign(m_scratch.begin(), m_scratch.begin() + static_cast<std::ptrdiff_t>(count));
+    n.entries.assign(scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(count));
 }
 
-void window_statistics::request(node& n, std::size_t count)
+void window_statistics::request(node& n, std::size_t count, std::uint64_t& sorts) const
 {
     const std::size_t length = n.entries.size();
     const std::size_t limit = std::min(length, m_cap);
@@ -163,7 +171,7 @@ void window_statistics::request(node& n, std::size_t count)
             std::nth_element(begin, end, n.entries.end());
         std::sort(begin, end);
     }
-    ++m_sorts;
+    ++sorts;
     n.sorted = count;
     if (count == limit && length > limit) {
         n.entries.resize(limit);
@@ -171,14 +179,12 @@ void window_statistics::request(node& n, std::size_t count)
     }
 }
 
-decision window_statistics::decide(const img::image<img::bit>& source_mask, unsigned x, unsigned y,
-    const img::BGRA<unsigned char>& colour, bool auto_threshold, float enough_statistics)
+decision window_statistics::vote(node& n, const img::image<img::bit>& source_mask, bool auto_threshold,
+    float enough_statistics, std::uint64_t& sorts) const
 {
-    node& n = list_of(x, y, colour);
-    n.age = 0;
     const std::size_t usable = std::min(n.entries.size(), m_cap);
     std::size_t requested = auto_threshold ? usable : first_request(enough_statistics, usable);
-    request(n, requested);
+    request(n, requested, sorts);
 
     const double e = static_cast<double>(enough_statistics);
     decision d = undecided;
@@ -187,11 +193,11 @@ decision window_statistics::decide(const img::image<img::bit>& source_mask, unsi
     for (std::size_t i = 1; i <= usable; ++i) {
         if (i == requested && requested < usable) {
             requested = std::min(requested * 2, usable);
-            request(n, requested);
+            request(n, requested, sorts);
         }
         const std::uint32_t current = n.entries[i - 1];
-        const unsigned vx = static_cast<unsigned>(static_cast<int>(x) + dx_of(current));
-        const unsigned vy = static_cast<unsigned>(static_cast<int>(y) + dy_of(current));
+        const unsigned vx = static_cast<unsigned>(static_cast<int>(n.x) + dx_of(current));
+        const unsigned vy = static_cast<unsigned>(static_cast<int>(n.y) + dy_of(current));
         balance += source_mask.at(vx, vy) ? 1 : -1;
         if (i < usable && distance_of(n.entries[i]) == distance_of(current))
             continue;
@@ -207,6 +213,35 @@ decision window_statistics::decide(const img::image<img::bit>& source_mask, unsi
         }
     }
     return d;
+}
+
+decision window_statistics::decide(const img::image<img::bit>& source_mask, unsigned x, unsigned y,
+    const img::BGRA<unsigned char>& colour, bool auto_threshold, float enough_statistics, prepared* ahead)
+{
+    bool built_ahead = false;
+    node& n = list_of(x, y, colour, ahead, built_ahead);
+    n.age = 0;
+    if (built_ahead) {
+        m_sorts += ahead->sorts;
+        return ahead->result;
+    }
+    return vote(n, source_mask, auto_threshold, enough_statistics, m_sorts);
+}
+
+bool window_statistics::has_list(unsigned x, unsigned y) const noexcept
+{
+    return m_table[static_cast<std::size_t>(y) * m_source.width + x] >= 0;
+}
+
+void window_statistics::prepare(prepared& out, const img::image<img::bit>& source_mask, unsigned x,
+    unsigned y, const img::BGRA<unsigned char>& colour, bool auto_threshold, float enough_statistics) const
+{
+    thread_local std::vector<entry> scratch;
+    out.list.x = x;
+    out.list.y = y;
+    build(out.list, colour, scratch);
+    out.sorts = 0;
+    out.result = vote(out.list, source_mask, auto_threshold, enough_statistics, out.sorts);
 }
 
 void window_statistics::age()

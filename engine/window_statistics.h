@@ -9,7 +9,9 @@
 // position alone, not by the colour that first asked for it), sorted lazily,
 // only as far as a decision needs, and kept while they are used: a list
 // disappears at the end of the second pass in a row that did not use it.
-// One object serves one refinement call on one thread.
+// One object serves one refinement call on one thread; the const members
+// (has_list, prepare) may be called from several threads at once while no
+// other member runs.
 
 #include <cstddef>
 #include <cstdint>
@@ -24,7 +26,29 @@ namespace refine {
 enum decision : int { background = 0, object = 1, undecided = 2 };
 
 class window_statistics {
+    // A list entry packs (distance << 16) | (dx + 128) << 8 | (dy + 128), so
+    // entries order by (distance, dx, dy) as plain integers.
+    using entry = std::uint32_t;
+
 public:
+    struct node {
+        unsigned x = 0;
+        unsigned y = 0;
+        std::vector<entry> entries;
+        // The leading entries in order.
+        std::size_t sorted = 0;
+        int age = 0;
+        bool live = false;
+    };
+
+    // What decide does for a position that has no list yet, worked out ahead
+    // of it: the list it builds, the decision, and the sorts it takes.
+    struct prepared {
+        node list;
+        decision result = undecided;
+        std::uint64_t sorts = 0;
+    };
+
     // `source` must outlive the object and not change while it is used.
     // The window half size lies between 1 and 127 (list entries keep their
     // offsets in 8 bits).
@@ -36,8 +60,19 @@ public:
     // of equal distances. Manual: the first test with balance² > i·e decides,
     // else undecided. Auto: the most significant prefix decides, else
     // undecided.
+    // With `ahead` set, it must have been prepared (below) for the same
+    // position, colour, mask and settings; it is used (and emptied) when the
+    // position still has no list, and the result and counts are those of
+    // deciding without it.
     decision decide(const img::image<img::bit>& source_mask, unsigned x, unsigned y,
-        const img::BGRA<unsigned char>& colour, bool auto_threshold, float enough_statistics);
+        const img::BGRA<unsigned char>& colour, bool auto_threshold, float enough_statistics,
+        prepared* ahead = nullptr);
+
+    // True when position (x, y) has a cached list.
+    bool has_list(unsigned x, unsigned y) const noexcept;
+    // Works out what decide will do for (x, y) if it still has no list then.
+    void prepare(prepared& out, const img::image<img::bit>& source_mask, unsigned x, unsigned y,
+        const img::BGRA<unsigned char>& colour, bool auto_threshold, float enough_statistics) const;
 
     // The end of a pass that another pass follows: lists unused for two
     // passes in a row are dropped.
@@ -52,23 +87,15 @@ public:
     std::size_t cap() const noexcept { return m_cap; }
 
 private:
-    // A list entry packs (distance << 16) | (dx + 128) << 8 | (dy + 128), so
-    // entries order by (distance, dx, dy) as plain integers.
-    using entry = std::uint32_t;
-
-    struct node {
-        unsigned x = 0;
-        unsigned y = 0;
-        std::vector<entry> entries;
-        // The leading entries in order.
-        std::size_t sorted = 0;
-        int age = 0;
-        bool live = false;
-    };
-
-    node& list_of(unsigned x, unsigned y, const img::BGRA<unsigned char>& colour);
-    void build(node& n, const img::BGRA<unsigned char>& colour);
-    void request(node& n, std::size_t count);
+    node& list_of(
+        unsigned x, unsigned y, const img::BGRA<unsigned char>& colour, prepared* ahead, bool& built_ahead);
+    // Fills n's entries for its position and `colour`, through `scratch`.
+    void build(node& n, const img::BGRA<unsigned char>& colour, std::vector<entry>& scratch) const;
+    // Sorts n's leading entries; adds the sorts made to `sorts`.
+    void request(node& n, std::size_t count, std::uint64_t& sorts) const;
+    // The vote of n's entries; adds the sorts made to `sorts`.
+    decision vote(node& n, const img::image<img::bit>& source_mask, bool auto_threshold,
+        float enough_statistics, std::uint64_t& sorts) const;
 
     const img::image<img::BGRA<unsigned char>>& m_source;
     int m_half;

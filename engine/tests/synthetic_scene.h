@@ -89,6 +89,25 @@ inline affine_motion turn_and_shift(unsigned width, unsigned height, double angl
     return { cx - c * cx + s * cy + dx, cy - s * cx - c * cy + dy, c, -s, s, c };
 }
 
+// Frame k of the tracking-quality scenes: the object turned by k·0.4 degrees
+// and scaled by 1 + k·0.003 about the frame centre, then shifted by
+// k·(1.2, -0.6) pixels.
+inline affine_motion turn_grow_and_shift(unsigned width, unsigned height, int k)
+{
+    const double angle = k * 0.4 * 3.14159265358979 / 180.0;
+    const double scale = 1.0 + k * 0.003;
+    const double cx = width / 2.0;
+    const double cy = height / 2.0;
+    affine_motion m;
+    m.xx = scale * std::cos(angle);
+    m.xy = -scale * std::sin(angle);
+    m.yx = scale * std::sin(angle);
+    m.yy = scale * std::cos(angle);
+    m.x = cx - (m.xx * cx + m.xy * cy) + k * 1.2;
+    m.y = cy - (m.yx * cx + m.yy * cy) - k * 0.6;
+    return m;
+}
+
 // A width x height frame whose object (centred, radius a quarter of the
 // smaller side in its own coordinates) is placed by `motion`: a frame pixel
 // (x, y) shows the object point motion⁻¹(x, y). The background does not move.

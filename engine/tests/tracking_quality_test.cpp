@@ -26,24 +26,6 @@ constexpr unsigned width = 320;
 constexpr unsigned height = 240;
 constexpr int frame_count = 30;
 
-// Frame k: the object turned by k·0.4 degrees and scaled by 1 + k·0.003
-// about the frame centre, then shifted by k·(1.2, -0.6) pixels.
-trm::affine_motion object_motion(int k)
-{
-    const double angle = k * 0.4 * 3.14159265358979 / 180.0;
-    const double scale = 1.0 + k * 0.003;
-    const double cx = width / 2.0;
-    const double cy = height / 2.0;
-    trm::affine_motion m;
-    m.xx = scale * std::cos(angle);
-    m.xy = -scale * std::sin(angle);
-    m.yx = scale * std::sin(angle);
-    m.yy = scale * std::cos(angle);
-    m.x = cx - (m.xx * cx + m.xy * cy) + k * 1.2;
-    m.y = cy - (m.yx * cx + m.yy * cy) - k * 0.6;
-    return m;
-}
-
 struct footage_with_truth {
     boost::shared_ptr<trm::testing::memory_footage> footage;
     std::vector<img::image<img::bit>> truth;
@@ -55,7 +37,8 @@ const footage_with_truth& scenes()
         footage_with_truth s;
         std::vector<img::image<img::BGRA<unsigned char>>> frames;
         for (int k = 0; k < frame_count; ++k) {
-            trm::testing::synthetic_scene scene = trm::testing::make_scene(width, height, object_motion(k));
+            trm::testing::synthetic_scene scene = trm::testing::make_scene(
+                width, height, trm::testing::turn_grow_and_shift(width, height, k));
             frames.push_back(std::move(scene.frame));
             s.truth.push_back(std::move(scene.object));
         }
