@@ -68,9 +68,41 @@ int StripHandle::ParentWidth() const
 
 // The time ruler.
 
+void ScrubbingStrip::OnLeftDown(UINT flags, const CPoint& point)
+{
+    Container::OnLeftDown(flags, point);
+    m_scrubbing = m_scrub.Begin(point.x);
+}
+
+bool ScrubbingStrip::BeginDrag(UINT, const CPoint&, const CPoint&)
+{
+    return m_scrubbing;
+}
+
+void ScrubbingStrip::Drag(UINT, const CPoint& point)
+{
+    m_scrub.Move(point.x, GetSize().cx);
+}
+
+void ScrubbingStrip::EndDrag(UINT, const CPoint&)
+{
+    m_scrubbing = false;
+    m_scrub.End();
+}
+
+void ScrubbingStrip::OnLeftUp(UINT flags, const CPoint& point)
+{
+    const bool dragged = IsDragging();
+    Container::OnLeftUp(flags, point);
+    if (!dragged && m_scrubbing) {
+        m_scrubbing = false;
+        m_scrub.End();
+    }
+}
+
 TimeRuler::TimeRuler(Timeline* timeline)
-    : m_timeline(timeline)
-    , m_scrub(*timeline)
+    : ScrubbingStrip(*timeline)
+    , m_timeline(timeline)
 {
 }
 
@@ -143,38 +175,6 @@ void TimeRuler::Draw(CDC& dc, const CRect& clip)
         const std::string label = RulerLabel(f);
         const CSize extent = dc.GetTextExtent(label);
         dc.TextOut(x - extent.cx / 2, 4, label);
-    }
-}
-
-void TimeRuler::OnLeftDown(UINT flags, const CPoint& point)
-{
-    Container::OnLeftDown(flags, point);
-    m_scrubbing = m_scrub.Begin(point.x);
-}
-
-bool TimeRuler::BeginDrag(UINT, const CPoint&, const CPoint&)
-{
-    return m_scrubbing;
-}
-
-void TimeRuler::Drag(UINT, const CPoint& point)
-{
-    m_scrub.Move(point.x, GetSize().cx);
-}
-
-void TimeRuler::EndDrag(UINT, const CPoint&)
-{
-    m_scrubbing = false;
-    m_scrub.End();
-}
-
-void TimeRuler::OnLeftUp(UINT flags, const CPoint& point)
-{
-    const bool dragged = IsDragging();
-    Container::OnLeftUp(flags, point);
-    if (!dragged && m_scrubbing) {
-        m_scrubbing = false;
-        m_scrub.End();
     }
 }
 
@@ -274,8 +274,8 @@ private:
 };
 
 ThumbLine::ThumbLine(Timeline* timeline)
-    : m_timeline(timeline)
-    , m_scrub(*timeline)
+    : ScrubbingStrip(*timeline)
+    , m_timeline(timeline)
 {
     AddTimelineGlyphs();
     m_thumb.Load("Thumb", "ThumbMask");
@@ -337,38 +337,6 @@ void ThumbLine::Draw(CDC& dc, const CRect&)
     DrawGlyph(dc, m_right, PlaceGlyph(m_right, a2, 3, kLeftEdgeAt));
     DrawGlyph(
         dc, m_thumb, PlaceGlyph(m_thumb, m_timeline->TimeToX(m_timeline->GetCurrentFrame()), -1, kCentredAt));
-}
-
-void ThumbLine::OnLeftDown(UINT flags, const CPoint& point)
-{
-    Container::OnLeftDown(flags, point);
-    m_scrubbing = m_scrub.Begin(point.x);
-}
-
-bool ThumbLine::BeginDrag(UINT, const CPoint&, const CPoint&)
-{
-    return m_scrubbing;
-}
-
-void ThumbLine::Drag(UINT, const CPoint& point)
-{
-    m_scrub.Move(point.x, GetSize().cx);
-}
-
-void ThumbLine::EndDrag(UINT, const CPoint&)
-{
-    m_scrubbing = false;
-    m_scrub.End();
-}
-
-void ThumbLine::OnLeftUp(UINT flags, const CPoint& point)
-{
-    const bool dragged = IsDragging();
-    Container::OnLeftUp(flags, point);
-    if (!dragged && m_scrubbing) {
-        m_scrubbing = false;
-        m_scrub.End();
-    }
 }
 
 void ThumbLine::OnEvent(Event& event)

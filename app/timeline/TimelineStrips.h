@@ -50,7 +50,27 @@ private:
     std::string m_tooltip;
 };
 
-class TimeRuler : public Widget, public Container {
+// A strip that scrubs: a press that its scrub accepts sets the current
+// frame and a drag moves it; a press released without a drag ends the
+// scrub too.
+class ScrubbingStrip : public Widget, public Container {
+public:
+    explicit ScrubbingStrip(Timeline& timeline)
+        : m_scrub(timeline)
+    {
+    }
+    void OnLeftDown(UINT flags, const CPoint& point) override;
+    bool BeginDrag(UINT flags, const CPoint& press, const CPoint& now) override;
+    void Drag(UINT flags, const CPoint& point) override;
+    void EndDrag(UINT flags, const CPoint& point) override;
+    void OnLeftUp(UINT flags, const CPoint& point) override;
+
+private:
+    ScrubDrag m_scrub;
+    bool m_scrubbing = false;
+};
+
+class TimeRuler : public ScrubbingStrip {
 public:
     static constexpr int kThumbWidth = 15;
 
@@ -67,11 +87,6 @@ public:
     std::string GetToolTipText() const override;
     bool OnCursor(UINT, const CPoint&) override { return false; }
     void Draw(CDC& dc, const CRect& clip) override;
-    void OnLeftDown(UINT flags, const CPoint& point) override;
-    bool BeginDrag(UINT flags, const CPoint& press, const CPoint& now) override;
-    void Drag(UINT flags, const CPoint& point) override;
-    void EndDrag(UINT flags, const CPoint& point) override;
-    void OnLeftUp(UINT flags, const CPoint& point) override;
     void OnEvent(Event& event) override;
 
 private:
@@ -80,11 +95,9 @@ private:
     Timeline* m_timeline;
     int m_step = 1;
     TextMeasurer m_measurer;
-    ScrubDrag m_scrub;
-    bool m_scrubbing = false;
 };
 
-class ThumbLine : public Widget, public Container {
+class ThumbLine : public ScrubbingStrip {
 public:
     explicit ThumbLine(Timeline* timeline);
     ~ThumbLine() override;
@@ -92,11 +105,6 @@ public:
     std::string GetToolTipText() const override { return {}; }
     bool OnCursor(UINT, const CPoint&) override { return false; }
     void Draw(CDC& dc, const CRect& clip) override;
-    void OnLeftDown(UINT flags, const CPoint& point) override;
-    bool BeginDrag(UINT flags, const CPoint& press, const CPoint& now) override;
-    void Drag(UINT flags, const CPoint& point) override;
-    void EndDrag(UINT flags, const CPoint& point) override;
-    void OnLeftUp(UINT flags, const CPoint& point) override;
     void OnEvent(Event& event) override;
 
     // Whether the grip shows: a work area narrower than the sequence and
@@ -115,8 +123,6 @@ private:
     SysColorGlyph m_right;
     SysColorGlyph m_grip;
     std::vector<std::unique_ptr<StripHandle>> m_handles;
-    ScrubDrag m_scrub;
-    bool m_scrubbing = false;
 };
 
 class Navigator : public Widget, public Container {
