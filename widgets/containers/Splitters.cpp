@@ -88,74 +88,39 @@ void BarDrag::Move(PanelFrame& frame, const CPoint& point) const
         frame.ArrangeBars(frame.GetRightBarSize(), kept, frame.IsRightBarVisible(), shown);
 }
 
-RightSplitter::RightSplitter(PanelFrame& frame)
+BarSplitter::BarSplitter(PanelFrame& frame, bool right)
     : m_frame(frame)
+    , m_right(right)
 {
 }
 
-CRect RightSplitter::ComputeRect() const
+CRect BarSplitter::ComputeRect() const
 {
-    return right_splitter_rect(m_frame);
+    return m_right ? right_splitter_rect(m_frame) : bottom_splitter_rect(m_frame);
 }
 
-void RightSplitter::Draw(CDC& dc, const CRect&)
+void BarSplitter::Draw(CDC& dc, const CRect&)
 {
-    fill_splitter(dc, GetSize(), true);
+    fill_splitter(dc, GetSize(), m_right);
 }
 
-bool RightSplitter::OnCursor(UINT, const CPoint&)
+bool BarSplitter::OnCursor(UINT, const CPoint&)
 {
-    return set_cursor(IDC_SIZEWE);
+    return set_cursor(m_right ? IDC_SIZEWE : IDC_SIZENS);
 }
 
-void RightSplitter::OnLeftDown(UINT flags, const CPoint& point)
+void BarSplitter::OnLeftDown(UINT flags, const CPoint& point)
 {
     Widget::OnLeftDown(flags, point);
-    m_drag.Begin(m_frame, true, point + GetOrigin());
+    m_drag.Begin(m_frame, m_right, point + GetOrigin());
 }
 
-bool RightSplitter::BeginDrag(UINT, const CPoint&, const CPoint&)
+bool BarSplitter::BeginDrag(UINT, const CPoint&, const CPoint&)
 {
     return true;
 }
 
-void RightSplitter::Drag(UINT, const CPoint& point)
-{
-    m_drag.Move(m_frame, point + GetOrigin());
-}
-
-BottomSplitter::BottomSplitter(PanelFrame& frame)
-    : m_frame(frame)
-{
-}
-
-CRect BottomSplitter::ComputeRect() const
-{
-    return bottom_splitter_rect(m_frame);
-}
-
-void BottomSplitter::Draw(CDC& dc, const CRect&)
-{
-    fill_splitter(dc, GetSize(), false);
-}
-
-bool BottomSplitter::OnCursor(UINT, const CPoint&)
-{
-    return set_cursor(IDC_SIZENS);
-}
-
-void BottomSplitter::OnLeftDown(UINT flags, const CPoint& point)
-{
-    Widget::OnLeftDown(flags, point);
-    m_drag.Begin(m_frame, false, point + GetOrigin());
-}
-
-bool BottomSplitter::BeginDrag(UINT, const CPoint&, const CPoint&)
-{
-    return true;
-}
-
-void BottomSplitter::Drag(UINT, const CPoint& point)
+void BarSplitter::Drag(UINT, const CPoint& point)
 {
     m_drag.Move(m_frame, point + GetOrigin());
 }

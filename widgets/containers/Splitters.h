@@ -30,10 +30,11 @@ private:
     CPoint m_point;
 };
 
-class RightSplitter : public Widget {
+// The splitter beside one bar: it fills its strip, shows the sizing cursor
+// across the bar's edge and resizes the bar while dragged.
+class BarSplitter : public Widget {
 public:
-    explicit RightSplitter(PanelFrame& frame);
-    // The 5 pixels left of the right bar, over the bar's height.
+    BarSplitter(PanelFrame& frame, bool right);
     CRect ComputeRect() const;
     void Place() { SetBounds(ComputeRect()); }
 
@@ -45,25 +46,26 @@ public:
 
 private:
     PanelFrame& m_frame;
+    bool m_right;
     BarDrag m_drag;
 };
 
-class BottomSplitter : public Widget {
+// The 5 pixels left of the right bar, over the bar's height.
+class RightSplitter : public BarSplitter {
 public:
-    explicit BottomSplitter(PanelFrame& frame);
-    // The 5 pixels above the bottom bar, over the full width.
-    CRect ComputeRect() const;
-    void Place() { SetBounds(ComputeRect()); }
+    explicit RightSplitter(PanelFrame& frame)
+        : BarSplitter(frame, true)
+    {
+    }
+};
 
-    void Draw(CDC& dc, const CRect& clip) override;
-    bool OnCursor(UINT flags, const CPoint& point) override;
-    void OnLeftDown(UINT flags, const CPoint& point) override;
-    bool BeginDrag(UINT flags, const CPoint& press, const CPoint& now) override;
-    void Drag(UINT flags, const CPoint& point) override;
-
-private:
-    PanelFrame& m_frame;
-    BarDrag m_drag;
+// The 5 pixels above the bottom bar, over the full width.
+class BottomSplitter : public BarSplitter {
+public:
+    explicit BottomSplitter(PanelFrame& frame)
+        : BarSplitter(frame, false)
+    {
+    }
 };
 
 // A grip drags once the pointer has moved 2 pixels (horizontal plus
