@@ -14,25 +14,41 @@
 #include "app/display/PaintingKey.h"
 #include "app/view/AsyncPainter.h"
 #include "app/view/TLView.h"
+#include "document/Processor.h"
 #include "document/TLComp.h"
 #include "document/TLSegment.h"
 #include "document/TLSegmentSet.h"
 #include "document/tests/segment_test_support.h"
 #include "engine/frame_record.h"
+#include "engine/segment.h"
 #include "engine/tests/memory_footage.h"
+#include "engine/tests/synthetic_scene.h"
+#include "engine/thread_pool.h"
 #include "foundation/blit.h"
 #include "foundation/image_draw.h"
 #include "platform/gui/app.h"
+#include "platform/kernel/thread.h"
 #include "widgets/core/Message.h"
 #include "widgets/core/WindowSystem.h"
 #include "widgets/core/tests/FakeHost.h"
 
 #include <boost/make_shared.hpp>
 
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <list>
 #include <mutex>
+#include <numeric>
+#include <sstream>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -253,6 +269,371 @@ void BM_ViewPlaysSDAt25fps(benchmark::State& state)
     view.DestroyWindow();
 }
 BENCHMARK(BM_ViewPlaysSDAt25fps)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Playback while the segment worker calculates. The view is the real one
+// in a window, driven by the toolkit's own event loop; a subclass only
+// watches: each window paint is timed, and a message posted from another
+// thread every 20 ms (as input arrives) is timed from its posting to its
+// handling.
+constexpr UINT kPing = WM_APP + 7;
+
+class WatchedView : public TLView {
+public:
+    using Clock = std::chrono::steady_clock;
+    using TLView::TLView;
+
+    std::vector<double> paintMs;
+    std::vector<double> pingMs;
+    std::vector<Clock::time_point> pingSent;
+    std::mutex pingLock;
+    // A delivered frame not yet drawn.
+    bool fresh = false;
+    int shown = 0;
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == kPing) {
+            std::lock_guard<std::mutex> l(pingLock);
+            const auto i = static_cast<std::size_t>(wParam);
+            if (i < pingSent.size())
+                pingMs.push_back(
+                    std::chrono::duration<double, std::milli>(Clock::now() - pingSent[i]).count());
+            return 0;
+        }
+        if (message != WM_PAINT)
+            return TLView::WindowProc(message, wParam, lParam);
+        const auto start = Clock::now();
+        const LRESULT result = TLView::WindowProc(message, wParam, lParam);
+        paintMs.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
+        if (fresh) {
+            fresh = false;
+            ++shown;
+        }
+        return result;
+    }
+};
+
+// Records when the preview frame changes: the player's step asks the view
+// for the next frame at that moment.
+struct StepLog : My::EventListener {
+    WatchedView::Clock::time_point last;
+    void OnEvent(My::Event& e) override
+    {
+        if (dynamic_cast<My::Sequence::PreviewFrameChange*>(&e))
+            last = WatchedView::Clock::now();
+    }
+};
+
+double Percentile(std::vector<double> v, double q)
+{
+    if (v.empty())
+        return 0;
+    std::sort(v.begin(), v.end());
+    return v[static_cast<std::size_t>(q * double(v.size() - 1) + 0.5)];
+}
+
+double CpuSeconds()
+{
+    rusage u {};
+    getrusage(RUSAGE_SELF, &u);
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec)
+        + 1e-6 * double(u.ru_utime.tv_usec + u.ru_stime.tv_usec);
+}
+
+// Threads of this process whose nice value is above the normal one.
+int ThreadsBelowNormal()
+{
+    int count = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream in(task.path() / "stat");
+        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        // Fields after the command's closing parenthesis; nice is the 19th.
+        const auto close = text.rfind(')');
+        if (close == std::string::npos)
+            continue;
+        std::istringstream fields(text.substr(close + 2));
+        std::string field;
+        for (int i = 3; i <= 19 && fields >> field; ++i)
+            if (i == 19 && std::stoi(field) > 0)
+                ++count;
+    }
+    return count;
+}
+
+// Frames in memory that any number of calculations may read at once.
+class SharedFrames : public trm::testing::memory_footage {
+public:
+    using memory_footage::memory_footage;
+    boost::shared_ptr<lumvex::cached_image> frame(int frame, int, bool) override
+    {
+        return cached_frame(frame);
+    }
+};
+
+// A clip of the engine's synthetic scene, the object turning and moving a
+// little each frame, and its key mask at frame 0.
+struct SceneClip {
+    boost::shared_ptr<SharedFrames> footage;
+    img::image<img::bit> key;
+    SceneClip(unsigned w, unsigned h, int count)
+    {
+        std::vector<img::image<Pixel>> images(static_cast<std::size_t>(count));
+        std::vector<std::thread> makers;
+        for (unsigned part = 0; part < 8; ++part)
+            makers.emplace_back([&, part] {
+                for (int k = static_cast<int>(part); k < count; k += 8) {
+                    auto scene = trm::testing::make_scene(
+                        w, h, trm::testing::turn_and_shift(w, h, k * 0.005236, k * 1.5, k * -0.75));
+                    if (k == 0)
+                        key = std::move(scene.object);
+                    images[static_cast<std::size_t>(k)] = std::move(scene.frame);
+                }
+            });
+        for (auto& t : makers)
+            t.join();
+        footage = boost::make_shared<SharedFrames>(std::move(images));
+    }
+};
+
+// Busy work at below-normal priority besides the worker: calculations of
+// the same clip on threads of their own, again and again until stopped, so
+// that every core is taken as it would be by an engine whose every stage
+// runs on all threads.
+class Load {
+public:
+    Load(const SceneClip& clip, unsigned threads)
+        : m_clip(clip)
+    {
+        for (unsigned i = 0; i < threads; ++i) {
+            auto t = std::make_unique<platform::thread>();
+            if (!t->create(&Load::Main, this))
+                break;
+            t->set_priority(platform::THREAD_PRIORITY_BELOW_NORMAL);
+            t->resume();
+            m_threads.push_back(std::move(t));
+        }
+    }
+    ~Load()
+    {
+        m_stop = true;
+        for (auto& t : m_threads)
+            t->join();
+    }
+
+private:
+    struct Calculation : trm::segment {
+        const std::atomic<bool>& stop;
+        Calculation(const SceneClip& clip, const std::atomic<bool>& s)
+            : trm::segment(0, clip.footage)
+            , stop(s)
+        {
+        }
+        bool cancelled() override { return stop; }
+    };
+
+    static unsigned Main(void* argument)
+    {
+        auto& self = *static_cast<Load*>(argument);
+        const int frames = self.m_clip.footage->frame_count();
+        trm::param p;
+        p.optic_flow = true;
+        while (!self.m_stop) {
+            Calculation c(self.m_clip, self.m_stop);
+            c.set_range({ 0, frames });
+            c.set_keymask(self.m_clip.key);
+            c.set_param(p);
+            try {
+                c.calculate(false, { 0, frames });
+            } catch (...) {
+                return 1;
+            }
+        }
+        return 0;
+    }
+
+    const SceneClip& m_clip;
+    std::atomic<bool> m_stop { false };
+    std::vector<std::unique_ptr<platform::thread>> m_threads;
+};
+
+// The view's player plays SD footage at 25 frames per second for three
+// seconds, every frame painted afresh (Matted Foreground of a calculated
+// segment), in a window under the toolkit's event loop. Argument 0: the
+// machine otherwise idle. 1: the segment worker meanwhile calculates a
+// segment of 1920 x 1080 frames with motion estimation on, with the engine's
+// threads. 2: as 1, with one more calculation of the clip below normal
+// priority for every other core, so that every core is busy whatever share
+// of the calculation runs in parallel.
+// Counters: frames shown, late (a gap above 1.5 periods since the previous
+// one) and dropped (periods without a new frame) frames, the frame's painting
+// from the player's step to its delivery (painter thread and hand-over) and
+// the window paint, median and worst, the delay of a posted message, the
+// cores the process kept busy, and the threads running below normal.
+void BM_ViewPlaysSDWhileProcessing(benchmark::State& state)
+{
+    using Clock = WatchedView::Clock;
+    if (!My::StartWindowSystem()) {
+        state.SkipWithError("no display");
+        return;
+    }
+    const auto pump = [](const std::function<bool()>& done, std::chrono::milliseconds limit) {
+        const auto end = Clock::now() + limit;
+        while (!done() && Clock::now() < end) {
+            platform::gui::pump();
+            My::GetMessageQueue().RunPending();
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        return done();
+    };
+    segment_testing::PromptScope prompts;
+    auto worker = std::make_unique<Processor>();
+    // The footage played: 25 SD frames whose segment was calculated first,
+    // shown as Matted Foreground, so each frame is painted from its mask.
+    static const SceneClip sd(720, 576, 25);
+    segment_testing::FakeSegmentHost sdHost;
+    auto comp = std::make_unique<TLComp>(nullptr, worker.get());
+    comp->SetFootage(sd.footage);
+    comp->GetSegmentSet().SetHost(&sdHost);
+    TLSegment* played = comp->GetSegmentSet().CreateSegment(0);
+    played->SetMask(sd.key, "Brush");
+    played->SetTimeSpan(0, 25);
+    played->RequestProcessing();
+    if (!pump([&] { return !played->IsProcessing(); }, std::chrono::seconds(120))
+        || played->GetDataSpan() != My::Span { 0, 25 }) {
+        state.SkipWithError("the played segment was not calculated");
+        return;
+    }
+
+    NoCache cache;
+    auto watched = std::make_unique<WatchedView>(*comp, cache);
+    WatchedView& view = *watched;
+    view.CreateView(nullptr, CRect(0, 0, 720, 576), 0);
+    view.SetDisplayType(static_cast<int>(DisplayType::MattedForeground));
+    StepLog steps;
+    comp->AddListener(&steps);
+    std::vector<Clock::time_point> delivered;
+    std::vector<double> readyMs;
+    view.SetMeasuredRateSink([&](double) {
+        const auto now = Clock::now();
+        delivered.push_back(now);
+        readyMs.push_back(std::chrono::duration<double, std::milli>(now - steps.last).count());
+        view.fresh = true;
+    });
+    view.GetPlayer().SetPlayFramerate(25);
+
+    // The calculation: its own composition on the same worker.
+    constexpr int kHdFrames = 40;
+    segment_testing::FakeSegmentHost host;
+    std::unique_ptr<SceneClip> clip;
+    auto hd = std::make_unique<TLComp>(nullptr, worker.get());
+    TLSegment* segment = nullptr;
+    if (state.range(0) >= 1) {
+        clip = std::make_unique<SceneClip>(1920, 1080, kHdFrames);
+        hd->SetFootage(clip->footage);
+        hd->GetSegmentSet().SetHost(&host);
+        segment = hd->GetSegmentSet().CreateSegment(0);
+        segment->SetMask(clip->key, "Brush");
+        segment->SetTimeSpan(0, kHdFrames);
+        trm::param p = segment->GetParams();
+        p.optic_flow = true;
+        segment->SetParams(p);
+    }
+    pump([] { return false; }, std::chrono::milliseconds(200));
+    if (segment) {
+        segment->RequestProcessing();
+        // Past the key frame: the tracked frames keep every thread busy.
+        if (!pump([&] { return host.progressFrames.size() >= 2; }, std::chrono::seconds(60))) {
+            state.SkipWithError("the calculation did not start");
+            return;
+        }
+    }
+    std::unique_ptr<Load> load;
+    if (state.range(0) == 2)
+        load = std::make_unique<Load>(*clip, trm::thread_pool::machine_threads() - 1);
+    const int niced = ThreadsBelowNormal();
+    constexpr auto kSpan = std::chrono::seconds(3);
+    double cores = 0;
+    bool covered = true;
+    for (auto _ : state) {
+        delivered.clear();
+        readyMs.clear();
+        view.paintMs.clear();
+        view.shown = 0;
+        {
+            std::lock_guard<std::mutex> l(view.pingLock);
+            view.pingMs.clear();
+            view.pingSent.clear();
+            view.pingSent.reserve(1000);
+        }
+        const double cpu = CpuSeconds();
+        const auto start = Clock::now();
+        view.GetPlayer().SetPlayMode(My::Player::Forward);
+        std::thread input([&] {
+            for (WPARAM i = 0; Clock::now() - start < kSpan; ++i) {
+                {
+                    std::lock_guard<std::mutex> l(view.pingLock);
+                    view.pingSent.push_back(Clock::now());
+                }
+                view.PostMessage(kPing, i, 0);
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            platform::gui::post([] { platform::gui::quit(); });
+        });
+        platform::gui::run_loop();
+        input.join();
+        view.GetPlayer().SetPlayMode(My::Player::Stopped);
+        const double wall = std::chrono::duration<double>(Clock::now() - start).count();
+        cores = (CpuSeconds() - cpu) / wall;
+        if (segment && !segment->IsProcessing())
+            covered = false;
+    }
+    std::vector<double> gaps;
+    for (std::size_t i = 1; i < delivered.size(); ++i)
+        gaps.push_back(std::chrono::duration<double, std::milli>(delivered[i] - delivered[i - 1]).count());
+    constexpr double kPeriod = 40.0;
+    int late = 0;
+    long dropped = 0;
+    for (double g : gaps) {
+        late += g > 1.5 * kPeriod;
+        dropped += std::max(0L, std::lround(g / kPeriod) - 1);
+    }
+    state.counters["fps"] = delivered.size() > 1
+        ? 1000.0 * double(gaps.size()) / std::accumulate(gaps.begin(), gaps.end(), 0.0)
+        : 0;
+    state.counters["shown"] = view.shown;
+    state.counters["late"] = late;
+    state.counters["dropped"] = double(dropped);
+    state.counters["ready_ms_med"] = Percentile(readyMs, 0.5);
+    state.counters["ready_ms_max"] = Percentile(readyMs, 1.0);
+    state.counters["paint_ms_med"] = Percentile(view.paintMs, 0.5);
+    state.counters["paint_ms_max"] = Percentile(view.paintMs, 1.0);
+    state.counters["event_ms_med"] = Percentile(view.pingMs, 0.5);
+    state.counters["event_ms_max"] = Percentile(view.pingMs, 1.0);
+    state.counters["cores_busy"] = cores;
+    state.counters["threads_niced"] = niced;
+    if (!covered)
+        state.SkipWithError("the calculation ended before the playback");
+    load.reset();
+    if (segment)
+        hd->GetSegmentSet().CancelAll();
+    pump([&] { return worker->IsIdle(); }, std::chrono::seconds(60));
+    My::GetMessageQueue().RunPending();
+    comp->RemoveListener(&steps);
+    view.DestroyWindow();
+    watched.reset();
+    hd.reset();
+    comp.reset();
+    worker.reset();
+}
+BENCHMARK(BM_ViewPlaysSDWhileProcessing)
+    ->ArgName("processing")
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // Forwards the segment's editing to the view's mask editor.
 struct Host : segment_testing::FakeSegmentHost {
