@@ -457,20 +457,31 @@ private:
     std::vector<std::unique_ptr<platform::thread>> m_threads;
 };
 
-// The view's player plays SD footage at 25 frames per second for three
-// seconds, every frame painted afresh (Matted Foreground of a calculated
-// segment), in a window under the toolkit's event loop. Argument 0: the
-// machine otherwise idle. 1: the segment worker meanwhile calculates a
-// segment of 1920 x 1080 frames with motion estimation on, with the engine's
-// threads. 2: as 1, with one more calculation of the clip below normal
-// priority for every other core, so that every core is busy whatever share
-// of the calculation runs in parallel.
+const SceneClip& PlayedClip(bool hd)
+{
+    static const SceneClip sd(720, 576, 25);
+    if (!hd)
+        return sd;
+    static const SceneClip full(1920, 1080, 12);
+    return full;
+}
+
+// The view's player plays footage at 25 frames per second for three seconds,
+// every frame painted afresh (Matted Foreground of a calculated segment), in
+// a 1280 x 720 window under the toolkit's event loop. Argument hd: 0 plays
+// 720 x 576 at actual pixels, 1 plays 1920 x 1080 fitted to the window.
+// Argument load: 0 the machine otherwise idle; 1 the segment worker
+// meanwhile calculates a segment of 1920 x 1080 frames with motion
+// estimation on, with the engine's threads; 2 as 1, with one more
+// calculation of the clip below normal priority for every other core, so
+// that every core is busy whatever share of the calculation runs in
+// parallel.
 // Counters: frames shown, late (a gap above 1.5 periods since the previous
 // one) and dropped (periods without a new frame) frames, the frame's painting
 // from the player's step to its delivery (painter thread and hand-over) and
 // the window paint, median and worst, the delay of a posted message, the
 // cores the process kept busy, and the threads running below normal.
-void BM_ViewPlaysSDWhileProcessing(benchmark::State& state)
+void BM_ViewPlaysWhileProcessing(benchmark::State& state)
 {
     using Clock = WatchedView::Clock;
     if (!My::StartWindowSystem()) {
@@ -488,19 +499,21 @@ void BM_ViewPlaysSDWhileProcessing(benchmark::State& state)
     };
     segment_testing::PromptScope prompts;
     auto worker = std::make_unique<Processor>();
-    // The footage played: 25 SD frames whose segment was calculated first,
-    // shown as Matted Foreground, so each frame is painted from its mask.
-    static const SceneClip sd(720, 576, 25);
-    segment_testing::FakeSegmentHost sdHost;
+    // The footage played, whose segment was calculated first, shown as
+    // Matted Foreground, so each frame is painted from its mask.
+    const bool playHd = state.range(0) == 1;
+    const int played_frames = playHd ? 12 : 25;
+    const SceneClip& shown = PlayedClip(playHd);
+    segment_testing::FakeSegmentHost playedHost;
     auto comp = std::make_unique<TLComp>(nullptr, worker.get());
-    comp->SetFootage(sd.footage);
-    comp->GetSegmentSet().SetHost(&sdHost);
+    comp->SetFootage(shown.footage);
+    comp->GetSegmentSet().SetHost(&playedHost);
     TLSegment* played = comp->GetSegmentSet().CreateSegment(0);
-    played->SetMask(sd.key, "Brush");
-    played->SetTimeSpan(0, 25);
+    played->SetMask(shown.key, "Brush");
+    played->SetTimeSpan(0, played_frames);
     played->RequestProcessing();
     if (!pump([&] { return !played->IsProcessing(); }, std::chrono::seconds(120))
-        || played->GetDataSpan() != My::Span { 0, 25 }) {
+        || played->GetDataSpan() != My::Span { 0, played_frames }) {
         state.SkipWithError("the played segment was not calculated");
         return;
     }
@@ -508,8 +521,10 @@ void BM_ViewPlaysSDWhileProcessing(benchmark::State& state)
     NoCache cache;
     auto watched = std::make_unique<WatchedView>(*comp, cache);
     WatchedView& view = *watched;
-    view.CreateView(nullptr, CRect(0, 0, 720, 576), 0);
+    view.CreateView(nullptr, CRect(0, 0, 1280, 720), 0);
     view.SetDisplayType(static_cast<int>(DisplayType::MattedForeground));
+    if (playHd)
+        view.FitOnScreen();
     StepLog steps;
     comp->AddListener(&steps);
     std::vector<Clock::time_point> delivered;
@@ -528,7 +543,8 @@ void BM_ViewPlaysSDWhileProcessing(benchmark::State& state)
     std::unique_ptr<SceneClip> clip;
     auto hd = std::make_unique<TLComp>(nullptr, worker.get());
     TLSegment* segment = nullptr;
-    if (state.range(0) >= 1) {
+    const int load = static_cast<int>(state.range(1));
+    if (load >= 1) {
         clip = std::make_unique<SceneClip>(1920, 1080, kHdFrames);
         hd->SetFootage(clip->footage);
         hd->GetSegmentSet().SetHost(&host);
@@ -548,9 +564,9 @@ void BM_ViewPlaysSDWhileProcessing(benchmark::State& state)
             return;
         }
     }
-    std::unique_ptr<Load> load;
-    if (state.range(0) == 2)
-        load = std::make_unique<Load>(*clip, trm::thread_pool::machine_threads() - 1);
+    std::unique_ptr<Load> extra;
+    if (load == 2)
+        extra = std::make_unique<Load>(*clip, trm::thread_pool::machine_threads() - 1);
     const int niced = ThreadsBelowNormal();
     constexpr auto kSpan = std::chrono::seconds(3);
     double cores = 0;
@@ -614,7 +630,7 @@ void BM_ViewPlaysSDWhileProcessing(benchmark::State& state)
     state.counters["threads_niced"] = niced;
     if (!covered)
         state.SkipWithError("the calculation ended before the playback");
-    load.reset();
+    extra.reset();
     if (segment)
         hd->GetSegmentSet().CancelAll();
     pump([&] { return worker->IsIdle(); }, std::chrono::seconds(60));
@@ -626,11 +642,9 @@ void BM_ViewPlaysSDWhileProcessing(benchmark::State& state)
     comp.reset();
     worker.reset();
 }
-BENCHMARK(BM_ViewPlaysSDWhileProcessing)
-    ->ArgName("processing")
-    ->Arg(0)
-    ->Arg(1)
-    ->Arg(2)
+BENCHMARK(BM_ViewPlaysWhileProcessing)
+    ->ArgNames({ "hd", "load" })
+    ->ArgsProduct({ { 0, 1 }, { 0, 1, 2 } })
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();

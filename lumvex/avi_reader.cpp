@@ -101,6 +101,8 @@ avi_reader::avi_reader(const std::string& path, cache* image_cache, int prefetch
     : m_cache(image_cache)
     , m_prefetch(std::clamp(prefetch, 1, 1000))
 {
+    // Its priority follows the read orders, up and down.
+    handle().keep_raisable();
     resume();
     if (!path.empty()) {
         try {

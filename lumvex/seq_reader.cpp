@@ -110,6 +110,8 @@ void queue_read_order(img_read_order_queue& queue, img_read_order order)
 seq_reader::seq_reader(const std::string& file_name, cache* image_cache)
     : m_cache(image_cache)
 {
+    // Its priority follows the read orders, up and down.
+    handle().keep_raisable();
     resume();
     if (!file_name.empty()) {
         try {
@@ -130,6 +132,8 @@ seq_reader::seq_reader(const std::string& file_name, cache* image_cache)
 seq_reader::seq_reader(const sequence_filter& filter, cache* image_cache)
     : m_cache(image_cache)
 {
+    // Its priority follows the read orders, up and down.
+    handle().keep_raisable();
     resume();
     try {
         open(filter);

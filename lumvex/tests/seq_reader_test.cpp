@@ -6,11 +6,14 @@
 #include "lumvex/mem_cache.h"
 #include "lumvex/tests/cache_test_support.h"
 #include "lumvex/tests/footage_element.h"
+#include "platform/kernel/thread.h"
+#include "platform/tests/priority_test_support.h"
 #include "xmldoc/sarnel.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <set>
 #include <thread>
 
 using namespace cache_test;
@@ -182,6 +185,37 @@ TEST_F(SeqFootage, NeighboursAreLoadedAfterTheFrame)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_TRUE(footage.cached_frame(1));
     EXPECT_FALSE(footage.cached_frame(2));
+}
+
+// The loader lowers itself to each order's priority, and neighbours are read
+// one step lower. Where the process may not raise a thread again, that must
+// not leave the loader below its callers for good: it would then starve
+// behind below-normal work (a calculation) while the view waits for it.
+TEST_F(SeqFootage, LoaderIsNotLeftBelowItsCallersWhereRaisingIsRefused)
+{
+    bool ordinary = true;
+    std::thread user([&] {
+        ordinary = priority_testing::become_ordinary_user();
+        if (!ordinary)
+            return;
+        const std::set<long> before = priority_testing::thread_ids();
+        seq_reader footage(m_folder.file("img_12.png"), &m_cache);
+        std::vector<long> loaders;
+        for (long id : priority_testing::thread_ids())
+            if (!before.count(id))
+                loaders.push_back(id);
+        ASSERT_EQ(loaders.size(), 1u);
+        const int caller = priority_testing::nice_of(loaders[0]);
+        footage.request_frames(1, lumvex::frame_request::after, platform::THREAD_PRIORITY_NORMAL);
+        for (int i = 0; i < 500 && !footage.cached_frame(2); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_TRUE(footage.cached_frame(2));
+        footage.request_frames(4, 0, platform::THREAD_PRIORITY_NORMAL);
+        EXPECT_EQ(priority_testing::nice_of(loaders[0]), caller);
+    });
+    user.join();
+    if (!ordinary)
+        GTEST_SKIP() << "this process may raise priorities";
 }
 
 TEST_F(SeqFootage, FrameWithoutWaitingQueuesAndReturnsEmpty)

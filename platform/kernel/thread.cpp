@@ -5,9 +5,12 @@
 #include <cerrno>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 
+#include <linux/capability.h>
 #include <pthread.h>
 #include <sys/resource.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 #include "platform/kernel/system_error.h"
@@ -36,16 +39,38 @@ int nice_for(int priority)
     return std::clamp(-5 * priority, -20, 19);
 }
 
+// Whether the calling thread may set a thread of this process to `nice`:
+// with the capability to raise priorities, or within the nice limit.
+bool may_set_nice(int nice)
+{
+    __user_cap_header_struct header { _LINUX_CAPABILITY_VERSION_3, 0 };
+    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] {};
+    if (syscall(SYS_capget, &header, data) == 0 && (data[0].effective & (1u << CAP_SYS_NICE)) != 0)
+        return true;
+    rlimit limit {};
+    if (getrlimit(RLIMIT_NICE, &limit) != 0)
+        return false;
+    return nice >= 20 - static_cast<int>(std::min<rlim_t>(limit.rlim_cur, 40));
+}
+
 // Best effort: a raise the system does not permit goes only as far as the
-// process's nice limit allows, and never below the current priority.
-void apply_priority(pid_t tid, int priority)
+// process's nice limit allows, and never below the current priority. A
+// thread with a `base` (its nice when it was made raisable) is lowered only
+// when it could be raised back to the base afterwards: the system may let
+// a process lower a thread for good, and a thread that serves callers of
+// higher priority again would then stay below them.
+void apply_priority(pid_t tid, int priority, std::optional<int> base = std::nullopt)
 {
     const int target = nice_for(priority);
     errno = 0;
     const int current = getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
     if (current == -1 && errno != 0)
         return;
-    if (target == current || setpriority(PRIO_PROCESS, static_cast<id_t>(tid), target) == 0)
+    if (target == current)
+        return;
+    if (target > current && base && !may_set_nice(*base))
+        return;
+    if (setpriority(PRIO_PROCESS, static_cast<id_t>(tid), target) == 0)
         return;
     rlimit limit {};
     if (target > current || getrlimit(RLIMIT_NICE, &limit) != 0)
@@ -69,6 +94,9 @@ struct thread::state {
     std::mutex mutex;
     std::condition_variable changed;
     pid_t tid = 0; // under mutex until published, then constant
+    // The nice value a raisable thread must be able to come back to; set
+    // before the thread's priority changes, by the owner's thread.
+    std::optional<int> raisable_base;
     gate start = gate::closed;
     bool joined = false;
 
@@ -180,7 +208,16 @@ void thread::set_priority(int priority)
     if (!m_state)
         return;
     m_state->priority = priority;
-    apply_priority(m_state->tid, priority);
+    apply_priority(m_state->tid, priority, m_state->raisable_base);
+}
+
+void thread::keep_raisable()
+{
+    if (!m_state || m_state->raisable_base)
+        return;
+    errno = 0;
+    const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(m_state->tid));
+    m_state->raisable_base = nice == -1 && errno != 0 ? nice_for(THREAD_PRIORITY_NORMAL) : nice;
 }
 
 int thread::priority() const

@@ -52,6 +52,14 @@ public:
     void set_priority(int priority);
     int priority() const;
 
+    // For a thread whose priority goes down and up again (one that serves
+    // callers of several priorities in turn): where the system lets this
+    // process lower a thread's priority but not raise it back, a lowering
+    // would be for good, so such a thread is then never scheduled below the
+    // priority it has now; priority() still answers what was set. Call
+    // after create, before the priority is first changed.
+    void keep_raisable();
+
     // The system's id of the thread; 0 when none was created.
     long id() const;
 

@@ -12,6 +12,7 @@
 
 #include "platform/kernel/event.h"
 #include "platform/kernel/system_error.h"
+#include "platform/tests/priority_test_support.h"
 
 namespace {
 
@@ -32,11 +33,7 @@ unsigned run_probe(void* argument)
     return 42;
 }
 
-int nice_of(long tid)
-{
-    errno = 0;
-    return getpriority(PRIO_PROCESS, static_cast<id_t>(tid));
-}
+using priority_testing::nice_of;
 
 TEST(KernelThread, StartsOnlyWhenResumedAndJoinsWithItsExitCode)
 {
@@ -180,6 +177,70 @@ TEST(KernelThread, CurrentThreadPriorityIsNormalUntilSet)
     EXPECT_EQ(seen_before, platform::THREAD_PRIORITY_NORMAL);
     EXPECT_EQ(seen_after, platform::THREAD_PRIORITY_LOWEST);
     EXPECT_EQ(t.priority(), platform::THREAD_PRIORITY_LOWEST);
+}
+
+// Without the right to raise priorities a lowering is for good: a thread
+// kept raisable then stays where it was, whatever priority it is given,
+// while a plain thread is still lowered.
+TEST(KernelThread, RaisableThreadIsNeverLoweredForGoodWithoutTheRightToRaise)
+{
+    bool ordinary = true;
+    std::thread user([&] {
+        ordinary = priority_testing::become_ordinary_user();
+        if (!ordinary)
+            return;
+        probe p;
+        platform::thread kept;
+        ASSERT_TRUE(kept.create(&run_probe, &p));
+        kept.keep_raisable();
+        const int before = nice_of(kept.id());
+        kept.set_priority(platform::THREAD_PRIORITY_LOWEST);
+        EXPECT_EQ(kept.priority(), platform::THREAD_PRIORITY_LOWEST);
+        EXPECT_EQ(nice_of(kept.id()), before);
+        kept.resume();
+        ASSERT_TRUE(p.started.wait());
+        EXPECT_EQ(p.priority_seen, platform::THREAD_PRIORITY_LOWEST);
+        kept.set_priority(platform::THREAD_PRIORITY_NORMAL);
+        EXPECT_EQ(nice_of(kept.id()), before);
+        p.release.set();
+        kept.join();
+
+        probe q;
+        platform::thread plain;
+        ASSERT_TRUE(plain.create(&run_probe, &q));
+        plain.set_priority(platform::THREAD_PRIORITY_BELOW_NORMAL);
+        EXPECT_GT(nice_of(plain.id()), before);
+        plain.set_priority(platform::THREAD_PRIORITY_NORMAL);
+        EXPECT_GT(nice_of(plain.id()), before) << "an ordinary user raised a priority";
+        q.release.set();
+        plain.resume();
+        plain.join();
+    });
+    user.join();
+    if (!ordinary)
+        GTEST_SKIP() << "this process may raise priorities";
+}
+
+TEST(KernelThread, RaisableThreadFollowsItsPriorityWhereRaisingIsPermitted)
+{
+    probe p;
+    platform::thread t;
+    ASSERT_TRUE(t.create(&run_probe, &p));
+    t.keep_raisable();
+    const int before = nice_of(t.id());
+    if (setpriority(PRIO_PROCESS, static_cast<id_t>(t.id()), before + 1) != 0
+        || setpriority(PRIO_PROCESS, static_cast<id_t>(t.id()), before) != 0) {
+        p.release.set();
+        t.join();
+        GTEST_SKIP() << "this process may not raise priorities";
+    }
+    t.set_priority(platform::THREAD_PRIORITY_BELOW_NORMAL);
+    EXPECT_GT(nice_of(t.id()), before);
+    t.set_priority(platform::THREAD_PRIORITY_NORMAL);
+    EXPECT_EQ(nice_of(t.id()), before);
+    p.release.set();
+    t.resume();
+    t.join();
 }
 
 } // namespace
