@@ -26,8 +26,11 @@
 #include "engine/thread_pool.h"
 #include "foundation/blit.h"
 #include "foundation/image_draw.h"
+#include "lumvex/dll.h"
+#include "lumvex/gdiplus_reader.h"
 #include "platform/gui/app.h"
 #include "platform/kernel/thread.h"
+#include "platform/tests/priority_test_support.h"
 #include "widgets/core/Message.h"
 #include "widgets/core/WindowSystem.h"
 #include "widgets/core/tests/FakeHost.h"
@@ -35,11 +38,13 @@
 #include <boost/make_shared.hpp>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -481,7 +486,8 @@ const SceneClip& PlayedClip(bool hd)
 // from the player's step to its delivery (painter thread and hand-over) and
 // the window paint, median and worst, the delay of a posted message, the
 // cores the process kept busy, and the threads running below normal.
-void BM_ViewPlaysWhileProcessing(benchmark::State& state)
+void PlayWhileProcessing(benchmark::State& state, const boost::shared_ptr<lumvex::footage>& footage,
+    const img::image<img::bit>& key, bool fit, int load, const std::function<void(int)>& shownFrame = {})
 {
     using Clock = WatchedView::Clock;
     if (!My::StartWindowSystem()) {
@@ -501,15 +507,13 @@ void BM_ViewPlaysWhileProcessing(benchmark::State& state)
     auto worker = std::make_unique<Processor>();
     // The footage played, whose segment was calculated first, shown as
     // Matted Foreground, so each frame is painted from its mask.
-    const bool playHd = state.range(0) == 1;
-    const int played_frames = playHd ? 12 : 25;
-    const SceneClip& shown = PlayedClip(playHd);
+    const int played_frames = footage->frame_count();
     segment_testing::FakeSegmentHost playedHost;
     auto comp = std::make_unique<TLComp>(nullptr, worker.get());
-    comp->SetFootage(shown.footage);
+    comp->SetFootage(footage);
     comp->GetSegmentSet().SetHost(&playedHost);
     TLSegment* played = comp->GetSegmentSet().CreateSegment(0);
-    played->SetMask(shown.key, "Brush");
+    played->SetMask(key, "Brush");
     played->SetTimeSpan(0, played_frames);
     played->RequestProcessing();
     if (!pump([&] { return !played->IsProcessing(); }, std::chrono::seconds(120))
@@ -523,7 +527,7 @@ void BM_ViewPlaysWhileProcessing(benchmark::State& state)
     WatchedView& view = *watched;
     view.CreateView(nullptr, CRect(0, 0, 1280, 720), 0);
     view.SetDisplayType(static_cast<int>(DisplayType::MattedForeground));
-    if (playHd)
+    if (fit)
         view.FitOnScreen();
     StepLog steps;
     comp->AddListener(&steps);
@@ -534,6 +538,8 @@ void BM_ViewPlaysWhileProcessing(benchmark::State& state)
         delivered.push_back(now);
         readyMs.push_back(std::chrono::duration<double, std::milli>(now - steps.last).count());
         view.fresh = true;
+        if (shownFrame)
+            shownFrame(comp->GetPreviewFrame());
     });
     view.GetPlayer().SetPlayFramerate(25);
 
@@ -543,7 +549,6 @@ void BM_ViewPlaysWhileProcessing(benchmark::State& state)
     std::unique_ptr<SceneClip> clip;
     auto hd = std::make_unique<TLComp>(nullptr, worker.get());
     TLSegment* segment = nullptr;
-    const int load = static_cast<int>(state.range(1));
     if (load >= 1) {
         clip = std::make_unique<SceneClip>(1920, 1080, kHdFrames);
         hd->SetFootage(clip->footage);
@@ -642,9 +647,67 @@ void BM_ViewPlaysWhileProcessing(benchmark::State& state)
     comp.reset();
     worker.reset();
 }
+void BM_ViewPlaysWhileProcessing(benchmark::State& state)
+{
+    const SceneClip& shown = PlayedClip(state.range(0) == 1);
+    PlayWhileProcessing(
+        state, shown.footage, shown.key, state.range(0) == 1, static_cast<int>(state.range(1)));
+}
 BENCHMARK(BM_ViewPlaysWhileProcessing)
     ->ArgNames({ "hd", "load" })
     ->ArgsProduct({ { 0, 1 }, { 0, 1, 2 } })
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// The played clip as PNG files in a folder of its own, removed at the end.
+struct SequenceFiles {
+    std::filesystem::path folder;
+    explicit SequenceFiles(const SceneClip& clip)
+        : folder(std::filesystem::temp_directory_path() / ("tavelo_view_bench_" + std::to_string(getpid())))
+    {
+        std::filesystem::create_directories(folder / "shot");
+        for (int i = 0; i < clip.footage->frame_count(); ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "shot_%04d.png", i);
+            img::gdiplus_writer().write(
+                (folder / "shot" / name).string(), "png", clip.footage->cached_frame(i)->image, false);
+        }
+    }
+    ~SequenceFiles()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder, ignored);
+    }
+    std::string First() const { return (folder / "shot" / "shot_0000.png").string(); }
+};
+
+// As BM_ViewPlaysWhileProcessing with SD footage, the footage now an image
+// sequence read by its loader thread through the program's cache system,
+// each frame forgotten by the cache once shown, so that every frame is read
+// anew (as the read-ahead of the frame before it). The program runs as an
+// ordinary user's: without the right to raise a thread's priority again.
+// Argument load as there.
+void BM_ViewPlaysSequenceWhileProcessing(benchmark::State& state)
+{
+    priority_testing::ordinary_user_scope ordinary;
+    const SceneClip& clip = PlayedClip(false);
+    static const SequenceFiles files(clip);
+    // Settings and disc cache of the benchmark's own.
+    setenv("XDG_CONFIG_HOME", (files.folder / "config").c_str(), 1);
+    setenv("XDG_CACHE_HOME", (files.folder / "cache").c_str(), 1);
+    lumvex::dll library;
+    {
+        const auto footage = library.create_seq_footage(files.First());
+        PlayWhileProcessing(state, footage, clip.key, false, static_cast<int>(state.range(0)),
+            [&](int frame) { library.coordinator().remove(footage->frame_id(frame)); });
+    }
+    state.counters["ordinary_user"] = ordinary.active;
+}
+BENCHMARK(BM_ViewPlaysSequenceWhileProcessing)
+    ->ArgName("load")
+    ->Arg(0)
+    ->Arg(2)
     ->Iterations(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();

@@ -33,6 +33,31 @@ inline bool become_ordinary_user()
     return getrlimit(RLIMIT_NICE, &limit) == 0 && limit.rlim_cur == 0;
 }
 
+// The calling thread as an ordinary user's while the scope lasts: the
+// capability to raise priorities is given up and restored at the end.
+class ordinary_user_scope {
+public:
+    ordinary_user_scope()
+    {
+        if (syscall(SYS_capget, &m_header, m_saved) == 0)
+            active = become_ordinary_user();
+    }
+    ~ordinary_user_scope()
+    {
+        m_header = { _LINUX_CAPABILITY_VERSION_3, 0 };
+        syscall(SYS_capset, &m_header, m_saved);
+    }
+    ordinary_user_scope(const ordinary_user_scope&) = delete;
+    ordinary_user_scope& operator=(const ordinary_user_scope&) = delete;
+
+    // Threads created meanwhile may not raise priorities either.
+    bool active = false;
+
+private:
+    __user_cap_header_struct m_header { _LINUX_CAPABILITY_VERSION_3, 0 };
+    __user_cap_data_struct m_saved[_LINUX_CAPABILITY_U32S_3] {};
+};
+
 inline int nice_of(long tid)
 {
     errno = 0;
