@@ -229,8 +229,9 @@ void BM_PlaybackSD(benchmark::State& state)
 BENCHMARK(BM_PlaybackSD)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Playback through the composition view's own player at 25 frames per
-// second over SD footage, every frame painted afresh: the player's timer in
-// a real window, ticks skipped while the painter works. The "fps" counter is
+// second over SD footage shown as Foreground Only (the footage's frames,
+// fetched afresh and drawn): the player's timer in a real window, ticks
+// skipped while the painter works. The "fps" counter is
 // the rate the view measured over the last second of two seconds of play.
 void BM_ViewPlaysSDAt25fps(benchmark::State& state)
 {
