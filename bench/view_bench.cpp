@@ -347,6 +347,17 @@ double CpuSeconds()
         + 1e-6 * double(u.ru_utime.tv_usec + u.ru_stime.tv_usec);
 }
 
+// How long the calling thread has waited, runnable, for a processor: the
+// second figure of its scheduler statistics, in milliseconds.
+double RunQueueMs()
+{
+    std::ifstream in("/proc/thread-self/schedstat");
+    unsigned long long running = 0;
+    unsigned long long waiting = 0;
+    in >> running >> waiting;
+    return double(waiting) / 1e6;
+}
+
 // Threads of this process whose nice value is above the normal one.
 int ThreadsBelowNormal()
 {
@@ -486,7 +497,8 @@ const SceneClip& PlayedClip(bool hd)
 // one) and dropped (periods without a new frame) frames, the frame's painting
 // from the player's step to its delivery (painter thread and hand-over) and
 // the window paint, median and worst, the delay of a posted message, the
-// cores the process kept busy, and the threads running below normal.
+// cores the process kept busy, how long the UI thread waited for a
+// processor while runnable, and the threads running below normal.
 void PlayWhileProcessing(benchmark::State& state, const boost::shared_ptr<lumvex::footage>& footage,
     const img::image<img::bit>& key, bool fit, int load, const std::function<void(int)>& shownFrame = {})
 {
@@ -576,6 +588,7 @@ void PlayWhileProcessing(benchmark::State& state, const boost::shared_ptr<lumvex
     const int niced = ThreadsBelowNormal();
     constexpr auto kSpan = std::chrono::seconds(3);
     double cores = 0;
+    double uiQueued = 0;
     bool covered = true;
     for (auto _ : state) {
         delivered.clear();
@@ -589,6 +602,7 @@ void PlayWhileProcessing(benchmark::State& state, const boost::shared_ptr<lumvex
             view.pingSent.reserve(1000);
         }
         const double cpu = CpuSeconds();
+        const double queued = RunQueueMs();
         const auto start = Clock::now();
         view.GetPlayer().SetPlayMode(My::Player::Forward);
         std::thread input([&] {
@@ -607,6 +621,7 @@ void PlayWhileProcessing(benchmark::State& state, const boost::shared_ptr<lumvex
         view.GetPlayer().SetPlayMode(My::Player::Stopped);
         const double wall = std::chrono::duration<double>(Clock::now() - start).count();
         cores = (CpuSeconds() - cpu) / wall;
+        uiQueued = RunQueueMs() - queued;
         if (segment && !segment->IsProcessing())
             covered = false;
     }
@@ -633,6 +648,7 @@ void PlayWhileProcessing(benchmark::State& state, const boost::shared_ptr<lumvex
     state.counters["event_ms_med"] = Percentile(view.pingMs, 0.5);
     state.counters["event_ms_max"] = Percentile(view.pingMs, 1.0);
     state.counters["cores_busy"] = cores;
+    state.counters["ui_queued_ms"] = uiQueued;
     state.counters["threads_niced"] = niced;
     if (!covered)
         state.SkipWithError("the calculation ended before the playback");
