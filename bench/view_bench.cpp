@@ -536,6 +536,20 @@ void PlayWhileProcessing(benchmark::State& state, const boost::shared_ptr<lumvex
     }
 
     NoCache cache;
+    // The process's first view window draws slower for a while: one plays
+    // unmeasured first.
+    static bool warm = false;
+    if (!warm) {
+        warm = true;
+        TLView first(*comp, cache);
+        first.CreateView(nullptr, CRect(0, 0, 1280, 720), 0);
+        first.SetDisplayType(static_cast<int>(DisplayType::MattedForeground));
+        first.GetPlayer().SetPlayFramerate(25);
+        first.GetPlayer().SetPlayMode(My::Player::Forward);
+        pump([] { return false; }, std::chrono::seconds(2));
+        first.GetPlayer().SetPlayMode(My::Player::Stopped);
+        first.DestroyWindow();
+    }
     auto watched = std::make_unique<WatchedView>(*comp, cache);
     WatchedView& view = *watched;
     view.CreateView(nullptr, CRect(0, 0, 1280, 720), 0);
@@ -586,11 +600,10 @@ void PlayWhileProcessing(benchmark::State& state, const boost::shared_ptr<lumvex
     if (load == 2)
         extra = std::make_unique<Load>(*clip, trm::thread_pool::machine_threads() - 1);
     const int niced = ThreadsBelowNormal();
-    constexpr auto kSpan = std::chrono::seconds(3);
     double cores = 0;
     double uiQueued = 0;
-    bool covered = true;
-    for (auto _ : state) {
+    // Plays for `span` under the toolkit's loop, a message posted every 20 ms.
+    const auto play = [&](std::chrono::milliseconds span) {
         delivered.clear();
         readyMs.clear();
         view.paintMs.clear();
@@ -606,7 +619,7 @@ void PlayWhileProcessing(benchmark::State& state, const boost::shared_ptr<lumvex
         const auto start = Clock::now();
         view.GetPlayer().SetPlayMode(My::Player::Forward);
         std::thread input([&] {
-            for (WPARAM i = 0; Clock::now() - start < kSpan; ++i) {
+            for (WPARAM i = 0; Clock::now() - start < span; ++i) {
                 {
                     std::lock_guard<std::mutex> l(view.pingLock);
                     view.pingSent.push_back(Clock::now());
@@ -622,6 +635,12 @@ void PlayWhileProcessing(benchmark::State& state, const boost::shared_ptr<lumvex
         const double wall = std::chrono::duration<double>(Clock::now() - start).count();
         cores = (CpuSeconds() - cpu) / wall;
         uiQueued = RunQueueMs() - queued;
+    };
+    // The first frames drawn into a new window cost more; they are not counted.
+    play(std::chrono::milliseconds(500));
+    bool covered = true;
+    for (auto _ : state) {
+        play(std::chrono::seconds(3));
         if (segment && !segment->IsProcessing())
             covered = false;
     }
@@ -639,6 +658,9 @@ void PlayWhileProcessing(benchmark::State& state, const boost::shared_ptr<lumvex
         ? 1000.0 * double(gaps.size()) / std::accumulate(gaps.begin(), gaps.end(), 0.0)
         : 0;
     state.counters["shown"] = view.shown;
+    if (const auto& ready = view.GetPainter().GetReady(); ready.key)
+        state.counters["type"] = double(static_cast<int>(ready.key->GetStyle().type)),
+        state.counters["layers"] = double(ready.key->GetLayers().size());
     state.counters["late"] = late;
     state.counters["dropped"] = double(dropped);
     state.counters["ready_ms_med"] = Percentile(readyMs, 0.5);
