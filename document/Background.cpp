@@ -2,7 +2,7 @@
 
 #include "document/CompositionHost.h"
 #include "document/TLComp.h"
-#include "lumvex/footage.h"
+#include "lumvex/footage/footage.h"
 #include "widgets/core/Prompt.h"
 
 #include <algorithm>

@@ -7,7 +7,7 @@
 // the missing ones, so the segments and their masks stay usable. The size
 // and length are those the project's segments and spans imply.
 
-#include "lumvex/footage.h"
+#include "lumvex/footage/footage.h"
 
 #include <memory>
 #include <string>

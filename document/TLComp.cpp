@@ -9,7 +9,7 @@
 #include "document/properties/FootagePage.h"
 #include "document/properties/SpanProperty.h"
 #include "foundation/exception.h"
-#include "lumvex/footage.h"
+#include "lumvex/footage/footage.h"
 #include "platform/kernel/event.h"
 #include "widgets/core/Message.h"
 #include "widgets/core/Prompt.h"

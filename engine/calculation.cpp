@@ -14,7 +14,7 @@
 #include "engine/refine.h"
 #include "engine/remove_wool.h"
 #include "foundation/profiler.h"
-#include "lumvex/footage.h"
+#include "lumvex/footage/footage.h"
 
 namespace trm {
 

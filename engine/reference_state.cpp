@@ -9,7 +9,7 @@
 #include "engine/profiles.h"
 #include "engine/reduction.h"
 #include "foundation/profiler.h"
-#include "lumvex/cache.h"
+#include "lumvex/cache/cache.h"
 
 namespace trm {
 

@@ -8,7 +8,7 @@
 
 #include "engine/segment.h"
 #include "foundation/xml_stream.h"
-#include "lumvex/footage.h"
+#include "lumvex/footage/footage.h"
 
 namespace trm {
 

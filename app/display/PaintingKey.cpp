@@ -3,7 +3,7 @@
 #include "app/display/FramePainting.h"
 #include "app/display/PaintingMask.h"
 #include "foundation/exception.h"
-#include "lumvex/footage.h"
+#include "lumvex/footage/footage.h"
 
 #include <stdexcept>
 #include <string>

@@ -13,7 +13,7 @@
 #include "app/display/DisplayStyle.h"
 #include "document/MaskMode.h"
 #include "foundation/extent.h"
-#include "lumvex/cache.h"
+#include "lumvex/cache/cache.h"
 
 #include <boost/shared_ptr.hpp>
 

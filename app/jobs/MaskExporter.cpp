@@ -7,7 +7,7 @@
 #include "engine/frame_record.h"
 #include "foundation/bmp_writer.h"
 #include "foundation/byte_stream.h"
-#include "lumvex/footage.h"
+#include "lumvex/footage/footage.h"
 #include "platform/gui/messages.h"
 #include "widgets/core/Prompt.h"
 

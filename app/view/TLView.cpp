@@ -12,7 +12,7 @@
 #include "document/TLSegment.h"
 #include "document/TLSegmentSet.h"
 #include "foundation/image_draw.h"
-#include "lumvex/cache.h"
+#include "lumvex/cache/cache.h"
 #include "platform/registry/profile.h"
 
 #include <algorithm>

@@ -9,7 +9,7 @@
 #include "document/MaskMode.h"
 #include "document/properties/TypedProperty.h"
 #include "engine/param.h"
-#include "lumvex/footage.h"
+#include "lumvex/footage/footage.h"
 #include "widgets/properties/ResourceString.h"
 
 #include <cstdint>

@@ -4,7 +4,7 @@
 #include "document/TLComp.h"
 #include "document/tests/prompt_test_support.h"
 #include "foundation/exception.h"
-#include "lumvex/footage.h"
+#include "lumvex/footage/footage.h"
 #include "platform/kernel/event.h"
 #include "widgets/core/Message.h"
 #include "widgets/core/Prompt.h"

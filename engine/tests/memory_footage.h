@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "foundation/extent.h"
-#include "lumvex/footage.h"
+#include "lumvex/footage/footage.h"
 
 namespace trm::testing {
 

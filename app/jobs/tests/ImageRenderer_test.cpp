@@ -13,7 +13,7 @@
 #include "foundation/gdiplus_codec.h"
 #include "foundation/regprofile.h"
 #include "lumvex/dll.h"
-#include "lumvex/footage.h"
+#include "lumvex/footage/footage.h"
 #include "platform/gui/messages.h"
 #include "platform/tests/avi_reference.h"
 #include "platform/tests/avi_samples.h"
