@@ -11,7 +11,7 @@
 // on several threads at once (the footage and the cache lock themselves).
 
 #include "app/display/DisplayStyle.h"
-#include "document/MaskMode.h"
+#include "document/segments/MaskMode.h"
 #include "foundation/extent.h"
 #include "lumvex/cache/cache.h"
 

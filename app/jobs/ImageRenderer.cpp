@@ -2,7 +2,7 @@
 
 #include "app/display/PaintingKey.h"
 #include "app/display/PaintingSource.h"
-#include "document/TLComp.h"
+#include "document/composition/TLComp.h"
 #include "lumvex/footage/footage.h"
 #include "vortel/settings.h"
 #include "vortel/writer.h"

@@ -1,9 +1,9 @@
 #include "app/jobs/MaskExporter.h"
 
 #include "app/jobs/MaskSaveDlg.h"
-#include "document/MaskCombine.h"
-#include "document/TLComp.h"
-#include "document/TLSegmentSet.h"
+#include "document/composition/TLComp.h"
+#include "document/segments/MaskCombine.h"
+#include "document/segments/TLSegmentSet.h"
 #include "engine/frame_record.h"
 #include "foundation/bmp_writer.h"
 #include "foundation/byte_stream.h"

@@ -10,7 +10,7 @@
 // thread and call ExportMasks; the job then owns itself (see Renderer).
 
 #include "app/jobs/Renderer.h"
-#include "document/MaskMode.h"
+#include "document/segments/MaskMode.h"
 #include "foundation/image.h"
 #include "foundation/numbered_file_name.h"
 #include "widgets/dialogs/ProgressDlg.h"

@@ -1,7 +1,7 @@
 #include "app/view/MaskEditor.h"
 
 #include "app/view/SequenceView.h"
-#include "document/TLSegment.h"
+#include "document/segments/TLSegment.h"
 #include "foundation/blit.h"
 #include "foundation/bmp_reader.h"
 #include "foundation/bmp_writer.h"

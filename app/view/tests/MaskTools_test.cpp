@@ -5,7 +5,7 @@
 #include "app/view/FloodFill.h"
 #include "app/view/MaskEditor.h"
 #include "app/view/SequenceView.h"
-#include "document/TLSegment.h"
+#include "document/segments/TLSegment.h"
 #include "document/tests/segment_test_support.h"
 #include "foundation/bmp_reader.h"
 #include "platform/gui/messages.h"

@@ -4,7 +4,7 @@
 // undo does not revert, and the work area, current frame and export
 // settings edited through their typed properties.
 
-#include "document/TLComp.h"
+#include "document/composition/TLComp.h"
 #include "document/properties/ControlLogic.h"
 #include "document/properties/FootagePage.h"
 #include "document/tests/segment_test_support.h"
