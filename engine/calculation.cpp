@@ -13,7 +13,7 @@
 #include "engine/morphology.h"
 #include "engine/refine.h"
 #include "engine/remove_wool.h"
-#include "foundation/profiler.h"
+#include "foundation/system/profiler.h"
 #include "lumvex/footage/footage.h"
 
 namespace trm {

@@ -7,7 +7,7 @@
 #include <boost/make_shared.hpp>
 
 #include "engine/segment.h"
-#include "foundation/xml_stream.h"
+#include "foundation/xml/xml_stream.h"
 #include "lumvex/footage/footage.h"
 
 namespace trm {

@@ -1,6 +1,6 @@
 #include "vortel/settings.h"
 
-#include "foundation/regprofile.h"
+#include "foundation/system/regprofile.h"
 #include "lumvex/avi/avi_file.h"
 #include "platform/gui/messages.h"
 #include "platform/video/avi_file.h"

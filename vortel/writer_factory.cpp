@@ -1,6 +1,6 @@
 #include "vortel/writer_factory.h"
 
-#include "foundation/numbered_file_name.h"
+#include "foundation/files/numbered_file_name.h"
 #include "lumvex/avi/avi_file.h"
 #include "lumvex/path.h"
 #include "platform/gui/file_dialog.h"

@@ -2,7 +2,7 @@
 
 #include "app/display/FramePainting.h"
 #include "app/display/PaintingMask.h"
-#include "foundation/exception.h"
+#include "foundation/system/exception.h"
 #include "lumvex/footage/footage.h"
 
 #include <stdexcept>

@@ -12,7 +12,7 @@
 
 #include "app/display/DisplayStyle.h"
 #include "document/segments/MaskMode.h"
-#include "foundation/extent.h"
+#include "foundation/numbers/extent.h"
 #include "lumvex/cache/cache.h"
 
 #include <boost/shared_ptr.hpp>

@@ -5,8 +5,8 @@
 // gives only those two), read one row at a time.
 
 #include "document/segments/MaskMode.h"
-#include "foundation/extent.h"
-#include "foundation/image.h"
+#include "foundation/image/image.h"
+#include "foundation/numbers/extent.h"
 
 #include <vector>
 

@@ -11,8 +11,8 @@
 
 #include "app/jobs/Renderer.h"
 #include "document/segments/MaskMode.h"
-#include "foundation/image.h"
-#include "foundation/numbered_file_name.h"
+#include "foundation/files/numbered_file_name.h"
+#include "foundation/image/image.h"
 #include "widgets/dialogs/ProgressDlg.h"
 
 #include <string>

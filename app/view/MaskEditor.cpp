@@ -2,10 +2,10 @@
 
 #include "app/view/SequenceView.h"
 #include "document/segments/TLSegment.h"
-#include "foundation/blit.h"
-#include "foundation/bmp_reader.h"
-#include "foundation/bmp_writer.h"
-#include "foundation/byte_stream.h"
+#include "foundation/files/bmp_reader.h"
+#include "foundation/files/bmp_writer.h"
+#include "foundation/files/byte_stream.h"
+#include "foundation/image/blit.h"
 #include "widgets/core/Prompt.h"
 
 #include <algorithm>

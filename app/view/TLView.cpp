@@ -11,7 +11,7 @@
 #include "document/segments/SegmentSet.h"
 #include "document/segments/TLSegment.h"
 #include "document/segments/TLSegmentSet.h"
-#include "foundation/image_draw.h"
+#include "foundation/image/image_draw.h"
 #include "lumvex/cache/cache.h"
 #include "platform/registry/profile.h"
 

@@ -8,7 +8,7 @@
 
 #include "document/composition/CompositionMember.h"
 #include "document/composition/Layer.h"
-#include "foundation/extent.h"
+#include "foundation/numbers/extent.h"
 
 #include <boost/shared_ptr.hpp>
 

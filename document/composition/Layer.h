@@ -3,7 +3,7 @@
 // A layer of the composition's timeline: a footage placed at a start offset
 // and trimmed to a span of its own frames. UI thread only.
 
-#include "foundation/span.h"
+#include "foundation/numbers/span.h"
 #include "widgets/core/Event.h"
 #include "widgets/core/EventDispatcher.h"
 

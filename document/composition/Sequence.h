@@ -4,8 +4,8 @@
 // length, work area, current and preview frames, frame size and whether
 // segments are being processed. Its notifications go through its dispatcher.
 
-#include "foundation/extent.h"
-#include "foundation/span.h"
+#include "foundation/numbers/extent.h"
+#include "foundation/numbers/span.h"
 #include "widgets/core/Event.h"
 #include "widgets/core/EventDispatcher.h"
 

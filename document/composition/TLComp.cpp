@@ -8,7 +8,7 @@
 #include "document/properties/FootagePage.h"
 #include "document/properties/SpanProperty.h"
 #include "document/segments/TLSegmentSet.h"
-#include "foundation/exception.h"
+#include "foundation/system/exception.h"
 #include "lumvex/footage/footage.h"
 #include "platform/kernel/event.h"
 #include "widgets/core/Message.h"

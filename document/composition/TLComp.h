@@ -9,7 +9,7 @@
 
 #include "document/Doc.h"
 #include "document/composition/Sequence.h"
-#include "foundation/fraction.h"
+#include "foundation/numbers/fraction.h"
 #include "widgets/core/CommandMap.h"
 #include "widgets/properties/EditableObject.h"
 

@@ -4,7 +4,7 @@
 // engine state and the frames to calculate, taken on the UI thread when the
 // segment was queued, so the worker never reads the segment itself.
 
-#include "foundation/span.h"
+#include "foundation/numbers/span.h"
 
 #include <boost/shared_ptr.hpp>
 

@@ -13,7 +13,7 @@
 
 #include "document/processing/ProcessQueue.h"
 #include "document/processing/ProcessorControl.h"
-#include "foundation/thread.h"
+#include "foundation/system/thread.h"
 
 #include <string>
 

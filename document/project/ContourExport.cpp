@@ -6,7 +6,7 @@
 #include "document/segments/SegmentData.h"
 #include "document/segments/TLSegment.h"
 #include "document/segments/TLSegmentSet.h"
-#include "foundation/exception.h"
+#include "foundation/system/exception.h"
 #include "widgets/core/Prompt.h"
 
 #include <cerrno>

@@ -6,7 +6,7 @@
 // denominator is written as the 50/1 it reads back as, so no division by 0
 // is ever made.
 
-#include "foundation/fraction.h"
+#include "foundation/numbers/fraction.h"
 
 #include <cstdint>
 #include <string>

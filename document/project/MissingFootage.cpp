@@ -1,6 +1,6 @@
 #include "document/project/MissingFootage.h"
 
-#include "foundation/exception.h"
+#include "foundation/system/exception.h"
 #include "lumvex/path.h"
 
 #include <ostream>

@@ -7,7 +7,7 @@
 #include "document/segments/SegmentData.h"
 #include "document/segments/TLSegment.h"
 #include "document/segments/TLSegmentSet.h"
-#include "foundation/xml_stream.h"
+#include "foundation/xml/xml_stream.h"
 #include "lumvex/dll.h"
 
 #include <algorithm>

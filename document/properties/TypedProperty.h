@@ -9,7 +9,7 @@
 
 #include "document/history/ActionHistory.h"
 #include "document/properties/Access.h"
-#include "foundation/fraction.h"
+#include "foundation/numbers/fraction.h"
 #include "widgets/properties/PropertyBase.h"
 #include "widgets/properties/ResourceString.h"
 

@@ -1,7 +1,7 @@
 #include "document/segments/MaskCombine.h"
 
 #include "document/segments/MaskMode.h"
-#include "foundation/blit.h"
+#include "foundation/image/blit.h"
 
 #include <algorithm>
 #include <cstdint>

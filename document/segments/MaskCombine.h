@@ -10,7 +10,7 @@
 // region both cover, top-left corners together. Neither throws, except for
 // allocation failures when a first layer is copied.
 
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 
 // 1-bit masks: Add and Lighten "or", Intersect and Darken "and", Subtract
 // "and not", Difference "xor".

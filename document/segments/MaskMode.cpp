@@ -1,6 +1,6 @@
 #include "document/segments/MaskMode.h"
 
-#include "foundation/xml_stream.h"
+#include "foundation/xml/xml_stream.h"
 
 #include <string>
 

@@ -3,7 +3,7 @@
 // A segment as the timeline and the views see it: a time span around a key
 // frame, the span that has results, and its processing state. UI thread only.
 
-#include "foundation/span.h"
+#include "foundation/numbers/span.h"
 #include "widgets/core/Event.h"
 #include "widgets/core/EventDispatcher.h"
 

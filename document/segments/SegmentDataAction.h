@@ -8,7 +8,7 @@
 
 #include "document/history/ActionHistory.h"
 #include "engine/param.h"
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 
 #include <boost/shared_ptr.hpp>
 

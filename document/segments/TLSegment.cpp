@@ -10,7 +10,7 @@
 #include "document/segments/SegmentDataAction.h"
 #include "document/segments/SegmentHost.h"
 #include "document/segments/TLSegmentSet.h"
-#include "foundation/exception.h"
+#include "foundation/system/exception.h"
 #include "platform/kernel/wait.h"
 #include "widgets/core/Message.h"
 #include "widgets/core/Prompt.h"

@@ -10,7 +10,7 @@
 #include "document/segments/MaskMode.h"
 #include "document/segments/Segment.h"
 #include "engine/param.h"
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 #include "widgets/core/CommandMap.h"
 #include "widgets/properties/EditableObject.h"
 

@@ -3,9 +3,9 @@
 #include "document/composition/TLComp.h"
 #include "document/segments/SegmentHost.h"
 #include "document/segments/TLSegmentSet.h"
-#include "foundation/bmp_reader.h"
-#include "foundation/bmp_writer.h"
-#include "foundation/byte_stream.h"
+#include "foundation/files/bmp_reader.h"
+#include "foundation/files/bmp_writer.h"
+#include "foundation/files/byte_stream.h"
 #include "widgets/core/Prompt.h"
 
 #include <algorithm>

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "foundation/extent.h"
+#include "foundation/numbers/extent.h"
 #include "lumvex/footage/footage.h"
 
 namespace trm::testing {

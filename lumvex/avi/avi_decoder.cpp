@@ -1,7 +1,7 @@
 #include "lumvex/avi/avi_decoder.h"
 
-#include "foundation/image_error.h"
-#include "foundation/size_check.h"
+#include "foundation/files/image_error.h"
+#include "foundation/files/size_check.h"
 #include "platform/video/avi_file.h"
 #include "platform/video/video_decompressor.h"
 

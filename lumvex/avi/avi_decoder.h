@@ -11,7 +11,7 @@
 //
 // Threads: a decoder (and its file) is used by one thread at a time.
 
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 #include "lumvex/avi/avi_file.h"
 
 #include <cstdint>

@@ -6,7 +6,7 @@
 //
 // Threads: a file object is used by one thread at a time.
 
-#include "foundation/exception.h"
+#include "foundation/system/exception.h"
 #include "lumvex/export.h"
 
 #include <memory>

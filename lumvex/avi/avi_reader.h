@@ -1,6 +1,6 @@
 #pragma once
 
-#include "foundation/thread.h"
+#include "foundation/system/thread.h"
 #include "lumvex/footage/footage.h"
 #include "lumvex/footage/frame_waits.h"
 

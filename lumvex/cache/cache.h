@@ -8,7 +8,7 @@
 // Everything here is held by boost::shared_ptr and may cross the library's
 // boundary; the application derives its own keys from item_id.
 
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 #include "lumvex/export.h"
 
 #include <boost/shared_ptr.hpp>

@@ -16,7 +16,7 @@
 // type or unreadable, gives its default. Not copyable; the settings
 // operations run on one thread (the UI's); the caches may be used from any.
 
-#include "foundation/regprofile.h"
+#include "foundation/system/regprofile.h"
 #include "lumvex/cache/coordinator.h"
 #include "lumvex/cache/disc_cache.h"
 #include "lumvex/cache/mem_cache.h"

@@ -1,9 +1,9 @@
 #include "lumvex/files/bmp_tga_reader.h"
 
-#include "foundation/bmp_reader.h"
-#include "foundation/byte_stream.h"
-#include "foundation/image_error.h"
-#include "foundation/size_check.h"
+#include "foundation/files/bmp_reader.h"
+#include "foundation/files/byte_stream.h"
+#include "foundation/files/image_error.h"
+#include "foundation/files/size_check.h"
 
 #include <array>
 #include <cstring>

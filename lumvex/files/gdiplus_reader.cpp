@@ -1,8 +1,8 @@
 #include "lumvex/files/gdiplus_reader.h"
 
-#include "foundation/byte_stream.h"
-#include "foundation/gdiplus_codec.h"
-#include "foundation/image_error.h"
+#include "foundation/files/byte_stream.h"
+#include "foundation/files/gdiplus_codec.h"
+#include "foundation/files/image_error.h"
 
 #include <optional>
 

@@ -3,7 +3,7 @@
 // The codecs over the platform's image decoders and encoders: BMP, JPEG,
 // GIF, TIFF and PNG files.
 
-#include "foundation/gdiplus_codec.h"
+#include "foundation/files/gdiplus_codec.h"
 #include "lumvex/files/image_codec.h"
 
 namespace img {

@@ -1,6 +1,6 @@
 #include "lumvex/files/image_codec.h"
 
-#include "foundation/image_error.h"
+#include "foundation/files/image_error.h"
 #include "lumvex/files/bmp_tga_reader.h"
 #include "lumvex/files/gdiplus_reader.h"
 

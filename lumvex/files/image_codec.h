@@ -6,9 +6,9 @@
 //
 // Codecs keep no state: any thread may use them, also the same codec at once.
 // Errors are img::io_error (and img::unsupported, img::corrupt) from
-// foundation/image_error.h.
+// foundation/files/image_error.h.
 
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 #include "lumvex/export.h"
 
 #include <memory>

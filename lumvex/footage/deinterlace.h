@@ -7,7 +7,7 @@
 // lower field is kept) or by the byte-wise mean of the kept lines around
 // them, all four channels alike.
 
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 
 namespace lumvex {
 

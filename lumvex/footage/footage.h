@@ -8,9 +8,9 @@
 // `frame`, `cached_frame` and `frame_id` may be called from any thread;
 // `serialize` and the setters run on the UI thread.
 
-#include "foundation/extent.h"
-#include "foundation/fraction.h"
-#include "foundation/xml_stream.h"
+#include "foundation/numbers/extent.h"
+#include "foundation/numbers/fraction.h"
+#include "foundation/xml/xml_stream.h"
 #include "lumvex/cache/cache.h"
 #include "lumvex/export.h"
 

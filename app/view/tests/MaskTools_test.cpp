@@ -7,7 +7,7 @@
 #include "app/view/SequenceView.h"
 #include "document/segments/TLSegment.h"
 #include "document/tests/segment_test_support.h"
-#include "foundation/bmp_reader.h"
+#include "foundation/files/bmp_reader.h"
 #include "platform/gui/messages.h"
 #include "widgets/core/Event.h"
 #include "widgets/core/Prompt.h"

@@ -3,7 +3,7 @@
 #include "document/composition/TLComp.h"
 #include "document/processing/ProcessorControl.h"
 #include "document/tests/prompt_test_support.h"
-#include "foundation/exception.h"
+#include "foundation/system/exception.h"
 #include "lumvex/footage/footage.h"
 #include "platform/kernel/event.h"
 #include "widgets/core/Message.h"

@@ -6,7 +6,7 @@
 #include "document/project/FramerateText.h"
 #include "document/project/tests/project_test_support.h"
 #include "document/tests/segment_test_support.h"
-#include "foundation/exception.h"
+#include "foundation/system/exception.h"
 #include "widgets/core/Event.h"
 
 #include <gtest/gtest.h>

@@ -5,8 +5,8 @@
 
 #include "document/project/tests/project_test_support.h"
 #include "document/tests/segment_test_support.h"
-#include "foundation/exception.h"
-#include "foundation/xml_stream.h"
+#include "foundation/system/exception.h"
+#include "foundation/xml/xml_stream.h"
 #include "xmldoc/sarnel.h"
 
 #include <gtest/gtest.h>

@@ -11,7 +11,7 @@
 #include "document/segments/SegmentData.h"
 #include "document/segments/TLSegment.h"
 #include "document/segments/TLSegmentSet.h"
-#include "foundation/gdiplus_codec.h"
+#include "foundation/files/gdiplus_codec.h"
 #include "lumvex/dll.h"
 #include "platform/tests/scoped_environment.h"
 

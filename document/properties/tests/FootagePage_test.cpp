@@ -9,7 +9,7 @@
 #include "document/properties/FootagePage.h"
 #include "document/tests/segment_test_support.h"
 #include "engine/tests/memory_footage.h"
-#include "foundation/exception.h"
+#include "foundation/system/exception.h"
 
 #include <gtest/gtest.h>
 

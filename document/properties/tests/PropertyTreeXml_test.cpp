@@ -2,7 +2,7 @@
 #include "widgets/properties/PropertyBase.h"
 #include "widgets/properties/tests/RecordingProperties.h"
 
-#include "foundation/xml_stream.h"
+#include "foundation/xml/xml_stream.h"
 #include "xmldoc/exception.h"
 #include "xmldoc/sarnel.h"
 

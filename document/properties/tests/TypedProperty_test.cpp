@@ -7,7 +7,7 @@
 #include "document/properties/ControlLogic.h"
 #include "document/properties/EnumTable.h"
 #include "document/properties/SpanProperty.h"
-#include "foundation/exception.h"
+#include "foundation/system/exception.h"
 
 #include <gtest/gtest.h>
 

@@ -5,8 +5,8 @@
 #include "document/segments/SegmentData.h"
 #include "document/segments/TLSegmentSet.h"
 #include "document/tests/segment_test_support.h"
-#include "foundation/bmp_reader.h"
-#include "foundation/exception.h"
+#include "foundation/files/bmp_reader.h"
+#include "foundation/system/exception.h"
 #include "widgets/core/Event.h"
 
 #include <gtest/gtest.h>

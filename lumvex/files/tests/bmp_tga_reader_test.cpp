@@ -1,7 +1,7 @@
 #include "lumvex/files/bmp_tga_reader.h"
 
-#include "foundation/image_error.h"
-#include "foundation/tests/bmp_bytes.h"
+#include "foundation/files/image_error.h"
+#include "foundation/files/tests/bmp_bytes.h"
 
 #include <gtest/gtest.h>
 

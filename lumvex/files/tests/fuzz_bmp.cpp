@@ -1,7 +1,7 @@
 // Fuzz target: the BMP readers (the library's colour reader and the
 // program's 1-bit mask reader) on arbitrary bytes. Every input must end in
 // an image or an image error, never a crash, hang or huge allocation.
-#include "foundation/bmp_reader.h"
+#include "foundation/files/bmp_reader.h"
 #include "lumvex/files/bmp_tga_reader.h"
 
 #include <cstddef>

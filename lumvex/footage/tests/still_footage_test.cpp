@@ -1,6 +1,6 @@
 #include "lumvex/footage/still_footage.h"
 
-#include "foundation/extent.h"
+#include "foundation/numbers/extent.h"
 #include "lumvex/cache/mem_cache.h"
 #include "lumvex/exception.h"
 #include "lumvex/files/gdiplus_reader.h"
