@@ -16,9 +16,9 @@
 
 #include <stdlib.h>
 
-#include "lumvex/avi_frame_id.h"
-#include "lumvex/disc_cache.h"
-#include "lumvex/mem_cache.h"
+#include "lumvex/avi/avi_frame_id.h"
+#include "lumvex/cache/disc_cache.h"
+#include "lumvex/cache/mem_cache.h"
 
 namespace {
 

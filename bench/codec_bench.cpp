@@ -2,7 +2,7 @@
 // frame, JPEG decode of the frame, each through our entry points and through
 // the codec library called directly with the same settings and the same
 // target pixel layout, so the difference is what our layer costs.
-#include "foundation/gdiplus_codec.h"
+#include "foundation/files/gdiplus_codec.h"
 
 #include <benchmark/benchmark.h>
 #include <jpeglib.h>

@@ -8,8 +8,8 @@
 #include <random>
 #include <vector>
 
-#include "foundation/blit.h"
-#include "foundation/image.h"
+#include "foundation/image/blit.h"
+#include "foundation/image/image.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include "app/display/PaintingKey.h"
 #include "engine/frame_record.h"
 #include "engine/tests/memory_footage.h"
-#include "foundation/gdiplus_codec.h"
+#include "foundation/files/gdiplus_codec.h"
 
 #include <boost/make_shared.hpp>
 

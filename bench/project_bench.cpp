@@ -15,7 +15,7 @@
 #include <sstream>
 #include <string>
 
-#include "document/tests/project_test_support.h"
+#include "document/project/tests/project_test_support.h"
 #include "xmldoc/sarnel.h"
 
 namespace {

@@ -4,7 +4,7 @@
 // same settings, writing the same bytes (or, for the AVI codecs, the same
 // samples without the container) to files, plainly and (for the sequences)
 // saved as durably as ours. The "fps" counter is frames written per second.
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 #include "vortel/settings.h"
 
 #include <benchmark/benchmark.h>

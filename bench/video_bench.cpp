@@ -13,11 +13,11 @@
 
 #include <benchmark/benchmark.h>
 
-#include "lumvex/avi_frame_id.h"
-#include "lumvex/avi_reader.h"
-#include "lumvex/coordinator.h"
-#include "lumvex/disc_cache.h"
-#include "lumvex/mem_cache.h"
+#include "lumvex/avi/avi_frame_id.h"
+#include "lumvex/avi/avi_reader.h"
+#include "lumvex/cache/coordinator.h"
+#include "lumvex/cache/disc_cache.h"
+#include "lumvex/cache/mem_cache.h"
 #include "platform/tests/avi_samples.h"
 
 #include <filesystem>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 
 #include <cstdint>
 #include <vector>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "contours/point.h"
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 
 #include <vector>
 

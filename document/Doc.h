@@ -4,7 +4,7 @@
 // selection and the open, save and close flow that the application drives.
 // UI thread only.
 
-#include "document/ActionHistory.h"
+#include "document/history/ActionHistory.h"
 #include "widgets/core/Event.h"
 #include "widgets/core/EventDispatcher.h"
 

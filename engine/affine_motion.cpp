@@ -6,7 +6,7 @@
 #include <ostream>
 
 #include "engine/thread_pool.h"
-#include "foundation/blit.h"
+#include "foundation/image/blit.h"
 
 namespace trm {
 

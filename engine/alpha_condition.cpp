@@ -5,7 +5,7 @@
 #include <string>
 
 #include "engine/morphology.h"
-#include "foundation/blit.h"
+#include "foundation/image/blit.h"
 
 namespace trm {
 

@@ -8,7 +8,7 @@
 
 #include <cstdint>
 
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 
 namespace trm {
 

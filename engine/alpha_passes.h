@@ -12,7 +12,7 @@
 
 #include "engine/sliding_window.h"
 #include "engine/thread_pool.h"
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 
 namespace trm {
 

@@ -13,8 +13,8 @@
 #include "engine/morphology.h"
 #include "engine/refine.h"
 #include "engine/remove_wool.h"
-#include "foundation/profiler.h"
-#include "lumvex/footage.h"
+#include "foundation/system/profiler.h"
+#include "lumvex/footage/footage.h"
 
 namespace trm {
 

@@ -17,7 +17,7 @@
 #include "engine/random15.h"
 #include "engine/refine.h"
 #include "engine/segment.h"
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 
 class profiler;
 

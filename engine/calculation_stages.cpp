@@ -6,7 +6,7 @@
 #include "engine/calculation.h"
 #include "engine/matting.h"
 #include "engine/smoothing.h"
-#include "foundation/profiler.h"
+#include "foundation/system/profiler.h"
 
 namespace trm {
 

@@ -14,7 +14,7 @@
 #include <array>
 #include <cstdint>
 
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 
 namespace trm::colour_model {
 

@@ -7,9 +7,9 @@
 #include <sstream>
 #include <streambuf>
 
-#include "foundation/gdiplus_codec.h"
-#include "foundation/image_error.h"
-#include "foundation/xml_stream.h"
+#include "foundation/files/gdiplus_codec.h"
+#include "foundation/files/image_error.h"
+#include "foundation/xml/xml_stream.h"
 #include "platform/imaging/imaging.h"
 
 namespace trm {

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "foundation/extent.h"
-#include "foundation/image.h"
+#include "foundation/image/image.h"
+#include "foundation/numbers/extent.h"
 
 namespace xml {
 class stream;

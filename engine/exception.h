@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "foundation/exception.h"
+#include "foundation/system/exception.h"
 
 namespace trm {
 

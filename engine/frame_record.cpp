@@ -4,8 +4,8 @@
 
 #include <boost/make_shared.hpp>
 
-#include "foundation/image_error.h"
-#include "foundation/xml_stream.h"
+#include "foundation/files/image_error.h"
+#include "foundation/xml/xml_stream.h"
 
 namespace trm {
 

@@ -10,8 +10,8 @@
 #include "contours/point.h"
 #include "engine/affine_motion.h"
 #include "engine/encoded_image.h"
-#include "foundation/extent.h"
-#include "foundation/image.h"
+#include "foundation/image/image.h"
+#include "foundation/numbers/extent.h"
 
 namespace xml {
 class stream;

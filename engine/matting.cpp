@@ -13,7 +13,7 @@
 #include "engine/morphology.h"
 #include "engine/sliding_window.h"
 #include "engine/svd.h"
-#include "foundation/blit.h"
+#include "foundation/image/blit.h"
 
 namespace trm {
 

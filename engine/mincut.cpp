@@ -9,7 +9,7 @@
 #include "engine/morphology.h"
 #include "engine/pyramid.h"
 #include "engine/reduction.h"
-#include "foundation/profiler.h"
+#include "foundation/system/profiler.h"
 
 namespace trm::mincut {
 

@@ -16,7 +16,7 @@
 #include <iosfwd>
 
 #include "engine/param.h"
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 
 class profiler;
 

@@ -17,7 +17,7 @@
 
 #include "engine/morphology.h"
 #include "engine/thread_pool.h"
-#include "foundation/profiler.h"
+#include "foundation/system/profiler.h"
 
 namespace trm::mincut {
 

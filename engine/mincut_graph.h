@@ -11,7 +11,7 @@
 #include <ostream>
 #include <vector>
 
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 
 class profiler;
 

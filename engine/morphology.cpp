@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "engine/thread_pool.h"
-#include "foundation/blit.h"
+#include "foundation/image/blit.h"
 
 namespace trm {
 

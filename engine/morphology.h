@@ -8,7 +8,7 @@
 // The target takes the source's size; source and target may be the same
 // record. Repetition counts n are magnitudes: 0 (or less) copies the source.
 
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 
 namespace trm {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine/grid.h"
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 
 namespace trm {
 

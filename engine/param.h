@@ -1,6 +1,6 @@
 #pragma once
 
-#include "foundation/xml_stream.h"
+#include "foundation/xml/xml_stream.h"
 
 // The enumerations among the engine parameters. Each is stored in XML as a
 // word of its null-terminated table (enum_names), the value being the index.

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 
 namespace trm {
 

@@ -7,7 +7,7 @@
 // The factors fx and fy are block sizes in pixels; 0 throws
 // std::invalid_argument. Source and target may be the same record.
 
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 
 namespace trm {
 

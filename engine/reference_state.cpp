@@ -8,8 +8,8 @@
 #include "engine/motion_segmentation.h"
 #include "engine/profiles.h"
 #include "engine/reduction.h"
-#include "foundation/profiler.h"
-#include "lumvex/cache.h"
+#include "foundation/system/profiler.h"
+#include "lumvex/cache/cache.h"
 
 namespace trm {
 

@@ -11,7 +11,7 @@
 #include "engine/reduction.h"
 #include "engine/sliding_window.h"
 #include "engine/thread_pool.h"
-#include "foundation/blit.h"
+#include "foundation/image/blit.h"
 
 namespace refine {
 

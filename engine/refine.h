@@ -20,7 +20,7 @@
 #include "engine/affine_motion.h"
 #include "engine/param.h"
 #include "engine/window_statistics.h"
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 
 namespace refine {
 

@@ -1,7 +1,7 @@
 #include "engine/remove_wool.h"
 
 #include "engine/morphology.h"
-#include "foundation/blit.h"
+#include "foundation/image/blit.h"
 
 namespace trm {
 

@@ -10,9 +10,9 @@
 
 #include "engine/frame_record.h"
 #include "engine/param.h"
-#include "foundation/image.h"
-#include "foundation/profiler.h"
-#include "foundation/span.h"
+#include "foundation/image/image.h"
+#include "foundation/numbers/span.h"
+#include "foundation/system/profiler.h"
 
 namespace lumvex {
 class footage;

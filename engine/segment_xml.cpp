@@ -7,8 +7,8 @@
 #include <boost/make_shared.hpp>
 
 #include "engine/segment.h"
-#include "foundation/xml_stream.h"
-#include "lumvex/footage.h"
+#include "foundation/xml/xml_stream.h"
+#include "lumvex/footage/footage.h"
 
 namespace trm {
 

@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 
 namespace trm {
 

@@ -16,7 +16,7 @@
 
 #include <iosfwd>
 
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 
 namespace trm {
 

@@ -18,7 +18,7 @@
 #include <utility>
 #include <vector>
 
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 
 namespace refine {
 

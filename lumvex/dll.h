@@ -10,10 +10,10 @@
 // Footage made here reads through the coordinator, which must outlive it:
 // drop every footage before the library object.
 
-#include "foundation/xml_stream.h"
-#include "lumvex/cache.h"
+#include "foundation/xml/xml_stream.h"
+#include "lumvex/cache/cache.h"
 #include "lumvex/export.h"
-#include "lumvex/footage.h"
+#include "lumvex/footage/footage.h"
 
 #include <boost/shared_ptr.hpp>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "foundation/exception.h"
+#include "foundation/system/exception.h"
 #include "lumvex/export.h"
 
 #include <string>

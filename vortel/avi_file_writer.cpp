@@ -1,6 +1,6 @@
 #include "vortel/avi_file_writer.h"
 
-#include "lumvex/avi_file.h"
+#include "lumvex/avi/avi_file.h"
 #include "platform/video/video_compressor.h"
 #include "vortel/avi_coder.h"
 

@@ -12,7 +12,7 @@
 // and replaces what is there when the writer is destroyed; a construction
 // that fails leaves the path as it was. One thread at a time uses a writer.
 
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 #include "platform/video/avi_writer.h"
 
 #include <cstdint>

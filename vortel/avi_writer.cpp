@@ -1,6 +1,6 @@
 #include "vortel/avi_writer.h"
 
-#include "lumvex/avi_file.h"
+#include "lumvex/avi/avi_file.h"
 
 namespace vortel {
 

@@ -1,8 +1,8 @@
 #include "vortel/bmp_tga_codec.h"
 
-#include "foundation/bmp_writer.h"
-#include "foundation/byte_stream.h"
-#include "foundation/image_error.h"
+#include "foundation/files/bmp_writer.h"
+#include "foundation/files/byte_stream.h"
+#include "foundation/files/image_error.h"
 #include "vortel/text.h"
 
 #include <algorithm>

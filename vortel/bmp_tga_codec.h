@@ -17,7 +17,7 @@
 // (std::ios_base::failure) when the file cannot be written. Stateless: any
 // thread may use it.
 
-#include "lumvex/image_codec.h"
+#include "lumvex/files/image_codec.h"
 
 namespace img {
 

@@ -1,6 +1,6 @@
 #include "vortel/codec_registry.h"
 
-#include "lumvex/gdiplus_reader.h"
+#include "lumvex/files/gdiplus_reader.h"
 #include "vortel/bmp_tga_codec.h"
 #include "vortel/text.h"
 

@@ -5,7 +5,7 @@
 // encoders (BMP, JPEG, GIF, TIFF, PNG). Built afresh wherever needed; it
 // owns its codecs. Stateless once built: any thread may use it.
 
-#include "lumvex/image_codec.h"
+#include "lumvex/files/image_codec.h"
 
 #include <memory>
 #include <string>

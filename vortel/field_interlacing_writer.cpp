@@ -1,6 +1,6 @@
 #include "vortel/field_interlacing_writer.h"
 
-#include "foundation/image_error.h"
+#include "foundation/files/image_error.h"
 
 #include <cstring>
 

@@ -4,7 +4,7 @@
 // registry. Each file is complete or absent: a failed frame leaves no
 // half-written file.
 
-#include "foundation/numbered_file_name.h"
+#include "foundation/files/numbered_file_name.h"
 #include "vortel/writer.h"
 
 #include <string>

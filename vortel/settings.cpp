@@ -1,7 +1,7 @@
 #include "vortel/settings.h"
 
-#include "foundation/regprofile.h"
-#include "lumvex/avi_file.h"
+#include "foundation/system/regprofile.h"
+#include "lumvex/avi/avi_file.h"
 #include "platform/gui/messages.h"
 #include "platform/video/avi_file.h"
 #include "vortel/settings_dialog.h"

@@ -13,8 +13,8 @@
 // compressor that is missing or cannot be opened leaves none chosen; a
 // stored state the compressor refuses leaves it with its default state.
 
-#include "foundation/extent.h"
-#include "foundation/fraction.h"
+#include "foundation/numbers/extent.h"
+#include "foundation/numbers/fraction.h"
 #include "vortel/avi_coder.h"
 #include "vortel/export.h"
 #include "vortel/writer.h"

@@ -7,7 +7,7 @@
 // rendering thread at a time. Errors of writing pass on as exceptions
 // (img::avi::exception, img::io_error, stream failures).
 
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 #include "vortel/export.h"
 
 namespace vortel {

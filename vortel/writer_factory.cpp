@@ -1,7 +1,7 @@
 #include "vortel/writer_factory.h"
 
-#include "foundation/numbered_file_name.h"
-#include "lumvex/avi_file.h"
+#include "foundation/files/numbered_file_name.h"
+#include "lumvex/avi/avi_file.h"
 #include "lumvex/path.h"
 #include "platform/gui/file_dialog.h"
 #include "platform/gui/message_box.h"

@@ -1,7 +1,7 @@
 #include "app/commands/CompositionCommands.h"
 
-#include "document/TLComp.h"
-#include "document/TLSegmentSet.h"
+#include "document/composition/TLComp.h"
+#include "document/segments/TLSegmentSet.h"
 
 CompositionCommands::CompositionCommands(TLComp& composition)
     : m_composition(composition)

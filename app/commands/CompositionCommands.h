@@ -7,7 +7,7 @@
 #include "app/commands/SegmentCommands.h"
 #include "app/commands/SegmentSetCmdImpl.h"
 #include "app/commands/SequenceCmdImpl.h"
-#include "document/CompositionMember.h"
+#include "document/composition/CompositionMember.h"
 
 class TLComp;
 

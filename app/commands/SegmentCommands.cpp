@@ -1,7 +1,7 @@
 #include "app/commands/SegmentCommands.h"
 
-#include "document/Segment.h"
-#include "document/Sequence.h"
+#include "document/composition/Sequence.h"
+#include "document/segments/Segment.h"
 
 namespace My {
 

@@ -1,10 +1,10 @@
 #include "app/commands/SegmentSetCmdImpl.h"
 
 #include "document/Doc.h"
-#include "document/Segment.h"
-#include "document/SegmentSelection.h"
-#include "document/SegmentSet.h"
-#include "document/Sequence.h"
+#include "document/composition/Sequence.h"
+#include "document/segments/Segment.h"
+#include "document/segments/SegmentSelection.h"
+#include "document/segments/SegmentSet.h"
 
 #include <boost/make_shared.hpp>
 

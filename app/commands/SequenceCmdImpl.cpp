@@ -1,6 +1,6 @@
 #include "app/commands/SequenceCmdImpl.h"
 
-#include "document/Sequence.h"
+#include "document/composition/Sequence.h"
 
 SequenceCmdImpl::SequenceCmdImpl()
 {

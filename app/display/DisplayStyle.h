@@ -4,7 +4,7 @@
 // crisp or smooth, inverted or not, and the colour and opacity of the matte.
 // A plain value; the view holds one and every painting key copies it.
 
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 
 #include <cstdint>
 

@@ -7,8 +7,8 @@
 // truncates.
 
 #include "app/display/PaintingMask.h"
-#include "foundation/extent.h"
-#include "foundation/image.h"
+#include "foundation/image/image.h"
+#include "foundation/numbers/extent.h"
 
 #include <cstdint>
 

@@ -2,8 +2,8 @@
 
 #include "app/display/FramePainting.h"
 #include "app/display/PaintingMask.h"
-#include "foundation/exception.h"
-#include "lumvex/footage.h"
+#include "foundation/system/exception.h"
+#include "lumvex/footage/footage.h"
 
 #include <stdexcept>
 #include <string>

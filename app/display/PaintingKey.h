@@ -11,9 +11,9 @@
 // on several threads at once (the footage and the cache lock themselves).
 
 #include "app/display/DisplayStyle.h"
-#include "document/MaskMode.h"
-#include "foundation/extent.h"
-#include "lumvex/cache.h"
+#include "document/segments/MaskMode.h"
+#include "foundation/numbers/extent.h"
+#include "lumvex/cache/cache.h"
 
 #include <boost/shared_ptr.hpp>
 

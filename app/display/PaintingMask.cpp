@@ -1,6 +1,6 @@
 #include "app/display/PaintingMask.h"
 
-#include "document/MaskCombine.h"
+#include "document/segments/MaskCombine.h"
 #include "engine/frame_record.h"
 
 #include <algorithm>

@@ -4,9 +4,9 @@
 // 8-bit weight per pixel, 0 outside the object and 255 inside (a crisp mask
 // gives only those two), read one row at a time.
 
-#include "document/MaskMode.h"
-#include "foundation/extent.h"
-#include "foundation/image.h"
+#include "document/segments/MaskMode.h"
+#include "foundation/image/image.h"
+#include "foundation/numbers/extent.h"
 
 #include <vector>
 

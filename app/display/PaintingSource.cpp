@@ -1,11 +1,11 @@
 #include "app/display/PaintingSource.h"
 
 #include "app/display/PaintingKey.h"
-#include "document/Background.h"
-#include "document/SegmentData.h"
-#include "document/TLComp.h"
-#include "document/TLSegment.h"
-#include "document/TLSegmentSet.h"
+#include "document/composition/Background.h"
+#include "document/composition/TLComp.h"
+#include "document/segments/SegmentData.h"
+#include "document/segments/TLSegment.h"
+#include "document/segments/TLSegmentSet.h"
 
 #include <boost/make_shared.hpp>
 

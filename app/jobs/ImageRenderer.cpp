@@ -2,8 +2,8 @@
 
 #include "app/display/PaintingKey.h"
 #include "app/display/PaintingSource.h"
-#include "document/TLComp.h"
-#include "lumvex/footage.h"
+#include "document/composition/TLComp.h"
+#include "lumvex/footage/footage.h"
 #include "vortel/settings.h"
 #include "vortel/writer.h"
 

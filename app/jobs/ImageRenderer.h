@@ -10,8 +10,8 @@
 // inside Start when no output was opened).
 
 #include "app/jobs/Renderer.h"
-#include "foundation/extent.h"
-#include "foundation/fraction.h"
+#include "foundation/numbers/extent.h"
+#include "foundation/numbers/fraction.h"
 #include "widgets/dialogs/ProgressDlg.h"
 
 #include <boost/shared_ptr.hpp>

@@ -10,9 +10,9 @@
 // thread and call ExportMasks; the job then owns itself (see Renderer).
 
 #include "app/jobs/Renderer.h"
-#include "document/MaskMode.h"
-#include "foundation/image.h"
-#include "foundation/numbered_file_name.h"
+#include "document/segments/MaskMode.h"
+#include "foundation/files/numbered_file_name.h"
+#include "foundation/image/image.h"
 #include "widgets/dialogs/ProgressDlg.h"
 
 #include <string>

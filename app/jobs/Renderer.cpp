@@ -1,7 +1,7 @@
 #include "app/jobs/Renderer.h"
 
-#include "document/AsyncMessage.h"
-#include "document/TLComp.h"
+#include "document/composition/TLComp.h"
+#include "document/processing/AsyncMessage.h"
 #include "widgets/core/Prompt.h"
 
 #include <memory>

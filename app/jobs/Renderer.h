@@ -8,7 +8,7 @@
 // lives) always returns to zero. Texts for the user are shown on the UI
 // thread through posted notices; the job thread touches no window.
 
-#include "foundation/thread.h"
+#include "foundation/system/thread.h"
 
 #include <string>
 

@@ -1,7 +1,7 @@
 #include "app/player/GoToFrameDlg.h"
 
 #include "app/player/TimeControls.h"
-#include "document/Sequence.h"
+#include "document/composition/Sequence.h"
 #include "platform/gui/message_box.h"
 
 namespace My {

@@ -1,6 +1,6 @@
 #include "app/player/Player.h"
 
-#include "document/Sequence.h"
+#include "document/composition/Sequence.h"
 #include "platform/registry/profile.h"
 
 namespace My {

@@ -6,7 +6,7 @@
 #include "app/shell/Frame.h"
 #include "document/Doc.h"
 #include "document/Selection.h"
-#include "foundation/crash_report.h"
+#include "foundation/system/crash_report.h"
 #include "platform/gui/app.h"
 #include "widgets/core/Event.h"
 #include "widgets/core/Prompt.h"

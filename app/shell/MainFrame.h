@@ -14,7 +14,7 @@
 #include "app/shell/Frame.h"
 #include "app/timeline/TLTimeline.h"
 #include "app/view/TLView.h"
-#include "document/SegmentHost.h"
+#include "document/segments/SegmentHost.h"
 #include "widgets/controls/ToolBar.h"
 #include "widgets/properties/PEditor.h"
 

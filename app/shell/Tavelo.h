@@ -10,9 +10,9 @@
 
 #include "app/shell/App.h"
 #include "app/shell/MainFrame.h"
-#include "document/CompositionHost.h"
-#include "document/Processor.h"
-#include "document/TLComp.h"
+#include "document/composition/CompositionHost.h"
+#include "document/composition/TLComp.h"
+#include "document/processing/Processor.h"
 #include "lumvex/dll.h"
 #include "vortel/settings.h"
 

@@ -2,7 +2,7 @@
 
 #include "app/timeline/TimelineGlyphs.h"
 #include "document/Doc.h"
-#include "document/Layer.h"
+#include "document/composition/Layer.h"
 #include "platform/gui/colors.h"
 #include "widgets/core/Drawing.h"
 

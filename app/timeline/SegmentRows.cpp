@@ -2,10 +2,10 @@
 
 #include "app/timeline/TimelineGlyphs.h"
 #include "document/Doc.h"
-#include "document/Segment.h"
-#include "document/SegmentSelection.h"
-#include "document/SegmentSet.h"
-#include "document/Sequence.h"
+#include "document/composition/Sequence.h"
+#include "document/segments/Segment.h"
+#include "document/segments/SegmentSelection.h"
+#include "document/segments/SegmentSet.h"
 #include "platform/gui/colors.h"
 #include "widgets/core/Drawing.h"
 

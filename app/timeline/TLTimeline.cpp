@@ -1,8 +1,8 @@
 #include "app/timeline/TLTimeline.h"
 
-#include "document/Background.h"
-#include "document/TLComp.h"
-#include "document/TLSegmentSet.h"
+#include "document/composition/Background.h"
+#include "document/composition/TLComp.h"
+#include "document/segments/TLSegmentSet.h"
 
 TLTimeline::TLTimeline(TLComp* composition)
     : m_mask(this, "Mask")

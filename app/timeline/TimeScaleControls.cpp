@@ -1,7 +1,7 @@
 #include "app/timeline/TimeScaleControls.h"
 
 #include "app/timeline/Timeline.h"
-#include "document/Sequence.h"
+#include "document/composition/Sequence.h"
 #include "widgets/core/Strings.h"
 
 #include <cmath>

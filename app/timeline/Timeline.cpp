@@ -2,7 +2,7 @@
 
 #include "app/timeline/TimeScaleControls.h"
 #include "app/timeline/TimelineStrips.h"
-#include "document/Sequence.h"
+#include "document/composition/Sequence.h"
 #include "platform/gui/metrics.h"
 #include "platform/gui/wnd.h"
 #include "widgets/core/CommandMap.h"

@@ -11,7 +11,7 @@
 // between its margins); every setter then does nothing. UI thread only.
 
 #include "app/timeline/TimeAxis.h"
-#include "foundation/span.h"
+#include "foundation/numbers/span.h"
 #include "widgets/core/Container.h"
 #include "widgets/core/Event.h"
 #include "widgets/core/EventDispatcher.h"

@@ -1,9 +1,9 @@
 #include "app/timeline/TimelineHandles.h"
 
 #include "app/timeline/Timeline.h"
-#include "document/Layer.h"
-#include "document/Segment.h"
-#include "document/Sequence.h"
+#include "document/composition/Layer.h"
+#include "document/composition/Sequence.h"
+#include "document/segments/Segment.h"
 
 #include <algorithm>
 #include <cmath>

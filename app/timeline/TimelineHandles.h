@@ -7,7 +7,7 @@
 // axis auto-scrolls while the pointer lies beyond the time area. UI thread
 // only.
 
-#include "foundation/span.h"
+#include "foundation/numbers/span.h"
 #include "widgets/core/EventDispatcher.h"
 
 #include <functional>

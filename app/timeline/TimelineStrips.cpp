@@ -2,7 +2,7 @@
 
 #include "app/timeline/Timeline.h"
 #include "app/timeline/TimelineGlyphs.h"
-#include "document/Sequence.h"
+#include "document/composition/Sequence.h"
 #include "platform/gui/colors.h"
 #include "widgets/core/Drawing.h"
 #include "widgets/core/Strings.h"

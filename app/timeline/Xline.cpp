@@ -3,7 +3,7 @@
 #include "app/timeline/TimeScaleControls.h"
 #include "app/timeline/TimelineStrips.h"
 #include "document/Doc.h"
-#include "document/Sequence.h"
+#include "document/composition/Sequence.h"
 #include "platform/gui/colors.h"
 #include "platform/gui/metrics.h"
 #include "widgets/core/Drawing.h"

@@ -10,7 +10,7 @@
 // K is the key type (immutable, shared between the threads); I the image.
 // Equal(a, b) compares keys; Fetch(key, request) runs on the painter thread.
 
-#include "foundation/thread.h"
+#include "foundation/system/thread.h"
 #include "widgets/core/Message.h"
 
 #include <boost/shared_ptr.hpp>

@@ -2,7 +2,7 @@
 
 #include "app/view/MaskEditor.h"
 #include "app/view/SequenceView.h"
-#include "foundation/blit.h"
+#include "foundation/image/blit.h"
 #include "platform/gui/cursor.h"
 #include "platform/gui/dc.h"
 

@@ -7,7 +7,7 @@
 // right button clears; one stroke is one undoable "Brush" action).
 
 #include "app/view/Tool.h"
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 
 namespace My {
 

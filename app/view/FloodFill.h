@@ -5,7 +5,7 @@
 // with an explicit stack on the heap, so a region of any shape on the
 // largest frames fills without deep recursion.
 
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 
 namespace My {
 

@@ -1,11 +1,11 @@
 #include "app/view/MaskEditor.h"
 
 #include "app/view/SequenceView.h"
-#include "document/TLSegment.h"
-#include "foundation/blit.h"
-#include "foundation/bmp_reader.h"
-#include "foundation/bmp_writer.h"
-#include "foundation/byte_stream.h"
+#include "document/segments/TLSegment.h"
+#include "foundation/files/bmp_reader.h"
+#include "foundation/files/bmp_writer.h"
+#include "foundation/files/byte_stream.h"
+#include "foundation/image/blit.h"
 #include "widgets/core/Prompt.h"
 
 #include <algorithm>

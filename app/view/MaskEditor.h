@@ -7,7 +7,7 @@
 
 #include "app/view/BrushTool.h"
 #include "app/view/FillTool.h"
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 #include "widgets/core/CommandMap.h"
 #include "widgets/core/Event.h"
 #include "widgets/core/EventDispatcher.h"

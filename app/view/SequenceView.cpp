@@ -1,7 +1,7 @@
 #include "app/view/SequenceView.h"
 
 #include "app/view/Tool.h"
-#include "document/Sequence.h"
+#include "document/composition/Sequence.h"
 #include "platform/gui/colors.h"
 #include "platform/gui/cursor.h"
 #include "platform/gui/metrics.h"

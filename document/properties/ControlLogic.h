@@ -7,7 +7,7 @@
 
 #include "document/properties/TypedProperty.h"
 #include "document/properties/ValueText.h"
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 
 #include <cstdint>
 #include <string>

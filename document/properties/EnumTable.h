@@ -6,10 +6,10 @@
 // literal English texts. The tables exist for the whole run; nothing
 // changes them.
 
-#include "document/MaskMode.h"
 #include "document/properties/TypedProperty.h"
+#include "document/segments/MaskMode.h"
 #include "engine/param.h"
-#include "lumvex/footage.h"
+#include "lumvex/footage/footage.h"
 #include "widgets/properties/ResourceString.h"
 
 #include <cstdint>

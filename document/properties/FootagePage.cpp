@@ -1,6 +1,6 @@
 #include "document/properties/FootagePage.h"
 
-#include "lumvex/footage.h"
+#include "lumvex/footage/footage.h"
 
 #include <cstdint>
 

@@ -8,7 +8,7 @@
 
 #include "document/properties/EnumTable.h"
 #include "document/properties/TypedProperty.h"
-#include "foundation/extent.h"
+#include "foundation/numbers/extent.h"
 
 #include <boost/shared_ptr.hpp>
 

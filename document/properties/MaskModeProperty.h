@@ -4,8 +4,8 @@
 // drop-down of the mode names) and "Inverted" (a check box), each writing
 // the whole mode back through the property's own accessors.
 
-#include "document/MaskMode.h"
 #include "document/properties/TypedProperty.h"
+#include "document/segments/MaskMode.h"
 
 namespace My {
 

@@ -1,6 +1,6 @@
 #include "document/properties/SpanProperty.h"
 
-#include "foundation/exception.h"
+#include "foundation/system/exception.h"
 
 #include <cstdint>
 

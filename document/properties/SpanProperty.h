@@ -5,7 +5,7 @@
 // end each, writing the whole span back. No editor in its own row.
 
 #include "document/properties/TypedProperty.h"
-#include "foundation/span.h"
+#include "foundation/numbers/span.h"
 
 namespace My {
 

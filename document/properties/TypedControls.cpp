@@ -8,7 +8,7 @@
 #include "document/properties/TypedControl.h"
 #define TAVELO_TYPED_CONTROLS 1
 #endif
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 #include "widgets/core/Control.h"
 #include "widgets/properties/Percent.h"
 

@@ -7,9 +7,9 @@
 // Properties are built once per class and live for the whole run. UI
 // thread only.
 
-#include "document/ActionHistory.h"
+#include "document/history/ActionHistory.h"
 #include "document/properties/Access.h"
-#include "foundation/fraction.h"
+#include "foundation/numbers/fraction.h"
 #include "widgets/properties/PropertyBase.h"
 #include "widgets/properties/ResourceString.h"
 

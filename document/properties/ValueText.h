@@ -5,7 +5,7 @@
 // text: leading blanks are skipped, characters after a valid number are
 // ignored, and a text that does not begin with a value gives nothing.
 
-#include "foundation/fraction.h"
+#include "foundation/numbers/fraction.h"
 #include "widgets/properties/Percent.h"
 
 #include <string>

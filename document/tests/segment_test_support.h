@@ -5,10 +5,10 @@
 // window layer that records what segments tell it, and footage of the
 // engine's synthetic scene, optionally holding the worker at one frame.
 
-#include "document/SegmentHost.h"
-#include "document/TLComp.h"
-#include "document/TLSegment.h"
-#include "document/TLSegmentSet.h"
+#include "document/composition/TLComp.h"
+#include "document/segments/SegmentHost.h"
+#include "document/segments/TLSegment.h"
+#include "document/segments/TLSegmentSet.h"
 #include "document/tests/prompt_test_support.h"
 #include "engine/tests/memory_footage.h"
 #include "engine/tests/synthetic_scene.h"

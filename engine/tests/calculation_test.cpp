@@ -24,7 +24,7 @@
 #include "engine/tests/mask_test_support.h"
 #include "engine/tests/memory_footage.h"
 #include "engine/tests/synthetic_scene.h"
-#include "foundation/xml_stream.h"
+#include "foundation/xml/xml_stream.h"
 #include "xmldoc/sarnel.h"
 
 namespace {

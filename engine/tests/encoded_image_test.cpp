@@ -11,9 +11,9 @@
 #include <vector>
 
 #include "engine/tests/mask_test_support.h"
-#include "foundation/gdiplus_codec.h"
-#include "foundation/image_error.h"
-#include "foundation/xml_stream.h"
+#include "foundation/files/gdiplus_codec.h"
+#include "foundation/files/image_error.h"
+#include "foundation/xml/xml_stream.h"
 #include "xmldoc/sarnel.h"
 
 namespace {

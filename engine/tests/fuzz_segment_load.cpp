@@ -13,7 +13,7 @@
 
 #include "engine/segment.h"
 #include "engine/tests/memory_footage.h"
-#include "foundation/xml_stream.h"
+#include "foundation/xml/xml_stream.h"
 #include "xmldoc/sarnel.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 
 namespace trm::testing {
 

@@ -13,8 +13,8 @@
 #include <utility>
 #include <vector>
 
-#include "foundation/extent.h"
-#include "lumvex/footage.h"
+#include "foundation/numbers/extent.h"
+#include "lumvex/footage/footage.h"
 
 namespace trm::testing {
 

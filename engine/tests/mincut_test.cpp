@@ -12,7 +12,7 @@
 #include "engine/reduction.h"
 #include "engine/tests/mask_test_support.h"
 #include "engine/tests/synthetic_scene.h"
-#include "foundation/profiler.h"
+#include "foundation/system/profiler.h"
 
 namespace {
 

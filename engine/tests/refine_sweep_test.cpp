@@ -14,7 +14,7 @@
 #include "engine/sliding_window.h"
 #include "engine/tests/mask_test_support.h"
 #include "engine/thread_pool.h"
-#include "foundation/blit.h"
+#include "foundation/image/blit.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <cstdint>
 
 #include "engine/affine_motion.h"
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 
 namespace trm::testing {
 

@@ -1,5 +1,5 @@
-#include "lumvex/avi_frame_id.h"
-#include "lumvex/still_image_id.h"
+#include "lumvex/avi/avi_frame_id.h"
+#include "lumvex/footage/still_image_id.h"
 
 #include <gtest/gtest.h>
 

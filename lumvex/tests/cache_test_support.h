@@ -2,7 +2,7 @@
 
 // Keys, images and folders shared by the cache tests.
 
-#include "lumvex/cache.h"
+#include "lumvex/cache/cache.h"
 
 #include <atomic>
 #include <chrono>

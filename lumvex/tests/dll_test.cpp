@@ -1,8 +1,8 @@
 #include "lumvex/dll.h"
 
-#include "lumvex/deinterlaced_footage.h"
 #include "lumvex/exception.h"
-#include "lumvex/gdiplus_reader.h"
+#include "lumvex/files/gdiplus_reader.h"
+#include "lumvex/footage/deinterlaced_footage.h"
 #include "lumvex/tests/exported_symbols.h"
 #include "lumvex/tests/footage_element.h"
 #include "lumvex/tests/settings_store_support.h"

@@ -350,7 +350,7 @@ TEST(Imaging, DecodersReportTheMemoryTheirReadTakesBesideTheTarget)
     EXPECT_GT(working(tiff, pixel_format::bgra32), 0u);
     EXPECT_GE(working(tiff, pixel_format::grey8), 40u * 30 * 4);
 
-    const std::string corpus = TAVELO_SOURCE_DIR "/foundation/tests/corpus/gdiplus_decode/";
+    const std::string corpus = TAVELO_SOURCE_DIR "/foundation/files/tests/corpus/gdiplus_decode/";
     auto file = [&](const char* name) {
         std::ifstream in(corpus + name, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());

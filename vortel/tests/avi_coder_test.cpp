@@ -1,6 +1,6 @@
 #include "vortel/avi_coder.h"
 
-#include "lumvex/avi_file.h"
+#include "lumvex/avi/avi_file.h"
 #include "platform/video/avi_file.h"
 
 #include <gtest/gtest.h>

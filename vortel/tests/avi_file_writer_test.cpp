@@ -3,12 +3,12 @@
 
 #include "vortel/avi_file_writer.h"
 
-#include "lumvex/avi_file.h"
-#include "lumvex/avi_frame_id.h"
-#include "lumvex/avi_reader.h"
-#include "lumvex/coordinator.h"
-#include "lumvex/disc_cache.h"
-#include "lumvex/mem_cache.h"
+#include "lumvex/avi/avi_file.h"
+#include "lumvex/avi/avi_frame_id.h"
+#include "lumvex/avi/avi_reader.h"
+#include "lumvex/cache/coordinator.h"
+#include "lumvex/cache/disc_cache.h"
+#include "lumvex/cache/mem_cache.h"
 #include "platform/tests/avi_reference.h"
 #include "platform/video/avi_file.h"
 #include "platform/video/video_compressor.h"

@@ -1,6 +1,6 @@
 #include "vortel/bmp_tga_codec.h"
 
-#include "foundation/image_error.h"
+#include "foundation/files/image_error.h"
 #include "vortel/tests/support.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 #include "vortel/settings_dialog.h"
 
-#include "foundation/regprofile.h"
+#include "foundation/system/regprofile.h"
 #include "platform/gui/file_dialog.h"
 #include "platform/gui/messages.h"
 #include "platform/video/avi_file.h"

@@ -1,6 +1,6 @@
 #include "vortel/settings.h"
 
-#include "foundation/regprofile.h"
+#include "foundation/system/regprofile.h"
 #include "lumvex/tests/exported_symbols.h"
 #include "platform/video/avi_file.h"
 #include "vortel/tests/support.h"

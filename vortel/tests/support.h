@@ -3,7 +3,7 @@
 // Shared pieces of the render library's tests: a scratch folder, a settings
 // store of its own, test frames, and a recorder of message boxes.
 
-#include "foundation/image.h"
+#include "foundation/image/image.h"
 #include "platform/gui/message_box.h"
 #include "platform/tests/avi_samples.h"
 #include "platform/tests/scoped_environment.h"

@@ -1,8 +1,8 @@
 #include "vortel/field_interlacing_writer.h"
 #include "vortel/image_sequence_writer.h"
 
-#include "foundation/image_error.h"
-#include "lumvex/image_codec.h"
+#include "foundation/files/image_error.h"
+#include "lumvex/files/image_codec.h"
 #include "platform/video/avi_file.h"
 #include "vortel/settings.h"
 #include "vortel/tests/support.h"

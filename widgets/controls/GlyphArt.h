@@ -1,8 +1,9 @@
 #pragma once
 
-// The toolkit's and the program's own glyphs, drawn here as pixel art in the
-// grey levels that recolouring maps to the theme: check mark, drop-down
-// arrow, slider thumb, row expanders, zoom buttons and the view's tools.
+// The toolkit's own glyphs, drawn here as pixel art in the grey levels
+// that recolouring maps to the theme: check mark, drop-down arrow, slider
+// thumb, row expanders and zoom buttons. The program adds its own tool-bar
+// glyphs.
 
 namespace My {
 

@@ -1,6 +1,6 @@
 #include "widgets/properties/PropertyBase.h"
 
-#include "foundation/xml_stream.h"
+#include "foundation/xml/xml_stream.h"
 #include "widgets/properties/RowPropertyControl.h"
 
 #include <algorithm>

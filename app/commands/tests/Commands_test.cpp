@@ -3,7 +3,7 @@
 #include "app/commands/SequenceCmdImpl.h"
 
 #include "app/timeline/tests/TimelineFixture.h"
-#include "document/SegmentSelection.h"
+#include "document/segments/SegmentSelection.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 
 #include "app/display/DisplayStyleProfile.h"
 #include "app/display/DisplayStyleProperty.h"
-#include "document/TLComp.h"
+#include "document/composition/TLComp.h"
 #include "document/properties/ControlLogic.h"
 #include "platform/registry/profile.h"
 #include "widgets/controls/DropDown.h"

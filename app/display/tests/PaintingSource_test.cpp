@@ -6,9 +6,9 @@
 
 #include "app/display/PaintingKey.h"
 #include "app/display/PaintingSource.h"
-#include "document/Background.h"
-#include "document/SegmentData.h"
-#include "document/TLSegmentSet.h"
+#include "document/composition/Background.h"
+#include "document/segments/SegmentData.h"
+#include "document/segments/TLSegmentSet.h"
 #include "document/tests/segment_test_support.h"
 
 #include <gtest/gtest.h>

@@ -7,7 +7,7 @@
 // Both lock themselves, so that several threads may paint through them.
 
 #include "engine/tests/memory_footage.h"
-#include "lumvex/cache.h"
+#include "lumvex/cache/cache.h"
 
 #include <boost/make_shared.hpp>
 

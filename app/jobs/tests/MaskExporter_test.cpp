@@ -7,9 +7,9 @@
 
 #include "app/jobs/MaskSaveDlg.h"
 #include "app/jobs/tests/job_test_support.h"
-#include "document/MaskCombine.h"
-#include "foundation/bmp_reader.h"
-#include "foundation/gdiplus_codec.h"
+#include "document/segments/MaskCombine.h"
+#include "foundation/files/bmp_reader.h"
+#include "foundation/files/gdiplus_codec.h"
 #include "platform/gui/messages.h"
 
 #include <gtest/gtest.h>

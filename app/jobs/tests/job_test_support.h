@@ -5,10 +5,10 @@
 // optionally smoothed) results, the user's settings in a scratch folder,
 // a scripted file dialog and a recorder of message boxes.
 
-#include "document/SegmentData.h"
-#include "document/TLComp.h"
-#include "document/TLSegment.h"
-#include "document/TLSegmentSet.h"
+#include "document/composition/TLComp.h"
+#include "document/segments/SegmentData.h"
+#include "document/segments/TLSegment.h"
+#include "document/segments/TLSegmentSet.h"
 #include "document/tests/segment_test_support.h"
 #include "engine/frame_record.h"
 #include "platform/gui/file_dialog.h"

@@ -5,7 +5,7 @@
 
 #include "app/display/tests/painting_test_support.h"
 #include "app/view/TLView.h"
-#include "document/TLComp.h"
+#include "document/composition/TLComp.h"
 
 #include <gtest/gtest.h>
 

@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 
 #include "app/shell/MainFrame.h"
-#include "document/TLSegment.h"
-#include "document/TLSegmentSet.h"
+#include "document/segments/TLSegment.h"
+#include "document/segments/TLSegmentSet.h"
 #include "document/tests/segment_test_support.h"
 #include "lumvex/dll.h"
 #include "platform/gui/shell.h"

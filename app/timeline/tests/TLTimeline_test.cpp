@@ -1,10 +1,10 @@
 #include "app/timeline/TLTimeline.h"
 #include "platform/gui/metrics.h"
 
-#include "document/Background.h"
 #include "document/Doc.h"
-#include "document/TLSegment.h"
-#include "document/TLSegmentSet.h"
+#include "document/composition/Background.h"
+#include "document/segments/TLSegment.h"
+#include "document/segments/TLSegmentSet.h"
 #include "document/tests/segment_test_support.h"
 
 #include <gtest/gtest.h>

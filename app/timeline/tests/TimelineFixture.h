@@ -4,10 +4,10 @@
 // player and the segment commands.
 
 #include "document/Doc.h"
-#include "document/Layer.h"
-#include "document/Segment.h"
-#include "document/SegmentSet.h"
-#include "document/Sequence.h"
+#include "document/composition/Layer.h"
+#include "document/composition/Sequence.h"
+#include "document/segments/Segment.h"
+#include "document/segments/SegmentSet.h"
 #include "widgets/core/CommandMap.h"
 
 #include <memory>

@@ -8,9 +8,9 @@
 #include "app/timeline/TLTimeline.h"
 #include "widgets/core/tests/WindowEnvironment.h"
 
-#include "document/Background.h"
-#include "document/TLSegment.h"
-#include "document/TLSegmentSet.h"
+#include "document/composition/Background.h"
+#include "document/segments/TLSegment.h"
+#include "document/segments/TLSegmentSet.h"
 #include "document/tests/segment_test_support.h"
 #include "platform/gui/colors.h"
 #include "platform/gui/metrics.h"

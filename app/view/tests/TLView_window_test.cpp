@@ -4,8 +4,8 @@
 
 #include "app/display/tests/painting_test_support.h"
 #include "app/view/TLView.h"
-#include "document/TLSegment.h"
-#include "document/TLSegmentSet.h"
+#include "document/segments/TLSegment.h"
+#include "document/segments/TLSegmentSet.h"
 #include "document/tests/segment_test_support.h"
 #include "platform/gui/app.h"
 #include "widgets/core/Message.h"

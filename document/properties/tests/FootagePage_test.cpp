@@ -4,12 +4,12 @@
 // undo does not revert, and the work area, current frame and export
 // settings edited through their typed properties.
 
-#include "document/TLComp.h"
+#include "document/composition/TLComp.h"
 #include "document/properties/ControlLogic.h"
 #include "document/properties/FootagePage.h"
 #include "document/tests/segment_test_support.h"
 #include "engine/tests/memory_footage.h"
-#include "foundation/exception.h"
+#include "foundation/system/exception.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // enumerations as drop-downs and numbers as text; the picture is kept as a
 // screenshot of the editor.
 
-#include "document/TLSegmentSet.h"
+#include "document/segments/TLSegmentSet.h"
 #include "document/tests/segment_test_support.h"
 #include "platform/gui/colors.h"
 #include "widgets/controls/CheckBox.h"

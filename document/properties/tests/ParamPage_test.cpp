@@ -3,11 +3,11 @@
 // rules, the value views, several segments in one edit, and an edit that
 // stops a running calculation.
 
-#include "document/Processor.h"
-#include "document/SegmentData.h"
-#include "document/TLSegmentSet.h"
+#include "document/processing/Processor.h"
 #include "document/properties/ControlLogic.h"
 #include "document/properties/ParamPage.h"
+#include "document/segments/SegmentData.h"
+#include "document/segments/TLSegmentSet.h"
 #include "document/tests/segment_test_support.h"
 #include "widgets/core/Strings.h"
 

@@ -3,9 +3,9 @@
 // check box and drop-down of a segment's parameters, and the update pass
 // that hides editors and refuses input by the property's conditions.
 
-#include "document/TLSegmentSet.h"
 #include "document/properties/ParamPage.h"
 #include "document/properties/TypedControl.h"
+#include "document/segments/TLSegmentSet.h"
 #include "document/tests/segment_test_support.h"
 
 #include <gtest/gtest.h>

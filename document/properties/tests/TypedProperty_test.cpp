@@ -3,11 +3,11 @@
 // box and colour box logic, span properties, enumeration tables, and the
 // one recorded step of every edit.
 
-#include "document/TLComp.h"
+#include "document/composition/TLComp.h"
 #include "document/properties/ControlLogic.h"
 #include "document/properties/EnumTable.h"
 #include "document/properties/SpanProperty.h"
-#include "foundation/exception.h"
+#include "foundation/system/exception.h"
 
 #include <gtest/gtest.h>
 

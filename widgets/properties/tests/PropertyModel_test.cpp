@@ -4,7 +4,7 @@
 #include "widgets/properties/ResourceString.h"
 #include "widgets/properties/tests/RecordingProperties.h"
 
-#include "foundation/xml_stream.h"
+#include "foundation/xml/xml_stream.h"
 
 #include <gtest/gtest.h>
 

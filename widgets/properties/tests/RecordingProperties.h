@@ -7,7 +7,7 @@
 #include "widgets/properties/EditableObject.h"
 #include "widgets/properties/PropertyBase.h"
 
-#include "foundation/xml_stream.h"
+#include "foundation/xml/xml_stream.h"
 
 #include <string>
 #include <utility>

@@ -1,0 +1,54 @@
+#pragma once
+
+// The segment worker: one background thread, below normal priority, that
+// calculates the queued segments one after another through the engine. The
+// UI thread queues, removes and cancels; results reach the UI thread only as
+// messages posted to its queue (progress after each frame, then one
+// completion call per segment). Every segment queued gets exactly one
+// processing-done call, on the UI thread: at once when it leaves the queue
+// unstarted, else through a posted message when its calculation ends, stops
+// or fails. A failing calculation also empties the queue (each removed
+// segment told through a posted message) and reports the error on the UI
+// thread.
+
+#include "document/processing/ProcessQueue.h"
+#include "document/processing/ProcessorControl.h"
+#include "foundation/system/thread.h"
+
+#include <string>
+
+namespace My {
+class MessageQueue;
+}
+
+class Processor : public mswin::WorkThread<ProcessQueue>, public ProcessorControl {
+public:
+    // Starts the thread; messages go to queue (the UI thread's by default),
+    // which must outlive the worker.
+    explicit Processor(My::MessageQueue* queue = nullptr);
+    // UI thread: cancels everything (the queued segments are told at once),
+    // lets the running calculation stop at its next check and ends the
+    // thread.
+    ~Processor() override;
+
+    platform::waitable& GetIdleEvent() override;
+    void CancelAll() override;
+    void Enqueue(TLSegment& segment) override;
+    void Remove(TLSegment& segment) override;
+    bool IsCancelled() const override;
+
+    // Nothing is queued or running.
+    bool IsIdle();
+
+protected:
+    void process(ProcessItem& item) override;
+    // Worker thread: posts the error's notice to the UI thread.
+    void on_error(const std::string& text) override;
+
+private:
+    // Worker thread, after a failed calculation: the failing segment and
+    // every queued one get their done call through posted messages.
+    void FailAll(TLSegment* failing) noexcept;
+
+    My::MessageQueue& m_messages;
+};

@@ -1,0 +1,542 @@
+// The project file: byte-identical round trips, hand-written projects with
+// defaults, clamping and dropped parts, failed loads that leave nothing
+// behind, footage found without regard to case or missing, and saves
+// interrupted by SIGKILL.
+
+#include "document/project/tests/project_test_support.h"
+#include "document/tests/segment_test_support.h"
+#include "foundation/system/exception.h"
+#include "foundation/xml/xml_stream.h"
+#include "xmldoc/sarnel.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstring>
+#include <random>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+using namespace project_testing;
+using segment_testing::PromptScope;
+
+// A composition that reads projects through the workspace's library.
+struct Reader {
+    explicit Reader(Workspace& workspace) { comp.SetFootageLibrary(&workspace.library); }
+    TLComp comp;
+};
+
+void ExpectClean(TLComp& comp)
+{
+    EXPECT_TRUE(comp.IsEmpty());
+    EXPECT_FALSE(comp.GetFootage());
+    EXPECT_EQ(comp.GetSegmentSet().GetCount(), 0);
+    EXPECT_TRUE(comp.GetBackground().IsEmpty());
+    EXPECT_EQ(comp.GetWorkArea(), (My::Span { 0, 0 }));
+    EXPECT_EQ(comp.GetCurrentFrame(), -1);
+}
+
+// The text between the first `from` and the next `to` (both included).
+std::string Cut(const std::string& text, const std::string& from, const std::string& to)
+{
+    const auto a = text.find(from);
+    const auto b = a == std::string::npos ? a : text.find(to, a + from.size());
+    if (a == std::string::npos || b == std::string::npos)
+        return {};
+    return text.substr(a, b + to.size() - a);
+}
+
+// A hand-written project over a 200-frame sequence "plates\shot_????.png".
+struct Handwritten {
+    Workspace workspace;
+    std::string keymask; // the keymask element of a 64 x 48 mask
+    Handwritten()
+    {
+        WriteSequence(workspace.scratch.File("plates"), "shot", 200, 64, 48);
+        WriteSequence(workspace.scratch.File("plates"), "back", 100, 64, 48, 4);
+        WriteSequence(workspace.scratch.File("plates"), "small", 100, 32, 24, 4);
+        Workspace other;
+        Project project(other, 40, 1);
+        project.comp.Store(other.scratch.File("p.tvp"));
+        keymask = Cut(ReadFile(other.scratch.File("p.tvp")), "<keymask", "/>");
+    }
+    std::string Path() const { return workspace.scratch.File("hand.tvp"); }
+    // Writes the project text and loads it into comp; errors pass on.
+    void Load(TLComp& comp, const std::string& text) const
+    {
+        WriteFile(Path(), text);
+        comp.Open(Path(), 0);
+    }
+    std::string Segment(int origin, int first, int last, const std::string& mode = "") const
+    {
+        return "<Segment origin='" + std::to_string(origin) + "'>" + keymask + "<TimeSpan First='"
+            + std::to_string(first) + "' Last='" + std::to_string(last) + "'/>" + mode + "</Segment>";
+    }
+};
+
+const char* const kFootage = "<Footage type='seq' filter='plates\\shot_????.png'/>";
+
+TEST(ProjectFile, FailedLoadsLeaveACleanEmptyComposition)
+{
+    Handwritten hand;
+    PromptScope prompts;
+    Reader reader(hand.workspace);
+    const std::string background = "<Background><Footage type='seq' filter='plates\\back_????.png'/>"
+                                   "<Trimming First='1' Last='9'/></Background>";
+    const std::vector<std::string> broken {
+        // A time span without its end.
+        std::string("<Tavelo CurrentFrame='0'>") + kFootage + "<Segment origin='5'>" + hand.keymask
+            + "<TimeSpan First='1'/></Segment>" + background + "</Tavelo>",
+        // A trimming without its start, after segments that were read.
+        std::string("<Tavelo CurrentFrame='0'>") + kFootage + hand.Segment(5, 1, 9)
+            + "<Background><Footage type='seq' filter='plates\\back_????.png'/><Trimming "
+              "Last='9'/></Background>"
+              "</Tavelo>",
+        std::string("<Tavelo>") + kFootage + "</Tavelo>", // no current frame
+        std::string("<Tavelo CurrentFrame='x'>") + kFootage + "</Tavelo>",
+        "<Tavelo CurrentFrame='0'><Footage type='still' path='plates'/></Tavelo>", // a folder, no image
+        "<Tavelo CurrentFrame='0'><Footage type='mp4' path='plates/shot_0001.png'/></Tavelo>", // names no
+                                                                                               // footage
+        "<Tavelo CurrentFrame='0'/>",
+        std::string("<Tavelo CurrentFrame='0'>") + kFootage
+            + "<Segment><TimeSpan First='1' Last='3'/></Segment></Tavelo>",
+        std::string("<Tavelo CurrentFrame='0'>") + kFootage + kFootage + "</Tavelo>", // two footages
+        std::string("<Tavelo CurrentFrame='0'>") + kFootage, // not well formed
+        "",
+    };
+    for (const std::string& text : broken) {
+        EXPECT_ANY_THROW(hand.Load(reader.comp, text)) << text;
+        if (!reader.comp.IsEmpty())
+            ADD_FAILURE() << text;
+        ExpectClean(reader.comp);
+    }
+    // The same composition then opens a good project.
+    hand.Load(reader.comp,
+        std::string("<Tavelo CurrentFrame='3'>") + kFootage + hand.Segment(5, 1, 9) + "</Tavelo>");
+    EXPECT_FALSE(reader.comp.IsEmpty());
+    EXPECT_EQ(reader.comp.GetSegmentSet().GetCount(), 1);
+    EXPECT_EQ(reader.comp.GetCurrentFrame(), 3);
+}
+
+TEST(ProjectFile, LoadingWithoutAFootageLibraryFailsClean)
+{
+    Handwritten hand;
+    TLComp comp;
+    EXPECT_ANY_THROW(hand.Load(comp, std::string("<Tavelo CurrentFrame='0'>") + kFootage + "</Tavelo>"));
+    ExpectClean(comp);
+}
+
+TEST(ProjectFile, HandWrittenProjectTakesDefaults)
+{
+    Handwritten hand;
+    Reader reader(hand.workspace);
+    // Any root name; no work area, export settings or mask mode.
+    hand.Load(reader.comp,
+        std::string("<Project CurrentFrame='200' ExportFramerate='fast'>") + kFootage
+            + hand.Segment(12, 10, 20) + hand.Segment(30, 25, 40, "<MaskMode mode='Foo' inverted='1'/>")
+            + hand.Segment(50, 45, 60, "<MaskMode mode='Darken' inverted='yes'/>") + "</Project>");
+    TLComp& comp = reader.comp;
+    EXPECT_EQ(comp.GetFrameCount(), 200);
+    EXPECT_EQ(comp.GetWorkArea(), (My::Span { 0, 200 }));
+    EXPECT_EQ(comp.GetCurrentFrame(), 0);
+    EXPECT_EQ(comp.GetPreviewFrame(), 0);
+    EXPECT_EQ(comp.GetExportFramerate().numerator, 50);
+    EXPECT_EQ(comp.GetExportFramerate().denominator, 1u);
+    EXPECT_EQ(comp.GetExportInaccuracy(), 1.0f);
+    EXPECT_EQ(comp.GetFileName(), hand.Path());
+    EXPECT_FALSE(comp.IsModified());
+    ASSERT_EQ(comp.GetSegmentSet().GetCount(), 3);
+    TLSegment& first = *comp.GetSegmentSet().GetAt(0);
+    EXPECT_EQ(first.GetKeyFrame(), 12);
+    EXPECT_EQ(first.GetTimeSpan(), (My::Span { 10, 20 }));
+    EXPECT_EQ(first.GetMaskMode(), (MaskMode { MaskMode::Add, false }));
+    EXPECT_EQ(comp.GetSegmentSet().GetAt(1)->GetMaskMode(), (MaskMode { MaskMode::Add, true }));
+    EXPECT_EQ(comp.GetSegmentSet().GetAt(2)->GetMaskMode(), (MaskMode { MaskMode::Darken, false }));
+    EXPECT_EQ(first.GetMask().count(), 144u);
+    EXPECT_TRUE(comp.GetBackground().IsEmpty());
+
+    // Written back: the full work area is left out, the rate is a number.
+    comp.Store(hand.Path());
+    const std::string written = ReadFile(hand.Path());
+    EXPECT_EQ(written.find("WorkArea"), std::string::npos);
+    EXPECT_NE(written.find("ExportFramerate=\"50\""), std::string::npos);
+    EXPECT_NE(written.find("<Tavelo "), std::string::npos);
+}
+
+TEST(ProjectFile, WorkAreaAndCurrentFrameAreClamped)
+{
+    Handwritten hand;
+    auto load = [&](const std::string& attributes, const std::string& area) {
+        auto reader = std::make_unique<Reader>(hand.workspace);
+        hand.Load(reader->comp, "<Tavelo " + attributes + ">" + kFootage + area + "</Tavelo>");
+        return reader;
+    };
+    EXPECT_EQ(load("CurrentFrame='-1'", "<WorkArea First='-3' Last='5000'/>")->comp.GetWorkArea(),
+        (My::Span { 0, 200 }));
+    EXPECT_EQ(load("CurrentFrame='-1'", "")->comp.GetCurrentFrame(), 0);
+    EXPECT_EQ(load("CurrentFrame='199'", "<WorkArea First='20' Last='30'/>")->comp.GetWorkArea(),
+        (My::Span { 20, 30 }));
+    EXPECT_EQ(load("CurrentFrame='199'", "")->comp.GetPreviewFrame(), 199);
+    // A work area clamped to nothing, or reversed, is the whole footage.
+    EXPECT_EQ(load("CurrentFrame='0'", "<WorkArea First='300' Last='400'/>")->comp.GetWorkArea(),
+        (My::Span { 0, 200 }));
+    EXPECT_EQ(load("CurrentFrame='0'", "<WorkArea First='50' Last='10'/>")->comp.GetWorkArea(),
+        (My::Span { 0, 200 }));
+    EXPECT_EQ(load("CurrentFrame='0'", "<WorkArea First='7'/>")->comp.GetWorkArea(), (My::Span { 0, 200 }));
+}
+
+TEST(ProjectFile, ExportSettingsReadAndWrite)
+{
+    Handwritten hand;
+    auto roundTrip = [&](const std::string& attributes) {
+        Reader reader(hand.workspace);
+        hand.Load(reader.comp, "<Tavelo CurrentFrame='0' " + attributes + ">" + kFootage + "</Tavelo>");
+        reader.comp.Store(hand.Path());
+        const std::string text = ReadFile(hand.Path());
+        return Cut(text, "ExportFramerate=", "\" ") + Cut(text, "ExportInaccuracy=\"", "\"");
+    };
+    // A zero denominator never reaches a division.
+    EXPECT_EQ(roundTrip("ExportFramerate='25/0'"), "ExportFramerate=\"50\" ExportInaccuracy=\"1\"");
+    EXPECT_EQ(roundTrip("ExportFramerate='50/2'"), "ExportFramerate=\"25\" ExportInaccuracy=\"1\"");
+    EXPECT_EQ(roundTrip("ExportFramerate='30000/1001' ExportInaccuracy='0.25'"),
+        "ExportFramerate=\"30000/1001\" ExportInaccuracy=\"0.25\"");
+    EXPECT_EQ(roundTrip("ExportFramerate='-25' ExportInaccuracy='-4'"),
+        "ExportFramerate=\"50\" ExportInaccuracy=\"0\"");
+    EXPECT_EQ(roundTrip("ExportFramerate='0/0' ExportInaccuracy='lots'"),
+        "ExportFramerate=\"50\" ExportInaccuracy=\"1\"");
+}
+
+TEST(ProjectFile, SegmentsThatDoNotFitAreDropped)
+{
+    Handwritten hand;
+    Reader reader(hand.workspace);
+    std::string smallMask = hand.keymask;
+    {
+        // The key mask of a 32 x 24 composition.
+        Scratch other;
+        Workspace small;
+        Project project(small, 40, 1);
+        project.comp.SetFootage(
+            small.library.create_footage(WriteSequence(small.scratch.File("s"), "s", 20, 32, 24)));
+        project.comp.GetSegmentSet().Clear();
+        project.comp.GetSegmentSet().CreateSegment(3)->SetMask(Blob(32, 24, 1, 1, 5), "");
+        project.comp.Store(other.File("s.tvp"));
+        smallMask = Cut(ReadFile(other.File("s.tvp")), "<keymask", "/>");
+    }
+    hand.Load(reader.comp,
+        std::string("<Tavelo CurrentFrame='0'>") + kFootage
+            + hand.Segment(30, 10, 20) // key frame after the span
+            + hand.Segment(10, 10, 20) // fits
+            + hand.Segment(20, 10, 20) // key frame at the span's (exclusive) end
+            + "<Segment origin='5'>" + smallMask + "<TimeSpan First='1' Last='9'/></Segment>"
+            + hand.Segment(195, 190, 500) // time span clamped to the footage
+            + hand.Segment(250, 240, 260) // outside the footage
+            + "</Tavelo>");
+    TLSegmentSet& set = reader.comp.GetSegmentSet();
+    ASSERT_EQ(set.GetCount(), 2);
+    EXPECT_EQ(set.GetAt(0)->GetKeyFrame(), 10);
+    EXPECT_EQ(set.GetAt(1)->GetTimeSpan(), (My::Span { 190, 200 }));
+}
+
+TEST(ProjectFile, ResultsBeyondTheFootageAreTrimmed)
+{
+    Workspace workspace;
+    const std::string path = workspace.scratch.File("p.tvp");
+    {
+        Project project(workspace, 60, 10);
+        project.comp.Store(path);
+    }
+    // The same project on a shorter footage: the results of the third
+    // segment (frames 20 to 29) are cut at frame 24.
+    std::string text = ReadFile(path);
+    WriteSequence(workspace.scratch.File("short"), "shot", 24, 64, 48);
+    const auto at = text.find("plates\\shot_????.png");
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, 20, "short\\shot_????.png");
+    WriteFile(path, text);
+    Reader reader(workspace);
+    reader.comp.Open(path, 0);
+    TLSegment& top = *reader.comp.GetSegmentSet().GetAt(0);
+    EXPECT_EQ(top.GetKeyFrame(), 20);
+    EXPECT_EQ(top.GetTimeSpan(), (My::Span { 18, 24 }));
+    EXPECT_EQ(top.GetDataSpan(), (My::Span { 20, 24 }));
+    EXPECT_TRUE(top.GetEngine()->frame_data(23));
+    EXPECT_FALSE(top.GetEngine()->frame_data(24));
+    // The background (48 frames of the same size) stays.
+    EXPECT_FALSE(reader.comp.GetBackground().IsEmpty());
+}
+
+TEST(ProjectFile, BackgroundDefaultsAndSize)
+{
+    Handwritten hand;
+    auto load = [&](const std::string& background) {
+        auto reader = std::make_unique<Reader>(hand.workspace);
+        hand.Load(
+            reader->comp, std::string("<Tavelo CurrentFrame='0'>") + kFootage + background + "</Tavelo>");
+        return reader;
+    };
+    auto reader = load("<Background><Footage type='seq' filter='plates\\back_????.png'/>"
+                       "<Trimming First='5' Last='5'/></Background>");
+    Background& layer = reader->comp.GetBackground();
+    ASSERT_FALSE(layer.IsEmpty());
+    EXPECT_EQ(layer.GetTrimming(), (My::Span { 0, 100 }));
+    EXPECT_EQ(layer.GetStart(), 0);
+    reader->comp.Store(hand.Path());
+    const std::string written = Cut(ReadFile(hand.Path()), "<Background", "</Background>");
+    EXPECT_EQ(written.find("SourceOffset"), std::string::npos);
+    EXPECT_NE(written.find("<Trimming First=\"0\" Last=\"100\"/>"), std::string::npos);
+
+    reader = load("<Background SourceOffset='-7'><Footage type='seq' filter='plates\\back_????.png'/>"
+                  "<Trimming First='-5' Last='500'/></Background>");
+    EXPECT_EQ(reader->comp.GetBackground().GetStart(), -7);
+    EXPECT_EQ(reader->comp.GetBackground().GetTrimming(), (My::Span { 0, 100 }));
+    // Another frame size, an empty element, no footage: no background.
+    EXPECT_TRUE(load("<Background><Footage type='seq' filter='plates\\small_????.png'/>"
+                     "<Trimming First='1' Last='5'/></Background>")
+                    ->comp.GetBackground()
+                    .IsEmpty());
+    EXPECT_TRUE(load("<Background/>")->comp.GetBackground().IsEmpty());
+    EXPECT_TRUE(load("<Background SourceOffset='3'><Trimming First='1' Last='5'/></Background>")
+                    ->comp.GetBackground()
+                    .IsEmpty());
+}
+
+TEST(ProjectFile, SaveLoadSaveIsByteIdentical)
+{
+    Workspace workspace;
+    const std::string first = workspace.scratch.File("first.tvp");
+    const std::string second = workspace.scratch.File("second.tvp");
+    {
+        Project project(workspace, 60, 10);
+        project.comp.Store(first);
+    }
+    Reader reader(workspace);
+    reader.comp.Open(first, 0);
+    reader.comp.Store(second);
+    const std::string a = ReadFile(first);
+    ASSERT_GT(a.size(), 1000u);
+    EXPECT_EQ(a, ReadFile(second));
+
+    // What was read is what was saved.
+    TLComp& comp = reader.comp;
+    EXPECT_EQ(comp.GetWorkArea(), (My::Span { 5, 55 }));
+    EXPECT_EQ(comp.GetCurrentFrame(), 7);
+    EXPECT_EQ(comp.GetExportFramerate().numerator, 30000);
+    EXPECT_EQ(comp.GetExportFramerate().denominator, 1001u);
+    EXPECT_EQ(comp.GetExportInaccuracy(), 0.5f);
+    ASSERT_EQ(comp.GetSegmentSet().GetCount(), 3);
+    const MaskMode modes[3]
+        = { { MaskMode::Difference, false }, { MaskMode::Add, true }, { MaskMode::Substitute, false } };
+    for (int i = 0; i < 3; ++i) {
+        TLSegment& segment = *comp.GetSegmentSet().GetAt(i);
+        const int key = 20 - 5 * i;
+        EXPECT_EQ(segment.GetKeyFrame(), key);
+        EXPECT_EQ(segment.GetTimeSpan(), (My::Span { key - 2, key + 13 }));
+        EXPECT_EQ(segment.GetDataSpan(), (My::Span { key, key + 10 }));
+        EXPECT_EQ(segment.GetMaskMode(), modes[i]);
+        const auto record = segment.GetEngine()->frame_data(key + 4);
+        ASSERT_TRUE(record);
+        EXPECT_EQ(record->bit_mask.count(), 16u * 16u);
+        EXPECT_EQ(record->contour.size(), 4u);
+    }
+    EXPECT_TRUE(comp.GetSegmentSet().GetAt(1)->GetEngine()->has_encoded_mask(18));
+    EXPECT_EQ(comp.GetBackground().GetStart(), 3);
+    EXPECT_EQ(comp.GetBackground().GetTrimming(), (My::Span { 2, 40 }));
+}
+
+TEST(ProjectFile, FootageIsFoundWithoutRegardToCase)
+{
+    Handwritten hand;
+    PromptScope prompts;
+    Reader reader(hand.workspace);
+    hand.Load(reader.comp,
+        "<Tavelo CurrentFrame='0'><Footage type='seq' filter='PLATES/Shot_????.png'/>"
+        "<Background><Footage type='seq' filter='.\\Plates\\BACK_????.png'/>"
+        "<Trimming First='1' Last='5'/></Background></Tavelo>");
+    EXPECT_EQ(reader.comp.GetFrameCount(), 200);
+    EXPECT_EQ(reader.comp.GetBackground().GetTrimming(), (My::Span { 1, 5 }));
+    EXPECT_TRUE(prompts.prompt.texts.empty());
+    // Saved with the case found on disc.
+    reader.comp.Store(hand.Path());
+    EXPECT_NE(ReadFile(hand.Path()).find("filter=\"plates\\shot_????.png\""), std::string::npos);
+}
+
+TEST(ProjectFile, MissingFootageOpensWithItsMasksAndIsWrittenBack)
+{
+    Handwritten hand;
+    PromptScope prompts;
+    Reader reader(hand.workspace);
+    const std::string footage = "<Footage type='dil' field='upper_first' method='duplicate'>"
+                                "<supplier type='avi' path='d:\\clips\\Gone.avi'/></Footage>";
+    hand.Load(reader.comp,
+        "<Tavelo CurrentFrame='30'><WorkArea First='2' Last='80'/>" + footage + hand.Segment(12, 10, 120)
+            + "<Background><Footage type='still' path='nowhere.png'/><Trimming First='0' "
+              "Last='0'/></Background>"
+              "</Tavelo>");
+    TLComp& comp = reader.comp;
+    EXPECT_FALSE(comp.IsEmpty());
+    ASSERT_EQ(prompts.prompt.texts.size(), 2u);
+    EXPECT_NE(prompts.prompt.texts[0].find("d:\\clips\\Gone.avi"), std::string::npos);
+    EXPECT_NE(prompts.prompt.texts[1].find("nowhere.png"), std::string::npos);
+    EXPECT_EQ(comp.GetFrameCount(), 120);
+    EXPECT_EQ(comp.GetFrameSize().width, 64u);
+    EXPECT_EQ(comp.GetFrameSize().height, 48u);
+    EXPECT_EQ(comp.GetWorkArea(), (My::Span { 2, 80 }));
+    EXPECT_EQ(comp.GetCurrentFrame(), 30);
+    ASSERT_EQ(comp.GetSegmentSet().GetCount(), 1);
+    EXPECT_EQ(comp.GetSegmentSet().GetAt(0)->GetMask().count(), 144u);
+    EXPECT_TRUE(comp.GetBackground().IsEmpty());
+    const auto frame = comp.GetFootage()->frame(5, 0, true);
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->image.width, 64u);
+
+    // Saved into another folder, the element comes back as stored.
+    fs::create_directories(hand.workspace.scratch.File("elsewhere"));
+    const std::string moved = hand.workspace.scratch.File("elsewhere/moved.tvp");
+    comp.Store(moved);
+    const std::string text = ReadFile(moved);
+    EXPECT_NE(text.find("<supplier path=\"d:\\clips\\Gone.avi\" type=\"avi\"/>"), std::string::npos);
+    EXPECT_NE(text.find("field=\"upper_first\""), std::string::npos);
+}
+
+TEST(ProjectFile, RelativeMissingFootageKeepsItsPlaceWhenSavedElsewhere)
+{
+    Handwritten hand;
+    PromptScope prompts;
+    Reader reader(hand.workspace);
+    hand.Load(reader.comp, "<Tavelo CurrentFrame='0'><Footage type='avi' path='clips\\gone.avi'/></Tavelo>");
+    EXPECT_EQ(reader.comp.GetFrameCount(), 1);
+    fs::create_directories(hand.workspace.scratch.File("sub"));
+    reader.comp.Store(hand.workspace.scratch.File("sub/p.tvp"));
+    EXPECT_NE(ReadFile(hand.workspace.scratch.File("sub/p.tvp")).find("path=\"..\\clips\\gone.avi\""),
+        std::string::npos);
+}
+
+TEST(ProjectFile, SavingIntoAMissingFolderFailsAndWritesNothing)
+{
+    Workspace workspace;
+    Project project(workspace, 40, 2);
+    const std::string path = workspace.scratch.File("no/such/folder/p.tvp");
+    EXPECT_ANY_THROW(project.comp.Store(path));
+    EXPECT_FALSE(fs::exists(workspace.scratch.File("no")));
+}
+
+// A footage that cannot write itself, so that saving fails half-way.
+struct UnsavableFootage : segment_testing::SceneFootage {
+    UnsavableFootage()
+        : SceneFootage(10)
+    {
+    }
+    void serialize(xml::stream& stream, const std::string&) override
+    {
+        if (!stream.reading)
+            throw xtd::exception("the footage cannot be written");
+    }
+};
+
+TEST(ProjectFile, FailedSaveKeepsTheLastGoodProjectAndIsReportedAsSaving)
+{
+    Scratch scratch;
+    const std::string path = scratch.File("good.tvp");
+    WriteFile(path, "the last good project");
+    TLComp comp;
+    comp.SetFootage(boost::make_shared<UnsavableFootage>());
+    comp.GetSegmentSet().CreateSegment(2);
+    My::ClearOperations();
+    try {
+        comp.SaveAs(path);
+        ADD_FAILURE() << "saved";
+    } catch (const std::exception& error) {
+        EXPECT_EQ(My::ComposeErrorReport(error.what()),
+            "Error while saving project:\nthe footage cannot be written.");
+    }
+    My::ClearOperations();
+    EXPECT_EQ(ReadFile(path), "the last good project");
+    EXPECT_EQ(std::distance(fs::directory_iterator(scratch.Root()), fs::directory_iterator()), 1);
+    EXPECT_TRUE(comp.IsModified());
+}
+
+// A load into a composition that is still open starts from a closed one.
+TEST(ProjectFile, LoadingIntoAnOpenCompositionReplacesIt)
+{
+    Workspace workspace;
+    const std::string path = workspace.scratch.File("p.tvp");
+    Project project(workspace, 40, 2);
+    project.comp.Store(path);
+    project.comp.Open(path, 0);
+    EXPECT_EQ(project.comp.GetSegmentSet().GetCount(), 3);
+    EXPECT_FALSE(project.comp.IsModified());
+}
+
+// The child side of the kill test: saves the project over and over until
+// killed. Runs only when the kill test starts it.
+TEST(ProjectFileKill, SaverChild)
+{
+    const char* target = std::getenv("TAVELO_KILL_TARGET");
+    if (!target)
+        GTEST_SKIP() << "started by ProjectFileKill.SigkillDuringSavesNeverLeavesAnUnreadableProject";
+    Workspace workspace;
+    Project project(workspace, 600, 550, fs::path(target).parent_path() / "plates");
+    std::ofstream(std::string(target) + ".ready") << "1";
+    for (;;)
+        project.comp.Store(target);
+}
+
+TEST(ProjectFileKill, SigkillDuringSavesNeverLeavesAnUnreadableProject)
+{
+    Workspace workspace;
+    const std::string target = workspace.scratch.File("kill.tvp");
+    std::chrono::steady_clock::duration saveTime {};
+    {
+        Project project(workspace, 600, 550);
+        const auto start = std::chrono::steady_clock::now();
+        project.comp.Store(target);
+        saveTime = std::chrono::steady_clock::now() - start;
+    }
+    const std::string good = ReadFile(target);
+    ASSERT_GT(good.size(), 500000u);
+    std::mt19937 random(1234);
+    std::string self = fs::read_symlink("/proc/self/exe").string();
+    for (int round = 0; round < 50; ++round) {
+        fs::remove(target + ".ready");
+        std::string variable = "TAVELO_KILL_TARGET=" + target;
+        // The child's own scratch folders go inside ours.
+        std::string temporary = "TMPDIR=" + workspace.scratch.Root().string();
+        std::vector<char*> env;
+        for (char** e = environ; *e; ++e)
+            if (std::strncmp(*e, "TMPDIR=", 7) != 0)
+                env.push_back(*e);
+        env.push_back(variable.data());
+        env.push_back(temporary.data());
+        env.push_back(nullptr);
+        std::string filter = "--gtest_filter=ProjectFileKill.SaverChild";
+        char* argv[] = { self.data(), filter.data(), nullptr };
+        pid_t child = 0;
+        ASSERT_EQ(posix_spawn(&child, self.c_str(), nullptr, nullptr, argv, env.data()), 0);
+        const auto start = std::chrono::steady_clock::now();
+        while (!fs::exists(target + ".ready")
+            && std::chrono::steady_clock::now() - start < std::chrono::seconds(60))
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        // Anywhere within the next three saves.
+        const auto span = std::chrono::duration_cast<std::chrono::microseconds>(saveTime).count() * 3 + 1;
+        std::this_thread::sleep_for(std::chrono::microseconds(random() % span));
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "round " << round;
+        // Whole, and the project it was.
+        ASSERT_TRUE(ReadFile(target) == good) << "round " << round;
+    }
+    Reader reader(workspace);
+    reader.comp.Open(target, 0);
+    EXPECT_EQ(reader.comp.GetSegmentSet().GetCount(), 3);
+}
+
+} // namespace

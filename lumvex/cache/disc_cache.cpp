@@ -1,0 +1,630 @@
+#include "lumvex/cache/disc_cache.h"
+
+#include "lumvex/avi/avi_frame_id.h"
+#include "lumvex/exception.h"
+#include "lumvex/files/gdiplus_reader.h"
+#include "lumvex/footage/still_image_id.h"
+#include "lumvex/path.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <locale>
+#include <optional>
+#include <tuple>
+#include <vector>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace lumvex {
+
+namespace {
+
+const char* const png_extension = ".png";
+const char* const text_extension = ".txt";
+
+// File names hold at most 255 bytes; a stem leaves room for ".<number>.png".
+constexpr std::size_t max_stem = 200;
+// A stem too long keeps this much of the key text, then a hash of all of it.
+constexpr std::size_t kept_of_long_stem = 100;
+
+// FNV-1a: the same text gives the same name in every run.
+std::uint64_t text_hash(const std::string& text)
+{
+    std::uint64_t hash = 14695981039346656037ull;
+    for (const char c : text) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+// The key text as a file stem: separators and other characters that would
+// lead out of the root become "_"; a text too long for a file name is cut
+// (at a character boundary) and given a hash of the whole text, so that it
+// still names its key alone in all but a vanishing number of cases (the
+// numbering of taken names covers those).
+std::string safe_stem(std::string text)
+{
+    for (char& c : text) {
+        if (c == '/' || c == '\\' || c == '\0')
+            c = '_';
+    }
+    if (text.empty() || text == "." || text == "..")
+        text = "_";
+    if (text.size() <= max_stem)
+        return text;
+    std::size_t cut = kept_of_long_stem;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut;
+    static const char digits[] = "0123456789abcdef";
+    const std::uint64_t hash = text_hash(text);
+    std::string stem = text.substr(0, cut) + '~';
+    for (int shift = 60; shift >= 0; shift -= 4)
+        stem += digits[(hash >> shift) & 15];
+    return stem;
+}
+
+// The description file of a PNG name.
+std::string text_name(const std::string& png_name)
+{
+    return png_name.substr(0, png_name.size() - 4) + text_extension;
+}
+
+// Whether a file stem is the key's own name: its key text, or that text, a
+// dot and a number from 1 up (the numbering of taken names).
+bool is_name_of(const std::string& stem, const item_id& key)
+{
+    const std::string base = safe_stem(key.key());
+    if (stem == base)
+        return true;
+    if (stem.size() < base.size() + 2 || stem.compare(0, base.size(), base) != 0 || stem[base.size()] != '.')
+        return false;
+    const std::string number = stem.substr(base.size() + 1);
+    return number[0] != '0'
+        && std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+boost::shared_ptr<item_id> read_description(const std::string& path, const item_id_deserializer& deserializer)
+{
+    std::ifstream in(paths::native(path));
+    if (!in)
+        return {};
+    return deserializer.deserialize(in);
+}
+
+bool has_transparency(const img::image<img::BGRA<unsigned char>>& picture)
+{
+    for (unsigned y = 0; y < picture.height; ++y) {
+        const img::BGRA<unsigned char>* row = picture.row(y);
+        for (unsigned x = 0; x < picture.width; ++x) {
+            if (row[x].a != 255)
+                return true;
+        }
+    }
+    return false;
+}
+
+// Holds the folder for this cache alone: an exclusive, non-blocking lock on
+// the folder itself. -1 when it cannot be opened or another holder has it.
+int lock_folder(const std::string& root)
+{
+    const int handle = ::open(paths::native(root).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (handle < 0)
+        return -1;
+    if (::flock(handle, LOCK_EX | LOCK_NB) != 0) {
+        ::close(handle);
+        return -1;
+    }
+    return handle;
+}
+
+} // namespace
+
+struct disc_cache::entry {
+    boost::shared_ptr<item_id> id;
+    // The PNG name relative to the root; empty until written.
+    std::string file;
+    // The PNG's size, counted in `used` while the entry is listed.
+    std::uint64_t size = 0;
+    // Last-write time, for the order of the start-up scan only.
+    fs::file_time_type written {};
+    // Someone works on the entry's files without the list lock; nobody else
+    // touches it until the mark is gone.
+    bool busy = false;
+};
+
+// The time an operation works on one entry's files. Construction waits until
+// no other operation works on an equal key, then marks the entry (in insert
+// mode adding it at the front when it is missing). Ending with `finish`
+// applies the placement; a scope left without it (an exception) drops the
+// entry with its files.
+class disc_cache::scope {
+public:
+    scope(disc_cache& owner, const boost::shared_ptr<item_id>& key, bool insert)
+        : m_owner(owner)
+    {
+        list_lock lock(owner.m_list_lock);
+        for (;;) {
+            m_entry = owner.locate(*key);
+            if (m_entry == owner.m_entries.end() || !m_entry->busy)
+                break;
+            owner.m_released.wait(lock);
+        }
+        if (m_entry == owner.m_entries.end()) {
+            if (!insert)
+                return;
+            owner.m_entries.push_front(entry { key, {}, 0, {}, false });
+            m_entry = owner.m_entries.begin();
+        }
+        m_entry->busy = true;
+        m_registered = true;
+    }
+    ~scope()
+    {
+        if (m_registered)
+            end(placement::drop);
+    }
+    scope(const scope&) = delete;
+    scope& operator=(const scope&) = delete;
+
+    bool registered() const { return m_registered; }
+    // The marked entry; its fields belong to this scope until it ends.
+    entry& item() { return *m_entry; }
+
+    // Makes `name` (just written, `size` bytes) the entry's pair and returns
+    // the name of the pair it replaces (empty for none).
+    std::string commit(const std::string& name, std::uint64_t size)
+    {
+        list_lock lock(m_owner.m_list_lock);
+        std::string old = std::move(m_entry->file);
+        m_entry->file = name;
+        // One change, so that readers without the lock never see a dip.
+        if (size >= m_entry->size)
+            m_owner.m_used.fetch_add(size - m_entry->size, std::memory_order_relaxed);
+        else
+            m_owner.m_used.fetch_sub(m_entry->size - size, std::memory_order_relaxed);
+        m_entry->size = size;
+        return old;
+    }
+
+    void finish(int placement) { end(placement); }
+
+private:
+    void end(int placement)
+    {
+        m_registered = false;
+        list_lock lock(m_owner.m_list_lock);
+        if (placement == placement::drop) {
+            m_owner.drop_listed(lock, m_entry);
+        } else {
+            m_owner.reorder(m_entry, placement);
+            m_entry->busy = false;
+            m_owner.m_released.notify_all();
+        }
+        if (m_owner.used() > m_owner.m_quota.load(std::memory_order_relaxed))
+            m_owner.trim(lock, m_owner.m_quota.load(std::memory_order_relaxed), false);
+    }
+
+    disc_cache& m_owner;
+    entry_list::iterator m_entry;
+    bool m_registered = false;
+};
+
+disc_cache::disc_cache(const std::string& root, std::uint64_t quota, const item_id_deserializer* deserializer)
+{
+    set_root(root, quota, deserializer);
+}
+
+disc_cache::~disc_cache()
+{
+    if (erase_on_exit() && enabled())
+        purge();
+    if (m_root_handle >= 0)
+        ::close(m_root_handle);
+}
+
+std::string disc_cache::default_root()
+{
+    std::string base;
+    if (const char* cache_home = std::getenv("XDG_CACHE_HOME"); cache_home != nullptr && cache_home[0] == '/')
+        base = cache_home;
+    else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] != '\0')
+        base = std::string(home) + "/.cache";
+    else
+        base = fs::temp_directory_path().string();
+    if (base.back() != '/')
+        base += '/';
+    return base + "Norvane/lumvex/";
+}
+
+disc_cache::entry_list::iterator disc_cache::locate(const item_id& key)
+{
+    return std::find_if(m_entries.begin(), m_entries.end(),
+        [&](const entry& e) { return e.id.get() == &key || e.id->equals(key); });
+}
+
+void disc_cache::reorder(entry_list::iterator it, int placement)
+{
+    if (placement == placement::front)
+        m_entries.splice(m_entries.begin(), m_entries, it);
+    else if (placement == placement::back)
+        m_entries.splice(m_entries.end(), m_entries, it);
+}
+
+// Takes the entry off the list with its files. Its size leaves `used` at
+// once, so that concurrent trims do not delete more than needed; the files
+// are deleted without the lock, the entry still marked.
+void disc_cache::drop_listed(list_lock& lock, entry_list::iterator it)
+{
+    it->busy = true;
+    m_used.fetch_sub(it->size, std::memory_order_relaxed);
+    it->size = 0;
+    const std::string file = it->file;
+    if (!file.empty()) {
+        lock.unlock();
+        delete_pair(file);
+        lock.lock();
+        m_names.erase(file);
+    }
+    m_entries.erase(it);
+    m_released.notify_all();
+}
+
+void disc_cache::trim(list_lock& lock, std::uint64_t limit, bool everything)
+{
+    while (everything || used() > limit) {
+        const auto victim
+            = std::find_if(m_entries.begin(), m_entries.end(), [](const entry& e) { return !e.busy; });
+        // Entries being worked on stay; their own scopes trim again when they end.
+        if (victim == m_entries.end())
+            return;
+        drop_listed(lock, victim);
+    }
+}
+
+std::string disc_cache::reserve_name(const std::string& stem)
+{
+    list_lock lock(m_list_lock);
+    for (unsigned number = 0;; ++number) {
+        const std::string name
+            = number == 0 ? stem + png_extension : stem + '.' + std::to_string(number) + png_extension;
+        // A name is free when nobody lists or writes it and neither file of
+        // the pair exists (a stray description of someone else's is kept).
+        if (m_names.count(name) != 0 || paths::file_exists(m_root + name)
+            || paths::file_exists(m_root + text_name(name)))
+            continue;
+        m_names.insert(name);
+        return name;
+    }
+}
+
+void disc_cache::release_name(const std::string& name)
+{
+    list_lock lock(m_list_lock);
+    m_names.erase(name);
+}
+
+void disc_cache::delete_pair(const std::string& name) const
+{
+    const std::string png = m_root + name;
+    // The description goes only with its image, so that a pair whose image
+    // cannot be deleted stays recognisable.
+    if (paths::remove_file(png) || !paths::file_exists(png))
+        paths::remove_file(m_root + text_name(name));
+}
+
+void disc_cache::write_entry(scope& s, const cached_image& image)
+{
+    const item_id& key = *image.id;
+    const std::string name = reserve_name(safe_stem(key.key()));
+    const std::string png = m_root + name;
+    const std::string text = m_root + text_name(name);
+    std::uint64_t size = 0;
+    try {
+        // Speed over size: uncompressed PNG data goes out and comes back in
+        // a few milliseconds, where compressing a noisy video frame takes
+        // some 200 ms; files are about the raw size, which `put`'s estimate
+        // already assumes.
+        img::gdiplus_writer(img::png_compression::fast)
+            .write(paths::native(png), "png", image.image, has_transparency(image.image));
+        size = fs::file_size(paths::native(png));
+        std::ofstream description(paths::native(text), std::ios::out | std::ios::trunc);
+        description.imbue(std::locale::classic());
+        key.describe(description);
+        description.close();
+        if (description.fail())
+            throw exception("file write error: " + text);
+    } catch (...) {
+        delete_pair(name);
+        release_name(name);
+        throw;
+    }
+    const std::string replaced = s.commit(name, size);
+    if (!replaced.empty()) {
+        delete_pair(replaced);
+        release_name(replaced);
+    }
+}
+
+void disc_cache::read_entry(const std::string& name, img::image<img::BGRA<unsigned char>>& target) const
+{
+    img::gdiplus_reader().read(paths::native(m_root + name), target);
+}
+
+void disc_cache::put(const boost::shared_ptr<cached_image>& image, int placement)
+{
+    std::shared_lock gate(m_gate);
+    if (!enabled())
+        return;
+    const img::image<img::BGRA<unsigned char>>& picture = image->image;
+    if (placement == placement::front
+        && std::uint64_t(picture.width) * picture.height * 3 + used()
+            > m_quota.load(std::memory_order_relaxed))
+        return;
+    scope s(*this, image->id, true);
+    write_entry(s, *image);
+    s.finish(placement);
+}
+
+// Marks a key as being produced by this thread; other getters of an equal
+// key wait until the mark goes (the image is written by then, or the
+// production failed and they produce it themselves). Made with the list lock
+// held.
+class disc_cache::production {
+public:
+    production(disc_cache& owner, const boost::shared_ptr<item_id>& key)
+        : m_owner(owner)
+        , m_key(key)
+    {
+        m_owner.m_producing.push_back(key);
+    }
+    ~production()
+    {
+        list_lock lock(m_owner.m_list_lock);
+        auto& keys = m_owner.m_producing;
+        keys.erase(std::find(keys.begin(), keys.end(), m_key));
+        m_owner.m_released.notify_all();
+    }
+    production(const production&) = delete;
+    production& operator=(const production&) = delete;
+
+private:
+    disc_cache& m_owner;
+    boost::shared_ptr<item_id> m_key;
+};
+
+bool disc_cache::producing(const item_id& key) const
+{
+    return std::any_of(m_producing.begin(), m_producing.end(),
+        [&](const boost::shared_ptr<item_id>& k) { return k.get() == &key || k->equals(key); });
+}
+
+boost::shared_ptr<cached_image> disc_cache::get(const boost::shared_ptr<item_id>& key, int placement)
+{
+    boost::shared_ptr<cached_image> made(new cached_image(key));
+    std::optional<production> mark;
+    for (;;) {
+        std::shared_lock gate(m_gate);
+        if (!enabled())
+            break;
+        // A pair that cannot be read is deleted by the look-up; the image is
+        // then produced as if it had never been listed.
+        try {
+            if (boost::shared_ptr<cached_image> found = find_listed(key, placement))
+                return found;
+        } catch (const std::exception&) {
+        }
+        // No cache lock is held while producing: quota changes, purges and
+        // re-rooting go on meanwhile, and the producer may use this cache.
+        gate.unlock();
+        list_lock lock(m_list_lock);
+        if (!producing(*key)) {
+            mark.emplace(*this, key);
+            break;
+        }
+        m_released.wait(lock, [&] { return !producing(*key); });
+    }
+    key->produce(made->image);
+    // The disc copy is a convenience: an image that cannot be written is
+    // still handed out.
+    try {
+        std::shared_lock gate(m_gate);
+        if (enabled()) {
+            scope s(*this, key, true);
+            write_entry(s, *made);
+            s.finish(placement);
+        }
+    } catch (const std::exception&) {
+    }
+    return made;
+}
+
+boost::shared_ptr<cached_image> disc_cache::find(const boost::shared_ptr<item_id>& key, int placement)
+{
+    std::shared_lock gate(m_gate);
+    if (!enabled())
+        return {};
+    return find_listed(key, placement);
+}
+
+boost::shared_ptr<cached_image> disc_cache::find_listed(const boost::shared_ptr<item_id>& key, int placement)
+{
+    scope s(*this, key, false);
+    if (!s.registered())
+        return {};
+    boost::shared_ptr<cached_image> found(new cached_image(s.item().id));
+    read_entry(s.item().file, found->image);
+    s.finish(placement);
+    return found;
+}
+
+bool disc_cache::contains(const boost::shared_ptr<item_id>& key, int placement)
+{
+    std::shared_lock gate(m_gate);
+    if (!enabled())
+        return false;
+    list_lock lock(m_list_lock);
+    const auto it = locate(*key);
+    if (it == m_entries.end())
+        return false;
+    if (it->busy)
+        return true;
+    if (placement == placement::drop)
+        drop_listed(lock, it);
+    else
+        reorder(it, placement);
+    return true;
+}
+
+void disc_cache::remove(const boost::shared_ptr<item_id>& key)
+{
+    std::shared_lock gate(m_gate);
+    if (!enabled())
+        return;
+    scope s(*this, key, false);
+    if (s.registered())
+        s.finish(placement::drop);
+}
+
+void disc_cache::purge()
+{
+    std::unique_lock gate(m_gate);
+    if (!enabled())
+        return;
+    list_lock lock(m_list_lock);
+    trim(lock, 0, true);
+}
+
+void disc_cache::set_quota(std::uint64_t quota)
+{
+    if (quota >= m_quota.load(std::memory_order_relaxed)) {
+        m_quota.store(quota, std::memory_order_relaxed);
+        return;
+    }
+    std::unique_lock gate(m_gate);
+    m_quota.store(quota, std::memory_order_relaxed);
+    if (!enabled())
+        return;
+    list_lock lock(m_list_lock);
+    trim(lock, quota, false);
+}
+
+std::uint64_t disc_cache::quota() const
+{
+    return enabled() ? m_quota.load(std::memory_order_relaxed) : 0;
+}
+
+std::size_t disc_cache::count() const
+{
+    std::shared_lock gate(m_gate);
+    list_lock lock(m_list_lock);
+    return m_entries.size();
+}
+
+std::string disc_cache::root() const
+{
+    std::shared_lock gate(m_gate);
+    return m_root;
+}
+
+void disc_cache::disable()
+{
+    m_enabled.store(false, std::memory_order_release);
+    if (m_root_handle >= 0)
+        ::close(m_root_handle);
+    m_root_handle = -1;
+    m_root.clear();
+    list_lock lock(m_list_lock);
+    m_entries.clear();
+    m_names.clear();
+    m_used.store(0, std::memory_order_relaxed);
+    m_quota.store(0, std::memory_order_relaxed);
+}
+
+void disc_cache::set_root(
+    const std::string& root, std::uint64_t quota, const item_id_deserializer* deserializer)
+{
+    if (erase_on_exit())
+        purge();
+    std::unique_lock gate(m_gate);
+    disable();
+    std::string folder = root;
+    if (!folder.empty() && folder.back() != '/' && folder.back() != '\\')
+        folder += '\\';
+    if (folder.empty() || !paths::make_directories(folder))
+        return;
+    m_root_handle = lock_folder(folder);
+    if (m_root_handle < 0)
+        return;
+    m_root = folder;
+    m_quota.store(quota, std::memory_order_relaxed);
+    scan(deserializer);
+    m_enabled.store(true, std::memory_order_release);
+    list_lock lock(m_list_lock);
+    trim(lock, quota, false);
+}
+
+// Lists the pairs of the root. A PNG is listed when its description names a
+// key of the deserializer's kind whose key text is the PNG's stem; it is
+// deleted with its description when the description is of one of this
+// library's own kinds (so the pair is ours) but not taken; every other file
+// stays untouched. A file too large for 32 bits is skipped.
+void disc_cache::scan(const item_id_deserializer* deserializer)
+{
+    const still_image_id_deserializer still_kind;
+    const avi_frame_id_deserializer avi_kind;
+    const item_id_deserializer* const own_kinds[] = { &avi_kind, &still_kind };
+
+    std::vector<entry> found;
+    std::error_code error;
+    for (fs::directory_iterator it(paths::native(m_root), error), end; !error && it != end;
+         it.increment(error)) {
+        std::error_code ignored;
+        if (!it->is_regular_file(ignored))
+            continue;
+        const std::string name = it->path().filename().string();
+        if (name.size() <= 4 || name.compare(name.size() - 4, 4, png_extension) != 0)
+            continue;
+        const std::string stem = name.substr(0, name.size() - 4);
+        const std::string description = m_root + text_name(name);
+
+        boost::shared_ptr<item_id> key;
+        if (deserializer != nullptr)
+            key = read_description(description, *deserializer);
+        if (key && is_name_of(stem, *key)) {
+            std::error_code size_error;
+            std::error_code time_error;
+            const std::uintmax_t size = it->file_size(size_error);
+            const fs::file_time_type written = it->last_write_time(time_error);
+            if (!size_error && !time_error && size <= 0xFFFFFFFFu)
+                found.push_back(entry { key, name, size, written, false });
+            continue;
+        }
+        const bool own
+            = std::any_of(std::begin(own_kinds), std::end(own_kinds), [&](const item_id_deserializer* kind) {
+                  const boost::shared_ptr<item_id> own_key = read_description(description, *kind);
+                  return own_key && is_name_of(stem, *own_key);
+              });
+        if (own)
+            delete_pair(name);
+    }
+    std::stable_sort(found.begin(), found.end(), [](const entry& a, const entry& b) {
+        return std::tie(a.written, a.file) < std::tie(b.written, b.file);
+    });
+    std::uint64_t total = 0;
+    list_lock lock(m_list_lock);
+    for (entry& e : found) {
+        total += e.size;
+        m_names.insert(e.file);
+        m_entries.push_back(std::move(e));
+    }
+    m_used.store(total, std::memory_order_relaxed);
+}
+
+} // namespace lumvex

@@ -1,0 +1,565 @@
+#include "lumvex/cache/disc_cache.h"
+
+#include "lumvex/avi/avi_frame_id.h"
+#include "lumvex/exception.h"
+#include "lumvex/footage/still_image_id.h"
+#include "lumvex/tests/cache_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <barrier>
+#include <fstream>
+#include <future>
+#include <map>
+#include <sstream>
+#include <thread>
+#include <vector>
+
+#include <stdlib.h>
+#include <unistd.h>
+
+using namespace cache_test;
+using lumvex::disc_cache;
+namespace fs = std::filesystem;
+namespace placement = lumvex::placement;
+
+namespace {
+
+const lumvex::avi_frame_id_deserializer avi_kind;
+
+boost::shared_ptr<lumvex::item_id> frame_key(int frame, const std::string& path = "/clips/walk.avi")
+{
+    return boost::shared_ptr<lumvex::item_id>(new lumvex::avi_frame_id(frame, path, 100, true));
+}
+
+boost::shared_ptr<lumvex::cached_image> frame_entry(int frame, const std::string& path = "/clips/walk.avi")
+{
+    return entry_of(frame_key(frame, path), 16, 12, static_cast<unsigned>(frame));
+}
+
+std::string contents(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+void write_file(const std::string& path, const std::string& text)
+{
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+// The listed PNG files of the folder and their total size.
+std::uint64_t png_bytes(const fs::path& folder, std::size_t* count = nullptr)
+{
+    std::uint64_t total = 0;
+    std::size_t files = 0;
+    for (const fs::directory_entry& file : fs::directory_iterator(folder)) {
+        if (file.path().extension() == ".png") {
+            total += file.file_size();
+            ++files;
+        }
+    }
+    if (count != nullptr)
+        *count = files;
+    return total;
+}
+
+std::string avi_description(const std::string& path, int duration, int frame)
+{
+    std::ostringstream out;
+    lumvex::avi_frame_id(frame, path, duration, true).describe(out);
+    return out.str();
+}
+
+// Makes a frame pair as an earlier run of the cache left it, written at the
+// given age in seconds.
+void leave_frame_pair(const scratch_folder& folder, int frame, int age_seconds)
+{
+    disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+    cache.put(frame_entry(frame), placement::back);
+    const std::string stem
+        = "walk." + std::string(6 - std::to_string(frame).size(), '0') + std::to_string(frame);
+    fs::last_write_time(
+        folder.file(stem + ".png"), fs::file_time_type::clock::now() - std::chrono::seconds(age_seconds));
+}
+
+// A key whose description cannot be written.
+class broken_description_key : public number_key {
+public:
+    using number_key::number_key;
+    void describe(std::ostream& out) const override { out.setstate(std::ios::badbit); }
+};
+
+} // namespace
+
+TEST(disc_cache, KeepsItsPairsAcrossARestart)
+{
+    scratch_folder folder;
+    {
+        disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+        for (int frame = 0; frame < 3; ++frame)
+            cache.put(frame_entry(frame), placement::back);
+        EXPECT_EQ(cache.count(), 3u);
+        EXPECT_EQ(cache.used(), png_bytes(folder.path()));
+    }
+    disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+    EXPECT_EQ(cache.count(), 3u);
+    EXPECT_EQ(cache.used(), png_bytes(folder.path()));
+    for (int frame = 0; frame < 3; ++frame) {
+        const auto found = cache.find(frame_key(frame), placement::keep);
+        ASSERT_TRUE(found) << frame;
+        EXPECT_TRUE(same_pixels(found->image, picture(16, 12, static_cast<unsigned>(frame))));
+        EXPECT_TRUE(found->id->disc_cacheable());
+    }
+    EXPECT_FALSE(cache.find(frame_key(3), placement::keep));
+}
+
+TEST(disc_cache, WritesTheKeysDescriptionBesideTheImage)
+{
+    scratch_folder folder;
+    disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+    cache.put(frame_entry(42), placement::back);
+    EXPECT_TRUE(fs::exists(folder.file("walk.000042.png")));
+    EXPECT_EQ(contents(folder.file("walk.000042.txt")),
+        "AVI frame: (fullpath to avi, its duration, frame number)\n/clips/walk.avi\n100\n42\n");
+}
+
+TEST(disc_cache, KeysOfTheSameTextGetNumberedPairs)
+{
+    scratch_folder folder;
+    disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+    cache.put(frame_entry(7, "/one/walk.avi"), placement::back);
+    cache.put(frame_entry(7, "/two/walk.avi"), placement::back);
+    EXPECT_TRUE(fs::exists(folder.file("walk.000007.png")));
+    EXPECT_TRUE(fs::exists(folder.file("walk.000007.1.png")));
+    EXPECT_NE(contents(folder.file("walk.000007.1.txt")).find("/two/walk.avi"), std::string::npos);
+    EXPECT_TRUE(cache.find(frame_key(7, "/one/walk.avi"), placement::keep));
+    EXPECT_TRUE(cache.find(frame_key(7, "/two/walk.avi"), placement::keep));
+}
+
+TEST(disc_cache, ConcurrentWritersOfOneKeyTextNeverShareAFile)
+{
+    scratch_folder folder;
+    disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+    constexpr int threads = 8;
+    std::barrier start(threads);
+    std::vector<std::thread> writers;
+    for (int t = 0; t < threads; ++t) {
+        writers.emplace_back([&, t] {
+            start.arrive_and_wait();
+            cache.put(frame_entry(7, "/clip" + std::to_string(t) + "/walk.avi"), placement::back);
+        });
+    }
+    for (std::thread& writer : writers)
+        writer.join();
+    std::size_t files = 0;
+    EXPECT_EQ(cache.used(), png_bytes(folder.path(), &files));
+    EXPECT_EQ(files, std::size_t(threads));
+    for (int t = 0; t < threads; ++t) {
+        const auto found
+            = cache.find(frame_key(7, "/clip" + std::to_string(t) + "/walk.avi"), placement::keep);
+        ASSERT_TRUE(found);
+        EXPECT_TRUE(same_pixels(found->image, picture(16, 12, 7)));
+    }
+}
+
+TEST(disc_cache, RewritingAListedKeyReplacesItsPair)
+{
+    scratch_folder folder;
+    disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+    cache.put(frame_entry(1), placement::back);
+    cache.put(entry_of(frame_key(1), 32, 32, 9), placement::back);
+    std::size_t files = 0;
+    EXPECT_EQ(cache.used(), png_bytes(folder.path(), &files));
+    EXPECT_EQ(files, 1u);
+    EXPECT_EQ(cache.count(), 1u);
+    EXPECT_TRUE(same_pixels(cache.find(frame_key(1), placement::keep)->image, picture(32, 32, 9)));
+}
+
+TEST(disc_cache, StartUpDeletesOnlyItsOwnUnwantedPairs)
+{
+    scratch_folder folder;
+    leave_frame_pair(folder, 5, 0);
+    // Pairs of the library's own kinds that the AVI deserializer does not
+    // take: a still image's copy goes.
+    write_file(folder.file("plate.png"), "not even a picture");
+    write_file(folder.file("plate.txt"), "copy of image:\n/photos/plate.png");
+    // Files that are not the cache's stay: a picture without description,
+    // one with someone else's text, a frame description whose numbers are
+    // gone, a frame pair under a name that is not its key text, other files.
+    write_file(folder.file("holiday.png"), "x");
+    write_file(folder.file("notes.png"), "x");
+    write_file(folder.file("notes.txt"), "my notes\n");
+    write_file(folder.file("walk.000006.png"), "x");
+    write_file(folder.file("walk.000006.txt"),
+        "AVI frame: (fullpath to avi, its duration, frame number)\n/clips/walk.avi\nlong\n6\n");
+    write_file(folder.file("renamed.png"), "x");
+    write_file(folder.file("renamed.txt"), avi_description("/clips/walk.avi", 100, 8));
+    write_file(folder.file("readme.md"), "x");
+    fs::create_directory(folder.file("sub.png"));
+
+    disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+    EXPECT_EQ(cache.count(), 1u);
+    EXPECT_TRUE(cache.contains(frame_key(5), placement::keep));
+    EXPECT_FALSE(fs::exists(folder.file("plate.png")));
+    EXPECT_FALSE(fs::exists(folder.file("plate.txt")));
+    for (const char* name : { "holiday.png", "notes.png", "notes.txt", "walk.000006.png", "walk.000006.txt",
+             "renamed.png", "renamed.txt", "readme.md", "sub.png" })
+        EXPECT_TRUE(fs::exists(folder.file(name))) << name;
+    // Purging deletes only what is listed.
+    cache.purge();
+    EXPECT_FALSE(fs::exists(folder.file("walk.000005.png")));
+    EXPECT_TRUE(fs::exists(folder.file("renamed.png")));
+}
+
+TEST(disc_cache, StartUpSkipsAFileTooLargeForItsRecord)
+{
+    scratch_folder folder;
+    write_file(folder.file("walk.000001.txt"), avi_description("/clips/walk.avi", 100, 1));
+    {
+        std::ofstream(folder.file("walk.000001.png"));
+    }
+    ASSERT_EQ(truncate(folder.file("walk.000001.png").c_str(), (off_t(1) << 32) + 1), 0);
+    disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+    EXPECT_TRUE(cache.enabled());
+    EXPECT_EQ(cache.count(), 0u);
+    EXPECT_EQ(cache.used(), 0u);
+    EXPECT_TRUE(fs::exists(folder.file("walk.000001.png")));
+}
+
+TEST(disc_cache, AnUnreadableListedPairIsDeletedWhenRead)
+{
+    scratch_folder folder;
+    write_file(folder.file("walk.000003.png"), "broken");
+    write_file(folder.file("walk.000003.txt"), avi_description("/clips/walk.avi", 100, 3));
+    disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+    EXPECT_EQ(cache.count(), 1u);
+    EXPECT_EQ(cache.used(), 6u);
+    EXPECT_ANY_THROW(cache.find(frame_key(3), placement::keep));
+    EXPECT_EQ(cache.count(), 0u);
+    EXPECT_EQ(cache.used(), 0u);
+    EXPECT_FALSE(fs::exists(folder.file("walk.000003.png")));
+    EXPECT_FALSE(fs::exists(folder.file("walk.000003.txt")));
+    EXPECT_FALSE(cache.find(frame_key(3), placement::keep));
+    // `get` of an unreadable pair produces the image again.
+    production record;
+    cache.put(entry_of(key_of(4, &record, true), 4, 4), placement::back);
+    write_file(folder.file("number4.png"), "broken");
+    const auto made = cache.get(key_of(4, &record, true), placement::back);
+    EXPECT_TRUE(same_pixels(made->image, picture(4, 4, 4)));
+    EXPECT_EQ(record.calls.load(), 1);
+    EXPECT_TRUE(cache.find(key_of(4, &record, true), placement::keep));
+}
+
+TEST(disc_cache, LoweringTheQuotaDeletesTheOldestPairsFirst)
+{
+    scratch_folder folder;
+    leave_frame_pair(folder, 1, 300);
+    leave_frame_pair(folder, 2, 100);
+    leave_frame_pair(folder, 3, 200);
+    disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+    ASSERT_EQ(cache.count(), 3u);
+    const std::uint64_t newest = fs::file_size(folder.file("walk.000002.png"));
+    cache.set_quota(newest);
+    EXPECT_EQ(cache.count(), 1u);
+    EXPECT_TRUE(cache.contains(frame_key(2), placement::keep));
+    EXPECT_FALSE(fs::exists(folder.file("walk.000001.png")));
+    EXPECT_FALSE(fs::exists(folder.file("walk.000003.txt")));
+    EXPECT_EQ(cache.used(), newest);
+}
+
+TEST(disc_cache, PutToFrontSkipsAnImageThatWouldNotFit)
+{
+    // The quota holds the 640 x 480 frame's PNG, which may be as large as its
+    // raw pixels, but not that estimate beside the older entry.
+    scratch_folder folder;
+    disc_cache cache(folder.root(), std::uint64_t(1) << 30, &avi_kind);
+    cache.put(entry_of(frame_key(1), 64, 64), placement::back);
+    cache.set_quota(640 * 480 * 3 + cache.used() - 1);
+    cache.put(entry_of(frame_key(2), 640, 480), placement::front);
+    EXPECT_FALSE(cache.find(frame_key(2), placement::keep));
+    cache.put(entry_of(frame_key(2), 640, 480), placement::back);
+    EXPECT_TRUE(cache.find(frame_key(2), placement::keep));
+}
+
+TEST(disc_cache, AccountingStaysExactThroughRemoveAndFailures)
+{
+    scratch_folder folder;
+    disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+    cache.put(frame_entry(1), placement::back);
+    cache.put(frame_entry(2), placement::back);
+    const std::uint64_t second = fs::file_size(folder.file("walk.000002.png"));
+    cache.remove(frame_key(1));
+    cache.remove(frame_key(1));
+    EXPECT_EQ(cache.used(), second);
+    EXPECT_FALSE(fs::exists(folder.file("walk.000001.png")));
+    EXPECT_FALSE(fs::exists(folder.file("walk.000001.txt")));
+
+    production failing;
+    failing.failures = 1;
+    EXPECT_THROW(cache.get(key_of(9, &failing, true), placement::back), std::runtime_error);
+    EXPECT_EQ(cache.used(), second);
+
+    production record;
+    const boost::shared_ptr<lumvex::item_id> broken(new broken_description_key(4, &record, true));
+    try {
+        cache.put(entry_of(broken, 8, 8), placement::back);
+        ADD_FAILURE() << "no error";
+    } catch (const lumvex::exception& error) {
+        EXPECT_EQ(std::string(error.what()), "file write error: " + folder.root() + "number4.txt");
+    }
+    EXPECT_FALSE(fs::exists(folder.file("number4.png")));
+    EXPECT_FALSE(fs::exists(folder.file("number4.txt")));
+    EXPECT_EQ(cache.count(), 1u);
+    EXPECT_EQ(cache.used(), second);
+    EXPECT_EQ(cache.used(), png_bytes(folder.path()));
+}
+
+TEST(disc_cache, GetProducesOnceAndReadsAfterwards)
+{
+    scratch_folder folder;
+    disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+    production record;
+    const auto made = cache.get(key_of(3, &record, true), placement::back);
+    const auto read = cache.get(key_of(3, &record, true), placement::back);
+    EXPECT_EQ(record.calls.load(), 1);
+    EXPECT_TRUE(same_pixels(made->image, read->image));
+    EXPECT_EQ(contents(folder.file("number3.txt")), "number:\n3");
+    // With the drop placement the pair goes once the image is handed out.
+    EXPECT_TRUE(cache.get(key_of(3, &record, true), placement::drop));
+    EXPECT_EQ(cache.count(), 0u);
+    EXPECT_FALSE(fs::exists(folder.file("number3.png")));
+    EXPECT_EQ(cache.used(), 0u);
+}
+
+TEST(disc_cache, ProductionRunsOutsideEveryLockAndOnlyOnce)
+{
+    scratch_folder folder;
+    disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+    production record;
+    std::latch hold(1);
+    record.hold = &hold;
+    auto first = std::async(
+        std::launch::async, [&] { return cache.get(key_of(5, &record, true), placement::back); });
+    while (record.calls.load() == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    // While the image is being produced, the quota, a purge and other keys
+    // go on; a second asker of the same key waits for the one production.
+    auto others = std::async(std::launch::async, [&] {
+        cache.set_quota(1 << 20);
+        cache.purge();
+        cache.put(frame_entry(1), placement::back);
+        return cache.count();
+    });
+    const bool went_on = others.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+    EXPECT_TRUE(went_on);
+    auto second = std::async(
+        std::launch::async, [&] { return cache.get(key_of(5, &record, true), placement::back); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    hold.count_down();
+    const auto made = first.get();
+    EXPECT_TRUE(same_pixels(second.get()->image, made->image));
+    EXPECT_EQ(record.calls.load(), 1);
+    EXPECT_EQ(others.get(), went_on ? 1u : 0u);
+    EXPECT_EQ(cache.count(), 2u);
+}
+
+TEST(disc_cache, AProducerMayUseTheCacheItProducesFor)
+{
+    scratch_folder folder;
+    disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+    // Produces by asking the same cache for another key.
+    class nested_key : public number_key {
+    public:
+        nested_key(disc_cache& owner, production* record)
+            : number_key(9, record, true)
+            , m_owner(owner)
+            , m_record(record)
+        {
+        }
+        void produce(img::image<bgra>& target) const override
+        {
+            target = m_owner.get(key_of(10, m_record, true), placement::back)->image;
+        }
+
+    private:
+        disc_cache& m_owner;
+        production* m_record;
+    };
+    production record;
+    auto result = std::async(std::launch::async, [&] {
+        return cache.get(boost::shared_ptr<lumvex::item_id>(new nested_key(cache, &record)), placement::back);
+    });
+    ASSERT_EQ(result.wait_for(std::chrono::seconds(10)), std::future_status::ready);
+    EXPECT_TRUE(same_pixels(result.get()->image, picture(4, 4, 10)));
+    EXPECT_EQ(cache.count(), 2u);
+}
+
+TEST(disc_cache, AKeyTextTooLongForAFileNameGetsAShortStableName)
+{
+    scratch_folder folder;
+    const std::string clip = "/clips/" + std::string(300, 'w') + ".avi";
+    const std::string other = "/clips/" + std::string(300, 'w') + "x.avi";
+    {
+        disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+        cache.put(frame_entry(42, clip), placement::back);
+        cache.put(frame_entry(42, other), placement::back);
+        cache.put(frame_entry(43, clip), placement::back);
+        EXPECT_EQ(cache.count(), 3u);
+    }
+    std::size_t files = 0;
+    png_bytes(folder.path(), &files);
+    EXPECT_EQ(files, 3u);
+    for (const fs::directory_entry& file : fs::directory_iterator(folder.path()))
+        EXPECT_LE(file.path().filename().string().size(), 255u);
+    // The names are found again after a restart.
+    disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+    EXPECT_EQ(cache.count(), 3u);
+    const auto found = cache.find(frame_key(43, clip), placement::keep);
+    ASSERT_TRUE(found);
+    EXPECT_TRUE(same_pixels(found->image, picture(16, 12, 43)));
+    ASSERT_TRUE(cache.find(frame_key(42, other), placement::keep));
+}
+
+TEST(disc_cache, KeepsExactAccountsUnderConcurrentUse)
+{
+    scratch_folder folder;
+    disc_cache cache(folder.root(), 6000, &avi_kind);
+    constexpr int threads = 8;
+    std::barrier start(threads);
+    std::vector<std::thread> workers;
+    for (int t = 0; t < threads; ++t) {
+        workers.emplace_back([&, t] {
+            start.arrive_and_wait();
+            for (int i = 0; i < 30; ++i) {
+                const int frame = (i * 3 + t) % 12;
+                switch ((i + t) % 4) {
+                case 0:
+                    cache.put(frame_entry(frame), placement::back);
+                    break;
+                case 1:
+                    if (const auto found = cache.find(frame_key(frame), placement::back)) {
+                        EXPECT_TRUE(same_pixels(found->image, picture(16, 12, static_cast<unsigned>(frame))));
+                    }
+                    break;
+                case 2:
+                    cache.contains(frame_key(frame), t % 2 == 0 ? placement::front : placement::drop);
+                    break;
+                default:
+                    cache.remove(frame_key(frame));
+                }
+            }
+        });
+    }
+    for (std::thread& worker : workers)
+        worker.join();
+    std::size_t files = 0;
+    EXPECT_EQ(cache.used(), png_bytes(folder.path(), &files));
+    EXPECT_EQ(cache.count(), files);
+    EXPECT_LE(cache.used(), 6000u);
+}
+
+TEST(disc_cache, AnEmptyOrHeldRootDisablesTheCache)
+{
+    production record;
+    disc_cache empty("", 1 << 30, &avi_kind);
+    EXPECT_FALSE(empty.enabled());
+    EXPECT_EQ(empty.quota(), 0u);
+    EXPECT_EQ(empty.root(), "");
+    EXPECT_TRUE(empty.get(key_of(1, &record, true), placement::back));
+    EXPECT_TRUE(empty.get(key_of(1, &record, true), placement::back));
+    EXPECT_EQ(record.calls.load(), 2);
+    empty.put(frame_entry(1), placement::back);
+    EXPECT_EQ(empty.count(), 0u);
+
+    scratch_folder folder;
+    disc_cache first(folder.root(), 1 << 30, &avi_kind);
+    disc_cache second(folder.root(), 1 << 30, &avi_kind);
+    EXPECT_TRUE(first.enabled());
+    EXPECT_FALSE(second.enabled());
+    EXPECT_EQ(second.quota(), 0u);
+}
+
+TEST(disc_cache, ARootWithoutSeparatorGetsOneAndIsCreated)
+{
+    scratch_folder folder;
+    const std::string root = folder.file("deep/er");
+    disc_cache cache(root, 1 << 30, &avi_kind);
+    EXPECT_EQ(cache.root(), root + "\\");
+    EXPECT_TRUE(fs::is_directory(root));
+    cache.put(frame_entry(1), placement::back);
+    EXPECT_TRUE(fs::exists(root + "/walk.000001.png"));
+}
+
+TEST(disc_cache, KeyTextCannotLeadOutOfTheRoot)
+{
+    scratch_folder folder;
+    fs::create_directory(folder.file("root"));
+    disc_cache cache(folder.file("root/"), 1 << 30, &avi_kind);
+    cache.put(frame_entry(1, "/clips/..\\..\\escape.avi"), placement::back);
+    std::size_t files = 0;
+    png_bytes(folder.file("root"), &files);
+    EXPECT_EQ(files, 1u);
+    png_bytes(folder.path(), &files);
+    EXPECT_EQ(files, 0u);
+}
+
+TEST(disc_cache, EraseOnExitDeletesTheListedPairs)
+{
+    scratch_folder folder;
+    write_file(folder.file("keep.png"), "x");
+    {
+        disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+        cache.put(frame_entry(1), placement::back);
+        cache.set_erase_on_exit(true);
+    }
+    EXPECT_FALSE(fs::exists(folder.file("walk.000001.png")));
+    EXPECT_FALSE(fs::exists(folder.file("walk.000001.txt")));
+    EXPECT_TRUE(fs::exists(folder.file("keep.png")));
+}
+
+TEST(disc_cache, ReRootingErasesTheOldRootWhenAsked)
+{
+    scratch_folder one;
+    scratch_folder two;
+    disc_cache cache(one.root(), 1 << 30, &avi_kind);
+    cache.put(frame_entry(1), placement::back);
+    cache.set_root(two.root(), 1 << 30, &avi_kind);
+    EXPECT_TRUE(fs::exists(one.file("walk.000001.png")));
+    EXPECT_EQ(cache.count(), 0u);
+    cache.put(frame_entry(2), placement::back);
+    cache.set_erase_on_exit(true);
+    cache.set_root(one.root(), 1 << 30, &avi_kind);
+    EXPECT_FALSE(fs::exists(two.file("walk.000002.png")));
+    EXPECT_EQ(cache.count(), 1u);
+    // The first root is free again for another cache once left.
+    cache.set_erase_on_exit(false);
+    cache.set_root(two.root(), 1 << 30, &avi_kind);
+    disc_cache other(one.root(), 1 << 30, &avi_kind);
+    EXPECT_TRUE(other.enabled());
+}
+
+TEST(disc_cache, DefaultRootLiesInTheUsersCacheFolder)
+{
+    const char* saved_cache = std::getenv("XDG_CACHE_HOME");
+    const std::string saved_cache_text = saved_cache != nullptr ? saved_cache : "";
+    const char* saved_home = std::getenv("HOME");
+    const std::string saved_home_text = saved_home != nullptr ? saved_home : "";
+
+    setenv("XDG_CACHE_HOME", "/tmp/somewhere", 1);
+    EXPECT_EQ(disc_cache::default_root(), "/tmp/somewhere/Norvane/lumvex/");
+    setenv("XDG_CACHE_HOME", "relative", 1);
+    setenv("HOME", "/home/someone", 1);
+    EXPECT_EQ(disc_cache::default_root(), "/home/someone/.cache/Norvane/lumvex/");
+    unsetenv("XDG_CACHE_HOME");
+    EXPECT_EQ(disc_cache::default_root(), "/home/someone/.cache/Norvane/lumvex/");
+
+    if (saved_cache != nullptr)
+        setenv("XDG_CACHE_HOME", saved_cache_text.c_str(), 1);
+    if (saved_home != nullptr)
+        setenv("HOME", saved_home_text.c_str(), 1);
+    else
+        unsetenv("HOME");
+}

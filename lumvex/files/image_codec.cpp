@@ -1,0 +1,102 @@
+#include "lumvex/files/image_codec.h"
+
+#include "foundation/files/image_error.h"
+#include "lumvex/files/bmp_tga_reader.h"
+#include "lumvex/files/gdiplus_reader.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace img {
+
+std::string ext_provider::filter() const
+{
+    std::vector<std::string> list;
+    extensions(list);
+    std::string text;
+    for (const std::string& extension : list) {
+        if (!text.empty())
+            text += ';';
+        text += "*." + extension;
+    }
+    return text;
+}
+
+void reader_list::add(std::unique_ptr<reader> reader)
+{
+    m_readers.push_back(std::move(reader));
+}
+
+void reader_list::extensions(std::vector<std::string>& out) const
+{
+    for (const auto& reader : m_readers) {
+        std::vector<std::string> own;
+        reader->extensions(own);
+        for (std::string& extension : own) {
+            if (std::find(out.begin(), out.end(), extension) == out.end())
+                out.push_back(std::move(extension));
+        }
+    }
+}
+
+bool reader_list::info(const std::string& path, const std::string& format, image_info* out) const
+{
+    return std::any_of(m_readers.begin(), m_readers.end(),
+        [&](const auto& reader) { return reader->info(path, format, out); });
+}
+
+bool reader_list::info(const std::string& path, image_info* out) const
+{
+    return std::any_of(
+        m_readers.begin(), m_readers.end(), [&](const auto& reader) { return reader->info(path, out); });
+}
+
+bool reader_list::can_probe() const
+{
+    return std::any_of(
+        m_readers.begin(), m_readers.end(), [](const auto& reader) { return reader->can_probe(); });
+}
+
+const reader& reader_list::choose(const std::string& path, const std::string* format) const
+{
+    if (m_readers.empty())
+        throw io_error("file format is not supported", path);
+    for (const auto& reader : m_readers) {
+        if (!reader->can_probe())
+            return *reader;
+        if (format ? reader->info(path, *format, nullptr) : reader->info(path, nullptr))
+            return *reader;
+    }
+    return *m_readers.back();
+}
+
+void reader_list::read(
+    const std::string& path, const std::string& format, image<BGRA<unsigned char>>& out) const
+{
+    choose(path, &format).read(path, format, out);
+}
+
+void reader_list::read(const std::string& path, image<BGRA<unsigned char>>& out) const
+{
+    choose(path, nullptr).read(path, out);
+}
+
+const reader_list& default_readers()
+{
+    static const std::unique_ptr<reader_list> list = [] {
+        auto readers = std::make_unique<reader_list>();
+        readers->add(std::make_unique<bmp_tga_reader>());
+        readers->add(std::make_unique<gdiplus_reader>());
+        return readers;
+    }();
+    return *list;
+}
+
+bool equal_ignoring_case(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+        return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+    });
+}
+
+} // namespace img

@@ -1,0 +1,356 @@
+#include "lumvex/files/bmp_tga_reader.h"
+
+#include "foundation/files/image_error.h"
+#include "foundation/files/tests/bmp_bytes.h"
+
+#include <gtest/gtest.h>
+
+using bgra = img::BGRA<unsigned char>;
+using test_support::bmp_file;
+using test_support::bmp_layout;
+
+namespace {
+
+struct tga_layout {
+    std::uint8_t type = 2;
+    std::uint8_t map_type = 0;
+    std::uint16_t map_length = 0;
+    std::uint8_t map_entry = 0;
+    std::uint16_t width = 0;
+    std::uint16_t height = 0;
+    std::uint8_t depth = 24;
+    std::uint8_t descriptor = 0;
+    std::vector<std::uint8_t> map;
+    std::vector<std::uint8_t> data;
+    // The colour-map index of the first stored map entry.
+    std::uint16_t map_first = 0;
+};
+
+std::vector<std::uint8_t> tga_file(const tga_layout& t)
+{
+    std::vector<std::uint8_t> out(18, 0);
+    out[0] = 3; // an ID of three bytes, skipped
+    out[1] = t.map_type;
+    out[2] = t.type;
+    test_support::put(out, 3, t.map_first, 2);
+    test_support::put(out, 5, t.map_length, 2);
+    out[7] = t.map_entry;
+    test_support::put(out, 12, t.width, 2);
+    test_support::put(out, 14, t.height, 2);
+    out[16] = t.depth;
+    out[17] = t.descriptor;
+    for (char c : { 'i', 'd', '!' })
+        out.push_back(static_cast<std::uint8_t>(c));
+    out.insert(out.end(), t.map.begin(), t.map.end());
+    out.insert(out.end(), t.data.begin(), t.data.end());
+    return out;
+}
+
+// Colour of pixel (x, y) of the 3 x 2 test picture.
+bgra colour(unsigned x, unsigned y, unsigned char alpha = 0)
+{
+    return { static_cast<unsigned char>(10 * x + 1), static_cast<unsigned char>(20 * y + 2),
+        static_cast<unsigned char>(x + y + 3), alpha };
+}
+
+// The 3 x 2 picture as stored rows of `bytes` per pixel (3 or 4), in file order.
+std::vector<std::uint8_t> stored_rows(bool top_down, unsigned bytes, unsigned padding)
+{
+    std::vector<std::uint8_t> out;
+    for (unsigned i = 0; i < 2; ++i) {
+        const unsigned y = top_down ? i : 1 - i;
+        for (unsigned x = 0; x < 3; ++x) {
+            const bgra c = colour(x, y, 77);
+            out.insert(out.end(), { c.b, c.g, c.r });
+            if (bytes == 4)
+                out.push_back(c.a);
+        }
+        out.insert(out.end(), padding, 0);
+    }
+    return out;
+}
+
+void expect_picture(const img::image<bgra>& image, unsigned char alpha)
+{
+    ASSERT_EQ(image.width, 3u);
+    ASSERT_EQ(image.height, 2u);
+    for (unsigned y = 0; y < 2; ++y)
+        for (unsigned x = 0; x < 3; ++x)
+            EXPECT_EQ(image.at(x, y).get(), colour(x, y, alpha)) << x << "," << y;
+}
+
+std::string what_of(const std::string& path)
+{
+    img::image<bgra> out;
+    try {
+        img::bmp_tga_reader().read(path, out);
+    } catch (const img::io_error& error) {
+        return error.what();
+    }
+    return "no error";
+}
+
+} // namespace
+
+TEST(BmpTgaReader, TrueColourBmpKeepsItsRowOrder)
+{
+    test_support::scratch_folder folder;
+    for (bool top_down : { false, true }) {
+        img::image<bgra> out;
+        const std::int32_t height = top_down ? -2 : 2;
+        img::bmp_tga_reader().read(
+            folder.write("a.bmp", bmp_file({ 40, 3, height, 24, 0, 0, {}, stored_rows(top_down, 3, 3) })),
+            out);
+        EXPECT_EQ(out.top_down, top_down);
+        expect_picture(out, 0);
+        img::bmp_tga_reader().read(
+            folder.write("b.bmp", bmp_file({ 40, 3, height, 32, 0, 0, {}, stored_rows(top_down, 4, 0) })),
+            out);
+        expect_picture(out, 77);
+    }
+}
+
+TEST(BmpTgaReader, PalettedBmpLooksColoursUp)
+{
+    test_support::scratch_folder folder;
+    std::vector<std::uint8_t> table(16 * 4);
+    for (unsigned i = 0; i < 16; ++i)
+        table[i * 4] = static_cast<std::uint8_t>(i * 16), table[i * 4 + 3] = 9;
+    // Bottom-up: the second stored row is the top one.
+    std::vector<std::uint8_t> rows = { 1, 2, 3, 0, 4, 5, 6, 0 };
+    img::image<bgra> out;
+    img::bmp_tga_reader().read(folder.write("p.bmp", bmp_file({ 124, 3, 2, 8, 0, 16, table, rows })), out);
+    EXPECT_EQ(out.at(0, 0).get(), (bgra { 64, 0, 0, 9 }));
+    EXPECT_EQ(out.at(2, 1).get(), (bgra { 48, 0, 0, 9 }));
+
+    rows[1] = 20;
+    const auto path = folder.write("c.bmp", bmp_file({ 40, 3, 2, 8, 0, 16, table, rows }));
+    try {
+        img::bmp_tga_reader().read(path, out);
+        FAIL();
+    } catch (const img::corrupt& error) {
+        EXPECT_EQ(error.mode(), 1);
+        EXPECT_EQ(error.value(), 20);
+        EXPECT_EQ(std::string(error.what()), "corrupt image file format: " + path);
+    }
+    // Colours used of 0 means 256 entries; absurd counts read no more than 256.
+    std::vector<std::uint8_t> full(1024, 5);
+    for (std::uint32_t used : { 0u, 0xFFFFFFFFu }) {
+        img::bmp_tga_reader().read(
+            folder.write("f.bmp", bmp_file({ 40, 3, 2, 8, 0, used, full, rows })), out);
+        EXPECT_EQ(out.at(1, 0).get(), (bgra { 5, 5, 5, 5 }));
+    }
+}
+
+TEST(BmpTgaReader, OneBitBmpTakesBothPaletteEntries)
+{
+    test_support::scratch_folder folder;
+    const std::vector<std::uint8_t> table = { 1, 2, 3, 4, 200, 201, 202, 0 };
+    img::image<bgra> out;
+    img::bmp_tga_reader().read(
+        folder.write("m.bmp", bmp_file({ 108, 3, 1, 1, 0, 0, table, { 0xA0, 0, 0, 0 } })), out);
+    EXPECT_EQ(out.at(0, 0).get(), (bgra { 200, 201, 202, 0 }));
+    EXPECT_EQ(out.at(1, 0).get(), (bgra { 1, 2, 3, 4 }));
+    EXPECT_EQ(out.at(2, 0).get(), (bgra { 200, 201, 202, 0 }));
+}
+
+TEST(BmpTgaReader, BadBmpsGiveTheirErrors)
+{
+    test_support::scratch_folder folder;
+    EXPECT_EQ(
+        what_of(folder.write("d.bmp", bmp_file({ 40, 3, 2, 16, 0, 0, {}, std::vector<std::uint8_t>(16) }))),
+        "unsupported image file format mode: " + folder.file("d.bmp"));
+    const auto whole = bmp_file({ 40, 3, 2, 24, 0, 0, {}, stored_rows(false, 3, 3) });
+    const auto path = folder.write("t.bmp", { whole.begin(), whole.end() - 1 });
+    EXPECT_EQ(what_of(path), "could not open BMP image for reading or read error: " + path);
+    EXPECT_EQ(what_of(folder.write(
+                  "h.bmp", bmp_file({ 40, 3, INT32_MIN, 24, 0, 0, {}, stored_rows(false, 3, 3) }))),
+        "could not open BMP image for reading or read error: " + folder.file("h.bmp"));
+    EXPECT_EQ(what_of(folder.file("missing.bmp")),
+        "could not open BMP image for reading or read error: " + folder.file("missing.bmp"));
+}
+
+TEST(BmpTgaReader, UncompressedTgaFollowsDescriptorBitFive)
+{
+    test_support::scratch_folder folder;
+    for (bool top_down : { false, true }) {
+        img::image<bgra> out;
+        const std::uint8_t descriptor = top_down ? 0x20 : 0x10;
+        img::bmp_tga_reader().read(
+            folder.write(
+                "a.tga", tga_file({ 2, 0, 0, 0, 3, 2, 24, descriptor, {}, stored_rows(top_down, 3, 0) })),
+            out);
+        EXPECT_EQ(out.top_down, top_down);
+        expect_picture(out, 0);
+        img::bmp_tga_reader().read(
+            folder.write(
+                "b.tga", tga_file({ 2, 0, 0, 0, 3, 2, 32, descriptor, {}, stored_rows(top_down, 4, 0) })),
+            out);
+        expect_picture(out, 77);
+    }
+}
+
+TEST(BmpTgaReader, RunLengthTgaRunsAcrossRowsAndIsCutAtTheEnd)
+{
+    test_support::scratch_folder folder;
+    // 3 x 2, bottom-up: a run of 4 blue pixels spans the first stored row,
+    // then a literal of 1 and a run of 9 that goes past the last pixel.
+    const std::vector<std::uint8_t> packets = { 0x83, 255, 0, 0, 0x00, 0, 255, 0, 0x88, 0, 0, 255 };
+    img::image<bgra> out;
+    const auto path = folder.write("r.TGA", tga_file({ 10, 0, 0, 0, 3, 2, 24, 0, {}, packets }));
+    img::bmp_tga_reader().read(path, out);
+    EXPECT_TRUE(out.top_down);
+    // File row 0 is the bottom row.
+    EXPECT_EQ(out.at(0, 1).get(), (bgra { 255, 0, 0, 0 }));
+    EXPECT_EQ(out.at(2, 1).get(), (bgra { 255, 0, 0, 0 }));
+    EXPECT_EQ(out.at(0, 0).get(), (bgra { 255, 0, 0, 0 }));
+    EXPECT_EQ(out.at(1, 0).get(), (bgra { 0, 255, 0, 0 }));
+    EXPECT_EQ(out.at(2, 0).get(), (bgra { 0, 0, 255, 0 }));
+    img::image_info info;
+    ASSERT_TRUE(img::bmp_tga_reader().info(path, &info));
+    EXPECT_EQ(info.format, "TGA");
+    EXPECT_EQ(info.fourth, 0u);
+    // A run-length file whose packets stop early is a read error.
+    const auto short_path
+        = folder.write("s.tga", tga_file({ 10, 0, 0, 0, 3, 2, 24, 0, {}, { 0x81, 1, 2, 3 } }));
+    EXPECT_EQ(what_of(short_path), "could not open TGA image for reading or read error: " + short_path);
+}
+
+TEST(BmpTgaReader, MappedAndSixteenBitTgaDecode)
+{
+    test_support::scratch_folder folder;
+    img::image<bgra> out;
+    // A map of two 24-bit entries, 8-bit indices.
+    img::bmp_tga_reader().read(
+        folder.write("m.tga", tga_file({ 1, 1, 2, 24, 2, 1, 8, 0x20, { 1, 2, 3, 4, 5, 6 }, { 1, 0 } })), out);
+    EXPECT_EQ(out.at(0, 0).get(), (bgra { 4, 5, 6, 0 }));
+    EXPECT_EQ(out.at(1, 0).get(), (bgra { 1, 2, 3, 0 }));
+    const auto bad
+        = folder.write("i.tga", tga_file({ 1, 1, 2, 24, 2, 1, 8, 0x20, { 1, 2, 3, 4, 5, 6 }, { 2, 0 } }));
+    EXPECT_EQ(what_of(bad), "corrupt image file format: " + bad);
+    // 16-bit: red 31, green 0, blue 31.
+    img::bmp_tga_reader().read(
+        folder.write("s.tga", tga_file({ 2, 0, 0, 0, 1, 1, 16, 0, {}, { 0x1F, 0x7C } })), out);
+    EXPECT_EQ(out.at(0, 0).get(), (bgra { 255, 0, 255, 0 }));
+}
+
+TEST(BmpTgaReader, MappedTgaIndicesCountFromTheMapsFirstIndex)
+{
+    test_support::scratch_folder folder;
+    img::image<bgra> out;
+    // Two 24-bit entries standing for indices 200 and 201.
+    tga_layout layout { 1, 1, 2, 24, 3, 1, 8, 0x20, { 1, 2, 3, 4, 5, 6 }, { 201, 200, 201 }, 200 };
+    img::bmp_tga_reader().read(folder.write("f.tga", tga_file(layout)), out);
+    EXPECT_EQ(out.at(0, 0).get(), (bgra { 4, 5, 6, 0 }));
+    EXPECT_EQ(out.at(1, 0).get(), (bgra { 1, 2, 3, 0 }));
+    // 16-bit indices, run-length encoded: a run of three 0x0101 (257 = first).
+    layout = { 9, 1, 1, 24, 3, 1, 16, 0x20, { 7, 8, 9 }, { 0x82, 0x01, 0x01 }, 257 };
+    img::bmp_tga_reader().read(folder.write("r.tga", tga_file(layout)), out);
+    EXPECT_EQ(out.at(2, 0).get(), (bgra { 7, 8, 9, 0 }));
+    // Indices below the first or past the last entry are outside the map.
+    for (std::uint8_t index : { 199, 202 }) {
+        layout = { 1, 1, 2, 24, 1, 1, 8, 0x20, { 1, 2, 3, 4, 5, 6 }, { index }, 200 };
+        const auto bad = folder.write("b.tga", tga_file(layout));
+        try {
+            img::bmp_tga_reader().read(bad, out);
+            ADD_FAILURE() << "no error for index " << int(index);
+        } catch (const img::corrupt& error) {
+            EXPECT_EQ(error.mode(), 1);
+            EXPECT_EQ(error.value(), index);
+        }
+    }
+}
+
+TEST(BmpTgaReader, BmpInfoRefusesTheSizesReadRefuses)
+{
+    test_support::scratch_folder folder;
+    img::bmp_tga_reader reader;
+    const std::vector<std::uint8_t> some(64);
+    const struct {
+        const char* name;
+        std::int32_t width;
+        std::int32_t height;
+    } cases[]
+        = { { "zero_width.bmp", 0, 2 }, { "zero_height.bmp", 3, 0 }, { "million.bmp", 1 << 20, 1 << 20 },
+              { "int_min.bmp", 3, INT32_MIN }, { "too_long.bmp", 1 << 15, 1 << 15 } };
+    for (const auto& c : cases) {
+        const auto path = folder.write(c.name, bmp_file({ 40, c.width, c.height, 24, 0, 0, {}, some }));
+        EXPECT_FALSE(reader.info(path, nullptr)) << c.name;
+        EXPECT_FALSE(reader.info(path, "BMP", nullptr)) << c.name;
+        EXPECT_NE(what_of(path), "no error") << c.name;
+    }
+    // A file one byte short of its rows is refused by both as well.
+    const auto whole = bmp_file({ 40, 3, 2, 24, 0, 0, {}, stored_rows(false, 3, 3) });
+    const auto path = folder.write("short.bmp", { whole.begin(), whole.end() - 1 });
+    EXPECT_FALSE(reader.info(path, nullptr));
+    EXPECT_TRUE(reader.info(folder.write("whole.bmp", whole), nullptr));
+}
+
+TEST(BmpTgaReader, TgaVariantsAreRefusedWithTheirModes)
+{
+    test_support::scratch_folder folder;
+    struct variant {
+        tga_layout layout;
+        int mode;
+    };
+    const variant cases[] = { { { 0, 0, 0, 0, 1, 1, 24, 0, {}, { 0, 0, 0 } }, 0 },
+        { { 12, 0, 0, 0, 1, 1, 24, 0, {}, { 0, 0, 0 } }, 0 },
+        { { 2, 0, 0, 0, 1, 1, 24, 0x40, {}, { 0, 0, 0 } }, 3 },
+        { { 3, 0, 0, 0, 1, 1, 8, 0, {}, { 0 } }, 6 } };
+    for (const variant& c : cases) {
+        img::image<bgra> out;
+        try {
+            img::bmp_tga_reader().read(folder.write("v.tga", tga_file(c.layout)), out);
+            ADD_FAILURE() << "no error";
+        } catch (const img::unsupported& error) {
+            EXPECT_EQ(error.mode(), c.mode);
+        }
+    }
+    img::image<bgra> out;
+    EXPECT_THROW(
+        img::bmp_tga_reader().read(
+            folder.write("c.tga", tga_file({ 1, 1, 1, 24, 1, 1, 24, 0, { 1, 2, 3 }, { 0, 0, 0 } })), out),
+        img::corrupt);
+    // Sizes the file cannot hold.
+    const auto big
+        = folder.write("big.tga", tga_file({ 2, 0, 0, 0, 65535, 65535, 32, 0, {}, { 1, 2, 3, 4 } }));
+    EXPECT_EQ(what_of(big), "could not open TGA image for reading or read error: " + big);
+    const auto rle
+        = folder.write("rle.tga", tga_file({ 10, 0, 0, 0, 65535, 65535, 32, 0, {}, { 0xFF, 1, 2, 3, 4 } }));
+    EXPECT_EQ(what_of(rle), "could not open TGA image for reading or read error: " + rle);
+}
+
+TEST(BmpTgaReader, ProbingTellsFilesApartByContent)
+{
+    test_support::scratch_folder folder;
+    img::bmp_tga_reader reader;
+    const auto png = folder.write("photo.bmp", { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 0 });
+    EXPECT_FALSE(reader.info(png, nullptr));
+    img::image_info info;
+    const auto bmp = folder.write("A.Bmp", bmp_file({ 40, 3, -2, 24, 0, 0, {}, stored_rows(true, 3, 3) }));
+    ASSERT_TRUE(reader.info(bmp, &info));
+    EXPECT_EQ(info.path, bmp);
+    EXPECT_EQ(info.format, "BMP");
+    EXPECT_EQ(info.height, 2u);
+    EXPECT_EQ(info.bits_per_pixel, 24u);
+    EXPECT_EQ(info.fourth, 1u);
+    EXPECT_FALSE(reader.info(bmp, "TGA", nullptr));
+    // A TGA under another extension is tried as BMP first, then read as TGA.
+    const auto tga
+        = folder.write("frame.img", tga_file({ 2, 0, 0, 0, 3, 2, 24, 0x20, {}, stored_rows(true, 3, 0) }));
+    ASSERT_TRUE(reader.info(tga, &info));
+    EXPECT_EQ(info.format, "TGA");
+    img::image<bgra> out;
+    reader.read(tga, out);
+    expect_picture(out, 0);
+    try {
+        reader.read(tga, "PNG", out);
+        FAIL();
+    } catch (const img::unsupported& error) {
+        EXPECT_EQ(std::string(error.what()), "unsupported image file format mode: " + tga);
+    }
+    std::vector<std::string> extensions;
+    reader.extensions(extensions);
+    EXPECT_EQ(extensions, (std::vector<std::string> { "BMP", "TGA" }));
+    EXPECT_EQ(reader.filter(), "*.BMP;*.TGA");
+}

@@ -1,0 +1,52 @@
+#include "lumvex/footage/still_image_id.h"
+
+#include "lumvex/files/image_codec.h"
+#include "lumvex/path.h"
+
+#include <istream>
+#include <ostream>
+#include <utility>
+
+namespace lumvex {
+
+namespace {
+
+const char* const header = "copy of image:";
+
+} // namespace
+
+still_image_id::still_image_id(std::string path)
+    : m_path(std::move(path))
+{
+}
+
+bool still_image_id::equals(const item_id& other) const
+{
+    const auto* still = dynamic_cast<const still_image_id*>(&other);
+    return still != nullptr && img::equal_ignoring_case(m_path, still->m_path);
+}
+
+std::string still_image_id::key() const
+{
+    return paths::file_name(m_path);
+}
+
+void still_image_id::describe(std::ostream& out) const
+{
+    out << header << '\n' << m_path;
+}
+
+void still_image_id::produce(img::image<img::BGRA<unsigned char>>& target) const
+{
+    img::default_readers().read(paths::native(m_path), target);
+}
+
+boost::shared_ptr<item_id> still_image_id_deserializer::deserialize(std::istream& description) const
+{
+    std::string path;
+    if (!read_header_and_path(description, header, path))
+        return {};
+    return boost::shared_ptr<item_id>(new still_image_id(path));
+}
+
+} // namespace lumvex

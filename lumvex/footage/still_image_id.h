@@ -1,0 +1,42 @@
+#pragma once
+
+#include "lumvex/cache/cache.h"
+
+#include <string>
+
+namespace lumvex {
+
+// The cache key of an image file, produced in the asking thread by reading
+// the file through the library's reader list. Never kept on disc.
+class still_image_id : public item_id {
+public:
+    explicit still_image_id(std::string path);
+
+    // Equal to a still_image_id (or derived) whose path is the same ignoring
+    // letter case.
+    bool equals(const item_id& other) const override;
+    // The file name without folder and extension.
+    std::string key() const override;
+    // "copy of image:" and a line feed, then the path.
+    void describe(std::ostream& out) const override;
+    bool can_produce() const override { return true; }
+    // Reads the file; the readers' errors pass on.
+    void produce(img::image<img::BGRA<unsigned char>>& target) const override;
+    bool threaded() const override { return false; }
+    void request() const override { }
+    bool disc_cacheable() const override { return false; }
+
+    const std::string& path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+// Rebuilds a still_image_id from "copy of image:" (exactly, up to the line
+// feed) followed by the path line.
+class still_image_id_deserializer : public item_id_deserializer {
+public:
+    boost::shared_ptr<item_id> deserialize(std::istream& description) const override;
+};
+
+} // namespace lumvex

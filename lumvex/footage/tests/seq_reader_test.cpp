@@ -1,0 +1,295 @@
+#include "lumvex/footage/seq_reader.h"
+
+#include "lumvex/cache/coordinator.h"
+#include "lumvex/cache/mem_cache.h"
+#include "lumvex/exception.h"
+#include "lumvex/files/gdiplus_reader.h"
+#include "lumvex/tests/cache_test_support.h"
+#include "lumvex/tests/footage_element.h"
+#include "platform/kernel/thread.h"
+#include "platform/tests/priority_test_support.h"
+#include "xmldoc/sarnel.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+#include <thread>
+
+using namespace cache_test;
+using lumvex::img_read_order_queue;
+using lumvex::seq_reader;
+using lumvex::sequence_filter;
+
+namespace {
+
+void write_frame(const scratch_folder& folder, const std::string& name, unsigned seed)
+{
+    img::gdiplus_writer().write(folder.file(name), "png", picture(7, 5, seed), false);
+}
+
+std::vector<int> frames_of(const img_read_order_queue& q)
+{
+    std::vector<int> out;
+    for (const auto& o : q)
+        out.push_back(o.frame);
+    return out;
+}
+
+} // namespace
+
+TEST(SeqReadOrders, SameFrameRaisesItsOrderInPlace)
+{
+    img_read_order_queue q;
+    lumvex::queue_read_order(q, { 1, 0 });
+    lumvex::queue_read_order(q, { 2, 0 });
+    lumvex::queue_read_order(q, { 2, 3 });
+    EXPECT_EQ(frames_of(q), (std::vector<int> { 1, 2 }));
+    EXPECT_EQ(q.back().priority, 3);
+    lumvex::queue_read_order(q, { 2, -5 });
+    EXPECT_EQ(q.back().priority, 3);
+}
+
+TEST(SeqReadOrders, OrderedByPriorityThenArrival)
+{
+    img_read_order_queue q;
+    lumvex::queue_read_order(q, { 1, 0 });
+    lumvex::queue_read_order(q, { 2, -1 });
+    lumvex::queue_read_order(q, { 3, 0 });
+    lumvex::queue_read_order(q, { 4, 2 });
+    EXPECT_EQ(frames_of(q), (std::vector<int> { 4, 1, 3, 2 }));
+}
+
+TEST(SeqFilter, PatternWithoutMatchesIsABadFilter)
+{
+    scratch_folder folder;
+    std::string pattern = folder.file("shot_????.png");
+    try {
+        seq_reader::parse_pattern(pattern);
+        FAIL();
+    } catch (const lumvex::exception& e) {
+        EXPECT_EQ(std::string(e.what()), "bad filter: " + pattern);
+    }
+}
+
+TEST(SeqFilter, OnlyTheLastDigitRunOfTheNameBecomesThePattern)
+{
+    scratch_folder folder;
+    write_frame(folder, "take2_0017.png", 1);
+    write_frame(folder, "take2_0018.png", 2);
+    write_frame(folder, "take3_0019.png", 3);
+    sequence_filter f = seq_reader::parse_file_name(folder.file("take2_0017.png"));
+    EXPECT_EQ(f.filter, folder.file("take2_????.png"));
+    EXPECT_EQ(f.folder, folder.root());
+    EXPECT_EQ(f.members, (std::vector<std::string> { "take2_0017.png", "take2_0018.png" }));
+    EXPECT_EQ(f.first_number, 17);
+}
+
+TEST(SeqFilter, NameWithoutDigitsIsOneMember)
+{
+    scratch_folder folder;
+    write_frame(folder, "plate.png", 1);
+    sequence_filter f = seq_reader::parse_file_name(folder.file("plate.png"));
+    EXPECT_EQ(f.members, (std::vector<std::string> { "plate.png" }));
+    EXPECT_EQ(f.filter, folder.root() + "plate.png");
+    EXPECT_EQ(f.first_number, 0);
+}
+
+TEST(SeqFilter, NamesKeepTheirCaseAndNumbersOutgrowTheirWidth)
+{
+    scratch_folder folder;
+    for (const char* name : { "Shot_998.PNG", "Shot_999.PNG", "Shot_1000.PNG", "Shot_1001.PNG" })
+        write_frame(folder, name, 1);
+    // Not of the series: another case, a zero-filled longer number, letters.
+    for (const char* name : { "shot_997.PNG", "Shot_0999.PNG", "Shot_99.PNG", "Shot_9a9.PNG" })
+        write_frame(folder, name, 1);
+    sequence_filter f = seq_reader::parse_pattern(folder.file("Shot_???.PNG"));
+    EXPECT_EQ(f.members,
+        (std::vector<std::string> { "Shot_998.PNG", "Shot_999.PNG", "Shot_1000.PNG", "Shot_1001.PNG" }));
+    EXPECT_EQ(f.first_number, 998);
+}
+
+TEST(SeqFilter, GapsCloseUp)
+{
+    scratch_folder folder;
+    for (const char* name : { "f_001.png", "f_002.png", "f_005.png" })
+        write_frame(folder, name, 1);
+    sequence_filter f = seq_reader::parse_pattern(folder.file("f_???.png"));
+    EXPECT_EQ(f.members, (std::vector<std::string> { "f_001.png", "f_002.png", "f_005.png" }));
+    EXPECT_EQ(f.first_number, 1);
+}
+
+class SeqFootage : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (int i = 0; i < 6; ++i)
+            write_frame(m_folder, "img_" + std::to_string(10 + i) + ".png", unsigned(i + 1));
+    }
+
+    scratch_folder m_folder;
+    lumvex::mem_cache m_memory { 64u << 20 };
+    // Footage reads through the coordinator, which asks reader threads.
+    lumvex::coordinator m_cache { &m_memory, nullptr };
+};
+
+TEST_F(SeqFootage, UnreadableFirstMemberIsRefused)
+{
+    std::ofstream(m_folder.file("bad_01.png")) << "not a picture";
+    try {
+        seq_reader footage(m_folder.file("bad_01.png"), &m_cache);
+        FAIL();
+    } catch (const std::runtime_error& e) {
+        EXPECT_EQ(std::string(e.what()),
+            "could not read file or unknown image format: " + m_folder.file("bad_01.png"));
+    }
+}
+
+TEST_F(SeqFootage, ReportsTheSequence)
+{
+    seq_reader footage(m_folder.file("img_12.png"), &m_cache);
+    EXPECT_EQ(footage.frame_count(), 6);
+    EXPECT_EQ(footage.first_frame_number(), 10);
+    EXPECT_EQ(footage.path(), m_folder.file("img_10.png"));
+    EXPECT_EQ(footage.description(), "image sequence '" + m_folder.file("img_??.png") + "'");
+    EXPECT_EQ(footage.frame_size(), (types::extent<unsigned> { 7, 5 }));
+    EXPECT_FALSE(footage.has_alpha());
+    EXPECT_EQ(footage.frame_rate().denominator, 0u);
+}
+
+TEST_F(SeqFootage, FrameNumbersOutsideTheSequenceAreRefused)
+{
+    seq_reader footage(m_folder.file("img_12.png"), &m_cache);
+    EXPECT_THROW(footage.frame(6, 0, true), lumvex::exception);
+    EXPECT_THROW(footage.frame(-1, 0, false), lumvex::exception);
+    EXPECT_THROW(footage.cached_frame(6), lumvex::exception);
+    EXPECT_THROW(footage.frame_id(-1), lumvex::exception);
+    EXPECT_THROW(footage.request_frames(7, 3, 0), lumvex::exception);
+}
+
+TEST_F(SeqFootage, FramesAreTheFilesInNumberOrder)
+{
+    seq_reader footage(m_folder.file("img_12.png"), &m_cache);
+    for (int f : { 3, 0, 5, 1 }) {
+        auto frame = footage.frame(f, 0, true);
+        ASSERT_TRUE(frame);
+        EXPECT_TRUE(same_pixels(frame->image, picture(7, 5, unsigned(f + 1)))) << f;
+    }
+}
+
+TEST_F(SeqFootage, NeighboursAreLoadedAfterTheFrame)
+{
+    seq_reader footage(m_folder.file("img_12.png"), &m_cache);
+    footage.frame(0, lumvex::frame_request::before | lumvex::frame_request::after, true);
+    for (int i = 0; i < 500 && !footage.cached_frame(1); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(footage.cached_frame(1));
+    EXPECT_FALSE(footage.cached_frame(2));
+}
+
+// The loader lowers itself to each order's priority, and neighbours are read
+// one step lower. Where the process may not raise a thread again, that must
+// not leave the loader below its callers for good: it would then starve
+// behind below-normal work (a calculation) while the view waits for it.
+TEST_F(SeqFootage, LoaderIsNotLeftBelowItsCallersWhereRaisingIsRefused)
+{
+    bool ordinary = true;
+    std::thread user([&] {
+        ordinary = priority_testing::become_ordinary_user();
+        if (!ordinary)
+            return;
+        const std::set<long> before = priority_testing::thread_ids();
+        seq_reader footage(m_folder.file("img_12.png"), &m_cache);
+        std::vector<long> loaders;
+        for (long id : priority_testing::thread_ids())
+            if (!before.count(id))
+                loaders.push_back(id);
+        ASSERT_EQ(loaders.size(), 1u);
+        const int caller = priority_testing::nice_of(loaders[0]);
+        footage.request_frames(1, lumvex::frame_request::after, platform::THREAD_PRIORITY_NORMAL);
+        for (int i = 0; i < 500 && !footage.cached_frame(2); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_TRUE(footage.cached_frame(2));
+        footage.request_frames(4, 0, platform::THREAD_PRIORITY_NORMAL);
+        EXPECT_EQ(priority_testing::nice_of(loaders[0]), caller);
+    });
+    user.join();
+    if (!ordinary)
+        GTEST_SKIP() << "this process may raise priorities";
+}
+
+TEST_F(SeqFootage, FrameWithoutWaitingQueuesAndReturnsEmpty)
+{
+    seq_reader footage(m_folder.file("img_12.png"), &m_cache);
+    EXPECT_FALSE(footage.frame(4, 0, false));
+    EXPECT_TRUE(footage.cached_frame(4));
+}
+
+TEST_F(SeqFootage, MemberThatCannotBeLoadedFailsItsFrameOnly)
+{
+    seq_reader footage(m_folder.file("img_12.png"), &m_cache);
+    std::ofstream(m_folder.file("img_13.png"), std::ios::trunc) << "damaged";
+    std::vector<std::thread> waiters;
+    std::atomic<int> failures { 0 };
+    for (int i = 0; i < 3; ++i)
+        waiters.emplace_back([&] {
+            try {
+                footage.frame(3, 0, true);
+            } catch (const std::exception&) {
+                ++failures;
+            }
+        });
+    for (auto& w : waiters)
+        w.join();
+    EXPECT_EQ(failures, 3);
+    EXPECT_TRUE(footage.frame(4, 0, true));
+}
+
+TEST_F(SeqFootage, ManyThreadsGetTheirFrames)
+{
+    seq_reader footage(m_folder.file("img_12.png"), &m_cache);
+    std::vector<std::thread> readers;
+    std::atomic<int> bad { 0 };
+    for (int r = 0; r < 6; ++r)
+        readers.emplace_back([&, r] {
+            for (int k = 0; k < 20; ++k) {
+                int f = (r + k * 5) % 6;
+                if (k % 7 == 0)
+                    m_cache.purge();
+                auto frame = footage.frame(f, 3, true);
+                if (!frame || !same_pixels(frame->image, picture(7, 5, unsigned(f + 1))))
+                    ++bad;
+            }
+        });
+    for (auto& r : readers)
+        r.join();
+    EXPECT_EQ(bad, 0);
+}
+
+TEST_F(SeqFootage, XmlFormStoresTheFilterRelativeToTheProject)
+{
+    seq_reader footage(m_folder.file("img_12.png"), &m_cache);
+    footage_element xml_form;
+    xml::node& element = xml_form.element;
+    {
+        xml::stream out(element, false);
+        footage.serialize(out, m_folder.root());
+    }
+    std::string text;
+    ASSERT_TRUE(element.get_attribute("type", text));
+    EXPECT_EQ(text, "seq");
+    ASSERT_TRUE(element.get_attribute("filter", text));
+    EXPECT_EQ(text, "img_??.png");
+    seq_reader reread("", &m_cache);
+    xml::stream in(element, true);
+    reread.serialize(in, m_folder.root());
+    EXPECT_EQ(reread.frame_count(), 6);
+    element.set_attribute("type", "avi");
+    xml::stream wrong(element, true);
+    try {
+        reread.serialize(wrong, m_folder.root());
+        FAIL();
+    } catch (const lumvex::exception& e) {
+        EXPECT_STREQ(e.what(), "couldn't initialize Image Sequence from XML stream");
+    }
+}

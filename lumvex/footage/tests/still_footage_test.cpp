@@ -1,0 +1,170 @@
+#include "lumvex/footage/still_footage.h"
+
+#include "foundation/numbers/extent.h"
+#include "lumvex/cache/mem_cache.h"
+#include "lumvex/exception.h"
+#include "lumvex/files/gdiplus_reader.h"
+#include "lumvex/tests/cache_test_support.h"
+#include "lumvex/tests/footage_element.h"
+#include "xmldoc/exception.h"
+#include "xmldoc/sarnel.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+using namespace cache_test;
+using lumvex::still_footage;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Writes a picture file; with `transparent` a PNG with alpha.
+void write_picture(const std::string& path, const std::string& format, bool transparent, unsigned seed = 1)
+{
+    img::image<bgra> image = picture(6, 5, seed);
+    if (transparent)
+        image.row(0)[0].a = 10;
+    img::gdiplus_writer().write(path, format, image, transparent);
+}
+
+} // namespace
+
+TEST(still_footage, IsOneFrameThatEveryFrameNumberShares)
+{
+    scratch_folder folder;
+    write_picture(folder.file("plate.png"), "png", false);
+    lumvex::mem_cache cache(1 << 20);
+    still_footage footage(folder.file("plate.png"), &cache);
+    EXPECT_EQ(footage.frame_count(), 1);
+    EXPECT_EQ(footage.first_frame_number(), 0);
+    EXPECT_EQ(footage.frame_rate().numerator, 0);
+    EXPECT_EQ(footage.frame_rate().denominator, 0u);
+    EXPECT_EQ(footage.frame_size(), (types::extent<unsigned> { 6, 5 }));
+    EXPECT_EQ(footage.path(), folder.file("plate.png"));
+    EXPECT_EQ(footage.description(), "image '" + folder.file("plate.png") + "'");
+    EXPECT_EQ(footage.image_cache(), &cache);
+    footage.set_fields(lumvex::deinterlace_fields::upper_first);
+    footage.set_method(lumvex::deinterlace_method::interpolate);
+    EXPECT_EQ(footage.fields(), lumvex::deinterlace_fields::off);
+    EXPECT_EQ(footage.method(), lumvex::deinterlace_method::duplicate);
+
+    EXPECT_FALSE(footage.cached_frame(0));
+    const auto frame = footage.frame(0, 3, false);
+    ASSERT_TRUE(frame);
+    EXPECT_TRUE(same_pixels(frame->image, picture(6, 5, 1)));
+    for (int number : { -5, 1, 7 }) {
+        EXPECT_EQ(footage.frame(number, 0, true).get(), frame.get());
+        EXPECT_EQ(footage.cached_frame(number).get(), frame.get());
+    }
+    EXPECT_EQ(cache.count(), 1u);
+}
+
+TEST(still_footage, HasAlphaForATransparentPngOnly)
+{
+    scratch_folder folder;
+    write_picture(folder.file("cut.png"), "png", true);
+    write_picture(folder.file("photo.jpg"), "jpeg", false);
+    lumvex::mem_cache cache(1 << 20);
+    EXPECT_TRUE(still_footage(folder.file("cut.png"), &cache).has_alpha());
+    EXPECT_FALSE(still_footage(folder.file("photo.jpg"), &cache).has_alpha());
+}
+
+TEST(still_footage, OpeningAnUnreadableFileFailsAndKeepsTheFootage)
+{
+    scratch_folder folder;
+    write_picture(folder.file("plate.png"), "png", false);
+    std::ofstream(folder.file("text.png")) << "not a picture";
+    lumvex::mem_cache cache(1 << 20);
+    still_footage footage(folder.file("plate.png"), &cache);
+    for (const std::string& name : { std::string("text.png"), std::string("missing.png") }) {
+        try {
+            footage.open(folder.file(name));
+            ADD_FAILURE() << name;
+        } catch (const std::runtime_error& error) {
+            EXPECT_EQ(std::string(error.what()),
+                "could not read file or unknown image format: " + folder.file(name));
+        }
+    }
+    EXPECT_EQ(footage.path(), folder.file("plate.png"));
+    EXPECT_EQ(footage.frame_size(), (types::extent<unsigned> { 6, 5 }));
+}
+
+TEST(still_footage, AFileThatBecameUnreadableFailsWhenItsFrameIsAskedFor)
+{
+    scratch_folder folder;
+    write_picture(folder.file("plate.png"), "png", false);
+    lumvex::mem_cache cache(1 << 20);
+    still_footage footage(folder.file("plate.png"), &cache);
+    fs::remove(folder.file("plate.png"));
+    EXPECT_ANY_THROW(footage.frame(0, 0, true));
+    EXPECT_EQ(cache.count(), 0u);
+}
+
+TEST(still_footage, RoundTripsThroughItsXmlElementWithAPathRelativeToTheProject)
+{
+    scratch_folder folder;
+    fs::create_directories(folder.file("project/frames"));
+    write_picture(folder.file("project/frames/plate.png"), "png", false);
+    const std::string base = folder.file("project") + "/";
+    lumvex::mem_cache cache(1 << 20);
+    still_footage written(folder.file("project/frames/plate.png"), &cache);
+
+    footage_element xml_form;
+    xml::stream out(xml_form.element, false);
+    written.serialize(out, base);
+    std::string text;
+    ASSERT_TRUE(xml_form.element.get_attribute("type", text));
+    EXPECT_EQ(text, "still");
+    ASSERT_TRUE(xml_form.element.get_attribute("path", text));
+    EXPECT_EQ(text, "frames\\plate.png");
+
+    still_footage read("", &cache);
+    xml::stream in(xml_form.element, true);
+    read.serialize(in, base);
+    EXPECT_EQ(read.path(), written.path());
+    EXPECT_EQ(read.frame_size(), written.frame_size());
+}
+
+TEST(still_footage, ReadingAnElementOfAnotherKindOrWithoutPathFails)
+{
+    lumvex::mem_cache cache(1 << 20);
+    still_footage footage("", &cache);
+    footage_element avi;
+    avi.element.set_attribute("type", "avi");
+    avi.element.set_attribute("path", "clip.avi");
+    xml::stream avi_stream(avi.element, true);
+    try {
+        footage.serialize(avi_stream, "/projects/");
+        ADD_FAILURE() << "no error";
+    } catch (const lumvex::exception& error) {
+        EXPECT_EQ(std::string(error.what()), "couldn't initialize Still Footage from XML stream");
+    }
+
+    footage_element untyped;
+    xml::stream untyped_stream(untyped.element, true);
+    EXPECT_THROW(footage.serialize(untyped_stream, "/projects/"), xml::attribute_not_found);
+
+    footage_element pathless;
+    pathless.element.set_attribute("type", "still");
+    xml::stream pathless_stream(pathless.element, true);
+    EXPECT_THROW(footage.serialize(pathless_stream, "/projects/"), xml::attribute_not_found);
+    EXPECT_EQ(footage.path(), "");
+}
+
+TEST(footage, DeinterlaceWordsAreTheXmlOnes)
+{
+    footage_element xml_form;
+    xml_form.element.write("field", lumvex::deinterlace_fields::lower_first);
+    xml_form.element.write("method", lumvex::deinterlace_method::interpolate);
+    std::string text;
+    xml_form.element.get_attribute("field", text);
+    EXPECT_EQ(text, "lower_first");
+    xml_form.element.get_attribute("method", text);
+    EXPECT_EQ(text, "interpolate");
+    EXPECT_EQ(
+        xml_form.element.read<lumvex::deinterlace_fields>("field"), lumvex::deinterlace_fields::lower_first);
+    xml_form.element.set_attribute("field", "sideways");
+    EXPECT_THROW(xml_form.element.read<lumvex::deinterlace_fields>("field"), xml::attribute_parse_error);
+}
