@@ -29,7 +29,7 @@ run_typing() {
 export GSETTINGS_BACKEND=memory
 TAVELO_TEST_SCRIPT=$1 "$program" &
 pid=\$!
-dialog=\$(timeout 60 xdotool search --sync --name '${3:-Open Project}' | head -1)
+dialog=\$(timeout 60 xdotool search --sync --onlyvisible --name '${3:-Open Project}' | head -1)
 sleep 1
 xdotool windowfocus --sync "\$dialog" 2>/dev/null || xdotool windowfocus "\$dialog"
 xdotool key ctrl+l
