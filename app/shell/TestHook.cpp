@@ -98,7 +98,7 @@ struct Screenshot {
 // complaint. The X server shows a window or a repaint only some time after
 // the program asked for it, later still on a loaded machine.
 std::string RetryUntilShown(
-    const std::function<std::string()>& check, std::chrono::milliseconds limit = std::chrono::seconds(10))
+    const std::function<std::string()>& check, std::chrono::milliseconds limit = std::chrono::seconds(30))
 {
     const auto end = std::chrono::steady_clock::now() + limit;
     for (;;) {
