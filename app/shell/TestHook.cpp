@@ -4,6 +4,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <iterator>
 #include <sstream>
@@ -91,6 +92,23 @@ struct Screenshot {
         return msbFirst ? RGB(p[size - 3], p[size - 2], p[size - 1]) : RGB(p[2], p[1], p[0]);
     }
 };
+
+// Runs `check` (which answers what is wrong, or nothing) again, the events
+// handled in between, until it passes or the time is up; answers the last
+// complaint. The X server shows a window or a repaint only some time after
+// the program asked for it, later still on a loaded machine.
+std::string RetryUntilShown(
+    const std::function<std::string()>& check, std::chrono::milliseconds limit = std::chrono::seconds(30))
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    for (;;) {
+        platform::gui::pump();
+        std::string what = check();
+        if (what.empty() || std::chrono::steady_clock::now() >= end)
+            return what;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+}
 
 std::string Rest(std::istringstream& in)
 {
@@ -240,84 +258,90 @@ void TestHook::Run(const std::string& line)
         if (std::system(command.c_str()) != 0)
             Fail(line, "xwd failed");
     } else if (verb == "expect-layout") {
+        // Taken again until every area shows as drawn: the bars paint only
+        // after the frame was laid out and shown.
         const std::string path = Rest(in);
-        platform::gui::pump();
-        const std::string command = "xwd -root -silent -out '" + path + "'";
-        Screenshot shot;
-        if (!frame || std::system(command.c_str()) != 0 || !shot.Read(path)) {
+        if (!frame) {
             Fail(line, "no screenshot");
             return;
         }
-        const FrameLayout::Rects rects = frame->GetLayout().Compute();
-        const COLORREF face = GetSysColor(COLOR_BTNFACE);
-        const COLORREF viewColour = RGB(64, 64, 64);
-        // The status strip in its colour; the view and the bars drawn by
-        // their windows (neither a dark grey nor black).
-        const struct {
-            const char* name;
-            CRect rect;
-            COLORREF colour;
-            bool exact;
-        } areas[] = {
-            { "view", rects.view, viewColour, false },
-            { "status bar", rects.status, face, true },
-            { "tools", rects.tools, viewColour, false },
-            { "right bar", rects.right, viewColour, false },
-            { "bottom bar", rects.bottom, viewColour, false },
-        };
-        for (const auto& area : areas) {
-            if (area.rect.IsRectEmpty())
-                continue;
-            CPoint centre((area.rect.left + area.rect.right) / 2, (area.rect.top + area.rect.bottom) / 2);
-            frame->ClientToScreen(&centre);
-            const COLORREF seen = shot.At(centre.x, centre.y);
-            const bool good = area.exact ? seen == area.colour : (seen != area.colour && seen != 0);
-            if (!good) {
-                std::ostringstream what;
-                what << area.name << " shows " << std::hex << seen << " at " << std::dec << centre.x << ","
-                     << centre.y;
-                Fail(line, what.str());
-            }
-        }
-    } else if (verb == "expect-view-frame") {
-        // The view paints the footage on its painter thread: within a few
-        // seconds, two points 4 pixels left and right of its centre show the
-        // sample's red and differ (the sample's blue grows from left to
-        // right).
-        const std::string path = Rest(in);
-        const unsigned red = 0x80;
-        const std::string command = "xwd -root -silent -out '" + path + "'";
-        std::string what = "no screenshot";
-        for (int attempt = 0; frame && attempt < 50; ++attempt) {
-            platform::gui::pump();
-            frame->GetCompositionView().UpdateWindow();
+        const std::string what = RetryUntilShown([&]() -> std::string {
+            const std::string command = "xwd -root -silent -out '" + path + "'";
             Screenshot shot;
             if (std::system(command.c_str()) != 0 || !shot.Read(path))
-                break;
+                return "no screenshot";
+            const FrameLayout::Rects rects = frame->GetLayout().Compute();
+            const COLORREF face = GetSysColor(COLOR_BTNFACE);
+            const COLORREF viewColour = RGB(64, 64, 64);
+            // The status strip in its colour; the view and the bars drawn by
+            // their windows (neither a dark grey nor black).
+            const struct {
+                const char* name;
+                CRect rect;
+                COLORREF colour;
+                bool exact;
+            } areas[] = {
+                { "view", rects.view, viewColour, false },
+                { "status bar", rects.status, face, true },
+                { "tools", rects.tools, viewColour, false },
+                { "right bar", rects.right, viewColour, false },
+                { "bottom bar", rects.bottom, viewColour, false },
+            };
+            std::ostringstream wrong;
+            for (const auto& area : areas) {
+                if (area.rect.IsRectEmpty())
+                    continue;
+                CPoint centre((area.rect.left + area.rect.right) / 2, (area.rect.top + area.rect.bottom) / 2);
+                frame->ClientToScreen(&centre);
+                const COLORREF seen = shot.At(centre.x, centre.y);
+                const bool good = area.exact ? seen == area.colour : (seen != area.colour && seen != 0);
+                if (!good)
+                    wrong << (wrong.tellp() > 0 ? "; " : "") << area.name << " shows " << std::hex << seen
+                          << " at " << std::dec << centre.x << "," << centre.y;
+            }
+            return wrong.str();
+        });
+        if (!what.empty())
+            Fail(line, what);
+    } else if (verb == "expect-view-frame") {
+        // The view paints the footage on its painter thread: in time, two
+        // points 4 pixels left and right of its centre show the sample's red
+        // and differ (the sample's blue grows from left to right).
+        const std::string path = Rest(in);
+        if (!frame) {
+            Fail(line, "no screenshot");
+            return;
+        }
+        const std::string what = RetryUntilShown([&]() -> std::string {
+            frame->GetCompositionView().UpdateWindow();
+            const unsigned red = 0x80;
+            const std::string command = "xwd -root -silent -out '" + path + "'";
+            Screenshot shot;
+            if (std::system(command.c_str()) != 0 || !shot.Read(path))
+                return "no screenshot";
             CRect view;
             frame->GetCompositionView().GetWindowRect(&view);
             const CPoint centre((view.left + view.right) / 2, (view.top + view.bottom) / 2);
             const COLORREF left = shot.At(centre.x - 4, centre.y);
             const COLORREF right = shot.At(centre.x + 4, centre.y);
-            if (GetRValue(left) == red && GetRValue(right) == red && left != right) {
-                what.clear();
-                break;
-            }
+            if (GetRValue(left) == red && GetRValue(right) == red && left != right)
+                return std::string();
             std::ostringstream text;
             text << "the view shows " << std::hex << left << " and " << right << " beside " << std::dec
                  << centre.x << "," << centre.y;
-            what = text.str();
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
+            return text.str();
+        });
         if (!what.empty())
             Fail(line, what);
     } else if (verb == "expect-window") {
         // A top-level window of that title is shown.
         const std::string title = Rest(in);
-        platform::gui::pump();
         const std::string command = "xdotool search --onlyvisible --name '^" + title + "$' > /dev/null";
-        if (std::system(command.c_str()) != 0)
-            Fail(line, "no window \"" + title + "\" is shown");
+        const std::string what = RetryUntilShown([&]() -> std::string {
+            return std::system(command.c_str()) == 0 ? std::string() : "no window \"" + title + "\" is shown";
+        });
+        if (!what.empty())
+            Fail(line, what);
     } else if (verb == "fault") {
         // A fault signal on the UI thread: the crash reporter ends the program.
         std::raise(SIGSEGV);

@@ -24,18 +24,28 @@ run() {
 
 # Runs the program on script $1 while the keyboard answers the window
 # system's own dialog titled $3 (default "Open Project") with the path $2.
+# Keys go to whichever window has the focus, and on a loaded machine the
+# program may take it back while the path is typed; so the path is typed
+# again (replacing what the field holds) until the dialog closes.
 run_typing() {
   cat > "$work/drive.sh" <<DRIVE
 export GSETTINGS_BACKEND=memory
 TAVELO_TEST_SCRIPT=$1 "$program" &
 pid=\$!
-dialog=\$(timeout 60 xdotool search --sync --name '${3:-Open Project}' | head -1)
-sleep 1
-xdotool windowfocus --sync "\$dialog" 2>/dev/null || xdotool windowfocus "\$dialog"
-xdotool key ctrl+l
-xdotool type --delay 20 '$2'
-sleep 0.5
-xdotool key Return
+title='${3:-Open Project}'
+dialog=\$(timeout 60 xdotool search --sync --onlyvisible --name "\$title" | head -1)
+for attempt in 1 2 3 4 5; do
+  sleep 1
+  xdotool windowfocus --sync "\$dialog" 2>/dev/null || xdotool windowfocus "\$dialog"
+  xdotool key ctrl+l ctrl+a
+  xdotool type --delay 20 '$2'
+  sleep 0.5
+  xdotool key Return
+  for tick in \$(seq 50); do
+    xdotool search --onlyvisible --name "\$title" > /dev/null || break 2
+    sleep 0.2
+  done
+done
 wait \$pid
 DRIVE
   timeout 120 xvfb-run -a -s '-screen 0 1280x1024x24' bash "$work/drive.sh" 2> >(grep -v XGetInputFocus >&2)

@@ -15,6 +15,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "engine/debug_log.h"
@@ -380,8 +381,8 @@ struct scoped_env {
 
 TEST(Calculation, EngineLogIsTrmLogInTheDebugFolderAndLeavesClogAlone)
 {
-    const std::filesystem::path dir = std::filesystem::temp_directory_path()
-        / ("trm_log_test_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    const std::filesystem::path dir
+        = std::filesystem::temp_directory_path() / ("trm_log_test_" + std::to_string(::getpid()));
     std::filesystem::create_directories(dir);
     {
         std::ofstream stale(dir / "trm.log");

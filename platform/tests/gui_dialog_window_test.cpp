@@ -28,6 +28,7 @@
 #include <set>
 #include <stdexcept>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -219,7 +220,7 @@ TEST(FileDialogWindow, TheChooserShowsItsTitleAndCancels)
     d.AddCheckBox(1, "Load as Still Image");
     // The chooser's own loop runs no timers of ours: Escape comes from
     // outside the process, once the window appears.
-    const std::string flag = ::testing::TempDir() + "tavelo_chooser_seen";
+    const std::string flag = ::testing::TempDir() + "tavelo_chooser_seen_" + std::to_string(::getpid());
     std::remove(flag.c_str());
     const std::string script = "for i in $(seq 100); do w=$(xdotool search --name '^Render to$' | head -1); "
                                "if [ -n \"$w\" ]; then touch '"
@@ -227,6 +228,7 @@ TEST(FileDialogWindow, TheChooserShowsItsTitleAndCancels)
     ASSERT_EQ(std::system(script.c_str()), 0);
     EXPECT_EQ(d.DoModal(), IDCANCEL);
     EXPECT_TRUE(std::ifstream(flag).good());
+    std::remove(flag.c_str());
 }
 
 } // namespace

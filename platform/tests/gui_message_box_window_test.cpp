@@ -15,6 +15,7 @@
 #include <fstream>
 #include <stdexcept>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -25,7 +26,7 @@ const char* const g_title = "Tavelo message test";
 // leaves a flag file when it saw the window.
 std::string AnswerFromOutside(const std::string& key)
 {
-    const std::string flag = ::testing::TempDir() + "tavelo_message_box_seen";
+    const std::string flag = ::testing::TempDir() + "tavelo_message_box_seen_" + std::to_string(::getpid());
     std::remove(flag.c_str());
     const std::string script
         = std::string("for i in $(seq 100); do w=$(xdotool search --onlyvisible --name '^") + g_title
@@ -79,6 +80,7 @@ TEST_F(MessageBoxWindow, WhileTheLoopRunsTheUserSeesAndAnswersTheBox)
             platform::MB_OKCANCEL | platform::MB_ICONEXCLAMATION);
     });
     EXPECT_TRUE(std::ifstream(flag).good());
+    std::remove(flag.c_str());
     EXPECT_EQ(answer, platform::IDCANCEL);
 }
 
@@ -97,6 +99,7 @@ TEST_F(MessageBoxWindow, AnErrorInAWindowHandlerIsShownWhenNoReportIsInstalled)
     });
     const std::string diagnostic = ::testing::internal::GetCapturedStderr();
     EXPECT_TRUE(std::ifstream(flag).good());
+    std::remove(flag.c_str());
     EXPECT_NE(diagnostic.find("The cache folder cannot be created."), std::string::npos);
 }
 

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <unistd.h>
 
 #include "platform/kernel/system_error.h"
 
@@ -13,7 +14,7 @@ namespace {
 
 std::string write_temporary(const std::string& name, const std::string& text)
 {
-    const std::string path = ::testing::TempDir() + name;
+    const std::string path = ::testing::TempDir() + name + "_" + std::to_string(::getpid());
     std::ofstream(path, std::ios::binary) << text;
     return path;
 }

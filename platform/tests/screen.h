@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
@@ -53,11 +54,16 @@ inline wxImage screenshot(int left, int top, int width, int height)
 {
     wxImage out(width, height);
     const std::string path = ::testing::TempDir() + "tavelo_screen_" + std::to_string(::getpid()) + ".xwd";
-    if (std::system(("xwd -root -silent > '" + path + "'").c_str()) != 0)
+    // The file (a few megabytes each time) goes as soon as it was read.
+    const bool taken = std::system(("xwd -root -silent > '" + path + "'").c_str()) == 0;
+    const std::vector<unsigned char> bytes = [&] {
+        std::ifstream in(path, std::ios::binary);
+        return std::vector<unsigned char>(
+            (std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }();
+    std::remove(path.c_str());
+    if (!taken)
         return out;
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<unsigned char> bytes(
-        (std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     if (bytes.size() < 100)
         return out;
     const auto card = [&](std::size_t i) {

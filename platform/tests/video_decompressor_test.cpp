@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <new>
+#include <unistd.h>
 
 namespace {
 
@@ -145,8 +146,8 @@ TEST(VideoDecompressor, CodecFramesStayWithinTheCallersRows)
             auto samples
                 = t::encoded_samples(w, h, 2, { "mpeg4", mmioFOURCC('F', 'M', 'P', '4'), 1, 0, 3 }, l);
             ASSERT_FALSE(samples.empty());
-            std::string file
-                = ::testing::TempDir() + "spill_" + std::to_string(w) + "x" + std::to_string(h) + ".avi";
+            std::string file = ::testing::TempDir() + "spill_" + std::to_string(::getpid()) + "_"
+                + std::to_string(w) + "x" + std::to_string(h) + ".avi";
             t::write_avi(file, l, samples);
             auto reference = t::reference_decode(file);
             std::remove(file.c_str());

@@ -8,6 +8,7 @@
 #include <memory>
 #include <sstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include "xmldoc/exception.h"
@@ -259,7 +260,8 @@ TEST(Sarnel, ReadingAFolderThrowsTheStreamFailure)
 {
     // A folder opens for reading and claims an absurd size when sought to its
     // end; the read must fail as a stream failure, not try to allocate it.
-    const auto folder = std::filesystem::temp_directory_path() / "sarnel_read_folder_test";
+    const auto folder
+        = std::filesystem::temp_directory_path() / ("sarnel_read_folder_test_" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     xml::sarnel doc;
     EXPECT_THROW(doc.read(folder.string()), std::ios_base::failure);
@@ -269,7 +271,8 @@ TEST(Sarnel, ReadingAFolderThrowsTheStreamFailure)
 
 TEST(Sarnel, ReadParsesTheWholeFile)
 {
-    const auto path = std::filesystem::temp_directory_path() / "sarnel_read_test.xml";
+    const auto path = std::filesystem::temp_directory_path()
+        / ("sarnel_read_test_" + std::to_string(::getpid()) + ".xml");
     {
         std::ofstream out(path, std::ios::binary);
         out << "<?xml version=\"1.0\" ?>\r\n<Doc a=\"1\">\r\n  <Item/>\r\n</Doc>\r\n";

@@ -9,6 +9,7 @@
 #include <sstream>
 #include <streambuf>
 #include <string>
+#include <unistd.h>
 
 #include "xmldoc/exception.h"
 #include "xmldoc/sarnel.h"
@@ -55,7 +56,7 @@ protected:
     void SetUp() override
     {
         m_folder = std::filesystem::temp_directory_path()
-            / ("sarnel_writer_"
+            / ("sarnel_writer_" + std::to_string(::getpid()) + "_"
                 + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
         std::filesystem::remove_all(m_folder);
         std::filesystem::create_directories(m_folder);

@@ -15,6 +15,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <unistd.h>
 
 namespace {
 
@@ -37,10 +38,6 @@ bool Answer(const platform::gui::file_dialog_request& request, std::string& path
 struct MainFrameHost : ::testing::Test {
     MainFrameHost()
     {
-        const auto dir = std::filesystem::path(::testing::TempDir()) / "tavelo_main_frame";
-        std::filesystem::create_directories(dir);
-        setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
-        setenv("XDG_CACHE_HOME", dir.c_str(), 1);
         library = std::make_unique<lumvex::dll>();
         comp.SetFootageLibrary(library.get());
         comp.SetFootage(boost::make_shared<SceneFootage>(10));
@@ -55,6 +52,23 @@ struct MainFrameHost : ::testing::Test {
         frame.reset();
     }
 
+    // Settings and caches in a folder of this test process alone, removed
+    // after everything else is gone.
+    struct Folder {
+        Folder()
+        {
+            std::filesystem::create_directories(path);
+            setenv("XDG_CONFIG_HOME", path.c_str(), 1);
+            setenv("XDG_CACHE_HOME", path.c_str(), 1);
+        }
+        ~Folder()
+        {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
+        const std::filesystem::path path = std::filesystem::path(::testing::TempDir())
+            / ("tavelo_main_frame_" + std::to_string(::getpid()));
+    } folder;
     PromptScope prompts;
     std::unique_ptr<lumvex::dll> library;
     TLComp comp;

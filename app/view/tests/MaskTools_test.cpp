@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -329,7 +330,8 @@ TEST_F(Fixture, ImportOfAnUnreadableFileThrowsUnderItsOperationAndChangesNothing
     segment_testing::PromptScope prompts;
     Owner owner(Blank(64, 48));
     editor.BeginEdit(&owner);
-    const std::string path = ::testing::TempDir() + "tavelo_not_a_bitmap.bmp";
+    const std::string path
+        = ::testing::TempDir() + "tavelo_not_a_bitmap_" + std::to_string(::getpid()) + ".bmp";
     std::ofstream(path) << "not a bitmap";
     My::ClearOperations();
     EXPECT_ANY_THROW(editor.ImportMask(path));
@@ -351,7 +353,8 @@ TEST_F(Fixture, ExportedMaskImportsBackAndASmallerOneLandsTopLeftAfterConsent)
                 m.at(x, y) = true;
         small.SetMask(m, "setup");
     }
-    const std::string path = ::testing::TempDir() + "tavelo_small_mask.bmp";
+    const std::string path
+        = ::testing::TempDir() + "tavelo_small_mask_" + std::to_string(::getpid()) + ".bmp";
     editor.BeginEdit(&small);
     editor.ExportMask(path);
     img::image<img::bit> read;

@@ -19,6 +19,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <unistd.h>
 
 namespace {
 
@@ -109,7 +110,8 @@ TEST_F(View, FollowedSegmentIsForgottenWhenDeletedOrTheProjectCloses)
 
 TEST_F(View, RamPreviewIsReadFromTheProfileAndWrittenBack)
 {
-    const auto dir = std::filesystem::path(::testing::TempDir()) / "tavelo_view_profile";
+    const auto dir
+        = std::filesystem::path(::testing::TempDir()) / ("tavelo_view_profile_" + std::to_string(::getpid()));
     std::filesystem::remove_all(dir);
     setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
     platform::registry_profile profile("NorvaneTest", "TaveloViewTest");

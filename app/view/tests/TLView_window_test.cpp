@@ -19,11 +19,13 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <iterator>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -52,12 +54,18 @@ void Settle()
 // screen cannot be read.
 long ScreenPixel(int x, int y)
 {
-    const std::string path = ::testing::TempDir() + "tavelo_view_screen.xwd";
-    if (std::system(("xwd -root -silent > '" + path + "'").c_str()) != 0)
+    const std::string path
+        = ::testing::TempDir() + "tavelo_view_screen_" + std::to_string(::getpid()) + ".xwd";
+    // The file (a few megabytes each time) goes as soon as it was read.
+    const bool taken = std::system(("xwd -root -silent > '" + path + "'").c_str()) == 0;
+    const std::vector<unsigned char> b = [&] {
+        std::ifstream in(path, std::ios::binary);
+        return std::vector<unsigned char>(
+            (std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }();
+    std::remove(path.c_str());
+    if (!taken)
         return -1;
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<unsigned char> b(
-        (std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     const auto card = [&](std::size_t i) {
         const unsigned char* p = b.data() + i * 4;
         return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];

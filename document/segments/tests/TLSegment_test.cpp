@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <unistd.h>
 
 namespace {
 
@@ -61,7 +62,9 @@ bool Enabled(TLSegment& s, std::uint32_t id)
 
 std::string TempPath(const std::string& name)
 {
-    return (std::filesystem::temp_directory_path() / ("tavelo_segment_" + name)).string();
+    return (std::filesystem::temp_directory_path()
+        / ("tavelo_segment_" + std::to_string(::getpid()) + "_" + name))
+        .string();
 }
 
 TEST(TLSegment, TimeSpanWithoutTheKeyFrameOrEndingBeforeItStartsIsRefused)

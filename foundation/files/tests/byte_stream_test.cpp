@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <unistd.h>
 
 namespace {
 
@@ -19,7 +20,8 @@ std::string file_text(const fs::path& path)
 
 TEST(WriteBinaryFile, ReplacesTheFileALinkPointsToWithItsPermissionsAndKeepsTheLink)
 {
-    const fs::path folder = fs::temp_directory_path() / "foundation_write_binary_file";
+    const fs::path folder
+        = fs::temp_directory_path() / ("foundation_write_binary_file_" + std::to_string(::getpid()));
     fs::remove_all(folder);
     fs::create_directories(folder / "store");
     const fs::path real = folder / "store" / "mask.bmp";
