@@ -168,10 +168,13 @@ void statistics(motion_segmentation& s, const segment_runs& runs, bool scaled, f
             m[1] += c.g;
             m[2] += c.r;
         });
-        for (int c = 0; c < 3; ++c) {
+        // The variance is taken around the means as stored, in single
+        // precision: stored first and read back, since g++ 12 at -O2 lets
+        // the unrounded quotients through when one loop does both.
+        for (int c = 0; c < 3; ++c)
             seg.mean_colour[c] = static_cast<float>(m[c] / seg.count);
+        for (int c = 0; c < 3; ++c)
             m[c] = seg.mean_colour[c];
-        }
         double variance = 0.0;
         for_each_pixel(runs, i, image, [&](unsigned, unsigned, const img::BGRA<float>& c) {
             const double d0 = c.b - m[0];
