@@ -542,13 +542,15 @@ void graph::extract_side(const vertex_map& map, side colour, img::image<img::bit
     const auto wanted = static_cast<boost::default_color_type>(colour);
     out.resize(map.width, map.height, 4);
     out.fill(false);
-    for (unsigned y = 0; y < map.height; ++y) {
-        const std::uint32_t* in = map.row(y);
-        unsigned char* row = out.row(y);
-        for (unsigned x = 0; x < map.width; ++x)
-            if (colours[in[x]] == wanted)
-                row[x >> 3] = static_cast<unsigned char>(row[x >> 3] | (0x80u >> (x & 7)));
-    }
+    parallel_rows(map.height, [&](unsigned y0, unsigned y1) {
+        for (unsigned y = y0; y < y1; ++y) {
+            const std::uint32_t* in = map.row(y);
+            unsigned char* row = out.row(y);
+            for (unsigned x = 0; x < map.width; ++x)
+                if (colours[in[x]] == wanted)
+                    row[x >> 3] = static_cast<unsigned char>(row[x >> 3] | (0x80u >> (x & 7)));
+        }
+    });
 }
 
 void graph::accumulate_codes(const vertex_map& map, img::image<unsigned char>& codes) const
@@ -556,15 +558,17 @@ void graph::accumulate_codes(const vertex_map& map, img::image<unsigned char>& c
     if (!same_size(codes, map))
         throw std::runtime_error("dimensions of grey mask and vertex map do not coincide");
     const auto colours = boost::get(boost::vertex_color, m_impl->g);
-    for (unsigned y = 0; y < map.height; ++y) {
-        const std::uint32_t* in = map.row(y);
-        unsigned char* out = codes.row(y);
-        for (unsigned x = 0; x < map.width; ++x) {
-            const boost::default_color_type c = colours[in[x]];
-            const unsigned code = c == boost::white_color ? 2 : c == boost::gray_color ? 1 : 0;
-            out[x] = static_cast<unsigned char>(out[x] * 2u + code);
+    parallel_rows(map.height, [&](unsigned y0, unsigned y1) {
+        for (unsigned y = y0; y < y1; ++y) {
+            const std::uint32_t* in = map.row(y);
+            unsigned char* out = codes.row(y);
+            for (unsigned x = 0; x < map.width; ++x) {
+                const boost::default_color_type c = colours[in[x]];
+                const unsigned code = c == boost::white_color ? 2 : c == boost::gray_color ? 1 : 0;
+                out[x] = static_cast<unsigned char>(out[x] * 2u + code);
+            }
         }
-    }
+    });
 }
 
 std::size_t graph::vertex_count() const
