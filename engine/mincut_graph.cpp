@@ -263,19 +263,43 @@ void graph::map_vertices(
         throw std::runtime_error(
             "dimensions of obligatory foreground and obligatory background pixels masks do not coincide");
     map.resize(foreground.width, foreground.height);
-    for (unsigned y = 0; y < map.height; ++y) {
-        const unsigned char* f = foreground.row(y);
-        const unsigned char* b = background.row(y);
-        std::uint32_t* out = map.row(y);
-        for (unsigned x = 0; x < map.width; ++x) {
-            if (bit_at(f, x))
-                out[x] = source;
-            else if (bit_at(b, x))
-                out[x] = sink;
-            else
-                out[x] = add_vertex();
+    // Rows count their free pixels on the engine's threads, the vertices are
+    // added, then each row numbers its pixels from its first vertex, as one
+    // raster scan adding them one by one would.
+    std::vector<std::uint64_t> row_first(static_cast<std::size_t>(map.height) + 1, 0);
+    parallel_rows(map.height, [&](unsigned y0, unsigned y1) {
+        for (unsigned y = y0; y < y1; ++y) {
+            const unsigned char* f = foreground.row(y);
+            const unsigned char* b = background.row(y);
+            std::uint64_t n = 0;
+            for (unsigned x = 0; x < map.width; ++x)
+                n += !bit_at(f, x) && !bit_at(b, x);
+            row_first[y + 1] = n;
         }
-    }
+    });
+    row_first[0] = boost::num_vertices(m_impl->g);
+    for (unsigned y = 0; y < map.height; ++y)
+        row_first[y + 1] += row_first[y];
+    if (row_first[map.height] > std::numeric_limits<vertex>::max())
+        throw std::length_error("too many vertices in the cut graph");
+    while (boost::num_vertices(m_impl->g) < row_first[map.height])
+        boost::add_vertex(m_impl->g);
+    parallel_rows(map.height, [&](unsigned y0, unsigned y1) {
+        for (unsigned y = y0; y < y1; ++y) {
+            const unsigned char* f = foreground.row(y);
+            const unsigned char* b = background.row(y);
+            std::uint32_t* out = map.row(y);
+            auto next = static_cast<vertex>(row_first[y]);
+            for (unsigned x = 0; x < map.width; ++x) {
+                if (bit_at(f, x))
+                    out[x] = source;
+                else if (bit_at(b, x))
+                    out[x] = sink;
+                else
+                    out[x] = next++;
+            }
+        }
+    });
 }
 
 void graph::map_reference_vertices(const img::image<img::bit>& reference_mask, vertex_map& map)
