@@ -6,6 +6,7 @@
 #include "engine/calculation.h"
 #include "engine/matting.h"
 #include "engine/smoothing.h"
+#include "engine/thread_pool.h"
 #include "foundation/system/profiler.h"
 
 namespace trm {
@@ -85,37 +86,46 @@ void calculation::smooth_mask(frame_record& record, const colour_image& frame)
         o.window_half_size = p.smooth_window_half_size;
         o.passes = p.smooth_passes_num;
         o.max_condition_number = static_cast<float>(p.smooth_max_condition_number);
-        colour_image c = frame;
-        for (unsigned y = 0; y < c.height; ++y) {
-            img::BGRA<unsigned char>* row = c.row(y);
-            const unsigned char* bits = record.bit_mask.row(y);
-            for (unsigned x = 0; x < c.width; ++x)
-                row[x].a = (bits[x >> 3] & (0x80u >> (x & 7))) != 0 ? 255 : 0;
-        }
+        colour_image c(frame.width, frame.height, 4);
+        parallel_rows(c.height, [&](unsigned y0, unsigned y1) {
+            for (unsigned y = y0; y < y1; ++y) {
+                const img::BGRA<unsigned char>* in = frame.row(y);
+                img::BGRA<unsigned char>* row = c.row(y);
+                const unsigned char* bits = record.bit_mask.row(y);
+                for (unsigned x = 0; x < c.width; ++x) {
+                    row[x] = in[x];
+                    row[x].a = (bits[x >> 3] & (0x80u >> (x & 7))) != 0 ? 255 : 0;
+                }
+            }
+        });
         if (p.smooth_mask == smooth_mask_method::equal_spheres)
             smooth_spheres(c, o, m_log);
         else
             smooth_ellipses(c, o, m_log);
         grey.resize(c.width, c.height, 4);
-        for (unsigned y = 0; y < c.height; ++y) {
-            const img::BGRA<unsigned char>* row = c.row(y);
-            unsigned char* out = grey.row(y);
-            for (unsigned x = 0; x < c.width; ++x)
-                out[x] = row[x].a;
-        }
+        parallel_rows(c.height, [&](unsigned y0, unsigned y1) {
+            for (unsigned y = y0; y < y1; ++y) {
+                const img::BGRA<unsigned char>* row = c.row(y);
+                unsigned char* out = grey.row(y);
+                for (unsigned x = 0; x < c.width; ++x)
+                    out[x] = row[x].a;
+            }
+        });
     }
     if (!p.smooth_decorative) {
-        for (unsigned y = 0; y < grey.height; ++y) {
-            const unsigned char* in = grey.row(y);
-            unsigned char* bits = record.bit_mask.row(y);
-            for (unsigned x = 0; x < grey.width; ++x) {
-                const auto bit = static_cast<unsigned char>(0x80u >> (x & 7));
-                if (in[x] >= 128)
-                    bits[x >> 3] |= bit;
-                else
-                    bits[x >> 3] &= static_cast<unsigned char>(~bit);
+        parallel_rows(grey.height, [&](unsigned y0, unsigned y1) {
+            for (unsigned y = y0; y < y1; ++y) {
+                const unsigned char* in = grey.row(y);
+                unsigned char* bits = record.bit_mask.row(y);
+                for (unsigned x = 0; x < grey.width; ++x) {
+                    const auto bit = static_cast<unsigned char>(0x80u >> (x & 7));
+                    if (in[x] >= 128)
+                        bits[x >> 3] |= bit;
+                    else
+                        bits[x >> 3] &= static_cast<unsigned char>(~bit);
+                }
             }
-        }
+        });
     }
     record.grey_mask.encode(grey);
 }

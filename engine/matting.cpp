@@ -1,5 +1,6 @@
 #include "engine/matting.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include "engine/morphology.h"
 #include "engine/sliding_window.h"
 #include "engine/svd.h"
+#include "engine/thread_pool.h"
 #include "foundation/image/blit.h"
 
 namespace trm {
@@ -188,7 +190,8 @@ struct matte_sums {
 
 // One label per pixel: the markers of the fixed pixels, else the running
 // number of the unknown pixel in raster order. `unknown` receives the
-// unknown pixels.
+// unknown pixels. Bands of rows count their unknown pixels first, so that
+// each band knows the number its first one gets.
 std::vector<std::uint32_t> label_pixels(
     const mask& fixed_foreground, const mask& fixed_background, mask& unknown, std::uint32_t& count)
 {
@@ -197,33 +200,60 @@ std::vector<std::uint32_t> label_pixels(
     std::vector<std::uint32_t> labels(static_cast<std::size_t>(width) * height);
     unknown.resize(width, height, 4);
     unknown.fill(false);
-    count = 0;
-    for (unsigned y = 0; y < height; ++y)
-        for (unsigned x = 0; x < width; ++x) {
-            std::uint32_t& label = labels[static_cast<std::size_t>(y) * width + x];
-            if (fixed_foreground.at(x, y)) {
-                label = foreground_label;
-            } else if (fixed_background.at(x, y)) {
-                label = background_label;
-            } else {
-                label = count++;
-                unknown.at(x, y) = true;
+    std::vector<std::uint32_t> row_first(static_cast<std::size_t>(height) + 1, 0);
+    parallel_rows(height, [&](unsigned y0, unsigned y1) {
+        for (unsigned y = y0; y < y1; ++y) {
+            std::uint32_t n = 0;
+            for (unsigned x = 0; x < width; ++x) {
+                std::uint32_t& label = labels[static_cast<std::size_t>(y) * width + x];
+                if (fixed_foreground.at(x, y)) {
+                    label = foreground_label;
+                } else if (fixed_background.at(x, y)) {
+                    label = background_label;
+                } else {
+                    label = n++;
+                    unknown.at(x, y) = true;
+                }
             }
+            row_first[y + 1] = n;
         }
+    });
+    for (unsigned y = 0; y < height; ++y)
+        row_first[y + 1] += row_first[y];
+    count = row_first[height];
+    parallel_rows(height, [&](unsigned y0, unsigned y1) {
+        for (unsigned y = y0; y < y1; ++y) {
+            std::uint32_t* label = labels.data() + static_cast<std::size_t>(y) * width;
+            for (unsigned x = 0; x < width; ++x)
+                if (label[x] != foreground_label && label[x] != background_label)
+                    label[x] += row_first[y];
+        }
+    });
     return labels;
 }
 
+// Each unknown pixel's weights from the feature sums of its window: bands of
+// rows on the engine's threads, each carrying its own (integer) sums, which
+// do not depend on the path that led to a window.
 std::vector<weight_record> compute_weights(const colour_image& image, const mask& unknown,
     const std::vector<std::uint32_t>& labels, std::uint32_t count, int half)
 {
     std::vector<weight_record> weights(count);
-    feature_sums sums;
-    sums.image = &image;
-    sliding_window<feature_sums> window(image.width, image.height, static_cast<unsigned>(half));
-    visit_serpentine(unknown, [&](unsigned x, unsigned y) {
-        window.move_to(x, y, sums);
-        weights[labels[static_cast<std::size_t>(y) * image.width + x]]
-            = weights_of(sums, features(image, x, y));
+    parallel_rows(image.height, [&](unsigned y0, unsigned y1) {
+        feature_sums sums;
+        sums.image = &image;
+        sliding_window<feature_sums> window(image.width, image.height, static_cast<unsigned>(half));
+        std::vector<unsigned> row;
+        for (unsigned y = y0; y < y1; ++y) {
+            set_pixels_of_row(unknown, y, row);
+            if (y & 1u)
+                std::reverse(row.begin(), row.end());
+            for (unsigned x : row) {
+                window.move_to(x, y, sums);
+                weights[labels[static_cast<std::size_t>(y) * image.width + x]]
+                    = weights_of(sums, features(image, x, y));
+            }
+        }
     });
     return weights;
 }
@@ -250,8 +280,10 @@ int fitted_alpha(const weight_record& w, const matte_sums& s) noexcept
 
 void copy_pixels(grey_image& target, const grey_image& source)
 {
-    for (unsigned y = 0; y < source.height; ++y)
-        std::memcpy(target.row(y), source.row(y), source.width);
+    parallel_rows(source.height, [&](unsigned y0, unsigned y1) {
+        for (unsigned y = y0; y < y1; ++y)
+            std::memcpy(target.row(y), source.row(y), source.width);
+    });
 }
 
 } // namespace
@@ -264,9 +296,11 @@ void spatial_matting(
     check_frame(image);
 
     matte.resize(image.width, image.height, 0);
-    for (unsigned y = 0; y < image.height; ++y)
-        for (unsigned x = 0; x < image.width; ++x)
-            matte.row(y)[x] = m.at(x, y) ? 255 : 0;
+    parallel_rows(image.height, [&](unsigned y0, unsigned y1) {
+        for (unsigned y = y0; y < y1; ++y)
+            for (unsigned x = 0; x < image.width; ++x)
+                matte.row(y)[x] = m.at(x, y) ? 255 : 0;
+    });
 
     mask fixed_foreground;
     erode4_n(fixed_foreground, m, o.erode_steps);

@@ -1,9 +1,13 @@
 #include "engine/mincut_graph.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <stdexcept>
+#include <thread>
+#include <vector>
 
 // GCC's flow analysis reports Boost's edge iterators (an optional inside)
 // as maybe used uninitialised once the max-flow code is inlined here; the
@@ -60,6 +64,79 @@ struct nearer_order {
     }
 };
 constexpr nearer_order nearer;
+
+// The link candidates of the pixels of one row that make links: pixel xs[j]
+// has held[ends[j - 1]] ... held[ends[j] - 1] (from 0 for j = 0), nearest
+// first.
+struct row_candidates {
+    std::vector<unsigned> xs;
+    std::vector<std::size_t> ends;
+    std::vector<link_candidate> held;
+};
+
+// Rows the candidate search may run ahead of the links added, which bounds
+// the candidates held at once.
+constexpr unsigned rows_ahead = 256;
+
+// find(y, row, scratch) fills the candidates of row y; add(y, row) adds its
+// links to the graph. Rows are found on the engine's threads, ahead of the
+// one task that adds them, row by row in order, as the graph needs them; that
+// task finds the rows nobody has taken yet itself, so that the links come out
+// the same on any number of threads.
+template <class Find, class Add> void link_rows(unsigned height, std::size_t k, Find&& find, Add&& add)
+{
+    enum : unsigned char { waiting, taken, found };
+    std::vector<row_candidates> rows(height);
+    std::unique_ptr<std::atomic<unsigned char>[]> state(new std::atomic<unsigned char>[height]);
+    for (unsigned y = 0; y < height; ++y)
+        state[y].store(waiting, std::memory_order_relaxed);
+    std::atomic<unsigned> next { 0 };
+    std::atomic<unsigned> added { 0 };
+    // Set when a task fails, so that no other waits for it.
+    std::atomic<bool> abandoned { false };
+    const auto take = [&](unsigned y) {
+        unsigned char expected = waiting;
+        return state[y].compare_exchange_strong(expected, taken, std::memory_order_acq_rel);
+    };
+    const auto wait_while = [&](auto&& condition) {
+        while (condition()) {
+            if (abandoned.load(std::memory_order_acquire))
+                return false;
+            std::this_thread::yield();
+        }
+        return true;
+    };
+    thread_pool& pool = thread_pool::shared();
+    pool.run(pool.threads(), [&](std::size_t task) {
+        try {
+            std::vector<link_candidate> held;
+            held.reserve(k + 1);
+            if (task != 0) {
+                for (unsigned y = next++; y < height; y = next++) {
+                    if (!wait_while([&] { return y >= added.load(std::memory_order_acquire) + rows_ahead; }))
+                        return;
+                    if (!take(y))
+                        continue;
+                    find(y, rows[y], held);
+                    state[y].store(found, std::memory_order_release);
+                }
+                return;
+            }
+            for (unsigned y = 0; y < height; ++y) {
+                if (take(y))
+                    find(y, rows[y], held);
+                else if (!wait_while([&] { return state[y].load(std::memory_order_acquire) != found; }))
+                    return;
+                add(y, static_cast<const row_candidates&>(rows[y]));
+                rows[y] = row_candidates();
+                added.store(y + 1, std::memory_order_release);
+            }
+        } catch (...) {
+            abandoned.store(true, std::memory_order_release);
+            throw;
+        }
+    });
+}
 
 std::vector<link_offset> sorted_offsets(int d, float aspect)
 {
@@ -186,19 +263,43 @@ void graph::map_vertices(
         throw std::runtime_error(
             "dimensions of obligatory foreground and obligatory background pixels masks do not coincide");
     map.resize(foreground.width, foreground.height);
-    for (unsigned y = 0; y < map.height; ++y) {
-        const unsigned char* f = foreground.row(y);
-        const unsigned char* b = background.row(y);
-        std::uint32_t* out = map.row(y);
-        for (unsigned x = 0; x < map.width; ++x) {
-            if (bit_at(f, x))
-                out[x] = source;
-            else if (bit_at(b, x))
-                out[x] = sink;
-            else
-                out[x] = add_vertex();
+    // Rows count their free pixels on the engine's threads, the vertices are
+    // added, then each row numbers its pixels from its first vertex, as one
+    // raster scan adding them one by one would.
+    std::vector<std::uint64_t> row_first(static_cast<std::size_t>(map.height) + 1, 0);
+    parallel_rows(map.height, [&](unsigned y0, unsigned y1) {
+        for (unsigned y = y0; y < y1; ++y) {
+            const unsigned char* f = foreground.row(y);
+            const unsigned char* b = background.row(y);
+            std::uint64_t n = 0;
+            for (unsigned x = 0; x < map.width; ++x)
+                n += !bit_at(f, x) && !bit_at(b, x);
+            row_first[y + 1] = n;
         }
-    }
+    });
+    row_first[0] = boost::num_vertices(m_impl->g);
+    for (unsigned y = 0; y < map.height; ++y)
+        row_first[y + 1] += row_first[y];
+    if (row_first[map.height] > std::numeric_limits<vertex>::max())
+        throw std::length_error("too many vertices in the cut graph");
+    while (boost::num_vertices(m_impl->g) < row_first[map.height])
+        boost::add_vertex(m_impl->g);
+    parallel_rows(map.height, [&](unsigned y0, unsigned y1) {
+        for (unsigned y = y0; y < y1; ++y) {
+            const unsigned char* f = foreground.row(y);
+            const unsigned char* b = background.row(y);
+            std::uint32_t* out = map.row(y);
+            auto next = static_cast<vertex>(row_first[y]);
+            for (unsigned x = 0; x < map.width; ++x) {
+                if (bit_at(f, x))
+                    out[x] = source;
+                else if (bit_at(b, x))
+                    out[x] = sink;
+                else
+                    out[x] = next++;
+            }
+        }
+    });
 }
 
 void graph::map_reference_vertices(const img::image<img::bit>& reference_mask, vertex_map& map)
@@ -242,31 +343,20 @@ std::uint64_t graph::establish_links(const img::image<img::BGRA<unsigned char>>&
         // so a terminal pixel there could make no link.
         img::image<img::bit> terminal_b(width, height, 4);
         terminal_b.fill(false);
-        for (unsigned y = 0; y < height; ++y) {
-            const std::uint32_t* in = map_b.row(y);
-            unsigned char* out = terminal_b.row(y);
-            for (unsigned x = 0; x < width; ++x)
-                if (is_terminal(in[x]))
-                    out[x >> 3] = static_cast<unsigned char>(out[x >> 3] | (0x80u >> (x & 7)));
-        }
+        parallel_rows(height, [&](unsigned y0, unsigned y1) {
+            for (unsigned y = y0; y < y1; ++y) {
+                const std::uint32_t* in = map_b.row(y);
+                unsigned char* out = terminal_b.row(y);
+                for (unsigned x = 0; x < width; ++x)
+                    if (is_terminal(in[x]))
+                        out[x >> 3] = static_cast<unsigned char>(out[x >> 3] | (0x80u >> (x & 7)));
+            }
+        });
         img::image<img::bit> terminal;
         erode8_n(terminal, terminal_b, d);
 
         const std::vector<link_offset> offsets = sorted_offsets(d, aspect);
-        // The nearest k candidates of every pixel of a chunk of rows are
-        // found on the engine's threads; the links are then added one thread,
-        // pixel by pixel in row order, as the graph needs them.
-        struct row_candidates {
-            std::vector<unsigned> xs;
-            std::vector<std::size_t> ends;
-            std::vector<link_candidate> held;
-        };
-        constexpr unsigned chunk = 64;
-        std::vector<row_candidates> rows(chunk);
         const auto find_candidates = [&](unsigned y, row_candidates& out, std::vector<link_candidate>& held) {
-            out.xs.clear();
-            out.ends.clear();
-            out.held.clear();
             const img::BGRA<unsigned char>* row_a = a.row(y);
             const std::uint32_t* vertices_a = map_a.row(y);
             const unsigned char* terminal_row = terminal.row(y);
@@ -309,46 +399,37 @@ std::uint64_t graph::establish_links(const img::image<img::BGRA<unsigned char>>&
                 out.ends.push_back(out.held.size());
             }
         };
-        for (unsigned y0 = 0; y0 < height; y0 += chunk) {
-            const unsigned y1 = std::min(height, y0 + chunk);
-            parallel_ranges(y1 - y0, 1, [&](std::size_t first, std::size_t last) {
-                std::vector<link_candidate> held;
-                held.reserve(k + 1);
-                for (std::size_t i = first; i < last; ++i)
-                    find_candidates(y0 + static_cast<unsigned>(i), rows[i], held);
-            });
-            for (unsigned y = y0; y < y1; ++y) {
-                const row_candidates& r = rows[y - y0];
-                const std::uint32_t* vertices_a = map_a.row(y);
-                for (std::size_t j = 0; j < r.xs.size(); ++j) {
-                    const vertex u = vertices_a[r.xs[j]];
-                    const std::size_t begin = j == 0 ? 0 : r.ends[j - 1];
-                    const std::size_t count = r.ends[j] - begin;
-                    const capacity_type m = static_cast<capacity_type>(count);
-                    for (std::size_t i = 0; i < count; ++i) {
-                        const vertex v = r.held[begin + i].vertex;
-                        const capacity_type capacity = m - static_cast<capacity_type>(i);
-                        if (u == source || u == sink) {
-                            if (is_terminal(v))
-                                continue;
-                            if (u == source)
-                                add_link_one_way(source, v, capacity);
-                            else
-                                add_link_one_way(v, sink, capacity);
-                            ++links;
-                        } else if (v == source) {
-                            add_link_one_way(source, u, capacity);
-                        } else if (v == sink) {
-                            add_link_one_way(u, sink, capacity);
-                        } else if (v != u) {
-                            add_link_two_way(u, v, capacity);
-                        }
+        const auto add_links = [&](unsigned y, const row_candidates& r) {
+            const std::uint32_t* vertices_a = map_a.row(y);
+            for (std::size_t j = 0; j < r.xs.size(); ++j) {
+                const vertex u = vertices_a[r.xs[j]];
+                const std::size_t begin = j == 0 ? 0 : r.ends[j - 1];
+                const std::size_t count = r.ends[j] - begin;
+                const capacity_type m = static_cast<capacity_type>(count);
+                for (std::size_t i = 0; i < count; ++i) {
+                    const vertex v = r.held[begin + i].vertex;
+                    const capacity_type capacity = m - static_cast<capacity_type>(i);
+                    if (u == source || u == sink) {
+                        if (is_terminal(v))
+                            continue;
+                        if (u == source)
+                            add_link_one_way(source, v, capacity);
+                        else
+                            add_link_one_way(v, sink, capacity);
+                        ++links;
+                    } else if (v == source) {
+                        add_link_one_way(source, u, capacity);
+                    } else if (v == sink) {
+                        add_link_one_way(u, sink, capacity);
+                    } else if (v != u) {
+                        add_link_two_way(u, v, capacity);
                     }
-                    if (!is_terminal(u))
-                        links += count;
                 }
+                if (!is_terminal(u))
+                    links += count;
             }
-        }
+        };
+        link_rows(height, k, find_candidates, add_links);
     }
     log_line(m_impl->log, m_impl->quiet, "edges added ", links);
     return links;
@@ -485,13 +566,15 @@ void graph::extract_side(const vertex_map& map, side colour, img::image<img::bit
     const auto wanted = static_cast<boost::default_color_type>(colour);
     out.resize(map.width, map.height, 4);
     out.fill(false);
-    for (unsigned y = 0; y < map.height; ++y) {
-        const std::uint32_t* in = map.row(y);
-        unsigned char* row = out.row(y);
-        for (unsigned x = 0; x < map.width; ++x)
-            if (colours[in[x]] == wanted)
-                row[x >> 3] = static_cast<unsigned char>(row[x >> 3] | (0x80u >> (x & 7)));
-    }
+    parallel_rows(map.height, [&](unsigned y0, unsigned y1) {
+        for (unsigned y = y0; y < y1; ++y) {
+            const std::uint32_t* in = map.row(y);
+            unsigned char* row = out.row(y);
+            for (unsigned x = 0; x < map.width; ++x)
+                if (colours[in[x]] == wanted)
+                    row[x >> 3] = static_cast<unsigned char>(row[x >> 3] | (0x80u >> (x & 7)));
+        }
+    });
 }
 
 void graph::accumulate_codes(const vertex_map& map, img::image<unsigned char>& codes) const
@@ -499,15 +582,17 @@ void graph::accumulate_codes(const vertex_map& map, img::image<unsigned char>& c
     if (!same_size(codes, map))
         throw std::runtime_error("dimensions of grey mask and vertex map do not coincide");
     const auto colours = boost::get(boost::vertex_color, m_impl->g);
-    for (unsigned y = 0; y < map.height; ++y) {
-        const std::uint32_t* in = map.row(y);
-        unsigned char* out = codes.row(y);
-        for (unsigned x = 0; x < map.width; ++x) {
-            const boost::default_color_type c = colours[in[x]];
-            const unsigned code = c == boost::white_color ? 2 : c == boost::gray_color ? 1 : 0;
-            out[x] = static_cast<unsigned char>(out[x] * 2u + code);
+    parallel_rows(map.height, [&](unsigned y0, unsigned y1) {
+        for (unsigned y = y0; y < y1; ++y) {
+            const std::uint32_t* in = map.row(y);
+            unsigned char* out = codes.row(y);
+            for (unsigned x = 0; x < map.width; ++x) {
+                const boost::default_color_type c = colours[in[x]];
+                const unsigned code = c == boost::white_color ? 2 : c == boost::gray_color ? 1 : 0;
+                out[x] = static_cast<unsigned char>(out[x] * 2u + code);
+            }
         }
-    }
+    });
 }
 
 std::size_t graph::vertex_count() const

@@ -134,19 +134,23 @@ void expand_mask(const img::image<img::bit>& source, img::image<img::bit>& targe
     // Only whole source pixels whose block starts inside the target matter.
     const std::uint64_t columns = std::min<std::uint64_t>(source.width, (target.width + fx - 1ull) / fx);
     const std::uint64_t rows = std::min<std::uint64_t>(source.height, (target.height + fy - 1ull) / fy);
-    for (std::uint64_t y = 0; y < rows; ++y) {
-        const unsigned char* in = source.row(static_cast<unsigned>(y));
-        const std::uint64_t last_row = std::min<std::uint64_t>(target.height, (y + 1) * fy);
-        for (std::uint64_t ty = y * fy; ty < last_row; ++ty) {
-            unsigned char* out = target.row(static_cast<unsigned>(ty));
-            for (std::uint64_t x = 0; x < columns; ++x) {
-                const bool value = bit_at(in, static_cast<unsigned>(x));
-                const std::uint64_t last = std::min<std::uint64_t>(target.width, (x + 1) * fx);
-                for (std::uint64_t tx = x * fx; tx < last; ++tx)
-                    put_bit(out, static_cast<unsigned>(tx), value);
+    // Each source row writes its own target rows: bands of them on the
+    // engine's threads.
+    trm::parallel_rows(static_cast<unsigned>(rows), [&](unsigned y0, unsigned y1) {
+        for (std::uint64_t y = y0; y < y1; ++y) {
+            const unsigned char* in = source.row(static_cast<unsigned>(y));
+            const std::uint64_t last_row = std::min<std::uint64_t>(target.height, (y + 1) * fy);
+            for (std::uint64_t ty = y * fy; ty < last_row; ++ty) {
+                unsigned char* out = target.row(static_cast<unsigned>(ty));
+                for (std::uint64_t x = 0; x < columns; ++x) {
+                    const bool value = bit_at(in, static_cast<unsigned>(x));
+                    const std::uint64_t last = std::min<std::uint64_t>(target.width, (x + 1) * fx);
+                    for (std::uint64_t tx = x * fx; tx < last; ++tx)
+                        put_bit(out, static_cast<unsigned>(tx), value);
+                }
             }
         }
-    }
+    });
 }
 
 } // namespace trm

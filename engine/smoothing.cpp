@@ -1,5 +1,6 @@
 #include "engine/smoothing.h"
 
+#include <algorithm>
 #include <ostream>
 #include <vector>
 
@@ -7,6 +8,7 @@
 #include "engine/alpha_passes.h"
 #include "engine/colour_model.h"
 #include "engine/morphology.h"
+#include "engine/thread_pool.h"
 
 namespace trm {
 
@@ -65,16 +67,35 @@ struct smoothing_sums : colour_model::window_sums {
     }
 };
 
-// Pixels whose alpha differs from `value`.
-mask alpha_other_than(const colour_image& image, unsigned char value)
+// The pixels whose alpha is not 0 and those whose alpha is not 255.
+void alpha_sides(const colour_image& image, mask& not_clear, mask& not_opaque)
 {
-    mask m(image.width, image.height, 4);
-    m.fill(false);
-    for (unsigned y = 0; y < image.height; ++y)
-        for (unsigned x = 0; x < image.width; ++x)
-            if (image.row(y)[x].a != value)
-                m.at(x, y) = true;
-    return m;
+    not_clear.resize(image.width, image.height, 4);
+    not_opaque.resize(image.width, image.height, 4);
+    // Clears the row padding that the loop below does not reach.
+    not_clear.fill(false);
+    not_opaque.fill(false);
+    parallel_rows(image.height, [&](unsigned y0, unsigned y1) {
+        for (unsigned y = y0; y < y1; ++y) {
+            const img::BGRA<unsigned char>* row = image.row(y);
+            unsigned char* clear_bits = not_clear.row(y);
+            unsigned char* opaque_bits = not_opaque.row(y);
+            for (unsigned x0 = 0; x0 < image.width; x0 += 8) {
+                const unsigned x1 = std::min(image.width, x0 + 8);
+                unsigned clear_byte = 0;
+                unsigned opaque_byte = 0;
+                for (unsigned x = x0; x < x1; ++x) {
+                    const unsigned bit = 0x80u >> (x - x0);
+                    if (row[x].a != 0)
+                        clear_byte |= bit;
+                    if (row[x].a != 255)
+                        opaque_byte |= bit;
+                }
+                clear_bits[x0 >> 3] = static_cast<unsigned char>(clear_byte);
+                opaque_bits[x0 >> 3] = static_cast<unsigned char>(opaque_byte);
+            }
+        }
+    });
 }
 
 void smooth(colour_image& image, const smoothing_options& o, method kind, std::ostream& log)
@@ -83,17 +104,25 @@ void smooth(colour_image& image, const smoothing_options& o, method kind, std::o
     check_alpha_window_options(name, o.window_half_size, o.max_condition_number);
     const float c = o.max_condition_number;
 
+    mask not_clear;
+    mask not_opaque;
+    alpha_sides(image, not_clear, not_opaque);
     mask band;
-    outline_band(
-        alpha_other_than(image, 0), alpha_other_than(image, 255), band_radius(c, o.window_half_size), band);
+    outline_band(not_clear, not_opaque, band_radius(c, o.window_half_size), band);
     if (!o.quiet)
         log << name << std::endl;
 
     // The alphas written by a pass; every read of the pass sees the image's.
-    std::vector<unsigned char> next(static_cast<std::size_t>(image.width) * image.height);
-    for (unsigned y = 0; y < image.height; ++y)
-        for (unsigned x = 0; x < image.width; ++x)
-            next[static_cast<std::size_t>(y) * image.width + x] = image.row(y)[x].a;
+    const std::size_t width = image.width;
+    std::vector<unsigned char> next(width * image.height);
+    parallel_rows(image.height, [&](unsigned y0, unsigned y1) {
+        for (unsigned y = y0; y < y1; ++y) {
+            const img::BGRA<unsigned char>* row = image.row(y);
+            unsigned char* out = next.data() + y * width;
+            for (unsigned x = 0; x < image.width; ++x)
+                out[x] = row[x].a;
+        }
+    });
 
     smoothing_sums sums;
     sums.image = &image;
@@ -109,13 +138,18 @@ void smooth(colour_image& image, const smoothing_options& o, method kind, std::o
                                                   : colour_model::alpha_ellipses(pixel, fit, sums, c);
             if (v < 0 || v == pixel.a)
                 return false;
-            next[static_cast<std::size_t>(y) * image.width + x] = static_cast<unsigned char>(v);
+            next[y * width + x] = static_cast<unsigned char>(v);
             return true;
         },
         [&](int pass) {
-            for (unsigned y = 0; y < image.height; ++y)
-                for (unsigned x = 0; x < image.width; ++x)
-                    image.row(y)[x].a = next[static_cast<std::size_t>(y) * image.width + x];
+            parallel_rows(image.height, [&](unsigned y0, unsigned y1) {
+                for (unsigned y = y0; y < y1; ++y) {
+                    img::BGRA<unsigned char>* row = image.row(y);
+                    const unsigned char* in = next.data() + y * width;
+                    for (unsigned x = 0; x < image.width; ++x)
+                        row[x].a = in[x];
+                }
+            });
             if (pass < o.passes)
                 dilate8_n(band, band, o.window_half_size);
         });

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
@@ -24,6 +25,27 @@ unsigned g_wanted = 0;
 
 } // namespace
 
+// How long a thread that has run out of work keeps looking for more before
+// it sleeps: the stages start their loops in quick succession, and waking a
+// sleeping thread costs more than most of their loops take.
+constexpr auto spin_time = std::chrono::microseconds(50);
+
+// Calls done() until it returns true or the spin time has passed; true when
+// done() did.
+template <class Done> bool spin_until(Done&& done)
+{
+    const auto end = std::chrono::steady_clock::now() + spin_time;
+    for (unsigned round = 0;; ++round) {
+        if (done())
+            return true;
+        if ((round & 63u) == 63u) {
+            if (std::chrono::steady_clock::now() >= end)
+                return false;
+            std::this_thread::yield();
+        }
+    }
+}
+
 struct thread_pool::state {
     std::vector<std::unique_ptr<platform::thread>> workers;
     // Serialises loops: a loop asked for while another runs runs alone.
@@ -33,15 +55,22 @@ struct thread_pool::state {
     std::condition_variable wake;
     std::condition_variable done;
     bool stop = false;
-    // Bumped for every loop, so that a worker joins each loop once.
-    std::uint64_t generation = 0;
+    // Bumped (under `lock`) for every loop, so that a worker joins each loop
+    // once; read without the lock while a worker spins.
+    std::atomic<std::uint64_t> generation { 0 };
+    // Workers waiting on `wake`.
+    unsigned sleepers = 0;
+    // True from the start of a loop until the calling thread has run out of
+    // items: only then may a worker join it.
+    bool open = false;
     const std::function<void(std::size_t)>* body = nullptr;
     std::size_t count = 0;
     std::atomic<std::size_t> next { 0 };
     std::atomic<bool> failed { false };
     std::exception_ptr error;
-    // Workers still inside the current loop.
-    unsigned busy = 0;
+    // Workers inside the current loop; the calling thread waits for these
+    // alone, never for a worker that has not woken yet.
+    std::atomic<unsigned> joined { 0 };
 
     void work()
     {
@@ -66,17 +95,27 @@ struct thread_pool::state {
         t_in_loop = true;
         std::uint64_t seen = 0;
         for (;;) {
+            spin_until([&] { return s.generation.load(std::memory_order_acquire) != seen; });
             {
                 std::unique_lock guard(s.lock);
-                s.wake.wait(guard, [&] { return s.stop || s.generation != seen; });
+                if (!s.stop && s.generation.load(std::memory_order_relaxed) == seen) {
+                    ++s.sleepers;
+                    s.wake.wait(guard,
+                        [&] { return s.stop || s.generation.load(std::memory_order_relaxed) != seen; });
+                    --s.sleepers;
+                }
                 if (s.stop)
                     return 0;
-                seen = s.generation;
+                seen = s.generation.load(std::memory_order_relaxed);
+                if (!s.open)
+                    continue;
+                s.joined.fetch_add(1, std::memory_order_relaxed);
             }
             s.work();
-            std::lock_guard guard(s.lock);
-            if (--s.busy == 0)
+            if (s.joined.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+                std::lock_guard guard(s.lock);
                 s.done.notify_all();
+            }
         }
     }
 };
@@ -119,6 +158,7 @@ void thread_pool::run(std::size_t count, const std::function<void(std::size_t)>&
         return;
     }
     state& s = *m_state;
+    bool sleeping = false;
     {
         std::lock_guard guard(s.lock);
         s.body = &body;
@@ -126,17 +166,26 @@ void thread_pool::run(std::size_t count, const std::function<void(std::size_t)>&
         s.next = 0;
         s.failed = false;
         s.error = nullptr;
-        s.busy = static_cast<unsigned>(s.workers.size());
-        ++s.generation;
+        s.open = true;
+        s.generation.fetch_add(1, std::memory_order_release);
+        sleeping = s.sleepers != 0;
     }
-    s.wake.notify_all();
+    if (sleeping)
+        s.wake.notify_all();
     t_in_loop = true;
     s.work();
     t_in_loop = false;
-    std::exception_ptr error;
     {
+        std::lock_guard guard(s.lock);
+        s.open = false;
+    }
+    std::exception_ptr error;
+    if (!spin_until([&] { return s.joined.load(std::memory_order_acquire) == 0; })) {
         std::unique_lock guard(s.lock);
-        s.done.wait(guard, [&] { return s.busy == 0; });
+        s.done.wait(guard, [&] { return s.joined.load(std::memory_order_acquire) == 0; });
+    }
+    {
+        std::lock_guard guard(s.lock);
         error = s.error;
         s.error = nullptr;
         s.body = nullptr;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/tests/mask_test_support.h"
+#include "engine/thread_pool.h"
 
 namespace {
 
@@ -324,6 +325,77 @@ TEST(MincutGraph, HugeCapacitiesNeverOverflowTheFlow)
     for (graph::vertex u : v)
         into_sink += g.capacity(u, graph::sink) - g.residual(u, graph::sink);
     EXPECT_EQ(flow, into_sink);
+}
+
+// The links of a tall frame of random colours, with bands of obligatory
+// foreground and background, cut once and once more after doubling what
+// the first cut saturated; rows far beyond the candidate search's lead
+// make the adding task wait for rows and the search wait for the adding.
+struct linked_frame {
+    std::ostringstream log;
+    graph g { nullptr, true, log };
+    vertex_map map;
+    std::uint64_t links = 0;
+    capacity_type flows[2] = { 0, 0 };
+
+    explicit linked_frame(unsigned threads)
+    {
+        struct restored {
+            ~restored() { trm::thread_pool::set_threads(0); }
+        } restore;
+        trm::thread_pool::set_threads(threads);
+        constexpr unsigned width = 23;
+        constexpr unsigned height = 700;
+        std::mt19937 random(77);
+        colour_image im(width, height, 4);
+        for (unsigned y = 0; y < height; ++y)
+            for (unsigned x = 0; x < width; ++x)
+                im.row(y)[x] = grey(static_cast<unsigned char>(random() % 40 + (y / 50 % 2) * 150));
+        img::image<img::bit> foreground = trm::testing::filled_mask(width, height, false);
+        img::image<img::bit> background = trm::testing::filled_mask(width, height, false);
+        for (unsigned y = 0; y < height; ++y)
+            for (unsigned x = 0; x < width; ++x) {
+                foreground.at(x, y) = y % 100 < 30 && x < 8;
+                background.at(x, y) = y % 100 > 60 && x > 15;
+            }
+        g.map_vertices(foreground, background, map);
+        links = g.establish_links(im, im, map, map, 2, 6, 3.0f);
+        flows[0] = g.find_cut();
+        g.double_saturated();
+        flows[1] = g.find_cut();
+    }
+};
+
+// The same links in the same order on one thread and on eight: the flow,
+// every edge's capacity and residual and every side agree, which they would
+// not if an out-list's order differed and the flow took other paths.
+TEST(MincutGraph, LinksComeOutTheSameOnOneAndEightThreads)
+{
+    const linked_frame one(1);
+    const linked_frame eight(8);
+    ASSERT_EQ(one.g.vertex_count(), eight.g.vertex_count());
+    EXPECT_EQ(one.links, eight.links);
+    EXPECT_EQ(one.g.edge_count(), eight.g.edge_count());
+    EXPECT_GT(one.g.edge_count(), 10000u);
+    EXPECT_EQ(one.flows[0], eight.flows[0]);
+    EXPECT_EQ(one.flows[1], eight.flows[1]);
+    const auto same_edge = [&](graph::vertex u, graph::vertex v) {
+        return one.g.capacity(u, v) == eight.g.capacity(u, v)
+            && one.g.residual(u, v) == eight.g.residual(u, v);
+    };
+    const unsigned width = one.map.width;
+    for (unsigned y = 0; y < one.map.height; ++y)
+        for (unsigned x = 0; x < width; ++x) {
+            const graph::vertex u = one.map.at(x, y);
+            ASSERT_EQ(u, eight.map.at(x, y));
+            if (u == graph::source || u == graph::sink)
+                continue;
+            ASSERT_EQ(one.g.side_of(u), eight.g.side_of(u)) << x << ", " << y;
+            ASSERT_TRUE(same_edge(graph::source, u) && same_edge(u, graph::sink)) << x << ", " << y;
+            for (unsigned v = y < 2 ? 0 : y - 2; v <= y + 2 && v < one.map.height; ++v)
+                for (unsigned w = x < 2 ? 0 : x - 2; w <= x + 2 && w < width; ++w)
+                    ASSERT_TRUE(same_edge(u, one.map.at(w, v))) << x << ", " << y << " to " << w << ", " << v;
+        }
 }
 
 } // namespace

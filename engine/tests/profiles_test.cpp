@@ -10,6 +10,7 @@
 #include "engine/coherent_motion.h"
 #include "engine/tests/mask_test_support.h"
 #include "engine/tests/synthetic_scene.h"
+#include "engine/thread_pool.h"
 
 namespace {
 
@@ -155,6 +156,103 @@ TEST(Profiles, BestScoreOfInnerSegmentsIsTheTrueShift)
         right += best == (5 - 2) * 11 + (5 + 3);
     }
     EXPECT_GE(right, static_cast<int>(s.segment_count() * 8 / 10)) << right << " of " << s.segment_count();
+}
+
+// The sums a single raster scan forms: every pixel in row order adds to its
+// segment's sums. Profiles must give exactly these numbers on any number of
+// threads, so that a calculation's records do not depend on the machine.
+struct raster_sums {
+    std::vector<double> variance;
+    std::vector<std::vector<double>> scores;
+};
+
+raster_sums raster_single_pass(const motion_segmentation& s, const float_image& reference,
+    const float_image& target, float scale, int radius)
+{
+    const std::size_t n = s.segments.size();
+    const int side = 2 * radius + 1;
+    std::vector<double> mean(3 * n, 0.0);
+    for (unsigned y = 0; y < s.height; ++y)
+        for (unsigned x = 0; x < s.width; ++x)
+            if (const int i = s.segment_index[y][x]; i >= 0) {
+                const img::BGRA<float> p = reference.row(y)[x];
+                mean[3 * i] += p.b;
+                mean[3 * i + 1] += p.g;
+                mean[3 * i + 2] += p.r;
+            }
+    for (std::size_t i = 0; i < n; ++i)
+        for (int c = 0; c < 3; ++c)
+            mean[3 * i + c] = static_cast<float>(mean[3 * i + c] / s.segments[i].count);
+    raster_sums r;
+    r.variance.assign(n, 0.0);
+    r.scores.assign(n, std::vector<double>(static_cast<std::size_t>(side * side), 0.0));
+    std::vector<std::vector<int>> hits(n, std::vector<int>(static_cast<std::size_t>(side * side), 0));
+    for (unsigned y = 0; y < s.height; ++y)
+        for (unsigned x = 0; x < s.width; ++x)
+            if (const int i = s.segment_index[y][x]; i >= 0) {
+                const img::BGRA<float> p = reference.row(y)[x];
+                const double d[3] = { p.b - mean[3 * i], p.g - mean[3 * i + 1], p.r - mean[3 * i + 2] };
+                r.variance[i] += d[0] * d[0] + d[1] * d[1] + d[2] * d[2];
+            }
+    for (std::size_t i = 0; i < n; ++i)
+        r.variance[i] = r.variance[i] / (s.segments[i].count - 1) * scale;
+    for (unsigned y = 0; y < s.height; ++y)
+        for (unsigned x = 0; x < s.width; ++x)
+            if (const int i = s.segment_index[y][x]; i >= 0) {
+                const img::BGRA<float> p = reference.row(y)[x];
+                const auto variance = static_cast<float>(r.variance[i]);
+                for (int k = 0; k < side; ++k)
+                    for (int j = 0; j < side; ++j) {
+                        const int tx = static_cast<int>(x) + s.segments[i].base.x + j - radius;
+                        const int ty = static_cast<int>(y) + s.segments[i].base.y + k - radius;
+                        if (tx < 0 || ty < 0 || tx >= static_cast<int>(target.width)
+                            || ty >= static_cast<int>(target.height))
+                            continue;
+                        const img::BGRA<float> t = target.row(static_cast<unsigned>(ty))[tx];
+                        const float d0 = t.b - p.b;
+                        const float d1 = t.g - p.g;
+                        const float d2 = t.r - p.r;
+                        const float d2sum = d0 * d0 + d1 * d1 + d2 * d2;
+                        r.scores[i][static_cast<std::size_t>(k * side + j)] -= d2sum / (d2sum + variance);
+                        ++hits[i][static_cast<std::size_t>(k * side + j)];
+                    }
+            }
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t c = 0; c < r.scores[i].size(); ++c)
+            if (hits[i][c] != 0)
+                r.scores[i][c] /= hits[i][c];
+    return r;
+}
+
+TEST(Profiles, EveryThreadCountGivesTheSumsOfARasterScanExactly)
+{
+    const trm::testing::synthetic_scene reference_scene = trm::testing::make_scene(200, 160);
+    const trm::testing::synthetic_scene target_scene
+        = trm::testing::make_scene(200, 160, trm::affine_motion { 2.0, 1.0, 1.0, 0.0, 0.0, 1.0 });
+    const float_image reference = as_float(reference_scene.frame);
+    const float_image target = as_float(target_scene.frame);
+    motion_segmentation plain = segmented(reference_scene.object, reference);
+    // Bases that move some windows partly out of the frame.
+    for (std::size_t i = 0; i < plain.segments.size(); ++i)
+        plain.segments[i].base = { static_cast<int>(i % 7) * 9 - 27, static_cast<int>(i % 5) * 11 - 22 };
+    profile_param p = single_pass(3);
+    const raster_sums expected = raster_single_pass(plain, reference, target, p.variance_scale, p.radius);
+    struct restored {
+        ~restored() { trm::thread_pool::set_threads(0); }
+    } restore;
+    for (unsigned threads : { 1u, 3u, 8u }) {
+        trm::thread_pool::set_threads(threads);
+        motion_segmentation s = plain;
+        std::ostringstream log;
+        ASSERT_TRUE(trm::build_profiles(s, target, p, log));
+        for (std::size_t i = 0; i < s.segments.size(); ++i) {
+            ASSERT_EQ(s.segments[i].variance, expected.variance[i]) << threads << " threads, segment " << i;
+            ASSERT_EQ(s.segments[i].scores.count(), expected.scores[i].size());
+            for (std::size_t c = 0; c < expected.scores[i].size(); ++c)
+                ASSERT_EQ(s.segments[i].scores.data()[c], expected.scores[i][c])
+                    << threads << " threads, segment " << i << ", cell " << c;
+        }
+    }
 }
 
 // A key mask of another size than the frames: no windows, a line in the log,

@@ -7,9 +7,11 @@
 #include <boost/make_shared.hpp>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
 #include <stdexcept>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "engine/segment.h"
@@ -73,6 +75,43 @@ TEST(ThreadPool, EveryIndexRunsOnceOnThreadsBelowNormalPriority)
         EXPECT_GT(below.load(), 0);
     }
     pool.run(0, [](std::size_t) { FAIL(); });
+}
+
+// Loops in quick succession, and after pauses long enough for the workers
+// to fall asleep: every index runs once per loop, a loop returns only when
+// all its calls have returned (the next loop's counters start from zero),
+// and a failing loop leaves the pool serving the next.
+TEST(ThreadPool, LoopsInQuickSuccessionAndAfterPausesEachRunEveryIndexOnce)
+{
+    trm::thread_pool pool(8);
+    std::vector<std::atomic<int>> hits(40);
+    for (int round = 0; round < 3000; ++round) {
+        const std::size_t count = static_cast<std::size_t>(round % 37) + 2;
+        for (auto& h : hits)
+            h.store(0, std::memory_order_relaxed);
+        std::atomic<int> inside { 0 };
+        const bool fail = round % 101 == 50;
+        const auto body = [&](std::size_t i) {
+            ++inside;
+            ++hits[i];
+            // Some calls outlast the caller's share of the loop.
+            if (i % 5 == 1)
+                std::this_thread::yield();
+            --inside;
+            if (fail && i == count - 1)
+                throw std::logic_error("last item");
+        };
+        if (fail) {
+            EXPECT_THROW(pool.run(count, body), std::logic_error);
+        } else {
+            pool.run(count, body);
+            for (std::size_t i = 0; i < count; ++i)
+                ASSERT_EQ(hits[i].load(), 1) << "round " << round << " index " << i;
+        }
+        ASSERT_EQ(inside.load(), 0) << "round " << round;
+        if (round % 500 == 499)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
 }
 
 TEST(ThreadPool, SharedPoolTakesTheCountSet)
