@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <ostream>
 #include <stdexcept>
 #include <vector>
@@ -86,13 +87,60 @@ private:
     trm::affine_motion m_inverse;
 };
 
-// The pixels to check after a pass: the changed ones and their window.
-void grow_check(mask& check, int w)
+struct pixel {
+    unsigned x = 0;
+    unsigned y = 0;
+};
+
+// Sets bits first to last (both included) of a mask row.
+void set_span(unsigned char* row, unsigned first, unsigned last) noexcept
 {
-    if (w <= 2)
-        trm::dilate8_n(check, check, w);
-    else
-        trm::dilate4_n(check, check, w);
+    const unsigned first_byte = first >> 3;
+    const unsigned last_byte = last >> 3;
+    const auto head = static_cast<unsigned char>(0xFFu >> (first & 7));
+    const auto tail = static_cast<unsigned char>(0xFFu << (7 - (last & 7)));
+    if (first_byte == last_byte) {
+        row[first_byte] |= head & tail;
+        return;
+    }
+    row[first_byte] |= head;
+    std::memset(row + first_byte + 1, 0xFF, last_byte - first_byte - 1);
+    row[last_byte] |= tail;
+}
+
+// The pixels to check in the next pass: those within w steps of a pixel the
+// pass changed (4-neighbour steps, or 8-neighbour ones when w <= 2), as
+// dilating the changed pixels w times would give, kept only where `limit`
+// and `also` (either may be null) are set. `changed` is in row order. Bands
+// of rows are drawn on the engine's threads.
+void grow_check(mask& check, const std::vector<pixel>& changed, int w, const mask* limit, const mask* also)
+{
+    const bool square = w <= 2;
+    const unsigned reach = static_cast<unsigned>(w);
+    const std::size_t bytes = (check.width + 7) / 8;
+    trm::parallel_rows(check.height, [&](unsigned y0, unsigned y1) {
+        for (unsigned y = y0; y < y1; ++y)
+            std::memset(check.row(y), 0, bytes);
+        const unsigned top = y0 > reach ? y0 - reach : 0;
+        auto it = std::lower_bound(
+            changed.begin(), changed.end(), top, [](const pixel& p, unsigned row) { return p.y < row; });
+        for (; it != changed.end() && it->y < y1 + reach; ++it) {
+            const unsigned first_row = std::max(y0, it->y > reach ? it->y - reach : 0);
+            const unsigned last_row = std::min(y1 - 1, it->y + reach);
+            for (unsigned y = first_row; y <= last_row; ++y) {
+                const unsigned r = square ? reach : reach - (y > it->y ? y - it->y : it->y - y);
+                set_span(check.row(y), it->x > r ? it->x - r : 0, std::min(check.width - 1, it->x + r));
+            }
+        }
+        for (const mask* m : { limit, also })
+            if (m)
+                for (unsigned y = y0; y < y1; ++y) {
+                    unsigned char* row = check.row(y);
+                    const unsigned char* keep = m->row(y);
+                    for (std::size_t i = 0; i < bytes; ++i)
+                        row[i] &= keep[i];
+                }
+    });
 }
 
 decision preferred(const options& o, decision d) noexcept
@@ -109,11 +157,12 @@ decision preferred(const options& o, decision d) noexcept
 // One pass's plan, made on the engine's threads from the mask as it stands
 // before the pass: per row, the pixels to check whose neighbours disagree or
 // whose neighbours' vote changes them, with the statistics decision worked
-// out ahead for those that will ask for one at a position without a list.
-// Every other pixel to check would keep its bit: it leaves the check mask at
-// once, unless a neighbour visited before it changes during the pass (the
-// pass then visits it too). A decision worked out ahead is the one the pass
-// would make, so the result does not depend on the threads.
+// out ahead for those that will ask for one: voted ahead on the position's
+// list, or prepared with a list of its own for a position without one.
+// Every other pixel to check would keep its bit: the pass skips it, unless a
+// neighbour visited before it changes during the pass (the pass then visits
+// it too). A decision worked out ahead is the one the pass would make, so
+// the result does not depend on the threads.
 struct planned_pixel {
     unsigned x = 0;
     // Index of its prepared decision in its row's, or -1.
@@ -125,7 +174,7 @@ struct row_plan {
     std::vector<window_statistics::prepared> decisions;
 };
 
-void plan_pass(std::vector<row_plan>& plan, const window_statistics& statistics, mask& check,
+void plan_pass(std::vector<row_plan>& plan, window_statistics& statistics, const mask& check,
     const mask& working, const position_map& map, const mask& am, const colour_image& b, const mask& bm,
     const options& o)
 {
@@ -143,16 +192,18 @@ void plan_pass(std::vector<row_plan>& plan, const window_statistics& statistics,
                     planned_pixel p { x, -1 };
                     unsigned sx = 0;
                     unsigned sy = 0;
-                    if (map(x, y, sx, sy) && !statistics.has_list(sx, sy)) {
-                        p.ahead = static_cast<std::int32_t>(out.decisions.size());
-                        statistics.prepare(out.decisions.emplace_back(), am, sx, sy, b.row(y)[x],
-                            o.auto_threshold, o.enough_statistics);
+                    if (map(x, y, sx, sy)) {
+                        if (statistics.has_list(sx, sy)) {
+                            statistics.vote_ahead(am, sx, sy, o.auto_threshold, o.enough_statistics);
+                        } else {
+                            p.ahead = static_cast<std::int32_t>(out.decisions.size());
+                            statistics.prepare(out.decisions.emplace_back(), am, sx, sy, b.row(y)[x],
+                                o.auto_threshold, o.enough_statistics);
+                        }
                     }
                     out.pixels.push_back(p);
                 } else if ((d == background) == bm.at(x, y)) {
                     out.pixels.push_back({ x, -1 });
-                } else {
-                    check.at(x, y) = false;
                 }
             }
         }
@@ -206,29 +257,28 @@ void run_passes(const colour_image& a, const mask& am, const colour_image& b, ma
     std::ostream silent(nullptr);
     const position_map map(motion, a, o.quiet ? silent : log);
 
-    const int width = static_cast<int>(b.width);
-    const int height = static_cast<int>(b.height);
     mask check(b.width, b.height, 4);
     check.fill(true);
+    if (o.check_mask)
+        img::blit_and(
+            check, 0, 0, static_cast<int>(b.width), static_cast<int>(b.height), *o.check_mask, 0, 0);
     // Pixels never judged by statistics.
     mask unjudged;
-    if (using_reference)
-        unjudged = check;
+    if (using_reference) {
+        unjudged = mask(b.width, b.height, 4);
+        unjudged.fill(true);
+    }
     mask working(bm);
-    mask pass_check;
     std::vector<row_plan> plan;
     std::vector<unsigned> brought;
     std::vector<unsigned> changed_below;
+    // The pixels the pass changed, in the order it visited them.
+    std::vector<pixel> changed;
     for (int pass = 0;; ++pass) {
         const std::uint64_t sorts = statistics.sorts();
         const std::uint64_t scans = statistics.scans();
         unsigned checks = 0;
-        unsigned changes = 0;
-        if (using_reference)
-            img::blit_and(check, 0, 0, width, height, unjudged, 0, 0);
-        if (o.check_mask)
-            img::blit_and(check, 0, 0, width, height, *o.check_mask, 0, 0);
-        pass_check = check;
+        changed.clear();
         plan_pass(plan, statistics, check, working, map, am, b, bm, o);
         // Rows in order, each pixel in order: the planned ones, and those a
         // change of a neighbour before them brings in.
@@ -263,7 +313,7 @@ void run_passes(const colour_image& a, const mask& am, const colour_image& b, ma
                     continue;
                 last = x;
                 const auto ux = static_cast<unsigned>(x);
-                if (!pass_check.at(ux, y))
+                if (!check.at(ux, y))
                     continue;
                 const bool m = bm.at(ux, y);
                 decision d = local_vote(working, ux, y);
@@ -280,8 +330,7 @@ void run_passes(const colour_image& a, const mask& am, const colour_image& b, ma
                 }
                 if ((d == background && m) || (d == object && !m)) {
                     working.at(ux, y) = !m;
-                    check.at(ux, y) = true;
-                    ++changes;
+                    changed.push_back({ ux, y });
                     // The neighbours visited after this pixel see the change.
                     if (ux + 1 < b.width)
                         carry = x + 1;
@@ -292,24 +341,24 @@ void run_passes(const colour_image& a, const mask& am, const colour_image& b, ma
                         if (ux + 1 < b.width)
                             changed_below.push_back(ux + 1);
                     }
-                } else {
-                    check.at(ux, y) = false;
                 }
             }
         }
+        const auto changes = static_cast<unsigned>(changed.size());
         if (!o.quiet)
             log << "pass " << pass << ": checks=" << checks << ", cache_size=" << statistics.cache_size()
                 << ", sorts=" << statistics.sorts() - sorts << ", scans=" << statistics.scans() - scans
                 << ", changes=" << changes << std::endl;
+        // The target mask takes the pass's changes (the working mask differs
+        // from it there alone).
+        for (const pixel& p : changed)
+            bm.at(p.x, p.y) = static_cast<bool>(working.at(p.x, p.y));
         if (changes == 0 || (statistics.sorts() == sorts && statistics.scans() == scans)
             || pass >= o.max_passes)
             break;
-        img::copy_whole(bm, working);
-        grow_check(check, o.window_half_size);
+        grow_check(check, changed, o.window_half_size, using_reference ? &unjudged : nullptr, o.check_mask);
         statistics.age();
     }
-    // The last pass's changes count too, however the loop ended.
-    img::copy_whole(bm, working);
 }
 
 void refine_frame(const colour_image& reference, const mask& reference_mask, const colour_image& target,
