@@ -1,6 +1,8 @@
 #include "engine/refine.h"
 
 #include <algorithm>
+#include <atomic>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <ostream>
@@ -10,7 +12,6 @@
 #include "engine/morphology.h"
 #include "engine/pyramid.h"
 #include "engine/reduction.h"
-#include "engine/sliding_window.h"
 #include "engine/thread_pool.h"
 #include "foundation/blit.h"
 
@@ -44,6 +45,106 @@ unsigned three_bits(const unsigned char* row, unsigned x) noexcept
 }
 
 constexpr int all_neighbours = 8;
+
+bool bit_at(const mask& m, unsigned x, unsigned y) noexcept
+{
+    return (m.row(y)[x >> 3] >> (7 - (x & 7))) & 1u;
+}
+
+void put_bit(mask& m, unsigned x, unsigned y, bool value) noexcept
+{
+    unsigned char& byte = m.row(y)[x >> 3];
+    const auto bit = static_cast<unsigned char>(0x80u >> (x & 7));
+    byte = static_cast<unsigned char>(value ? byte | bit : byte & ~bit);
+}
+
+// Pixels 64k to 64k + 63 of a mask row of `bytes` bytes, the leftmost in the
+// highest bit; bits past the row's bytes are 0.
+std::uint64_t word_of(const unsigned char* row, std::size_t bytes, std::size_t k) noexcept
+{
+    const std::size_t first = k * 8;
+    std::uint64_t w = 0;
+    if (first + 8 <= bytes) {
+        std::memcpy(&w, row + first, 8);
+        if constexpr (std::endian::native == std::endian::little)
+            w = __builtin_bswap64(w);
+        return w;
+    }
+    for (std::size_t i = first; i < bytes; ++i)
+        w |= static_cast<std::uint64_t>(row[i]) << (56 - 8 * (i - first));
+    return w;
+}
+
+// Bit images seen 64 pixels at a time, for the plan's first sifting.
+class word_rows {
+public:
+    explicit word_rows(const mask& m)
+        : m_mask(m)
+        , m_bytes((m.width + 7) / 8)
+        , m_words((m.width + 63) / 64)
+    {
+    }
+
+    std::size_t words() const noexcept { return m_words; }
+    unsigned width() const noexcept { return m_mask.width; }
+
+    // Word k of row y, bits past the width cleared.
+    std::uint64_t operator()(unsigned y, std::size_t k) const noexcept
+    {
+        const std::uint64_t w = word_of(m_mask.row(y), m_bytes, k);
+        const std::size_t valid = m_mask.width - 64 * k;
+        return valid >= 64 ? w : w & ~(~std::uint64_t(0) >> valid);
+    }
+
+    // Per pixel of word k of row y: its left neighbour's bit and its right
+    // neighbour's bit (0 past the row's ends), ANDed with the pixel's own
+    // (`all`) and ORed (`any`); with `own`, the pixel's bit is left out.
+    void three(unsigned y, std::size_t k, bool own, std::uint64_t& all, std::uint64_t& any) const noexcept
+    {
+        const std::uint64_t w = (*this)(y, k);
+        const std::uint64_t before = k > 0 ? (*this)(y, k - 1) & 1u : 0;
+        const std::uint64_t after = k + 1 < m_words ? (*this)(y, k + 1) >> 63 : 0;
+        const std::uint64_t left = w >> 1 | before << 63;
+        const std::uint64_t right = w << 1 | after;
+        all = left & right & (own ? w : ~std::uint64_t(0));
+        any = left | right | (own ? w : 0);
+    }
+
+private:
+    const mask& m_mask;
+    std::size_t m_bytes;
+    std::size_t m_words;
+};
+
+// The pixels of word k of row y, of those set in `check`, that a pass may
+// change: away from the image's border, a pixel whose eight neighbours all
+// share its own bit keeps it; the others (and every pixel on the border,
+// where fewer neighbours vote) are left to the pixel's own vote.
+std::uint64_t may_change(
+    const word_rows& check, const word_rows& working, unsigned height, unsigned y, std::size_t k)
+{
+    const std::uint64_t candidates = check(y, k);
+    if (candidates == 0 || y == 0 || y + 1 >= height)
+        return candidates;
+    std::uint64_t all = 0;
+    std::uint64_t any = 0;
+    std::uint64_t all_row = 0;
+    std::uint64_t any_row = 0;
+    working.three(y - 1, k, true, all, any);
+    working.three(y, k, false, all_row, any_row);
+    all &= all_row;
+    any |= any_row;
+    working.three(y + 1, k, true, all_row, any_row);
+    all &= all_row;
+    any |= any_row;
+    const std::uint64_t own = working(y, k);
+    std::uint64_t border = 0;
+    if (k == 0)
+        border |= std::uint64_t(1) << 63;
+    if (k + 1 == working.words())
+        border |= std::uint64_t(1) << (63 - (working.width() - 1) % 64);
+    return candidates & (~((all & own) | (~any & ~own)) | border);
+}
 
 // Target pixel (x, y) to source pixel (trunc(u), trunc(v)) through the
 // inverse of the motion with 0.5 added to its translation (the identity
@@ -167,47 +268,169 @@ struct planned_pixel {
     unsigned x = 0;
     // Index of its prepared decision in its row's, or -1.
     std::int32_t ahead = -1;
+    // True when its change is foreseen (its neighbours staying as they are).
+    bool changes = false;
 };
 
 struct row_plan {
     std::vector<planned_pixel> pixels;
+    // Pixels the plan leaves out but a foreseen change of a neighbour visited
+    // before them brings in, with decisions prepared ahead, in order.
+    std::vector<planned_pixel> brought;
     std::vector<window_statistics::prepared> decisions;
+    // The pixels whose change the last two rounds of foresight found.
+    std::vector<unsigned> changing[2];
 };
 
-void plan_pass(std::vector<row_plan>& plan, window_statistics& statistics, const mask& check,
-    const mask& working, const position_map& map, const mask& am, const colour_image& b, const mask& bm,
-    const options& o)
+struct pass_inputs {
+    window_statistics& statistics;
+    const mask& check;
+    const mask& working;
+    const position_map& map;
+    const mask& am;
+    const colour_image& b;
+    const options& o;
+};
+
+// Works out ahead the statistics decision of pixel (x, y) of `out`'s row
+// (voted on the position's list, or prepared into out.decisions); true with
+// the decision when it is known here.
+bool work_ahead(const pass_inputs& in, row_plan& out, planned_pixel& p, unsigned y, decision& d)
 {
-    plan.resize(b.height);
-    trm::parallel_rows(b.height, [&](unsigned y0, unsigned y1) {
+    unsigned sx = 0;
+    unsigned sy = 0;
+    d = undecided;
+    if (!in.map(p.x, y, sx, sy))
+        return true;
+    if (in.statistics.has_list(sx, sy))
+        return in.statistics.vote_ahead(in.am, sx, sy, in.o.auto_threshold, in.o.enough_statistics, d);
+    p.ahead = static_cast<std::int32_t>(out.decisions.size());
+    window_statistics::prepared& ahead = out.decisions.emplace_back();
+    in.statistics.prepare(
+        ahead, in.am, sx, sy, in.b.row(y)[p.x], in.o.auto_threshold, in.o.enough_statistics);
+    d = ahead.result;
+    return true;
+}
+
+bool changes_to(const options& o, decision d, bool m) noexcept
+{
+    d = preferred(o, d);
+    return (d == background && m) || (d == object && !m);
+}
+
+// The pixels of row y that round r's foreseen changes bring in: right of a
+// changing pixel of the row, and below a changing pixel of the row above.
+void foreseen_arrivals(
+    const std::vector<row_plan>& plan, unsigned y, unsigned width, int round, std::vector<unsigned>& out)
+{
+    out.clear();
+    for (unsigned x : plan[y].changing[round & 1])
+        if (x + 1 < width)
+            out.push_back(x + 1);
+    if (y > 0)
+        for (unsigned x : plan[y - 1].changing[round & 1]) {
+            if (x > 0)
+                out.push_back(x - 1);
+            out.push_back(x);
+            if (x + 1 < width)
+                out.push_back(x + 1);
+        }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+}
+
+// A round of foresight for row y: works out ahead the decisions of the
+// pixels the previous round's changes bring in, and notes which of them
+// change in turn (bringing in their right neighbours at once). True when
+// one does.
+bool foresee(std::vector<row_plan>& plan, const pass_inputs& in, unsigned y, int round,
+    std::vector<unsigned>& arrivals)
+{
+    row_plan& out = plan[y];
+    std::vector<unsigned>& changing = out.changing[round & 1];
+    changing.clear();
+    foreseen_arrivals(plan, y, in.b.width, round - 1, arrivals);
+    for (std::size_t i = 0; i < arrivals.size(); ++i) {
+        const unsigned x = arrivals[i];
+        const auto planned = std::lower_bound(out.pixels.begin(), out.pixels.end(), x,
+            [](const planned_pixel& p, unsigned v) { return p.x < v; });
+        const auto brought = std::lower_bound(out.brought.begin(), out.brought.end(), x,
+            [](const planned_pixel& p, unsigned v) { return p.x < v; });
+        if ((planned != out.pixels.end() && planned->x == x)
+            || (brought != out.brought.end() && brought->x == x) || !bit_at(in.check, x, y))
+            continue;
+        planned_pixel p { x, -1, false };
+        decision d = undecided;
+        if (work_ahead(in, out, p, y, d) && changes_to(in.o, d, bit_at(in.working, x, y))) {
+            changing.push_back(x);
+            if (x + 1 < in.b.width && (i + 1 == arrivals.size() || arrivals[i + 1] != x + 1))
+                arrivals.insert(arrivals.begin() + static_cast<std::ptrdiff_t>(i) + 1, x + 1);
+        }
+        if (p.ahead >= 0)
+            out.brought.insert(brought, p);
+    }
+    return !changing.empty();
+}
+
+// Rounds of foresight after the plan; few pixels are then left for the pass
+// to work out alone. Skipped on one thread, where it would only add the
+// decisions no pixel asks for in the end.
+constexpr int foresight_rounds = 3;
+
+void plan_pass(std::vector<row_plan>& plan, const pass_inputs& in)
+{
+    const unsigned height = in.b.height;
+    plan.resize(height);
+    const word_rows check_words(in.check);
+    const word_rows working_words(in.working);
+    trm::parallel_rows(height, [&](unsigned y0, unsigned y1) {
         std::vector<unsigned> row;
         for (unsigned y = y0; y < y1; ++y) {
             row_plan& out = plan[y];
             out.pixels.clear();
+            out.brought.clear();
             out.decisions.clear();
-            trm::set_pixels_of_row(check, y, row);
-            for (unsigned x : row) {
-                const decision d = local_vote(working, x, y);
-                if (d == undecided) {
-                    planned_pixel p { x, -1 };
-                    unsigned sx = 0;
-                    unsigned sy = 0;
-                    if (map(x, y, sx, sy)) {
-                        if (statistics.has_list(sx, sy)) {
-                            statistics.vote_ahead(am, sx, sy, o.auto_threshold, o.enough_statistics);
-                        } else {
-                            p.ahead = static_cast<std::int32_t>(out.decisions.size());
-                            statistics.prepare(out.decisions.emplace_back(), am, sx, sy, b.row(y)[x],
-                                o.auto_threshold, o.enough_statistics);
-                        }
-                    }
-                    out.pixels.push_back(p);
-                } else if ((d == background) == bm.at(x, y)) {
-                    out.pixels.push_back({ x, -1 });
+            out.changing[0].clear();
+            row.clear();
+            for (std::size_t k = 0; k < check_words.words(); ++k)
+                for (std::uint64_t w = may_change(check_words, working_words, height, y, k); w != 0;) {
+                    const int lead = std::countl_zero(w);
+                    row.push_back(static_cast<unsigned>(64 * k + static_cast<std::size_t>(lead)));
+                    w &= ~(std::uint64_t(1) << (63 - lead));
                 }
+            for (unsigned x : row) {
+                const bool m = bit_at(in.working, x, y);
+                decision d = local_vote(in.working, x, y);
+                planned_pixel p { x, -1, false };
+                if (d == undecided) {
+                    if (work_ahead(in, out, p, y, d))
+                        p.changes = changes_to(in.o, d, m);
+                } else if (changes_to(in.o, d, m)) {
+                    p.changes = true;
+                } else {
+                    continue;
+                }
+                out.pixels.push_back(p);
+                if (p.changes)
+                    out.changing[0].push_back(x);
             }
         }
     });
+    if (trm::thread_pool::shared().threads() == 1)
+        return;
+    for (int round = 1; round <= foresight_rounds; ++round) {
+        std::atomic<bool> more { false };
+        trm::parallel_rows(height, [&](unsigned y0, unsigned y1) {
+            std::vector<unsigned> arrivals;
+            bool found = false;
+            for (unsigned y = y0; y < y1; ++y)
+                found = foresee(plan, in, y, round, arrivals) || found;
+            if (found)
+                more.store(true, std::memory_order_relaxed);
+        });
+        if (!more.load(std::memory_order_relaxed))
+            break;
+    }
 }
 
 void reference_pass(const colour_image& a, const mask& am, const colour_image& b, mask& bm,
@@ -279,7 +502,7 @@ void run_passes(const colour_image& a, const mask& am, const colour_image& b, ma
         const std::uint64_t scans = statistics.scans();
         unsigned checks = 0;
         changed.clear();
-        plan_pass(plan, statistics, check, working, map, am, b, bm, o);
+        plan_pass(plan, { statistics, check, working, map, am, b, o });
         // Rows in order, each pixel in order: the planned ones, and those a
         // change of a neighbour before them brings in.
         changed_below.clear();
@@ -289,6 +512,7 @@ void run_passes(const colour_image& a, const mask& am, const colour_image& b, ma
             changed_below.clear();
             std::size_t i = 0;
             std::size_t j = 0;
+            std::size_t k = 0;
             std::int64_t last = -1;
             std::int64_t carry = -1;
             for (;;) {
@@ -306,6 +530,11 @@ void run_passes(const colour_image& a, const mask& am, const colour_image& b, ma
                     if (rp.pixels[i].ahead >= 0)
                         ahead = &rp.decisions[static_cast<std::size_t>(rp.pixels[i].ahead)];
                     ++i;
+                } else {
+                    while (k < rp.brought.size() && rp.brought[k].x < x)
+                        ++k;
+                    if (k < rp.brought.size() && rp.brought[k].x == x)
+                        ahead = &rp.decisions[static_cast<std::size_t>(rp.brought[k].ahead)];
                 }
                 while (j < brought.size() && brought[j] <= x)
                     ++j;
@@ -313,14 +542,14 @@ void run_passes(const colour_image& a, const mask& am, const colour_image& b, ma
                     continue;
                 last = x;
                 const auto ux = static_cast<unsigned>(x);
-                if (!check.at(ux, y))
+                if (!bit_at(check, ux, y))
                     continue;
-                const bool m = bm.at(ux, y);
+                const bool m = bit_at(bm, ux, y);
                 decision d = local_vote(working, ux, y);
                 if (d == undecided) {
                     ++checks;
                     if (using_reference)
-                        unjudged.at(ux, y) = false;
+                        put_bit(unjudged, ux, y, false);
                     unsigned sx = 0;
                     unsigned sy = 0;
                     if (map(ux, y, sx, sy))
@@ -329,7 +558,7 @@ void run_passes(const colour_image& a, const mask& am, const colour_image& b, ma
                     d = preferred(o, d);
                 }
                 if ((d == background && m) || (d == object && !m)) {
-                    working.at(ux, y) = !m;
+                    put_bit(working, ux, y, !m);
                     changed.push_back({ ux, y });
                     // The neighbours visited after this pixel see the change.
                     if (ux + 1 < b.width)
@@ -352,7 +581,7 @@ void run_passes(const colour_image& a, const mask& am, const colour_image& b, ma
         // The target mask takes the pass's changes (the working mask differs
         // from it there alone).
         for (const pixel& p : changed)
-            bm.at(p.x, p.y) = static_cast<bool>(working.at(p.x, p.y));
+            put_bit(bm, p.x, p.y, bit_at(working, p.x, p.y));
         if (changes == 0 || (statistics.sorts() == sorts && statistics.scans() == scans)
             || pass >= o.max_passes)
             break;

@@ -209,7 +209,7 @@ decision window_statistics::vote(node& n, const img::image<img::bit>& source_mas
         const std::uint32_t current = n.entries[i - 1];
         const unsigned vx = static_cast<unsigned>(static_cast<int>(n.x) + dx_of(current));
         const unsigned vy = static_cast<unsigned>(static_cast<int>(n.y) + dy_of(current));
-        balance += source_mask.at(vx, vy) ? 1 : -1;
+        balance += (source_mask.row(vy)[vx >> 3] >> (7 - (vx & 7))) & 1u ? 1 : -1;
         if (i < usable && distance_of(n.entries[i]) == distance_of(current))
             continue;
         const double squared = static_cast<double>(balance) * static_cast<double>(balance);
@@ -281,18 +281,20 @@ void window_statistics::prepare(prepared& out, const img::image<img::bit>& sourc
     out.result = vote(out.list, source_mask, auto_threshold, enough_statistics, out.reach);
 }
 
-void window_statistics::vote_ahead(const img::image<img::bit>& source_mask, unsigned x, unsigned y,
-    bool auto_threshold, float enough_statistics)
+bool window_statistics::vote_ahead(const img::image<img::bit>& source_mask, unsigned x, unsigned y,
+    bool auto_threshold, float enough_statistics, decision& d)
 {
     const std::int32_t slot = m_table[static_cast<std::size_t>(y) * m_source.width + x];
     if (slot < 0)
-        return;
+        return false;
     node& n = m_nodes[static_cast<std::size_t>(slot)];
     // The claim: only the thread that stamps the node first this pass
     // touches it until the pass's decisions.
     if (std::atomic_ref<std::uint64_t>(n.voted_pass).exchange(m_pass, std::memory_order_relaxed) == m_pass)
-        return;
+        return false;
     n.voted = vote(n, source_mask, auto_threshold, enough_statistics, n.voted_reach);
+    d = n.voted;
+    return true;
 }
 
 void window_statistics::age()

@@ -88,10 +88,11 @@ public:
     // `source_mask` and the settings; every decide for that position until
     // the next age() answers with it (the list alone votes, whatever the
     // colour), so those calls must pass the same mask, unchanged, and
-    // settings. A list several threads ask for is voted once, by the first;
-    // nothing counts as used or sorted until decide takes the vote.
-    void vote_ahead(const img::image<img::bit>& source_mask, unsigned x, unsigned y, bool auto_threshold,
-        float enough_statistics);
+    // settings. A list several calls ask for is voted once, by the first,
+    // which alone returns true with the vote in `d`; nothing counts as used
+    // or sorted until decide takes the vote.
+    bool vote_ahead(const img::image<img::bit>& source_mask, unsigned x, unsigned y, bool auto_threshold,
+        float enough_statistics, decision& d);
 
     // The end of a pass that another pass follows: lists unused for two
     // passes in a row are dropped.
