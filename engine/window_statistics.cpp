@@ -62,6 +62,15 @@ template <class It> void select_smallest(It first, It middle, It last)
     }
 }
 
+// The position table of the last statistics object that ended on this
+// thread, every entry −1 again: a frame-sized table filled anew for every
+// refinement call would cost more than a short call's decisions.
+struct spare_table {
+    std::unique_ptr<std::int32_t[]> table;
+    std::size_t size = 0;
+};
+thread_local spare_table t_spare;
+
 } // namespace
 
 window_statistics::window_statistics(const img::image<img::BGRA<unsigned char>>& source, int window_half_size)
@@ -84,12 +93,30 @@ window_statistics::window_statistics(const img::image<img::BGRA<unsigned char>>&
         }
         m_rows.emplace_back(first, last);
     }
-    // The table is as large as the source: filled on the engine's threads.
     const std::size_t pixels = static_cast<std::size_t>(source.width) * source.height;
+    if (t_spare.table && t_spare.size >= pixels) {
+        m_table = std::move(t_spare.table);
+        m_table_size = t_spare.size;
+        t_spare.size = 0;
+        return;
+    }
     m_table.reset(new std::int32_t[pixels]);
+    m_table_size = pixels;
     trm::parallel_ranges(pixels, std::size_t(1) << 16, [this](std::size_t first, std::size_t last) {
         std::fill(m_table.get() + first, m_table.get() + last, -1);
     });
+}
+
+window_statistics::~window_statistics()
+{
+    // The dropped lists cleared their entries already.
+    for (const node& n : m_nodes)
+        if (n.live)
+            m_table[static_cast<std::size_t>(n.y) * m_source.width + n.x] = -1;
+    if (m_table_size > t_spare.size) {
+        t_spare.table = std::move(m_table);
+        t_spare.size = m_table_size;
+    }
 }
 
 window_statistics::node& window_statistics::list_of(

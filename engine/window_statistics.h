@@ -64,6 +64,9 @@ public:
     // The window half size lies between 1 and 127 (list entries keep their
     // offsets in 8 bits).
     window_statistics(const img::image<img::BGRA<unsigned char>>& source, int window_half_size);
+    ~window_statistics();
+    window_statistics(const window_statistics&) = delete;
+    window_statistics& operator=(const window_statistics&) = delete;
 
     // The decision for source position (x, y) and colour (blue, green, red):
     // the window's pixels, nearest colour first, vote with their bits in
@@ -129,8 +132,10 @@ private:
     // included), within −w to w − 1 and inside the disc of radius w when
     // w > 2.
     std::vector<std::pair<int, int>> m_rows;
-    // Per source pixel, row by row: the index of its node, or −1.
+    // Per source pixel, row by row: the index of its node, or −1. At least
+    // as large as the source; the entries past it stay −1.
     std::unique_ptr<std::int32_t[]> m_table;
+    std::size_t m_table_size = 0;
     std::vector<node> m_nodes;
     std::vector<std::int32_t> m_free;
     // Where a list is built before it is cached.
