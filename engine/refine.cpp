@@ -86,7 +86,6 @@ public:
     }
 
     std::size_t words() const noexcept { return m_words; }
-    unsigned width() const noexcept { return m_mask.width; }
 
     // Word k of row y, bits past the width cleared.
     std::uint64_t operator()(unsigned y, std::size_t k) const noexcept
@@ -117,9 +116,12 @@ private:
 };
 
 // The pixels of word k of row y, of those set in `check`, that a pass may
-// change: away from the image's border, a pixel whose eight neighbours all
-// share its own bit keeps it; the others (and every pixel on the border,
-// where fewer neighbours vote) are left to the pixel's own vote.
+// change: a pixel whose eight neighbours all share its own bit keeps it. On
+// the first and last rows every pixel is left to its own vote. On the first
+// and last columns the neighbours outside read as clear: such a pixel is
+// never taken as surrounded by set ones (its own vote decides), and "all
+// clear" holds over the neighbours inside, which are the ones its vote
+// counts.
 std::uint64_t may_change(
     const word_rows& check, const word_rows& working, unsigned height, unsigned y, std::size_t k)
 {
@@ -138,12 +140,7 @@ std::uint64_t may_change(
     all &= all_row;
     any |= any_row;
     const std::uint64_t own = working(y, k);
-    std::uint64_t border = 0;
-    if (k == 0)
-        border |= std::uint64_t(1) << 63;
-    if (k + 1 == working.words())
-        border |= std::uint64_t(1) << (63 - (working.width() - 1) % 64);
-    return candidates & (~((all & own) | (~any & ~own)) | border);
+    return candidates & ~((all & own) | (~any & ~own));
 }
 
 // Target pixel (x, y) to source pixel (trunc(u), trunc(v)) through the
