@@ -190,6 +190,9 @@ struct pixel {
     unsigned y = 0;
 };
 
+// Row spans below this many are drawn on the calling thread alone.
+constexpr std::size_t small_growth = 16384;
+
 // Sets bits first to last (both included) of a mask row.
 void set_span(unsigned char* row, unsigned first, unsigned last) noexcept
 {
@@ -216,7 +219,7 @@ void grow_check(mask& check, const std::vector<pixel>& changed, int w, const mas
     const bool square = w <= 2;
     const unsigned reach = static_cast<unsigned>(w);
     const std::size_t bytes = (check.width + 7) / 8;
-    trm::parallel_rows(check.height, [&](unsigned y0, unsigned y1) {
+    const auto band = [&](unsigned y0, unsigned y1) {
         for (unsigned y = y0; y < y1; ++y)
             std::memset(check.row(y), 0, bytes);
         const unsigned top = y0 > reach ? y0 - reach : 0;
@@ -238,7 +241,13 @@ void grow_check(mask& check, const std::vector<pixel>& changed, int w, const mas
                     for (std::size_t i = 0; i < bytes; ++i)
                         row[i] &= keep[i];
                 }
-    });
+    };
+    // A few changes are drawn at once; handing them to the threads would
+    // cost more.
+    if (changed.size() * (2 * reach + 1) < small_growth)
+        band(0, check.height);
+    else
+        trm::parallel_rows(check.height, band);
 }
 
 decision preferred(const options& o, decision d) noexcept
@@ -373,6 +382,9 @@ bool foresee(std::vector<row_plan>& plan, const pass_inputs& in, unsigned y, int
 // to work out alone. Skipped on one thread, where it would only add the
 // decisions no pixel asks for in the end.
 constexpr int foresight_rounds = 3;
+// Fewer foreseen changes than this are left to the pass: the few pixels they
+// bring in cost less than a round on the threads.
+constexpr std::size_t few_foreseen = 16;
 
 void plan_pass(std::vector<row_plan>& plan, const pass_inputs& in)
 {
@@ -413,7 +425,10 @@ void plan_pass(std::vector<row_plan>& plan, const pass_inputs& in)
             }
         }
     });
-    if (trm::thread_pool::shared().threads() == 1)
+    std::size_t foreseen = 0;
+    for (const row_plan& r : plan)
+        foreseen += r.changing[0].size();
+    if (trm::thread_pool::shared().threads() == 1 || foreseen < few_foreseen)
         return;
     for (int round = 1; round <= foresight_rounds; ++round) {
         std::atomic<bool> more { false };
