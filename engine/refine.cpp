@@ -283,7 +283,10 @@ struct row_plan {
     // Pixels the plan leaves out but a foreseen change of a neighbour visited
     // before them brings in, with decisions prepared ahead, in order.
     std::vector<planned_pixel> brought;
+    // The first `prepared` hold this pass's decisions; the others keep their
+    // lists' room for later passes.
     std::vector<window_statistics::prepared> decisions;
+    std::size_t prepared = 0;
     // The pixels whose change the last two rounds of foresight found.
     std::vector<unsigned> changing[2];
 };
@@ -310,8 +313,10 @@ bool work_ahead(const pass_inputs& in, row_plan& out, planned_pixel& p, unsigned
         return true;
     if (in.statistics.has_list(sx, sy))
         return in.statistics.vote_ahead(in.am, sx, sy, in.o.auto_threshold, in.o.enough_statistics, d);
-    p.ahead = static_cast<std::int32_t>(out.decisions.size());
-    window_statistics::prepared& ahead = out.decisions.emplace_back();
+    p.ahead = static_cast<std::int32_t>(out.prepared);
+    if (out.prepared == out.decisions.size())
+        out.decisions.emplace_back();
+    window_statistics::prepared& ahead = out.decisions[out.prepared++];
     in.statistics.prepare(
         ahead, in.am, sx, sy, in.b.row(y)[p.x], in.o.auto_threshold, in.o.enough_statistics);
     d = ahead.result;
@@ -398,7 +403,7 @@ void plan_pass(std::vector<row_plan>& plan, const pass_inputs& in)
             row_plan& out = plan[y];
             out.pixels.clear();
             out.brought.clear();
-            out.decisions.clear();
+            out.prepared = 0;
             out.changing[0].clear();
             row.clear();
             for (std::size_t k = 0; k < check_words.words(); ++k)
