@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <ostream>
 #include <stdexcept>
 #include <vector>
@@ -390,6 +391,19 @@ constexpr int foresight_rounds = 3;
 // Fewer foreseen changes than this are left to the pass: the few pixels they
 // bring in cost less than a round on the threads.
 constexpr std::size_t few_foreseen = 16;
+// Bands of rows per thread.
+constexpr std::size_t plan_bands = 32;
+
+// The plan's work gathers along the outline, so that a band of rows may
+// hold many times the work of another: rows are handed out a few at a time.
+void plan_rows(unsigned height, const std::function<void(unsigned, unsigned)>& body)
+{
+    const std::size_t grain
+        = std::max<std::size_t>(1, height / (std::size_t(trm::thread_pool::shared().threads()) * plan_bands));
+    trm::parallel_ranges(height, grain, [&](std::size_t first, std::size_t last) {
+        body(static_cast<unsigned>(first), static_cast<unsigned>(last));
+    });
+}
 
 void plan_pass(std::vector<row_plan>& plan, const pass_inputs& in)
 {
@@ -397,7 +411,7 @@ void plan_pass(std::vector<row_plan>& plan, const pass_inputs& in)
     plan.resize(height);
     const word_rows check_words(in.check);
     const word_rows working_words(in.working);
-    trm::parallel_rows(height, [&](unsigned y0, unsigned y1) {
+    plan_rows(height, [&](unsigned y0, unsigned y1) {
         std::vector<unsigned> row;
         for (unsigned y = y0; y < y1; ++y) {
             row_plan& out = plan[y];
@@ -437,7 +451,7 @@ void plan_pass(std::vector<row_plan>& plan, const pass_inputs& in)
         return;
     for (int round = 1; round <= foresight_rounds; ++round) {
         std::atomic<bool> more { false };
-        trm::parallel_rows(height, [&](unsigned y0, unsigned y1) {
+        plan_rows(height, [&](unsigned y0, unsigned y1) {
             std::vector<unsigned> arrivals;
             bool found = false;
             for (unsigned y = y0; y < y1; ++y)
@@ -525,6 +539,11 @@ void run_passes(const colour_image& a, const mask& am, const colour_image& b, ma
         changed_below.clear();
         for (unsigned y = 0; y < b.height; ++y) {
             row_plan& rp = plan[y];
+            // The decisions prepared on other threads, fetched ahead of
+            // their use.
+            if (y + 1 < b.height)
+                for (std::size_t d = 0; d < plan[y + 1].prepared; ++d)
+                    __builtin_prefetch(&plan[y + 1].decisions[d]);
             brought.swap(changed_below);
             changed_below.clear();
             std::size_t i = 0;
