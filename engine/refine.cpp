@@ -210,15 +210,28 @@ void set_span(unsigned char* row, unsigned first, unsigned last) noexcept
     row[last_byte] |= tail;
 }
 
+// Rows first to last − 1 of an image.
+struct row_range {
+    unsigned first = 0;
+    unsigned last = 0;
+};
+
 // The pixels to check in the next pass: those within w steps of a pixel the
 // pass changed (4-neighbour steps, or 8-neighbour ones when w <= 2), as
 // dilating the changed pixels w times would give, kept only where `limit`
-// and `also` (either may be null) are set. `changed` is in row order. Bands
-// of rows are drawn on the engine's threads.
-void grow_check(mask& check, const std::vector<pixel>& changed, int w, const mask* limit, const mask* also)
+// and `also` (either may be null) are set. `changed` is in row order and not
+// empty. `rows` holds the rows where `check` may have pixels, before and
+// after. Bands of rows are drawn on the engine's threads.
+void grow_check(mask& check, const std::vector<pixel>& changed, int w, const mask* limit, const mask* also,
+    row_range& rows)
 {
     const bool square = w <= 2;
     const unsigned reach = static_cast<unsigned>(w);
+    const row_range grown { changed.front().y > reach ? changed.front().y - reach : 0,
+        std::min(check.height, changed.back().y + reach + 1) };
+    const unsigned first = std::min(rows.first, grown.first);
+    const unsigned last = std::max(rows.last, grown.last);
+    rows = grown;
     const std::size_t bytes = (check.width + 7) / 8;
     const auto band = [&](unsigned y0, unsigned y1) {
         for (unsigned y = y0; y < y1; ++y)
@@ -246,9 +259,12 @@ void grow_check(mask& check, const std::vector<pixel>& changed, int w, const mas
     // A few changes are drawn at once; handing them to the threads would
     // cost more.
     if (changed.size() * (2 * reach + 1) < small_growth)
-        band(0, check.height);
+        band(first, last);
     else
-        trm::parallel_rows(check.height, band);
+        trm::parallel_ranges(
+            last - first, std::max<std::size_t>(1, (last - first) / 64), [&](std::size_t y0, std::size_t y1) {
+                band(first + static_cast<unsigned>(y0), first + static_cast<unsigned>(y1));
+            });
 }
 
 decision preferred(const options& o, decision d) noexcept
@@ -331,15 +347,16 @@ bool changes_to(const options& o, decision d, bool m) noexcept
 }
 
 // The pixels of row y that round r's foreseen changes bring in: right of a
-// changing pixel of the row, and below a changing pixel of the row above.
-void foreseen_arrivals(
-    const std::vector<row_plan>& plan, unsigned y, unsigned width, int round, std::vector<unsigned>& out)
+// changing pixel of the row, and (when the row above was planned) below a
+// changing pixel of the row above.
+void foreseen_arrivals(const std::vector<row_plan>& plan, unsigned y, bool above, unsigned width, int round,
+    std::vector<unsigned>& out)
 {
     out.clear();
     for (unsigned x : plan[y].changing[round & 1])
         if (x + 1 < width)
             out.push_back(x + 1);
-    if (y > 0)
+    if (above)
         for (unsigned x : plan[y - 1].changing[round & 1]) {
             if (x > 0)
                 out.push_back(x - 1);
@@ -355,13 +372,13 @@ void foreseen_arrivals(
 // pixels the previous round's changes bring in, and notes which of them
 // change in turn (bringing in their right neighbours at once). True when
 // one does.
-bool foresee(std::vector<row_plan>& plan, const pass_inputs& in, unsigned y, int round,
+bool foresee(std::vector<row_plan>& plan, const pass_inputs& in, row_range rows, unsigned y, int round,
     std::vector<unsigned>& arrivals)
 {
     row_plan& out = plan[y];
     std::vector<unsigned>& changing = out.changing[round & 1];
     changing.clear();
-    foreseen_arrivals(plan, y, in.b.width, round - 1, arrivals);
+    foreseen_arrivals(plan, y, y > rows.first, in.b.width, round - 1, arrivals);
     for (std::size_t i = 0; i < arrivals.size(); ++i) {
         const unsigned x = arrivals[i];
         const auto planned = std::lower_bound(out.pixels.begin(), out.pixels.end(), x,
@@ -396,22 +413,24 @@ constexpr std::size_t plan_bands = 32;
 
 // The plan's work gathers along the outline, so that a band of rows may
 // hold many times the work of another: rows are handed out a few at a time.
-void plan_rows(unsigned height, const std::function<void(unsigned, unsigned)>& body)
+void plan_rows(row_range rows, const std::function<void(unsigned, unsigned)>& body)
 {
+    const std::size_t count = rows.last - rows.first;
     const std::size_t grain
-        = std::max<std::size_t>(1, height / (std::size_t(trm::thread_pool::shared().threads()) * plan_bands));
-    trm::parallel_ranges(height, grain, [&](std::size_t first, std::size_t last) {
-        body(static_cast<unsigned>(first), static_cast<unsigned>(last));
+        = std::max<std::size_t>(1, count / (std::size_t(trm::thread_pool::shared().threads()) * plan_bands));
+    trm::parallel_ranges(count, grain, [&](std::size_t first, std::size_t last) {
+        body(rows.first + static_cast<unsigned>(first), rows.first + static_cast<unsigned>(last));
     });
 }
 
-void plan_pass(std::vector<row_plan>& plan, const pass_inputs& in)
+// Plans the rows in `rows`, the only ones where `in.check` has pixels.
+void plan_pass(std::vector<row_plan>& plan, const pass_inputs& in, row_range rows)
 {
     const unsigned height = in.b.height;
     plan.resize(height);
     const word_rows check_words(in.check);
     const word_rows working_words(in.working);
-    plan_rows(height, [&](unsigned y0, unsigned y1) {
+    plan_rows(rows, [&](unsigned y0, unsigned y1) {
         std::vector<unsigned> row;
         for (unsigned y = y0; y < y1; ++y) {
             row_plan& out = plan[y];
@@ -445,17 +464,17 @@ void plan_pass(std::vector<row_plan>& plan, const pass_inputs& in)
         }
     });
     std::size_t foreseen = 0;
-    for (const row_plan& r : plan)
-        foreseen += r.changing[0].size();
+    for (unsigned y = rows.first; y < rows.last; ++y)
+        foreseen += plan[y].changing[0].size();
     if (trm::thread_pool::shared().threads() == 1 || foreseen < few_foreseen)
         return;
     for (int round = 1; round <= foresight_rounds; ++round) {
         std::atomic<bool> more { false };
-        plan_rows(height, [&](unsigned y0, unsigned y1) {
+        plan_rows(rows, [&](unsigned y0, unsigned y1) {
             std::vector<unsigned> arrivals;
             bool found = false;
             for (unsigned y = y0; y < y1; ++y)
-                found = foresee(plan, in, y, round, arrivals) || found;
+                found = foresee(plan, in, rows, y, round, arrivals) || found;
             if (found)
                 more.store(true, std::memory_order_relaxed);
         });
@@ -528,20 +547,22 @@ void run_passes(const colour_image& a, const mask& am, const colour_image& b, ma
     std::vector<unsigned> changed_below;
     // The pixels the pass changed, in the order it visited them.
     std::vector<pixel> changed;
+    // The rows where the check mask has pixels.
+    row_range rows { 0, b.height };
     for (int pass = 0;; ++pass) {
         const std::uint64_t sorts = statistics.sorts();
         const std::uint64_t scans = statistics.scans();
         unsigned checks = 0;
         changed.clear();
-        plan_pass(plan, { statistics, check, working, map, am, b, o });
+        plan_pass(plan, { statistics, check, working, map, am, b, o }, rows);
         // Rows in order, each pixel in order: the planned ones, and those a
         // change of a neighbour before them brings in.
         changed_below.clear();
-        for (unsigned y = 0; y < b.height; ++y) {
+        for (unsigned y = rows.first; y < rows.last; ++y) {
             row_plan& rp = plan[y];
             // The decisions prepared on other threads, fetched ahead of
             // their use.
-            if (y + 1 < b.height)
+            if (y + 1 < rows.last)
                 for (std::size_t d = 0; d < plan[y + 1].prepared; ++d)
                     __builtin_prefetch(&plan[y + 1].decisions[d]);
             brought.swap(changed_below);
@@ -621,7 +642,8 @@ void run_passes(const colour_image& a, const mask& am, const colour_image& b, ma
         if (changes == 0 || (statistics.sorts() == sorts && statistics.scans() == scans)
             || pass >= o.max_passes)
             break;
-        grow_check(check, changed, o.window_half_size, using_reference ? &unjudged : nullptr, o.check_mask);
+        grow_check(
+            check, changed, o.window_half_size, using_reference ? &unjudged : nullptr, o.check_mask, rows);
         statistics.age();
     }
 }
