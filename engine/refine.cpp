@@ -410,11 +410,17 @@ constexpr int foresight_rounds = 3;
 constexpr std::size_t few_foreseen = 16;
 // Bands of rows per thread.
 constexpr std::size_t plan_bands = 32;
+// A pass after fewer changes than this is planned on the calling thread.
+constexpr std::size_t few_changes = 48;
 
 // The plan's work gathers along the outline, so that a band of rows may
 // hold many times the work of another: rows are handed out a few at a time.
-void plan_rows(row_range rows, const std::function<void(unsigned, unsigned)>& body)
+void plan_rows(row_range rows, bool alone, const std::function<void(unsigned, unsigned)>& body)
 {
+    if (alone) {
+        body(rows.first, rows.last);
+        return;
+    }
     const std::size_t count = rows.last - rows.first;
     const std::size_t grain
         = std::max<std::size_t>(1, count / (std::size_t(trm::thread_pool::shared().threads()) * plan_bands));
@@ -423,14 +429,16 @@ void plan_rows(row_range rows, const std::function<void(unsigned, unsigned)>& bo
     });
 }
 
-// Plans the rows in `rows`, the only ones where `in.check` has pixels.
-void plan_pass(std::vector<row_plan>& plan, const pass_inputs& in, row_range rows)
+// Plans the rows in `rows`, the only ones where `in.check` has pixels; on
+// the calling thread alone when `alone` (for a pass after one of few
+// changes, whose small plan would cost less than handing it out).
+void plan_pass(std::vector<row_plan>& plan, const pass_inputs& in, row_range rows, bool alone)
 {
     const unsigned height = in.b.height;
     plan.resize(height);
     const word_rows check_words(in.check);
     const word_rows working_words(in.working);
-    plan_rows(rows, [&](unsigned y0, unsigned y1) {
+    plan_rows(rows, alone, [&](unsigned y0, unsigned y1) {
         std::vector<unsigned> row;
         for (unsigned y = y0; y < y1; ++y) {
             row_plan& out = plan[y];
@@ -466,11 +474,11 @@ void plan_pass(std::vector<row_plan>& plan, const pass_inputs& in, row_range row
     std::size_t foreseen = 0;
     for (unsigned y = rows.first; y < rows.last; ++y)
         foreseen += plan[y].changing[0].size();
-    if (trm::thread_pool::shared().threads() == 1 || foreseen < few_foreseen)
+    if (alone || trm::thread_pool::shared().threads() == 1 || foreseen < few_foreseen)
         return;
     for (int round = 1; round <= foresight_rounds; ++round) {
         std::atomic<bool> more { false };
-        plan_rows(rows, [&](unsigned y0, unsigned y1) {
+        plan_rows(rows, alone, [&](unsigned y0, unsigned y1) {
             std::vector<unsigned> arrivals;
             bool found = false;
             for (unsigned y = y0; y < y1; ++y)
@@ -553,8 +561,9 @@ void run_passes(const colour_image& a, const mask& am, const colour_image& b, ma
         const std::uint64_t sorts = statistics.sorts();
         const std::uint64_t scans = statistics.scans();
         unsigned checks = 0;
+        plan_pass(plan, { statistics, check, working, map, am, b, o }, rows,
+            pass > 0 && changed.size() < few_changes);
         changed.clear();
-        plan_pass(plan, { statistics, check, working, map, am, b, o }, rows);
         // Rows in order, each pixel in order: the planned ones, and those a
         // change of a neighbour before them brings in.
         changed_below.clear();
