@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <ostream>
 #include <stdexcept>
 #include <vector>
@@ -191,9 +192,6 @@ struct pixel {
     unsigned y = 0;
 };
 
-// Row spans below this many are drawn on the calling thread alone.
-constexpr std::size_t small_growth = 16384;
-
 // Sets bits first to last (both included) of a mask row.
 void set_span(unsigned char* row, unsigned first, unsigned last) noexcept
 {
@@ -220,52 +218,67 @@ struct row_range {
 // pass changed (4-neighbour steps, or 8-neighbour ones when w <= 2), as
 // dilating the changed pixels w times would give, kept only where `limit`
 // and `also` (either may be null) are set. `changed` is in row order and not
-// empty. `rows` holds the rows where `check` may have pixels, before and
-// after. Bands of rows are drawn on the engine's threads.
-void grow_check(mask& check, const std::vector<pixel>& changed, int w, const mask* limit, const mask* also,
-    row_range& rows)
-{
-    const bool square = w <= 2;
-    const unsigned reach = static_cast<unsigned>(w);
-    const row_range grown { changed.front().y > reach ? changed.front().y - reach : 0,
-        std::min(check.height, changed.back().y + reach + 1) };
-    const unsigned first = std::min(rows.first, grown.first);
-    const unsigned last = std::max(rows.last, grown.last);
-    rows = grown;
-    const std::size_t bytes = (check.width + 7) / 8;
-    const auto band = [&](unsigned y0, unsigned y1) {
+// empty. Made row by row (each row depends on the changes alone), so that
+// the next pass's plan draws each row just before it plans it.
+class check_growth {
+public:
+    // `rows` holds the rows where `check` may have pixels: those before on
+    // the call, those after on return.
+    check_growth(mask& check, const std::vector<pixel>& changed, int w, const mask* limit, const mask* also,
+        row_range& rows)
+        : m_check(check)
+        , m_changed(changed)
+        , m_square(w <= 2)
+        , m_reach(static_cast<unsigned>(w))
+        , m_limit(limit)
+        , m_also(also)
+        , m_bytes((check.width + 7) / 8)
+    {
+        const row_range grown { changed.front().y > m_reach ? changed.front().y - m_reach : 0,
+            std::min(check.height, changed.back().y + m_reach + 1) };
+        m_rows = { std::min(rows.first, grown.first), std::max(rows.last, grown.last) };
+        rows = grown;
+    }
+
+    // The rows to draw: those that had pixels or will have some.
+    row_range rows() const noexcept { return m_rows; }
+
+    // Draws rows y0 to y1 − 1 (within rows()).
+    void draw(unsigned y0, unsigned y1) const noexcept
+    {
         for (unsigned y = y0; y < y1; ++y)
-            std::memset(check.row(y), 0, bytes);
-        const unsigned top = y0 > reach ? y0 - reach : 0;
+            std::memset(m_check.row(y), 0, m_bytes);
+        const unsigned top = y0 > m_reach ? y0 - m_reach : 0;
         auto it = std::lower_bound(
-            changed.begin(), changed.end(), top, [](const pixel& p, unsigned row) { return p.y < row; });
-        for (; it != changed.end() && it->y < y1 + reach; ++it) {
-            const unsigned first_row = std::max(y0, it->y > reach ? it->y - reach : 0);
-            const unsigned last_row = std::min(y1 - 1, it->y + reach);
+            m_changed.begin(), m_changed.end(), top, [](const pixel& p, unsigned row) { return p.y < row; });
+        for (; it != m_changed.end() && it->y < y1 + m_reach; ++it) {
+            const unsigned first_row = std::max(y0, it->y > m_reach ? it->y - m_reach : 0);
+            const unsigned last_row = std::min(y1 - 1, it->y + m_reach);
             for (unsigned y = first_row; y <= last_row; ++y) {
-                const unsigned r = square ? reach : reach - (y > it->y ? y - it->y : it->y - y);
-                set_span(check.row(y), it->x > r ? it->x - r : 0, std::min(check.width - 1, it->x + r));
+                const unsigned r = m_square ? m_reach : m_reach - (y > it->y ? y - it->y : it->y - y);
+                set_span(m_check.row(y), it->x > r ? it->x - r : 0, std::min(m_check.width - 1, it->x + r));
             }
         }
-        for (const mask* m : { limit, also })
+        for (const mask* m : { m_limit, m_also })
             if (m)
                 for (unsigned y = y0; y < y1; ++y) {
-                    unsigned char* row = check.row(y);
+                    unsigned char* row = m_check.row(y);
                     const unsigned char* keep = m->row(y);
-                    for (std::size_t i = 0; i < bytes; ++i)
+                    for (std::size_t i = 0; i < m_bytes; ++i)
                         row[i] &= keep[i];
                 }
-    };
-    // A few changes are drawn at once; handing them to the threads would
-    // cost more.
-    if (changed.size() * (2 * reach + 1) < small_growth)
-        band(first, last);
-    else
-        trm::parallel_ranges(
-            last - first, std::max<std::size_t>(1, (last - first) / 64), [&](std::size_t y0, std::size_t y1) {
-                band(first + static_cast<unsigned>(y0), first + static_cast<unsigned>(y1));
-            });
-}
+    }
+
+private:
+    mask& m_check;
+    const std::vector<pixel>& m_changed;
+    bool m_square;
+    unsigned m_reach;
+    const mask* m_limit;
+    const mask* m_also;
+    std::size_t m_bytes;
+    row_range m_rows;
+};
 
 decision preferred(const options& o, decision d) noexcept
 {
@@ -429,18 +442,22 @@ void plan_rows(row_range rows, bool alone, const std::function<void(unsigned, un
     });
 }
 
-// Plans the rows in `rows`, the only ones where `in.check` has pixels; on
-// the calling thread alone when `alone` (for a pass after one of few
-// changes, whose small plan would cost less than handing it out).
-void plan_pass(std::vector<row_plan>& plan, const pass_inputs& in, row_range rows, bool alone)
+// Plans the rows in `rows`, the only ones where `in.check` has pixels once
+// `growth` (may be null) has drawn it; on the calling thread alone when
+// `alone` (for a pass after one of few changes, whose small plan would cost
+// less than handing it out).
+void plan_pass(std::vector<row_plan>& plan, const pass_inputs& in, row_range rows, const check_growth* growth,
+    bool alone)
 {
     const unsigned height = in.b.height;
     plan.resize(height);
     const word_rows check_words(in.check);
     const word_rows working_words(in.working);
-    plan_rows(rows, alone, [&](unsigned y0, unsigned y1) {
+    plan_rows(growth ? growth->rows() : rows, alone, [&](unsigned y0, unsigned y1) {
+        if (growth)
+            growth->draw(y0, y1);
         std::vector<unsigned> row;
-        for (unsigned y = y0; y < y1; ++y) {
+        for (unsigned y = std::max(y0, rows.first); y < std::min(y1, rows.last); ++y) {
             row_plan& out = plan[y];
             out.pixels.clear();
             out.brought.clear();
@@ -561,7 +578,11 @@ void run_passes(const colour_image& a, const mask& am, const colour_image& b, ma
         const std::uint64_t sorts = statistics.sorts();
         const std::uint64_t scans = statistics.scans();
         unsigned checks = 0;
-        plan_pass(plan, { statistics, check, working, map, am, b, o }, rows,
+        std::optional<check_growth> growth;
+        if (pass > 0)
+            growth.emplace(check, changed, o.window_half_size, using_reference ? &unjudged : nullptr,
+                o.check_mask, rows);
+        plan_pass(plan, { statistics, check, working, map, am, b, o }, rows, growth ? &*growth : nullptr,
             pass > 0 && changed.size() < few_changes);
         changed.clear();
         // Rows in order, each pixel in order: the planned ones, and those a
@@ -651,8 +672,6 @@ void run_passes(const colour_image& a, const mask& am, const colour_image& b, ma
         if (changes == 0 || (statistics.sorts() == sorts && statistics.scans() == scans)
             || pass >= o.max_passes)
             break;
-        grow_check(
-            check, changed, o.window_half_size, using_reference ? &unjudged : nullptr, o.check_mask, rows);
         statistics.age();
     }
 }
