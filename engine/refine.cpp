@@ -383,9 +383,9 @@ void foreseen_arrivals(const std::vector<row_plan>& plan, unsigned y, bool above
 
 // A round of foresight for row y: works out ahead the decisions of the
 // pixels the previous round's changes bring in, and notes which of them
-// change in turn (bringing in their right neighbours at once). True when
-// one does.
-bool foresee(std::vector<row_plan>& plan, const pass_inputs& in, row_range rows, unsigned y, int round,
+// change in turn (bringing in their right neighbours at once); returns how
+// many do.
+std::size_t foresee(std::vector<row_plan>& plan, const pass_inputs& in, row_range rows, unsigned y, int round,
     std::vector<unsigned>& arrivals)
 {
     row_plan& out = plan[y];
@@ -411,7 +411,7 @@ bool foresee(std::vector<row_plan>& plan, const pass_inputs& in, row_range rows,
         if (p.ahead >= 0)
             out.brought.insert(brought, p);
     }
-    return !changing.empty();
+    return changing.size();
 }
 
 // Rounds of foresight after the plan; few pixels are then left for the pass
@@ -420,7 +420,7 @@ bool foresee(std::vector<row_plan>& plan, const pass_inputs& in, row_range rows,
 constexpr int foresight_rounds = 3;
 // Fewer foreseen changes than this are left to the pass: the few pixels they
 // bring in cost less than a round on the threads.
-constexpr std::size_t few_foreseen = 16;
+constexpr std::size_t few_foreseen = 48;
 // Bands of rows per thread.
 constexpr std::size_t plan_bands = 32;
 // A pass after fewer changes than this is planned on the calling thread.
@@ -494,16 +494,15 @@ void plan_pass(std::vector<row_plan>& plan, const pass_inputs& in, row_range row
     if (alone || trm::thread_pool::shared().threads() == 1 || foreseen < few_foreseen)
         return;
     for (int round = 1; round <= foresight_rounds; ++round) {
-        std::atomic<bool> more { false };
+        std::atomic<std::size_t> more { 0 };
         plan_rows(rows, alone, [&](unsigned y0, unsigned y1) {
             std::vector<unsigned> arrivals;
-            bool found = false;
+            std::size_t found = 0;
             for (unsigned y = y0; y < y1; ++y)
-                found = foresee(plan, in, rows, y, round, arrivals) || found;
-            if (found)
-                more.store(true, std::memory_order_relaxed);
+                found += foresee(plan, in, rows, y, round, arrivals);
+            more.fetch_add(found, std::memory_order_relaxed);
         });
-        if (!more.load(std::memory_order_relaxed))
+        if (more.load(std::memory_order_relaxed) < few_foreseen)
             break;
     }
 }
