@@ -63,11 +63,13 @@ template <class It> void select_smallest(It first, It middle, It last)
 }
 
 // The position table of the last statistics object that ended on this
-// thread, every entry −1 again: a frame-sized table filled anew for every
-// refinement call would cost more than a short call's decisions.
+// thread, every entry −1 again, and the room of its nodes: a frame-sized
+// table filled anew (and fresh node storage) for every refinement call would
+// cost more than a short call's decisions.
 struct spare_table {
     std::unique_ptr<std::int32_t[]> table;
     std::size_t size = 0;
+    std::vector<window_statistics::node> nodes;
 };
 thread_local spare_table t_spare;
 
@@ -94,6 +96,7 @@ window_statistics::window_statistics(const img::image<img::BGRA<unsigned char>>&
         m_rows.emplace_back(first, last);
     }
     const std::size_t pixels = static_cast<std::size_t>(source.width) * source.height;
+    m_nodes.swap(t_spare.nodes);
     if (t_spare.table && t_spare.size >= pixels) {
         m_table = std::move(t_spare.table);
         m_table_size = t_spare.size;
@@ -117,6 +120,9 @@ window_statistics::~window_statistics()
         t_spare.table = std::move(m_table);
         t_spare.size = m_table_size;
     }
+    m_nodes.clear();
+    if (m_nodes.capacity() > t_spare.nodes.capacity())
+        m_nodes.swap(t_spare.nodes);
 }
 
 window_statistics::node& window_statistics::list_of(
