@@ -299,7 +299,9 @@ decision preferred(const options& o, decision d) noexcept
 // Every other pixel to check would keep its bit: the pass skips it, unless a
 // neighbour visited before it changes during the pass (the pass then visits
 // it too). A decision worked out ahead is the one the pass would make, so
-// the result does not depend on the threads.
+// the result does not depend on the threads: the source mask changes only
+// between passes, and a cached list votes alike for every pixel asking for
+// its position, however far it was sorted before.
 struct planned_pixel {
     unsigned x = 0;
     // Index of its prepared decision in its row's, or -1.

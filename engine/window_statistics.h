@@ -13,7 +13,8 @@
 // asked, however far work done ahead has already sorted a list.
 // One object serves one refinement call on one thread; has_list, prepare and
 // vote_ahead may be called from several threads at once while no other
-// member runs.
+// member runs. A thread keeps the position table (4 bytes per source pixel)
+// and the node room of the last object it ended, for its next one.
 
 #include <cstddef>
 #include <cstdint>
