@@ -1,8 +1,11 @@
 #include "engine/window_statistics.h"
 
 #include <algorithm>
+#include <atomic>
 #include <stdexcept>
 #include <string>
+
+#include "engine/thread_pool.h"
 
 namespace refine {
 
@@ -59,6 +62,17 @@ template <class It> void select_smallest(It first, It middle, It last)
     }
 }
 
+// The position table of the last statistics object that ended on this
+// thread, every entry −1 again, and the room of its nodes: a frame-sized
+// table filled anew (and fresh node storage) for every refinement call would
+// cost more than a short call's decisions.
+struct spare_table {
+    std::unique_ptr<std::int32_t[]> table;
+    std::size_t size = 0;
+    std::vector<window_statistics::node> nodes;
+};
+thread_local spare_table t_spare;
+
 } // namespace
 
 window_statistics::window_statistics(const img::image<img::BGRA<unsigned char>>& source, int window_half_size)
@@ -81,7 +95,34 @@ window_statistics::window_statistics(const img::image<img::BGRA<unsigned char>>&
         }
         m_rows.emplace_back(first, last);
     }
-    m_table.assign(static_cast<std::size_t>(source.width) * source.height, -1);
+    const std::size_t pixels = static_cast<std::size_t>(source.width) * source.height;
+    m_nodes.swap(t_spare.nodes);
+    if (t_spare.table && t_spare.size >= pixels) {
+        m_table = std::move(t_spare.table);
+        m_table_size = t_spare.size;
+        t_spare.size = 0;
+        return;
+    }
+    m_table.reset(new std::int32_t[pixels]);
+    m_table_size = pixels;
+    trm::parallel_ranges(pixels, std::size_t(1) << 16, [this](std::size_t first, std::size_t last) {
+        std::fill(m_table.get() + first, m_table.get() + last, -1);
+    });
+}
+
+window_statistics::~window_statistics()
+{
+    // The dropped lists cleared their entries already.
+    for (const node& n : m_nodes)
+        if (n.live)
+            m_table[static_cast<std::size_t>(n.y) * m_source.width + n.x] = -1;
+    if (m_table_size > t_spare.size) {
+        t_spare.table = std::move(m_table);
+        t_spare.size = m_table_size;
+    }
+    m_nodes.clear();
+    if (m_nodes.capacity() > t_spare.nodes.capacity())
+        m_nodes.swap(t_spare.nodes);
 }
 
 window_statistics::node& window_statistics::list_of(
@@ -101,6 +142,8 @@ window_statistics::node& window_statistics::list_of(
         n.x = x;
         n.y = y;
         n.live = true;
+        n.counted = 0;
+        n.voted_pass = 0;
         ++m_live;
         ++m_scans;
         if (ahead != nullptr) {
@@ -152,12 +195,12 @@ void window_statistics::build(
     n.entries.assign(scratch.begin(), scratch.begin() + static_cast<std::ptrdiff_t>(count));
 }
 
-void window_statistics::request(node& n, std::size_t count, std::uint64_t& sorts) const
+void window_statistics::request(node& n, std::size_t count) const
 {
     const std::size_t length = n.entries.size();
     const std::size_t limit = std::min(length, m_cap);
     count = std::min(count, limit);
-    if (count <= n.sorted || n.sorted == length)
+    if (count <= n.sorted)
         return;
     // The leading sorted entries are the smallest of the list, so sorting
     // the rest's smallest behind them extends the order. Entries are unique,
@@ -171,7 +214,6 @@ void window_statistics::request(node& n, std::size_t count, std::uint64_t& sorts
             std::nth_element(begin, end, n.entries.end());
         std::sort(begin, end);
     }
-    ++sorts;
     n.sorted = count;
     if (count == limit && length > limit) {
         n.entries.resize(limit);
@@ -180,11 +222,12 @@ void window_statistics::request(node& n, std::size_t count, std::uint64_t& sorts
 }
 
 decision window_statistics::vote(node& n, const img::image<img::bit>& source_mask, bool auto_threshold,
-    float enough_statistics, std::uint64_t& sorts) const
+    float enough_statistics, std::size_t& reach) const
 {
     const std::size_t usable = std::min(n.entries.size(), m_cap);
     std::size_t requested = auto_threshold ? usable : first_request(enough_statistics, usable);
-    request(n, requested, sorts);
+    request(n, requested);
+    reach = std::min(requested, usable);
 
     const double e = static_cast<double>(enough_statistics);
     decision d = undecided;
@@ -193,12 +236,13 @@ decision window_statistics::vote(node& n, const img::image<img::bit>& source_mas
     for (std::size_t i = 1; i <= usable; ++i) {
         if (i == requested && requested < usable) {
             requested = std::min(requested * 2, usable);
-            request(n, requested, sorts);
+            request(n, requested);
+            reach = requested;
         }
         const std::uint32_t current = n.entries[i - 1];
         const unsigned vx = static_cast<unsigned>(static_cast<int>(n.x) + dx_of(current));
         const unsigned vy = static_cast<unsigned>(static_cast<int>(n.y) + dy_of(current));
-        balance += source_mask.at(vx, vy) ? 1 : -1;
+        balance += (source_mask.row(vy)[vx >> 3] >> (7 - (vx & 7))) & 1u ? 1 : -1;
         if (i < usable && distance_of(n.entries[i]) == distance_of(current))
             continue;
         const double squared = static_cast<double>(balance) * static_cast<double>(balance);
@@ -221,11 +265,38 @@ decision window_statistics::decide(const img::image<img::bit>& source_mask, unsi
     bool built_ahead = false;
     node& n = list_of(x, y, colour, ahead, built_ahead);
     n.age = 0;
+    decision d = undecided;
+    std::size_t reach = 0;
     if (built_ahead) {
-        m_sorts += ahead->sorts;
-        return ahead->result;
+        d = ahead->result;
+        reach = ahead->reach;
+    } else if (n.voted_pass == m_pass) {
+        d = n.voted;
+        reach = n.voted_reach;
+    } else {
+        d = vote(n, source_mask, auto_threshold, enough_statistics, reach);
     }
-    return vote(n, source_mask, auto_threshold, enough_statistics, m_sorts);
+    count_sorts(n, reach, auto_threshold, enough_statistics);
+    return d;
+}
+
+// A decision asks for the prefixes of one chain (the first request, then
+// doubling up to the usable count), each a sort when longer than what is
+// ordered already; so the sorts depend only on the longest prefix asked for
+// before, never on who sorted it.
+void window_statistics::count_sorts(
+    node& n, std::size_t reach, bool auto_threshold, float enough_statistics) noexcept
+{
+    const std::size_t usable = std::min(n.entries.size(), m_cap);
+    std::size_t length = auto_threshold ? usable : std::min(first_request(enough_statistics, usable), usable);
+    while (length > 0 && length <= reach) {
+        if (length > n.counted)
+            ++m_sorts;
+        if (length == usable)
+            break;
+        length = std::min(length * 2, usable);
+    }
+    n.counted = std::max(n.counted, reach);
 }
 
 bool window_statistics::has_list(unsigned x, unsigned y) const noexcept
@@ -240,12 +311,28 @@ void window_statistics::prepare(prepared& out, const img::image<img::bit>& sourc
     out.list.x = x;
     out.list.y = y;
     build(out.list, colour, scratch);
-    out.sorts = 0;
-    out.result = vote(out.list, source_mask, auto_threshold, enough_statistics, out.sorts);
+    out.result = vote(out.list, source_mask, auto_threshold, enough_statistics, out.reach);
+}
+
+bool window_statistics::vote_ahead(const img::image<img::bit>& source_mask, unsigned x, unsigned y,
+    bool auto_threshold, float enough_statistics, decision& d)
+{
+    const std::int32_t slot = m_table[static_cast<std::size_t>(y) * m_source.width + x];
+    if (slot < 0)
+        return false;
+    node& n = m_nodes[static_cast<std::size_t>(slot)];
+    // The claim: only the thread that stamps the node first this pass
+    // touches it until the pass's decisions.
+    if (std::atomic_ref<std::uint64_t>(n.voted_pass).exchange(m_pass, std::memory_order_relaxed) == m_pass)
+        return false;
+    n.voted = vote(n, source_mask, auto_threshold, enough_statistics, n.voted_reach);
+    d = n.voted;
+    return true;
 }
 
 void window_statistics::age()
 {
+    ++m_pass;
     for (std::size_t i = 0; i < m_nodes.size(); ++i) {
         node& n = m_nodes[i];
         if (!n.live)

@@ -1,12 +1,16 @@
 // The refinement pass visits only the pixels whose neighbourhood can change
-// them (found ahead on the engine's threads) and the ones a change brings in.
-// These tests hold it to the plain pass that visits every pixel to check, row
-// by row, on noisy frames and masks where changes cascade.
+// them (found ahead on the engine's threads) and the ones a change brings in,
+// with most statistics decisions worked out ahead on the threads. These tests
+// hold it to the plain pass that visits every pixel to check, row by row, and
+// decides each in turn, on noisy frames and masks where changes cascade: the
+// masks and the pass lines of the log (sorts and scans included) agree.
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <ostream>
+#include <sstream>
+#include <string>
 #include <vector>
 
 #include "engine/morphology.h"
@@ -23,9 +27,10 @@ using refine::decision;
 using refine::mask;
 
 // The pass loop visiting every pixel to check; the motion's inverse maps
-// target pixels to source pixels as the stage does.
+// target pixels to source pixels as the stage does. Writes the stage's pass
+// lines to `log`.
 void plain_passes(const colour_image& a, const mask& am, const colour_image& b, mask& bm,
-    const trm::affine_motion* motion, const refine::options& o)
+    const trm::affine_motion* motion, const refine::options& o, std::ostream& log)
 {
     std::ostream silent(nullptr);
     const bool using_reference = am.data != bm.data;
@@ -63,6 +68,7 @@ void plain_passes(const colour_image& a, const mask& am, const colour_image& b, 
         const std::uint64_t sorts = statistics.sorts();
         const std::uint64_t scans = statistics.scans();
         unsigned changes = 0;
+        unsigned checks = 0;
         if (using_reference)
             img::blit_and(check, 0, 0, width, height, unjudged, 0, 0);
         for (unsigned y = 0; y < b.height; ++y) {
@@ -71,12 +77,15 @@ void plain_passes(const colour_image& a, const mask& am, const colour_image& b, 
                 const bool m = bm.at(x, y);
                 decision d = refine::local_vote(working, x, y);
                 if (d == refine::undecided) {
+                    ++checks;
                     if (using_reference)
                         unjudged.at(x, y) = false;
                     unsigned sx = 0;
                     unsigned sy = 0;
                     if (map(x, y, sx, sy))
                         d = statistics.decide(am, sx, sy, b.row(y)[x], o.auto_threshold, o.enough_statistics);
+                    if (d == refine::undecided && o.preference != refine::preference::none)
+                        d = o.preference == refine::preference::masked ? refine::object : refine::background;
                 }
                 if ((d == refine::background && m) || (d == refine::object && !m)) {
                     working.at(x, y) = !m;
@@ -86,6 +95,9 @@ void plain_passes(const colour_image& a, const mask& am, const colour_image& b, 
                 }
             }
         }
+        log << "pass " << pass << ": checks=" << checks << ", cache_size=" << statistics.cache_size()
+            << ", sorts=" << statistics.sorts() - sorts << ", scans=" << statistics.scans() - scans
+            << ", changes=" << changes << "\n";
         if (changes == 0 || (statistics.sorts() == sorts && statistics.scans() == scans)
             || pass >= o.max_passes)
             break;
@@ -131,6 +143,17 @@ noisy_scene make_noisy(unsigned width, unsigned height, std::uint32_t seed)
     return s;
 }
 
+// The lines of a log that report passes.
+std::string pass_lines(const std::string& log)
+{
+    std::istringstream in(log);
+    std::string out;
+    for (std::string line; std::getline(in, line);)
+        if (line.rfind("pass ", 0) == 0)
+            out += line + "\n";
+    return out;
+}
+
 struct threads_restored {
     ~threads_restored() { trm::thread_pool::set_threads(0); }
 };
@@ -138,11 +161,10 @@ struct threads_restored {
 TEST(RefineSweep, AdjustEqualsThePassThatVisitsEveryPixel)
 {
     const threads_restored restore;
-    std::ostream silent(nullptr);
     // One pass alone shows a pixel missed within the pass; later passes
     // could mend it.
     for (unsigned threads : { 1u, 8u })
-        for (int w : { 1, 2, 4 })
+        for (int w : { 1, 2, 3, 4 })
             for (int passes : { 0, 1, 150 }) {
                 const bool automatic = passes != 1;
                 trm::thread_pool::set_threads(threads);
@@ -151,12 +173,15 @@ TEST(RefineSweep, AdjustEqualsThePassThatVisitsEveryPixel)
                 o.window_half_size = w;
                 o.auto_threshold = automatic;
                 o.max_passes = passes;
-                o.quiet = true;
                 mask expected = s.m;
-                plain_passes(s.image, expected, s.image, expected, nullptr, o);
+                std::ostringstream expected_log;
+                plain_passes(s.image, expected, s.image, expected, nullptr, o, expected_log);
                 mask got = s.m;
-                refine::adjust(s.image, got, o, silent);
+                std::ostringstream log;
+                refine::adjust(s.image, got, o, log);
                 EXPECT_EQ(trm::testing::rows_of(got), trm::testing::rows_of(expected))
+                    << "threads " << threads << ", w " << w << ", passes " << passes;
+                EXPECT_EQ(pass_lines(log.str()), expected_log.str())
                     << "threads " << threads << ", w " << w << ", passes " << passes;
             }
 }
@@ -164,7 +189,6 @@ TEST(RefineSweep, AdjustEqualsThePassThatVisitsEveryPixel)
 TEST(RefineSweep, ReferencePassUnderMotionEqualsThePassThatVisitsEveryPixel)
 {
     const threads_restored restore;
-    std::ostream silent(nullptr);
     // A turn and a shift: several target pixels share source positions, so
     // the first to ask builds the list the others use.
     trm::affine_motion motion;
@@ -183,14 +207,97 @@ TEST(RefineSweep, ReferencePassUnderMotionEqualsThePassThatVisitsEveryPixel)
             o.window_half_size = 3;
             o.auto_threshold = false;
             o.max_passes = passes;
-            o.quiet = true;
             mask expected = target.m;
-            plain_passes(source.image, source.m, target.image, expected, &motion, o);
+            std::ostringstream expected_log;
+            plain_passes(source.image, source.m, target.image, expected, &motion, o, expected_log);
             mask got = target.m;
-            refine::run_passes(source.image, source.m, target.image, got, &motion, o, true, silent);
+            std::ostringstream log;
+            refine::run_passes(source.image, source.m, target.image, got, &motion, o, true, log);
             EXPECT_EQ(trm::testing::rows_of(got), trm::testing::rows_of(expected))
                 << "threads " << threads << ", passes " << passes;
+            EXPECT_EQ(pass_lines(log.str()), expected_log.str())
+                << "threads " << threads << ", passes " << passes;
         }
+}
+
+TEST(RefineSweep, ContractingMotionGivesThePlainPassesResultAndLogOnEveryThreadCount)
+{
+    // The target shows the source halved, turned and moved: up to four
+    // target pixels share each source position, so the first to ask builds
+    // the list the others vote on, and a list voted ahead serves several
+    // pixels of different colours. Then the target adjusts itself.
+    const threads_restored restore;
+    trm::affine_motion motion;
+    motion.xx = 0.55;
+    motion.xy = -0.12;
+    motion.yx = 0.12;
+    motion.yy = 0.55;
+    motion.x = 21.0;
+    motion.y = 9.5;
+    const noisy_scene source = make_noisy(96, 72, 31u);
+    const noisy_scene target = make_noisy(96, 72, 32u);
+    for (int w : { 2, 5 })
+        for (bool automatic : { false, true }) {
+            refine::options o;
+            o.window_half_size = w;
+            o.auto_threshold = automatic;
+            o.preference = automatic ? refine::preference::masked : refine::preference::none;
+            mask expected = target.m;
+            std::ostringstream expected_log;
+            plain_passes(source.image, source.m, target.image, expected, &motion, o, expected_log);
+            std::string one_thread_log;
+            mask one_thread;
+            for (unsigned threads : { 1u, 2u, 8u }) {
+                trm::thread_pool::set_threads(threads);
+                mask reference_pass = target.m;
+                std::ostringstream log;
+                refine::run_passes(
+                    source.image, source.m, target.image, reference_pass, &motion, o, true, log);
+                EXPECT_EQ(trm::testing::rows_of(reference_pass), trm::testing::rows_of(expected))
+                    << "threads " << threads << ", w " << w;
+                EXPECT_EQ(pass_lines(log.str()), expected_log.str()) << "threads " << threads << ", w " << w;
+
+                mask both = target.m;
+                std::ostringstream both_log;
+                refine::refine_frame(source.image, source.m, target.image, both,
+                    refine::information_source::both, motion, o, both_log);
+                if (threads == 1) {
+                    one_thread = both;
+                    one_thread_log = both_log.str();
+                    // The motion halves: most pixels share their position.
+                    EXPECT_NE(pass_lines(one_thread_log), "");
+                } else {
+                    EXPECT_EQ(trm::testing::rows_of(both), trm::testing::rows_of(one_thread))
+                        << "threads " << threads << ", w " << w;
+                    EXPECT_EQ(both_log.str(), one_thread_log) << "threads " << threads << ", w " << w;
+                }
+            }
+        }
+}
+
+TEST(RefineSweep, SecondRefinementGivesTheSameMaskAndLogOnOneAndEightThreads)
+{
+    const threads_restored restore;
+    const noisy_scene reference = make_noisy(128, 98, 41u);
+    const noisy_scene target = make_noisy(128, 98, 42u);
+    refine::refine2_options o;
+    o.max_motion = 6;
+    std::string first_log;
+    mask first;
+    for (unsigned threads : { 1u, 8u }) {
+        trm::thread_pool::set_threads(threads);
+        mask m = target.m;
+        std::ostringstream log;
+        refine::refine2(reference.image, reference.m, target.image, m, o, log);
+        if (threads == 1) {
+            first = m;
+            first_log = log.str();
+            EXPECT_NE(pass_lines(first_log), "");
+        } else {
+            EXPECT_EQ(trm::testing::rows_of(m), trm::testing::rows_of(first));
+            EXPECT_EQ(log.str(), first_log);
+        }
+    }
 }
 
 } // namespace

@@ -197,19 +197,112 @@ TEST(WindowStatistics, ListsAreBuiltOncePerPositionAndDroppedAfterTwoUnusedPasse
     EXPECT_EQ(statistics.cache_size(), 1u);
 }
 
-TEST(WindowStatistics, ManualListsAreSortedOnlyAsFarAsTheDecisionNeeds)
+// Around (10, 10), w = 3: 26 listed pixels, the k-th nearest in colour the
+// k-th in row order; `alternating` sets the even ones, so no prefix of the
+// list is significant.
+struct graded {
+    img::image<colour> image = uniform(20, 20, grey);
+    img::image<img::bit> alternating = filled_mask(20, 20, false);
+};
+
+graded graded_source()
 {
-    // 26 entries of distinct distances, all set: e = 3.5 asks for 7 entries
-    // and decides at the fourth (16 > 4 x 3.5).
-    img::image<colour> im = uniform(20, 20, grey);
+    graded g;
     int k = 0;
     for (int dy = -3; dy < 3; ++dy)
         for (int dx = -3; dx < 3; ++dx)
-            if ((dx != 0 || dy != 0) && dx * dx + dy * dy <= 9)
-                put(im, 10 + dx, 10 + dy, colour { 100, 100, static_cast<unsigned char>(100 + ++k), 255 });
-    window_statistics statistics(im, 3);
+            if ((dx != 0 || dy != 0) && dx * dx + dy * dy <= 9) {
+                put(g.image, 10 + dx, 10 + dy,
+                    colour { 100, 100, static_cast<unsigned char>(100 + ++k), 255 });
+                g.alternating.at(static_cast<unsigned>(10 + dx), static_cast<unsigned>(10 + dy)) = k % 2 == 0;
+            }
+    return g;
+}
+
+TEST(WindowStatistics, ManualListsAreSortedOnlyAsFarAsTheDecisionNeeds)
+{
+    // All set: e = 3.5 asks for 7 entries and decides at the fourth
+    // (16 > 4 x 3.5).
+    const graded g = graded_source();
+    window_statistics statistics(g.image, 3);
     EXPECT_EQ(statistics.decide(filled_mask(20, 20, true), 10, 10, grey, false, 3.5f), refine::object);
     EXPECT_EQ(statistics.sorts(), 1u);
+    // Alternating: 7 entries, then all 12 usable ones (a second sort).
+    EXPECT_EQ(statistics.decide(g.alternating, 10, 10, grey, false, 3.5f), refine::undecided);
+    EXPECT_EQ(statistics.sorts(), 2u);
+}
+
+TEST(WindowStatistics, SortsAheadThatNoDecisionTakesAreNeverCounted)
+{
+    const graded g = graded_source();
+    const img::image<img::bit> all_set = filled_mask(20, 20, true);
+    // Sorted to 7 entries, then (ahead, untaken) to all 12 in the next pass;
+    // the decision of the pass after still counts its sort to 12.
+    window_statistics ahead(g.image, 3);
+    ahead.decide(all_set, 10, 10, grey, false, 3.5f);
+    ahead.age();
+    refine::decision d = refine::object;
+    ASSERT_TRUE(ahead.vote_ahead(g.alternating, 10, 10, false, 3.5f, d));
+    EXPECT_EQ(d, refine::undecided);
+    EXPECT_EQ(ahead.sorts(), 1u);
+    ahead.age();
+    EXPECT_EQ(ahead.decide(g.alternating, 10, 10, grey, false, 3.5f), refine::undecided);
+
+    window_statistics plain(g.image, 3);
+    plain.decide(all_set, 10, 10, grey, false, 3.5f);
+    plain.age();
+    plain.age();
+    EXPECT_EQ(plain.decide(g.alternating, 10, 10, grey, false, 3.5f), refine::undecided);
+    EXPECT_EQ(ahead.sorts(), plain.sorts());
+    EXPECT_EQ(ahead.sorts(), 2u);
+    EXPECT_EQ(ahead.scans(), plain.scans());
+}
+
+TEST(WindowStatistics, VoteAheadIsTakenOnceCountedAndHeldOnlyForItsPass)
+{
+    const graded g = graded_source();
+    const img::image<img::bit> all_set = filled_mask(20, 20, true);
+    window_statistics statistics(g.image, 3);
+    refine::decision d = refine::object;
+    // No list yet: nothing to vote on.
+    EXPECT_FALSE(statistics.vote_ahead(all_set, 10, 10, false, 3.5f, d));
+    statistics.decide(all_set, 10, 10, grey, false, 3.5f);
+    ASSERT_EQ(statistics.sorts(), 1u);
+    statistics.age();
+    ASSERT_TRUE(statistics.vote_ahead(g.alternating, 10, 10, false, 3.5f, d));
+    EXPECT_EQ(d, refine::undecided);
+    // A second claim in the same pass is refused.
+    EXPECT_FALSE(statistics.vote_ahead(g.alternating, 10, 10, false, 3.5f, d));
+    EXPECT_EQ(statistics.sorts(), 1u);
+    // Every decision of the pass answers with the vote, whatever the colour;
+    // the first counts the sort to all 12 entries, and the list counts as
+    // used: it survives two more passes.
+    EXPECT_EQ(statistics.decide(g.alternating, 10, 10, far, false, 3.5f), refine::undecided);
+    EXPECT_EQ(statistics.decide(g.alternating, 10, 10, grey, false, 3.5f), refine::undecided);
+    EXPECT_EQ(statistics.sorts(), 2u);
+    statistics.age();
+    statistics.age();
+    EXPECT_EQ(statistics.cache_size(), 1u);
+    // A later pass votes afresh.
+    EXPECT_EQ(statistics.decide(all_set, 10, 10, grey, false, 3.5f), refine::object);
+    EXPECT_EQ(statistics.sorts(), 2u);
+    EXPECT_EQ(statistics.scans(), 1u);
+}
+
+TEST(WindowStatistics, ListsVotedAheadAreUnusedUntilDecided)
+{
+    // A vote worked out ahead is no use: the list is dropped after two
+    // passes as if it had not been voted.
+    const graded g = graded_source();
+    window_statistics statistics(g.image, 3);
+    statistics.decide(g.alternating, 10, 10, grey, false, 3.5f);
+    statistics.age();
+    refine::decision d = refine::undecided;
+    ASSERT_TRUE(statistics.vote_ahead(g.alternating, 10, 10, false, 3.5f, d));
+    statistics.age();
+    EXPECT_EQ(statistics.cache_size(), 1u);
+    statistics.age();
+    EXPECT_EQ(statistics.cache_size(), 0u);
 }
 
 // The decision as the rules state it, with the whole list sorted at once.
