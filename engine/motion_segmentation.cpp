@@ -7,23 +7,17 @@
 #include <string>
 
 #include "engine/check_memory.h"
+#include "engine/thread_pool.h"
 
 namespace trm {
 
 namespace {
 
-// Union-find entry of the labelling: a root has parent -1; `number` is the
-// region number given to a root in the second pass.
-struct label_entry {
-    std::int32_t parent = -1;
-    std::int32_t rank = 0;
-    std::int32_t number = -1;
-};
-
 // Upper bounds of the memory one pixel and one segment take while a
-// segmentation is built (the map nodes of a segment's key and about four
+// segmentation is built (a run and its labelling for every pixel at worst;
+// the map nodes of a segment's key and about four
 // neighbours, its merge entry and search-tree place included).
-constexpr std::uint64_t bytes_per_pixel = sizeof(std::uint32_t) + sizeof(label_entry) + sizeof(int);
+constexpr std::uint64_t bytes_per_pixel = 5 * sizeof(std::uint32_t) + sizeof(int);
 constexpr std::uint64_t map_node_bytes = 64;
 constexpr std::uint64_t bytes_per_segment = sizeof(motion_segment) + 5 * map_node_bytes + 96;
 
@@ -53,76 +47,180 @@ template <class Entry> std::int32_t find_root(std::vector<Entry>& entries, std::
     return root;
 }
 
-// Labels the connected regions of the mask: pixels outside the mask get 0,
-// the regions of mask pixels 1 ... K in order of first appearance in raster
-// order. Two neighbours in a row or column are connected when their bits are
-// equal and, if both are set, they lie in the same block. Returns K.
-std::uint32_t label_regions(
-    const img::image<img::bit>& mask, unsigned bs, unsigned shift, std::vector<std::uint32_t>& labels)
+// A run of mask pixels in one row and one block column: [x0, x1). `label` is
+// the run's region, numbered from 1 within its band.
+struct mask_run {
+    std::uint32_t x0;
+    std::uint32_t x1;
+    std::uint32_t label;
+};
+
+// The rows of one block row. Mask pixels connect only within a block, so the
+// regions of different bands never meet and each band is labelled alone;
+// region numbers follow the first appearance in raster order, which puts the
+// bands' regions one band after the other.
+struct band {
+    unsigned y0 = 0;
+    unsigned y1 = 0;
+    std::vector<mask_run> runs;
+    // Index of each row's first run; one more entry ends the last row.
+    std::vector<std::uint32_t> row_start;
+    std::uint32_t regions = 0;
+    // Key of the band's region 1, less one.
+    std::uint32_t key_offset = 0;
+    // Pairs of touching regions, by key, each pair in both orders.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> touching;
+
+    const mask_run* row_begin(unsigned y) const noexcept { return runs.data() + row_start[y - y0]; }
+    const mask_run* row_end(unsigned y) const noexcept { return runs.data() + row_start[y - y0 + 1]; }
+};
+
+// Appends the runs of one mask row, cut where a new block column begins
+// (`cuts` holds those columns in order, then the width).
+void row_runs(
+    const unsigned char* row, unsigned width, const std::vector<unsigned>& cuts, std::vector<mask_run>& out)
 {
-    const unsigned w = mask.width;
-    const unsigned h = mask.height;
-    std::vector<unsigned> block_x(w);
-    for (unsigned x = 0; x < w; ++x)
-        block_x[x] = (x + bs - shift) / bs;
-    std::vector<label_entry> entries;
-    labels.assign(std::size_t(w) * h, 0);
-
-    unsigned previous_block_y = 0;
-    for (unsigned y = 0; y < h; ++y) {
-        const unsigned char* row = mask.row(y);
-        const unsigned char* above = y > 0 ? mask.row(y - 1) : nullptr;
-        const unsigned block_y = (y + bs - shift) / bs;
-        std::uint32_t* out = labels.data() + std::size_t(y) * w;
-        const std::uint32_t* out_above = y > 0 ? out - w : nullptr;
-        for (unsigned x = 0; x < w; ++x) {
-            const bool b = bit_at(row, x);
-            const bool has_up = above && bit_at(above, x) == b && (!b || previous_block_y == block_y);
-            const bool has_left = x > 0 && bit_at(row, x - 1) == b && (!b || block_x[x - 1] == block_x[x]);
-            std::int32_t label;
-            if (!has_up && !has_left) {
-                label = static_cast<std::int32_t>(entries.size());
-                entries.emplace_back();
-            } else {
-                label = static_cast<std::int32_t>(has_left ? out[x - 1] : out_above[x]);
-                if (has_up && has_left) {
-                    const std::int32_t left = find_root(entries, static_cast<std::int32_t>(out[x - 1]));
-                    const std::int32_t up = find_root(entries, static_cast<std::int32_t>(out_above[x]));
-                    if (left != up) {
-                        if (entries[left].rank > entries[up].rank) {
-                            entries[up].parent = left;
-                        } else if (entries[up].rank > entries[left].rank) {
-                            entries[left].parent = up;
-                        } else {
-                            entries[left].parent = up;
-                            ++entries[up].rank;
-                        }
-                    }
-                }
-            }
-            out[x] = static_cast<std::uint32_t>(find_root(entries, label));
+    unsigned x = 0;
+    std::size_t c = 0;
+    while (x < width) {
+        if ((x & 7) == 0 && row[x >> 3] == 0) {
+            x += 8;
+            continue;
         }
-        previous_block_y = block_y;
-    }
-
-    // Label 0 is kept for the outside alone: every region of mask pixels,
-    // the first one in raster order included, becomes a segment.
-    std::int32_t regions = 0;
-    for (unsigned y = 0; y < h; ++y) {
-        const unsigned char* row = mask.row(y);
-        std::uint32_t* out = labels.data() + std::size_t(y) * w;
-        for (unsigned x = 0; x < w; ++x) {
-            if (!bit_at(row, x)) {
-                out[x] = 0;
+        if (!bit_at(row, x)) {
+            ++x;
+            continue;
+        }
+        while (cuts[c] <= x)
+            ++c;
+        const unsigned limit = cuts[c];
+        unsigned end = x + 1;
+        while (end < limit) {
+            if ((end & 7) == 0 && end + 8 <= limit && row[end >> 3] == 0xFF) {
+                end += 8;
                 continue;
             }
-            label_entry& root = entries[find_root(entries, static_cast<std::int32_t>(out[x]))];
-            if (root.number < 0)
-                root.number = ++regions;
-            out[x] = static_cast<std::uint32_t>(root.number);
+            if (!bit_at(row, end))
+                break;
+            ++end;
+        }
+        out.push_back({ x, end, 0 });
+        x = end;
+    }
+}
+
+struct run_entry {
+    std::int32_t parent = -1;
+};
+
+// Finds the band's runs and labels its regions (runs of consecutive rows that
+// overlap lie in one block and connect).
+void label_band(const img::image<img::bit>& mask, const std::vector<unsigned>& cuts, band& b)
+{
+    b.runs.clear();
+    b.row_start.assign(1, 0);
+    for (unsigned y = b.y0; y < b.y1; ++y) {
+        row_runs(mask.row(y), mask.width, cuts, b.runs);
+        b.row_start.push_back(static_cast<std::uint32_t>(b.runs.size()));
+    }
+    std::vector<run_entry> entries(b.runs.size());
+    const auto join = [&](std::int32_t i, std::int32_t j) {
+        i = find_root(entries, i);
+        j = find_root(entries, j);
+        if (i != j)
+            entries[std::max(i, j)].parent = std::min(i, j);
+    };
+    for (unsigned r = 1; r < b.y1 - b.y0; ++r) {
+        std::uint32_t i = b.row_start[r - 1];
+        std::uint32_t j = b.row_start[r];
+        const std::uint32_t i_end = b.row_start[r];
+        const std::uint32_t j_end = b.row_start[r + 1];
+        while (i < i_end && j < j_end) {
+            const mask_run& above = b.runs[i];
+            const mask_run& here = b.runs[j];
+            if (std::max(above.x0, here.x0) < std::min(above.x1, here.x1))
+                join(static_cast<std::int32_t>(i), static_cast<std::int32_t>(j));
+            if (above.x1 <= here.x1)
+                ++i;
+            else
+                ++j;
         }
     }
-    return static_cast<std::uint32_t>(regions);
+    std::vector<std::uint32_t> number(b.runs.size(), 0);
+    std::uint32_t regions = 0;
+    for (std::size_t r = 0; r < b.runs.size(); ++r) {
+        std::uint32_t& n = number[static_cast<std::size_t>(find_root(entries, static_cast<std::int32_t>(r)))];
+        if (n == 0)
+            n = ++regions;
+        b.runs[r].label = n;
+    }
+    b.regions = regions;
+}
+
+// What the runs of a region add up to: its size, the sums of its pixels'
+// coordinates (whole numbers, exact in a double whatever the order of
+// adding), its bounds, and the first moment at which a column-by-column scan
+// meets it.
+struct region_sums {
+    std::uint64_t first = std::numeric_limits<std::uint64_t>::max();
+    std::int32_t count = 0;
+    double sum_x = 0.0;
+    double sum_y = 0.0;
+    motion_segment::box bounds { std::numeric_limits<int>::max(), std::numeric_limits<int>::max(), 0, 0 };
+};
+
+// Adds the band's runs to the sums of its regions (regions key_offset + 1 ...,
+// which no other band holds) and lists the regions that touch one of the
+// same band or of the band above.
+//
+// Segments are numbered in the order a scan down each column, column after
+// column, meets their regions, where the scan at pixel (x, y) meets its own
+// region, then the one to its right, then the one below: moment 3 (x h + y),
+// + 1 and + 2. The first meeting of a run's region is thus the run's own start
+// unless a pixel of another region lies left of it (met a column earlier).
+// Meeting it from the pixel above comes just before its start, with no other
+// meeting in between, and changes no order.
+void sum_band(const img::image<img::bit>& mask, band& b, const band* above, std::vector<region_sums>& sums)
+{
+    const std::uint64_t h = mask.height;
+    for (unsigned y = b.y0; y < b.y1; ++y) {
+        const unsigned char* row = mask.row(y);
+        const bool top = y == b.y0 && y > 0;
+        const mask_run* over = above != nullptr && top ? above->row_begin(y - 1) : nullptr;
+        const mask_run* over_end = above != nullptr && top ? above->row_end(y - 1) : nullptr;
+        const mask_run* previous = nullptr;
+        for (const mask_run* r = b.row_begin(y); r != b.row_end(y); ++r) {
+            const std::uint32_t key = b.key_offset + r->label;
+            region_sums& s = sums[key];
+            const std::uint32_t length = r->x1 - r->x0;
+            s.count += static_cast<std::int32_t>(length);
+            s.sum_x += static_cast<double>((std::uint64_t(r->x0) + r->x1 - 1) * length / 2);
+            s.sum_y += static_cast<double>(std::uint64_t(y) * length);
+            s.bounds.x0 = std::min(s.bounds.x0, static_cast<int>(r->x0));
+            s.bounds.x1 = std::max(s.bounds.x1, static_cast<int>(r->x1));
+            s.bounds.y0 = std::min(s.bounds.y0, static_cast<int>(y));
+            s.bounds.y1 = std::max(s.bounds.y1, static_cast<int>(y) + 1);
+            std::uint64_t first = 3 * (r->x0 * h + y);
+            if (r->x0 > 0 && bit_at(row, r->x0 - 1))
+                first = 3 * ((r->x0 - 1) * h + y) + 1;
+            s.first = std::min(s.first, first);
+            if (previous != nullptr && previous->x1 == r->x0) {
+                const std::uint32_t left = b.key_offset + previous->label;
+                b.touching.emplace_back(left, key);
+                b.touching.emplace_back(key, left);
+            }
+            previous = r;
+            if (over != nullptr) {
+                while (over != over_end && over->x1 <= r->x0)
+                    ++over;
+                for (const mask_run* o = over; o != over_end && o->x0 < r->x1; ++o) {
+                    const std::uint32_t upper = above->key_offset + o->label;
+                    b.touching.emplace_back(upper, key);
+                    b.touching.emplace_back(key, upper);
+                }
+            }
+        }
+    }
 }
 
 // Entry of the merging of small segments: a union-find forest over the
@@ -297,66 +395,108 @@ void motion_segmentation::build(const img::image<img::bit>& mask, unsigned block
         throw not_enough_memory(task, std::numeric_limits<std::uint64_t>::max(), available_memory());
     ensure_memory(pixels * bytes_per_pixel, task);
 
-    std::vector<std::uint32_t> labels;
-    const std::uint32_t regions = label_regions(mask, block_size, shift, labels);
-    ensure_memory(
-        pixels * (sizeof(std::uint32_t) + sizeof(int)) + std::uint64_t(regions) * bytes_per_segment, task);
+    // Bands of rows that share a block row, and the columns where a new
+    // block column begins (then the width, which ends every run).
+    std::vector<band> bands;
+    for (unsigned y = 0; y < mask.height; ++y)
+        if (y == 0 || (y + block_size - shift) / block_size != (y - 1 + block_size - shift) / block_size) {
+            if (!bands.empty())
+                bands.back().y1 = y;
+            bands.emplace_back().y0 = y;
+        }
+    if (!bands.empty())
+        bands.back().y1 = mask.height;
+    std::vector<unsigned> cuts;
+    for (unsigned x = 1; x < mask.width; ++x)
+        if ((x + block_size - shift) / block_size != (x - 1 + block_size - shift) / block_size)
+            cuts.push_back(x);
+    cuts.push_back(mask.width);
+
+    thread_pool& pool = thread_pool::shared();
+    pool.run(bands.size(), [&](std::size_t i) { label_band(mask, cuts, bands[i]); });
+    std::uint64_t regions = 0;
+    for (band& b : bands) {
+        b.key_offset = static_cast<std::uint32_t>(regions);
+        regions += b.regions;
+    }
+    ensure_memory(pixels * sizeof(int) + regions * bytes_per_segment, task);
+
+    std::vector<region_sums> sums(regions + 1);
+    pool.run(bands.size(),
+        [&](std::size_t i) { sum_band(mask, bands[i], i > 0 ? &bands[i - 1] : nullptr, sums); });
+
+    // Segment indices follow the order in which the column scan meets the
+    // regions.
+    std::vector<std::uint32_t> order(regions);
+    for (std::uint32_t k = 0; k < regions; ++k)
+        order[k] = k + 1;
+    std::sort(order.begin(), order.end(),
+        [&](std::uint32_t a, std::uint32_t b) { return sums[a].first < sums[b].first; });
+    std::vector<std::int32_t> index_of_key(regions + 1, -1);
+    segments.resize(regions);
+    std::vector<double> sum_x(regions);
+    std::vector<double> sum_y(regions);
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const std::uint32_t key = order[i];
+        const region_sums& r = sums[key];
+        index_of_key[key] = static_cast<std::int32_t>(i);
+        motion_segment& s = segments[i];
+        s.key = key;
+        s.count = r.count;
+        s.bounds = r.bounds;
+        s.centroid = { r.sum_x / r.count, r.sum_y / r.count };
+        sum_x[i] = r.sum_x;
+        sum_y[i] = r.sum_y;
+        keys.emplace_hint(keys.end(), key, static_cast<std::uint32_t>(i));
+    }
+    centroids_current = true;
+    std::vector<region_sums>().swap(sums);
 
     width = mask.width;
     height = mask.height;
     segment_index.resize(width, height, -1);
-    std::vector<std::int32_t> index_of_key(std::size_t(regions) + 1, -1);
-    const auto find_or_create = [&](std::uint32_t key) {
-        std::int32_t& index = index_of_key[key];
-        if (index < 0) {
-            index = static_cast<std::int32_t>(segments.size());
-            motion_segment s;
-            s.key = key;
-            segments.push_back(std::move(s));
-            keys.emplace(key, static_cast<std::uint32_t>(index));
+    pool.run(bands.size(), [&](std::size_t i) {
+        const band& b = bands[i];
+        for (unsigned y = b.y0; y < b.y1; ++y) {
+            int* row = segment_index[y];
+            for (const mask_run* r = b.row_begin(y); r != b.row_end(y); ++r)
+                std::fill(row + r->x0, row + r->x1, index_of_key[b.key_offset + r->label]);
         }
-        return index;
-    };
-    const auto touch = [&](std::int32_t a, std::int32_t b) {
-        segments[a].neighbours.emplace(segments[b].key, static_cast<std::uint32_t>(b));
-        segments[b].neighbours.emplace(segments[a].key, static_cast<std::uint32_t>(a));
-    };
-    // Column by column: segment indices follow the order in which the
-    // columns meet the regions.
-    for (unsigned x = 0; x < width; ++x)
-        for (unsigned y = 0; y < height; ++y) {
-            const std::uint32_t key = labels[std::size_t(y) * width + x];
-            if (key == 0)
-                continue;
-            const std::int32_t index = find_or_create(key);
-            segment_index[y][x] = index;
-            ++segments[index].count;
-            if (x + 1 < width) {
-                const std::uint32_t right = labels[std::size_t(y) * width + x + 1];
-                if (right != 0 && right != key) {
-                    const std::int32_t other = find_or_create(right);
-                    segment_index[y][x + 1] = other;
-                    touch(index, other);
-                }
-            }
-            if (y + 1 < height) {
-                const std::uint32_t below = labels[std::size_t(y + 1) * width + x];
-                if (below != 0 && below != key) {
-                    const std::int32_t other = find_or_create(below);
-                    segment_index[y + 1][x] = other;
-                    touch(index, other);
-                }
+    });
+
+    // Neighbours: each segment's list, sorted by the neighbour's key, fills
+    // its map from the end.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> touching;
+    for (band& b : bands) {
+        for (const auto& [from, to] : b.touching)
+            touching.emplace_back(static_cast<std::uint32_t>(index_of_key[from]), to);
+        std::vector<std::pair<std::uint32_t, std::uint32_t>>().swap(b.touching);
+    }
+    std::sort(touching.begin(), touching.end());
+    touching.erase(std::unique(touching.begin(), touching.end()), touching.end());
+    std::vector<std::size_t> list_start(regions + 1, 0);
+    for (const auto& t : touching)
+        ++list_start[t.first + 1];
+    for (std::size_t i = 0; i < regions; ++i)
+        list_start[i + 1] += list_start[i];
+    parallel_ranges(regions, 256, [&](std::size_t first, std::size_t last) {
+        for (std::size_t i = first; i < last; ++i) {
+            auto& neighbours = segments[i].neighbours;
+            for (std::size_t t = list_start[i]; t < list_start[i + 1]; ++t) {
+                const std::uint32_t key = touching[t].second;
+                neighbours.emplace_hint(neighbours.end(), key, static_cast<std::uint32_t>(index_of_key[key]));
             }
         }
-    std::vector<std::uint32_t>().swap(labels);
+    });
 
     const std::uint64_t threshold = std::uint64_t(block_size) * block_size / 5;
-    merge_small_segments(static_cast<std::uint32_t>(std::min<std::uint64_t>(threshold, UINT32_MAX)));
+    merge_small_segments(
+        static_cast<std::uint32_t>(std::min<std::uint64_t>(threshold, UINT32_MAX)), sum_x, sum_y);
 }
 
-void motion_segmentation::merge_small_segments(std::uint32_t threshold)
+void motion_segmentation::merge_small_segments(
+    std::uint32_t threshold, const std::vector<double>& sum_x, const std::vector<double>& sum_y)
 {
-    update_centroids();
     std::vector<merge_entry> entries(segments.size());
     for (std::size_t i = 0; i < segments.size(); ++i) {
         entries[i].size = static_cast<std::uint32_t>(segments[i].count);
@@ -379,10 +519,13 @@ void motion_segmentation::merge_small_segments(std::uint32_t threshold)
     std::vector<std::int32_t> group(entries.size());
     for (std::size_t i = 0; i < entries.size(); ++i)
         group[i] = new_index[find_root(entries, static_cast<std::int32_t>(i))];
-    int* index = segment_index.data();
-    for (std::size_t p = 0; p < segment_index.count(); ++p)
-        if (index[p] >= 0)
-            index[p] = group[index[p]];
+    parallel_rows(height, [&](unsigned y0, unsigned y1) {
+        int* index = segment_index[y0];
+        int* const end = segment_index[y1 - 1] + width;
+        for (; index != end; ++index)
+            if (*index >= 0)
+                *index = group[*index];
+    });
     for (std::size_t i = 0; i < segments.size(); ++i) {
         motion_segment& target = merged[group[i]];
         for (const auto& [key, j] : segments[i].neighbours) {
@@ -390,11 +533,31 @@ void motion_segmentation::merge_small_segments(std::uint32_t threshold)
             target.neighbours.emplace(merged[other].key, static_cast<std::uint32_t>(other));
         }
     }
+    // A group's centroid from its members' exact coordinate sums, and its
+    // bounds around theirs.
+    std::vector<double> group_x(merged.size(), 0.0);
+    std::vector<double> group_y(merged.size(), 0.0);
+    std::vector<bool> seen(merged.size(), false);
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+        const std::int32_t g = group[i];
+        group_x[g] += sum_x[i];
+        group_y[g] += sum_y[i];
+        motion_segment::box& b = merged[g].bounds;
+        const motion_segment::box& m = segments[i].bounds;
+        if (!seen[g]) {
+            seen[g] = true;
+            b = m;
+            continue;
+        }
+        b = { std::min(b.x0, m.x0), std::min(b.y0, m.y0), std::max(b.x1, m.x1), std::max(b.y1, m.y1) };
+    }
+    for (std::size_t g = 0; g < merged.size(); ++g)
+        merged[g].centroid = { group_x[g] / merged[g].count, group_y[g] / merged[g].count };
     segments.swap(merged);
     keys.clear();
     for (std::size_t i = 0; i < segments.size(); ++i)
         keys.emplace(segments[i].key, static_cast<std::uint32_t>(i));
-    centroids_current = false;
+    centroids_current = true;
     statistics_current = false;
 }
 

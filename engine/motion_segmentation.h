@@ -85,7 +85,7 @@ public:
     // multiples of the block size). Throws std::invalid_argument for a block
     // size of 0 and trm::not_enough_memory (check_memory.h) when the
     // segmentation would not fit into the available memory, leaving the
-    // segmentation empty.
+    // segmentation empty. Centroids and bounding boxes come out current.
     void build(const img::image<img::bit>& mask, unsigned block_size, unsigned shift);
 
     // Empties everything and clears the flags (reference_images stays).
@@ -97,7 +97,11 @@ public:
     std::size_t segment_count() const noexcept { return segments.size(); }
 
 private:
-    void merge_small_segments(std::uint32_t threshold);
+    // Merges the segments smaller than `threshold` pixels into their nearest
+    // neighbours; sum_x and sum_y hold each segment's sums of its pixels'
+    // coordinates.
+    void merge_small_segments(
+        std::uint32_t threshold, const std::vector<double>& sum_x, const std::vector<double>& sum_y);
 };
 
 } // namespace trm

@@ -2,12 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <random>
 #include <set>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "engine/tests/mask_test_support.h"
+#include "engine/thread_pool.h"
 
 namespace {
 
@@ -134,7 +137,15 @@ TEST(MotionSegmentation, SmallPieceMergesIntoItsNeighbourWhichThenNeighboursItse
     expect_consistent(s, mask);
     EXPECT_EQ(s.segments[0].count, 66);
     EXPECT_EQ(s.segments[0].neighbours.count(s.segments[0].key), 1u);
-    EXPECT_FALSE(s.centroids_current);
+    // The merged centroid and bounds are those of its pixels.
+    ASSERT_TRUE(s.centroids_current);
+    motion_segmentation recounted = s;
+    recounted.centroids_current = false;
+    recounted.update_centroids();
+    EXPECT_EQ(s.segments[0].centroid.x, recounted.segments[0].centroid.x);
+    EXPECT_EQ(s.segments[0].centroid.y, recounted.segments[0].centroid.y);
+    EXPECT_EQ(s.segments[0].bounds.x1, 10);
+    EXPECT_EQ(s.segments[0].bounds.y1, 8);
     EXPECT_FALSE(s.statistics_current);
 }
 
@@ -180,3 +191,132 @@ TEST(MotionSegmentation, RebuildAndClearReplaceEverything)
 }
 
 } // namespace
+
+namespace {
+
+// The segmentation by definition, before small pieces merge: pixels connect
+// to their left and upper neighbours when both are set and in one block;
+// regions are keyed 1, 2, ... in raster order of their first pixel, and
+// numbered as a scan down each column, column after column, meets them, where
+// the scan at a pixel meets its own region, then the one right of it, then the
+// one below.
+struct plain_segmentation {
+    std::vector<std::uint32_t> keys;
+    std::vector<int> counts;
+    std::vector<std::map<std::uint32_t, std::uint32_t>> neighbours;
+    std::vector<int> index;
+};
+
+plain_segmentation plain_segments(const img::image<img::bit>& mask, unsigned bs, unsigned shift)
+{
+    const unsigned w = mask.width;
+    const unsigned h = mask.height;
+    const auto block = [&](unsigned v) { return (v + bs - shift) / bs; };
+    std::vector<std::uint32_t> label(std::size_t(w) * h, 0);
+    std::uint32_t next = 0;
+    // Flood fill from each unlabelled set pixel, in raster order.
+    for (unsigned y = 0; y < h; ++y)
+        for (unsigned x = 0; x < w; ++x) {
+            if (!mask.at(x, y) || label[std::size_t(y) * w + x] != 0)
+                continue;
+            ++next;
+            std::vector<std::pair<unsigned, unsigned>> stack { { x, y } };
+            label[std::size_t(y) * w + x] = next;
+            while (!stack.empty()) {
+                const auto [px, py] = stack.back();
+                stack.pop_back();
+                const std::pair<int, int> steps[] = { { -1, 0 }, { 1, 0 }, { 0, -1 }, { 0, 1 } };
+                for (const auto& [dx, dy] : steps) {
+                    const unsigned qx = px + dx;
+                    const unsigned qy = py + dy;
+                    if (qx >= w || qy >= h || !mask.at(qx, qy) || label[std::size_t(qy) * w + qx] != 0)
+                        continue;
+                    if (block(qx) != block(px) || block(qy) != block(py))
+                        continue;
+                    label[std::size_t(qy) * w + qx] = next;
+                    stack.emplace_back(qx, qy);
+                }
+            }
+        }
+    plain_segmentation p;
+    p.index.assign(std::size_t(w) * h, -1);
+    std::vector<int> index_of(next + 1, -1);
+    const auto meet = [&](std::uint32_t key) {
+        if (index_of[key] < 0) {
+            index_of[key] = static_cast<int>(p.keys.size());
+            p.keys.push_back(key);
+            p.counts.push_back(0);
+            p.neighbours.emplace_back();
+        }
+        return index_of[key];
+    };
+    const auto at = [&](unsigned x, unsigned y) { return label[std::size_t(y) * w + x]; };
+    for (unsigned x = 0; x < w; ++x)
+        for (unsigned y = 0; y < h; ++y) {
+            const std::uint32_t key = at(x, y);
+            if (key == 0)
+                continue;
+            const int i = meet(key);
+            p.index[std::size_t(y) * w + x] = i;
+            ++p.counts[i];
+            for (const std::uint32_t other :
+                { x + 1 < w ? at(x + 1, y) : 0u, y + 1 < h ? at(x, y + 1) : 0u }) {
+                if (other == 0 || other == key)
+                    continue;
+                const int j = meet(other);
+                p.neighbours[i].emplace(other, j);
+                p.neighbours[j].emplace(key, i);
+            }
+        }
+    return p;
+}
+
+} // namespace
+
+// Masks of every kind of piece (single pixels, ragged runs across block
+// borders in both directions, shifted grids) whose pieces are all too big to
+// merge: the segmentation equals the one by definition on one thread and on
+// eight, and its centroids and bounds equal those counted pixel by pixel.
+TEST(MotionSegmentation, EqualsTheSegmentationByDefinitionOnAnyThreadCount)
+{
+    struct restored {
+        ~restored() { trm::thread_pool::set_threads(0); }
+    } restore;
+    std::mt19937 random(7);
+    struct shape {
+        unsigned width, height, bs, shift;
+        double density;
+    };
+    const shape shapes[] = { { 61, 47, 1, 0, 0.5 }, { 64, 33, 2, 1, 0.6 }, { 77, 53, 3, 0, 0.7 },
+        { 80, 41, 3, 2, 0.4 }, { 203, 117, 3, 1, 0.9 }, { 96, 64, 16, 0, 1.0 }, { 131, 72, 8, 4, 1.0 } };
+    for (const shape& c : shapes) {
+        const img::image<img::bit> mask = trm::testing::random_mask(c.width, c.height, c.density, random);
+        const plain_segmentation expected = plain_segments(mask, c.bs, c.shift);
+        for (const unsigned threads : { 1u, 8u }) {
+            SCOPED_TRACE(testing::Message() << c.width << " x " << c.height << " in blocks of " << c.bs
+                                            << " shifted " << c.shift << " on " << threads << " threads");
+            trm::thread_pool::set_threads(threads);
+            motion_segmentation s;
+            s.build(mask, c.bs, c.shift);
+            ASSERT_EQ(s.segment_count(), expected.keys.size());
+            for (std::size_t i = 0; i < expected.keys.size(); ++i) {
+                EXPECT_EQ(s.segments[i].key, expected.keys[i]);
+                EXPECT_EQ(s.segments[i].count, expected.counts[i]);
+                EXPECT_EQ(s.segments[i].neighbours, expected.neighbours[i]);
+            }
+            EXPECT_TRUE(std::equal(expected.index.begin(), expected.index.end(), s.segment_index.data()));
+            ASSERT_TRUE(s.centroids_current);
+            motion_segmentation recounted = s;
+            recounted.centroids_current = false;
+            recounted.update_centroids();
+            for (std::size_t i = 0; i < s.segments.size(); ++i) {
+                const auto& a = s.segments[i];
+                const auto& b = recounted.segments[i];
+                EXPECT_EQ(a.centroid.x, b.centroid.x);
+                EXPECT_EQ(a.centroid.y, b.centroid.y);
+                EXPECT_EQ(std::tie(a.bounds.x0, a.bounds.y0, a.bounds.x1, a.bounds.y1),
+                    std::tie(b.bounds.x0, b.bounds.y0, b.bounds.x1, b.bounds.y1));
+            }
+        }
+    }
+}
