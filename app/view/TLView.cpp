@@ -193,6 +193,15 @@ void TLView::SyncPlayerMode()
         return;
     SequenceView::SetPlayerMode(mode);
     m_painter->SetRequestHint(mode == 1 ? 2 : mode == 2 ? 1 : 0);
+    // Stopping shows no rate at once, even when the frame shown needs no new
+    // painting (and so brings no delivery that would reset it).
+    if (!m_player.IsPlaying()) {
+        const std::string suffix = m_fps.Reset();
+        if (m_fpsLabel)
+            m_fpsLabel(suffix);
+        if (m_measuredRate)
+            m_measuredRate(0.0);
+    }
 }
 
 void TLView::BindTimeControls(My::TimeControls* controls)
