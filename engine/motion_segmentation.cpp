@@ -221,6 +221,9 @@ void sum_band(const img::image<img::bit>& mask, band& b, const band* above, std:
             }
         }
     }
+    // Rows of a block repeat the same pairs.
+    std::sort(b.touching.begin(), b.touching.end());
+    b.touching.erase(std::unique(b.touching.begin(), b.touching.end()), b.touching.end());
 }
 
 // Entry of the merging of small segments: a union-find forest over the
@@ -508,6 +511,8 @@ void motion_segmentation::merge_small_segments(
 
     std::vector<std::int32_t> new_index(entries.size(), -1);
     std::vector<motion_segment> merged;
+    merged.reserve(static_cast<std::size_t>(
+        std::count_if(entries.begin(), entries.end(), [](const merge_entry& e) { return e.parent < 0; })));
     for (std::size_t i = 0; i < entries.size(); ++i)
         if (entries[i].parent < 0) {
             new_index[i] = static_cast<std::int32_t>(merged.size());
