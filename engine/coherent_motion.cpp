@@ -7,6 +7,8 @@
 #include <ostream>
 #include <vector>
 
+#include "engine/thread_pool.h"
+
 namespace trm {
 
 namespace {
@@ -76,43 +78,64 @@ public:
             const grid<double>& g = m_segments[i].scores;
             smallest[i] = *std::min_element(g.data(), g.data() + g.count());
         }
-        std::vector<double> work;
-        for (std::size_t i = 0; i < m_segments.size(); ++i) {
-            motion_segment& si = m_segments[i];
-            const int rows = static_cast<int>(si.scores.rows());
-            const int columns = static_cast<int>(si.scores.columns());
-            work.assign(si.scores.data(), si.scores.data() + si.scores.count());
-            for (std::size_t n = m_first[i]; n < m_first[i + 1]; ++n) {
-                const motion_segment& sj = m_segments[m_neighbours[n]];
-                const double outside = w * smallest[m_neighbours[n]];
-                const int sx = (sj.base.x - sj.origin.x) - (si.base.x - si.origin.x);
-                const int sy = (sj.base.y - sj.origin.y) - (si.base.y - si.origin.y);
-                const int rows_j = static_cast<int>(sj.scores.rows());
-                const int columns_j = static_cast<int>(sj.scores.columns());
-                for (int row = 0; row < rows; ++row) {
-                    double* m = work.data() + static_cast<std::size_t>(row) * columns;
-                    const int rj = row - sy;
-                    if (rj < 0 || rj >= rows_j) {
-                        for (int col = 0; col < columns; ++col)
-                            m[col] += outside;
-                        continue;
+        // The segments' sums on the engine's threads; each keeps the cells at
+        // which a raster scan of its sums meets a new or equal best, so that
+        // the choice among equal maxima draws the same random numbers, in
+        // the same order, as one scan after the other.
+        std::vector<std::vector<std::uint32_t>> bests(m_segments.size());
+        parallel_ranges(m_segments.size(), grain(), [&](std::size_t first, std::size_t last) {
+            std::vector<double> work;
+            for (std::size_t i = first; i < last; ++i) {
+                const motion_segment& si = m_segments[i];
+                const int rows = static_cast<int>(si.scores.rows());
+                const int columns = static_cast<int>(si.scores.columns());
+                work.assign(si.scores.data(), si.scores.data() + si.scores.count());
+                for (std::size_t n = m_first[i]; n < m_first[i + 1]; ++n) {
+                    const motion_segment& sj = m_segments[m_neighbours[n]];
+                    const double outside = w * smallest[m_neighbours[n]];
+                    const int sx = (sj.base.x - sj.origin.x) - (si.base.x - si.origin.x);
+                    const int sy = (sj.base.y - sj.origin.y) - (si.base.y - si.origin.y);
+                    const int rows_j = static_cast<int>(sj.scores.rows());
+                    const int columns_j = static_cast<int>(sj.scores.columns());
+                    for (int row = 0; row < rows; ++row) {
+                        double* m = work.data() + static_cast<std::size_t>(row) * columns;
+                        const int rj = row - sy;
+                        if (rj < 0 || rj >= rows_j) {
+                            for (int col = 0; col < columns; ++col)
+                                m[col] += outside;
+                            continue;
+                        }
+                        const double* scores_j = sj.scores[static_cast<std::size_t>(rj)];
+                        for (int col = 0; col < columns; ++col) {
+                            const int cj = col - sx;
+                            m[col] += cj >= 0 && cj < columns_j ? w * scores_j[cj] : outside;
+                        }
                     }
-                    const double* scores_j = sj.scores[static_cast<std::size_t>(rj)];
-                    for (int col = 0; col < columns; ++col) {
-                        const int cj = col - sx;
-                        m[col] += cj >= 0 && cj < columns_j ? w * scores_j[cj] : outside;
+                }
+                // A new best is marked by the top bit; an equal one is not.
+                std::vector<std::uint32_t>& met = bests[i];
+                double best = 0.0;
+                for (std::size_t c = 0; c < work.size(); ++c) {
+                    if (c == 0 || work[c] > best) {
+                        best = work[c];
+                        met.push_back(static_cast<std::uint32_t>(c) | new_best);
+                    } else if (work[c] == best) {
+                        met.push_back(static_cast<std::uint32_t>(c));
                     }
                 }
             }
+        });
+        for (std::size_t i = 0; i < m_segments.size(); ++i) {
+            motion_segment& si = m_segments[i];
+            const int columns = static_cast<int>(si.scores.columns());
             std::size_t chosen = 0;
             std::uint64_t ties = 0;
-            double best = 0.0;
-            for (std::size_t c = 0; c < work.size(); ++c) {
-                if (c == 0 || work[c] > best) {
-                    best = work[c];
+            for (const std::uint32_t m : bests[i]) {
+                const std::size_t c = m & ~new_best;
+                if ((m & new_best) != 0) {
                     chosen = c;
                     ties = 1;
-                } else if (work[c] == best) {
+                } else {
                     ++ties;
                     if (random.next() * ties <= random15::max)
                         chosen = c;
@@ -190,59 +213,76 @@ private:
 
     // Every segment at once takes the cell that maximises its score less the
     // weighted mean squared distance to its neighbours' displacements as
-    // they were before the step (the first of equal values is kept).
+    // they were before the step (the first of equal values is kept); the
+    // segments are independent and share the engine's threads.
     void step()
     {
         m_snapshot.resize(m_segments.size());
         for (std::size_t i = 0; i < m_segments.size(); ++i)
             m_snapshot[i] = absolute(m_segments[i]);
-        for (std::size_t i = 0; i < m_segments.size(); ++i) {
-            motion_segment& s = m_segments[i];
-            const std::size_t rows = s.scores.rows();
-            const std::size_t columns = s.scores.columns();
-            const std::size_t n = m_first[i + 1] - m_first[i];
-            const double factor = n == 0 ? 0.0 : double(m_mu) / static_cast<double>(n);
-            // Σ_j |p − q_j|² splits into a column part and a row part, each
-            // a quadratic in the cell's coordinate: n·c² − 2c·Σq + Σq².
-            std::int64_t sum_x = 0;
-            std::int64_t sum_x2 = 0;
-            std::int64_t sum_y = 0;
-            std::int64_t sum_y2 = 0;
-            for (std::size_t k = m_first[i]; k < m_first[i + 1]; ++k) {
-                const int_offset q = m_snapshot[m_neighbours[k]];
-                const std::int64_t qx = std::int64_t(q.x) - s.base.x + s.origin.x;
-                const std::int64_t qy = std::int64_t(q.y) - s.base.y + s.origin.y;
-                sum_x += qx;
-                sum_x2 += qx * qx;
-                sum_y += qy;
-                sum_y2 += qy * qy;
-            }
-            const auto spread = [n](std::int64_t c, std::int64_t sum, std::int64_t sum2) {
-                return static_cast<std::int64_t>(n) * c * c - 2 * c * sum + sum2;
-            };
-            m_column_terms.resize(columns);
-            for (std::size_t c = 0; c < columns; ++c)
-                m_column_terms[c] = spread(static_cast<std::int64_t>(c), sum_x, sum_x2);
-            std::size_t best_row = 0;
-            std::size_t best_column = 0;
-            double best = 0.0;
-            for (std::size_t r = 0; r < rows; ++r) {
-                const std::int64_t row_term = spread(static_cast<std::int64_t>(r), sum_y, sum_y2);
-                const double* scores = s.scores[r];
-                for (std::size_t c = 0; c < columns; ++c) {
-                    const double value
-                        = scores[c] - factor * static_cast<double>(m_column_terms[c] + row_term);
-                    if ((r == 0 && c == 0) || value > best) {
-                        best = value;
-                        best_row = r;
-                        best_column = c;
-                    }
+        parallel_ranges(m_segments.size(), grain(), [&](std::size_t first, std::size_t last) {
+            std::vector<std::int64_t> column_terms;
+            for (std::size_t i = first; i < last; ++i)
+                step_segment(i, column_terms);
+        });
+    }
+
+    void step_segment(std::size_t i, std::vector<std::int64_t>& column_terms)
+    {
+        motion_segment& s = m_segments[i];
+        const std::size_t rows = s.scores.rows();
+        const std::size_t columns = s.scores.columns();
+        const std::size_t n = m_first[i + 1] - m_first[i];
+        const double factor = n == 0 ? 0.0 : double(m_mu) / static_cast<double>(n);
+        // Σ_j |p − q_j|² splits into a column part and a row part, each a
+        // quadratic in the cell's coordinate: n·c² − 2c·Σq + Σq².
+        std::int64_t sum_x = 0;
+        std::int64_t sum_x2 = 0;
+        std::int64_t sum_y = 0;
+        std::int64_t sum_y2 = 0;
+        for (std::size_t k = m_first[i]; k < m_first[i + 1]; ++k) {
+            const int_offset q = m_snapshot[m_neighbours[k]];
+            const std::int64_t qx = std::int64_t(q.x) - s.base.x + s.origin.x;
+            const std::int64_t qy = std::int64_t(q.y) - s.base.y + s.origin.y;
+            sum_x += qx;
+            sum_x2 += qx * qx;
+            sum_y += qy;
+            sum_y2 += qy * qy;
+        }
+        const auto spread = [n](std::int64_t c, std::int64_t sum, std::int64_t sum2) {
+            return static_cast<std::int64_t>(n) * c * c - 2 * c * sum + sum2;
+        };
+        column_terms.resize(columns);
+        for (std::size_t c = 0; c < columns; ++c)
+            column_terms[c] = spread(static_cast<std::int64_t>(c), sum_x, sum_x2);
+        std::size_t best_row = 0;
+        std::size_t best_column = 0;
+        double best = 0.0;
+        for (std::size_t r = 0; r < rows; ++r) {
+            const std::int64_t row_term = spread(static_cast<std::int64_t>(r), sum_y, sum_y2);
+            const double* scores = s.scores[r];
+            for (std::size_t c = 0; c < columns; ++c) {
+                const double value = scores[c] - factor * static_cast<double>(column_terms[c] + row_term);
+                if ((r == 0 && c == 0) || value > best) {
+                    best = value;
+                    best_row = r;
+                    best_column = c;
                 }
             }
-            s.displacement
-                = { static_cast<int>(best_column) - s.origin.x, static_cast<int>(best_row) - s.origin.y };
         }
+        s.displacement
+            = { static_cast<int>(best_column) - s.origin.x, static_cast<int>(best_row) - s.origin.y };
     }
+
+    // Segments per task: enough for the hand-over not to show on small
+    // segmentations, few enough to balance uneven windows.
+    std::size_t grain() const
+    {
+        const std::size_t tasks = std::size_t(thread_pool::shared().threads()) * 8;
+        return std::max<std::size_t>(64, (m_segments.size() + tasks - 1) / tasks);
+    }
+
+    static constexpr std::uint32_t new_best = 0x80000000u;
 
     std::vector<motion_segment>& m_segments;
     const coherent_motion_param& m_p;
@@ -251,7 +291,6 @@ private:
     std::vector<std::size_t> m_first;
     std::vector<std::uint32_t> m_neighbours;
     std::vector<int_offset> m_snapshot;
-    std::vector<std::int64_t> m_column_terms;
     float m_mu = 0.0f;
 };
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -10,6 +12,7 @@
 #include "engine/profiles.h"
 #include "engine/tests/mask_test_support.h"
 #include "engine/tests/synthetic_scene.h"
+#include "engine/thread_pool.h"
 
 namespace {
 
@@ -237,3 +240,78 @@ TEST(CoherentMotion, RecoversTheMotionOfATexturedObject)
 }
 
 } // namespace
+
+// Hundreds of segments with windows full of equal values, the best of them
+// met again and again and also passed by better ones later in the scan: on one
+// thread and on eight the approximation draws among equal maxima exactly as a
+// scan of one segment after the other does, and the steps and the motion
+// found come out the same.
+TEST(CoherentMotion, ManySegmentsDrawAndStepAlikeOnAnyThreadCount)
+{
+    struct restored {
+        ~restored() { trm::thread_pool::set_threads(0); }
+    } restore;
+    const std::size_t count = 700;
+    std::mt19937 values(5);
+    std::uniform_int_distribution<int> level(0, 3);
+    std::vector<std::vector<std::vector<double>>> windows(count);
+    for (auto& w : windows) {
+        w.assign(5, std::vector<double>(5));
+        for (auto& row : w)
+            for (double& v : row)
+                v = -level(values);
+    }
+    const auto segments = [&] {
+        motion_segmentation s = row_of_segments(count, windows[0]);
+        for (std::size_t i = 0; i < count; ++i)
+            for (std::size_t r = 0; r < 5; ++r)
+                for (std::size_t c = 0; c < 5; ++c)
+                    s.segments[i].scores[r][c] = windows[i][r][c];
+        return s;
+    };
+
+    // Without neighbours' weight each segment draws among its own maxima.
+    coherent_motion_param own;
+    own.neighbour_weight = 0.0f;
+    own.max_iterations = 0;
+    own.rounds = 0;
+    own.final_seed = false;
+    std::vector<trm::int_offset> expected(count);
+    trm::random15 reference;
+    for (std::size_t i = 0; i < count; ++i) {
+        std::size_t chosen = 0;
+        std::uint64_t ties = 0;
+        double best = 0.0;
+        for (std::size_t cell = 0; cell < 25; ++cell) {
+            const double v = windows[i][cell / 5][cell % 5];
+            if (cell == 0 || v > best) {
+                best = v;
+                chosen = cell;
+                ties = 1;
+            } else if (v == best && reference.next() * ++ties <= trm::random15::max) {
+                chosen = cell;
+            }
+        }
+        expected[i] = { static_cast<int>(chosen % 5) - 2, static_cast<int>(chosen / 5) - 2 };
+    }
+    std::string logs[2];
+    std::vector<trm::int_offset> found[2];
+    affine_motion motions[2];
+    for (const unsigned threads : { 1u, 8u }) {
+        SCOPED_TRACE(threads);
+        trm::thread_pool::set_threads(threads);
+        motion_segmentation s = segments();
+        affine_motion out;
+        run(s, own, out);
+        for (std::size_t i = 0; i < count; ++i)
+            ASSERT_EQ(s.segments[i].displacement, expected[i]) << "segment " << i;
+
+        motion_segmentation full = segments();
+        logs[threads > 1] = run(full, coherent_motion_param {}, motions[threads > 1]);
+        for (const trm::motion_segment& seg : full.segments)
+            found[threads > 1].push_back(seg.displacement);
+    }
+    EXPECT_EQ(logs[0], logs[1]);
+    EXPECT_EQ(found[0], found[1]);
+    EXPECT_EQ(std::memcmp(&motions[0], &motions[1], sizeof(affine_motion)), 0);
+}
