@@ -8,6 +8,7 @@
 #include "engine/motion_segmentation.h"
 #include "engine/profiles.h"
 #include "engine/reduction.h"
+#include "engine/thread_pool.h"
 #include "foundation/system/profiler.h"
 #include "lumvex/cache/cache.h"
 
@@ -65,10 +66,23 @@ void loaded_frame::load(int direction, int offset)
     } else {
         reduced.clear();
     }
-    if (p.optic_flow)
-        colour.assign(reduced.data != nullptr ? reduced : image->image);
-    else
+    if (p.optic_flow) {
+        // The float copy the motion profiles read, in bands of rows.
+        const img::image<img::BGRA<unsigned char>>& source = reduced.data != nullptr ? reduced : image->image;
+        if (colour.width != source.width || colour.height != source.height || colour.data == nullptr)
+            colour.resize(source.width, source.height, 4);
+        parallel_rows(source.height, [&](unsigned y0, unsigned y1) {
+            for (unsigned y = y0; y < y1; ++y) {
+                const img::BGRA<unsigned char>* in = source.row(y);
+                img::BGRA<float>* out = colour.row(y);
+                for (unsigned x = 0; x < source.width; ++x)
+                    out[x] = { static_cast<float>(in[x].b), static_cast<float>(in[x].g),
+                        static_cast<float>(in[x].r), static_cast<float>(in[x].a) };
+            }
+        });
+    } else {
         colour.clear();
+    }
     frame = n;
 }
 
