@@ -8,10 +8,10 @@
 
 #include <ostream>
 
-#include "engine/matting.h"
+#include "engine/matting/matting.h"
+#include "engine/matting/smoothing.h"
 #include "engine/param.h"
-#include "engine/refine.h"
-#include "engine/smoothing.h"
+#include "engine/refine/refine.h"
 #include "engine/tests/tracked_pair.h"
 
 namespace {

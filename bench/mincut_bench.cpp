@@ -9,9 +9,9 @@
 #include <string>
 
 #include "engine/calculation.h"
-#include "engine/mincut.h"
-#include "engine/mincut_graph.h"
-#include "engine/morphology.h"
+#include "engine/masks/morphology.h"
+#include "engine/mincut/mincut.h"
+#include "engine/mincut/mincut_graph.h"
 #include "engine/param.h"
 #include "engine/tests/tracked_pair.h"
 

@@ -10,10 +10,10 @@
 #include <cmath>
 #include <ostream>
 
-#include "engine/coherent_motion.h"
-#include "engine/motion_segmentation.h"
+#include "engine/motion/coherent_motion.h"
+#include "engine/motion/motion_segmentation.h"
+#include "engine/motion/profiles.h"
 #include "engine/param.h"
-#include "engine/profiles.h"
 #include "engine/tests/synthetic_scene.h"
 
 namespace {

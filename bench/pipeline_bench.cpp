@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/common/thread_pool.h"
 #include "engine/segment.h"
 #include "engine/tests/memory_footage.h"
 #include "engine/tests/synthetic_scene.h"
-#include "engine/thread_pool.h"
 #include "platform/kernel/clock.h"
 
 namespace {

@@ -7,12 +7,12 @@
 #include <stdexcept>
 #include <string>
 
-#include "engine/check_memory.h"
+#include "engine/common/check_memory.h"
 #include "engine/debug_log.h"
-#include "engine/mincut.h"
-#include "engine/morphology.h"
-#include "engine/refine.h"
-#include "engine/remove_wool.h"
+#include "engine/masks/morphology.h"
+#include "engine/masks/remove_wool.h"
+#include "engine/mincut/mincut.h"
+#include "engine/refine/refine.h"
 #include "foundation/system/profiler.h"
 #include "lumvex/footage/footage.h"
 

@@ -12,10 +12,10 @@
 #include <memory>
 #include <vector>
 
-#include "engine/mincut.h"
+#include "engine/mincut/mincut.h"
+#include "engine/motion/random15.h"
 #include "engine/param.h"
-#include "engine/random15.h"
-#include "engine/refine.h"
+#include "engine/refine/refine.h"
 #include "engine/segment.h"
 #include "foundation/image/image.h"
 

@@ -4,9 +4,9 @@
 
 #include "contours/fit_contour_to_mask.h"
 #include "engine/calculation.h"
-#include "engine/matting.h"
-#include "engine/smoothing.h"
-#include "engine/thread_pool.h"
+#include "engine/common/thread_pool.h"
+#include "engine/matting/matting.h"
+#include "engine/matting/smoothing.h"
 #include "foundation/system/profiler.h"
 
 namespace trm {

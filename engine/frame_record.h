@@ -8,8 +8,8 @@
 #include <boost/shared_ptr.hpp>
 
 #include "contours/point.h"
-#include "engine/affine_motion.h"
 #include "engine/encoded_image.h"
+#include "engine/motion/affine_motion.h"
 #include "foundation/image/image.h"
 #include "foundation/numbers/extent.h"
 

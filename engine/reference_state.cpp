@@ -1,14 +1,14 @@
 #include <cstdlib>
 
-#include "engine/affine_motion.h"
 #include "engine/calculation.h"
-#include "engine/coherent_motion.h"
-#include "engine/mincut.h"
-#include "engine/motion_models.h"
-#include "engine/motion_segmentation.h"
-#include "engine/profiles.h"
-#include "engine/reduction.h"
-#include "engine/thread_pool.h"
+#include "engine/common/thread_pool.h"
+#include "engine/masks/reduction.h"
+#include "engine/mincut/mincut.h"
+#include "engine/motion/affine_motion.h"
+#include "engine/motion/coherent_motion.h"
+#include "engine/motion/motion_models.h"
+#include "engine/motion/motion_segmentation.h"
+#include "engine/motion/profiles.h"
 #include "foundation/system/profiler.h"
 #include "lumvex/cache/cache.h"
 

@@ -19,8 +19,8 @@
 #include <vector>
 
 #include "engine/debug_log.h"
-#include "engine/morphology.h"
-#include "engine/remove_wool.h"
+#include "engine/masks/morphology.h"
+#include "engine/masks/remove_wool.h"
 #include "engine/segment.h"
 #include "engine/tests/mask_test_support.h"
 #include "engine/tests/memory_footage.h"

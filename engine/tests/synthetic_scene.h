@@ -8,7 +8,7 @@
 #include <cmath>
 #include <cstdint>
 
-#include "engine/affine_motion.h"
+#include "engine/motion/affine_motion.h"
 #include "foundation/image/image.h"
 
 namespace trm::testing {
