@@ -47,10 +47,14 @@ endfunction()
 
 # tavelo_leak_suppressions(TARGET): in an address-sanitizer build, the
 # program's leak reports leave out what the toolkit below the window layer
-# keeps until the process ends.
+# keeps until the process ends; in a thread-sanitizer build, its reports leave
+# out the toolkit's own threads, which run in libraries built without it.
 function(tavelo_leak_suppressions target)
   if(TAVELO_SANITIZE MATCHES "address")
     target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/cmake/lsan_suppressions.cpp)
+  endif()
+  if(TAVELO_SANITIZE MATCHES "thread")
+    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/cmake/tsan_suppressions.cpp)
   endif()
 endfunction()
 
