@@ -21,6 +21,7 @@ extern "C" __attribute__((visibility("default"))) const char* __tsan_default_sup
         TOOLKIT("libgobject-2.0.so")
         TOOLKIT("libgio-2.0.so")
         TOOLKIT("libgmodule-2.0.so")
+        TOOLKIT("libdconfsettings.so")
         TOOLKIT("libpango-1.0.so")
         TOOLKIT("libpangocairo-1.0.so")
         TOOLKIT("libpangoft2-1.0.so")
