@@ -71,15 +71,7 @@ void loaded_frame::load(int direction, int offset)
         const img::image<img::BGRA<unsigned char>>& source = reduced.data != nullptr ? reduced : image->image;
         if (colour.width != source.width || colour.height != source.height || colour.data == nullptr)
             colour.resize(source.width, source.height, 4);
-        parallel_rows(source.height, [&](unsigned y0, unsigned y1) {
-            for (unsigned y = y0; y < y1; ++y) {
-                const img::BGRA<unsigned char>* in = source.row(y);
-                img::BGRA<float>* out = colour.row(y);
-                for (unsigned x = 0; x < source.width; ++x)
-                    out[x] = { static_cast<float>(in[x].b), static_cast<float>(in[x].g),
-                        static_cast<float>(in[x].r), static_cast<float>(in[x].a) };
-            }
-        });
+        parallel_rows(source.height, [&](unsigned y0, unsigned y1) { colour.assign_rows(source, y0, y1); });
     } else {
         colour.clear();
     }

@@ -195,13 +195,16 @@ void TLView::SyncPlayerMode()
     m_painter->SetRequestHint(mode == 1 ? 2 : mode == 2 ? 1 : 0);
     // Stopping shows no rate at once, even when the frame shown needs no new
     // painting (and so brings no delivery that would reset it).
-    if (!m_player.IsPlaying()) {
-        const std::string suffix = m_fps.Reset();
-        if (m_fpsLabel)
-            m_fpsLabel(suffix);
-        if (m_measuredRate)
-            m_measuredRate(0.0);
-    }
+    if (!m_player.IsPlaying())
+        ShowRate(m_fps.Reset(), 0.0);
+}
+
+void TLView::ShowRate(const std::string& suffix, double rate)
+{
+    if (m_fpsLabel)
+        m_fpsLabel(suffix);
+    if (m_measuredRate)
+        m_measuredRate(rate);
 }
 
 void TLView::BindTimeControls(My::TimeControls* controls)
@@ -238,10 +241,7 @@ void TLView::Delivered()
     InvalidateImage();
     const bool playing = m_player.IsPlaying();
     const std::string suffix = playing ? m_fps.Deliver() : m_fps.Reset();
-    if (m_fpsLabel)
-        m_fpsLabel(suffix);
-    if (m_measuredRate)
-        m_measuredRate(playing ? m_fps.GetRate() : 0.0);
+    ShowRate(suffix, playing ? m_fps.GetRate() : 0.0);
     // A tick skipped while this frame was painted runs now.
     m_player.Delivered();
 }

@@ -113,6 +113,8 @@ private:
     // The sequence view's copy of the player's mode (and the painter's
     // reading hint) follow the player.
     void SyncPlayerMode();
+    // Hands the frame-rate suffix and the measured rate to their sinks.
+    void ShowRate(const std::string& suffix, double rate);
     void AskGoToFrame();
 
     TLComp& m_comp;

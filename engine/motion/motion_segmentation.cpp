@@ -186,8 +186,9 @@ void sum_band(const img::image<img::bit>& mask, band& b, const band* above, std:
     for (unsigned y = b.y0; y < b.y1; ++y) {
         const unsigned char* row = mask.row(y);
         const bool top = y == b.y0 && y > 0;
-        const mask_run* over = above != nullptr && top ? above->row_begin(y - 1) : nullptr;
-        const mask_run* over_end = above != nullptr && top ? above->row_end(y - 1) : nullptr;
+        // Only a band below another has a top row with pixels above it.
+        const mask_run* over = top ? above->row_begin(y - 1) : nullptr;
+        const mask_run* over_end = top ? above->row_end(y - 1) : nullptr;
         const mask_run* previous = nullptr;
         for (const mask_run* r = b.row_begin(y); r != b.row_end(y); ++r) {
             const std::uint32_t key = b.key_offset + r->label;

@@ -209,6 +209,10 @@ public:
     // Float colour records from 32-bit: each byte becomes a float 0 to 255 in
     // the same channel. Resized (alignment 4) when the size differs.
     image& assign(const image<BGRA<unsigned char>>& source) requires std::is_same_v<T, BGRA<float>>;
+    // The same for rows [first, last) alone, into an image of the source's
+    // size: bands of rows can be converted side by side.
+    void assign_rows(const image<BGRA<unsigned char>>& source, unsigned first,
+        unsigned last) requires std::is_same_v<T, BGRA<float>>;
 
 private:
     void take_geometry(unsigned char* buffer, bool owned, unsigned width, unsigned height, unsigned alignment,

@@ -121,14 +121,21 @@ template <class T>
 image<T>& image<T>::assign(const image<BGRA<unsigned char>>& source) requires std::is_same_v<T, BGRA<float>>
 {
     match_size(*this, source);
-    for (unsigned y = 0; y < height; ++y) {
+    assign_rows(source, 0, height);
+    return *this;
+}
+
+template <class T>
+void image<T>::assign_rows(const image<BGRA<unsigned char>>& source, unsigned first,
+    unsigned last) requires std::is_same_v<T, BGRA<float>>
+{
+    for (unsigned y = first; y < last; ++y) {
         const BGRA<unsigned char>* in = source.row(y);
         BGRA<float>* out = row(y);
         for (unsigned x = 0; x < width; ++x)
             out[x] = { static_cast<float>(in[x].b), static_cast<float>(in[x].g), static_cast<float>(in[x].r),
                 static_cast<float>(in[x].a) };
     }
-    return *this;
 }
 
 template void image<unsigned char>::fill(const unsigned char&);
@@ -140,5 +147,6 @@ template image<BGRA<unsigned char>>& image<BGRA<unsigned char>>::assign_grey(con
 template image<BGRA<unsigned char>>& image<BGRA<unsigned char>>::assign_grey_inverted(
     const image<unsigned char>&);
 template image<BGRA<float>>& image<BGRA<float>>::assign(const image<BGRA<unsigned char>>&);
+template void image<BGRA<float>>::assign_rows(const image<BGRA<unsigned char>>&, unsigned, unsigned);
 
 } // namespace img
