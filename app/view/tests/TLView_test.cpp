@@ -214,6 +214,47 @@ TEST_F(View, DeactivatingTheEditedSegmentEndsEditingAndKeepsItsStroke)
     EXPECT_EQ(view->GetTool(), nullptr);
 }
 
+namespace {
+
+// Frames whose own keys name the field order, as a deinterlaced footage's do.
+class FieldedScene : public SceneFootage {
+public:
+    FieldedScene()
+        : SceneFootage(20)
+    {
+    }
+    boost::shared_ptr<lumvex::item_id> frame_id(int frame) override
+    {
+        return boost::make_shared<trm::testing::memory_frame_id>(frame + 1000 * static_cast<int>(m_fields));
+    }
+    void set_fields(lumvex::deinterlace_fields fields) override { m_fields = fields; }
+    lumvex::deinterlace_fields fields() const override { return m_fields; }
+
+private:
+    lumvex::deinterlace_fields m_fields = lumvex::deinterlace_fields::upper_first;
+};
+
+} // namespace
+
+TEST_F(View, ANewFieldOrderOfTheFootageIsPaintedAgain)
+{
+    const auto footage = boost::make_shared<FieldedScene>();
+    comp.SetFootage(footage);
+    comp.GetSegmentSet().SetHost(&host);
+    Settle();
+    view->RequestPaint();
+    Settle();
+    const int before = view->GetPainter().GetWakeCount();
+    ASSERT_GT(before, 0);
+    // The footage page's edit: the setter records no action, its empty
+    // group is recorded all the same.
+    footage->set_fields(lumvex::deinterlace_fields::lower_first);
+    comp.GetHistory().BeginGroup("");
+    comp.GetHistory().EndGroup();
+    Settle();
+    EXPECT_EQ(view->GetPainter().GetWakeCount(), before + 1);
+}
+
 TEST_F(View, PlaybackWaitsForThePainterAndMakesUpTheSkippedTickOnDelivery)
 {
     Open();
