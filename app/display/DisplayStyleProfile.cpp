@@ -21,6 +21,16 @@ img::BGRA<unsigned char> UnpackMatteColor(std::uint32_t packed)
         static_cast<unsigned char>((packed >> 16) & 0xff), static_cast<unsigned char>(packed >> 24) };
 }
 
+DisplayStyle DefaultDisplayStyle()
+{
+    DisplayStyle style;
+    style.type = DisplayType::Composition;
+    style.smooth = true;
+    style.inverse = true;
+    style.matte = kDefaultMatte;
+    return style;
+}
+
 DisplayStyle LoadDisplayStyle(const platform::registry_profile& profile)
 {
     DisplayStyle style;

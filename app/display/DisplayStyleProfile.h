@@ -13,8 +13,11 @@ namespace platform {
 class registry_profile;
 }
 
-// Missing values give Composition, smooth and inverse masks, and a blue
-// matte of alpha 128; a stored type above 4 (as unsigned) reads as 4.
+// The style of a profile without a "Display" section: Composition, smooth
+// and inverse masks, and a blue matte of alpha 128.
+DisplayStyle DefaultDisplayStyle();
+// Missing values take those of DefaultDisplayStyle; a stored type above 4
+// (as unsigned) reads as 4.
 DisplayStyle LoadDisplayStyle(const platform::registry_profile& profile);
 // False when a value could not be stored.
 bool SaveDisplayStyle(platform::registry_profile& profile, const DisplayStyle& style);

@@ -38,6 +38,16 @@ bool SameLayers(const std::vector<MaskLayer>& a, const std::vector<MaskLayer>& b
     return true;
 }
 
+// The footage frame's own key tells what its pixels are made of (a
+// deinterlaced frame names its field order): a key made before the footage
+// changed so names another picture.
+bool SameFrameId(const boost::shared_ptr<lumvex::item_id>& a, const boost::shared_ptr<lumvex::item_id>& b)
+{
+    if (!a || !b)
+        return !a && !b;
+    return a->equals(*b);
+}
+
 // The frame of a footage, waiting for it: never empty.
 boost::shared_ptr<lumvex::cached_image> WaitFor(lumvex::footage& footage, int frame, int request)
 {
@@ -64,10 +74,14 @@ PaintingKey::PaintingKey(const DisplayStyle& style, std::vector<MaskLayer> layer
 {
     if (m_footage)
         m_frameSize = m_footage->frame_size();
-    if (m_style.type == DisplayType::ForegroundOnly && m_footage)
-        m_shownId = m_footage->frame_id(m_frame);
-    else if (m_style.type == DisplayType::BackgroundOnly && m_background)
-        m_shownId = m_background->frame_id(m_backgroundFrame);
+    if (ShowsFootageFrame(m_style.type) && m_footage)
+        m_footageId = m_footage->frame_id(m_frame);
+    if (ShowsBackgroundFrame(m_style.type) && m_background)
+        m_backgroundId = m_background->frame_id(m_backgroundFrame);
+    if (m_style.type == DisplayType::ForegroundOnly)
+        m_shownId = m_footageId;
+    else if (m_style.type == DisplayType::BackgroundOnly)
+        m_shownId = m_backgroundId;
 }
 
 PaintingKey::~PaintingKey() = default;
@@ -82,10 +96,13 @@ bool PaintingKey::equals(const lumvex::item_id& other) const
     if (!(m_style == key->m_style) || m_frameSize != key->m_frameSize)
         return false;
     const DisplayType type = m_style.type;
-    if (ShowsFootageFrame(type) && (m_footage != key->m_footage || m_frame != key->m_frame))
+    if (ShowsFootageFrame(type)
+        && (m_footage != key->m_footage || m_frame != key->m_frame
+            || !SameFrameId(m_footageId, key->m_footageId)))
         return false;
     if (ShowsBackgroundFrame(type)
-        && (m_background != key->m_background || m_backgroundFrame != key->m_backgroundFrame))
+        && (m_background != key->m_background || m_backgroundFrame != key->m_backgroundFrame
+            || !SameFrameId(m_backgroundId, key->m_backgroundId)))
         return false;
     return !ShowsMask(type) || SameLayers(m_layers, key->m_layers);
 }

@@ -46,9 +46,10 @@ public:
     // lumvex::item_id. Foreground Only (Background Only) keys also equal the
     // footage's (background's) own item id of their frame. Otherwise equal
     // to a PaintingKey of the same frame size and equal style that has, as
-    // the type needs, the same footage object and frame, the same
-    // background object and frame, and pairwise the same frame records
-    // (object identity) with the same modes.
+    // the type needs, the same footage object and frame with an equal own
+    // item id of that frame (taken when the key was built), the same
+    // background object and frame likewise, and pairwise the same frame
+    // records (object identity) with the same modes.
     bool equals(const lumvex::item_id& other) const override;
     // Empty: painted frames have no disc-cache file.
     std::string key() const override;
@@ -86,6 +87,10 @@ private:
     boost::shared_ptr<lumvex::footage> m_background;
     int m_backgroundFrame = 0;
     types::extent<unsigned> m_frameSize;
+    // The footage's (background's) own key of the frame, where the type
+    // shows it; compared too, since it changes with the footage's field order.
+    boost::shared_ptr<lumvex::item_id> m_footageId;
+    boost::shared_ptr<lumvex::item_id> m_backgroundId;
     // Foreground Only and Background Only: the item id of the frame shown.
     boost::shared_ptr<lumvex::item_id> m_shownId;
 };

@@ -5,6 +5,7 @@
 #include "foundation/image/blit.h"
 #include "platform/gui/cursor.h"
 #include "platform/gui/dc.h"
+#include "platform/gui/messages.h"
 
 #include <algorithm>
 #include <cmath>
@@ -12,9 +13,6 @@
 namespace My {
 
 namespace {
-
-constexpr UINT VK_OPEN_BRACKET = 219;
-constexpr UINT VK_CLOSE_BRACKET = 221;
 
 // The size step of the n-th press of a held key (n from 1).
 int StepOf(int n)
@@ -76,9 +74,14 @@ void WireTool::Selected()
 void WireTool::Deselected()
 {
     EraseOutline();
-    m_held = 0;
     m_altMode = false;
     m_suppressed = true;
+    // A stroke cut short (a temporary tool took over, editing ended) keeps
+    // what it painted: it is committed as if its buttons came up here.
+    if (m_held != 0) {
+        m_held = 0;
+        EndStroke();
+    }
 }
 
 void WireTool::KeyDown(UINT key, bool)
@@ -92,9 +95,9 @@ void WireTool::KeyDown(UINT key, bool)
         return;
     }
     int direction = 0;
-    if (key == VK_OPEN_BRACKET)
+    if (key == VK_OEM_4)
         direction = -1;
-    else if (key == VK_CLOSE_BRACKET)
+    else if (key == VK_OEM_6)
         direction = 1;
     else if (m_altMode && key == VK_SUBTRACT)
         direction = -1;

@@ -4,6 +4,7 @@
 #include "document/composition/Sequence.h"
 #include "platform/gui/colors.h"
 #include "platform/gui/cursor.h"
+#include "platform/gui/keys.h"
 #include "platform/gui/metrics.h"
 #include "widgets/core/Event.h"
 
@@ -331,8 +332,25 @@ void SequenceView::OnKeyUp(UINT key)
     UpdateTemporaryTool();
 }
 
+void SequenceView::SyncModifier(UINT key, bool down)
+{
+    const bool held = key == VK_CONTROL ? m_ctrl : key == VK_MENU ? m_alt : m_space;
+    if (held == down)
+        return;
+    // A change the view was not told of is no tap of the space bar.
+    m_spaceTap = false;
+    if (down)
+        OnKeyDown(key, false);
+    else
+        OnKeyUp(key);
+    m_spaceTap = false;
+}
+
 void SequenceView::HandleMouse(UINT message, UINT flags, CPoint p)
 {
+    // Ctrl as the event has it: its key messages go to whichever window has
+    // the focus (a dialog the view opened), so the view may have missed one.
+    SyncModifier(VK_CONTROL, (flags & MK_CONTROL) != 0);
     Tool* t = GetEffectiveTool();
     MakeActive(t);
     if (message != WM_MOUSEMOVE)
@@ -529,6 +547,12 @@ LRESULT SequenceView::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_KILLFOCUS:
         m_ctrl = m_alt = m_space = m_spaceTap = false;
         UpdateTemporaryTool();
+        return CWnd::WindowProc(message, wParam, lParam);
+    case WM_SETFOCUS:
+        // Keys pressed or released while another window had the focus.
+        SyncModifier(VK_CONTROL, GetAsyncKeyState(VK_CONTROL) < 0);
+        SyncModifier(VK_MENU, GetAsyncKeyState(VK_MENU) < 0);
+        SyncModifier(VK_SPACE, GetAsyncKeyState(VK_SPACE) < 0);
         return CWnd::WindowProc(message, wParam, lParam);
     case WM_HSCROLL:
     case WM_VSCROLL:

@@ -119,6 +119,9 @@ private:
     void ClientSizeChanged(int width, int height);
     void MakeActive(Tool* tool);
     void UpdateTemporaryTool();
+    // Brings the view's belief about a held Ctrl, Alt or Space (key) in line
+    // with `down`, as the key message it missed would have.
+    void SyncModifier(UINT key, bool down);
     void HandleMouse(UINT message, UINT flags, CPoint p);
     void Paint();
     void ResizeBuffer(int width, int height);

@@ -1,5 +1,6 @@
 #include "app/view/TLView.h"
 
+#include "app/display/DisplayStyleProfile.h"
 #include "app/display/FramePainting.h"
 #include "app/display/PaintingSource.h"
 #include "app/player/GoToFrameDlg.h"
@@ -46,9 +47,9 @@ TLView::TLView(TLComp& composition, lumvex::cache& cache, platform::registry_pro
     , m_editor(*this)
     , m_player(profile)
 {
+    m_style = m_profile ? LoadDisplayStyle(*m_profile) : DefaultDisplayStyle();
     if (m_profile)
         m_ramPreview = m_profile->get_int("Display", "RAMPreview", 0) != 0;
-    m_style.matte = { 0, 0, 0, 255 };
     m_painter = std::make_unique<Painter>(
         [this](const Painter::KeyPtr& key, int request) {
             return PaintingKey::Fetch(m_cache, key, request, m_ramPreview.load());
@@ -106,8 +107,10 @@ TLView::~TLView()
     m_player.SetPlayMode(My::Player::Stopped);
     // The painter first: no fetch may run on a view being taken down.
     m_painter.reset();
-    if (m_profile)
+    if (m_profile) {
+        SaveDisplayStyle(*m_profile, m_style);
         m_profile->write_int("Display", "RAMPreview", m_ramPreview ? 1 : 0);
+    }
     m_comp.GetBackground().RemoveListener(this);
     m_editor.RemoveListener(this);
     m_comp.GetSegmentSet().RemoveListener(this);
@@ -269,6 +272,19 @@ void TLView::OnSegmentProcessed(TLSegment& segment)
     RequestPaint();
 }
 
+void TLView::EndEditOfUnselected()
+{
+    TLSegmentSet& set = m_comp.GetSegmentSet();
+    TLSegment* edited = set.GetEditTarget();
+    if (!edited || edited == set.GetSelected())
+        return;
+    // The segment's own end tells the editor, which commits a stroke under
+    // way before it lets go.
+    edited->EndEditing();
+    if (m_editor.GetTarget() == edited)
+        m_editor.EndEdit();
+}
+
 void TLView::ForgetSegment(const TLSegment* segment)
 {
     if (!segment || segment == m_progressSegment)
@@ -296,6 +312,14 @@ void TLView::OnEvent(My::Event& event)
         || dynamic_cast<My::MaskEditor::MaskChange*>(&event) || dynamic_cast<My::Layer::Event*>(&event)) {
         RequestPaint();
         InvalidateImage();
+        return;
+    }
+    if (dynamic_cast<My::Doc::SelectionChange*>(&event))
+        EndEditOfUnselected();
+    // An edit of the footage's properties (its field order) comes as a
+    // history entry: the frames it changed get new keys.
+    if (dynamic_cast<My::Doc::ActionsChange*>(&event)) {
+        RequestPaint();
         return;
     }
     if (dynamic_cast<My::Segment::Event*>(&event) || dynamic_cast<My::SegmentSet::Change*>(&event)

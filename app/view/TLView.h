@@ -116,6 +116,9 @@ private:
     // Hands the frame-rate suffix and the measured rate to their sinks.
     void ShowRate(const std::string& suffix, double rate);
     void AskGoToFrame();
+    // Editing follows the selection: a segment that is no longer selected
+    // (deactivated, another one chosen) stops being edited.
+    void EndEditOfUnselected();
 
     TLComp& m_comp;
     lumvex::cache& m_cache;

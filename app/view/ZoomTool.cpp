@@ -3,6 +3,7 @@
 #include "app/view/SequenceView.h"
 #include "platform/gui/cursor.h"
 #include "platform/gui/dc.h"
+#include "platform/gui/messages.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -10,7 +11,6 @@
 namespace My {
 
 namespace {
-constexpr UINT VK_MULTIPLY_PAD = 106;
 constexpr int click_size = 5;
 } // namespace
 
@@ -50,7 +50,7 @@ void ZoomTool::Deactivate()
 
 void ZoomTool::KeyDown(UINT key, bool)
 {
-    if (key == VK_MULTIPLY_PAD)
+    if (key == VK_MULTIPLY)
         m_view.FitOnScreen();
     else if (key == VK_ADD)
         m_view.ZoomBy(2.0);

@@ -1,7 +1,10 @@
 #include "platform/gui/detail/wx.h"
 
 #include <wx/defs.h>
+#include <wx/utils.h>
 
+#include "platform/gui/app.h"
+#include "platform/gui/keys.h"
 #include "platform/gui/messages.h"
 
 namespace platform::gui::detail {
@@ -55,6 +58,15 @@ UINT vk_from_wx(int code)
         return VK_PRIOR;
     case WXK_PAGEDOWN:
         return VK_NEXT;
+    case WXK_NUMPAD_MULTIPLY:
+    case WXK_MULTIPLY:
+        return VK_MULTIPLY;
+    case '[':
+    case '{':
+        return VK_OEM_4;
+    case ']':
+    case '}':
+        return VK_OEM_6;
     case WXK_NUMPAD_ADD:
     case '+':
         return VK_ADD;
@@ -67,3 +79,34 @@ UINT vk_from_wx(int code)
 }
 
 } // namespace platform::gui::detail
+
+namespace {
+
+// The toolkit's code of the keys whose state can be asked for; 0 for others.
+int wx_from_vk(int vk)
+{
+    if ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9'))
+        return vk;
+    switch (UINT(vk)) {
+    case VK_SHIFT:
+        return WXK_SHIFT;
+    case VK_CONTROL:
+        return WXK_CONTROL;
+    case VK_MENU:
+        return WXK_ALT;
+    case VK_SPACE:
+        return WXK_SPACE;
+    default:
+        return 0;
+    }
+}
+
+} // namespace
+
+std::int16_t GetAsyncKeyState(int vk)
+{
+    const int code = wx_from_vk(vk);
+    if (code == 0 || !platform::gui::running())
+        return 0;
+    return wxGetKeyState(static_cast<wxKeyCode>(code)) ? std::int16_t(0x8000) : std::int16_t(0);
+}

@@ -70,10 +70,14 @@ inline constexpr UINT VK_RIGHT = 0x27;
 inline constexpr UINT VK_DOWN = 0x28;
 inline constexpr UINT VK_INSERT = 0x2D;
 inline constexpr UINT VK_DELETE = 0x2E;
+inline constexpr UINT VK_MULTIPLY = 0x6A;
 inline constexpr UINT VK_ADD = 0x6B;
 inline constexpr UINT VK_SUBTRACT = 0x6D;
 inline constexpr UINT VK_F1 = 0x70;
 inline constexpr UINT VK_F12 = 0x7B;
+// The bracket keys of a US keyboard: '[' and ']'.
+inline constexpr UINT VK_OEM_4 = 0xDB;
+inline constexpr UINT VK_OEM_6 = 0xDD;
 
 // Key message flags (LPARAM bits above the repeat count).
 inline constexpr UINT KF_EXTENDED = 0x0100;

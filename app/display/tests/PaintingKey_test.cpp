@@ -167,6 +167,56 @@ TEST(PaintingKey, FootageAndFramesCountWhereTheTypeShowsThem)
     EXPECT_FALSE(back->equals(*front));
 }
 
+// Frames whose own keys name the field order, as a deinterlaced footage's
+// do; changing it leaves the footage object and its frame numbers alone.
+class FieldedFootage : public LoggedFootage {
+public:
+    FieldedFootage()
+        : LoggedFootage(10, 4, 2, Pixel { 100, 0, 0, 255 })
+    {
+    }
+    boost::shared_ptr<lumvex::item_id> frame_id(int frame) override
+    {
+        return boost::make_shared<trm::testing::memory_frame_id>(frame + 1000 * static_cast<int>(m_fields));
+    }
+    void set_fields(lumvex::deinterlace_fields fields) override { m_fields = fields; }
+    lumvex::deinterlace_fields fields() const override { return m_fields; }
+
+private:
+    lumvex::deinterlace_fields m_fields = lumvex::deinterlace_fields::upper_first;
+};
+
+TEST(PaintingKey, KeysMadeBeforeTheFieldOrderChangedNameOtherPictures)
+{
+    Fixture f;
+    const auto front = boost::make_shared<FieldedFootage>();
+    const auto back = boost::make_shared<FieldedFootage>();
+    for (const DisplayType type : { DisplayType::ForegroundOnly, DisplayType::BackgroundOnly,
+             DisplayType::MattedForeground, DisplayType::Composition }) {
+        const auto key = [&] { return PaintingKey(Style(type), f.Layers(), front, 3, back, 5); };
+        const PaintingKey upper = key();
+        EXPECT_TRUE(upper.equals(key()));
+        const bool showsFront = type != DisplayType::BackgroundOnly;
+        const bool showsBack = type == DisplayType::BackgroundOnly || type == DisplayType::Composition;
+        front->set_fields(lumvex::deinterlace_fields::lower_first);
+        EXPECT_EQ(upper.equals(key()), !showsFront) << DisplayTypeLabel(type);
+        EXPECT_EQ(key().equals(upper), !showsFront) << DisplayTypeLabel(type);
+        front->set_fields(lumvex::deinterlace_fields::upper_first);
+        back->set_fields(lumvex::deinterlace_fields::lower_first);
+        EXPECT_EQ(upper.equals(key()), !showsBack) << DisplayTypeLabel(type);
+        back->set_fields(lumvex::deinterlace_fields::upper_first);
+        EXPECT_TRUE(upper.equals(key()));
+    }
+    // A frame painted under the old order is not found for the new one.
+    const auto matted
+        = boost::make_shared<PaintingKey>(Style(DisplayType::MattedForeground), f.Layers(), front, 3);
+    f.cache.put(boost::make_shared<lumvex::cached_image>(matted), lumvex::placement::back);
+    front->set_fields(lumvex::deinterlace_fields::lower_first);
+    EXPECT_FALSE(f.cache.find(
+        boost::make_shared<PaintingKey>(Style(DisplayType::MattedForeground), f.Layers(), front, 3),
+        lumvex::placement::back));
+}
+
 TEST(PaintingKey, FootageOnlyKeysEqualTheFootagesOwnFrameIds)
 {
     Fixture f;

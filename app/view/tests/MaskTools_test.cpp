@@ -249,22 +249,48 @@ TEST_F(Fixture, RadiusStepsAccelerateAndStopAtTheLimits)
     My::BrushTool& brush = editor.GetBrushTool();
     std::vector<int> radii;
     for (int i = 0; i < 7; ++i) {
-        brush.KeyDown(221, i > 0);
+        brush.KeyDown(VK_OEM_6, i > 0);
         radii.push_back(brush.GetRadius());
     }
     EXPECT_EQ(radii, (std::vector<int> { 21, 23, 25, 30, 35, 45, 55 }));
-    brush.KeyUp(221);
+    brush.KeyUp(VK_OEM_6);
     for (int i = 0; i < 40; ++i)
-        brush.KeyDown(221, true);
+        brush.KeyDown(VK_OEM_6, true);
     EXPECT_EQ(brush.GetRadius(), 150);
-    brush.KeyUp(221);
+    brush.KeyUp(VK_OEM_6);
     for (int i = 0; i < 40; ++i)
-        brush.KeyDown(219, true);
+        brush.KeyDown(VK_OEM_4, true);
     EXPECT_EQ(brush.GetRadius(), 1);
     // Numeric-pad plus only in Alt mode.
-    brush.KeyUp(219);
+    brush.KeyUp(VK_OEM_4);
     brush.KeyDown(VK_ADD, false);
     EXPECT_EQ(brush.GetRadius(), 1);
+}
+
+TEST_F(Fixture, StrokeCutShortByATemporaryToolOrTheEndOfEditingIsCommitted)
+{
+    Owner owner(Blank(64, 48));
+    editor.BeginEdit(&owner);
+    // Ctrl comes with a move of the stroke: the pan tool takes over.
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, CPoint(20, 20));
+    Send(WM_MOUSEMOVE, MK_LBUTTON, CPoint(30, 20));
+    Send(WM_MOUSEMOVE, MK_LBUTTON | MK_CONTROL, CPoint(34, 20));
+    EXPECT_EQ(view.GetEffectiveTool(), &view.GetPanTool());
+    ASSERT_EQ(owner.names, std::vector<std::string> { "Brush" });
+    EXPECT_TRUE(owner.GetMask().at(30, 20));
+    EXPECT_EQ(editor.GetBrushTool().GetHeldButtons(), 0);
+    Send(WM_LBUTTONUP, MK_CONTROL, CPoint(34, 20));
+    Send(WM_MOUSEMOVE, 0, CPoint(34, 30));
+    EXPECT_EQ(view.GetEffectiveTool(), &editor.GetBrushTool());
+    EXPECT_EQ(owner.names.size(), 1u);
+
+    // Editing ends while the right button clears.
+    Send(WM_RBUTTONDOWN, MK_RBUTTON, CPoint(30, 20));
+    editor.EndEdit();
+    ASSERT_EQ(owner.names.size(), 2u);
+    EXPECT_FALSE(owner.GetMask().at(30, 20));
+    Send(WM_RBUTTONUP, 0, CPoint(30, 20));
+    EXPECT_EQ(owner.names.size(), 2u);
 }
 
 TEST_F(Fixture, CtrlOrSpaceHoldsThePanToolAndAltMakesItTheZoomTool)

@@ -1,8 +1,10 @@
 // The composition view without a window system: an empty composition paints
 // nothing and shows the background, following processing moves the preview
 // frame only when the painter is idle, the followed segment is forgotten on
-// deletion, closing and completion, and RAMPreview persists.
+// deletion, closing and completion, RAMPreview and the display style
+// persist, and editing follows the selection.
 
+#include "app/display/DisplayStyleProfile.h"
 #include "app/display/tests/painting_test_support.h"
 #include "app/player/TimeControls.h"
 #include "app/view/TLView.h"
@@ -126,6 +128,131 @@ TEST_F(View, RamPreviewIsReadFromTheProfileAndWrittenBack)
     TLView again(comp, cache, &profile);
     EXPECT_TRUE(again.GetRAMPreview());
     std::filesystem::remove_all(dir);
+}
+
+TEST_F(View, DisplayStyleStartsAsCompositionAndIsWrittenBackWhenTheViewCloses)
+{
+    const auto dir
+        = std::filesystem::path(::testing::TempDir()) / ("tavelo_view_style_" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir);
+    setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+    platform::registry_profile profile("NorvaneTest", "TaveloViewTest");
+    {
+        TLView v(comp, cache, &profile);
+        const DisplayStyle& style = v.GetDisplayStyle();
+        EXPECT_EQ(style.type, DisplayType::Composition);
+        EXPECT_TRUE(style.smooth);
+        EXPECT_TRUE(style.inverse);
+        EXPECT_EQ(style.matte, (img::BGRA<unsigned char> { 255, 0, 0, 128 }));
+        EXPECT_EQ(PackMatteColor(style.matte), PackMatteColor(DefaultDisplayStyle().matte));
+        v.SetDisplayType(3);
+        v.SetMatteBackground(RGB(0, 200, 0));
+        // Nothing is written while the view lives.
+        EXPECT_EQ(profile.get_int("Display", "Type", 9), 9u);
+    }
+    EXPECT_EQ(profile.get_int("Display", "Type", 9), 3u);
+    TLView again(comp, cache, &profile);
+    EXPECT_EQ(again.GetDisplayStyle().type, DisplayType::MattedForeground);
+    EXPECT_EQ(again.GetDisplayStyle().matte, (img::BGRA<unsigned char> { 0, 200, 0, 128 }));
+    std::filesystem::remove_all(dir);
+}
+
+namespace {
+
+// Hands the segments' edit target to the view's editor, as the main frame
+// does.
+struct EditingHost : FakeSegmentHost {
+    TLView* view = nullptr;
+    void OnEditTargetChange(TLSegment* segment) override
+    {
+        FakeSegmentHost::OnEditTargetChange(segment);
+        if (view && segment)
+            view->GetMaskEditor().BeginEdit(segment);
+        else if (view)
+            view->GetMaskEditor().EndEdit();
+    }
+};
+
+} // namespace
+
+TEST_F(View, DeactivatingTheEditedSegmentEndsEditingAndKeepsItsStroke)
+{
+    EditingHost editing;
+    editing.view = view.get();
+    comp.SetFootage(boost::make_shared<SceneFootage>(20));
+    comp.GetSegmentSet().SetHost(&editing);
+    struct Restore {
+        TLSegmentSet& set;
+        FakeSegmentHost* host;
+        ~Restore() { set.SetHost(host); }
+    } restore { comp.GetSegmentSet(), &host };
+    auto state = test::attach_fake(*view);
+    state->client = CRect(0, 0, 64, 48);
+    view->SendMessage(WM_SIZE, 0, MAKELPARAM(64, 48));
+    view->ScrollTo(0, 0, true);
+    TLSegmentSet& set = comp.GetSegmentSet();
+    TLSegment* first = set.CreateSegment(2);
+    TLSegment* second = set.CreateSegment(8);
+    for (TLSegment* edited : { first, second }) {
+        set.SelectSegment(set.IndexOf(edited));
+        edited->BeginEditing();
+        ASSERT_EQ(view->GetMaskEditor().GetTarget(), edited);
+        // A stroke under way when the selection changes.
+        view->SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(20, 20));
+        view->SendMessage(WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(30, 20));
+        EXPECT_EQ(edited->GetMask().count(), 0u);
+        if (edited == first)
+            set.SelectSegment(set.IndexOf(second));
+        else
+            set.SelectSegment(-1);
+        EXPECT_FALSE(view->GetMaskEditor().IsEditing());
+        EXPECT_FALSE(edited->IsBeingEdited());
+        EXPECT_TRUE(edited->GetMask().at(25, 20));
+        EXPECT_EQ(comp.GetHistory().GetUndoName(), "Brush");
+        view->SendMessage(WM_LBUTTONUP, 0, MAKELPARAM(30, 20));
+    }
+    EXPECT_EQ(view->GetTool(), nullptr);
+}
+
+namespace {
+
+// Frames whose own keys name the field order, as a deinterlaced footage's do.
+class FieldedScene : public SceneFootage {
+public:
+    FieldedScene()
+        : SceneFootage(20)
+    {
+    }
+    boost::shared_ptr<lumvex::item_id> frame_id(int frame) override
+    {
+        return boost::make_shared<trm::testing::memory_frame_id>(frame + 1000 * static_cast<int>(m_fields));
+    }
+    void set_fields(lumvex::deinterlace_fields fields) override { m_fields = fields; }
+    lumvex::deinterlace_fields fields() const override { return m_fields; }
+
+private:
+    lumvex::deinterlace_fields m_fields = lumvex::deinterlace_fields::upper_first;
+};
+
+} // namespace
+
+TEST_F(View, ANewFieldOrderOfTheFootageIsPaintedAgain)
+{
+    const auto footage = boost::make_shared<FieldedScene>();
+    comp.SetFootage(footage);
+    comp.GetSegmentSet().SetHost(&host);
+    Settle();
+    view->RequestPaint();
+    Settle();
+    const int before = view->GetPainter().GetWakeCount();
+    ASSERT_GT(before, 0);
+    // The footage page's edit: the setter records no action, its empty
+    // group is recorded all the same.
+    footage->set_fields(lumvex::deinterlace_fields::lower_first);
+    comp.GetHistory().BeginGroup("");
+    comp.GetHistory().EndGroup();
+    Settle();
+    EXPECT_EQ(view->GetPainter().GetWakeCount(), before + 1);
 }
 
 TEST_F(View, PlaybackWaitsForThePainterAndMakesUpTheSkippedTickOnDelivery)

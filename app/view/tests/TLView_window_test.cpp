@@ -1,6 +1,8 @@
 // The composition view in a real window (CI: Xvfb, GTK_THEME=Adwaita,
 // scale 1): a key mask is drawn with synthesised mouse strokes, shown by
-// the view, undone through the document, and read back from the screen.
+// the view, undone through the document, and read back from the screen;
+// synthesised keys size the brush, fit the image and hold the temporary
+// tools.
 
 #include "app/display/tests/painting_test_support.h"
 #include "app/view/TLView.h"
@@ -8,6 +10,7 @@
 #include "document/segments/TLSegmentSet.h"
 #include "document/tests/segment_test_support.h"
 #include "platform/gui/app.h"
+#include "platform/gui/messages.h"
 #include "widgets/core/Message.h"
 #include "widgets/core/WindowSystem.h"
 #include "widgets/core/tests/WindowEnvironment.h"
@@ -102,7 +105,177 @@ struct Host : segment_testing::FakeSegmentHost {
     }
 };
 
+// A view of 64 x 48 frames at zoom 4 (filling its 256 x 192 client area)
+// editing the key mask of a segment at frame 0, created as a child of
+// `parent` (null: a window of its own).
+struct Editing {
+    explicit Editing(CWnd* parent = nullptr, CPoint at = CPoint(80, 80))
+    {
+        comp.SetFootage(boost::make_shared<segment_testing::SceneFootage>(10));
+        comp.GetSegmentSet().SetHost(&host);
+        segment = comp.GetSegmentSet().CreateSegment(0);
+        host.view = &view;
+        created = view.CreateView(parent, CRect(at.x, at.y, at.x + 256, at.y + 192), 0);
+        view.SetImageSize(64, 48);
+        view.SetZoom(4.0);
+        view.ScrollTo(0, 0, true);
+        segment->BeginEditing();
+        view.RequestPaint();
+        PumpUntil([&] { return view.GetPainter().GetReady().image != nullptr; });
+        Settle();
+    }
+    ~Editing()
+    {
+        if (segment)
+            segment->EndEditing();
+        host.view = nullptr;
+        if (view.GetSafeHwnd())
+            view.DestroyWindow();
+    }
+    CPoint Screen(int x, int y)
+    {
+        CPoint p(x, y);
+        view.ClientToScreen(&p);
+        return p;
+    }
+    // A left-button stroke along the row y of the client area.
+    void Stroke(wxUIActionSimulator& sim, int from, int to, int y)
+    {
+        const CPoint start = Screen(from, y);
+        sim.MouseMove(start.x, start.y);
+        Settle();
+        sim.MouseDown();
+        for (int x = from; x <= to; x += 8) {
+            const CPoint p = Screen(x, y);
+            sim.MouseMove(p.x, p.y);
+            PumpUntil([] { return false; }, std::chrono::milliseconds(10));
+        }
+        sim.MouseUp();
+        Settle();
+    }
+
+    segment_testing::PromptScope prompts;
+    Host host;
+    TLComp comp;
+    TLSegment* segment = nullptr;
+    painting_testing::ListCache cache;
+    TLView view { comp, cache };
+    bool created = false;
+};
+
 } // namespace
+
+TEST(TLViewWindow, KeysOfTheWindowSystemSizeTheBrushAndFitTheImage)
+{
+    if (!test::display_started())
+        GTEST_SKIP() << "no display";
+    Editing e;
+    ASSERT_TRUE(e.created);
+    ASSERT_TRUE(e.view.GetMaskEditor().IsEditing());
+    My::BrushTool& brush = e.view.GetMaskEditor().GetBrushTool();
+    ASSERT_EQ(brush.GetRadius(), 20);
+    wxUIActionSimulator sim;
+    const CPoint inside = e.Screen(200, 150);
+    sim.MouseMove(inside.x, inside.y);
+    // A click gives the view the keys (the right button clears nothing).
+    sim.MouseClick(wxMOUSE_BTN_RIGHT);
+    Settle();
+    sim.Char(']');
+    ASSERT_TRUE(PumpUntil([&] { return brush.GetRadius() != 20; }));
+    EXPECT_EQ(brush.GetRadius(), 21);
+    sim.Char('[');
+    sim.Char('[');
+    ASSERT_TRUE(PumpUntil([&] { return brush.GetRadius() == 19; }));
+    // The zoom tool's numeric-pad star fits the image into the window.
+    e.view.SetTool(&e.view.GetZoomTool());
+    e.view.SetZoom(1.0);
+    Settle();
+    sim.Char(WXK_NUMPAD_MULTIPLY);
+    EXPECT_TRUE(PumpUntil([&] { return e.view.GetGeometry().GetZoom() == 4.0; }));
+}
+
+TEST(TLViewWindow, EditedMaskLetsTheFootageShowThroughInTheStartingStyle)
+{
+    if (!test::display_started())
+        GTEST_SKIP() << "no display";
+    Editing e;
+    ASSERT_TRUE(e.created);
+    const DisplayStyle& style = e.view.GetDisplayStyle();
+    EXPECT_EQ(style.type, DisplayType::Composition);
+    ASSERT_TRUE(style.inverse);
+    // No mask yet: with inverse masks every pixel is under the matte, half
+    // of the blue matte over half of the footage.
+    const auto frame = e.comp.GetFootage()->cached_frame(0);
+    ASSERT_TRUE(frame);
+    const img::BGRA<unsigned char> f = frame->image.row(10)[15];
+    const auto mix = [](unsigned fg, unsigned m) { return (127 * fg + 128 * m) / 255; };
+    const long expected = long(mix(f.r, 0)) << 16 | long(mix(f.g, 0)) << 8 | long(mix(f.b, 255));
+    const CPoint at = e.Screen(15 * 4 + 2, 10 * 4 + 2);
+    EXPECT_EQ(ScreenPixel(at.x, at.y), expected);
+}
+
+TEST(TLViewWindow, StrokeCutShortBySpaceIsKept)
+{
+    if (!test::display_started())
+        GTEST_SKIP() << "no display";
+    Editing e;
+    ASSERT_TRUE(e.created);
+    wxUIActionSimulator sim;
+    // Space pressed mid-stroke hands the pointer to the pan tool: what was
+    // painted so far is one undoable stroke at once.
+    const CPoint start = e.Screen(40, 40);
+    sim.MouseMove(start.x, start.y);
+    Settle();
+    sim.MouseDown();
+    for (int x = 40; x <= 120; x += 8) {
+        const CPoint p = e.Screen(x, 40);
+        sim.MouseMove(p.x, p.y);
+        PumpUntil([] { return false; }, std::chrono::milliseconds(10));
+    }
+    sim.KeyDown(WXK_SPACE);
+    ASSERT_TRUE(PumpUntil([&] { return e.view.GetEffectiveTool() == &e.view.GetPanTool(); }));
+    EXPECT_TRUE(e.segment->GetMask().at(15, 10));
+    EXPECT_EQ(e.comp.GetHistory().GetUndoName(), "Brush");
+    sim.MouseUp();
+    Settle();
+    sim.KeyUp(WXK_SPACE);
+    ASSERT_TRUE(PumpUntil([&] { return e.view.GetEffectiveTool() != &e.view.GetPanTool(); }));
+    // The space bar held for the pan tool is no tap that plays.
+    EXPECT_EQ(e.view.GetPlayerMode(), 0);
+}
+
+TEST(TLViewWindow, CtrlFollowsTheKeyboardWhicheverWindowHadItsKeys)
+{
+    if (!test::display_started())
+        GTEST_SKIP() << "no display";
+    // The view beside a text field of the same window, which takes the keys
+    // away from it.
+    CWnd parent;
+    ASSERT_TRUE(parent.Create("", "", WS_VISIBLE, CRect(40, 40, 40 + 400, 40 + 300), nullptr, 0));
+    CEdit field;
+    ASSERT_TRUE(field.Create("", "", WS_CHILD | WS_VISIBLE, CRect(300, 10, 390, 40), &parent, 0));
+    Editing e(&parent, CPoint(10, 10));
+    ASSERT_TRUE(e.created);
+    wxUIActionSimulator sim;
+    // Ctrl pressed while the text field had the keys: a drag in the view
+    // pans, it paints nothing.
+    field.SetFocus();
+    Settle();
+    sim.KeyDown(WXK_CONTROL);
+    Settle();
+    e.Stroke(sim, 40, 200, 100);
+    EXPECT_EQ(e.segment->GetMask().count(), 0u);
+    // Released while the field had the keys again: the brush paints.
+    field.SetFocus();
+    Settle();
+    sim.KeyUp(WXK_CONTROL);
+    Settle();
+    e.Stroke(sim, 40, 200, 100);
+    EXPECT_TRUE(e.segment->GetMask().at(30, 25));
+    e.view.DestroyWindow();
+    field.DestroyWindow();
+    parent.DestroyWindow();
+}
 
 TEST(TLViewWindow, KeyMaskDrawnWithTheMouseShowsAndUndoRemovesIt)
 {
@@ -117,6 +290,8 @@ TEST(TLViewWindow, KeyMaskDrawnWithTheMouseShowsAndUndoRemovesIt)
     ASSERT_NE(segment, nullptr);
     painting_testing::ListCache cache;
     TLView view(comp, cache);
+    // Mask Only, masks neither inverted nor smooth.
+    view.SetDisplayStyle(DisplayStyle {});
     host.view = &view;
     // Zoom 4: the 64 x 48 frame fills the 256 x 192 client area.
     ASSERT_TRUE(view.CreateView(nullptr, CRect(80, 80, 80 + 256, 80 + 192), 0));
