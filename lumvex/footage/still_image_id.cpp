@@ -23,7 +23,7 @@ still_image_id::still_image_id(std::string path)
 bool still_image_id::equals(const item_id& other) const
 {
     const auto* still = dynamic_cast<const still_image_id*>(&other);
-    return still != nullptr && img::equal_ignoring_case(m_path, still->m_path);
+    return still != nullptr && m_path == still->m_path;
 }
 
 std::string still_image_id::key() const

@@ -12,8 +12,8 @@ class still_image_id : public item_id {
 public:
     explicit still_image_id(std::string path);
 
-    // Equal to a still_image_id (or derived) whose path is the same ignoring
-    // letter case.
+    // Equal to a still_image_id (or derived) of exactly the same path: file
+    // names that differ only in letter case name different files here.
     bool equals(const item_id& other) const override;
     // The file name without folder and extension.
     std::string key() const override;

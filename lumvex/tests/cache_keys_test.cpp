@@ -33,10 +33,11 @@ boost::shared_ptr<lumvex::item_id> deserialized(
 
 } // namespace
 
-TEST(still_image_id, EqualsAKeyOfTheSamePathInAnyLetterCase)
+TEST(still_image_id, EqualsAKeyOfExactlyTheSamePath)
 {
     const still_image_id a("C:\\A\\Photo.PNG");
-    EXPECT_TRUE(a.equals(still_image_id("c:\\a\\photo.png")));
+    EXPECT_TRUE(a.equals(still_image_id("C:\\A\\Photo.PNG")));
+    EXPECT_FALSE(a.equals(still_image_id("c:\\a\\photo.png")));
     EXPECT_FALSE(a.equals(still_image_id("c:\\a\\photo2.png")));
     EXPECT_FALSE(a.equals(avi_frame_id(0, "C:\\A\\Photo.PNG", 1, true)));
     EXPECT_EQ(a.key(), "Photo");
