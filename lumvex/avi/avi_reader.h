@@ -1,6 +1,7 @@
 #pragma once
 
 #include "foundation/system/thread.h"
+#include "lumvex/cache/file_stamp.h"
 #include "lumvex/footage/footage.h"
 #include "lumvex/footage/frame_waits.h"
 
@@ -116,6 +117,9 @@ private:
     bool m_all_key_frames = false;
     frame_waits m_waits;
     std::string m_path;
+    // The file's stamp when it was opened: frames of another content of the
+    // same path have other keys.
+    file_stamp m_stamp;
     int m_length = 0;
     unsigned m_width = 0;
     unsigned m_height = 0;

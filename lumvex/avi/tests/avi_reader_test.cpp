@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <thread>
 
@@ -282,6 +283,85 @@ TEST_F(AviFootage, FailedFrameWakesItsWaitersAndTheFootageGoesOn)
     auto frame = footage.frame(2, 0, true);
     ASSERT_TRUE(frame);
     EXPECT_EQ(pixels(frame->image), t::uncompressed_picture(16, 8, 2, 24));
+}
+
+namespace {
+
+constexpr unsigned clip_width = 64;
+constexpr unsigned clip_height = 48;
+
+// Picture `index` of an uncompressed test clip.
+std::vector<std::uint8_t> clip_picture(int index)
+{
+    return t::uncompressed_picture(clip_width, clip_height, index, 24);
+}
+
+// Six uncompressed frames indexed as a delta-coded clip (a key frame every
+// third frame), so that its frames are kept on disc too; `reversed` stores
+// the pictures last first. The clip is written beside the path and renamed
+// over it, as exporters replace a file.
+void write_indexed_clip(const std::string& path, bool reversed)
+{
+    t::avi_layout layout;
+    auto samples = t::uncompressed_samples(clip_width, clip_height, 6, 24, false, layout);
+    if (reversed)
+        std::reverse(samples.begin(), samples.end());
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i].key = i % 3 == 0;
+    t::write_avi(path + ".new", layout, samples);
+    std::filesystem::rename(path + ".new", path);
+}
+
+} // namespace
+
+TEST_F(AviFootage, AClipReplacedAtTheSamePathShowsItsNewFrames)
+{
+    const std::string path = m_folder.file("export.avi");
+    write_indexed_clip(path, false);
+    {
+        avi_reader footage(path, &m_caches.coordinator, 10);
+        ASSERT_FALSE(footage.all_key_frames());
+        for (int f = 0; f < 6; ++f)
+            EXPECT_EQ(pixels(footage.frame(f, 0, true)->image), clip_picture(f));
+    }
+    // The same length and size: only the file's identity tells the two apart.
+    write_indexed_clip(path, true);
+    avi_reader footage(path, &m_caches.coordinator, 10);
+    for (int f = 0; f < 6; ++f)
+        EXPECT_EQ(pixels(footage.frame(f, 0, true)->image), clip_picture(5 - f)) << f;
+}
+
+TEST_F(AviFootage, AClipReplacedBetweenTwoRunsIsNotAnsweredFromTheDiscCacheOfTheFirst)
+{
+    const std::string path = m_folder.file("export.avi");
+    const std::string root = m_folder.root() + "runs/";
+    lumvex::avi_frame_id_deserializer deserializer;
+    write_indexed_clip(path, false);
+    {
+        lumvex::mem_cache memory(256u << 20);
+        lumvex::disc_cache disc(root, 1ull << 30, &deserializer);
+        lumvex::coordinator both(&memory, &disc);
+        avi_reader footage(path, &both, 10);
+        for (int f = 0; f < 6; ++f)
+            EXPECT_EQ(pixels(footage.frame(f, 0, true)->image), clip_picture(f));
+    }
+    {
+        // The next run of the unchanged file finds its frames on disc.
+        lumvex::mem_cache memory(256u << 20);
+        lumvex::disc_cache disc(root, 1ull << 30, &deserializer);
+        lumvex::coordinator both(&memory, &disc);
+        avi_reader footage(path, &both, 10);
+        EXPECT_TRUE(disc.contains(footage.frame_id(1), lumvex::placement::keep));
+    }
+    write_indexed_clip(path, true);
+    lumvex::mem_cache memory(256u << 20);
+    lumvex::disc_cache disc(root, 1ull << 30, &deserializer);
+    lumvex::coordinator both(&memory, &disc);
+    avi_reader footage(path, &both, 10);
+    for (int f = 0; f < 6; ++f) {
+        EXPECT_FALSE(disc.contains(footage.frame_id(f), lumvex::placement::keep)) << f;
+        EXPECT_EQ(pixels(footage.frame(f, 0, true)->image), clip_picture(5 - f)) << f;
+    }
 }
 
 TEST_F(AviFootage, ManyThreadsGetTheirFrames)

@@ -123,7 +123,7 @@ TEST(disc_cache, WritesTheKeysDescriptionBesideTheImage)
     cache.put(frame_entry(42), placement::back);
     EXPECT_TRUE(fs::exists(folder.file("walk.000042.png")));
     EXPECT_EQ(contents(folder.file("walk.000042.txt")),
-        "AVI frame: (fullpath to avi, its duration, frame number)\n/clips/walk.avi\n100\n42\n");
+        "AVI frame: (fullpath to avi, its duration, frame number)\n/clips/walk.avi\n100\n42\n0 0 0 0\n");
 }
 
 TEST(disc_cache, KeysOfTheSameTextGetNumberedPairs)
