@@ -335,8 +335,11 @@ void avi_reader::read_delta(const avi_read_order& order)
                         m_waits.stored(g);
                 }
             }
+            // Frames of the range were asked for (read ahead or waited
+            // for): they go to the back of memory too, ahead of frames
+            // seen longer ago, so that a caller reading on finds them there.
             if (good)
-                deliver(f, m_waits.waited_for(f), placement::front);
+                deliver(f, true, placement::back);
         }
         if (good)
             m_waits.stored(f);

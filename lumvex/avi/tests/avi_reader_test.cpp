@@ -215,6 +215,30 @@ TEST_F(AviFootage, DeltaCodedReadAheadGoesToTheDiscCache)
     EXPECT_FALSE(m_caches.disc.contains(footage.frame_id(22), lumvex::placement::keep));
 }
 
+TEST_F(AviFootage, DeltaCodedReadAheadReachesAFullMemoryCache)
+{
+    const std::string path = mpeg4();
+    const auto reference = t::reference_decode(path);
+    // Memory holds six 96 x 64 frames and is full of frames seen before.
+    lumvex::mem_cache memory(6 * 96 * 64 * 4);
+    lumvex::disc_cache disc(m_folder.root() + "small/", 1ull << 30, &m_caches.deserializer);
+    lumvex::coordinator both(&memory, &disc);
+    avi_reader footage(path, &both, 4);
+    for (int f = 30; f < 36; ++f)
+        footage.frame(f, 0, true);
+    footage.frame(12, lumvex::frame_request::after, true);
+    for (int f = 13; f <= 16; ++f) {
+        EXPECT_TRUE(eventually([&] { return memory.contains(footage.frame_id(f), lumvex::placement::keep); }))
+            << f;
+    }
+    disc.flush();
+    for (int f = 12; f <= 16; ++f) {
+        auto frame = footage.cached_frame(f);
+        ASSERT_TRUE(frame) << f;
+        EXPECT_GT(quality(frame, reference[std::size_t(f)]), 40.0) << f;
+    }
+}
+
 TEST_F(AviFootage, AllKeyFrameFileReadsOneFrameAhead)
 {
     avi_reader footage(mjpeg(), &m_caches.coordinator, 50);
