@@ -7,6 +7,7 @@
 #include "lumvex/files/gdiplus_reader.h"
 #include "lumvex/footage/still_image_id.h"
 #include "lumvex/path.h"
+#include "platform/kernel/thread.h"
 
 #include <algorithm>
 #include <array>
@@ -447,6 +448,10 @@ void disc_cache::delete_pair(const std::string& name) const
 // queue is empty. Nothing that fails stops it.
 void disc_cache::run_writer()
 {
+    // Disc copies are background work: readers and painters go first, and
+    // a writer left behind leaves images in the queue (served from memory)
+    // that the quota may drop before they are written at all.
+    platform::set_current_thread_priority(platform::THREAD_PRIORITY_LOWEST);
     std::vector<char> buffer(std::size_t(1) << 20);
     for (;;) {
         {
