@@ -17,11 +17,12 @@ const char* const header = "AVI frame: (fullpath to avi, its duration, frame num
 
 } // namespace
 
-avi_frame_id::avi_frame_id(int frame, std::string path, int duration, bool cacheable)
+avi_frame_id::avi_frame_id(int frame, std::string path, int duration, bool cacheable, file_stamp stamp)
     : m_frame(frame)
     , m_path(std::move(path))
     , m_duration(duration)
     , m_cacheable(cacheable)
+    , m_stamp(stamp)
 {
 }
 
@@ -33,7 +34,7 @@ bool avi_frame_id::equals(const item_id& other) const
         ? static_cast<const avi_frame_id*>(&other)
         : dynamic_cast<const avi_frame_id*>(&other);
     return frame != nullptr && m_frame == frame->m_frame && m_duration == frame->m_duration
-        && m_path == frame->m_path;
+        && m_stamp == frame->m_stamp && m_path == frame->m_path;
 }
 
 std::string avi_frame_id::key() const
@@ -45,7 +46,7 @@ std::string avi_frame_id::key() const
 
 void avi_frame_id::describe(std::ostream& out) const
 {
-    out << header << '\n' << m_path << '\n' << m_duration << '\n' << m_frame << '\n';
+    out << header << '\n' << m_path << '\n' << m_duration << '\n' << m_frame << '\n' << m_stamp << '\n';
 }
 
 boost::shared_ptr<item_id> avi_frame_id_deserializer::deserialize(std::istream& description) const
@@ -59,7 +60,9 @@ boost::shared_ptr<item_id> avi_frame_id_deserializer::deserialize(std::istream& 
     description >> duration >> frame;
     if (description.fail())
         return {};
-    return boost::shared_ptr<item_id>(new avi_frame_id(frame, path, duration, true));
+    file_stamp stamp;
+    description >> stamp;
+    return boost::shared_ptr<item_id>(new avi_frame_id(frame, path, duration, true, stamp));
 }
 
 } // namespace lumvex

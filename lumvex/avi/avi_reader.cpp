@@ -138,6 +138,7 @@ void avi_reader::open(const std::string& path)
     if (!m_file)
         m_file = std::make_unique<img::avi::file>();
     m_file->open(paths::native(full));
+    const file_stamp stamp = file_stamp::of(full);
     try {
         m_decoder = std::make_unique<img::avi::decoder>(*m_file, 0);
     } catch (...) {
@@ -145,6 +146,7 @@ void avi_reader::open(const std::string& path)
         throw;
     }
     m_path = full;
+    m_stamp = stamp;
     m_length = m_file->length();
     m_width = m_decoder->width();
     m_height = m_decoder->height();
@@ -170,6 +172,7 @@ void avi_reader::close()
     if (m_file)
         m_file->close();
     m_path.clear();
+    m_stamp = {};
     m_length = 0;
     m_width = m_height = 0;
     m_rate = m_scale = 0;
@@ -198,14 +201,14 @@ boost::shared_ptr<item_id> avi_reader::frame_id(int frame)
 {
     check_frame(frame);
     wait_inspected();
-    return boost::shared_ptr<item_id>(new avi_frame_id(frame, m_path, m_length, !m_all_key_frames));
+    return boost::shared_ptr<item_id>(new avi_frame_id(frame, m_path, m_length, !m_all_key_frames, m_stamp));
 }
 
 boost::shared_ptr<cached_image> avi_reader::frame(int frame, int request, bool wait)
 {
     check_frame(frame);
     wait_inspected();
-    avi_frame_id id(frame, m_path, m_length, !m_all_key_frames);
+    avi_frame_id id(frame, m_path, m_length, !m_all_key_frames, m_stamp);
     boost::shared_ptr<avi_frame_request> key(
         new avi_frame_request(id, this, request, platform::current_thread_priority()));
     if (wait)
@@ -275,7 +278,7 @@ void avi_reader::process(avi_read_order& order)
 void avi_reader::deliver(int frame, bool waited, int placement_if_not_waited)
 {
     boost::shared_ptr<cached_image> image(new cached_image(
-        boost::shared_ptr<item_id>(new avi_frame_id(frame, m_path, m_length, !m_all_key_frames)),
+        boost::shared_ptr<item_id>(new avi_frame_id(frame, m_path, m_length, !m_all_key_frames, m_stamp)),
         m_decoder->release_image()));
     m_cache->put(image, waited ? placement::back : placement_if_not_waited);
 }
@@ -332,8 +335,11 @@ void avi_reader::read_delta(const avi_read_order& order)
                         m_waits.stored(g);
                 }
             }
+            // Frames of the range were asked for (read ahead or waited
+            // for): they go to the back of memory too, ahead of frames
+            // seen longer ago, so that a caller reading on finds them there.
             if (good)
-                deliver(f, m_waits.waited_for(f), placement::front);
+                deliver(f, true, placement::back);
         }
         if (good)
             m_waits.stored(f);

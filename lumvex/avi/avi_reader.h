@@ -1,6 +1,7 @@
 #pragma once
 
 #include "foundation/system/thread.h"
+#include "lumvex/cache/file_stamp.h"
 #include "lumvex/footage/footage.h"
 #include "lumvex/footage/frame_waits.h"
 
@@ -43,8 +44,10 @@ void queue_read_order(avi_read_order_queue& queue, avi_read_order order);
 // An AVI file as footage. Frames are decoded on a reader thread of the
 // footage, in the order of queued read orders, and reach callers only
 // through the cache: frames of a file whose every frame is a key frame go to
-// the memory cache, frames of a delta-coded file to the disc cache (and to
-// the memory cache when somebody waits for them). A short-lived inspection
+// the memory cache, frames of a delta-coded file to the disc cache and, when
+// they lie in the range asked for (waited for or read ahead), to the back of
+// the memory cache too; frames decoded on the way to the range go to the
+// front of both, where they are evicted first. A short-lived inspection
 // thread finds out after each opening whether all frames are key frames.
 //
 // `frame`, `cached_frame`, `frame_id` and `request_frames` may be called
@@ -116,6 +119,9 @@ private:
     bool m_all_key_frames = false;
     frame_waits m_waits;
     std::string m_path;
+    // The file's stamp when it was opened: frames of another content of the
+    // same path have other keys.
+    file_stamp m_stamp;
     int m_length = 0;
     unsigned m_width = 0;
     unsigned m_height = 0;

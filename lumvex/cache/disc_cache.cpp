@@ -1,13 +1,18 @@
 #include "lumvex/cache/disc_cache.h"
 
+#include "foundation/files/gdiplus_codec.h"
+#include "foundation/files/image_error.h"
 #include "lumvex/avi/avi_frame_id.h"
 #include "lumvex/exception.h"
 #include "lumvex/files/gdiplus_reader.h"
 #include "lumvex/footage/still_image_id.h"
 #include "lumvex/path.h"
+#include "platform/kernel/thread.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <locale>
@@ -124,19 +129,89 @@ int lock_folder(const std::string& root)
     return handle;
 }
 
+// What a pending image is counted at until its PNG is written: the pixel
+// data as 24-bit rows with their filter bytes, and room for the chunks.
+std::uint64_t estimated_png_bytes(const img::image<img::BGRA<unsigned char>>& picture)
+{
+    return std::uint64_t(picture.width) * picture.height * 3 + picture.height + 4096;
+}
+
+// Whether a PNG file is whole as far as its ends tell: the signature and the
+// header chunk at the start, the end chunk as the last bytes. Files written
+// without being forced to the disc come back after a crash empty, cut short
+// or with their tail zeroed; damage inside is found by the checksums when the
+// file is read.
+bool whole_png(const std::string& path, std::uintmax_t size)
+{
+    static const unsigned char start[16]
+        = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R' };
+    static const unsigned char end[12] = { 0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82 };
+    if (size < sizeof start + 17 + sizeof end)
+        return false;
+    std::ifstream in(paths::native(path), std::ios::binary);
+    std::array<char, sizeof start> head {};
+    std::array<char, sizeof end> tail {};
+    if (!in.read(head.data(), head.size()))
+        return false;
+    in.seekg(static_cast<std::streamoff>(size - sizeof end));
+    if (!in.read(tail.data(), tail.size()))
+        return false;
+    return std::memcmp(head.data(), start, sizeof start) == 0
+        && std::memcmp(tail.data(), end, sizeof end) == 0;
+}
+
+// Writes the PNG straight to its place. Nothing is forced to the disc: an
+// entry is only listed by a later run when its description was written
+// after it, and the start-up scan drops a PNG a crash left incomplete.
+void write_png_file(
+    const std::string& path, const img::image<img::BGRA<unsigned char>>& picture, std::vector<char>& buffer)
+{
+    const char* const failure = "could not open image file for writing or write error";
+    std::ofstream out;
+    out.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+    out.open(paths::native(path), std::ios::binary | std::ios::trunc);
+    if (!out)
+        throw img::io_error(failure, path);
+    try {
+        out.exceptions(std::ios::failbit | std::ios::badbit);
+        // Speed over size: stored (uncompressed) PNG data goes out and comes
+        // back in a few milliseconds, where compressing a noisy video frame
+        // takes some 200 ms; files are about the raw size, which `put`'s
+        // estimate already assumes.
+        img::gdiplus_write_bgra(
+            out, picture, img::image_format::png, has_transparency(picture), img::png_compression::fast);
+        out.close();
+    } catch (const std::ios_base::failure&) {
+        throw img::io_error(failure, path);
+    }
+}
+
 } // namespace
 
 struct disc_cache::entry {
     boost::shared_ptr<item_id> id;
     // The PNG name relative to the root; empty until written.
     std::string file;
-    // The PNG's size, counted in `used` while the entry is listed.
+    // The PNG's size (an estimate while the image waits for the writer),
+    // counted in `used` while the entry is listed.
     std::uint64_t size = 0;
     // Last-write time, for the order of the start-up scan only.
     fs::file_time_type written {};
     // Someone works on the entry's files without the list lock; nobody else
     // touches it until the mark is gone.
     bool busy = false;
+    // The write waiting for the writer; while there is one, the entry has
+    // no files of its own and is served from the job's image.
+    std::shared_ptr<write_job> pending;
+};
+
+// An image waiting for the writer. `where` is valid while the job is not
+// dropped; every field changes under the list lock only.
+struct disc_cache::write_job {
+    boost::shared_ptr<cached_image> image;
+    std::uint64_t bytes = 0;
+    entry_list::iterator where;
+    bool dropped = false;
 };
 
 // The time an operation works on one entry's files. Construction waits until
@@ -159,8 +234,14 @@ public:
         if (m_entry == owner.m_entries.end()) {
             if (!insert)
                 return;
-            owner.m_entries.push_front(entry { key, {}, 0, {}, false });
+            owner.m_entries.push_front(entry { key, {}, 0, {}, false, {} });
             m_entry = owner.m_entries.begin();
+        }
+        // An entry waiting for the writer is served from its image, under
+        // the lock.
+        if (m_entry->pending) {
+            m_waiting = m_entry->pending->image;
+            return;
         }
         m_entry->busy = true;
         m_registered = true;
@@ -174,24 +255,11 @@ public:
     scope& operator=(const scope&) = delete;
 
     bool registered() const { return m_registered; }
+    // The image of an entry found waiting for the writer (then the scope is
+    // not registered).
+    const boost::shared_ptr<cached_image>& waiting() const { return m_waiting; }
     // The marked entry; its fields belong to this scope until it ends.
     entry& item() { return *m_entry; }
-
-    // Makes `name` (just written, `size` bytes) the entry's pair and returns
-    // the name of the pair it replaces (empty for none).
-    std::string commit(const std::string& name, std::uint64_t size)
-    {
-        list_lock lock(m_owner.m_list_lock);
-        std::string old = std::move(m_entry->file);
-        m_entry->file = name;
-        // One change, so that readers without the lock never see a dip.
-        if (size >= m_entry->size)
-            m_owner.m_used.fetch_add(size - m_entry->size, std::memory_order_relaxed);
-        else
-            m_owner.m_used.fetch_sub(m_entry->size - size, std::memory_order_relaxed);
-        m_entry->size = size;
-        return old;
-    }
 
     void finish(int placement) { end(placement); }
 
@@ -201,30 +269,53 @@ private:
         m_registered = false;
         list_lock lock(m_owner.m_list_lock);
         if (placement == placement::drop) {
-            m_owner.drop_listed(lock, m_entry);
+            m_owner.drop_listed(lock, m_entry, false);
         } else {
             m_owner.reorder(m_entry, placement);
             m_entry->busy = false;
             m_owner.m_released.notify_all();
         }
-        if (m_owner.used() > m_owner.m_quota.load(std::memory_order_relaxed))
+        if (m_owner.used() > m_owner.m_quota.load(std::memory_order_relaxed)) {
             m_owner.trim(lock, m_owner.m_quota.load(std::memory_order_relaxed), false);
+            m_owner.m_work.notify_one();
+        }
     }
 
     disc_cache& m_owner;
     entry_list::iterator m_entry;
+    boost::shared_ptr<cached_image> m_waiting;
     bool m_registered = false;
 };
 
-disc_cache::disc_cache(const std::string& root, std::uint64_t quota, const item_id_deserializer* deserializer)
+disc_cache::disc_cache(const std::string& root, std::uint64_t quota, const item_id_deserializer* deserializer,
+    std::uint64_t write_queue_bytes)
+    : m_write_queue_bytes(write_queue_bytes)
 {
-    set_root(root, quota, deserializer);
+    m_writer = std::thread([this] { run_writer(); });
+    try {
+        set_root(root, quota, deserializer);
+    } catch (...) {
+        {
+            list_lock lock(m_list_lock);
+            m_stopping = true;
+        }
+        m_work.notify_all();
+        m_writer.join();
+        throw;
+    }
 }
 
 disc_cache::~disc_cache()
 {
     if (erase_on_exit() && enabled())
         purge();
+    {
+        list_lock lock(m_list_lock);
+        m_stopping = true;
+    }
+    m_work.notify_all();
+    m_released.notify_all();
+    m_writer.join();
     if (m_root_handle >= 0)
         ::close(m_root_handle);
 }
@@ -257,25 +348,46 @@ void disc_cache::reorder(entry_list::iterator it, int placement)
         m_entries.splice(m_entries.end(), m_entries, it);
 }
 
+void disc_cache::cancel(write_job& job)
+{
+    if (job.dropped)
+        return;
+    job.dropped = true;
+    m_queued_bytes -= job.bytes;
+    job.image.reset();
+}
+
 // Takes the entry off the list with its files. Its size leaves `used` at
 // once, so that concurrent trims do not delete more than needed; the files
-// are deleted without the lock, the entry still marked.
-void disc_cache::drop_listed(list_lock& lock, entry_list::iterator it)
+// are deleted without the lock, the entry still marked, or left to the
+// writer.
+void disc_cache::drop_listed(list_lock& lock, entry_list::iterator it, bool defer)
 {
     it->busy = true;
+    if (it->pending) {
+        cancel(*it->pending);
+        it->pending.reset();
+    }
     m_used.fetch_sub(it->size, std::memory_order_relaxed);
     it->size = 0;
     const std::string file = it->file;
     if (!file.empty()) {
-        lock.unlock();
-        delete_pair(file);
-        lock.lock();
-        m_names.erase(file);
+        if (defer) {
+            m_deletions.push_back(file);
+        } else {
+            lock.unlock();
+            delete_pair(file);
+            lock.lock();
+            m_names.erase(file);
+        }
     }
     m_entries.erase(it);
     m_released.notify_all();
 }
 
+// Deletions are left to the writer, so that a put that trims never waits
+// for the file system; callers holding the gate exclusively delete them
+// themselves (delete_deferred).
 void disc_cache::trim(list_lock& lock, std::uint64_t limit, bool everything)
 {
     while (everything || used() > limit) {
@@ -284,8 +396,20 @@ void disc_cache::trim(list_lock& lock, std::uint64_t limit, bool everything)
         // Entries being worked on stay; their own scopes trim again when they end.
         if (victim == m_entries.end())
             return;
-        drop_listed(lock, victim);
+        drop_listed(lock, victim, true);
     }
+}
+
+void disc_cache::delete_deferred(list_lock& lock)
+{
+    std::vector<std::string> names;
+    names.swap(m_deletions);
+    lock.unlock();
+    for (const std::string& name : names)
+        delete_pair(name);
+    lock.lock();
+    for (const std::string& name : names)
+        m_names.erase(name);
 }
 
 std::string disc_cache::reserve_name(const std::string& stem)
@@ -319,37 +443,119 @@ void disc_cache::delete_pair(const std::string& name) const
         paths::remove_file(m_root + text_name(name));
 }
 
-void disc_cache::write_entry(scope& s, const cached_image& image)
+// The writer: takes the queued writes oldest first and the deletions left to
+// it, each under the gate held shared, until the cache is destroyed and the
+// queue is empty. Nothing that fails stops it.
+void disc_cache::run_writer()
 {
-    const item_id& key = *image.id;
-    const std::string name = reserve_name(safe_stem(key.key()));
-    const std::string png = m_root + name;
-    const std::string text = m_root + text_name(name);
+    // Disc copies are background work: readers and painters go first, and
+    // a writer left behind leaves images in the queue (served from memory)
+    // that the quota may drop before they are written at all.
+    platform::set_current_thread_priority(platform::THREAD_PRIORITY_LOWEST);
+    std::vector<char> buffer(std::size_t(1) << 20);
+    for (;;) {
+        {
+            list_lock lock(m_list_lock);
+            m_work.wait(lock, [&] { return m_stopping || !m_jobs.empty() || !m_deletions.empty(); });
+            if (m_stopping && m_jobs.empty() && m_deletions.empty())
+                return;
+        }
+        std::shared_lock gate(m_gate);
+        list_lock lock(m_list_lock);
+        m_writing = true;
+        std::vector<std::string> deletions;
+        deletions.swap(m_deletions);
+        std::shared_ptr<write_job> job;
+        while (!job && !m_jobs.empty()) {
+            job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+            if (job->dropped) {
+                job.reset();
+                ++m_jobs_done;
+                m_released.notify_all();
+            }
+        }
+        lock.unlock();
+        for (const std::string& name : deletions)
+            delete_pair(name);
+        if (!deletions.empty()) {
+            lock.lock();
+            for (const std::string& name : deletions)
+                m_names.erase(name);
+            lock.unlock();
+        }
+        if (job)
+            write(*job, buffer);
+        lock.lock();
+        m_writing = false;
+        m_released.notify_all();
+    }
+}
+
+// Writes one job's pair and lists it: the PNG first, then the description,
+// so that a description never names a PNG not yet complete. The job may be
+// dropped meanwhile (trimmed, removed, replaced); its files are then deleted.
+void disc_cache::write(write_job& job, std::vector<char>& buffer)
+{
+    boost::shared_ptr<cached_image> image;
+    {
+        list_lock lock(m_list_lock);
+        image = job.image;
+    }
+    std::string name;
+    bool written = false;
     std::uint64_t size = 0;
-    try {
-        // Speed over size: uncompressed PNG data goes out and comes back in
-        // a few milliseconds, where compressing a noisy video frame takes
-        // some 200 ms; files are about the raw size, which `put`'s estimate
-        // already assumes.
-        img::gdiplus_writer(img::png_compression::fast)
-            .write(paths::native(png), "png", image.image, has_transparency(image.image));
-        size = fs::file_size(paths::native(png));
-        std::ofstream description(paths::native(text), std::ios::out | std::ios::trunc);
-        description.imbue(std::locale::classic());
-        key.describe(description);
-        description.close();
-        if (description.fail())
-            throw exception("file write error: " + text);
-    } catch (...) {
-        delete_pair(name);
-        release_name(name);
-        throw;
+    if (image) {
+        const item_id& key = *image->id;
+        name = reserve_name(safe_stem(key.key()));
+        const std::string png = m_root + name;
+        const std::string text = m_root + text_name(name);
+        try {
+            write_png_file(png, image->image, buffer);
+            size = fs::file_size(paths::native(png));
+            std::ofstream description(paths::native(text), std::ios::out | std::ios::trunc);
+            description.imbue(std::locale::classic());
+            key.describe(description);
+            description.close();
+            if (description.fail())
+                throw exception("file write error: " + text);
+            written = true;
+        } catch (...) {
+            // The disc copy is a convenience: a pair that cannot be written
+            // (disc full, folder gone) is not listed.
+            delete_pair(name);
+        }
     }
-    const std::string replaced = s.commit(name, size);
-    if (!replaced.empty()) {
-        delete_pair(replaced);
-        release_name(replaced);
+    list_lock lock(m_list_lock);
+    ++m_jobs_done;
+    if (job.dropped || !written) {
+        if (!job.dropped) {
+            const entry_list::iterator it = job.where;
+            it->pending.reset();
+            cancel(job);
+            drop_listed(lock, it, true);
+        }
+        if (!name.empty()) {
+            lock.unlock();
+            delete_pair(name);
+            lock.lock();
+            m_names.erase(name);
+        }
+        m_released.notify_all();
+        return;
     }
+    const entry_list::iterator it = job.where;
+    cancel(job);
+    it->pending.reset();
+    it->file = name;
+    if (size >= it->size)
+        m_used.fetch_add(size - it->size, std::memory_order_relaxed);
+    else
+        m_used.fetch_sub(it->size - size, std::memory_order_relaxed);
+    it->size = size;
+    m_released.notify_all();
+    if (used() > m_quota.load(std::memory_order_relaxed))
+        trim(lock, m_quota.load(std::memory_order_relaxed), false);
 }
 
 void disc_cache::read_entry(const std::string& name, img::image<img::BGRA<unsigned char>>& target) const
@@ -359,21 +565,79 @@ void disc_cache::read_entry(const std::string& name, img::image<img::BGRA<unsign
 
 void disc_cache::put(const boost::shared_ptr<cached_image>& image, int placement)
 {
-    std::shared_lock gate(m_gate);
     if (!enabled())
         return;
     const img::image<img::BGRA<unsigned char>>& picture = image->image;
+    const std::uint64_t bytes = estimated_png_bytes(picture);
+    {
+        // Room is waited for without the gate: the writer takes the gate for
+        // every write, and an exclusive holder waiting meanwhile must not
+        // keep it out.
+        list_lock lock(m_list_lock);
+        m_released.wait(lock, [&] {
+            return m_queued_bytes == 0 || m_queued_bytes + bytes <= m_write_queue_bytes || m_stopping;
+        });
+    }
+    std::shared_lock gate(m_gate);
+    if (!enabled())
+        return;
     if (placement == placement::front
         && std::uint64_t(picture.width) * picture.height * 3 + used()
             > m_quota.load(std::memory_order_relaxed))
         return;
-    scope s(*this, image->id, true);
-    write_entry(s, *image);
-    s.finish(placement);
+    list_lock lock(m_list_lock);
+    entry_list::iterator it;
+    for (;;) {
+        it = locate(*image->id);
+        if (it == m_entries.end() || !it->busy)
+            break;
+        m_released.wait(lock);
+    }
+    if (it == m_entries.end()) {
+        m_entries.push_front(entry { image->id, {}, 0, {}, false, {} });
+        it = m_entries.begin();
+    }
+    if (placement == placement::drop) {
+        drop_listed(lock, it, true);
+        m_work.notify_one();
+        return;
+    }
+    // A key listed again gets a new pair; the old one goes.
+    if (it->pending)
+        cancel(*it->pending);
+    if (!it->file.empty()) {
+        m_deletions.push_back(it->file);
+        it->file.clear();
+    }
+    auto job = std::make_shared<write_job>();
+    job->image = image;
+    job->bytes = bytes;
+    job->where = it;
+    it->pending = job;
+    m_jobs.push_back(job);
+    m_queued_bytes += bytes;
+    ++m_jobs_queued;
+    if (bytes >= it->size)
+        m_used.fetch_add(bytes - it->size, std::memory_order_relaxed);
+    else
+        m_used.fetch_sub(it->size - bytes, std::memory_order_relaxed);
+    it->size = bytes;
+    reorder(it, placement);
+    if (used() > m_quota.load(std::memory_order_relaxed))
+        trim(lock, m_quota.load(std::memory_order_relaxed), false);
+    m_work.notify_one();
+}
+
+void disc_cache::flush()
+{
+    list_lock lock(m_list_lock);
+    const std::uint64_t target = m_jobs_queued;
+    m_work.notify_one();
+    m_released.wait(lock, [&] { return m_jobs_done >= target && m_deletions.empty() && !m_writing; });
 }
 
 // Marks a key as being produced by this thread; other getters of an equal
-// key wait until the mark goes (the image is written by then, or the
+// key wait until the mark goes (the image is put by then, or the
 // production failed and they produce it themselves). Made with the list lock
 // held.
 class disc_cache::production {
@@ -431,17 +695,8 @@ boost::shared_ptr<cached_image> disc_cache::get(const boost::shared_ptr<item_id>
         m_released.wait(lock, [&] { return !producing(*key); });
     }
     key->produce(made->image);
-    // The disc copy is a convenience: an image that cannot be written is
-    // still handed out.
-    try {
-        std::shared_lock gate(m_gate);
-        if (enabled()) {
-            scope s(*this, key, true);
-            write_entry(s, *made);
-            s.finish(placement);
-        }
-    } catch (const std::exception&) {
-    }
+    if (mark)
+        put(made, placement);
     return made;
 }
 
@@ -456,6 +711,19 @@ boost::shared_ptr<cached_image> disc_cache::find(const boost::shared_ptr<item_id
 boost::shared_ptr<cached_image> disc_cache::find_listed(const boost::shared_ptr<item_id>& key, int placement)
 {
     scope s(*this, key, false);
+    if (s.waiting()) {
+        list_lock lock(m_list_lock);
+        const auto it = locate(*key);
+        if (it != m_entries.end() && !it->busy) {
+            if (placement == placement::drop) {
+                drop_listed(lock, it, true);
+                m_work.notify_one();
+            } else {
+                reorder(it, placement);
+            }
+        }
+        return s.waiting();
+    }
     if (!s.registered())
         return {};
     boost::shared_ptr<cached_image> found(new cached_image(s.item().id));
@@ -475,10 +743,12 @@ bool disc_cache::contains(const boost::shared_ptr<item_id>& key, int placement)
         return false;
     if (it->busy)
         return true;
-    if (placement == placement::drop)
-        drop_listed(lock, it);
-    else
+    if (placement == placement::drop) {
+        drop_listed(lock, it, true);
+        m_work.notify_one();
+    } else {
         reorder(it, placement);
+    }
     return true;
 }
 
@@ -487,9 +757,17 @@ void disc_cache::remove(const boost::shared_ptr<item_id>& key)
     std::shared_lock gate(m_gate);
     if (!enabled())
         return;
-    scope s(*this, key, false);
-    if (s.registered())
-        s.finish(placement::drop);
+    list_lock lock(m_list_lock);
+    for (;;) {
+        const auto it = locate(*key);
+        if (it == m_entries.end())
+            return;
+        if (!it->busy) {
+            drop_listed(lock, it, false);
+            return;
+        }
+        m_released.wait(lock);
+    }
 }
 
 void disc_cache::purge()
@@ -499,6 +777,7 @@ void disc_cache::purge()
         return;
     list_lock lock(m_list_lock);
     trim(lock, 0, true);
+    delete_deferred(lock);
 }
 
 void disc_cache::set_quota(std::uint64_t quota)
@@ -513,6 +792,7 @@ void disc_cache::set_quota(std::uint64_t quota)
         return;
     list_lock lock(m_list_lock);
     trim(lock, quota, false);
+    delete_deferred(lock);
 }
 
 std::uint64_t disc_cache::quota() const
@@ -533,25 +813,37 @@ std::string disc_cache::root() const
     return m_root;
 }
 
+// With the gate held exclusively: the old root's deletions are done, its
+// queued writes dropped.
 void disc_cache::disable()
 {
     m_enabled.store(false, std::memory_order_release);
-    if (m_root_handle >= 0)
-        ::close(m_root_handle);
-    m_root_handle = -1;
-    m_root.clear();
     list_lock lock(m_list_lock);
+    delete_deferred(lock);
+    for (entry& e : m_entries) {
+        if (e.pending)
+            cancel(*e.pending);
+    }
     m_entries.clear();
     m_names.clear();
     m_used.store(0, std::memory_order_relaxed);
     m_quota.store(0, std::memory_order_relaxed);
+    m_released.notify_all();
+    lock.unlock();
+    if (m_root_handle >= 0)
+        ::close(m_root_handle);
+    m_root_handle = -1;
+    m_root.clear();
 }
 
 void disc_cache::set_root(
     const std::string& root, std::uint64_t quota, const item_id_deserializer* deserializer)
 {
+    // The old root keeps what was put into it, unless it is to be erased.
     if (erase_on_exit())
         purge();
+    else
+        flush();
     std::unique_lock gate(m_gate);
     disable();
     std::string folder = root;
@@ -568,13 +860,15 @@ void disc_cache::set_root(
     m_enabled.store(true, std::memory_order_release);
     list_lock lock(m_list_lock);
     trim(lock, quota, false);
+    delete_deferred(lock);
 }
 
 // Lists the pairs of the root. A PNG is listed when its description names a
-// key of the deserializer's kind whose key text is the PNG's stem; it is
-// deleted with its description when the description is of one of this
-// library's own kinds (so the pair is ours) but not taken; every other file
-// stays untouched. A file too large for 32 bits is skipped.
+// key of the deserializer's kind whose key text is the PNG's stem and the PNG
+// is whole at both ends; it is deleted with its description when the
+// description is of one of this library's own kinds (so the pair is ours)
+// but not taken, or the PNG is not whole; every other file stays untouched.
+// A file too large for 32 bits is skipped.
 void disc_cache::scan(const item_id_deserializer* deserializer)
 {
     const still_image_id_deserializer still_kind;
@@ -602,8 +896,12 @@ void disc_cache::scan(const item_id_deserializer* deserializer)
             std::error_code time_error;
             const std::uintmax_t size = it->file_size(size_error);
             const fs::file_time_type written = it->last_write_time(time_error);
-            if (!size_error && !time_error && size <= 0xFFFFFFFFu)
-                found.push_back(entry { key, name, size, written, false });
+            if (size_error || time_error || size > 0xFFFFFFFFu)
+                continue;
+            if (whole_png(m_root + name, size))
+                found.push_back(entry { key, name, size, written, false, {} });
+            else
+                delete_pair(name);
             continue;
         }
         const bool own

@@ -15,6 +15,19 @@
 // "<key>.1", "<key>.2" and so on. Names are reserved under the cache's lock, so two keys
 // of the same text never share a file.
 //
+// Writing is off the caller's path: `put` lists the entry at once (counted
+// at an estimate of its PNG's size, found by `find` and `contains`, served
+// from the image it was given) and queues the files for the cache's writer
+// thread, which writes the PNG and then its description, without forcing
+// them to the disc. An entry whose files were cut short by a crash is
+// recognised at start-up (its PNG does not end as a whole PNG does) and
+// deleted; one damaged inside fails its read and is deleted then. The queue
+// holds at most `write_queue_bytes` of pending images (the quota trims
+// pending entries like written ones, so it never holds more than the quota
+// either): a `put` that finds it full waits until the writer has made room.
+// Destroying the cache or re-rooting it finishes the writes queued until
+// then (unless erase_on_exit drops them with every pair).
+//
 // Threads: every operation may be called from any thread. File writing,
 // reading and deletion run outside the list lock, protected by a mark on the
 // entry; a second operation on the same key waits for the first. Re-rooting,
@@ -26,38 +39,48 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <list>
+#include <memory>
 #include <mutex>
 #include <set>
 #include <shared_mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace lumvex {
 
 class disc_cache final : public cache {
 public:
-    // Runs set_root; `deserializer` is used only during the call.
-    disc_cache(const std::string& root, std::uint64_t quota, const item_id_deserializer* deserializer);
-    // Purges when erase_on_exit is set, then releases the root.
+    // The most bytes of images waiting for the writer, unless another limit
+    // is given.
+    static constexpr std::uint64_t default_write_queue_bytes = std::uint64_t(256) << 20;
+
+    // Starts the writer and runs set_root; `deserializer` is used only during
+    // the call.
+    disc_cache(const std::string& root, std::uint64_t quota, const item_id_deserializer* deserializer,
+        std::uint64_t write_queue_bytes = default_write_queue_bytes);
+    // Purges when erase_on_exit is set (dropping the queued writes), else
+    // finishes the queued writes; then releases the root.
     ~disc_cache() override;
     disc_cache(const disc_cache&) = delete;
     disc_cache& operator=(const disc_cache&) = delete;
 
-    // Writes the image's pair (a listed key gets a new pair, the old one is
-    // deleted). Placement front skips an image when width x height x 3 (an
-    // estimate of its PNG) plus `used` exceeds the quota. Image writing
-    // errors pass on; "file write error: " + description path when the
-    // description cannot be written. A failed write leaves no file behind.
+    // Lists the image and queues its pair for writing (a listed key gets a
+    // new pair, the old one is deleted). Placement front skips an image when
+    // width x height x 3 (an estimate of its PNG) plus `used` exceeds the
+    // quota. Waits while the write queue is full. A write that fails (disc
+    // full, folder gone) unlists the entry and leaves no file behind.
     void put(const boost::shared_ptr<cached_image>& image, int placement) override;
     // Reads the listed pair, or produces the image in this thread, without
-    // any of the cache's locks, and writes it; a getter of an equal key
-    // meanwhile waits for that one production. An image whose pair cannot
-    // be written is still returned (unlisted); a listed pair that cannot be
+    // any of the cache's locks, and puts it; a getter of an equal key
+    // meanwhile waits for that one production. A listed pair that cannot be
     // read is deleted and the image produced again. Disabled: produces and
     // returns the image without storing it.
     boost::shared_ptr<cached_image> get(const boost::shared_ptr<item_id>& key, int placement) override;
-    // Reads the listed pair; an empty pointer when the key is not listed.
+    // Reads the listed pair (an entry still waiting for the writer gives the
+    // image it was put with); an empty pointer when the key is not listed.
     // The entry returned carries the listed key. A pair that cannot be read
     // is deleted and the reader's error passes on.
     boost::shared_ptr<cached_image> find(const boost::shared_ptr<item_id>& key, int placement) override;
@@ -79,6 +102,9 @@ public:
     // waits for the operations in flight and trims.
     void set_quota(std::uint64_t quota);
 
+    // Returns once every write queued before the call is done or dropped.
+    void flush();
+
     std::size_t count() const;
     // The root folder ending in a separator; empty while disabled.
     std::string root() const;
@@ -96,6 +122,7 @@ public:
 
 private:
     struct entry;
+    struct write_job;
     class scope;
     class production;
     using entry_list = std::list<entry>;
@@ -109,12 +136,19 @@ private:
     void scan(const item_id_deserializer* deserializer);
     entry_list::iterator locate(const item_id& key);
     void reorder(entry_list::iterator it, int placement);
-    void drop_listed(list_lock& lock, entry_list::iterator it);
+    // Unlists the entry, dropping its queued write. Its files are deleted
+    // at once (the lock released meanwhile) or, with `defer`, left to the
+    // writer (their name stays reserved until then).
+    void drop_listed(list_lock& lock, entry_list::iterator it, bool defer);
+    void cancel(write_job& job);
     void trim(list_lock& lock, std::uint64_t limit, bool everything);
+    // Deletes the pairs left to the writer; the gate is held exclusively.
+    void delete_deferred(list_lock& lock);
     std::string reserve_name(const std::string& stem);
     void release_name(const std::string& name);
     void delete_pair(const std::string& name) const;
-    void write_entry(scope& s, const cached_image& image);
+    void run_writer();
+    void write(write_job& job, std::vector<char>& buffer);
     void read_entry(const std::string& name, img::image<img::BGRA<unsigned char>>& target) const;
 
     std::atomic<bool> m_erase_on_exit { false };
@@ -130,11 +164,28 @@ private:
     std::set<std::string> m_names;
     // The keys `get` is producing right now; kept across re-rooting.
     std::vector<boost::shared_ptr<item_id>> m_producing;
+    // Under m_list_lock: the writes waiting for the writer (oldest first;
+    // dropped ones stay until it reaches them), the bytes their images are
+    // counted at, how many were ever queued and how many are done or
+    // dropped, and the pairs it has to delete.
+    std::deque<std::shared_ptr<write_job>> m_jobs;
+    std::uint64_t m_queued_bytes = 0;
+    std::uint64_t m_jobs_queued = 0;
+    std::uint64_t m_jobs_done = 0;
+    std::vector<std::string> m_deletions;
+    // The writer has taken work it has not finished.
+    bool m_writing = false;
+    bool m_stopping = false;
+    const std::uint64_t m_write_queue_bytes;
     mutable std::mutex m_list_lock;
+    // Woken whenever an entry, a production or a write ends.
     std::condition_variable m_released;
-    // Held shared by every operation, exclusive by re-rooting, lowering the
-    // quota and purging.
+    // Wakes the writer.
+    std::condition_variable m_work;
+    // Held shared by every operation (and by the writer for each write),
+    // exclusive by re-rooting, lowering the quota and purging.
     mutable std::shared_mutex m_gate;
+    std::thread m_writer;
 };
 
 } // namespace lumvex

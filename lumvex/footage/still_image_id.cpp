@@ -17,13 +17,14 @@ const char* const header = "copy of image:";
 
 still_image_id::still_image_id(std::string path)
     : m_path(std::move(path))
+    , m_stamp(file_stamp::of(m_path))
 {
 }
 
 bool still_image_id::equals(const item_id& other) const
 {
     const auto* still = dynamic_cast<const still_image_id*>(&other);
-    return still != nullptr && img::equal_ignoring_case(m_path, still->m_path);
+    return still != nullptr && m_stamp == still->m_stamp && m_path == still->m_path;
 }
 
 std::string still_image_id::key() const

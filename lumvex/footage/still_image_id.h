@@ -1,6 +1,7 @@
 #pragma once
 
 #include "lumvex/cache/cache.h"
+#include "lumvex/cache/file_stamp.h"
 
 #include <string>
 
@@ -10,10 +11,13 @@ namespace lumvex {
 // the file through the library's reader list. Never kept on disc.
 class still_image_id : public item_id {
 public:
+    // Takes the file's stamp as it is now, so that a key made after the file
+    // was rewritten names the new picture.
     explicit still_image_id(std::string path);
 
-    // Equal to a still_image_id (or derived) whose path is the same ignoring
-    // letter case.
+    // Equal to a still_image_id (or derived) of exactly the same path and
+    // file stamp: file names that differ only in letter case name different
+    // files here.
     bool equals(const item_id& other) const override;
     // The file name without folder and extension.
     std::string key() const override;
@@ -27,9 +31,11 @@ public:
     bool disc_cacheable() const override { return false; }
 
     const std::string& path() const { return m_path; }
+    const file_stamp& stamp() const { return m_stamp; }
 
 private:
     std::string m_path;
+    file_stamp m_stamp;
 };
 
 // Rebuilds a still_image_id from "copy of image:" (exactly, up to the line

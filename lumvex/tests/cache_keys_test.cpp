@@ -33,10 +33,11 @@ boost::shared_ptr<lumvex::item_id> deserialized(
 
 } // namespace
 
-TEST(still_image_id, EqualsAKeyOfTheSamePathInAnyLetterCase)
+TEST(still_image_id, EqualsAKeyOfExactlyTheSamePath)
 {
     const still_image_id a("C:\\A\\Photo.PNG");
-    EXPECT_TRUE(a.equals(still_image_id("c:\\a\\photo.png")));
+    EXPECT_TRUE(a.equals(still_image_id("C:\\A\\Photo.PNG")));
+    EXPECT_FALSE(a.equals(still_image_id("c:\\a\\photo.png")));
     EXPECT_FALSE(a.equals(still_image_id("c:\\a\\photo2.png")));
     EXPECT_FALSE(a.equals(avi_frame_id(0, "C:\\A\\Photo.PNG", 1, true)));
     EXPECT_EQ(a.key(), "Photo");
@@ -81,15 +82,41 @@ TEST(avi_frame_id, KeyTextIsTheFileNameAndTheZeroFilledFrame)
     EXPECT_EQ(avi_frame_id(1234567, "/clips/walk.avi", 2000000, true).key(), "walk.1234567");
 }
 
+TEST(avi_frame_id, KeysOfAnotherContentOfTheFileAreDifferent)
+{
+    const lumvex::file_stamp stamp { 1000, 5, 6, 77 };
+    const avi_frame_id a(7, "/clips/walk.avi", 100, true, stamp);
+    EXPECT_TRUE(a.equals(avi_frame_id(7, "/clips/walk.avi", 100, true, stamp)));
+    for (const lumvex::file_stamp other : { lumvex::file_stamp { 1001, 5, 6, 77 },
+             lumvex::file_stamp { 1000, 9, 6, 77 }, lumvex::file_stamp { 1000, 5, 9, 77 },
+             lumvex::file_stamp { 1000, 5, 6, 78 }, lumvex::file_stamp {} })
+        EXPECT_FALSE(a.equals(avi_frame_id(7, "/clips/walk.avi", 100, true, other)));
+}
+
 TEST(avi_frame_id, DescriptionRebuildsADiscCacheableKey)
 {
-    const avi_frame_id key(42, "/clips/walk.avi", 100, false);
+    const avi_frame_id key(
+        42, "/clips/walk.avi", 100, false, { 1000, 1700000000123456789, 1700000000987654321, 77 });
     EXPECT_EQ(description_of(key),
-        "AVI frame: (fullpath to avi, its duration, frame number)\n/clips/walk.avi\n100\n42\n");
+        "AVI frame: (fullpath to avi, its duration, frame number)\n/clips/walk.avi\n100\n42\n"
+        "1000 1700000000123456789 1700000000987654321 77\n");
     const auto rebuilt = deserialized(lumvex::avi_frame_id_deserializer(), description_of(key));
     ASSERT_TRUE(rebuilt);
     EXPECT_TRUE(key.equals(*rebuilt));
     EXPECT_TRUE(rebuilt->disc_cacheable());
+}
+
+TEST(avi_frame_id, ADescriptionWithoutAReadableStampNamesNoOpenedFile)
+{
+    const lumvex::avi_frame_id_deserializer kind;
+    const std::string text
+        = "AVI frame: (fullpath to avi, its duration, frame number)\n/clips/walk.avi\n100\n42\n";
+    for (const std::string& tail : { std::string(), std::string("1000 17"), std::string("garbage\n") }) {
+        const auto rebuilt = deserialized(kind, text + tail);
+        ASSERT_TRUE(rebuilt);
+        EXPECT_TRUE(rebuilt->equals(avi_frame_id(42, "/clips/walk.avi", 100, true)));
+        EXPECT_FALSE(rebuilt->equals(avi_frame_id(42, "/clips/walk.avi", 100, true, { 1000, 17, 0, 0 })));
+    }
 }
 
 TEST(avi_frame_id, DescriptionsOfOtherKindsOrWithoutNumbersYieldNoKey)

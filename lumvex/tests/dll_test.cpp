@@ -163,8 +163,13 @@ TEST_F(dll_test, StillImagesAreReadOnceWhileCached)
     const auto first = library.get_still_image(folder.file("matte.png"));
     ASSERT_TRUE(first);
     EXPECT_TRUE(same_pixels(first->image, picture(6, 4, 3)));
-    fs::remove(folder.file("matte.png"));
     EXPECT_EQ(library.get_still_image(folder.file("matte.png")).get(), first.get());
+    // A file replaced by another is another picture.
+    write_picture(folder.file("matte.new.png"), 4);
+    fs::rename(folder.file("matte.new.png"), folder.file("matte.png"));
+    const auto replaced = library.get_still_image(folder.file("matte.png"));
+    EXPECT_NE(replaced.get(), first.get());
+    EXPECT_TRUE(same_pixels(replaced->image, picture(6, 4, 4)));
 }
 
 TEST_F(dll_test, SettingsComeFromTheUsersStore)

@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <thread>
 
@@ -214,6 +215,30 @@ TEST_F(AviFootage, DeltaCodedReadAheadGoesToTheDiscCache)
     EXPECT_FALSE(m_caches.disc.contains(footage.frame_id(22), lumvex::placement::keep));
 }
 
+TEST_F(AviFootage, DeltaCodedReadAheadReachesAFullMemoryCache)
+{
+    const std::string path = mpeg4();
+    const auto reference = t::reference_decode(path);
+    // Memory holds six 96 x 64 frames and is full of frames seen before.
+    lumvex::mem_cache memory(6 * 96 * 64 * 4);
+    lumvex::disc_cache disc(m_folder.root() + "small/", 1ull << 30, &m_caches.deserializer);
+    lumvex::coordinator both(&memory, &disc);
+    avi_reader footage(path, &both, 4);
+    for (int f = 30; f < 36; ++f)
+        footage.frame(f, 0, true);
+    footage.frame(12, lumvex::frame_request::after, true);
+    for (int f = 13; f <= 16; ++f) {
+        EXPECT_TRUE(eventually([&] { return memory.contains(footage.frame_id(f), lumvex::placement::keep); }))
+            << f;
+    }
+    disc.flush();
+    for (int f = 12; f <= 16; ++f) {
+        auto frame = footage.cached_frame(f);
+        ASSERT_TRUE(frame) << f;
+        EXPECT_GT(quality(frame, reference[std::size_t(f)]), 40.0) << f;
+    }
+}
+
 TEST_F(AviFootage, AllKeyFrameFileReadsOneFrameAhead)
 {
     avi_reader footage(mjpeg(), &m_caches.coordinator, 50);
@@ -282,6 +307,85 @@ TEST_F(AviFootage, FailedFrameWakesItsWaitersAndTheFootageGoesOn)
     auto frame = footage.frame(2, 0, true);
     ASSERT_TRUE(frame);
     EXPECT_EQ(pixels(frame->image), t::uncompressed_picture(16, 8, 2, 24));
+}
+
+namespace {
+
+constexpr unsigned clip_width = 64;
+constexpr unsigned clip_height = 48;
+
+// Picture `index` of an uncompressed test clip.
+std::vector<std::uint8_t> clip_picture(int index)
+{
+    return t::uncompressed_picture(clip_width, clip_height, index, 24);
+}
+
+// Six uncompressed frames indexed as a delta-coded clip (a key frame every
+// third frame), so that its frames are kept on disc too; `reversed` stores
+// the pictures last first. The clip is written beside the path and renamed
+// over it, as exporters replace a file.
+void write_indexed_clip(const std::string& path, bool reversed)
+{
+    t::avi_layout layout;
+    auto samples = t::uncompressed_samples(clip_width, clip_height, 6, 24, false, layout);
+    if (reversed)
+        std::reverse(samples.begin(), samples.end());
+    for (std::size_t i = 0; i < samples.size(); ++i)
+        samples[i].key = i % 3 == 0;
+    t::write_avi(path + ".new", layout, samples);
+    std::filesystem::rename(path + ".new", path);
+}
+
+} // namespace
+
+TEST_F(AviFootage, AClipReplacedAtTheSamePathShowsItsNewFrames)
+{
+    const std::string path = m_folder.file("export.avi");
+    write_indexed_clip(path, false);
+    {
+        avi_reader footage(path, &m_caches.coordinator, 10);
+        ASSERT_FALSE(footage.all_key_frames());
+        for (int f = 0; f < 6; ++f)
+            EXPECT_EQ(pixels(footage.frame(f, 0, true)->image), clip_picture(f));
+    }
+    // The same length and size: only the file's identity tells the two apart.
+    write_indexed_clip(path, true);
+    avi_reader footage(path, &m_caches.coordinator, 10);
+    for (int f = 0; f < 6; ++f)
+        EXPECT_EQ(pixels(footage.frame(f, 0, true)->image), clip_picture(5 - f)) << f;
+}
+
+TEST_F(AviFootage, AClipReplacedBetweenTwoRunsIsNotAnsweredFromTheDiscCacheOfTheFirst)
+{
+    const std::string path = m_folder.file("export.avi");
+    const std::string root = m_folder.root() + "runs/";
+    lumvex::avi_frame_id_deserializer deserializer;
+    write_indexed_clip(path, false);
+    {
+        lumvex::mem_cache memory(256u << 20);
+        lumvex::disc_cache disc(root, 1ull << 30, &deserializer);
+        lumvex::coordinator both(&memory, &disc);
+        avi_reader footage(path, &both, 10);
+        for (int f = 0; f < 6; ++f)
+            EXPECT_EQ(pixels(footage.frame(f, 0, true)->image), clip_picture(f));
+    }
+    {
+        // The next run of the unchanged file finds its frames on disc.
+        lumvex::mem_cache memory(256u << 20);
+        lumvex::disc_cache disc(root, 1ull << 30, &deserializer);
+        lumvex::coordinator both(&memory, &disc);
+        avi_reader footage(path, &both, 10);
+        EXPECT_TRUE(disc.contains(footage.frame_id(1), lumvex::placement::keep));
+    }
+    write_indexed_clip(path, true);
+    lumvex::mem_cache memory(256u << 20);
+    lumvex::disc_cache disc(root, 1ull << 30, &deserializer);
+    lumvex::coordinator both(&memory, &disc);
+    avi_reader footage(path, &both, 10);
+    for (int f = 0; f < 6; ++f) {
+        EXPECT_FALSE(disc.contains(footage.frame_id(f), lumvex::placement::keep)) << f;
+        EXPECT_EQ(pixels(footage.frame(f, 0, true)->image), clip_picture(5 - f)) << f;
+    }
 }
 
 TEST_F(AviFootage, ManyThreadsGetTheirFrames)

@@ -1,5 +1,6 @@
 #include "lumvex/cache/coordinator.h"
 
+#include "lumvex/avi/avi_frame_id.h"
 #include "lumvex/cache/disc_cache.h"
 #include "lumvex/cache/mem_cache.h"
 #include "lumvex/exception.h"
@@ -205,7 +206,29 @@ TEST(coordinator, ADiscCacheableImageFoundOnlyInMemoryIsWrittenToDisc)
     memory.put(entry_of(key_of(1, &record, true), 8, 8), placement::back);
     ASSERT_TRUE(both.find(key_of(1, &record, true), placement::back));
     EXPECT_TRUE(disc.contains(key_of(1, &record, true), placement::keep));
+    disc.flush();
     EXPECT_TRUE(std::filesystem::exists(folder.file("number1.png")));
+}
+
+TEST(coordinator, ImagesEvictedFromMemoryAreFoundOnDisc)
+{
+    scratch_folder folder;
+    const lumvex::avi_frame_id_deserializer avi_kind;
+    // Memory holds two 32 x 24 images; each put evicts the oldest.
+    lumvex::mem_cache memory(2 * 32 * 24 * 4);
+    lumvex::disc_cache disc(folder.root(), 1 << 30, &avi_kind);
+    coordinator both(&memory, &disc);
+    production record;
+    for (int number = 0; number < 12; ++number)
+        both.put(
+            entry_of(key_of(number, &record, true), 32, 24, static_cast<unsigned>(number)), placement::back);
+    EXPECT_LE(memory.count(), 2u);
+    for (int number = 0; number < 12; ++number) {
+        const auto found = both.find(key_of(number, &record, true), placement::back);
+        ASSERT_TRUE(found) << number;
+        EXPECT_TRUE(same_pixels(found->image, picture(32, 24, static_cast<unsigned>(number)))) << number;
+    }
+    EXPECT_EQ(record.calls.load(), 0);
 }
 
 TEST(coordinator, AKeyThatIsNotDiscCacheableReachesTheDiscOnlyToLookUpAMiss)

@@ -79,6 +79,7 @@ void leave_frame_pair(const scratch_folder& folder, int frame, int age_seconds)
 {
     disc_cache cache(folder.root(), 1 << 30, &avi_kind);
     cache.put(frame_entry(frame), placement::back);
+    cache.flush();
     const std::string stem
         = "walk." + std::string(6 - std::to_string(frame).size(), '0') + std::to_string(frame);
     fs::last_write_time(
@@ -102,6 +103,7 @@ TEST(disc_cache, KeepsItsPairsAcrossARestart)
         for (int frame = 0; frame < 3; ++frame)
             cache.put(frame_entry(frame), placement::back);
         EXPECT_EQ(cache.count(), 3u);
+        cache.flush();
         EXPECT_EQ(cache.used(), png_bytes(folder.path()));
     }
     disc_cache cache(folder.root(), 1 << 30, &avi_kind);
@@ -121,9 +123,10 @@ TEST(disc_cache, WritesTheKeysDescriptionBesideTheImage)
     scratch_folder folder;
     disc_cache cache(folder.root(), 1 << 30, &avi_kind);
     cache.put(frame_entry(42), placement::back);
+    cache.flush();
     EXPECT_TRUE(fs::exists(folder.file("walk.000042.png")));
     EXPECT_EQ(contents(folder.file("walk.000042.txt")),
-        "AVI frame: (fullpath to avi, its duration, frame number)\n/clips/walk.avi\n100\n42\n");
+        "AVI frame: (fullpath to avi, its duration, frame number)\n/clips/walk.avi\n100\n42\n0 0 0 0\n");
 }
 
 TEST(disc_cache, KeysOfTheSameTextGetNumberedPairs)
@@ -132,6 +135,7 @@ TEST(disc_cache, KeysOfTheSameTextGetNumberedPairs)
     disc_cache cache(folder.root(), 1 << 30, &avi_kind);
     cache.put(frame_entry(7, "/one/walk.avi"), placement::back);
     cache.put(frame_entry(7, "/two/walk.avi"), placement::back);
+    cache.flush();
     EXPECT_TRUE(fs::exists(folder.file("walk.000007.png")));
     EXPECT_TRUE(fs::exists(folder.file("walk.000007.1.png")));
     EXPECT_NE(contents(folder.file("walk.000007.1.txt")).find("/two/walk.avi"), std::string::npos);
@@ -154,6 +158,7 @@ TEST(disc_cache, ConcurrentWritersOfOneKeyTextNeverShareAFile)
     }
     for (std::thread& writer : writers)
         writer.join();
+    cache.flush();
     std::size_t files = 0;
     EXPECT_EQ(cache.used(), png_bytes(folder.path(), &files));
     EXPECT_EQ(files, std::size_t(threads));
@@ -170,7 +175,9 @@ TEST(disc_cache, RewritingAListedKeyReplacesItsPair)
     scratch_folder folder;
     disc_cache cache(folder.root(), 1 << 30, &avi_kind);
     cache.put(frame_entry(1), placement::back);
+    cache.flush();
     cache.put(entry_of(frame_key(1), 32, 32, 9), placement::back);
+    cache.flush();
     std::size_t files = 0;
     EXPECT_EQ(cache.used(), png_bytes(folder.path(), &files));
     EXPECT_EQ(files, 1u);
@@ -232,11 +239,18 @@ TEST(disc_cache, StartUpSkipsAFileTooLargeForItsRecord)
 TEST(disc_cache, AnUnreadableListedPairIsDeletedWhenRead)
 {
     scratch_folder folder;
-    write_file(folder.file("walk.000003.png"), "broken");
-    write_file(folder.file("walk.000003.txt"), avi_description("/clips/walk.avi", 100, 3));
+    leave_frame_pair(folder, 3, 0);
+    // Damaged inside, whole at both ends: found only by reading it.
+    const std::string png = folder.file("walk.000003.png");
+    const std::uint64_t size = fs::file_size(png);
+    {
+        std::fstream file(png, std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(static_cast<std::streamoff>(size / 2));
+        file.write("\0\0\0\0\0\0\0\0", 8);
+    }
     disc_cache cache(folder.root(), 1 << 30, &avi_kind);
     EXPECT_EQ(cache.count(), 1u);
-    EXPECT_EQ(cache.used(), 6u);
+    EXPECT_EQ(cache.used(), size);
     EXPECT_ANY_THROW(cache.find(frame_key(3), placement::keep));
     EXPECT_EQ(cache.count(), 0u);
     EXPECT_EQ(cache.used(), 0u);
@@ -246,6 +260,7 @@ TEST(disc_cache, AnUnreadableListedPairIsDeletedWhenRead)
     // `get` of an unreadable pair produces the image again.
     production record;
     cache.put(entry_of(key_of(4, &record, true), 4, 4), placement::back);
+    cache.flush();
     write_file(folder.file("number4.png"), "broken");
     const auto made = cache.get(key_of(4, &record, true), placement::back);
     EXPECT_TRUE(same_pixels(made->image, picture(4, 4, 4)));
@@ -290,6 +305,7 @@ TEST(disc_cache, AccountingStaysExactThroughRemoveAndFailures)
     disc_cache cache(folder.root(), 1 << 30, &avi_kind);
     cache.put(frame_entry(1), placement::back);
     cache.put(frame_entry(2), placement::back);
+    cache.flush();
     const std::uint64_t second = fs::file_size(folder.file("walk.000002.png"));
     cache.remove(frame_key(1));
     cache.remove(frame_key(1));
@@ -304,12 +320,9 @@ TEST(disc_cache, AccountingStaysExactThroughRemoveAndFailures)
 
     production record;
     const boost::shared_ptr<lumvex::item_id> broken(new broken_description_key(4, &record, true));
-    try {
-        cache.put(entry_of(broken, 8, 8), placement::back);
-        ADD_FAILURE() << "no error";
-    } catch (const lumvex::exception& error) {
-        EXPECT_EQ(std::string(error.what()), "file write error: " + folder.root() + "number4.txt");
-    }
+    // The pair that cannot be written is not listed, and leaves no file.
+    cache.put(entry_of(broken, 8, 8), placement::back);
+    cache.flush();
     EXPECT_FALSE(fs::exists(folder.file("number4.png")));
     EXPECT_FALSE(fs::exists(folder.file("number4.txt")));
     EXPECT_EQ(cache.count(), 1u);
@@ -326,6 +339,7 @@ TEST(disc_cache, GetProducesOnceAndReadsAfterwards)
     const auto read = cache.get(key_of(3, &record, true), placement::back);
     EXPECT_EQ(record.calls.load(), 1);
     EXPECT_TRUE(same_pixels(made->image, read->image));
+    cache.flush();
     EXPECT_EQ(contents(folder.file("number3.txt")), "number:\n3");
     // With the drop placement the pair goes once the image is handed out.
     EXPECT_TRUE(cache.get(key_of(3, &record, true), placement::drop));
@@ -455,10 +469,187 @@ TEST(disc_cache, KeepsExactAccountsUnderConcurrentUse)
     }
     for (std::thread& worker : workers)
         worker.join();
+    cache.flush();
     std::size_t files = 0;
     EXPECT_EQ(cache.used(), png_bytes(folder.path(), &files));
     EXPECT_EQ(cache.count(), files);
     EXPECT_LE(cache.used(), 6000u);
+}
+
+namespace {
+
+// A key whose description waits until the test opens its gate: the writer
+// stalls on it after the PNG, before the pair is listed as written.
+class held_key : public number_key {
+public:
+    held_key(int number, production* record, std::shared_future<void> gate)
+        : number_key(number, record, true)
+        , m_gate(std::move(gate))
+    {
+    }
+    void describe(std::ostream& out) const override
+    {
+        m_gate.wait();
+        number_key::describe(out);
+    }
+
+private:
+    std::shared_future<void> m_gate;
+};
+
+// Lets the writer go on when the test ends, also after a failed assertion.
+struct writer_gate {
+    ~writer_gate()
+    {
+        if (!opened)
+            open.set_value();
+    }
+    void release()
+    {
+        opened = true;
+        open.set_value();
+    }
+    // Whether `done` ends while the writer is held; when it does not (the
+    // call waits for the writer), the writer is let go so that the test
+    // ends.
+    bool ended_while_held(std::future<void>& done)
+    {
+        if (done.wait_for(std::chrono::seconds(10)) == std::future_status::ready)
+            return true;
+        release();
+        return false;
+    }
+    std::promise<void> open;
+    std::shared_future<void> gate = open.get_future().share();
+    bool opened = false;
+};
+
+constexpr auto a_while = std::chrono::seconds(10);
+
+boost::shared_ptr<lumvex::cached_image> held_entry(int number, production* record, writer_gate& writer)
+{
+    return entry_of(boost::shared_ptr<lumvex::item_id>(new held_key(number, record, writer.gate)), 32, 24,
+        static_cast<unsigned>(number));
+}
+
+} // namespace
+
+TEST(disc_cache, PutReturnsBeforeThePairIsWrittenAndTheImageIsServedMeanwhile)
+{
+    scratch_folder folder;
+    disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+    writer_gate writer;
+    production record;
+    const auto image = held_entry(1, &record, writer);
+    auto put = std::async(std::launch::async, [&] { cache.put(image, placement::back); });
+    ASSERT_TRUE(writer.ended_while_held(put));
+    EXPECT_TRUE(cache.contains(key_of(1, &record), placement::keep));
+    EXPECT_EQ(cache.find(key_of(1, &record), placement::keep).get(), image.get());
+    EXPECT_EQ(contents(folder.file("number1.txt")), "");
+    writer.release();
+    cache.flush();
+    EXPECT_EQ(contents(folder.file("number1.txt")), "number:\n1");
+    EXPECT_EQ(cache.used(), png_bytes(folder.path()));
+    const auto read = cache.find(key_of(1, &record), placement::keep);
+    ASSERT_TRUE(read);
+    EXPECT_NE(read.get(), image.get());
+    EXPECT_TRUE(same_pixels(read->image, picture(32, 24, 1)));
+}
+
+TEST(disc_cache, AFullWriteQueueMakesPutWaitForRoomAndLosesNothing)
+{
+    scratch_folder folder;
+    // Room for two 32 x 24 images waiting to be written.
+    disc_cache cache(folder.root(), 1 << 30, &avi_kind, 2 * (32 * 24 * 3 + 24 + 4096));
+    writer_gate writer;
+    production record;
+    auto two = std::async(std::launch::async, [&] {
+        cache.put(held_entry(1, &record, writer), placement::back);
+        cache.put(entry_of(key_of(2, &record, true), 32, 24, 2), placement::back);
+    });
+    ASSERT_TRUE(writer.ended_while_held(two));
+    auto third = std::async(std::launch::async,
+        [&] { cache.put(entry_of(key_of(3, &record, true), 32, 24, 3), placement::back); });
+    // The writer is held, so the queue cannot have room.
+    EXPECT_EQ(third.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+    writer.release();
+    ASSERT_EQ(third.wait_for(a_while), std::future_status::ready);
+    cache.flush();
+    std::size_t files = 0;
+    png_bytes(folder.path(), &files);
+    EXPECT_EQ(files, 3u);
+    for (int number = 1; number <= 3; ++number) {
+        const auto found = cache.find(key_of(number, &record), placement::keep);
+        ASSERT_TRUE(found) << number;
+        EXPECT_TRUE(same_pixels(found->image, picture(32, 24, static_cast<unsigned>(number))));
+    }
+}
+
+TEST(disc_cache, WaitingImagesBeyondTheQuotaAreDroppedUnwrittenWithoutWaiting)
+{
+    scratch_folder folder;
+    const std::uint64_t estimate = 32 * 24 * 3 + 24 + 4096;
+    // The quota holds two images, the queue many more.
+    disc_cache cache(folder.root(), 2 * estimate, &avi_kind, 100 * estimate);
+    writer_gate writer;
+    production record;
+    auto puts = std::async(std::launch::async, [&] {
+        cache.put(held_entry(1, &record, writer), placement::back);
+        for (int number = 2; number <= 6; ++number)
+            cache.put(entry_of(key_of(number, &record, true), 32, 24, static_cast<unsigned>(number)),
+                placement::back);
+    });
+    ASSERT_TRUE(writer.ended_while_held(puts));
+    EXPECT_LE(cache.used(), 2 * estimate);
+    EXPECT_TRUE(cache.contains(key_of(6, &record), placement::keep));
+    EXPECT_FALSE(cache.contains(key_of(3, &record), placement::keep));
+    writer.release();
+    cache.flush();
+    EXPECT_EQ(cache.used(), png_bytes(folder.path()));
+    EXPECT_FALSE(fs::exists(folder.file("number3.png")));
+    EXPECT_TRUE(fs::exists(folder.file("number6.png")));
+}
+
+TEST(disc_cache, DestroyingTheCacheFinishesItsQueuedWritesAndTheNextRunReadsThemBack)
+{
+    scratch_folder folder;
+    {
+        disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+        for (int frame = 0; frame < 40; ++frame)
+            cache.put(entry_of(frame_key(frame), 64, 48, static_cast<unsigned>(frame)), placement::back);
+    }
+    disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+    EXPECT_EQ(cache.count(), 40u);
+    for (int frame = 0; frame < 40; ++frame) {
+        const auto found = cache.find(frame_key(frame), placement::keep);
+        ASSERT_TRUE(found) << frame;
+        EXPECT_TRUE(same_pixels(found->image, picture(64, 48, static_cast<unsigned>(frame)))) << frame;
+    }
+}
+
+TEST(disc_cache, StartUpDeletesPairsWhosePngACrashLeftIncomplete)
+{
+    scratch_folder folder;
+    for (int frame = 1; frame <= 4; ++frame)
+        leave_frame_pair(folder, frame, 0);
+    const auto png = [&](int frame) { return folder.file("walk.00000" + std::to_string(frame) + ".png"); };
+    const std::uint64_t size = fs::file_size(png(1));
+    // Cut short, emptied, its tail zeroed; frame 4 stays whole.
+    fs::resize_file(png(1), size / 2);
+    fs::resize_file(png(2), 0);
+    fs::resize_file(png(3), size - 12);
+    fs::resize_file(png(3), size);
+    disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+    EXPECT_EQ(cache.count(), 1u);
+    EXPECT_EQ(cache.used(), size);
+    for (int frame = 1; frame <= 3; ++frame) {
+        EXPECT_FALSE(cache.contains(frame_key(frame), placement::keep)) << frame;
+        EXPECT_FALSE(fs::exists(png(frame))) << frame;
+        EXPECT_FALSE(fs::exists(folder.file("walk.00000" + std::to_string(frame) + ".txt"))) << frame;
+    }
+    const auto whole = cache.find(frame_key(4), placement::keep);
+    ASSERT_TRUE(whole);
+    EXPECT_TRUE(same_pixels(whole->image, picture(16, 12, 4)));
 }
 
 TEST(disc_cache, AnEmptyOrHeldRootDisablesTheCache)
@@ -490,6 +681,7 @@ TEST(disc_cache, ARootWithoutSeparatorGetsOneAndIsCreated)
     EXPECT_EQ(cache.root(), root + "\\");
     EXPECT_TRUE(fs::is_directory(root));
     cache.put(frame_entry(1), placement::back);
+    cache.flush();
     EXPECT_TRUE(fs::exists(root + "/walk.000001.png"));
 }
 
@@ -499,6 +691,7 @@ TEST(disc_cache, KeyTextCannotLeadOutOfTheRoot)
     fs::create_directory(folder.file("root"));
     disc_cache cache(folder.file("root/"), 1 << 30, &avi_kind);
     cache.put(frame_entry(1, "/clips/..\\..\\escape.avi"), placement::back);
+    cache.flush();
     std::size_t files = 0;
     png_bytes(folder.file("root"), &files);
     EXPECT_EQ(files, 1u);

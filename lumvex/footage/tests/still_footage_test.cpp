@@ -61,6 +61,33 @@ TEST(still_footage, IsOneFrameThatEveryFrameNumberShares)
     EXPECT_EQ(cache.count(), 1u);
 }
 
+TEST(still_footage, FilesWhoseNamesDifferOnlyInCaseAreTwoPictures)
+{
+    scratch_folder folder;
+    write_picture(folder.file("plate.png"), "png", false, 1);
+    write_picture(folder.file("PLATE.png"), "png", false, 2);
+    lumvex::mem_cache cache(1 << 20);
+    still_footage lower(folder.file("plate.png"), &cache);
+    still_footage upper(folder.file("PLATE.png"), &cache);
+    EXPECT_FALSE(lower.frame_id(0)->equals(*upper.frame_id(0)));
+    EXPECT_TRUE(same_pixels(lower.frame(0, 0, true)->image, picture(6, 5, 1)));
+    EXPECT_TRUE(same_pixels(upper.frame(0, 0, true)->image, picture(6, 5, 2)));
+    EXPECT_EQ(cache.count(), 2u);
+}
+
+TEST(still_footage, AFileReplacedAtTheSamePathIsReadAgain)
+{
+    scratch_folder folder;
+    write_picture(folder.file("plate.png"), "png", false, 1);
+    lumvex::mem_cache cache(1 << 20);
+    still_footage footage(folder.file("plate.png"), &cache);
+    EXPECT_TRUE(same_pixels(footage.frame(0, 0, true)->image, picture(6, 5, 1)));
+    // Written beside it and renamed over it: the same size, another file.
+    write_picture(folder.file("plate.new.png"), "png", false, 2);
+    fs::rename(folder.file("plate.new.png"), folder.file("plate.png"));
+    EXPECT_TRUE(same_pixels(footage.frame(0, 0, true)->image, picture(6, 5, 2)));
+}
+
 TEST(still_footage, HasAlphaForATransparentPngOnly)
 {
     scratch_folder folder;
