@@ -33,6 +33,15 @@ void add_trailing_backslash(std::string& folder)
         folder += '\\';
 }
 
+// "c:\" or "c:/" at the start: a drive of a project written elsewhere. A
+// colon second in anything else ("1:1\", "4:3 crop\", "d:clip") belongs to
+// a folder's or file's name.
+bool starts_with_drive(const std::string& path)
+{
+    const char c = path.empty() ? '\0' : lower(path[0]);
+    return c >= 'a' && c <= 'z' && path.size() >= 3 && path[1] == ':' && is_separator(path[2]);
+}
+
 bool is_folder(const std::string& native_path)
 {
     struct stat status { };
@@ -229,9 +238,7 @@ std::string parent_directory(const std::string& path)
 
 bool is_absolute(const std::string& path)
 {
-    if (path.empty())
-        return false;
-    return is_separator(path[0]) || (path.size() >= 2 && path[1] == ':');
+    return !path.empty() && (is_separator(path[0]) || starts_with_drive(path));
 }
 
 void normalize(std::string& path)
@@ -296,7 +303,11 @@ std::string relative_path(std::string path, std::string base)
     const std::size_t climbs = static_cast<std::size_t>(std::count(base.begin() + common, base.end(), '\\'));
     for (std::size_t i = 0; i < climbs; ++i)
         result += "..\\";
-    return result + path.substr(common);
+    result += path.substr(common);
+    // A first folder named like a drive ("d:") would read back as one.
+    if (starts_with_drive(result))
+        result.insert(0, ".\\");
+    return result;
 }
 
 std::string absolute_path(const std::string& relative, const std::string& base)

@@ -62,7 +62,9 @@ LUMVEX_API void replace_extension(std::string& path, const std::string& extensio
 // folder.
 LUMVEX_API std::string parent_directory(const std::string& path);
 
-// True when the path starts with a separator or a drive ("c:").
+// True when the path starts with a separator or with a drive and a
+// separator ("c:\", as projects written elsewhere store them). A colon
+// second in anything else ("1:1\plate.png", "d:clip") is part of a name.
 bool is_absolute(const std::string& path);
 
 // Turns every "/" into "\" (case is kept).
@@ -77,8 +79,10 @@ bool extension_is(const std::string& path, const std::string& extension);
 bool make_directories(const std::string& path);
 
 // The path relative to the base folder, in "\" form: "..\" climbs out of
-// the base. A path that shares no folder with the base is returned absolute
-// (normalised). An empty path, or an empty base, gives the path normalised.
+// the base, and ".\" leads a result whose first folder is named like a
+// drive, so that absolute_path reads every result back to the path. A path
+// that shares no folder with the base is returned absolute (normalised). An
+// empty path, or an empty base, gives the path normalised.
 LUMVEX_API std::string relative_path(std::string path, std::string base);
 
 // The relative path made absolute against the base folder, in "\" form;

@@ -87,7 +87,8 @@ void cache_settings_dialog::fill()
     SetDlgItemText(id_memory_quota, megabytes_text(s.memory_quota));
     SetDlgItemText(id_memory_used, megabytes_text(s.memory_used));
     SetDlgItemText(id_memory_count, std::to_string(s.memory_count));
-    SetDlgItemText(id_disc_root, s.disc_root);
+    m_root = s.disc_root;
+    SetDlgItemText(id_disc_root, m_root);
     CheckDlgButton(id_erase, s.erase_on_exit);
     SetDlgItemText(id_disc_quota, megabytes_text(s.disc_quota));
     SetDlgItemText(id_disc_used, megabytes_text(s.disc_used));
@@ -114,7 +115,9 @@ bool cache_settings_dialog::apply()
     }
     cache_settings s;
     s.memory_quota = *memory_quota;
-    s.disc_root = GetDlgItemText(id_disc_root).substr(0, 260);
+    // The folder as shown or chosen, byte for byte: a root that the user did
+    // not change compares equal and the disc cache stays where it is.
+    s.disc_root = m_root;
     s.erase_on_exit = IsDlgButtonChecked(id_erase);
     s.disc_quota = *disc_quota;
     s.prefetch_frames = count_entry(GetDlgItemText(id_prefetch));
@@ -136,7 +139,8 @@ void cache_settings_dialog::change_root()
             platform::MB_ICONEXCLAMATION | platform::MB_OK);
         return;
     }
-    SetDlgItemText(id_disc_root, with_trailing_separator(folder));
+    m_root = with_trailing_separator(folder);
+    SetDlgItemText(id_disc_root, m_root);
     touched();
 }
 

@@ -10,6 +10,8 @@
 
 #include "platform/gui/dialog.h"
 
+#include <string>
+
 namespace lumvex {
 
 class cache_system;
@@ -55,6 +57,9 @@ private:
 
     cache_system& m_system;
     bool m_modified = false;
+    // The disc cache folder that field 1004 shows: the live root after a
+    // fill, the chosen folder after a choice.
+    std::string m_root;
 };
 
 } // namespace lumvex

@@ -21,6 +21,14 @@ boost::shared_ptr<footage> checked_supplier(boost::shared_ptr<footage> supplier)
     return supplier;
 }
 
+// The supplier frame of a frame: n / 2 rounded down, so that the frames
+// below 0 map below 0 and the supplier refuses them as it refuses its own
+// (rounding toward zero would hand frame -1 supplier frame 0).
+int supplier_frame(int frame)
+{
+    return frame >> 1;
+}
+
 } // namespace
 
 deinterlaced_footage::deinterlaced_footage(
@@ -52,8 +60,9 @@ bool deinterlaced_footage::keeps_upper(int frame) const
 
 boost::shared_ptr<item_id> deinterlaced_footage::frame_id(int frame)
 {
-    return boost::shared_ptr<item_id>(new deinterlaced_item_id(m_supplier->image_cache(),
-        m_supplier->frame_id(frame / 2), keeps_upper(frame), method() == deinterlace_method::interpolate));
+    return boost::shared_ptr<item_id>(
+        new deinterlaced_item_id(m_supplier->image_cache(), m_supplier->frame_id(supplier_frame(frame)),
+            keeps_upper(frame), method() == deinterlace_method::interpolate));
 }
 
 boost::shared_ptr<cached_image> deinterlaced_footage::frame(int frame, int request, bool wait)
@@ -70,7 +79,7 @@ boost::shared_ptr<cached_image> deinterlaced_footage::frame(int frame, int reque
         if (!missing)
             return result;
     }
-    const boost::shared_ptr<cached_image> source = m_supplier->frame(frame / 2, request, wait);
+    const boost::shared_ptr<cached_image> source = m_supplier->frame(supplier_frame(frame), request, wait);
     if (wait && !result && source) {
         const boost::shared_ptr<item_id> key = frame_id(frame);
         const auto* id = static_cast<const deinterlaced_item_id*>(key.get());

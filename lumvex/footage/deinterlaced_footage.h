@@ -8,8 +8,10 @@ namespace lumvex {
 
 // An interlaced footage (the supplier: AVI, image sequence or still) shown as
 // twice as many frames at twice the rate: frame n is built from supplier
-// frame n / 2, from its first field when n is even and its second when n is
-// odd (upper first: the upper field comes first). Frames are put into the
+// frame n / 2 (rounded down, so a frame below 0 asks the supplier for one
+// below 0, which it refuses as it refuses its own), from its first field
+// when n is even and its second when n is odd (upper first: the upper field
+// comes first). Frames are put into the
 // supplier's cache under deinterlaced_item_id keys; the supplier's path,
 // description, size and alpha are the footage's.
 //

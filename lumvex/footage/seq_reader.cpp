@@ -72,6 +72,20 @@ long long number_of(const std::string& digits)
     return value;
 }
 
+// A digit run without its leading zeros ("0" stays "0"). Numbers of any
+// length (date and time stamps run to 14 digits and more) compare as these:
+// the shorter is the smaller, equal lengths compare digit by digit.
+std::string significant_digits(const std::string& digits)
+{
+    const std::size_t first = digits.find_first_not_of('0');
+    return first == std::string::npos ? std::string("0") : digits.substr(first);
+}
+
+bool number_less(const std::string& a, const std::string& b)
+{
+    return a.size() != b.size() ? a.size() < b.size() : a < b;
+}
+
 std::string folder_of(const std::string& pattern)
 {
     std::string folder = paths::parent_directory(pattern);
@@ -209,7 +223,7 @@ sequence_filter seq_reader::parse_pattern(const std::string& pattern)
         --run_start;
 
     struct found {
-        long long number;
+        std::string number;
         std::string name;
     };
     std::vector<found> matches;
@@ -218,7 +232,7 @@ sequence_filter seq_reader::parse_pattern(const std::string& pattern)
         const std::string& candidate = search.name();
         if (run_end == std::string::npos) {
             if (candidate == name)
-                matches.push_back({ 0, candidate });
+                matches.push_back({ std::string(), candidate });
             continue;
         }
         const std::string prefix = name.substr(0, run_start);
@@ -237,13 +251,12 @@ sequence_filter seq_reader::parse_pattern(const std::string& pattern)
         // run is written whole, never with a leading zero.
         if (digits.size() > width && digits[0] == '0')
             continue;
-        long long number = number_of(digits);
-        if (number < 0)
-            continue;
-        matches.push_back({ number, candidate });
+        matches.push_back({ significant_digits(digits), candidate });
     }
     std::sort(matches.begin(), matches.end(), [](const found& a, const found& b) {
-        return a.number != b.number ? a.number < b.number : a.name < b.name;
+        if (a.number != b.number)
+            return number_less(a.number, b.number);
+        return a.name < b.name;
     });
     for (auto& m : matches)
         filter.members.push_back(std::move(m.name));

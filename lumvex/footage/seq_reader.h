@@ -20,7 +20,8 @@ struct sequence_filter {
     std::string folder;
     // The members' file names (without folder, case kept), in frame order.
     std::vector<std::string> members;
-    // The number in the first member's name.
+    // The number in the first member's name; 0 when it is beyond an int
+    // (the members are still numbered and ordered by their whole numbers).
     int first_number = 0;
 };
 
@@ -64,8 +65,8 @@ public:
     // The files of a pattern. The last run of "?" in the file name stands
     // for the frame number: it matches that many digits, or more digits
     // without a leading zero (numbers outgrowing the run are written whole).
-    // Members are ordered by number. Throws lumvex::exception
-    // "bad filter: " + pattern when no file matches.
+    // Members are ordered by number, however many digits it has. Throws
+    // lumvex::exception "bad filter: " + pattern when no file matches.
     static sequence_filter parse_pattern(const std::string& pattern);
 
     // Reads the first member's size and depth and takes the filter. Throws

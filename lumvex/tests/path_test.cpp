@@ -107,13 +107,19 @@ TEST(paths, ParentDirectoryDropsOneTrailingSeparator)
     EXPECT_EQ(paths::parent_directory(""), "");
 }
 
-TEST(paths, AbsoluteMeansLeadingSeparatorOrDrive)
+TEST(paths, AbsoluteMeansALeadingSeparatorOrADriveWithItsSeparator)
 {
     EXPECT_TRUE(paths::is_absolute("/home"));
     EXPECT_TRUE(paths::is_absolute("\\home"));
-    EXPECT_TRUE(paths::is_absolute("d:clip"));
+    EXPECT_TRUE(paths::is_absolute("d:\\clips"));
+    EXPECT_TRUE(paths::is_absolute("D:/clips"));
     EXPECT_FALSE(paths::is_absolute("clips\\a.avi"));
     EXPECT_FALSE(paths::is_absolute(""));
+    // Anywhere else a colon second is part of a name.
+    EXPECT_FALSE(paths::is_absolute("1:1\\plate.png"));
+    EXPECT_FALSE(paths::is_absolute("4:3 crop\\a.png"));
+    EXPECT_FALSE(paths::is_absolute("d:clip"));
+    EXPECT_FALSE(paths::is_absolute("d:"));
 }
 
 TEST(paths, NormalizeKeepsCase)
@@ -170,12 +176,16 @@ TEST(paths, AbsolutePathClampsAtRoot)
 TEST(paths, RelativeAndAbsoluteRoundTrip)
 {
     const std::string base = "/home/u/Proj";
-    for (const std::string path :
-        { "/home/u/Proj/Clips/A.avi", "/home/u/Other/b.avi", "/media/usb/c.avi", "/home/u/Proj/d.avi" }) {
+    for (const std::string path : { "/home/u/Proj/Clips/A.avi", "/home/u/Other/b.avi", "/media/usb/c.avi",
+             "/home/u/Proj/d.avi", "/home/u/Proj/1:1/plate.png", "/home/u/Proj/4:3 crop/e.avi",
+             "/home/u/Proj/c:/f.avi", "/home/u/Proj/x:y" }) {
         const std::string stored = paths::relative_path(path, base);
         EXPECT_EQ(stored.find('/'), std::string::npos) << stored;
         EXPECT_EQ(paths::native(paths::absolute_path(stored, base)), path);
     }
+    EXPECT_EQ(paths::relative_path("/home/u/Proj/1:1/plate.png", base), "1:1\\plate.png");
+    // A folder named like a drive is marked as relative.
+    EXPECT_EQ(paths::relative_path("/home/u/Proj/c:/f.avi", base), ".\\c:\\f.avi");
 }
 
 TEST(paths, MakeDirectoriesCreatesParents)

@@ -323,7 +323,12 @@ int registry_key::set(const std::string& name, const registry_value& value)
         return read;
     }
     values[name] = value;
-    return replace_file(m_folder, path, detail::format_values(values));
+    // A file beyond the reading limit would read back as holding nothing:
+    // the change is refused and the values stay as they were.
+    const std::string changed = detail::format_values(values);
+    if (changed.size() > detail::max_value_file)
+        return EFBIG;
+    return replace_file(m_folder, path, changed);
 }
 
 } // namespace platform

@@ -26,8 +26,9 @@
 //
 // Errors are returned as the system's error codes (errno values; their text
 // is platform::system_error_text): 0 success, ENOENT a missing key or value,
-// EACCES or EPERM a refused access, EBADF a closed key, and whatever else the
-// file system reports. Value names and key parts compare exactly (case
+// EACCES or EPERM a refused access, EBADF a closed key, EFBIG a change that
+// would make the key's values file larger than the store reads (nothing is
+// written), and whatever else the file system reports. Value names and key parts compare exactly (case
 // counts). Every operation may be called from any thread.
 
 #include <cstddef>

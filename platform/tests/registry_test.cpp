@@ -207,6 +207,40 @@ TEST_F(registry_store, OversizedFileReadsAsEmpty)
     ASSERT_EQ(key.query("a", value), 0);
 }
 
+// The store never writes a file it would not read back: a change that would
+// pass the reading limit is refused, and every value stored before reads
+// back as it was.
+TEST_F(registry_store, ChangeBeyondTheReadingLimitIsRefusedAndKeepsTheValues)
+{
+    registry_key key;
+    ASSERT_EQ(key.open(registry_root::current_user, "Software\\K", true), 0);
+    const std::size_t quarter = platform::detail::max_value_file / 4;
+    // Binary values take two characters a byte: 10 MiB of text.
+    const registry_value large { registry_type::binary,
+        std::vector<unsigned char>(quarter + quarter / 4, 0xA5) };
+    ASSERT_EQ(key.set("large", large), 0);
+    ASSERT_EQ(key.set("small", dword_value(7)), 0);
+    const std::string before = read_bytes(std::filesystem::path(key.folder()) / ".values");
+
+    const registry_value more { registry_type::binary, std::vector<unsigned char>(quarter, 0x5A) };
+    EXPECT_EQ(key.set("more", more), EFBIG);
+    const registry_value text = text_value(std::string(2 * quarter, 'x'));
+    EXPECT_EQ(key.set("small", text), EFBIG);
+
+    EXPECT_EQ(read_bytes(std::filesystem::path(key.folder()) / ".values"), before);
+    registry_value value;
+    ASSERT_EQ(key.query("large", value), 0);
+    EXPECT_EQ(value, large);
+    ASSERT_EQ(key.query("small", value), 0);
+    EXPECT_EQ(value, dword_value(7));
+    EXPECT_EQ(key.query("more", value), ENOENT);
+    // Room is made by replacing the large value with a smaller one.
+    ASSERT_EQ(key.set("large", dword_value(1)), 0);
+    ASSERT_EQ(key.set("more", more), 0);
+    ASSERT_EQ(key.query("more", value), 0);
+    EXPECT_EQ(value, more);
+}
+
 TEST_F(registry_store, RefusedFolderIsReported)
 {
     if (geteuid() == 0)

@@ -107,6 +107,30 @@ TEST(VideoDecompressor, BottomUpOutputRowsWithNegativeStep)
             out.begin() + (h - 1 - y) * w * 4, out.begin() + (h - y) * w * 4, expected.begin() + y * w * 4));
 }
 
+// Bit-field masks sit right after the 40-byte core header: after a plain
+// header, and inside the longer headers (108 and 124 bytes), whose end is
+// where the image data would start.
+TEST(VideoDecompressor, BitFieldMasksFollowTheCoreHeaderWhateverItsLength)
+{
+    const std::vector<std::uint8_t> masks_565 { 0x00, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0 };
+    // Pure red, then pure green, in 5-6-5 bits.
+    const auto sample = padded({ 0x00, 0xF8, 0xE0, 0x07 });
+    const std::vector<std::uint8_t> red_green { 0, 0, 255, 255, 0, 255, 0, 255 };
+    for (std::uint32_t header_size : { 40u, 52u, 108u, 124u }) {
+        std::vector<std::uint8_t> after(std::max<std::size_t>(header_size - 40, masks_565.size()), 0);
+        for (std::size_t i = 0; i < masks_565.size(); ++i)
+            after[i] = masks_565[i];
+        auto format = t::bitmap_format(2, 1, 16, platform::BI_BITFIELDS, after);
+        format[0] = static_cast<std::uint8_t>(header_size);
+        auto d = video_decompressor::locate(0, format);
+        ASSERT_NE(d, nullptr) << header_size;
+        ASSERT_EQ(d->decode(sample.data(), 4), platform::ICERR_OK);
+        std::vector<std::uint8_t> out(8);
+        ASSERT_TRUE(d->next_frame(out.data(), 8));
+        EXPECT_EQ(out, red_green) << header_size << "-byte header";
+    }
+}
+
 TEST(VideoDecompressor, GarbageForACodecIsAnErrorNotACrash)
 {
     platform::FOURCC c = mmioFOURCC('M', 'J', 'P', 'G');

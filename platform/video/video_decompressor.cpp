@@ -114,6 +114,9 @@ bool uncompressed(FOURCC compression)
         || upper(compression) == mmioFOURCC('R', 'G', 'B', ' ');
 }
 
+// The bitmap header's fields that every longer header begins with.
+constexpr std::size_t core_header_size = 40;
+
 // One channel of a bit-field pixel: its mask's shift and width.
 struct channel {
     unsigned shift = 0;
@@ -174,9 +177,11 @@ public:
             masks[1] = 0xFF00;
             masks[2] = 0xFF;
         }
-        if (h.biCompression == BI_BITFIELDS && extra_size >= 12)
+        // The masks follow the 40-byte core of the header: after it in a
+        // plain header, inside the longer headers, which carry them there.
+        if (h.biCompression == BI_BITFIELDS && format.size() >= core_header_size + 12)
             for (int i = 0; i < 3; ++i)
-                std::memcpy(&masks[i], extra + 4 * i, 4);
+                std::memcpy(&masks[i], format.data() + core_header_size + 4 * i, 4);
         m_red = channel(masks[0]);
         m_green = channel(masks[1]);
         m_blue = channel(masks[2]);

@@ -162,6 +162,38 @@ TEST_F(cache_settings_dialog_test, ApplyClampsAndShowsWhatWasApplied)
     EXPECT_EQ(again.settings().disc_quota, 16 * mib);
 }
 
+// Folders on Linux run far beyond 260 characters. Changing only the memory
+// quota leaves the disc cache where it is, and its folder is stored whole.
+TEST_F(cache_settings_dialog_test, ALongDiscFolderIsKeptWholeWhenOnlyTheMemoryQuotaChanges)
+{
+    std::string deep = folder.file("cache");
+    for (char c : { 'a', 'b', 'c' })
+        deep += "/" + std::string(100, c);
+    const scoped_environment long_cache_home("XDG_CACHE_HOME", deep);
+    auto system = std::make_unique<lumvex::cache_system>(ram);
+    const std::string root = system->settings().disc_root;
+    ASSERT_GT(root.size(), 260u);
+    production made;
+    system->disc().put(entry_of(key_of(1, &made, true), 4, 3), lumvex::placement::back);
+    ASSERT_EQ(system->settings().disc_count, 1);
+
+    script s([](CDialog& d) {
+        d.Type(D::id_memory_quota, "300");
+        d.Click(IDOK);
+    });
+    {
+        D dialog(*system, nullptr);
+        EXPECT_EQ(dialog.DoModal(), IDOK);
+    }
+    EXPECT_EQ(system->settings().memory_quota, 300 * mib);
+    EXPECT_EQ(system->settings().disc_root, root);
+    EXPECT_EQ(system->settings().disc_count, 1);
+    EXPECT_FALSE(fs::exists(root.substr(0, 260)));
+    system.reset();
+    lumvex::cache_system again(ram);
+    EXPECT_EQ(again.settings().disc_root, root);
+}
+
 TEST_F(cache_settings_dialog_test, EditingFreezesTheFiguresUntilApplied)
 {
     lumvex::cache_system system(ram);

@@ -1,10 +1,13 @@
 #include "lumvex/footage/deinterlaced_footage.h"
 
 #include "lumvex/avi/avi_frame_id.h"
+#include "lumvex/cache/coordinator.h"
 #include "lumvex/cache/mem_cache.h"
 #include "lumvex/exception.h"
+#include "lumvex/files/gdiplus_reader.h"
 #include "lumvex/footage/deinterlace.h"
 #include "lumvex/footage/deinterlaced_item_id.h"
+#include "lumvex/footage/seq_reader.h"
 #include "lumvex/tests/cache_test_support.h"
 #include "lumvex/tests/footage_element.h"
 #include "xmldoc/exception.h"
@@ -233,6 +236,34 @@ TEST_F(deinterlaced_footage_test, FramePairsComeFromOneSupplierFrameWithOpposite
     // Lower first: frame 0 keeps the lower field, and line 0 copies line 1.
     EXPECT_EQ(rows_of(footage.frame(0, 0, true)->image),
         (std::vector<row_value> { { 10, 255 }, { 10, 255 }, { 10, 255 }, { 30, 255 }, { 30, 255 } }));
+}
+
+// Frames below 0 go to the supplier as frames below 0 (never as frame 0), so
+// that the kinds that refuse them refuse them deinterlaced too.
+TEST_F(deinterlaced_footage_test, FramesBelowZeroAreRefusedAsTheSupplierRefusesThem)
+{
+    deinterlaced_footage footage(supplier, deinterlace_fields::upper_first, deinterlace_method::duplicate);
+    footage.frame(-1, 0, true);
+    footage.frame(-2, 0, true);
+    EXPECT_EQ(supplier->asked, (std::vector<int> { -1, -1 }));
+    EXPECT_TRUE(footage.frame_id(-1)->equals(*footage.frame_id(-1)));
+    EXPECT_FALSE(footage.frame_id(-1)->equals(*footage.frame_id(1)));
+
+    scratch_folder folder;
+    for (unsigned n = 0; n < 2; ++n)
+        img::gdiplus_writer().write(
+            folder.file("f_" + std::to_string(n) + ".png"), "png", picture(4, 4, n), false);
+    lumvex::mem_cache memory(1 << 20);
+    lumvex::coordinator reading(&memory, nullptr);
+    boost::shared_ptr<lumvex::footage> sequence(new lumvex::seq_reader(folder.file("f_0.png"), &reading));
+    deinterlaced_footage over_sequence(
+        sequence, deinterlace_fields::upper_first, deinterlace_method::duplicate);
+    EXPECT_THROW(over_sequence.frame(-1, 0, true), lumvex::exception);
+    EXPECT_THROW(over_sequence.frame(-1, lumvex::frame_request::after, false), lumvex::exception);
+    EXPECT_THROW(over_sequence.cached_frame(-1), lumvex::exception);
+    EXPECT_THROW(over_sequence.frame_id(-1), lumvex::exception);
+    EXPECT_THROW(over_sequence.frame(4, 0, true), lumvex::exception);
+    EXPECT_TRUE(over_sequence.frame(3, 0, true));
 }
 
 TEST_F(deinterlaced_footage_test, FramesAreCachedUnderTheirOwnKeys)

@@ -119,6 +119,37 @@ TEST(SeqFilter, GapsCloseUp)
     EXPECT_EQ(f.first_number, 1);
 }
 
+// Time-stamped file names carry numbers far beyond 32 bits. The chosen file
+// belongs to its own sequence, and numbers of any length order as numbers.
+TEST(SeqFilter, LongNumbersKeepTheirFilesInTheSequenceInNumberOrder)
+{
+    scratch_folder folder;
+    for (const char* name :
+        { "shot_20240101120001.png", "shot_20240101115959.png", "shot_20240101120000.png" })
+        write_frame(folder, name, 1);
+    sequence_filter f = seq_reader::parse_file_name(folder.file("shot_20240101120000.png"));
+    EXPECT_EQ(f.filter, folder.file("shot_??????????????.png"));
+    EXPECT_EQ(f.members,
+        (std::vector<std::string> {
+            "shot_20240101115959.png", "shot_20240101120000.png", "shot_20240101120001.png" }));
+    EXPECT_EQ(f.first_number, 0);
+
+    // A number that fits beside one that does not: the chosen one is kept.
+    for (const char* name : { "cap_00000000001.png", "cap_99999999999.png" })
+        write_frame(folder, name, 1);
+    f = seq_reader::parse_file_name(folder.file("cap_99999999999.png"));
+    EXPECT_EQ(f.members, (std::vector<std::string> { "cap_00000000001.png", "cap_99999999999.png" }));
+    EXPECT_EQ(f.first_number, 1);
+
+    // Outgrowing the run: ten digits before eleven, beyond 64 bits too.
+    for (const char* name : { "n_10000000000.png", "n_9999999999.png", "n_123456789012345678901234.png" })
+        write_frame(folder, name, 1);
+    f = seq_reader::parse_pattern(folder.file("n_??????????.png"));
+    EXPECT_EQ(f.members,
+        (std::vector<std::string> {
+            "n_9999999999.png", "n_10000000000.png", "n_123456789012345678901234.png" }));
+}
+
 class SeqFootage : public ::testing::Test {
 protected:
     void SetUp() override
@@ -155,6 +186,18 @@ TEST_F(SeqFootage, ReportsTheSequence)
     EXPECT_EQ(footage.frame_size(), (types::extent<unsigned> { 7, 5 }));
     EXPECT_FALSE(footage.has_alpha());
     EXPECT_EQ(footage.frame_rate().denominator, 0u);
+}
+
+TEST_F(SeqFootage, OpensOnAFileWithADateTimeNumber)
+{
+    write_frame(m_folder, "screen_20231231235959.png", 7);
+    write_frame(m_folder, "screen_20240101000000.png", 8);
+    seq_reader footage(m_folder.file("screen_20240101000000.png"), &m_cache);
+    EXPECT_EQ(footage.frame_count(), 2);
+    EXPECT_EQ(footage.path(), m_folder.file("screen_20231231235959.png"));
+    auto frame = footage.frame(1, 0, true);
+    ASSERT_TRUE(frame);
+    EXPECT_TRUE(same_pixels(frame->image, picture(7, 5, 8)));
 }
 
 TEST_F(SeqFootage, FrameNumbersOutsideTheSequenceAreRefused)

@@ -154,6 +154,32 @@ TEST(still_footage, RoundTripsThroughItsXmlElementWithAPathRelativeToTheProject)
     EXPECT_EQ(read.frame_size(), written.frame_size());
 }
 
+// Folder names such as "1:1" or "4:3 crop" are written first in the stored
+// path; they are names, not drives, and read back below the project.
+TEST(still_footage, FoldersNamedLikeDrivesReadBackBelowTheProject)
+{
+    scratch_folder folder;
+    const std::string base = folder.file("project") + "/";
+    lumvex::mem_cache cache(1 << 20);
+    for (const std::string inner : { "1:1", "4:3 crop" }) {
+        fs::create_directories(folder.file("project/" + inner));
+        const std::string file = folder.file("project/" + inner + "/plate.png");
+        write_picture(file, "png", false);
+        still_footage written(file, &cache);
+        footage_element xml_form;
+        xml::stream out(xml_form.element, false);
+        written.serialize(out, base);
+        std::string text;
+        ASSERT_TRUE(xml_form.element.get_attribute("path", text));
+        EXPECT_EQ(text, inner + "\\plate.png");
+
+        still_footage read("", &cache);
+        xml::stream in(xml_form.element, true);
+        read.serialize(in, base);
+        EXPECT_EQ(read.path(), file);
+    }
+}
+
 TEST(still_footage, ReadingAnElementOfAnotherKindOrWithoutPathFails)
 {
     lumvex::mem_cache cache(1 << 20);
