@@ -346,7 +346,9 @@ protected:
         });
     }
 
-    virtual void bind_all()
+    // The events of every window; a kind with events of its own binds them
+    // in its constructor (a virtual call from here would not reach it).
+    void bind_all()
     {
         on(wxEVT_PAINT, &wx_peer::on_paint);
         on(wxEVT_SIZE, &wx_peer::on_size);
@@ -652,16 +654,12 @@ public:
     frame_peer(CWnd* owner, wxFrame* frame)
         : wx_peer(owner, frame)
     {
-    }
-
-protected:
-    void bind_all() override
-    {
-        wx_peer::bind_all();
         on(wxEVT_ACTIVATE, &frame_peer::on_activate);
         on(wxEVT_IDLE, &frame_peer::on_idle);
         on(wxEVT_CLOSE_WINDOW, &frame_peer::on_close);
     }
+
+protected:
     void on_activate(wxActivateEvent& e)
     {
         send_or_skip(e, WM_ACTIVATE, e.GetActive() ? WA_ACTIVE : WA_INACTIVE, 0);
@@ -689,12 +687,6 @@ public:
         , m_parent(parent)
         , m_vertical(bar->IsVertical())
     {
-    }
-
-protected:
-    void bind_all() override
-    {
-        wx_peer::bind_all();
         on(wxEVT_SCROLL_TOP, &scroll_bar_peer::on_scroll);
         on(wxEVT_SCROLL_BOTTOM, &scroll_bar_peer::on_scroll);
         on(wxEVT_SCROLL_LINEUP, &scroll_bar_peer::on_scroll);
@@ -705,6 +697,8 @@ protected:
         on(wxEVT_SCROLL_THUMBRELEASE, &scroll_bar_peer::on_scroll);
         on(wxEVT_SCROLL_CHANGED, &scroll_bar_peer::on_scroll);
     }
+
+protected:
     void on_scroll(wxScrollEvent& e)
     {
         const wxEventType t = e.GetEventType();
