@@ -2,6 +2,7 @@
 
 #include "app/player/Player.h"
 #include "app/timeline/tests/TimelineFixture.h"
+#include "widgets/controls/Glyph.h"
 
 #include <gtest/gtest.h>
 
@@ -136,3 +137,10 @@ TEST(TimeControls, LayoutCentresTheBarAndStacksTheRows)
 }
 
 } // namespace
+
+TEST(TimeControls, TransportButtonsFindTheirGlyphsAndTheMasksTheyLookFor)
+{
+    My::TimeControls controls(true);
+    for (const std::string& name : My::GetMissingGlyphResources())
+        EXPECT_EQ(name.rfind("TIME_", 0), std::string::npos) << name << " is missing";
+}
