@@ -14,6 +14,7 @@
 #include "widgets/core/Strings.h"
 #include "widgets/core/tests/Screen.h"
 #include "widgets/core/tests/WindowEnvironment.h"
+#include "widgets/properties/PropertyRow.h"
 
 #include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
@@ -207,4 +208,30 @@ TEST_F(ProgramWindow, EveryMenuAndAcceleratorCommandHasAHandler)
         else
             EXPECT_TRUE(handled) << "command " << id;
     }
+}
+
+TEST_F(ProgramWindow, TheDisplayPanelShowsItsToolBarAndEveryStyleRowWithoutScrolling)
+{
+    DisplayPanel& display = frame->GetDisplayPanel();
+    EXPECT_EQ(display.GetToolBar().GetBounds().Size(), CSize(2 * 18, 18));
+    My::PropertyList& list = display.GetEditor().GetList();
+    EXPECT_EQ(list.GetRowCount(), display.GetStyleRowCount());
+    list.Layout();
+    EXPECT_GT(list.GetPageHeight(), 0);
+    EXPECT_LE(list.GetContentHeight(), list.GetPageHeight());
+}
+
+TEST_F(ProgramWindow, AWheelNotchOverThePropertiesScrollsAtLeastOneRow)
+{
+    My::PropertyList& list = frame->GetPropertyEditor().GetList();
+    list.Layout();
+    ASSERT_GT(list.GetContentHeight(), list.GetPageHeight()) << "the segment's parameters should not fit";
+    ASSERT_EQ(list.GetScrollPos(), 0);
+    CRect r;
+    list.GetWindowRect(&r);
+    const std::string move = "xdotool mousemove " + std::to_string(r.CenterPoint().x) + " "
+        + std::to_string(r.top + std::min<int>(20, r.Height() / 2)) + " click 5";
+    ASSERT_EQ(std::system(move.c_str()), 0);
+    EXPECT_TRUE(pump_until([&] { return list.GetScrollPos() > 0; }));
+    EXPECT_GE(list.GetScrollPos(), My::PropertyRow::height);
 }
