@@ -173,6 +173,8 @@ void SegmentRowControl::Draw(CDC& dc, const CRect&)
         return;
     const int width = GetSize().cx;
     const int bottom = GetSize().cy - 1;
+    // Only inside the time column, however far the span reaches.
+    ClipRegionScope clip(dc, *this, CRect(CPoint(), GetSize()));
     const Span data = segment->GetDataSpan();
     const Span span = m_bar.GetPendingSpan();
     CRect dataRect(m_bar.TimeToX(data.first, width), 0, m_bar.TimeToX(data.last, width) + 1, bottom);
