@@ -252,3 +252,44 @@ TEST_F(AppBaseTest, TitleOfAnUntitledProject)
 }
 
 } // namespace
+
+namespace {
+
+std::string g_typed;
+
+bool Typed(const platform::gui::file_dialog_request&, std::string& path, int& index)
+{
+    index = 0;
+    path = g_typed;
+    return true;
+}
+
+} // namespace
+
+TEST_F(AppBaseTest, ProjectSavedUnderANameWithoutExtensionGetsTheFiltersOne)
+{
+    const auto previous = platform::gui::set_file_dialog_presenter(Typed);
+    std::string path;
+    g_typed = "/clips/walk";
+    EXPECT_TRUE(app.My::AppBase::AskSaveFileName(path, ""));
+    EXPECT_EQ(path, "/clips/walk.tvp");
+    // A name with an extension is taken as typed.
+    g_typed = "/clips/walk.tvp";
+    EXPECT_TRUE(app.My::AppBase::AskSaveFileName(path, ""));
+    EXPECT_EQ(path, "/clips/walk.tvp");
+    g_typed = "/clips.d/walk.old";
+    EXPECT_TRUE(app.My::AppBase::AskSaveFileName(path, ""));
+    EXPECT_EQ(path, "/clips.d/walk.old");
+    platform::gui::set_file_dialog_presenter(previous);
+}
+
+TEST(FilterExtension, IsTheFirstPatternsExtensionOfTheChosenEntry)
+{
+    EXPECT_EQ(My::FilterExtension("Tavelo Project (*.tvp)|*.tvp||", 0), "tvp");
+    EXPECT_EQ(My::FilterExtension("Images|*.png;*.bmp|All Files|*.*||", 0), "png");
+    EXPECT_EQ(My::FilterExtension("Images|*.png;*.bmp|All Files|*.*||", 1), "");
+    EXPECT_EQ(My::FilterExtension("Tavelo Project (*.tvp)|*.tvp||", 1), "");
+    EXPECT_EQ(My::FilterExtension("Tavelo Project (*.tvp)|*.tvp||", -1), "");
+    EXPECT_EQ(My::FilterExtension("Anything|*||", 0), "");
+    EXPECT_EQ(My::FilterExtension("", 0), "");
+}
