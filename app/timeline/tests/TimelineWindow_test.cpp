@@ -468,3 +468,41 @@ TEST(TimelineWindow, ZoomedInTheScrollBarScrollsTheAxisAndDrawingStaysInsideTheT
     c.RemoveChild(&timeline);
     c.DestroyWindow();
 }
+
+TEST(TimelineWindow, ASegmentsBracketIsGrabbedAFewPixelsBesideItsGlyph)
+{
+    if (!test::display_started())
+        GTEST_SKIP() << "no display";
+    segment_testing::PromptScope prompts;
+    TLComp comp;
+    comp.SetFootage(Frames(100));
+    TLSegment* segment = comp.GetSegmentSet().CreateSegment(45);
+    ASSERT_NE(segment, nullptr);
+    segment->SetTimeSpan(40, 55);
+    TLTimeline timeline(&comp);
+    Canvas c;
+    c.AddChild(&timeline);
+    const int width = 650 + GetSystemMetrics(SM_CXVSCROLL);
+    timeline.SetBounds(CRect(0, 0, width, 220));
+    ASSERT_TRUE(c.Open(CRect(0, 0, width, 220)));
+    My::SegmentRow& row = *timeline.GetMaskRow().GetSegmentRows()[0];
+    const CRect rowRect = row.GetWndRect() + RowsOrigin(timeline);
+    // The front end's bracket is drawn 4 pixels wide from the span's last
+    // frame on; a press up to 3 pixels beyond it on either side grabs it.
+    const int drawn = My::Xline::kNameWidth + timeline.TimeToX(55);
+    for (int x = drawn - 2; x <= drawn + 4 + 3; ++x) {
+        segment->SetTimeSpan(40, 55);
+        settle();
+        const CPoint at(x, rowRect.top + row.GetHeight() / 2);
+        DragBetween(c, at, at + CPoint(timeline.TimeToX(61) - timeline.TimeToX(55), 0));
+        EXPECT_EQ(segment->GetTimeSpan(), (My::Span { 40, 61 })) << "pressed at " << x - drawn;
+    }
+    // Further inside the span a press selects instead.
+    segment->SetTimeSpan(40, 55);
+    settle();
+    const CPoint inside(drawn - 10, rowRect.top + row.GetHeight() / 2);
+    DragBetween(c, inside, inside + CPoint(30, 0));
+    EXPECT_EQ(segment->GetTimeSpan(), (My::Span { 40, 55 }));
+    c.RemoveChild(&timeline);
+    c.DestroyWindow();
+}
