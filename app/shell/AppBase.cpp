@@ -1,6 +1,7 @@
 #include "app/shell/AppBase.h"
 
 #include <exception>
+#include <filesystem>
 
 #include "app/resources/Resources.h"
 #include "app/shell/Frame.h"
@@ -144,7 +145,19 @@ bool AppBase::AskSaveFileName(std::string& path, const std::string& initial)
     std::string extension = request.default_extension;
     if (extension.empty())
         extension = FilterExtension(request.filter, filter_index);
+    const std::string typed = path;
     path = with_default_extension(path, extension);
+    // The dialog asked about replacing the name as typed; the file the
+    // project goes to is asked about here.
+    std::error_code ignored;
+    if (path != typed && std::filesystem::exists(path, ignored)) {
+        const std::string name = path.substr(path.find_last_of('/') + 1);
+        if (MessageBox(name + " already exists.\nDo you want to replace it?", MB_YESNO | MB_ICONEXCLAMATION)
+            != IDYES) {
+            path.clear();
+            return false;
+        }
+    }
     return !path.empty();
 }
 

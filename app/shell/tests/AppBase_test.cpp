@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
 #include "app/resources/Resources.h"
 #include "app/shell/tests/ShellFakes.h"
 #include "widgets/core/Event.h"
@@ -292,4 +296,28 @@ TEST(FilterExtension, IsTheFirstPatternsExtensionOfTheChosenEntry)
     EXPECT_EQ(My::FilterExtension("Tavelo Project (*.tvp)|*.tvp||", -1), "");
     EXPECT_EQ(My::FilterExtension("Anything|*||", 0), "");
     EXPECT_EQ(My::FilterExtension("", 0), "");
+}
+
+TEST_F(AppBaseTest, ReplacingAProjectUnderTheExtendedNameIsAskedFirst)
+{
+    const auto folder
+        = std::filesystem::path(::testing::TempDir()) / ("tavelo_save_as_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    std::ofstream((folder / "walk.tvp").string()) << "<Project/>";
+    const auto previous = platform::gui::set_file_dialog_presenter(Typed);
+    g_typed = (folder / "walk").string();
+    std::string path;
+    prompt.answers = { My::IDNO, My::IDYES };
+    EXPECT_FALSE(app.My::AppBase::AskSaveFileName(path, ""));
+    EXPECT_EQ(path, "");
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0], "walk.tvp already exists.\nDo you want to replace it?");
+    EXPECT_TRUE(app.My::AppBase::AskSaveFileName(path, ""));
+    EXPECT_EQ(path, (folder / "walk.tvp").string());
+    // A name the dialog itself asked about is not asked again.
+    g_typed = (folder / "walk.tvp").string();
+    EXPECT_TRUE(app.My::AppBase::AskSaveFileName(path, ""));
+    EXPECT_EQ(prompt.shown.size(), 2u);
+    platform::gui::set_file_dialog_presenter(previous);
+    std::filesystem::remove_all(folder);
 }
