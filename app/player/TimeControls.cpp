@@ -96,6 +96,9 @@ void TimeEditControl::SetText(const std::string& text)
 void TimeEditControl::OnEvent(Event& event)
 {
     if (dynamic_cast<Sequence::Event*>(&event)) {
+        // The frame's number may need more room (or less): the row lays the
+        // field out again when its size changes.
+        MeasureText();
         Invalidate(CRect(CPoint(0, 0), GetSize()));
         return;
     }

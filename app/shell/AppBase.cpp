@@ -1,6 +1,7 @@
 #include "app/shell/AppBase.h"
 
 #include <exception>
+#include <filesystem>
 
 #include "app/resources/Resources.h"
 #include "app/shell/Frame.h"
@@ -8,6 +9,7 @@
 #include "document/Selection.h"
 #include "foundation/system/crash_report.h"
 #include "platform/gui/app.h"
+#include "platform/gui/file_dialog.h"
 #include "widgets/core/Event.h"
 #include "widgets/core/Prompt.h"
 #include "widgets/core/Strings.h"
@@ -19,6 +21,20 @@ namespace {
 AppBase* g_app = nullptr;
 
 } // namespace
+
+std::string FilterExtension(const std::string& filter, int index)
+{
+    const auto pairs = parse_file_filter(filter);
+    if (index < 0 || std::size_t(index) >= pairs.size())
+        return {};
+    const std::string& patterns = pairs[std::size_t(index)].second;
+    const std::string first = patterns.substr(0, patterns.find(';'));
+    if (first.rfind("*.", 0) != 0)
+        return {};
+    const std::string extension = first.substr(2);
+    // "*.*" names no extension.
+    return extension.find_first_of("*?") == std::string::npos ? extension : std::string();
+}
 
 AppBase::AppBase()
     : m_recentFiles(10)
@@ -122,6 +138,25 @@ bool AppBase::AskSaveFileName(std::string& path, const std::string& initial)
     if (!platform::gui::file_dialog(request, path, filter_index)) {
         path.clear();
         return false;
+    }
+    // A name typed without an extension gets the default one; with none
+    // (the table's is empty), the chosen filter's, so that the Open
+    // dialog's filter shows the file.
+    std::string extension = request.default_extension;
+    if (extension.empty())
+        extension = FilterExtension(request.filter, filter_index);
+    const std::string typed = path;
+    path = with_default_extension(path, extension);
+    // The dialog asked about replacing the name as typed; the file the
+    // project goes to is asked about here.
+    std::error_code ignored;
+    if (path != typed && std::filesystem::exists(path, ignored)) {
+        const std::string name = path.substr(path.find_last_of('/') + 1);
+        if (MessageBox(name + " already exists.\nDo you want to replace it?", MB_YESNO | MB_ICONEXCLAMATION)
+            != IDYES) {
+            path.clear();
+            return false;
+        }
     }
     return !path.empty();
 }

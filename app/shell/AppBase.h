@@ -25,6 +25,11 @@ namespace My {
 class Doc;
 class Frame;
 
+// The extension of the first pattern of a file-dialog filter's entry
+// `index` (counted from 0): "tvp" for "*.tvp"; empty for "*.*", a pattern
+// without one or an index the filter does not have.
+std::string FilterExtension(const std::string& filter, int index);
+
 class AppBase : public CommandTarget {
 public:
     AppBase();

@@ -4,6 +4,7 @@
 #include "app/display/DisplayStyleProperty.h"
 #include "app/view/TLView.h"
 #include "document/properties/Access.h"
+#include "widgets/properties/PropertyRow.h"
 
 #include <algorithm>
 #include <iterator>
@@ -35,6 +36,28 @@ StyleProperties& Properties()
     return properties;
 }
 
+// The rows of a property tree with every row expanded.
+int CountRows(const My::PropertyMap& properties, const My::EditableList& objects)
+{
+    int rows = 0;
+    for (const auto& [label, property] : properties) {
+        ++rows;
+        if (const My::PropertyMap* children = property->GetChildren(objects)) {
+            My::EditableList childObjects;
+            property->GetChildObjects(objects, childObjects);
+            rows += CountRows(*children, childObjects);
+        }
+    }
+    return rows;
+}
+
+void ExpandAll(My::PropertyRow& row)
+{
+    row.Expand();
+    for (My::PropertyRow* child : row.GetChildRows())
+        ExpandAll(*child);
+}
+
 } // namespace
 
 My::PropertyTable& DisplayStyleObject::GetProperties()
@@ -61,6 +84,7 @@ DisplayPanel::DisplayPanel()
     , m_editor("Display Style Editor")
 {
     m_editor.ShowInfo(false);
+    m_toolBar.SetButtonSize(18, 18);
     m_toolBar.SetButtons(g_buttons, int(std::size(g_buttons)));
     AddChild(&m_editor);
     AddChild(&m_toolBar);
@@ -83,6 +107,9 @@ void DisplayPanel::SetView(TLView* view)
         view->GetStyleDispatcher().AddListener(this);
     m_style.SetView(view);
     m_editor.SetObject(view ? &m_style : nullptr);
+    // The panel has room for the whole style: every row opens.
+    for (My::PropertyRow* row : m_editor.GetRootRows())
+        ExpandAll(*row);
     m_zoomEdit.SetView(view);
     m_zoomIn.SetView(view);
     m_zoomOut.SetView(view);
@@ -98,10 +125,19 @@ void DisplayPanel::OnEvent(My::Event& event)
     My::Panel::OnEvent(event);
 }
 
+int DisplayPanel::GetStyleRowCount() const
+{
+    auto& style = const_cast<DisplayStyleObject&>(m_style);
+    return CountRows(style.GetProperties().GetMap(), My::EditableList({ &style }));
+}
+
 CSize DisplayPanel::GetContentSize() const
 {
+    // Room for the whole style tree expanded and the zoom row, so that the
+    // style is seen and edited without scrolling.
     const CSize bar = m_toolBar.GetPreferredSize();
-    return CSize(bar.cx + 160, bar.cy + 60);
+    const int rows = GetStyleRowCount() * My::PropertyRow::height + m_zoomEdit.GetPreferredSize().cy;
+    return CSize(bar.cx + 160, bar.cy + std::max(60, rows));
 }
 
 void DisplayPanel::Layout()

@@ -56,7 +56,10 @@ public:
     My::ZoomIn& GetZoomIn() { return m_zoomIn; }
     My::ZoomOut& GetZoomOut() { return m_zoomOut; }
 
-    // The tool bar's preferred size plus 160 by 60.
+    // The rows of the style tree with every row expanded.
+    int GetStyleRowCount() const;
+    // The tool bar's preferred size plus 160 in width; in height, room for
+    // every row of the style tree and the zoom row (at least 60).
     CSize GetContentSize() const override;
     void Layout() override;
 

@@ -190,6 +190,15 @@ bool Frame::RouteCommand(CommandEventBase& event)
     return event.handled;
 }
 
+std::vector<Panel*> Frame::GetPanels() const
+{
+    std::vector<Panel*> panels;
+    for (const PanelBar* bar : { static_cast<const PanelBar*>(&m_toolBarHost),
+             static_cast<const PanelBar*>(&m_rightBar), static_cast<const PanelBar*>(&m_bottomBar) })
+        panels.insert(panels.end(), bar->GetPanels().begin(), bar->GetPanels().end());
+    return panels;
+}
+
 void Frame::UpdateBarSizes()
 {
     const bool tools = !m_toolBarHost.GetPanels().empty();

@@ -90,6 +90,9 @@ public:
     void OnAsyncMessage(WPARAM message);
 
     const FrameLayout& GetLayout() const { return m_layout; }
+    // The panels of the tool strip, the right bar and the bottom bar, in
+    // that order.
+    std::vector<Panel*> GetPanels() const;
     // The zoom and background strip below the view; it shows while the
     // frame has a view.
     DisplayPanel& GetDisplayStrip() { return m_displayStrip; }

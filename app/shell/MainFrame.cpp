@@ -65,7 +65,7 @@ MainFrame::MainFrame(TLComp* composition)
     , m_propertyEditor("Property Editor")
     , m_propertiesPanel(&m_propertyEditor, 0, "Properties")
     , m_timeControls(true)
-    , m_timeControlsPanel(&m_timeControls, 3, "Time Controls")
+    , m_timeControlsPanel(&m_timeControls, 0, "Time Controls")
 {
     m_timeControls.SetSequence(composition);
     m_timeControls.SetPlayer(&m_view.GetPlayer());
@@ -77,6 +77,9 @@ MainFrame::MainFrame(TLComp* composition)
     m_rightBar.AddPanel(&m_displayPanel);
     m_rightBar.AddPanel(&m_timeControlsPanel);
     m_rightBar.AddPanel(&m_propertiesPanel);
+    // Display and time controls at their heights from the top; the
+    // properties take the rest of the bar.
+    m_timeControlsPanel.SetAlignment(3);
     m_propertiesPanel.SetAlignment(0);
     composition->GetSegmentSet().SetHost(this);
     m_view.GetMaskEditor().SetFileChooser([this](bool save) { return ChooseMaskFile(this, save); });

@@ -40,6 +40,9 @@ public:
     // the composition's own properties while it is open, else nothing.
     My::EditableObject* GetPropertyObject() const { return m_propertyObject; }
     bool IsDisplayPanelAttached() const { return m_displayAttached; }
+    DisplayPanel& GetDisplayPanel() { return m_displayPanel; }
+    My::PEditor& GetPropertyEditor() { return m_propertyEditor; }
+    TLTimeline& GetTimeline() { return m_timeline; }
 
     // SegmentHost.
     void OnEditTargetChange(TLSegment* segment) override;

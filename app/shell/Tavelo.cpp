@@ -11,10 +11,12 @@
 #include "app/shell/AboutDialog.h"
 #include "app/shell/Profile.h"
 #include "app/view/TLView.h"
+#include "platform/gui/shell.h"
 #include "platform/kernel/module.h"
 #include "platform/registry/profile.h"
 #include "widgets/core/Prompt.h"
 #include "widgets/core/Strings.h"
+#include "widgets/text/Clipboard.h"
 
 namespace {
 
@@ -124,7 +126,31 @@ std::unique_ptr<TLComp> Tavelo::CreateDocument()
     // The segment and work-area commands, after the segment set and the
     // background.
     composition->AddMember(std::make_unique<CompositionCommands>(*composition));
+    // "Copy Contour" and "Export Contour..." of the selected segment.
+    composition->AddMember(std::make_unique<ContourCommands>(*composition, this));
     return composition;
+}
+
+std::string Tavelo::ChooseContourFile()
+{
+    platform::gui::file_dialog_request request;
+    request.save = true;
+    request.parent = GetFrame();
+    request.title = "Export Contour";
+    request.filter = "Contour Text Files (*.txt)|*.txt||";
+    request.default_extension = "txt";
+    request.flags = platform::gui::OFN_OVERWRITEPROMPT | platform::gui::OFN_HIDEREADONLY
+        | platform::gui::OFN_PATHMUSTEXIST;
+    std::string path;
+    int filter_index = 0;
+    if (!platform::gui::file_dialog(request, path, filter_index))
+        return {};
+    return path;
+}
+
+void Tavelo::CopyLinesToClipboard(const std::string& text)
+{
+    My::CopyLinesToClipboard(text, GetFrame());
 }
 
 void Tavelo::OnAbout()

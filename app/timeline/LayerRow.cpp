@@ -90,6 +90,9 @@ void LayerControl::Draw(CDC& dc, const CRect&)
     if (!m_bar.IsActive())
         return;
     const int height = GetSize().cy;
+    // Scrolled or zoomed, the bar reaches past the time column: it shows
+    // only inside it.
+    ClipRegionScope clip(dc, *this, CRect(CPoint(), GetSize()));
     const Layer& layer = *m_bar.GetLayer();
     const int start = m_bar.GetStart();
     CRect footage(

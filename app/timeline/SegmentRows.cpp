@@ -19,6 +19,10 @@ namespace My {
 namespace {
 
 constexpr int kSetRowHeight = 15;
+// How far a bracket's handle reaches beyond the drawn bracket: outward, and
+// inward (never over the key-frame glyph).
+constexpr int kBracketReach = 4;
+constexpr int kBracketReachIn = 2;
 constexpr int kSegmentRowHeight = 14;
 constexpr COLORREF kSelectedName = 0xFFE0E0;
 
@@ -55,22 +59,21 @@ public:
     }
 
 protected:
+    // The drawn bracket with a few pixels more outward, and inward up to
+    // the key-frame glyph, over the row's height: a bracket is a narrow
+    // target.
     CRect Place() const override
     {
-        const SegmentBar& bar = m_control.m_bar;
-        const Segment* segment = bar.GetSegment();
-        if (!segment)
+        const CRect drawn = m_control.BracketRect(m_left);
+        if (drawn.IsRectEmpty())
             return {};
-        const int width = m_control.GetSize().cx;
-        const Span span = bar.GetPendingSpan();
-        const int key = bar.TimeToX(segment->GetKeyFrame(), width);
-        const int half = m_control.m_key.GetWidth() / 2;
-        if (m_left) {
-            const int right = std::min(bar.TimeToX(span.first, width) + 1, key - half);
-            return CRect(right - m_control.m_left.GetWidth(), 1, right, 1 + m_control.m_left.GetHeight());
-        }
-        const int left = std::max(bar.TimeToX(span.last, width), key + half);
-        return CRect(left, 1, left + m_control.m_right.GetWidth(), 1 + m_control.m_right.GetHeight());
+        const CRect key = m_control.KeyGlyphRect();
+        const int height = m_control.GetSize().cy;
+        if (m_left)
+            return CRect(drawn.left - kBracketReach, 0,
+                std::max<int>(drawn.right, std::min<int>(drawn.right + kBracketReachIn, key.left)), height);
+        return CRect(std::min<int>(drawn.left, std::max<int>(drawn.left - kBracketReachIn, key.right)), 0,
+            drawn.right + kBracketReach, height);
     }
     bool Begin(int x) override { return m_control.m_bar.BeginBracket(m_left, x, m_control.GetSize().cx); }
     void Move(int x, int width) override
@@ -149,6 +152,23 @@ CRect SegmentRowControl::KeyGlyphRect() const
     return CRect(x, 0, x + m_key.GetWidth(), m_key.GetHeight());
 }
 
+CRect SegmentRowControl::BracketRect(bool left) const
+{
+    const Segment* segment = m_bar.GetSegment();
+    if (!segment)
+        return {};
+    // The brackets enclose the span and the key-frame glyph.
+    const int width = GetSize().cx;
+    const Span span = m_bar.GetPendingSpan();
+    const CRect key = KeyGlyphRect();
+    if (left) {
+        const int x = std::min(m_bar.TimeToX(span.first, width), int(key.left)) - m_left.GetWidth() + 1;
+        return CRect(x, 0, x + m_left.GetWidth(), m_left.GetHeight());
+    }
+    const int x = std::max(m_bar.TimeToX(span.last, width) + 1, int(key.right)) - 1;
+    return CRect(x, 0, x + m_right.GetWidth(), m_right.GetHeight());
+}
+
 bool SegmentRowControl::InSpanArea(int x) const
 {
     const Segment* segment = m_bar.GetSegment();
@@ -173,6 +193,8 @@ void SegmentRowControl::Draw(CDC& dc, const CRect&)
         return;
     const int width = GetSize().cx;
     const int bottom = GetSize().cy - 1;
+    // Only inside the time column, however far the span reaches.
+    ClipRegionScope clip(dc, *this, CRect(CPoint(), GetSize()));
     const Span data = segment->GetDataSpan();
     const Span span = m_bar.GetPendingSpan();
     CRect dataRect(m_bar.TimeToX(data.first, width), 0, m_bar.TimeToX(data.last, width) + 1, bottom);
@@ -193,10 +215,10 @@ void SegmentRowControl::Draw(CDC& dc, const CRect&)
         : segment->IsBeingEdited()               ? m_keyPressed
                                                  : m_key;
     glyph.Draw(dc, key.left, key.top);
-    const int left = std::min(spanRect.left, key.left);
-    const int right = std::max(spanRect.right, key.right);
-    m_left.Draw(dc, left - m_left.GetWidth() + 1, 0);
-    m_right.Draw(dc, right - 1, 0);
+    const CRect left = BracketRect(true);
+    const CRect right = BracketRect(false);
+    m_left.Draw(dc, left.left, left.top);
+    m_right.Draw(dc, right.left, right.top);
 }
 
 void SegmentRowControl::OnLeftDown(UINT flags, const CPoint& point)

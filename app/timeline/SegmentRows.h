@@ -48,6 +48,8 @@ private:
     // The union of the pending span and the data span, in pixels.
     bool InSpanArea(int x) const;
     CRect KeyGlyphRect() const;
+    // Where a bracket glyph is drawn.
+    CRect BracketRect(bool left) const;
 
     SegmentRow& m_row;
     Timeline& m_timeline;

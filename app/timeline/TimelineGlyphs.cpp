@@ -24,6 +24,13 @@ void Add(const std::string& name, const Art& art, bool mask = true)
     AddGlyphResource(name, mask ? name + "Mask" : "", art);
 }
 
+// A tool-bar button's glyph: its button looks for the mask under the name
+// followed by "_MASK".
+void AddButton(const std::string& name, const Art& art)
+{
+    AddGlyphResource(name, name + "_MASK", art);
+}
+
 } // namespace
 
 void AddTimelineGlyphs()
@@ -68,17 +75,17 @@ void AddTimelineGlyphs()
         "....k..k." };
     const Art backward { "....k....", "...kk....", "..kkk....", ".kkkk....", "..kkk....", "...kk....",
         "....k...." };
-    Add("TIME_FIRST_FRAME", first);
-    Add("TIME_LAST_FRAME", Mirror(first));
-    Add("TIME_PREVIOUS_FRAME", previous);
-    Add("TIME_NEXT_FRAME", Mirror(previous));
-    Add("TIME_PLAY_BACKWARD", backward);
-    Add("TIME_PLAY_FORWARD", Mirror(backward));
-    Add("TIME_PAUSE",
+    AddButton("TIME_FIRST_FRAME", first);
+    AddButton("TIME_LAST_FRAME", Mirror(first));
+    AddButton("TIME_PREVIOUS_FRAME", previous);
+    AddButton("TIME_NEXT_FRAME", Mirror(previous));
+    AddButton("TIME_PLAY_BACKWARD", backward);
+    AddButton("TIME_PLAY_FORWARD", Mirror(backward));
+    AddButton("TIME_PAUSE",
         { ".kk..kk..", ".kk..kk..", ".kk..kk..", ".kk..kk..", ".kk..kk..", ".kk..kk..", ".kk..kk.." });
-    Add("TIME_LOOP",
+    AddButton("TIME_LOOP",
         { "..kkkkk..", ".k.....k.", "k.......k", "k.......k", "k.....kkk", ".k.....k.", "..kkk...." });
-    Add("TIME_FOLLOW",
+    AddButton("TIME_FOLLOW",
         { "k...k....", "kk..kk...", "kkk.kkk..", "kkkkkkkk.", "kkk.kkk..", "kk..kk...", "k...k...." });
 
     // Key-frame marks: a small mask sheet, pressed and greyed looks.

@@ -156,6 +156,9 @@ std::string TimeRuler::GetToolTipText() const
 void TimeRuler::Draw(CDC& dc, const CRect& clip)
 {
     const CSize size = GetSize();
+    // Labels and the current frame's cell near an end stay inside the
+    // ruler, off the name column's header.
+    ClipRegionScope inside(dc, *this, CRect(CPoint(), size));
     dc.FillSolidRect(0, 0, size.cx, size.cy, GetSysColor(COLOR_BTNFACE));
     Line(dc, 0, 0, size.cx, 0, GetSysColor(COLOR_BTNHIGHLIGHT));
     Line(dc, 0, size.cy - 1, size.cx, size.cy - 1, GetSysColor(COLOR_BTNSHADOW));
@@ -310,6 +313,9 @@ bool ThumbLine::IsGripShown() const
 void ThumbLine::Draw(CDC& dc, const CRect&)
 {
     const CSize size = GetSize();
+    // Across the strip's width only; the thumb's top reaches one pixel
+    // above it.
+    ClipRegionScope inside(dc, *this, CRect(0, -1, size.cx, size.cy));
     dc.FillSolidRect(0, 0, size.cx, size.cy, GetSysColor(COLOR_BTNFACE));
     const bool open = !m_timeline->IsEmpty();
     const int first = m_timeline->GetFirstFrame();
@@ -548,6 +554,7 @@ std::string Navigator::GetToolTipText() const
 void Navigator::Draw(CDC& dc, const CRect&)
 {
     const CSize size = GetSize();
+    ClipRegionScope inside(dc, *this, CRect(CPoint(), size));
     dc.FillSolidRect(0, 0, size.cx, size.cy, GetSysColor(COLOR_BTNFACE));
     if (m_timeline->IsEmpty())
         return;

@@ -137,6 +137,7 @@ void XlineGrid::Draw(CDC& dc, const CRect&)
     dc.FillSolidRect(left - 1, 0, 1, size.cy, mix_sys_colors(COLOR_BTNFACE, COLOR_BTNSHADOW));
     if (m_xline->IsEmpty())
         return;
+    ClipRegionScope inside(dc, *this, CRect(left, 0, m_xline->GetTimeColumn().GetEnd(), size.cy));
     const Span area = m_xline->GetWorkArea();
     const int a1 = left + m_xline->TimeToX(area.first);
     const int a2 = left + m_xline->TimeToX(area.last);

@@ -10,6 +10,20 @@ namespace My {
 
 namespace {
 
+std::vector<std::string>& missing()
+{
+    static std::vector<std::string> names;
+    return names;
+}
+
+const BitmapResource* find_resource(const std::string& name)
+{
+    const BitmapResource* found = FindBitmapResource(name);
+    if (!found && std::find(missing().begin(), missing().end(), name) == missing().end())
+        missing().push_back(name);
+    return found;
+}
+
 struct anchor {
     int level;
     COLORREF color;
@@ -102,7 +116,7 @@ void Glyph::Load(const std::string& name, const std::string& mask_name)
     m_pixels.clear();
     m_mask.clear();
     m_width = m_height = 0;
-    const BitmapResource* image = FindBitmapResource(name);
+    const BitmapResource* image = find_resource(name);
     if (!image || image->width <= 0 || image->height <= 0
         || image->pixels.size() != std::size_t(image->width) * std::size_t(image->height))
         return;
@@ -111,7 +125,7 @@ void Glyph::Load(const std::string& name, const std::string& mask_name)
     m_height = image->height;
     if (mask_name.empty())
         return;
-    const BitmapResource* mask = FindBitmapResource(mask_name);
+    const BitmapResource* mask = find_resource(mask_name);
     if (!mask)
         return;
     // A mask of another size covers what it overlaps; the rest is opaque.
@@ -120,6 +134,11 @@ void Glyph::Load(const std::string& name, const std::string& mask_name)
         for (int x = 0; x < std::min(m_width, mask->width); ++x)
             m_mask[std::size_t(y) * m_width + x]
                 = (mask->pixels[std::size_t(y) * mask->width + x] & 0x00FFFFFF) != 0 ? 1 : 0;
+}
+
+const std::vector<std::string>& GetMissingGlyphResources()
+{
+    return missing();
 }
 
 bool Glyph::IsPremultiplied() const

@@ -79,6 +79,12 @@ protected:
     int m_height = 0;
 };
 
+// The names Glyph::Load was asked for, glyphs and masks, that no bitmap
+// resource has, each once in the order first asked: a control that draws a
+// glyph without its bitmap or its mask (a mask missing shows the glyph's
+// transparent part black). For checks of the program's resources.
+const std::vector<std::string>& GetMissingGlyphResources();
+
 class SysColorGlyph : public Glyph {
 public:
     void Load(const std::string& name, const std::string& mask_name) override;

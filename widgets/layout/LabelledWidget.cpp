@@ -170,9 +170,16 @@ void DoublyLabelledWidget::Layout()
     const CRect block = cut(align_rect(CRect(CPoint(), GetPreferredSize()), area, m_alignment), area);
     m_labelRect[0] = cut(align_rect(CRect(CPoint(), MeasureLabel(*this, m_label[0])), block, 0x31), block);
     m_labelRect[1] = cut(align_rect(CRect(CPoint(), MeasureLabel(*this, m_label[1])), block, 0x32), block);
-    if (m_control)
-        m_control->SetBounds(
-            cut(align_rect(CRect(CPoint(), m_control->GetPreferredSize()), block, 0x33), block));
+    if (m_control) {
+        CRect r = align_rect(CRect(CPoint(), m_control->GetPreferredSize()), block, 0x33);
+        // Centred; but a control that would cover a label (labels of unequal
+        // widths) moves beside it, at the spacing its size counted.
+        if (!m_label[0].empty() && r.left < m_labelRect[0].right + 4)
+            r.OffsetRect(m_labelRect[0].right + 4 - r.left, 0);
+        else if (!m_label[1].empty() && r.right > m_labelRect[1].left)
+            r.OffsetRect(m_labelRect[1].left - 4 - r.right, 0);
+        m_control->SetBounds(cut(r, block));
+    }
     Invalidate(area);
 }
 

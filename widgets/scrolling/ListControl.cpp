@@ -278,6 +278,14 @@ LRESULT ListControl::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
         UpdateScrollBar();
         return r;
     }
+    case WM_MOUSEWHEEL: {
+        // A notch is 120; finer wheels send parts of it.
+        const int delta = static_cast<short>(HIWORD(wParam));
+        const long long target
+            = static_cast<long long>(m_scrollPos) - static_cast<long long>(delta) * wheel_step / 120;
+        SetScrollPos(int(std::clamp<long long>(target, 0, 1LL << 30)));
+        return 0;
+    }
     case WM_VSCROLL:
         if (lParam == 0) {
             SCROLLINFO si;

@@ -77,6 +77,9 @@ public:
     void OnWindowCreate() override;
 
     static constexpr int line_step = 10;
+    // Pixels per wheel notch (WM_MOUSEWHEEL): three lines, more than a row
+    // of the property editor.
+    static constexpr int wheel_step = 3 * line_step;
 
 protected:
     // The number of rows changed.

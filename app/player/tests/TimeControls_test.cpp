@@ -2,6 +2,7 @@
 
 #include "app/player/Player.h"
 #include "app/timeline/tests/TimelineFixture.h"
+#include "widgets/controls/Glyph.h"
 
 #include <gtest/gtest.h>
 
@@ -136,3 +137,33 @@ TEST(TimeControls, LayoutCentresTheBarAndStacksTheRows)
 }
 
 } // namespace
+
+TEST(TimeControls, TransportButtonsFindTheirGlyphsAndTheMasksTheyLookFor)
+{
+    My::TimeControls controls(true);
+    for (const std::string& name : My::GetMissingGlyphResources())
+        EXPECT_EQ(name.rfind("TIME_", 0), std::string::npos) << name << " is missing";
+}
+
+TEST(TimeControls, FieldsTakeTheWidthOfTheirTexts)
+{
+    test::FakeSequence sequence;
+    RatePlayer player;
+    player.sequence = &sequence;
+    My::TimeControls controls(true);
+    controls.SetSequence(&sequence);
+    controls.SetPlayer(&player);
+    controls.SetBounds(CRect(0, 0, 300, controls.GetPreferredSize().cy));
+    // Without a window system a text is 7 pixels per character; a field is
+    // 8 wider than its text.
+    My::TimeEditControl& frame = controls.GetFrameField();
+    EXPECT_EQ(frame.GetBounds().Width(), 7 + 8);
+    sequence.Open(2000);
+    sequence.SetCurrentFrame(1234);
+    EXPECT_EQ(frame.GetBounds().Width(), 4 * 7 + 8);
+    My::FramerateEditControl& rate = controls.GetRateField();
+    EXPECT_EQ(rate.GetBounds().Width(), 2 * 7 + 8);
+    player.SetPlayFramerate(29.97);
+    controls.RefreshRate();
+    EXPECT_EQ(rate.GetBounds().Width(), 5 * 7 + 8);
+}

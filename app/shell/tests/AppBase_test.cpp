@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
 #include "app/resources/Resources.h"
 #include "app/shell/tests/ShellFakes.h"
 #include "widgets/core/Event.h"
@@ -252,3 +256,68 @@ TEST_F(AppBaseTest, TitleOfAnUntitledProject)
 }
 
 } // namespace
+
+namespace {
+
+std::string g_typed;
+
+bool Typed(const platform::gui::file_dialog_request&, std::string& path, int& index)
+{
+    index = 0;
+    path = g_typed;
+    return true;
+}
+
+} // namespace
+
+TEST_F(AppBaseTest, ProjectSavedUnderANameWithoutExtensionGetsTheFiltersOne)
+{
+    const auto previous = platform::gui::set_file_dialog_presenter(Typed);
+    std::string path;
+    g_typed = "/clips/walk";
+    EXPECT_TRUE(app.My::AppBase::AskSaveFileName(path, ""));
+    EXPECT_EQ(path, "/clips/walk.tvp");
+    // A name with an extension is taken as typed.
+    g_typed = "/clips/walk.tvp";
+    EXPECT_TRUE(app.My::AppBase::AskSaveFileName(path, ""));
+    EXPECT_EQ(path, "/clips/walk.tvp");
+    g_typed = "/clips.d/walk.old";
+    EXPECT_TRUE(app.My::AppBase::AskSaveFileName(path, ""));
+    EXPECT_EQ(path, "/clips.d/walk.old");
+    platform::gui::set_file_dialog_presenter(previous);
+}
+
+TEST(FilterExtension, IsTheFirstPatternsExtensionOfTheChosenEntry)
+{
+    EXPECT_EQ(My::FilterExtension("Tavelo Project (*.tvp)|*.tvp||", 0), "tvp");
+    EXPECT_EQ(My::FilterExtension("Images|*.png;*.bmp|All Files|*.*||", 0), "png");
+    EXPECT_EQ(My::FilterExtension("Images|*.png;*.bmp|All Files|*.*||", 1), "");
+    EXPECT_EQ(My::FilterExtension("Tavelo Project (*.tvp)|*.tvp||", 1), "");
+    EXPECT_EQ(My::FilterExtension("Tavelo Project (*.tvp)|*.tvp||", -1), "");
+    EXPECT_EQ(My::FilterExtension("Anything|*||", 0), "");
+    EXPECT_EQ(My::FilterExtension("", 0), "");
+}
+
+TEST_F(AppBaseTest, ReplacingAProjectUnderTheExtendedNameIsAskedFirst)
+{
+    const auto folder
+        = std::filesystem::path(::testing::TempDir()) / ("tavelo_save_as_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    std::ofstream((folder / "walk.tvp").string()) << "<Project/>";
+    const auto previous = platform::gui::set_file_dialog_presenter(Typed);
+    g_typed = (folder / "walk").string();
+    std::string path;
+    prompt.answers = { My::IDNO, My::IDYES };
+    EXPECT_FALSE(app.My::AppBase::AskSaveFileName(path, ""));
+    EXPECT_EQ(path, "");
+    ASSERT_EQ(prompt.shown.size(), 1u);
+    EXPECT_EQ(prompt.shown[0], "walk.tvp already exists.\nDo you want to replace it?");
+    EXPECT_TRUE(app.My::AppBase::AskSaveFileName(path, ""));
+    EXPECT_EQ(path, (folder / "walk.tvp").string());
+    // A name the dialog itself asked about is not asked again.
+    g_typed = (folder / "walk.tvp").string();
+    EXPECT_TRUE(app.My::AppBase::AskSaveFileName(path, ""));
+    EXPECT_EQ(prompt.shown.size(), 2u);
+    platform::gui::set_file_dialog_presenter(previous);
+    std::filesystem::remove_all(folder);
+}

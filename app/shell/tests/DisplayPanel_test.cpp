@@ -6,6 +6,7 @@
 #include "app/display/tests/painting_test_support.h"
 #include "app/view/TLView.h"
 #include "document/composition/TLComp.h"
+#include "widgets/properties/PropertyRow.h"
 
 #include <gtest/gtest.h>
 
@@ -31,12 +32,22 @@ TEST(DisplayPanel, ZoomRowSharesItsWidthBetweenFieldAndSlider)
     EXPECT_EQ(panel.GetZoomEdit().GetBounds().Width(), 20);
 }
 
-TEST(DisplayPanel, NeedsTheToolBarPlusRoomForEditorAndZoomRow)
+TEST(DisplayPanel, NeedsTheToolBarPlusRoomForEveryStyleRowAndTheZoomRow)
 {
     DisplayPanel panel;
-    const CSize bar = panel.GetToolBar().GetPreferredSize();
-    EXPECT_EQ(panel.GetContentSize(), CSize(bar.cx + 160, bar.cy + 60));
+    // Preview and Edit Mask, 18 pixels square.
+    EXPECT_EQ(panel.GetToolBar().GetPreferredSize(), CSize(2 * 18, 18));
+    // "Display Style" with Type, Mask (Smooth, Inverse) and Matte (Color,
+    // Opacity).
+    EXPECT_EQ(panel.GetStyleRowCount(), 8);
+    const int zoomRow = panel.GetZoomEdit().GetPreferredSize().cy;
+    EXPECT_EQ(panel.GetContentSize(), CSize(2 * 18 + 160, 18 + 8 * My::PropertyRow::height + zoomRow));
     EXPECT_EQ(panel.GetTitle(), "Display");
+    // Laid out at that size, the editor has room for every row.
+    panel.SetBounds(CRect(CPoint(), panel.GetNeededSize()));
+    panel.Layout();
+    EXPECT_EQ(panel.GetToolBar().GetBounds().Size(), CSize(2 * 18, 18));
+    EXPECT_EQ(panel.GetEditor().GetBounds().Height(), 8 * My::PropertyRow::height);
 }
 
 TEST(DisplayPanel, WithoutAViewTheEditorShowsNothingAndZoomIsDisabled)
@@ -89,3 +100,20 @@ TEST(DisplayPanel, FollowsStyleChangesTheViewMakesUntilUnbound)
 }
 
 } // namespace
+
+TEST(DisplayPanel, ABoundViewsStyleShowsEveryRowWithoutScrolling)
+{
+    TLComp comp;
+    painting_testing::ListCache cache;
+    TLView view(comp, cache);
+    DisplayPanel panel;
+    panel.SetView(&view);
+    My::PropertyList& list = panel.GetEditor().GetList();
+    EXPECT_EQ(list.GetRowCount(), panel.GetStyleRowCount());
+    panel.SetBounds(CRect(CPoint(), panel.GetNeededSize()));
+    panel.Layout();
+    list.Layout();
+    EXPECT_EQ(list.GetContentHeight(), panel.GetEditor().GetBounds().Height());
+    panel.SetView(nullptr);
+    EXPECT_EQ(list.GetRowCount(), 0);
+}

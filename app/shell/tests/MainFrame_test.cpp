@@ -103,3 +103,35 @@ TEST_F(MainFrameHost, TheSegmentSetForgetsTheFrameThatGoes)
     frame.reset();
     EXPECT_EQ(comp.GetSegmentSet().GetHost(), nullptr);
 }
+
+namespace {
+
+My::Panel* PanelTitled(const MainFrame& frame, const std::string& title)
+{
+    for (My::Panel* panel : frame.GetPanels())
+        if (panel->GetTitle() == title)
+            return panel;
+    return nullptr;
+}
+
+} // namespace
+
+TEST_F(MainFrameHost, RightBarStacksDisplayAndTimeControlsAndLeavesThePropertiesTheRest)
+{
+    My::Panel* display = PanelTitled(*frame, "Display");
+    My::Panel* time = PanelTitled(*frame, "Time Controls");
+    My::Panel* properties = PanelTitled(*frame, "Properties");
+    ASSERT_TRUE(display && time && properties);
+    ASSERT_EQ(time->GetBar(), properties->GetBar());
+    My::PanelBar& bar = *properties->GetBar();
+    bar.SetBounds(CRect(0, 0, 200, 600));
+    bar.Layout();
+    EXPECT_EQ(display->GetBounds(), CRect(0, 0, 200, display->GetNeededSize().cy));
+    // The time controls take their own height, without a border around them.
+    EXPECT_EQ(time->GetBounds(),
+        CRect(0, display->GetBounds().bottom, 200, display->GetBounds().bottom + time->GetNeededSize().cy));
+    const auto& controls = dynamic_cast<My::WidgetPanel&>(*time);
+    EXPECT_EQ(controls.GetContentSize(), controls.GetWidget()->GetPreferredSize());
+    EXPECT_EQ(properties->GetBounds(), CRect(0, time->GetBounds().bottom, 200, 600));
+    EXPECT_GT(properties->GetBounds().Height(), 200);
+}

@@ -83,3 +83,16 @@ TEST(Resources, EveryButtonGlyphOfTheBarsHasAMaskOfItsSize)
         EXPECT_GT(glyph->width, 0) << name;
     }
 }
+
+TEST(Resources, TimeControlsAndTimelineTextsAreBuiltIn)
+{
+    const std::pair<std::uint32_t, const char*> texts[] = { { 56000, "Preview Frame:" },
+        { 56001, "Framerate:" }, { 57000, "Name" }, { 57001, "Visible Area Start" },
+        { 57004, "Current Frame" }, { 57006, "Navigator" }, { 57009, "Work Area" }, { 57010, "Time Ruler" },
+        { 57011, "Time Scale" }, { 57012, "Zoom In (+)" }, { 57013, "Zoom Out (-)" } };
+    for (const auto& [id, expected] : texts) {
+        std::string text;
+        EXPECT_TRUE(resources::FindBuiltInString(id, text)) << id;
+        EXPECT_EQ(text, expected);
+    }
+}

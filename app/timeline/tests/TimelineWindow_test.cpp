@@ -17,6 +17,7 @@
 #include "widgets/core/Window.h"
 #include "widgets/core/WindowSystem.h"
 #include "widgets/core/tests/Screen.h"
+#include "widgets/scrolling/ScrollBar.h"
 
 #include <gtest/gtest.h>
 #include <wx/uiaction.h>
@@ -349,6 +350,159 @@ TEST(TimelineWindow, RubberBandAndDropMarkerShowWhileDragging)
     shot = c.Shot();
     EXPECT_NE(pixel(shot, marker.x, marker.y), 0x404040) << "the marker goes on release";
 
+    c.RemoveChild(&timeline);
+    c.DestroyWindow();
+}
+
+namespace {
+
+// Whether any pixel of a rectangle of the shot is black (the ink of
+// labels and glyph outlines).
+bool AnyBlack(const wxImage& shot, const CRect& r)
+{
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            if (pixel(shot, x, y) == 0)
+                return true;
+    return false;
+}
+
+bool AnyOf(const wxImage& shot, const CRect& r, COLORREF colour)
+{
+    for (int y = r.top; y < r.bottom; ++y)
+        for (int x = r.left; x < r.right; ++x)
+            if (pixel(shot, x, y) == colour)
+                return true;
+    return false;
+}
+
+} // namespace
+
+TEST(TimelineWindow, ZoomedInTheScrollBarScrollsTheAxisAndDrawingStaysInsideTheTimeArea)
+{
+    if (!test::display_started())
+        GTEST_SKIP() << "no display";
+    segment_testing::PromptScope prompts;
+    TLComp comp;
+    comp.SetFootage(Frames(100));
+    TLSegment* segment = comp.GetSegmentSet().CreateSegment(15);
+    ASSERT_NE(segment, nullptr);
+    segment->SetTimeSpan(10, 25);
+    comp.GetBackground().SetFootage(Frames(60));
+    comp.GetBackground().SetStart(20);
+    comp.GetBackground().SetTrimming(10, 50);
+    comp.Select(nullptr);
+    TLTimeline timeline(&comp);
+    Canvas c;
+    c.AddChild(&timeline);
+    const int width = 650 + GetSystemMetrics(SM_CXVSCROLL);
+    timeline.SetBounds(CRect(0, 0, width, 220));
+    ASSERT_TRUE(c.Open(CRect(0, 0, width, 220)));
+    ASSERT_EQ(timeline.GetTimeWidth(), 500);
+    // 25 frames in view.
+    timeline.SetTimeScale(20);
+    settle();
+    ASSERT_EQ(timeline.GetTimeOffset(), 0.0);
+
+    // The thumb dragged by the real pointer: the axis follows.
+    My::ScrollBar& bar = timeline.GetScrollBar();
+    // The timeline fills the canvas from its origin.
+    const CRect barRect = bar.GetBounds();
+    const int thumbWidth = barRect.Width() / 4;
+    const CPoint thumb(barRect.left + thumbWidth / 2 + 2, barRect.top + barRect.Height() / 2);
+    DragBetween(c, thumb, thumb + CPoint(thumbWidth, 0));
+    EXPECT_GT(timeline.GetTimeOffset(), 15.0);
+    EXPECT_EQ(timeline.GetScrollInfo().pos, timeline.GetScrollPos());
+    // A click in the trough beyond the thumb moves it further; so does the
+    // wheel over the bar.
+    const double dragged = timeline.GetTimeOffset();
+    wxUIActionSimulator sim;
+    const CPoint trough = c.Screen(CPoint(barRect.right - 4, thumb.y));
+    sim.MouseMove(trough.x, trough.y);
+    settle();
+    sim.MouseClick();
+    EXPECT_TRUE(pump_until([&] { return timeline.GetTimeOffset() > dragged; }));
+    const double paged = timeline.GetTimeOffset();
+    timeline.SetTimeOffset(30);
+    settle();
+    ASSERT_EQ(std::system("xdotool click 4"), 0);
+    EXPECT_TRUE(pump_until([&] { return timeline.GetTimeOffset() < 30; }));
+    EXPECT_GT(paged, dragged);
+
+    // Frames 20 to 45 in view: the segment (10 to 25) starts left of the
+    // time area, the work area's start bracket (frame 0) and the ruler's
+    // labels near the left end lie beyond it.
+    timeline.SetTimeOffset(20);
+    const wxImage shot = c.Shot();
+    shot.SaveFile(::testing::TempDir() + "tavelo_timeline_scrolled.png", wxBITMAP_TYPE_PNG);
+    const int left = My::Xline::kNameWidth;
+    const int right = left + timeline.GetTimeWidth();
+    My::SegmentRow& row = *timeline.GetMaskRow().GetSegmentRows()[0];
+    const CRect rowRect = row.GetWndRect() + RowsOrigin(timeline);
+    const int y = rowRect.top + row.GetHeight() - 3;
+    EXPECT_EQ(pixel(shot, left + timeline.TimeToX(22), y), 0xC0F0FFu) << "the bar shows in the time area";
+    EXPECT_FALSE(AnyOf(shot, CRect(left - 40, y, left - 1, y + 1), 0xC0F0FF)) << "the bar reaches the names";
+    EXPECT_FALSE(AnyBlack(shot, CRect(left - 12, rowRect.top, left - 2, rowRect.bottom)))
+        << "a bracket shows over the names";
+    const CRect ruler = timeline.GetRuler().GetWndRect();
+    EXPECT_FALSE(AnyBlack(shot, CRect(left - 40, ruler.top + 2, left - 2, ruler.bottom - 2)))
+        << "ruler labels show over the name column's title";
+    EXPECT_FALSE(AnyBlack(shot, CRect(right + 1, ruler.top + 2, width - 1, ruler.bottom - 2)))
+        << "ruler labels show beyond the time area";
+    const CRect strip = timeline.GetThumbLine().GetWndRect();
+    EXPECT_FALSE(AnyBlack(shot, CRect(left - 40, strip.top, left - 1, strip.bottom)))
+        << "the work area's bracket shows left of the time area";
+
+    // Frames 40 to 65: the background's trimmed part (30 to 70) reaches
+    // past both ends.
+    timeline.SetTimeScale(40);
+    timeline.SetTimeOffset(40);
+    const wxImage later = c.Shot();
+    My::LayerRow& background = timeline.GetBackgroundRow();
+    const CRect bg = background.GetWndRect() + RowsOrigin(timeline);
+    const int by = bg.top + background.GetHeight() / 2;
+    EXPECT_EQ(pixel(later, left + timeline.TimeToX(timeline.GetTimeOffset() + 2), by), 0xB8F6DCu);
+    EXPECT_FALSE(AnyOf(later, CRect(left - 40, by, left - 1, by + 1), 0xB8F6DC))
+        << "the background's bar reaches the names";
+
+    c.RemoveChild(&timeline);
+    c.DestroyWindow();
+}
+
+TEST(TimelineWindow, ASegmentsBracketIsGrabbedAFewPixelsBesideItsGlyph)
+{
+    if (!test::display_started())
+        GTEST_SKIP() << "no display";
+    segment_testing::PromptScope prompts;
+    TLComp comp;
+    comp.SetFootage(Frames(100));
+    TLSegment* segment = comp.GetSegmentSet().CreateSegment(45);
+    ASSERT_NE(segment, nullptr);
+    segment->SetTimeSpan(40, 55);
+    TLTimeline timeline(&comp);
+    Canvas c;
+    c.AddChild(&timeline);
+    const int width = 650 + GetSystemMetrics(SM_CXVSCROLL);
+    timeline.SetBounds(CRect(0, 0, width, 220));
+    ASSERT_TRUE(c.Open(CRect(0, 0, width, 220)));
+    My::SegmentRow& row = *timeline.GetMaskRow().GetSegmentRows()[0];
+    const CRect rowRect = row.GetWndRect() + RowsOrigin(timeline);
+    // The front end's bracket is drawn 4 pixels wide from the span's last
+    // frame on; a press up to 3 pixels beyond it on either side grabs it.
+    const int drawn = My::Xline::kNameWidth + timeline.TimeToX(55);
+    for (int x = drawn - 2; x <= drawn + 4 + 3; ++x) {
+        segment->SetTimeSpan(40, 55);
+        settle();
+        const CPoint at(x, rowRect.top + row.GetHeight() / 2);
+        DragBetween(c, at, at + CPoint(timeline.TimeToX(61) - timeline.TimeToX(55), 0));
+        EXPECT_EQ(segment->GetTimeSpan(), (My::Span { 40, 61 })) << "pressed at " << x - drawn;
+    }
+    // Further inside the span a press selects instead.
+    segment->SetTimeSpan(40, 55);
+    settle();
+    const CPoint inside(drawn - 10, rowRect.top + row.GetHeight() / 2);
+    DragBetween(c, inside, inside + CPoint(30, 0));
+    EXPECT_EQ(segment->GetTimeSpan(), (My::Span { 40, 55 }));
     c.RemoveChild(&timeline);
     c.DestroyWindow();
 }

@@ -31,6 +31,14 @@ TEST(Glyph, UnknownNameLeavesItEmptyAndUnknownMaskLeavesItUnmasked)
     g.Load("DROPDOWN_BUTTON", "NO_SUCH_MASK");
     EXPECT_TRUE(g.IsLoaded());
     EXPECT_FALSE(g.HasMask());
+    // Each name asked for and not found is noted once; found ones are not.
+    g.Load("NO_SUCH_GLYPH", "");
+    const std::vector<std::string> expected { "NO_SUCH_GLYPH", "NO_SUCH_MASK" };
+    std::vector<std::string> noted;
+    for (const std::string& name : My::GetMissingGlyphResources())
+        if (name.rfind("NO_SUCH", 0) == 0)
+            noted.push_back(name);
+    EXPECT_EQ(noted, expected);
 }
 
 TEST(GlyphRecolor, AnchorsAndTruncatingInterpolation)

@@ -84,3 +84,21 @@ TEST(StringContainer, AnEmptySlotNeitherLaysOutNorClaimsASize)
     EXPECT_EQ(a.GetBounds(), CRect(4, 10, 24, 20));
     EXPECT_EQ(b.GetBounds(), CRect(34, 7, 64, 23));
 }
+
+TEST(DoublyLabelledWidget, ALongLeftLabelPushesTheControlBesideIt)
+{
+    Sized c(CSize(20, 14));
+    My::DoublyLabelledWidget w(&c);
+    w.SetLabel(0, "Framerate:");
+    w.SetLabel(1, "fps");
+    w.SetBounds(CRect(0, 0, 200, 14));
+    // Labels 70 and 21 wide: centred, the control would sit on the left one.
+    EXPECT_EQ(w.GetLabelRect(0), CRect(0, 0, 70, 14));
+    EXPECT_EQ(c.GetBounds(), CRect(74, 0, 94, 14));
+    EXPECT_EQ(w.GetLabelRect(1), CRect(98, 0, 119, 14));
+    // And a long right label pushes it the other way.
+    w.SetLabel(0, "fps");
+    w.SetLabel(1, "Framerate:");
+    EXPECT_EQ(c.GetBounds(), CRect(25, 0, 45, 14));
+    EXPECT_EQ(w.GetLabelRect(1), CRect(49, 0, 119, 14));
+}

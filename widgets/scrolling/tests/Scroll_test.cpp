@@ -254,6 +254,22 @@ TEST_F(List, LineDownAtTheEndChangesNothing)
     EXPECT_EQ(list.GetScrollPos(), 145);
 }
 
+TEST_F(List, AWheelNotchScrollsThreeLinesAndStopsAtBothEnds)
+{
+    const int defaults = peer->default_calls;
+    list.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, -120), 0);
+    EXPECT_EQ(list.GetScrollPos(), 30);
+    // A finer wheel's part of a notch scrolls its part.
+    list.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, 40), 0);
+    EXPECT_EQ(list.GetScrollPos(), 20);
+    list.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, -1200), 0);
+    EXPECT_EQ(list.GetScrollPos(), 155);
+    list.SendMessage(WM_MOUSEWHEEL, MAKEWPARAM(0, 1200), 0);
+    EXPECT_EQ(list.GetScrollPos(), 0);
+    // The window system does not scroll it as well.
+    EXPECT_EQ(peer->default_calls, defaults);
+}
+
 TEST_F(List, PagingStopsAtTheFirstAndLastRows)
 {
     list.Select(17);
