@@ -168,9 +168,12 @@ bool Frame::LoadFrame()
     return true;
 }
 
-bool Frame::IsOwnControlWindow(const CWnd* w) const
+bool Frame::ContainsWindow(const CWnd* w) const
 {
-    return w == &m_status;
+    for (const CWnd* p = w; p; p = p->GetParent())
+        if (p == this)
+            return GetSafeHwnd() != nullptr;
+    return false;
 }
 
 CRect Frame::GetBarArea() const
