@@ -36,13 +36,17 @@ public:
     }
     void SetCheck(int check) override
     {
-        if (m_state)
+        if (m_state) {
+            m_state->marked = true;
             m_state->check = check;
+        }
     }
     void SetRadio(bool on) override
     {
-        if (m_state)
+        if (m_state) {
+            m_state->marked = true;
             m_state->radio = on;
+        }
     }
     void SetText(const std::string& text) override
     {

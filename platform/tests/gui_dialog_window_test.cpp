@@ -75,8 +75,11 @@ bool pump_until(const std::function<bool()>& done)
 
 template <class T> T* shown_window(const wxString& title)
 {
+    // A closed dialog stays listed (and, as the only window, shown) until
+    // the loop deletes it.
     for (wxWindow* w : wxTopLevelWindows)
-        if (auto* t = dynamic_cast<T*>(w); t && t->GetTitle() == title && t->IsShown())
+        if (auto* t = dynamic_cast<T*>(w);
+            t && t->GetTitle() == title && t->IsShown() && !t->IsBeingDeleted())
             return t;
     return nullptr;
 }
@@ -194,9 +197,10 @@ TEST(DialogWindow, ButtonsEndAModalRunAndHandlerErrorsReachTheCaller)
         Recorder d;
         poller press([] {
             wxDialog* w = shown_window<wxDialog>("Sample");
-            if (w && w->IsModal())
-                send<wxButton>(w->FindWindow(IDOK), wxEVT_BUTTON);
-            return w != nullptr;
+            if (!w || !w->IsModal())
+                return false;
+            send<wxButton>(w->FindWindow(IDOK), wxEVT_BUTTON);
+            return true;
         });
         EXPECT_EQ(d.DoModal(), IDOK);
     }
@@ -204,9 +208,10 @@ TEST(DialogWindow, ButtonsEndAModalRunAndHandlerErrorsReachTheCaller)
         Recorder d;
         poller press([] {
             wxDialog* w = shown_window<wxDialog>("Sample");
-            if (w && w->IsModal())
-                send<wxButton>(w->FindWindow(15), wxEVT_BUTTON);
-            return w != nullptr;
+            if (!w || !w->IsModal())
+                return false;
+            send<wxButton>(w->FindWindow(15), wxEVT_BUTTON);
+            return true;
         });
         EXPECT_THROW(d.DoModal(), std::runtime_error);
     }
