@@ -12,12 +12,14 @@
 #include <wx/filedlg.h>
 #include <wx/textctrl.h>
 #include <wx/timer.h>
+#include <wx/uiaction.h>
 
 #include "platform/gui/app.h"
 #include "platform/gui/dialog.h"
 #include "platform/gui/file_dialog.h"
 #include "platform/gui/messages.h"
 #include "platform/tests/screen.h"
+#include "platform/tests/toolkit_messages.h"
 
 #include <chrono>
 #include <cstdio>
@@ -215,6 +217,93 @@ TEST(DialogWindow, ButtonsEndAModalRunAndHandlerErrorsReachTheCaller)
         });
         EXPECT_THROW(d.DoModal(), std::runtime_error);
     }
+}
+
+// Runs `sample()` modally and, once it shows, clicks into its edit field
+// and gives it the keyboard (as a window manager does on a click), then
+// presses `keys` one by one; answers the modal result, or -1 when the
+// dialog was still open four seconds after it showed.
+int PressInModalSample(Recorder& d, std::vector<int> keys)
+{
+    wxUIActionSimulator sim;
+    int ticks = 0;
+    bool clicked = false;
+    std::size_t next = 0;
+    poller drive([&] {
+        wxDialog* w = shown_window<wxDialog>("Sample");
+        if (!w || !w->IsModal())
+            return false;
+        if (++ticks > 80) {
+            w->EndModal(-1);
+            return true;
+        }
+        wxWindow* field = w->FindWindow(13);
+        if (!clicked) {
+            const wxRect r = field->GetScreenRect();
+            sim.MouseMove(r.x + 5, r.y + r.height / 2);
+            sim.MouseClick();
+            clicked = true;
+            return false;
+        }
+        if (!field->HasFocus()) {
+            w->Raise();
+            field->SetFocus();
+            return false;
+        }
+        if (next < keys.size())
+            sim.Char(keys[next++]);
+        return false;
+    });
+    return d.DoModal();
+}
+
+TEST(DialogWindow, EscapeIsCancelAndReturnPressesTheDefaultButton)
+{
+    NEED_DISPLAY();
+    {
+        Recorder d;
+        EXPECT_EQ(PressInModalSample(d, { WXK_ESCAPE }), IDCANCEL);
+        ASSERT_FALSE(d.commands.empty());
+        EXPECT_EQ(d.commands.back(), std::make_pair(int(IDCANCEL), BN_CLICKED));
+    }
+    {
+        Recorder d;
+        EXPECT_EQ(PressInModalSample(d, { WXK_RETURN }), IDOK);
+        ASSERT_FALSE(d.commands.empty());
+        EXPECT_EQ(d.commands.back(), std::make_pair(int(IDOK), BN_CLICKED));
+    }
+    {
+        // A disabled default button takes no Return; Escape still cancels.
+        struct Disabled : Recorder {
+            void OnInitDialog() override { EnableItem(IDOK, false); }
+        } d;
+        EXPECT_EQ(PressInModalSample(d, { WXK_RETURN, WXK_ESCAPE }), IDCANCEL);
+        for (const auto& c : d.commands)
+            EXPECT_NE(c.first, int(IDOK));
+    }
+}
+
+TEST(DialogWindow, ControlIdsAboveTheToolkitsLimitMakeNoComplaint)
+{
+    NEED_DISPLAY();
+    using c = dialog_control;
+    const dialog_template layout { "Large ids", 120, 40,
+        { { c::edit, 50033, "12", 4, 4, 60, 12 }, { c::default_button, IDOK, "OK", 70, 4, 40, 14 } } };
+    platform::testing::diagnostic_capture capture;
+    {
+        CDialog d(layout, nullptr);
+        d.Create(nullptr);
+        d.ShowWindow(SW_SHOW);
+        wxDialog* w = nullptr;
+        ASSERT_TRUE(pump_until([&] { return (w = shown_window<wxDialog>("Large ids")) != nullptr; }));
+        d.SetDlgItemText(50033, "34");
+        auto* field = dynamic_cast<wxTextCtrl*>(w->GetChildren().front());
+        ASSERT_NE(field, nullptr);
+        EXPECT_EQ(field->GetValue(), "34");
+        d.ShowWindow(SW_HIDE);
+    }
+    platform::testing::settle();
+    EXPECT_EQ(capture.complaints(), std::vector<std::string>()) << capture.text();
 }
 
 TEST(FileDialogWindow, TheChooserShowsItsTitleAndCancels)

@@ -1,15 +1,18 @@
-// A frame's menu bar on the real window system (run under Xvfb): items are
-// chosen with synthesised keys (XTest), and the marks the menu shows are
-// read back while it is open.
+// Menus on the real window system (run under Xvfb): a frame's menu bar and
+// a popup menu, whose items are chosen with synthesised keys (XTest); the
+// marks the menu shows are read back while it is open.
 
 #include <gtest/gtest.h>
 
+#include <wx/timer.h>
 #include <wx/uiaction.h>
 
 #include "platform/gui/app.h"
+#include "platform/gui/menu.h"
 #include "platform/gui/shell.h"
 #include "platform/gui/wnd.h"
 #include "platform/tests/screen.h"
+#include "platform/tests/toolkit_messages.h"
 
 #include <chrono>
 #include <ostream>
@@ -51,7 +54,7 @@ Mark MarkOf(MenuFrame& frame, UINT id)
     return m;
 }
 
-class MenuBarWindow : public ::testing::Test {
+class MenuWindow : public ::testing::Test {
 protected:
     void SetUp() override
     {
@@ -127,7 +130,7 @@ protected:
     bool switching = false;
 };
 
-TEST_F(MenuBarWindow, OnlyItemsWhoseHandlerSetsAMarkCarryOne)
+TEST_F(MenuWindow, OnlyBarItemsWhoseHandlerSetsAMarkCarryOne)
 {
     EXPECT_EQ(MarkOf(frame, 101), (Mark { false, false }));
     EXPECT_EQ(MarkOf(frame, 102), (Mark { true, true }));
@@ -135,7 +138,7 @@ TEST_F(MenuBarWindow, OnlyItemsWhoseHandlerSetsAMarkCarryOne)
     EXPECT_EQ(MarkOf(frame, 104), (Mark { false, false }));
 }
 
-TEST_F(MenuBarWindow, TheMarkShownWhenTheMenuOpensIsTheHandlersAnswerAfterChoosingItems)
+TEST_F(MenuWindow, TheMarkShownWhenTheMenuOpensIsTheHandlersAnswerAfterChoosingItems)
 {
     Choose(0);
     EXPECT_EQ(frame.commands.back(), 101u);
@@ -158,6 +161,50 @@ TEST_F(MenuBarWindow, TheMarkShownWhenTheMenuOpensIsTheHandlersAnswerAfterChoosi
     EXPECT_EQ(MarkOf(frame, 104), (Mark { false, false }));
     sim.Char(WXK_ESCAPE);
     settle();
+}
+
+// Presses the keys from the event loop, 100 ms apart (also inside the
+// popup menu's own loop).
+class KeyPresser : public wxTimer {
+public:
+    KeyPresser(wxUIActionSimulator& sim, std::vector<int> keys)
+        : m_sim(sim)
+        , m_keys(std::move(keys))
+    {
+        Start(100);
+    }
+    void Notify() override
+    {
+        if (m_next < m_keys.size())
+            m_sim.Char(m_keys[m_next++]);
+        else
+            Stop();
+    }
+
+private:
+    wxUIActionSimulator& m_sim;
+    std::vector<int> m_keys;
+    std::size_t m_next = 0;
+};
+
+TEST_F(MenuWindow, APopupItemWithAnIdAboveTheToolkitsLimitIsChosenWithoutComplaint)
+{
+    CMenu menu;
+    ASSERT_TRUE(menu.CreatePopupMenu());
+    menu.AppendMenu(MF_STRING, 50041, "Activate below");
+    menu.AppendMenu(MF_SEPARATOR);
+    menu.AppendMenu(MF_CHECKED, 50042, "Activate above");
+    CRect r;
+    frame.GetWindowRect(&r);
+    platform::testing::diagnostic_capture capture;
+    int chosen = 0;
+    {
+        KeyPresser keys(sim, { WXK_DOWN, WXK_DOWN, WXK_RETURN });
+        chosen = menu.TrackPopupMenu(TPM_RETURNCMD | TPM_NONOTIFY, r.left + 20, r.top + 20, &frame);
+    }
+    settle();
+    EXPECT_EQ(chosen, 50042);
+    EXPECT_EQ(capture.complaints(), std::vector<std::string>()) << capture.text();
 }
 
 } // namespace
