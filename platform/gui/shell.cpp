@@ -13,6 +13,7 @@
 
 #include "platform/gui/app.h"
 #include "platform/gui/detail/wx.h"
+#include "platform/gui/file_dialog.h"
 #include "platform/gui/message_box.h"
 
 namespace platform::gui {
@@ -194,13 +195,10 @@ wxMenuBar* bar_of(wxFrame* frame, const menu_bar_data* data)
     return bar && bar->GetClientObject() == data ? bar : nullptr;
 }
 
-// "A|*.x|B|*.y||" in the toolkit's form "A|*.x|B|*.y".
+// "A|*.x|B|*.y||" in the toolkit's form "A|*.[xX]|B|*.[yY]".
 wxString wx_filter(const std::string& filter)
 {
-    std::string f = filter;
-    while (!f.empty() && f.back() == '|')
-        f.pop_back();
-    return wxString::FromUTF8(f);
+    return wxString::FromUTF8(native_file_filter(filter));
 }
 
 bool native_file_dialog(const file_dialog_request& r, std::string& path, int& filter_index)

@@ -24,9 +24,11 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <set>
 #include <stdexcept>
 #include <thread>
@@ -323,6 +325,51 @@ TEST(FileDialogWindow, TheChooserShowsItsTitleAndCancels)
     EXPECT_EQ(d.DoModal(), IDCANCEL);
     EXPECT_TRUE(std::ifstream(flag).good());
     std::remove(flag.c_str());
+}
+
+// The chooser lists a lower-case file under a filter written in upper case:
+// shown on a folder that holds only "vtest.avi" with the filter "*.AVI", its
+// file list has a row (the first row is selected: a coloured band with the
+// name). Seen from outside the process, which takes a screen dump and the
+// window's place and then closes the chooser.
+TEST(FileDialogWindow, PatternsOfAFilterMatchNamesInEitherCase)
+{
+    NEED_DISPLAY();
+    const std::string tag = std::to_string(::getpid());
+    const std::string folder = ::testing::TempDir() + "tavelo_chooser_" + tag;
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder + "/vtest.avi") << "RIFF";
+    const std::string dump = folder + ".xwd";
+    const std::string place = folder + ".place";
+    CFileDialog d(true, "avi", folder + "/", OFN_FILEMUSTEXIST, "AVI Video (*.AVI)|*.AVI||", nullptr);
+    d.SetTitle("Open Footage " + tag);
+    const std::string script
+        = "for i in $(seq 100); do w=$(xdotool search --onlyvisible --name '^Open Footage " + tag
+        + "$' | head -1); if [ -n \"$w\" ]; then sleep 1.5; xwd -root -silent > '" + dump
+        + "'; xdotool getwindowgeometry --shell $w > '" + place
+        + "'; xdotool windowfocus --sync $w key Escape; exit; fi; sleep 0.1; done &";
+    ASSERT_EQ(std::system(script.c_str()), 0);
+    EXPECT_EQ(d.DoModal(), IDCANCEL);
+    std::map<std::string, int> geometry;
+    std::ifstream in(place);
+    for (std::string line; std::getline(in, line);)
+        if (const auto eq = line.find('='); eq != std::string::npos)
+            geometry[line.substr(0, eq)] = std::atoi(line.c_str() + eq + 1);
+    ASSERT_TRUE(geometry.count("X") && geometry.count("Y")) << "the chooser did not show";
+    // The first row of the list: right of the places, below the path bar
+    // and the column titles.
+    const wxImage row
+        = platform::testing::read_screen_dump(dump, geometry["X"] + 200, geometry["Y"] + 76, 300, 14);
+    int marked = 0;
+    for (int y = 0; y < row.GetHeight(); ++y)
+        for (int x = 0; x < row.GetWidth(); ++x)
+            if (row.GetRed(x, y) < 200 || row.GetGreen(x, y) < 200 || row.GetBlue(x, y) < 200)
+                ++marked;
+    EXPECT_GT(marked, 100);
+    std::filesystem::remove_all(folder);
+    std::remove(dump.c_str());
+    std::remove(place.c_str());
 }
 
 } // namespace

@@ -49,22 +49,17 @@ inline void settle(std::chrono::milliseconds time = std::chrono::milliseconds(25
     pump_until([] { return false; }, time);
 }
 
-// The screen's pixels in a rectangle of screen coordinates (physical pixels);
-// parts outside the screen, or a screen that cannot be read, stay black.
-inline wxImage screenshot(int left, int top, int width, int height)
+// The pixels in a rectangle of screen coordinates of a screen dump that xwd
+// wrote to `path` (physical pixels); parts outside the screen, or a dump
+// that cannot be read, stay black.
+inline wxImage read_screen_dump(const std::string& path, int left, int top, int width, int height)
 {
     wxImage out(width, height);
-    const std::string path = ::testing::TempDir() + "tavelo_screen_" + std::to_string(::getpid()) + ".xwd";
-    // The file (a few megabytes each time) goes as soon as it was read.
-    const bool taken = std::system(("xwd -root -silent > '" + path + "'").c_str()) == 0;
     const std::vector<unsigned char> bytes = [&] {
         std::ifstream in(path, std::ios::binary);
         return std::vector<unsigned char>(
             (std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     }();
-    std::remove(path.c_str());
-    if (!taken)
-        return out;
     if (bytes.size() < 100)
         return out;
     const auto card = [&](std::size_t i) {
@@ -89,6 +84,18 @@ inline wxImage screenshot(int left, int top, int width, int height)
             else
                 out.SetRGB(x, y, p[step - 3], p[step - 2], p[step - 1]);
         }
+    return out;
+}
+
+// The screen's pixels in a rectangle of screen coordinates (physical pixels);
+// parts outside the screen, or a screen that cannot be read, stay black.
+inline wxImage screenshot(int left, int top, int width, int height)
+{
+    const std::string path = ::testing::TempDir() + "tavelo_screen_" + std::to_string(::getpid()) + ".xwd";
+    // The file (a few megabytes each time) goes as soon as it was read.
+    const bool taken = std::system(("xwd -root -silent > '" + path + "'").c_str()) == 0;
+    wxImage out = taken ? read_screen_dump(path, left, top, width, height) : wxImage(width, height);
+    std::remove(path.c_str());
     return out;
 }
 
