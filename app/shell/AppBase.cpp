@@ -176,11 +176,12 @@ bool AppBase::PreTranslateMessage(CWnd* target, UINT key, UINT modifiers)
     Frame* frame = GetMainFrame();
     if (!frame || !frame->GetSafeHwnd())
         return false;
-    // A focused panel control gets its keys; accelerators act only while the
-    // view or the frame itself has the focus.
+    // The frame's accelerators act on keys typed anywhere in its window
+    // (the view, the panels, the timeline), before the focused window sees
+    // them; keys typed into a text field are the field's own.
     if (!frame->IsEnabled())
         return false;
-    if (target != frame && target != frame->GetView() && !frame->IsOwnControlWindow(target))
+    if (!frame->ContainsWindow(target) || IsTextInput(target))
         return false;
     const std::uint32_t command = resources::FindAccelerator(key, modifiers);
     if (command == 0)

@@ -36,13 +36,17 @@ public:
     }
     void SetCheck(int check) override
     {
-        if (m_state)
+        if (m_state) {
+            m_state->marked = true;
             m_state->check = check;
+        }
     }
     void SetRadio(bool on) override
     {
-        if (m_state)
+        if (m_state) {
+            m_state->marked = true;
             m_state->radio = on;
+        }
     }
     void SetText(const std::string& text) override
     {
@@ -168,9 +172,12 @@ bool Frame::LoadFrame()
     return true;
 }
 
-bool Frame::IsOwnControlWindow(const CWnd* w) const
+bool Frame::ContainsWindow(const CWnd* w) const
 {
-    return w == &m_status;
+    for (const CWnd* p = w; p; p = p->GetParent())
+        if (p == this)
+            return GetSafeHwnd() != nullptr;
+    return false;
 }
 
 CRect Frame::GetBarArea() const

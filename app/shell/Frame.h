@@ -55,9 +55,9 @@ public:
     virtual CWnd* GetView() { return nullptr; }
     // Offers a command (or its update query) to the view; true when handled.
     virtual bool RouteViewCommand(CommandEventBase&) { return false; }
-    // Whether a window belongs to the frame's own control windows (bars,
-    // strips), where accelerators apply as on the frame itself.
-    bool IsOwnControlWindow(const CWnd* w) const;
+    // Whether a window is the frame's window or one inside it (the view,
+    // the bars' and panels' windows, the status strip).
+    bool ContainsWindow(const CWnd* w) const;
     bool IsEnabled() const { return m_enabled; }
     void SetEnabled(bool enabled);
 

@@ -122,6 +122,25 @@ struct CDialog::native : wxEvtHandler {
     {
         guarded([&] { owner.dispatch(IDCANCEL, BN_CLICKED); });
     }
+    // The dialog's keys, before the control with the focus sees them:
+    // Escape is Cancel; Return presses the button that has the focus, else
+    // the default button (OK when the dialog names none). A disabled button
+    // is not pressed.
+    void on_key(wxKeyEvent& e)
+    {
+        const int key = e.GetKeyCode();
+        const bool plain = !e.ControlDown() && !e.AltDown();
+        if (!plain || (key != WXK_ESCAPE && key != WXK_RETURN && key != WXK_NUMPAD_ENTER)) {
+            e.Skip();
+            return;
+        }
+        guarded([&] {
+            const int id = key == WXK_ESCAPE ? IDCANCEL : owner.return_button(wxWindow::FindFocus());
+            const control_state* c = owner.find(id);
+            if (!c || c->enabled)
+                owner.dispatch(id, BN_CLICKED);
+        });
+    }
     void start_timer(unsigned id, unsigned ms)
     {
         auto t = std::make_unique<wxTimer>();
@@ -178,12 +197,13 @@ void CDialog::build_native()
     m_native->dialog = d;
     d->SetClientSize(d->ConvertDialogToPixels(wxSize(m_layout.cx, m_layout.cy)));
     d->Bind(wxEVT_CLOSE_WINDOW, &native::on_close, m_native.get());
+    d->Bind(wxEVT_CHAR_HOOK, &native::on_key, m_native.get());
     d->Bind(wxEVT_DESTROY, &native::on_destroy, m_native.get());
     for (control_state& c : m_controls) {
         const dialog_control& l = c.layout;
         const wxPoint at = d->ConvertDialogToPixels(wxPoint(l.x, l.y));
         const wxSize size = d->ConvertDialogToPixels(wxSize(l.cx, l.cy));
-        const int wid = l.id >= 0 ? l.id : wxID_ANY;
+        const int wid = platform::gui::detail::toolkit_id(l.id);
         wxWindow* w = nullptr;
         switch (l.kind) {
         case dialog_control::static_text:
@@ -359,6 +379,20 @@ void CDialog::OnCommand(int id, int code)
 void CDialog::dispatch(int id, int code)
 {
     OnCommand(id, code);
+}
+
+int CDialog::return_button(const void* focus) const
+{
+    int default_id = IDOK;
+    for (const control_state& c : m_controls) {
+        const bool button
+            = c.layout.kind == dialog_control::push_button || c.layout.kind == dialog_control::default_button;
+        if (button && focus && c.window == focus)
+            return c.layout.id;
+        if (c.layout.kind == dialog_control::default_button)
+            default_id = c.layout.id;
+    }
+    return default_id;
 }
 
 void CDialog::SetDlgItemText(int id, const std::string& text)

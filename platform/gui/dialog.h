@@ -9,11 +9,13 @@
 //
 // The user's actions arrive as OnCommand(id, code): BN_CLICKED for buttons
 // and check boxes (a check box is toggled first), CBN_SELCHANGE and
-// CBN_DROPDOWN for lists, EN_SETFOCUS and EN_CHANGE for edit fields. The
-// same actions can be played by code (Click, Select, DropDown, Focus, Type),
-// which is how a responder answers a modal dialog in scripted sessions and
-// tests. Exceptions thrown by handlers that the toolkit called go to the
-// window layer's error report. UI thread only.
+// CBN_DROPDOWN for lists, EN_SETFOCUS and EN_CHANGE for edit fields. In a
+// shown dialog Escape arrives as IDCANCEL and Return as the push button that
+// has the focus, else the default button (IDOK when none is one), each as
+// BN_CLICKED; a disabled button takes no key. The same actions can be
+// played by code (Click, Select, DropDown, Focus, Type), which is how a
+// responder answers a modal dialog in scripted sessions and tests. Exceptions thrown by handlers that the
+// toolkit called go to the window layer's error report. UI thread only.
 
 #include <functional>
 #include <memory>
@@ -128,6 +130,9 @@ private:
     control_state* find(int id);
     const control_state* find(int id) const;
     void dispatch(int id, int code);
+    // The button Return presses while `focus` (a native control, or null)
+    // has the focus.
+    int return_button(const void* focus) const;
     void build_native();
     void forget_windows();
 

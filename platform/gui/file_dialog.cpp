@@ -1,5 +1,7 @@
 #include "platform/gui/file_dialog.h"
 
+#include <cctype>
+
 #include <wx/app.h>
 #include <wx/filedlg.h>
 #include <wx/filedlgcustomize.h>
@@ -61,6 +63,38 @@ std::string with_default_extension(const std::string& path, const std::string& e
     if (name.empty() || name.find('.') != std::string::npos)
         return path;
     return path + "." + extension;
+}
+
+std::string case_blind_patterns(const std::string& patterns)
+{
+    std::string out;
+    bool in_set = false;
+    for (const char c : patterns) {
+        const auto u = static_cast<unsigned char>(c);
+        if (in_set) {
+            in_set = c != ']';
+            out += c;
+        } else if (c == '[') {
+            in_set = true;
+            out += c;
+        } else if (std::isalpha(u) && u < 0x80) {
+            out += '[';
+            out += char(std::tolower(u));
+            out += char(std::toupper(u));
+            out += ']';
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string native_file_filter(const std::string& filter)
+{
+    std::string out;
+    for (const auto& [name, patterns] : parse_file_filter(filter))
+        out += (out.empty() ? "" : "|") + name + "|" + case_blind_patterns(patterns);
+    return out;
 }
 
 // Makes the panel in the chooser and keeps our states in step with it.
@@ -141,9 +175,7 @@ int CFileDialog::DoModal()
     if (!platform::gui::running() && wxTheApp == nullptr)
         return IDCANCEL;
 
-    std::string wildcard;
-    for (const auto& [name, patterns] : parse_file_filter(m_filter))
-        wildcard += (wildcard.empty() ? "" : "|") + name + "|" + patterns;
+    const std::string wildcard = native_file_filter(m_filter);
     long style = m_open ? wxFD_OPEN : wxFD_SAVE;
     if (m_flags & OFN_FILEMUSTEXIST)
         style |= wxFD_FILE_MUST_EXIST;

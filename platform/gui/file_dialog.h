@@ -30,6 +30,15 @@ std::vector<std::pair<std::string, std::string>> parse_file_filter(const std::st
 // `path` with "." + extension appended when its file name has no extension
 // (and `extension` is not empty).
 std::string with_default_extension(const std::string& path, const std::string& extension);
+// The patterns of a filter entry ("*.BMP;*.png") as the desktop's chooser
+// gets them, which compares names letter for letter: each letter stands
+// for both its cases ("*.[bB][mM][pP];*.[pP][nN][gG]"), so that a pattern
+// matches names in any case, as the filters' patterns are meant to. Sets
+// in brackets are left as they are.
+std::string case_blind_patterns(const std::string& patterns);
+// A whole filter text in the toolkit's form: "Name|patterns|..." without
+// the closing "||", each entry's patterns case blind.
+std::string native_file_filter(const std::string& filter);
 
 class CFileDialog {
 public:

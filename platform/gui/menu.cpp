@@ -59,14 +59,18 @@ int CMenu::TrackPopupMenu(UINT flags, int x, int y, CWnd* owner)
         wxWindow* host = platform::gui::detail::native_window(owner);
         if (!host)
             return 0;
+        // Items are numbered from 1 for the toolkit, which takes ids below
+        // 32767 only; the choice is mapped back to the item's own id.
         wxMenu menu;
-        for (const item& i : m_items) {
+        for (std::size_t n = 0; n < m_items.size(); ++n) {
+            const item& i = m_items[n];
+            const int native = int(n) + 1;
             if (i.flags & MF_SEPARATOR) {
                 menu.AppendSeparator();
             } else if (i.flags & MF_CHECKED) {
-                menu.AppendCheckItem(int(i.id), wxString::FromUTF8(i.text))->Check(true);
+                menu.AppendCheckItem(native, wxString::FromUTF8(i.text))->Check(true);
             } else {
-                menu.Append(int(i.id), wxString::FromUTF8(i.text));
+                menu.Append(native, wxString::FromUTF8(i.text));
             }
         }
         wxPoint at = host->ScreenToClient(wxPoint(x, y));
@@ -74,7 +78,8 @@ int CMenu::TrackPopupMenu(UINT flags, int x, int y, CWnd* owner)
         // screen; it cannot measure the menu before showing it, so a
         // right-aligned menu opens at the point too.
         const int id = host->GetPopupMenuSelectionFromUser(menu, at);
-        chosen = id == wxID_NONE ? 0 : id;
+        if (id >= 1 && std::size_t(id) <= m_items.size())
+            chosen = int(m_items[std::size_t(id) - 1].id);
     }
     if (chosen && !(flags & TPM_NONOTIFY) && owner && CWnd::IsAlive(owner))
         owner->SendMessage(WM_COMMAND, WPARAM(chosen), 0);

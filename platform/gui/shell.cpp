@@ -13,6 +13,7 @@
 
 #include "platform/gui/app.h"
 #include "platform/gui/detail/wx.h"
+#include "platform/gui/file_dialog.h"
 #include "platform/gui/message_box.h"
 
 namespace platform::gui {
@@ -67,6 +68,17 @@ std::map<const CWnd*, menu_bar_data*>& menu_data()
     return m;
 }
 
+// What the update handler answers for an item now.
+menu_item_state ask(menu_bar_data& data, UINT id, bool enabled)
+{
+    menu_item_state state;
+    state.enabled = enabled;
+    state.text = data.texts[id];
+    if (data.update)
+        data.update(id, state);
+    return state;
+}
+
 void fill_menu(wxMenu* menu, const std::vector<menu_entry>& entries, menu_bar_data& data)
 {
     for (const menu_entry& e : entries) {
@@ -77,32 +89,79 @@ void fill_menu(wxMenu* menu, const std::vector<menu_entry>& entries, menu_bar_da
             fill_menu(sub, e.entries, data);
             menu->AppendSubMenu(sub, item_label(e.text));
         } else {
-            wxMenuItem* item = menu->AppendCheckItem(data.native_id(e.id), item_label(e.text));
             data.texts[e.id] = e.text;
+            // The kind of item follows the handler's first answer; the
+            // toolkit cannot change the kind of an item it has made.
+            const menu_item_state first = ask(data, e.id, !e.grayed);
+            wxMenuItem* item = menu->Append(data.native_id(e.id), item_label(e.text), wxString(),
+                first.marked ? wxITEM_CHECK : wxITEM_NORMAL);
             if (e.grayed)
                 item->Enable(false);
+            if (first.marked)
+                item->Check(first.check != 0 || first.radio);
         }
     }
 }
 
-void apply_update(wxFrame* frame, menu_bar_data& data, UINT id)
+// The item made again as a check item or as a plain one, in its place.
+wxMenuItem* remake(wxMenuItem* item, bool marked)
+{
+    wxMenu* menu = item->GetMenu();
+    size_t pos = 0;
+    if (!menu || !menu->FindChildItem(item->GetId(), &pos))
+        return item;
+    const int id = item->GetId();
+    const wxString label = item->GetItemLabel();
+    const bool enabled = item->IsEnabled();
+    menu->Destroy(item);
+    wxMenuItem* made = menu->Insert(pos, id, label, wxString(), marked ? wxITEM_CHECK : wxITEM_NORMAL);
+    made->Enable(enabled);
+    return made;
+}
+
+// Shows the handler's answer for item `id`. The toolkit cannot change the
+// kind of an item it has made, so an item that gains or loses its mark is
+// made again in its place (`remake`); that is only done outside the
+// toolkit's own walks over the items (its update walk), which an item
+// going would break: there a lost mark is cleared and the kind follows
+// when the menu opens.
+void apply_update(wxFrame* frame, menu_bar_data& data, UINT id, bool may_remake)
 {
     wxMenuBar* bar = frame->GetMenuBar();
     auto n = data.native_ids.find(id);
     wxMenuItem* item = bar && n != data.native_ids.end() ? bar->FindItem(n->second) : nullptr;
     if (!item || !data.update)
         return;
-    menu_item_state state;
-    state.enabled = item->IsEnabled();
-    state.check = item->IsChecked() ? 1 : 0;
-    state.text = data.texts[id];
-    data.update(id, state);
+    // The toolkit flips a check item's mark when it is chosen; the mark is
+    // the handler's answer alone, never a state kept from before.
+    const menu_item_state state = ask(data, id, item->IsEnabled());
     if (state.text_set && state.text != data.texts[id]) {
         data.texts[id] = state.text;
         item->SetItemLabel(item_label(state.text));
     }
+    if (may_remake && item->IsCheckable() != state.marked)
+        item = remake(item, state.marked);
     item->Enable(state.enabled);
-    item->Check(state.check != 0 || state.radio);
+    if (item->IsCheckable())
+        item->Check(state.marked && (state.check != 0 || state.radio));
+}
+
+// The command items of `menu` (not of its sub-menus, which open by
+// themselves), or of the whole bar without a menu.
+std::vector<UINT> commands_of(const menu_bar_data& data, wxMenu* menu)
+{
+    std::vector<UINT> ids;
+    if (!menu) {
+        for (const auto& [id, text] : data.texts)
+            ids.push_back(id);
+        return ids;
+    }
+    for (wxMenuItem* item : menu->GetMenuItems()) {
+        auto c = data.commands.find(item->GetId());
+        if (!item->IsSeparator() && !item->IsSubMenu() && c != data.commands.end())
+            ids.push_back(c->second);
+    }
+    return ids;
 }
 
 class drop_target : public wxFileDropTarget {
@@ -136,13 +195,10 @@ wxMenuBar* bar_of(wxFrame* frame, const menu_bar_data* data)
     return bar && bar->GetClientObject() == data ? bar : nullptr;
 }
 
-// "A|*.x|B|*.y||" in the toolkit's form "A|*.x|B|*.y".
+// "A|*.x|B|*.y||" in the toolkit's form "A|*.[xX]|B|*.[yY]".
 wxString wx_filter(const std::string& filter)
 {
-    std::string f = filter;
-    while (!f.empty() && f.back() == '|')
-        f.pop_back();
-    return wxString::FromUTF8(f);
+    return wxString::FromUTF8(native_file_filter(filter));
 }
 
 bool native_file_dialog(const file_dialog_request& r, std::string& path, int& filter_index)
@@ -210,16 +266,30 @@ bool set_menu_bar(CWnd* frame, const std::vector<menu_entry>& bar, menu_update u
         menu_bar->Append(menu, item_label(e.text));
     }
     menu_bar_data* d = data.get();
-    // The toolkit asks for the items' states before a menu opens.
+    // The toolkit asks for the items' states before a menu opens (and at
+    // idle time).
     native->Bind(wxEVT_UPDATE_UI, [native, d](wxUpdateUIEvent& e) {
         e.Skip();
         auto c = d->commands.find(e.GetId());
         if (native->GetMenuBar() == bar_of(native, d) && c != d->commands.end()) {
             try {
-                apply_update(native, *d, c->second);
+                apply_update(native, *d, c->second, false);
             } catch (...) {
                 report_current_exception();
             }
+        }
+    });
+    // Each time a menu opens its items show the handlers' answers, each
+    // with a mark exactly when its handler sets one.
+    native->Bind(wxEVT_MENU_OPEN, [native, d](wxMenuEvent& e) {
+        e.Skip();
+        if (native->GetMenuBar() != bar_of(native, d))
+            return;
+        try {
+            for (UINT id : commands_of(*d, e.GetMenu()))
+                apply_update(native, *d, id, true);
+        } catch (...) {
+            report_current_exception();
         }
     });
     native->Bind(wxEVT_MENU, [frame, native, d](wxCommandEvent& e) {
@@ -253,8 +323,8 @@ void refresh_menu_bar(CWnd* frame)
     auto* native = dynamic_cast<wxFrame*>(detail::native_window(frame));
     if (it == menu_data().end() || !native)
         return;
-    for (const auto& [id, text] : std::map<UINT, std::string>(it->second->texts))
-        apply_update(native, *it->second, id);
+    for (UINT id : commands_of(*it->second, nullptr))
+        apply_update(native, *it->second, id, true);
 }
 
 bool get_menu_item(CWnd* frame, UINT id, std::string& text, bool& enabled)
@@ -270,6 +340,22 @@ bool get_menu_item(CWnd* frame, UINT id, std::string& text, bool& enabled)
         return false;
     text = it->second->texts[id];
     enabled = item->IsEnabled();
+    return true;
+}
+
+bool get_menu_item_mark(CWnd* frame, UINT id, bool& marked, bool& checked)
+{
+    auto it = menu_data().find(frame);
+    auto* native = dynamic_cast<wxFrame*>(detail::native_window(frame));
+    if (it == menu_data().end() || !native || !native->GetMenuBar())
+        return false;
+    auto n = it->second->native_ids.find(id);
+    wxMenuItem* item
+        = n == it->second->native_ids.end() ? nullptr : native->GetMenuBar()->FindItem(n->second);
+    if (!item)
+        return false;
+    marked = item->IsCheckable();
+    checked = marked && item->IsChecked();
     return true;
 }
 

@@ -33,6 +33,10 @@ struct menu_entry {
 // The state of a command item as an update handler sets it.
 struct menu_item_state {
     bool enabled = true;
+    // Set with check or radio: the item carries a mark (a check item), and
+    // the mark shown is check != 0 or radio. An item whose handler sets no
+    // mark is a plain item.
+    bool marked = false;
     int check = 0;
     bool radio = false;
     std::string text;
@@ -40,7 +44,8 @@ struct menu_item_state {
 };
 
 // Asked for each command item of a popup before it opens (and by
-// refresh_menu_bar); the item starts from its current state.
+// refresh_menu_bar). The item starts enabled as it is now, with its text
+// and without a mark; what the handler answers is what the item shows.
 using menu_update = std::function<void(UINT id, menu_item_state& state)>;
 
 // Gives a created frame window (CFrameWnd) its menu bar; choosing an item
@@ -51,6 +56,9 @@ bool set_menu_bar(CWnd* frame, const std::vector<menu_entry>& bar, menu_update u
 void refresh_menu_bar(CWnd* frame);
 // The text and enabled state the item shows now; false for an unknown id.
 bool get_menu_item(CWnd* frame, UINT id, std::string& text, bool& enabled);
+// Whether the item carries a mark now and whether the mark is set; false
+// for an unknown id.
+bool get_menu_item_mark(CWnd* frame, UINT id, bool& marked, bool& checked);
 
 // Maximises a created frame window (shown or about to be shown).
 void maximize_window(CWnd* frame);

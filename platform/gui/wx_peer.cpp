@@ -88,6 +88,37 @@ public:
     bool AcceptsFocus() const override { return true; }
 };
 
+// Screen places of windows. The toolkit knows where a window is on the
+// screen only once its top-level window is on the screen, that is, once the
+// window system made its native window (and complains when asked before,
+// also while the top-level window is being shown); until then a place adds
+// up from the top-level window's position and each window's position inside
+// its parent.
+bool on_screen(const wxWindow* top)
+{
+    return !top || top->GTKGetDrawingWindow() != nullptr;
+}
+
+wxPoint screen_client_origin(const wxWindow* w)
+{
+    const wxWindow* top = wxGetTopLevelParent(const_cast<wxWindow*>(w));
+    if (on_screen(top))
+        return w->ClientToScreen(wxPoint(0, 0));
+    if (w->IsTopLevel() || !w->GetParent())
+        return w->GetPosition() + w->GetClientAreaOrigin();
+    return screen_client_origin(w->GetParent()) + w->GetPosition() + w->GetClientAreaOrigin();
+}
+
+wxRect screen_rect(const wxWindow* w)
+{
+    const wxWindow* top = wxGetTopLevelParent(const_cast<wxWindow*>(w));
+    if (on_screen(top))
+        return w->GetScreenRect();
+    if (w->IsTopLevel() || !w->GetParent())
+        return w->GetRect();
+    return wxRect(screen_client_origin(w->GetParent()) + w->GetPosition(), w->GetSize());
+}
+
 class wx_peer;
 
 // Shared between a peer and the handlers it bound, so that a handler that
@@ -128,12 +159,12 @@ public:
         const wxSize s = m_win->GetClientSize();
         return CRect(0, 0, s.x, s.y);
     }
-    CRect window_rect() const override { return m_win ? from_wx(m_win->GetScreenRect()) : CRect(); }
+    CRect window_rect() const override { return m_win ? from_wx(screen_rect(m_win)) : CRect(); }
     CPoint client_origin() const override
     {
         if (!m_win)
             return CPoint();
-        const wxPoint p = m_win->ClientToScreen(wxPoint(0, 0));
+        const wxPoint p = screen_client_origin(m_win);
         return CPoint(p.x, p.y);
     }
     void set_bounds(const CRect& r) override
@@ -202,18 +233,22 @@ public:
     {
         if (!m_win)
             return;
-        // The toolkit's bars run from 0 to range - thumb; ours from minimum
-        // to maximum - page + 1.
-        const bool scrolls = can_scroll(si);
-        const int range = scrolls ? si.nMax - si.nMin + 1 : 0;
-        const int thumb = scrolls ? int(si.nPage) : 0;
-        const int pos = std::clamp(si.nPos - si.nMin, 0, std::max(0, range - thumb));
         if (auto* sb = dynamic_cast<wxScrollBar*>(m_win); sb && bar == SB_CTL) {
-            sb->SetScrollbar(pos, std::max(thumb, 1), std::max(range, 1), std::max(thumb, 1));
-            if (si.fMask & SIF_DISABLENOSCROLL)
-                sb->Enable(scrolls);
+            const toolkit_bar t = toolkit_bar_of(si);
+            const bool enable = (si.fMask & SIF_DISABLENOSCROLL) ? can_scroll(si) : sb->IsEnabled();
+            // Setting a bar again as it is makes the toolkit lay out and
+            // paint again: a window that sets its bars while it paints
+            // would paint without end.
+            const int thumb = std::max(t.thumb, 1);
+            if (sb->GetThumbPosition() != t.pos || sb->GetThumbSize() != thumb
+                || sb->GetRange() != std::max(t.range, 1) || sb->GetPageSize() != thumb)
+                sb->SetScrollbar(t.pos, thumb, std::max(t.range, 1), thumb);
+            if (sb->IsEnabled() != enable)
+                sb->Enable(enable);
         } else if (bar == SB_HORZ || bar == SB_VERT) {
-            m_win->SetScrollbar(bar == SB_HORZ ? wxHORIZONTAL : wxVERTICAL, pos, thumb, range);
+            m_bar_info[bar] = si;
+            m_bar_set[bar] = true;
+            apply_window_bar(bar);
         }
     }
     CPoint cursor_pos() const override { return pointer_position(); }
@@ -287,6 +322,67 @@ public:
     void default_processing() override { m_skip = true; }
 
 protected:
+    // A bar as the toolkit takes it: its bars run from 0 to range - thumb;
+    // ours from minimum to maximum - page + 1.
+    struct toolkit_bar {
+        int pos = 0;
+        int thumb = 0;
+        int range = 0;
+        bool operator==(const toolkit_bar&) const = default;
+    };
+    static toolkit_bar toolkit_bar_of(const SCROLLINFO& si)
+    {
+        const bool scrolls = can_scroll(si);
+        toolkit_bar t;
+        t.range = scrolls ? si.nMax - si.nMin + 1 : 0;
+        t.thumb = scrolls ? int(si.nPage) : 0;
+        t.pos = std::clamp(si.nPos - si.nMin, 0, std::max(0, t.range - t.thumb));
+        return t;
+    }
+
+    // The window's own bar (SB_HORZ or SB_VERT) from its stored information.
+    // A bar is shown only where the window is long enough to hold it: the
+    // toolkit cannot draw a bar shorter than its parts and complains at each
+    // layout of one. The toolkit is told only of changes (see above).
+    void apply_window_bar(int bar)
+    {
+        if (!m_win || !m_bar_set[bar])
+            return;
+        const int other = bar == SB_HORZ ? SB_VERT : SB_HORZ;
+        const wxSize size = m_win->GetSize();
+        const int length
+            = (bar == SB_HORZ ? size.x : size.y) - (m_bar_shown[other] ? scroll_bar_size().thickness : 0);
+        toolkit_bar t;
+        if (length >= scroll_bar_size().length)
+            t = toolkit_bar_of(m_bar_info[bar]);
+        const int orient = bar == SB_HORZ ? wxHORIZONTAL : wxVERTICAL;
+        if (m_bar_applied[bar] && t == m_bar_toolkit[bar] && m_win->GetScrollPos(orient) == t.pos)
+            return;
+        m_win->SetScrollbar(orient, t.pos, t.thumb, t.range);
+        m_bar_toolkit[bar] = t;
+        m_bar_applied[bar] = true;
+        m_bar_shown[bar] = t.range > 0;
+    }
+
+    // The shortest bar the toolkit draws and its thickness, measured once on
+    // a bar of the current theme.
+    struct bar_size {
+        int length;
+        int thickness;
+    };
+    bar_size scroll_bar_size() const
+    {
+        static bar_size size { 0, 0 };
+        if (size.length == 0 && m_win) {
+            auto* probe = new wxScrollBar(m_win, wxID_ANY, wxDefaultPosition, wxDefaultSize, wxSB_VERTICAL);
+            probe->Hide();
+            const wxSize best = probe->GetBestSize();
+            probe->Destroy();
+            size = { std::max(best.y, 1), std::max(best.x, 0) };
+        }
+        return size;
+    }
+
     // Lets go of the window without destroying it (its owner does).
     void release()
     {
@@ -425,7 +521,13 @@ protected:
     void on_size(wxSizeEvent& e)
     {
         const wxSize s = m_win->GetClientSize();
+        auto l = m_link;
         send_or_skip(e, WM_SIZE, SIZE_RESTORED, MAKELPARAM(s.x, s.y));
+        // A bar that did not fit may fit now, and the other way round.
+        if (l->peer) {
+            apply_window_bar(SB_HORZ);
+            apply_window_bar(SB_VERT);
+        }
     }
     void on_set_focus(wxFocusEvent& e) { send_or_skip(e, WM_SETFOCUS); }
     void on_kill_focus(wxFocusEvent& e) { send_or_skip(e, WM_KILLFOCUS); }
@@ -564,6 +666,13 @@ protected:
     wxPaintDC* m_paint = nullptr;
     CRect m_update;
     std::map<UINT_PTR, std::unique_ptr<wxTimer>> m_timers;
+    // The window's own bars, by SB_HORZ / SB_VERT: what our code set, and
+    // what the toolkit was told.
+    SCROLLINFO m_bar_info[2];
+    bool m_bar_set[2] = { false, false };
+    toolkit_bar m_bar_toolkit[2];
+    bool m_bar_applied[2] = { false, false };
+    bool m_bar_shown[2] = { false, false };
 };
 
 // A top-level plain window: a borderless frame whose only child, filling
@@ -577,7 +686,7 @@ public:
     {
     }
 
-    CRect window_rect() const override { return m_win ? from_wx(m_frame->GetScreenRect()) : CRect(); }
+    CRect window_rect() const override { return m_win ? from_wx(screen_rect(m_frame)) : CRect(); }
     void set_bounds(const CRect& r) override
     {
         if (m_win)

@@ -146,6 +146,16 @@ TEST(FileDialogTexts, FiltersAndDefaultExtensions)
     EXPECT_EQ(with_default_extension("shot", ""), "shot");
 }
 
+TEST(FileDialogTexts, PatternsReachTheChooserMatchingNamesInEitherCase)
+{
+    EXPECT_EQ(case_blind_patterns("*.BMP;*.png"), "*.[bB][mM][pP];*.[pP][nN][gG]");
+    EXPECT_EQ(case_blind_patterns("*.*"), "*.*");
+    EXPECT_EQ(case_blind_patterns("f0?.tga"), "[fF]0?.[tT][gG][aA]");
+    EXPECT_EQ(case_blind_patterns("*.[ab]x"), "*.[ab][xX]");
+    EXPECT_EQ(native_file_filter("AVI Video (*.AVI)|*.AVI|All Files (*.*)|*.*||"),
+        "AVI Video (*.AVI)|*.[aA][vV][iI]|All Files (*.*)|*.*");
+}
+
 TEST(FileDialogTexts, ResponderAnswersAndPanel)
 {
     struct Panel : CFileDialog {

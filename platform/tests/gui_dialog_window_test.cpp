@@ -12,19 +12,23 @@
 #include <wx/filedlg.h>
 #include <wx/textctrl.h>
 #include <wx/timer.h>
+#include <wx/uiaction.h>
 
 #include "platform/gui/app.h"
 #include "platform/gui/dialog.h"
 #include "platform/gui/file_dialog.h"
 #include "platform/gui/messages.h"
 #include "platform/tests/screen.h"
+#include "platform/tests/toolkit_messages.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <set>
 #include <stdexcept>
 #include <thread>
@@ -75,8 +79,11 @@ bool pump_until(const std::function<bool()>& done)
 
 template <class T> T* shown_window(const wxString& title)
 {
+    // A closed dialog stays listed (and, as the only window, shown) until
+    // the loop deletes it.
     for (wxWindow* w : wxTopLevelWindows)
-        if (auto* t = dynamic_cast<T*>(w); t && t->GetTitle() == title && t->IsShown())
+        if (auto* t = dynamic_cast<T*>(w);
+            t && t->GetTitle() == title && t->IsShown() && !t->IsBeingDeleted())
             return t;
     return nullptr;
 }
@@ -194,9 +201,10 @@ TEST(DialogWindow, ButtonsEndAModalRunAndHandlerErrorsReachTheCaller)
         Recorder d;
         poller press([] {
             wxDialog* w = shown_window<wxDialog>("Sample");
-            if (w && w->IsModal())
-                send<wxButton>(w->FindWindow(IDOK), wxEVT_BUTTON);
-            return w != nullptr;
+            if (!w || !w->IsModal())
+                return false;
+            send<wxButton>(w->FindWindow(IDOK), wxEVT_BUTTON);
+            return true;
         });
         EXPECT_EQ(d.DoModal(), IDOK);
     }
@@ -204,12 +212,100 @@ TEST(DialogWindow, ButtonsEndAModalRunAndHandlerErrorsReachTheCaller)
         Recorder d;
         poller press([] {
             wxDialog* w = shown_window<wxDialog>("Sample");
-            if (w && w->IsModal())
-                send<wxButton>(w->FindWindow(15), wxEVT_BUTTON);
-            return w != nullptr;
+            if (!w || !w->IsModal())
+                return false;
+            send<wxButton>(w->FindWindow(15), wxEVT_BUTTON);
+            return true;
         });
         EXPECT_THROW(d.DoModal(), std::runtime_error);
     }
+}
+
+// Runs `sample()` modally and, once it shows, clicks into its edit field
+// and gives it the keyboard (as a window manager does on a click), then
+// presses `keys` one by one; answers the modal result, or -1 when the
+// dialog was still open four seconds after it showed.
+int PressInModalSample(Recorder& d, std::vector<int> keys)
+{
+    wxUIActionSimulator sim;
+    int ticks = 0;
+    bool clicked = false;
+    std::size_t next = 0;
+    poller drive([&] {
+        wxDialog* w = shown_window<wxDialog>("Sample");
+        if (!w || !w->IsModal())
+            return false;
+        if (++ticks > 80) {
+            w->EndModal(-1);
+            return true;
+        }
+        wxWindow* field = w->FindWindow(13);
+        if (!clicked) {
+            const wxRect r = field->GetScreenRect();
+            sim.MouseMove(r.x + 5, r.y + r.height / 2);
+            sim.MouseClick();
+            clicked = true;
+            return false;
+        }
+        if (!field->HasFocus()) {
+            w->Raise();
+            field->SetFocus();
+            return false;
+        }
+        if (next < keys.size())
+            sim.Char(keys[next++]);
+        return false;
+    });
+    return d.DoModal();
+}
+
+TEST(DialogWindow, EscapeIsCancelAndReturnPressesTheDefaultButton)
+{
+    NEED_DISPLAY();
+    {
+        Recorder d;
+        EXPECT_EQ(PressInModalSample(d, { WXK_ESCAPE }), IDCANCEL);
+        ASSERT_FALSE(d.commands.empty());
+        EXPECT_EQ(d.commands.back(), std::make_pair(int(IDCANCEL), BN_CLICKED));
+    }
+    {
+        Recorder d;
+        EXPECT_EQ(PressInModalSample(d, { WXK_RETURN }), IDOK);
+        ASSERT_FALSE(d.commands.empty());
+        EXPECT_EQ(d.commands.back(), std::make_pair(int(IDOK), BN_CLICKED));
+    }
+    {
+        // A disabled default button takes no Return; Escape still cancels.
+        struct Disabled : Recorder {
+            void OnInitDialog() override { EnableItem(IDOK, false); }
+        } d;
+        EXPECT_EQ(PressInModalSample(d, { WXK_RETURN, WXK_ESCAPE }), IDCANCEL);
+        for (const auto& c : d.commands)
+            EXPECT_NE(c.first, int(IDOK));
+    }
+}
+
+TEST(DialogWindow, ControlIdsAboveTheToolkitsLimitMakeNoComplaint)
+{
+    NEED_DISPLAY();
+    using c = dialog_control;
+    const dialog_template layout { "Large ids", 120, 40,
+        { { c::edit, 50033, "12", 4, 4, 60, 12 }, { c::default_button, IDOK, "OK", 70, 4, 40, 14 } } };
+    platform::testing::diagnostic_capture capture;
+    {
+        CDialog d(layout, nullptr);
+        d.Create(nullptr);
+        d.ShowWindow(SW_SHOW);
+        wxDialog* w = nullptr;
+        ASSERT_TRUE(pump_until([&] { return (w = shown_window<wxDialog>("Large ids")) != nullptr; }));
+        d.SetDlgItemText(50033, "34");
+        auto* field = dynamic_cast<wxTextCtrl*>(w->GetChildren().front());
+        ASSERT_NE(field, nullptr);
+        EXPECT_EQ(field->GetValue(), "34");
+        d.ShowWindow(SW_HIDE);
+    }
+    platform::testing::settle();
+    EXPECT_EQ(capture.complaints(), std::vector<std::string>()) << capture.text();
 }
 
 TEST(FileDialogWindow, TheChooserShowsItsTitleAndCancels)
@@ -229,6 +325,51 @@ TEST(FileDialogWindow, TheChooserShowsItsTitleAndCancels)
     EXPECT_EQ(d.DoModal(), IDCANCEL);
     EXPECT_TRUE(std::ifstream(flag).good());
     std::remove(flag.c_str());
+}
+
+// The chooser lists a lower-case file under a filter written in upper case:
+// shown on a folder that holds only "vtest.avi" with the filter "*.AVI", its
+// file list has a row (the first row is selected: a coloured band with the
+// name). Seen from outside the process, which takes a screen dump and the
+// window's place and then closes the chooser.
+TEST(FileDialogWindow, PatternsOfAFilterMatchNamesInEitherCase)
+{
+    NEED_DISPLAY();
+    const std::string tag = std::to_string(::getpid());
+    const std::string folder = ::testing::TempDir() + "tavelo_chooser_" + tag;
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder + "/vtest.avi") << "RIFF";
+    const std::string dump = folder + ".xwd";
+    const std::string place = folder + ".place";
+    CFileDialog d(true, "avi", folder + "/", OFN_FILEMUSTEXIST, "AVI Video (*.AVI)|*.AVI||", nullptr);
+    d.SetTitle("Open Footage " + tag);
+    const std::string script
+        = "for i in $(seq 100); do w=$(xdotool search --onlyvisible --name '^Open Footage " + tag
+        + "$' | head -1); if [ -n \"$w\" ]; then sleep 1.5; xwd -root -silent > '" + dump
+        + "'; xdotool getwindowgeometry --shell $w > '" + place
+        + "'; xdotool windowfocus --sync $w key Escape; exit; fi; sleep 0.1; done &";
+    ASSERT_EQ(std::system(script.c_str()), 0);
+    EXPECT_EQ(d.DoModal(), IDCANCEL);
+    std::map<std::string, int> geometry;
+    std::ifstream in(place);
+    for (std::string line; std::getline(in, line);)
+        if (const auto eq = line.find('='); eq != std::string::npos)
+            geometry[line.substr(0, eq)] = std::atoi(line.c_str() + eq + 1);
+    ASSERT_TRUE(geometry.count("X") && geometry.count("Y")) << "the chooser did not show";
+    // The first row of the list: right of the places, below the path bar
+    // and the column titles.
+    const wxImage row
+        = platform::testing::read_screen_dump(dump, geometry["X"] + 200, geometry["Y"] + 76, 300, 14);
+    int marked = 0;
+    for (int y = 0; y < row.GetHeight(); ++y)
+        for (int x = 0; x < row.GetWidth(); ++x)
+            if (row.GetRed(x, y) < 200 || row.GetGreen(x, y) < 200 || row.GetBlue(x, y) < 200)
+                ++marked;
+    EXPECT_GT(marked, 100);
+    std::filesystem::remove_all(folder);
+    std::remove(dump.c_str());
+    std::remove(place.c_str());
 }
 
 } // namespace

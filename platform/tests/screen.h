@@ -19,6 +19,7 @@
 #include <thread>
 #include <vector>
 
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <wx/image.h>
@@ -48,22 +49,17 @@ inline void settle(std::chrono::milliseconds time = std::chrono::milliseconds(25
     pump_until([] { return false; }, time);
 }
 
-// The screen's pixels in a rectangle of screen coordinates (physical pixels);
-// parts outside the screen, or a screen that cannot be read, stay black.
-inline wxImage screenshot(int left, int top, int width, int height)
+// The pixels in a rectangle of screen coordinates of a screen dump that xwd
+// wrote to `path` (physical pixels); parts outside the screen, or a dump
+// that cannot be read, stay black.
+inline wxImage read_screen_dump(const std::string& path, int left, int top, int width, int height)
 {
     wxImage out(width, height);
-    const std::string path = ::testing::TempDir() + "tavelo_screen_" + std::to_string(::getpid()) + ".xwd";
-    // The file (a few megabytes each time) goes as soon as it was read.
-    const bool taken = std::system(("xwd -root -silent > '" + path + "'").c_str()) == 0;
     const std::vector<unsigned char> bytes = [&] {
         std::ifstream in(path, std::ios::binary);
         return std::vector<unsigned char>(
             (std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     }();
-    std::remove(path.c_str());
-    if (!taken)
-        return out;
     if (bytes.size() < 100)
         return out;
     const auto card = [&](std::size_t i) {
@@ -88,6 +84,18 @@ inline wxImage screenshot(int left, int top, int width, int height)
             else
                 out.SetRGB(x, y, p[step - 3], p[step - 2], p[step - 1]);
         }
+    return out;
+}
+
+// The screen's pixels in a rectangle of screen coordinates (physical pixels);
+// parts outside the screen, or a screen that cannot be read, stay black.
+inline wxImage screenshot(int left, int top, int width, int height)
+{
+    const std::string path = ::testing::TempDir() + "tavelo_screen_" + std::to_string(::getpid()) + ".xwd";
+    // The file (a few megabytes each time) goes as soon as it was read.
+    const bool taken = std::system(("xwd -root -silent > '" + path + "'").c_str()) == 0;
+    wxImage out = taken ? read_screen_dump(path, left, top, width, height) : wxImage(width, height);
+    std::remove(path.c_str());
     return out;
 }
 
@@ -127,6 +135,37 @@ inline std::size_t colour_count(const wxImage& img)
             colours.insert(static_cast<unsigned long>(img.GetRed(x, y)) << 16
                 | static_cast<unsigned long>(img.GetGreen(x, y)) << 8 | img.GetBlue(x, y));
     return colours.size();
+}
+
+// Gives the keyboard back to the window under the pointer, as on a fresh X
+// server. A window that held the focus and was destroyed leaves it on the
+// root window, where typed keys reach nobody, and makes later focus
+// requests stamped with an older event time fail; a test that runs after
+// such a test starts from here. Xlib is looked up at run time, so the test
+// programs need no link to it; without it nothing happens.
+inline void return_keyboard_to_pointer()
+{
+    using open_fn = void* (*)(const char*);
+    using focus_fn = int (*)(void*, unsigned long, int, unsigned long);
+    using sync_fn = int (*)(void*, int);
+    using close_fn = int (*)(void*);
+    static void* xlib = ::dlopen("libX11.so.6", RTLD_LAZY | RTLD_LOCAL);
+    if (!xlib)
+        return;
+    const auto open = reinterpret_cast<open_fn>(::dlsym(xlib, "XOpenDisplay"));
+    const auto focus = reinterpret_cast<focus_fn>(::dlsym(xlib, "XSetInputFocus"));
+    const auto sync = reinterpret_cast<sync_fn>(::dlsym(xlib, "XSync"));
+    const auto close = reinterpret_cast<close_fn>(::dlsym(xlib, "XCloseDisplay"));
+    if (!open || !focus || !sync || !close)
+        return;
+    void* display = open(nullptr);
+    if (!display)
+        return;
+    // PointerRoot (1) as the focus and as where it reverts (RevertToPointerRoot,
+    // 1), at the server's current time (CurrentTime, 0).
+    focus(display, 1, 1, 0);
+    sync(display, 0);
+    close(display);
 }
 
 } // namespace platform::testing

@@ -221,7 +221,7 @@ TEST_F(AppBaseTest, TitleNamesTheProjectAndItsModifiedState)
     EXPECT_EQ(My::Frame::ComposeTitle(nullptr), "Tavelo");
 }
 
-TEST_F(AppBaseTest, AcceleratorsActOnlyWhileTheFrameOrItsViewHasTheFocus)
+TEST_F(AppBaseTest, AcceleratorsActInEveryWindowOfTheFrameButItsTextFields)
 {
     auto state = std::make_shared<test::FakePeerState>();
     My::Frame& frame = *app.GetMainFrame();
@@ -229,20 +229,30 @@ TEST_F(AppBaseTest, AcceleratorsActOnlyWhileTheFrameOrItsViewHasTheFocus)
     ASSERT_TRUE(app.OpenProjectFile("/clips/walk.tvp", -1));
     app.Doc().modified = true;
     prompt.answers = { My::IDNO };
-    // Keys typed in another window (a text field of a panel) are its own.
+    // A text field inside the frame keeps its keys; so does a window
+    // outside it.
     CEdit field;
+    ASSERT_TRUE(field.AttachPeer(std::make_unique<test::FakePeer>(state), &frame));
+    CWnd outside;
+    ASSERT_TRUE(outside.AttachPeer(std::make_unique<test::FakePeer>(state)));
     EXPECT_FALSE(app.PreTranslateMessage(&field, 'S', platform::gui::MOD_CONTROL));
+    EXPECT_FALSE(app.PreTranslateMessage(&outside, 'S', platform::gui::MOD_CONTROL));
     EXPECT_TRUE(app.Doc().stored.empty());
-    // Ctrl+S in the frame saves; an accelerator whose command is disabled
-    // is swallowed without running.
-    EXPECT_TRUE(app.PreTranslateMessage(&frame, 'S', platform::gui::MOD_CONTROL));
+    // Ctrl+S in a panel's window saves; an accelerator whose command is
+    // disabled is swallowed without running.
+    CWnd panel;
+    ASSERT_TRUE(panel.AttachPeer(std::make_unique<test::FakePeer>(state), &frame));
+    EXPECT_TRUE(app.PreTranslateMessage(&panel, 'S', platform::gui::MOD_CONTROL));
     EXPECT_EQ(app.Doc().stored.size(), 1u);
     EXPECT_TRUE(app.PreTranslateMessage(&frame, 'S', platform::gui::MOD_CONTROL));
     EXPECT_EQ(app.Doc().stored.size(), 1u);
     // A key outside the table goes on to the window.
     EXPECT_FALSE(app.PreTranslateMessage(&frame, 'Q', 0));
     frame.SetEnabled(false);
-    EXPECT_FALSE(app.PreTranslateMessage(&frame, 'S', platform::gui::MOD_CONTROL));
+    EXPECT_FALSE(app.PreTranslateMessage(&panel, 'S', platform::gui::MOD_CONTROL));
+    panel.DestroyWindow();
+    field.DestroyWindow();
+    outside.DestroyWindow();
     frame.DestroyWindow();
 }
 

@@ -57,6 +57,17 @@ wxWindow* dialog_owner(CWnd* parent);
 // The virtual-key code of a toolkit key code.
 UINT vk_from_wx(int code);
 
+// The toolkit's id for a window or menu item that our code knows by `id`:
+// the same number where the toolkit takes it (below 32767, outside the
+// range of its own stock ids), else an id the toolkit chooses. Our code
+// never finds a window by its toolkit id.
+inline int toolkit_id(long id)
+{
+    if (id >= 0 && id < 32767 && (id < wxID_LOWEST || id > wxID_HIGHEST))
+        return int(id);
+    return wxID_ANY;
+}
+
 // The pointer's position in screen coordinates.
 CPoint pointer_position();
 // The window whose WM_SETCURSOR is being handled (SetCursor applies there),

@@ -4,19 +4,63 @@
 // the window system is started once for the test program, with a fixed theme
 // and scale unless the run asks for others (the scale-factor tests set
 // GDK_SCALE=2), so that what we draw can be compared pixel for pixel.
+//
+// The tests of one program share the display, so each test leaves it as it
+// found it: after every test the mouse capture is let go, the windows it
+// closed are gone, a window it left open is closed (and named on the
+// diagnostic stream), and the keyboard goes back to the window under the
+// pointer. A test does not rely on where an earlier one left the pointer or
+// the focus: it clicks the window it types into.
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 #include <string>
 #include <utility>
 
 #include <gtest/gtest.h>
 #include <wx/image.h>
+#include <wx/toplevel.h>
 
 #include "platform/gui/app.h"
+#include "platform/gui/wnd.h"
+#include "platform/tests/screen.h"
 #include "widgets/core/WindowSystem.h"
 
 namespace test {
+
+// Returns the display to a fresh state after each test (see above).
+class WindowTestIsolation : public ::testing::EmptyTestEventListener {
+public:
+    void OnTestEnd(const ::testing::TestInfo& info) override
+    {
+        if (CWnd::GetCapture())
+            ReleaseCapture();
+        // Closed windows are deleted when the loop next runs.
+        platform::testing::pump_until([] { return open_windows() == 0; }, std::chrono::seconds(2));
+        for (wxWindow* w : wxTopLevelWindows) {
+            if (w->IsBeingDeleted())
+                continue;
+            std::cerr << info.test_suite_name() << "." << info.name() << " left a window open: \""
+                      << w->GetLabel().utf8_string() << "\"\n";
+            w->Destroy();
+        }
+        platform::testing::pump_until([] { return wxTopLevelWindows.empty(); }, std::chrono::seconds(2));
+        platform::testing::return_keyboard_to_pointer();
+        platform::testing::settle(std::chrono::milliseconds(50));
+    }
+
+private:
+    static int open_windows()
+    {
+        int n = 0;
+        for (wxWindow* w : wxTopLevelWindows)
+            if (!w->IsBeingDeleted())
+                ++n;
+        return n;
+    }
+};
 
 struct WindowOptions {
     // GTK_OVERLAY_SCROLLING=0: scroll bars take their room beside the content.
@@ -53,6 +97,10 @@ public:
         }
         display_started() = My::StartWindowSystem();
         wxInitAllImageHandlers();
+        if (display_started()) {
+            platform::testing::return_keyboard_to_pointer();
+            ::testing::UnitTest::GetInstance()->listeners().Append(new WindowTestIsolation);
+        }
     }
     void TearDown() override { platform::gui::stop(); }
 

@@ -1,0 +1,210 @@
+// Menus on the real window system (run under Xvfb): a frame's menu bar and
+// a popup menu, whose items are chosen with synthesised keys (XTest); the
+// marks the menu shows are read back while it is open.
+
+#include <gtest/gtest.h>
+
+#include <wx/timer.h>
+#include <wx/uiaction.h>
+
+#include "platform/gui/app.h"
+#include "platform/gui/menu.h"
+#include "platform/gui/shell.h"
+#include "platform/gui/wnd.h"
+#include "platform/tests/screen.h"
+#include "platform/tests/toolkit_messages.h"
+
+#include <chrono>
+#include <ostream>
+#include <vector>
+
+namespace {
+
+using platform::testing::pump_until;
+using platform::testing::settle;
+
+// A frame that records the commands its menu sends.
+class MenuFrame : public CFrameWnd {
+public:
+    std::vector<UINT> commands;
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_COMMAND)
+            commands.push_back(UINT(wParam & 0xFFFF));
+        return CFrameWnd::WindowProc(message, wParam, lParam);
+    }
+};
+
+struct Mark {
+    bool marked = false;
+    bool checked = false;
+    bool operator==(const Mark&) const = default;
+    friend void PrintTo(const Mark& m, std::ostream* os)
+    {
+        *os << (m.marked ? (m.checked ? "checked" : "unchecked") : "no mark");
+    }
+};
+
+Mark MarkOf(MenuFrame& frame, UINT id)
+{
+    Mark m;
+    EXPECT_TRUE(platform::gui::get_menu_item_mark(&frame, id, m.marked, m.checked));
+    return m;
+}
+
+class MenuWindow : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!platform::gui::start())
+            GTEST_SKIP() << "no display";
+        ASSERT_TRUE(
+            frame.Create("", "Menus", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CRect(0, 0, 300, 200), nullptr, 0));
+        platform::gui::menu_entry popup;
+        popup.popup = true;
+        popup.text = "&First";
+        for (auto [id, text] : std::vector<std::pair<UINT, const char*>> {
+                 { 101, "Plain" }, { 102, "Always checked" }, { 103, "Radio off" }, { 104, "Switching" } }) {
+            platform::gui::menu_entry e;
+            e.id = id;
+            e.text = text;
+            popup.entries.push_back(e);
+        }
+        ASSERT_TRUE(platform::gui::set_menu_bar(&frame, { popup }, [this](UINT id, auto& state) {
+            ++asked;
+            if (id == 102) {
+                state.marked = true;
+                state.check = 1;
+            } else if (id == 103) {
+                state.marked = true;
+                state.radio = false;
+            } else if (id == 104 && switching) {
+                state.marked = true;
+                state.radio = true;
+            }
+        }));
+        ASSERT_TRUE(pump_until([&] { return frame.IsWindowVisible() != FALSE; }));
+        // The keyboard goes to the frame, as after a user's click into it.
+        CRect r;
+        frame.GetClientRect(&r);
+        frame.ClientToScreen(&r);
+        sim.MouseMove(r.CenterPoint().x, r.CenterPoint().y);
+        settle();
+        sim.MouseClick();
+        settle();
+        frame.SetFocus();
+        settle();
+    }
+    void TearDown() override
+    {
+        frame.DestroyWindow();
+        settle();
+        platform::testing::return_keyboard_to_pointer();
+    }
+
+    // Opens the menu from the keyboard and leaves it open.
+    void OpenMenu()
+    {
+        const int before = asked;
+        sim.Char(WXK_F10);
+        ASSERT_TRUE(pump_until([&] { return asked > before; }));
+        settle();
+    }
+    // Opens the menu and chooses its item at `index` (from 0): the first
+    // Down selects the first item.
+    void Choose(int index)
+    {
+        OpenMenu();
+        for (int i = 0; i <= index; ++i)
+            sim.Char(WXK_DOWN);
+        const std::size_t before = frame.commands.size();
+        sim.Char(WXK_RETURN);
+        ASSERT_TRUE(pump_until([&] { return frame.commands.size() > before; }));
+    }
+
+    MenuFrame frame;
+    wxUIActionSimulator sim;
+    int asked = 0;
+    bool switching = false;
+};
+
+TEST_F(MenuWindow, OnlyBarItemsWhoseHandlerSetsAMarkCarryOne)
+{
+    EXPECT_EQ(MarkOf(frame, 101), (Mark { false, false }));
+    EXPECT_EQ(MarkOf(frame, 102), (Mark { true, true }));
+    EXPECT_EQ(MarkOf(frame, 103), (Mark { true, false }));
+    EXPECT_EQ(MarkOf(frame, 104), (Mark { false, false }));
+}
+
+TEST_F(MenuWindow, TheMarkShownWhenTheMenuOpensIsTheHandlersAnswerAfterChoosingItems)
+{
+    Choose(0);
+    EXPECT_EQ(frame.commands.back(), 101u);
+    Choose(1);
+    EXPECT_EQ(frame.commands.back(), 102u);
+    switching = true;
+    OpenMenu();
+    // Chosen items show no mark of the toolkit's own making.
+    EXPECT_EQ(MarkOf(frame, 101), (Mark { false, false }));
+    EXPECT_EQ(MarkOf(frame, 102), (Mark { true, true }));
+    // An item whose handler now sets a mark carries it.
+    EXPECT_EQ(MarkOf(frame, 104), (Mark { true, true }));
+    sim.Char(WXK_ESCAPE);
+    settle();
+
+    switching = false;
+    Choose(3);
+    EXPECT_EQ(frame.commands.back(), 104u);
+    OpenMenu();
+    EXPECT_EQ(MarkOf(frame, 104), (Mark { false, false }));
+    sim.Char(WXK_ESCAPE);
+    settle();
+}
+
+// Presses the keys from the event loop, 100 ms apart (also inside the
+// popup menu's own loop).
+class KeyPresser : public wxTimer {
+public:
+    KeyPresser(wxUIActionSimulator& sim, std::vector<int> keys)
+        : m_sim(sim)
+        , m_keys(std::move(keys))
+    {
+        Start(100);
+    }
+    void Notify() override
+    {
+        if (m_next < m_keys.size())
+            m_sim.Char(m_keys[m_next++]);
+        else
+            Stop();
+    }
+
+private:
+    wxUIActionSimulator& m_sim;
+    std::vector<int> m_keys;
+    std::size_t m_next = 0;
+};
+
+TEST_F(MenuWindow, APopupItemWithAnIdAboveTheToolkitsLimitIsChosenWithoutComplaint)
+{
+    CMenu menu;
+    ASSERT_TRUE(menu.CreatePopupMenu());
+    menu.AppendMenu(MF_STRING, 50041, "Activate below");
+    menu.AppendMenu(MF_SEPARATOR);
+    menu.AppendMenu(MF_CHECKED, 50042, "Activate above");
+    CRect r;
+    frame.GetWindowRect(&r);
+    platform::testing::diagnostic_capture capture;
+    int chosen = 0;
+    {
+        KeyPresser keys(sim, { WXK_DOWN, WXK_DOWN, WXK_RETURN });
+        chosen = menu.TrackPopupMenu(TPM_RETURNCMD | TPM_NONOTIFY, r.left + 20, r.top + 20, &frame);
+    }
+    settle();
+    EXPECT_EQ(chosen, 50042);
+    EXPECT_EQ(capture.complaints(), std::vector<std::string>()) << capture.text();
+}
+
+} // namespace
