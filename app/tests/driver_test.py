@@ -112,14 +112,21 @@ class ReadingScreenshots(unittest.TestCase):
         self.assertEqual((box.left, box.top, box.right, box.bottom), (120, 100, 200, 150))
         self.assertIsNone(layout.picture_box(np.zeros((300, 400, 3), np.uint8), layout.Rect(10, 10, 390, 290)))
 
-    def test_check_boxes_are_hollow_squares_and_ticked_ones_are_filled(self):
+    def test_check_boxes_right_of_the_caption_line_are_found_and_ticked_ones_told(self):
         image = np.full((200, 200, 3), 245, dtype=np.uint8)
+        image[:, 125] = layout.PANEL_HEADER  # the caption line
         for y, ticked in ((20, False), (60, True), (100, False)):
-            image[y:y + 13, 150:163] = 90
-            image[y + 1:y + 12, 151:162] = 250
+            # A sunken frame: shadow top and left, highlight bottom and right.
+            image[y, 150:163] = layout.PANEL_HEADER
+            image[y:y + 13, 150] = layout.PANEL_HEADER
+            image[y + 12, 150:163] = 255
+            image[y:y + 13, 162] = 255
             if ticked:
                 image[y + 4:y + 9, 154:159] = 20
-        image[140:150, 20:120] = 30  # a filled bar is no box
+            # An expander square in the caption column is no check box.
+            image[y:y + 11, 2:13] = 90
+            image[y + 1:y + 10, 3:12] = 250
+        image[140:150, 130:190] = 30  # a filled bar is no box
         boxes = layout.property_check_boxes(image, layout.Rect(0, 0, 200, 200))
         self.assertEqual([(x, y) for x, y, _ in boxes], [(156, 26), (156, 66), (156, 106)])
         self.assertEqual([t for _, _, t in boxes], [False, True, False])

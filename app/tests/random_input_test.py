@@ -93,6 +93,7 @@ class RandomRun:
         self.check_every = check_every
         self.p = Program(program, os.path.join(work, "session"), artifacts=os.path.join(work, "shots"))
         self.tool = tool
+        self.seen_complaints = set()
         self.dialogs_closed = 0
         self.popups_closed = 0
 
@@ -125,6 +126,7 @@ class RandomRun:
         self.p.choose("Segment", "Set Front End")
         self.p.choose("Segment", "Process")
         self.p.shot("processing")
+        self.seen_complaints = set(self.p.complaint_kinds())
 
     def close_extras(self, event_index):
         """Closes what the last event opened: menus and drop-down lists
@@ -178,6 +180,12 @@ class RandomRun:
         reports = self.p.crash_reports()
         if reports:
             raise DriverError("a crash report was written by event %d: %s" % (event_index, reports[0]))
+        # Complaints are judged at the end; the log tells when each kind
+        # first appeared.
+        for kind in self.p.complaint_kinds():
+            if kind not in self.seen_complaints:
+                self.seen_complaints.add(kind)
+                self.log("by event %d the program first wrote: %s" % (event_index, kind))
 
     def send(self, event, main):
         screen = self.p.screen
@@ -207,6 +215,8 @@ class RandomRun:
         start = time.monotonic()
         for i, event in enumerate(events):
             main = self.p.main_window(timeout=10)
+            if self.check_every == 1:
+                self.log("event %d: %s %s" % (i, event[0], event[1]))
             self.send(event, main)
             time.sleep(0.02)
             self.close_extras(i)
@@ -254,13 +264,15 @@ def main():
     parser.add_argument("--seed", type=int, default=1)
     parser.add_argument("--events", type=int, default=1000)
     parser.add_argument("--work")
+    parser.add_argument("--check-every", type=int, default=25,
+                        help="events between two checks that the program answers (1 finds the event that did harm)")
     args = parser.parse_args()
     keep = args.work is not None
     work = args.work or tempfile.mkdtemp(prefix="tavelo-random-")
     if keep:
         shutil.rmtree(work, ignore_errors=True)
         os.makedirs(work)
-    run = RandomRun(args.program, args.footage_tool, work, args.seed, args.events)
+    run = RandomRun(args.program, args.footage_tool, work, args.seed, args.events, args.check_every)
     try:
         run.run()
     except DriverError as e:

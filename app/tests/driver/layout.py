@@ -316,7 +316,9 @@ def components(mask):
     return found
 
 
-# Check boxes are hollow squares of this side (pixels).
+# A check box is drawn as a sunken frame (top and left edges in the shadow
+# colour, bottom and right in the highlight colour) a little larger than
+# its glyph: a square of this side (pixels).
 CHECK_BOX_SIDE = (9, 18)
 # The check box of "Decrease Mask Freedom" on a segment's page: the page
 # lists the parameter groups collapsed, and the groups with a check box are
@@ -326,19 +328,36 @@ CHECK_BOX_SIDE = (9, 18)
 DECREASE_MASK_FREEDOM_BOX = -1
 
 
+def caption_line(region):
+    """The column of a property list's caption line (a long vertical line
+    in the shadow colour between captions and values), or None."""
+    region = np.asarray(region, dtype=np.int32)
+    shadow = np.abs(region - np.array(PANEL_HEADER)).sum(axis=2) <= 6
+    share = shadow.mean(axis=0)
+    columns = np.flatnonzero(share >= 0.5)
+    return int(columns[0]) if len(columns) else None
+
+
 def property_check_boxes(image, panel):
-    """The check boxes shown in a panel, top to bottom: (x, y, ticked) of
-    each box's centre on the screen. A box is a hollow dark square; a
-    ticked one has dark pixels inside."""
+    """The check boxes shown in a property list, top to bottom: (x, y,
+    ticked) of each box's centre on the screen. A box is the outline of a
+    small square (at least its dark top and left edges) right of the
+    caption line; a ticked one has dark pixels inside."""
     region = np.asarray(panel.crop(image))
     lum = luminance(region)
+    line = caption_line(region)
+    first = line + 2 if line is not None else 0
+    dark = lum < 170
+    dark[:, :first] = False
     boxes = []
-    for (left, top, right, bottom), count in components(lum < 170):
+    for (left, top, right, bottom), count in components(dark):
         w, h = right - left, bottom - top
         if not (CHECK_BOX_SIDE[0] <= w <= CHECK_BOX_SIDE[1] and abs(w - h) <= 1):
             continue
-        # A box's outline alone (a tick may touch it), not a filled patch.
-        if count < 2 * (w + h) - 8 or count > 0.6 * w * h:
+        # An outline (a tick may touch it), not a filled patch.
+        if count < w + h - 4 or count > 0.6 * w * h:
+            continue
+        if not (dark[top, left:right].mean() > 0.8 and dark[top:bottom, left].mean() > 0.8):
             continue
         inner = lum[top + 3:bottom - 3, left + 3:right - 3]
         ticked = inner.size > 0 and float((inner < 128).mean()) > 0.1

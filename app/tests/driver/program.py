@@ -150,23 +150,27 @@ class Program:
     def complaints(self):
         return complaints(self.stderr())
 
+    def complaint_kinds(self):
+        """The complaints, each kind once (time stamps and process ids left
+        out), with how often it was written, in order of first appearance."""
+        kinds = {}
+        for line in self.complaints():
+            kind = re.sub(r"^\d\d:\d\d:\d\d: ", "", line.strip())
+            kind = re.sub(r"^\(\w+:\d+\): ", "", kind)
+            kind = re.sub(r"\*\*: [\d:.]+: ", "**: ", kind)
+            kinds[kind] = kinds.get(kind, 0) + 1
+        return kinds
+
     def crash_reports(self):
         return sorted(glob.glob(os.path.join(self.home, "state", "Norvane", "Tavelo", "crash-*.txt")))
 
     def check_clean(self):
         """Fails on toolkit complaints on the diagnostic stream and on crash
         reports."""
-        found = self.complaints()
-        if found:
-            # Each kind once, without its time stamp, with its count.
-            kinds = {}
-            for line in found:
-                kind = re.sub(r"^\d\d:\d\d:\d\d: ", "", line.strip())
-                kind = re.sub(r"^\(\w+:\d+\): ", "", kind)
-                kind = re.sub(r"\*\*: [\d:.]+: ", "**: ", kind)
-                kinds[kind] = kinds.get(kind, 0) + 1
+        kinds = self.complaint_kinds()
+        if kinds:
             raise DriverError("the program wrote %d toolkit complaint(s): %s" % (
-                len(found), "; ".join("%s (x%d)" % (k, n) for k, n in list(kinds.items())[:6])))
+                sum(kinds.values()), "; ".join("%s (x%d)" % (k, n) for k, n in list(kinds.items())[:6])))
         reports = self.crash_reports()
         if reports:
             raise DriverError("the program wrote a crash report: %s" % reports[0])
