@@ -166,10 +166,19 @@ class RandomRun:
                 raise DriverError("after event %d the window(s) %s could not be closed; see %s"
                                   % (event_index, [d.title for d in stuck], path))
 
+    def ended(self, event_index):
+        reports = self.p.crash_reports()
+        first = ""
+        if reports:
+            with open(reports[0], errors="replace") as f:
+                first = ": " + f.readline().strip()
+        raise DriverError("the program ended during the run, after event %d %s (status %s)%s"
+                          % (event_index, self.events[event_index] if event_index >= 0 else "",
+                             self.p.process.poll(), first))
+
     def answers(self, event_index):
         if not self.p.alive():
-            raise DriverError("the program ended during the run, after event %d (status %s)"
-                              % (event_index, self.p.process.poll()))
+            self.ended(event_index)
         main = self.p.main_window(timeout=5)
         if not self.p.screen.ping(main, timeout=10):
             image, path = self.p.shot("event-%d-no-answer" % event_index)
@@ -209,11 +218,13 @@ class RandomRun:
     def run(self):
         self.prepare()
         main = self.p.main_window()
-        events = make_events(self.seed, self.count, main.width, main.height)
+        events = self.events = make_events(self.seed, self.count, main.width, main.height)
         self.log("seed %d: %d events over the main window %dx%d" % (self.seed, len(events), main.width,
                                                                       main.height))
         start = time.monotonic()
         for i, event in enumerate(events):
+            if not self.p.alive():
+                self.ended(i - 1)
             main = self.p.main_window(timeout=10)
             if self.check_every == 1:
                 self.log("event %d: %s %s" % (i, event[0], event[1]))

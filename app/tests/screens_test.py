@@ -82,6 +82,8 @@ class Screens:
             raise DriverError("the view does not show the footage's first frame at 100%")
 
     def capture_main(self):
+        # No hover highlight: the pointer rests outside the main window.
+        self.p.screen.move(self.p.screen.width - 1, self.p.screen.height - 1)
         # The view paints on its own thread: give it time, shown or not.
         try:
             wait_until(lambda: self._settled(), 20, interval=0.5)
@@ -122,6 +124,7 @@ class Screens:
     def capture_rendering_settings(self):
         self.p.choose("File", "Preferences/Rendering...")
         dialog = self.p.screen.wait_window("Rendering Settings")
+        self.p.screen.move(self.p.screen.width - 1, self.p.screen.height - 1)
         time.sleep(1)
         image, _ = self.p.shot("rendering-settings")
         self.pictures["rendering_settings"] = image[dialog.y:dialog.y + dialog.height,

@@ -398,6 +398,11 @@ class Flow:
         fx, fy = layout.dialog_point(dialog, layout.RENDER_SETTINGS_FORMAT)
         self.p.choose_in_list(fx, fy, 0)  # "AVI file", first of the sorted list
         ex, ey = layout.dialog_point(dialog, layout.RENDER_SETTINGS_CODER)
+        # The coder list's arrow is drawn dark once "AVI file" enables it.
+        time.sleep(0.5)
+        image, path = self.p.shot("rendering-settings-format")
+        arrow = layout.luminance(image[ey - 6:ey + 6, ex - 6:ex + 6]).min()
+        check(arrow < 110, "the coder list is disabled after choosing \"AVI file\"; see %s" % path)
         count = self.p.choose_in_list(ex, ey, 0)
         check(count >= 2, "the coder list offers %d coder(s)" % count)
         time.sleep(0.3)
@@ -468,9 +473,43 @@ class Flow:
         check(self.key_mask is None or np.array_equal(mask, self.key_mask),
               "the key mask after opening differs from the one drawn")
 
+    def background_colour(self):
+        """The colour box below the view opens the colour chooser; Escape
+        closes it and the program goes on."""
+        title = self.p.title()
+        x, y = layout.background_colour_box(self.p.frame())
+        time.sleep(1)
+        self.p.screen.click(x, y)
+        dialog = self.p.wait_dialog(15, "the colour chooser after a click on the colour box at %d,%d" % (x, y))
+        time.sleep(0.5)
+        self.p.shot("colour-chooser")
+        self.p.screen.focus(dialog)
+        self.p.screen.key("Escape")
+        time.sleep(1)
+        check(self.p.alive(), "the program ended when the colour chooser was closed (crash report: %s)"
+              % (self.p.crash_reports() or ["none"])[0])
+        self.p.screen.wait_gone(re.escape(dialog.title), 10)
+        self.p.wait_title(title)
+
     def quit(self):
+        """The close button ends the program without a question: nothing
+        changed since the project was opened."""
+        check(self.p.alive(), "the program had already ended (status %s)" % self.p.process.poll())
         self.p.close_main_window()
-        status = self.p.wait_exit(60)
+        end = time.monotonic() + 60
+        while self.p.alive() and time.monotonic() < end:
+            dialogs = self.p.dialogs()
+            if dialogs:
+                time.sleep(0.5)
+                image, path = self.p.shot("closing-question")
+                self.steps.soft_fail("closing the unchanged project asked a question; see %s" % path)
+                self.p.screen.focus(dialogs[-1])
+                self.p.screen.key("alt+n")
+                time.sleep(1)
+                if dialogs[-1].id in [d.id for d in self.p.dialogs()]:
+                    self.p.screen.key("Escape")
+            time.sleep(0.3)
+        status = self.p.wait_exit(30)
         check(status == 0, "the program ended with status %d" % status)
 
     def clean(self):
@@ -501,6 +540,7 @@ class Flow:
                   needs=["save", "parameter changed in Properties"])
             s.run("close and open", self.close_and_open, needs=["save"])
             s.run("segment and masks are back", self.reopened_masks, needs=["close and open", "process"])
+            s.run("background colour chooser", self.background_colour, needs=["new project"])
             s.run("quit through the close button", self.quit, needs=["start"])
         except DriverError:
             pass

@@ -398,3 +398,16 @@ def transport_glyphs(image, panel):
     if len(glyphs) >= 2:
         return glyphs
     return [region[top:bottom, a:b] for a, b in runs(band.any(axis=0), min_gap=3)]
+
+
+# The colour box of the strip below the view (zoom field 75 pixels, two
+# zoom buttons of 25 and a slider of 50 before it, for a strip of 175
+# pixels or more), and the middle of the strip, above the bottom bar.
+COLOUR_BOX_OFFSET = 75 + 25 + 50 + 25 + 10
+STRIP_ABOVE_BOTTOM_BAR = 16
+
+
+def background_colour_box(frame):
+    """The centre of the background colour box below the view."""
+    bottom = frame.headers["timeline"].top if "timeline" in frame.headers else frame.view.bottom + 4
+    return (frame.view.left - 1 + COLOUR_BOX_OFFSET, bottom - STRIP_ABOVE_BOTTOM_BAR)

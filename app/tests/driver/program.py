@@ -66,6 +66,12 @@ class Program:
         for name in ("config", "cache", "state", "data", "runtime"):
             os.makedirs(os.path.join(self.home, name), exist_ok=True)
         os.chmod(os.path.join(self.home, "runtime"), 0o700)
+        # The toolkit's own settings for pictures that do not change by
+        # themselves: no blinking text cursor, no animations.
+        gtk = os.path.join(self.home, "config", "gtk-3.0")
+        os.makedirs(gtk, exist_ok=True)
+        with open(os.path.join(gtk, "settings.ini"), "w") as f:
+            f.write("[Settings]\ngtk-cursor-blink=false\ngtk-enable-animations=false\n")
         env.update({
             "DISPLAY": self.server.name,
             "HOME": self.home,
@@ -207,11 +213,20 @@ class Program:
                           what="the title %r (it reads %r)" % (title, self.title()))
 
     def frame(self, image=None):
-        """The main frame's areas found on a screenshot (layout.Frame)."""
+        """The main frame's areas found on a screenshot (layout.Frame); without
+        a screenshot given, on one taken once the frame shows its tool strip
+        and its bottom bar (not while it is being laid out or covered)."""
         w = self.main_window()
-        if image is None:
-            image = self.screen.screenshot()
-        return layout.find_frame(image, w)
+        if image is not None:
+            return layout.find_frame(image, w)
+
+        def laid_out():
+            frame = layout.find_frame(self.screen.screenshot(), w)
+            return frame if "tools" in frame.headers and "timeline" in frame.headers else None
+        try:
+            return wait_until(laid_out, 10, interval=0.3)
+        except DriverError:
+            return layout.find_frame(self.screen.screenshot(), w)
 
     # Menus --------------------------------------------------------------------
 
