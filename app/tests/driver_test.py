@@ -100,6 +100,8 @@ class ReadingScreenshots(unittest.TestCase):
         self.assertEqual(frame.panel("time_controls").bottom, 300)
         self.assertEqual(frame.panel("properties").bottom, 504)
         self.assertEqual((frame.view.left, frame.view.right), (30, 818))
+        self.assertEqual(layout.view_image_area(frame).bottom, 500 - layout.DISPLAY_STRIP_HEIGHT)
+        self.assertEqual(layout.background_colour_box(frame), (214, 488))
         image[300:319, 824:1024] = 240
         frame = layout.find_frame(image, Window(1, "Tavelo", 0, 0, 1024, 720, False))
         with self.assertRaises(DriverError):

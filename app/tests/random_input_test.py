@@ -118,8 +118,7 @@ class RandomRun:
         # stroke there reaches the key mask whatever the view draws.
         image = self.p.screen.screenshot()
         frame = self.p.frame(image)
-        view = frame.view
-        cx, cy = (view.left + view.right) // 2, (view.top + view.bottom - 26) // 2
+        cx, cy = layout.view_image_area(frame).centre()
         points = [(cx + 20 * np.cos(a), cy + 20 * np.sin(a)) for a in np.linspace(0, 2 * np.pi, 40)]
         self.p.screen.drag(points)
         self.p.choose("Time", "Last Frame")

@@ -70,7 +70,7 @@ class Screens:
         def shown():
             image = self.p.screen.screenshot()
             frame = self.p.frame(image)
-            area = layout.Rect(frame.view.left, frame.view.top, frame.view.right, frame.view.bottom - 26)
+            area = layout.view_image_area(frame)
             box = layout.picture_box(image, area)
             if box is None or abs(box.width - self.truth.shape[1]) > 2 or abs(box.height - self.truth.shape[0]) > 2:
                 return None

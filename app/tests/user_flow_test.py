@@ -126,13 +126,8 @@ class Flow:
     def view_picture(self, image):
         """The footage's place in the view, found as the part of the view
         area that differs from the view's own background."""
-        frame = self.p.frame(image)
-        area = layout.Rect(frame.view.left, frame.view.top, frame.view.right, frame.view.bottom - 26)
-        box = layout.picture_box(image, area)
-        if box is None:
-            return None, area
-        scale = box.width / float(WIDTH)
-        return box, area
+        area = layout.view_image_area(self.p.frame(image))
+        return layout.picture_box(image, area), area
 
     def expect_footage_shown(self, frame_index, name):
         """The view shows footage frame `frame_index` as it is (no mask
@@ -185,9 +180,13 @@ class Flow:
 
     def wait_jobs_done(self, title, timeout=120):
         """A job's progress window ("Rendering...", "Exporting masks...")
-        has come and gone."""
-        time.sleep(0.5)
+        has come (a short job may have ended before it is seen) and gone."""
+        try:
+            self.p.screen.wait_window(re.escape(title), 3)
+        except DriverError:
+            pass
         self.p.screen.wait_gone(re.escape(title), timeout)
+        time.sleep(0.5)
 
     def wait_processing_done(self):
         """Processing is over when the segment can no longer be cancelled

@@ -272,6 +272,17 @@ def find_frame(image, window):
     return Frame(window, headers, panels, view)
 
 
+# The strip of zoom controls at the bottom of the view area.
+DISPLAY_STRIP_HEIGHT = 26
+
+
+def view_image_area(frame):
+    """The part of the view area where the view draws its picture: the
+    view area without the strip of zoom controls below it."""
+    view = frame.view
+    return Rect(view.left, view.top, view.right, view.bottom - DISPLAY_STRIP_HEIGHT)
+
+
 def picture_box(image, area, border=None, tolerance=12):
     """The bounding box (Rect) inside `area` of what differs from the area's
     border colour (the colour around a picture shown in a view); None when

@@ -12,10 +12,8 @@ import signal
 import subprocess
 import time
 
-import numpy as np
-
 from . import layout
-from .xsession import DriverError, Screen, XServer, save_image, wait_until
+from .xsession import DriverError, Screen, XServer, wait_until
 
 # Lines of the diagnostic stream that a normal session never writes: the
 # toolkit's criticals and warnings, failed toolkit checks and the toolkit's
