@@ -193,9 +193,11 @@ class JudgingTheDiagnosticStream(unittest.TestCase):
             "17:35:51: Debug: ClientToScreen cannot work when toplevel window is not shown",
             "Loading footage",
             "\nthread error: cannot read frame",
+            "==12==ERROR: AddressSanitizer: heap-use-after-free on address 0x6",
+            "app/view/TLView.cpp:12:5: runtime error: signed integer overflow",
         ])
         found = complaints(text)
-        self.assertEqual(len(found), 7)
+        self.assertEqual(len(found), 9)
         self.assertNotIn("Loading footage", found)
         self.assertEqual(complaints("all well\nsaved project.tvp\n"), [])
 

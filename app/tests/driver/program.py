@@ -16,14 +16,16 @@ from . import layout
 from .xsession import DriverError, Screen, XServer, wait_until
 
 # Lines of the diagnostic stream that a normal session never writes: the
-# toolkit's criticals and warnings, failed toolkit checks and the toolkit's
-# debug log.
+# toolkit's criticals and warnings, failed toolkit checks, the toolkit's
+# debug log, thread errors and sanitizer reports.
 COMPLAINT_PATTERNS = [
     re.compile(r"\b(Gtk|Gdk|GLib|GLib-GObject|GLib-GIO|GdkPixbuf|Pango|cairo)-(CRITICAL|WARNING|ERROR)\b"),
     re.compile(r"toolkit check failed"),
     re.compile(r"\bDebug: "),
     re.compile(r"assert(ion)?\b.*\bfailed", re.IGNORECASE),
     re.compile(r"\bthread error: "),
+    # A sanitizer build's findings.
+    re.compile(r"ERROR: (Address|Leak|Memory)Sanitizer|WARNING: ThreadSanitizer|: runtime error: "),
 ]
 
 MAIN_TITLE = r"(.* - )?Tavelo"
@@ -171,13 +173,16 @@ class Program:
     def check_clean(self):
         """Fails on toolkit complaints on the diagnostic stream and on crash
         reports."""
-        kinds = self.complaint_kinds()
-        if kinds:
-            raise DriverError("the program wrote %d toolkit complaint(s): %s" % (
-                sum(kinds.values()), "; ".join("%s (x%d)" % (k, n) for k, n in list(kinds.items())[:6])))
+        faults = []
         reports = self.crash_reports()
         if reports:
-            raise DriverError("the program wrote a crash report: %s" % reports[0])
+            faults.append("the program wrote a crash report: %s" % reports[0])
+        kinds = self.complaint_kinds()
+        if kinds:
+            faults.append("the program wrote %d toolkit complaint(s): %s" % (
+                sum(kinds.values()), "; ".join("%s (x%d)" % (k, n) for k, n in list(kinds.items())[:6])))
+        if faults:
+            raise DriverError("; ".join(faults))
 
     # Screens ------------------------------------------------------------------
 
