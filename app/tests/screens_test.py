@@ -14,8 +14,9 @@ buttons of the time controls show glyphs that differ from one another.
 Usage: screens_test.py PROGRAM FOOTAGE_TOOL [--work FOLDER] [--regenerate]
 
 --regenerate writes the screenshots as the new references into
-app/tests/screens/ (look at every one before committing it: a reference
-must show a correct program). Through the build:
+app/tests/screens/, but only when the checks that need no reference pass
+(--force writes them all the same); look at every one before committing
+it: a reference must show a correct program. Through the build:
 cmake --build build/rwdi --target screens_references
 A missing reference makes the comparison of that picture skip; when
 every reference is missing the test ends with status 77 (skipped).
@@ -45,9 +46,10 @@ SKIPPED = 77
 
 
 class Screens:
-    def __init__(self, program, tool, work, regenerate):
+    def __init__(self, program, tool, work, regenerate, force=False):
         self.work = work
         self.regenerate = regenerate
+        self.force = force
         self.tool = tool
         self.p = Program(program, os.path.join(work, "session"), artifacts=os.path.join(work, "shots"))
         self.steps = Steps(recover=self.p.close_dialogs)
@@ -146,6 +148,9 @@ class Screens:
         shot_path = os.path.join(self.work, name + ".png")
         save_image(picture, shot_path)
         if self.regenerate:
+            if self.steps.failures and not self.force:
+                raise DriverError("not written: a reference must show a correct program, and this one failed "
+                                  "the checks above (--force writes it all the same, to look at)")
             os.makedirs(REFERENCES, exist_ok=True)
             save_image(picture, reference_path)
             print("wrote %s" % reference_path, flush=True)
@@ -186,8 +191,6 @@ class Screens:
         s.run("no toolkit complaints or crash reports", self.p.check_clean, needs=["footage open"])
         print(s.summary(), flush=True)
         print("screenshots: %s" % self.work, flush=True)
-        if self.regenerate:
-            return 0
         return s.exit_status()
 
 
@@ -197,13 +200,14 @@ def main():
     parser.add_argument("footage_tool")
     parser.add_argument("--work")
     parser.add_argument("--regenerate", action="store_true")
+    parser.add_argument("--force", action="store_true", help="with --regenerate: write even when checks fail")
     args = parser.parse_args()
     keep = args.work is not None
     work = args.work or tempfile.mkdtemp(prefix="tavelo-screens-")
     if keep:
         shutil.rmtree(work, ignore_errors=True)
         os.makedirs(work)
-    screens = Screens(args.program, args.footage_tool, work, args.regenerate)
+    screens = Screens(args.program, args.footage_tool, work, args.regenerate, args.force)
     status = screens.run()
     if status == 0 and not args.regenerate and screens.compared == 0:
         print("skipped: no reference images in %s" % REFERENCES, flush=True)
