@@ -249,8 +249,9 @@ class Program:
 
     def _wait_popup(self, before, what):
         def found():
+            # The largest new popup: a tooltip may come up beside a menu.
             fresh = [p for p in self.screen.popups() if p.id not in before and p.width > 40 and p.height > 20]
-            return fresh[-1] if fresh else None
+            return max(fresh, key=lambda p: p.width * p.height) if fresh else None
         popup = wait_until(found, 10, what=what)
         time.sleep(0.3)  # the menu's first paint
         return popup
@@ -260,6 +261,7 @@ class Program:
         submenus as "Preferences/Rendering...". Fails when the item is
         disabled (drawn greyed)."""
         popup = self.open_menu(title, by=by)
+        opened = [popup.id]
         path = item.split("/")
         menu = layout.MENUS[title]
         for depth, name in enumerate(path):
@@ -275,10 +277,16 @@ class Program:
                 self.screen.move(entry.x - 10, entry.y)
                 self.screen.move(entry.x, entry.y)
                 popup = self._wait_popup(before, "the submenu %s" % name)
+                opened.append(popup.id)
                 menu = layout.submenu(menu, name)
             else:
                 self.screen.click(entry.x, entry.y, focus=False)
-        wait_until(lambda: not [p for p in self.screen.popups() if p.width > 40 and p.height > 20], 10,
+        self._wait_closed(opened)
+
+    def _wait_closed(self, popups):
+        """Waits until the menus `popups` (ids) are no longer shown; other
+        popups, such as tooltips, may stay."""
+        wait_until(lambda: not [p for p in self.screen.popups() if p.id in popups], 10,
                    what="the menu to close")
 
     def menu_item_enabled(self, title, item):
@@ -286,8 +294,7 @@ class Program:
         image = self.screen.screenshot()
         entry = layout.locate_menu_item(image, popup, layout.MENUS[title], item)
         self.screen.key("Escape")
-        wait_until(lambda: not [p for p in self.screen.popups() if p.width > 40 and p.height > 20], 10,
-                   what="the menu to close")
+        self._wait_closed([popup.id])
         return entry.enabled
 
     # Dialogs ------------------------------------------------------------------
