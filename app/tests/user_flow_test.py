@@ -106,11 +106,22 @@ class Flow:
         self.out = os.path.join(work, "out")
         os.makedirs(self.out, exist_ok=True)
         self.p = Program(program, os.path.join(work, "session"), artifacts=os.path.join(work, "shots"))
-        self.steps = Steps(recover=self.recover)
+        self.steps = Steps(recover=self.recover, after=self.new_complaints)
+        self.seen_complaints = set()
         self.picture = None
         self.key_mask = None
 
     # Helpers --------------------------------------------------------------
+
+    def new_complaints(self, step):
+        """Tells which step made the program write each kind of complaint
+        first."""
+        if self.p.screen is None:
+            return
+        for kind in self.p.complaint_kinds():
+            if kind not in self.seen_complaints:
+                self.seen_complaints.add(kind)
+                print("  during %s the program first wrote: %s" % (step, kind), flush=True)
 
     def recover(self):
         """After a failed step: a screenshot, then every dialog and menu

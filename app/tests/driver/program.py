@@ -150,6 +150,9 @@ class Program:
     # What it wrote ----------------------------------------------------------
 
     def stderr(self):
+        """What the program wrote to its diagnostic stream so far."""
+        if not os.path.exists(self.stderr_path):
+            return ""
         with open(self.stderr_path, "rb") as f:
             return f.read().decode("utf-8", "replace")
 

@@ -16,8 +16,9 @@ class Skip(Exception):
 
 
 class Steps:
-    def __init__(self, log=None, recover=None):
+    def __init__(self, log=None, recover=None, after=None):
         self.recover = recover
+        self.after = after
         self.soft = []
         self.failures = []
         self.passed = []
@@ -37,7 +38,11 @@ class Steps:
         start = time.monotonic()
         self.soft = []
         try:
-            function()
+            try:
+                function()
+            finally:
+                if self.after:
+                    self.after(name)
         except (DriverError, AssertionError, OSError, ValueError, Skip) as e:
             self.failures.append((name, "; ".join(self.soft + [str(e) or type(e).__name__])))
             self.log("FAIL %s: %s" % (name, e))
