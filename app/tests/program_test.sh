@@ -9,7 +9,8 @@
 # and the undo texts after an edit, the save question on closing answered
 # Cancel and then No, and the main frame's areas on the screen. Then a second
 # start reads the layout the first one stored.
-# Usage: program_test.sh TAVELO_PROGRAM TESTS_FOLDER
+# Usage: program_test.sh SCRIPTED_PROGRAM TESTS_FOLDER, where the program is
+# the test build that carries the script hook (TaveloScripted).
 set -euo pipefail
 program=$1
 tests=$2
