@@ -19,7 +19,7 @@ ImageRenderer::~ImageRenderer()
 {
     join();
     m_frames.clear();
-    // Finishes the output file.
+    // Completes an output that a failed run left unfinished.
     m_writer.reset();
 }
 
@@ -63,6 +63,9 @@ void ImageRenderer::run()
             break;
         }
     }
+    // An output that cannot be completed is a failed render (the thread's
+    // error report tells it), not a finished one.
+    m_writer->finish();
     PostDelete();
 }
 

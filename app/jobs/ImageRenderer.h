@@ -48,8 +48,8 @@ public:
     // must outlive the job.
     ImageRenderer(
         TLComp& composition, lumvex::cache& cache, KeyMaker keys, My::MessageQueue* queue = nullptr);
-    // Waits for a started thread, then closes the output and the progress
-    // window.
+    // Waits for a started thread, then closes the output (one that the run
+    // did not finish, after a failure) and the progress window.
     ~ImageRenderer() override;
 
     // UI thread. Collects one key per work-area frame, asks `settings` for

@@ -23,7 +23,10 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <sys/resource.h>
 
 namespace {
 
@@ -290,6 +293,56 @@ TEST(ImageRenderer, CancelHalfWayLeavesAValidShorterAvi)
     EXPECT_EQ(Render::Bgr(summary.frame), r.Expected(20));
     lumvex::dll library;
     EXPECT_EQ(library.create_footage(path)->frame_count(), 21);
+}
+
+// The bytes of a file.
+std::string Contents(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The files of a folder whose names hold `part`.
+std::vector<fs::path> FilesWith(const fs::path& folder, const std::string& part)
+{
+    std::vector<fs::path> found;
+    for (const auto& e : fs::directory_iterator(folder))
+        if (e.path().filename().string().find(part) != std::string::npos)
+            found.push_back(e.path());
+    return found;
+}
+
+TEST(ImageRenderer, AviThatCannotBeCompletedIsAFailureAndTheEarlierRenderStays)
+{
+    Render r(6);
+    if (!ChooseCompressor(r.settings, "DIB "))
+        GTEST_SKIP() << "uncompressed frames are not offered";
+    r.AddSegment(0, 6, false);
+    const std::string path = r.folder.file("render.avi");
+    std::ofstream(path) << "the earlier render";
+    r.footage->SetGate(5);
+    r.StartTo(path);
+    ASSERT_TRUE(r.footage->WaitReached());
+    // A file-size limit that the last frame (24-bit rows of whole words)
+    // reaches exactly: the closing index cannot be written.
+    const auto temporary = FilesWith(r.folder.root(), ".tmp");
+    ASSERT_EQ(temporary.size(), 1u);
+    const std::uintmax_t chunk = 8 + std::uintmax_t((kWidth * 24 + 31) / 32 * 4) * kHeight;
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old;
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit limited = old;
+    limited.rlim_cur = fs::file_size(temporary[0]) + chunk;
+    setrlimit(RLIMIT_FSIZE, &limited);
+    r.footage->Release();
+    const bool ended = r.WaitForJobs();
+    setrlimit(RLIMIT_FSIZE, &old);
+    ASSERT_TRUE(ended);
+    ASSERT_EQ(r.prompts.prompt.texts.size(), 1u);
+    EXPECT_EQ(r.prompts.prompt.texts[0].rfind("AVI file close error: ", 0), 0u) << r.prompts.prompt.texts[0];
+    EXPECT_TRUE(Contents(path) == "the earlier render") << "the earlier render was replaced";
+    EXPECT_TRUE(FilesWith(r.folder.root(), ".tmp").empty());
+    EXPECT_TRUE(r.comp.CanClose());
 }
 
 } // namespace
