@@ -9,7 +9,8 @@
 // Stored values: "format" (string), "alpha" and "field" (32-bit integers; a
 // 64-bit one is read too), "encoder" (the compressor's handler code) and
 // "<code>\state" (binary, the compressor's state). Reading never fails: a
-// missing, wrong-typed or out-of-range value takes its default, and a stored
+// missing, wrong-typed or out-of-range value (a format other than the seven
+// below, case ignored) takes its default, and a stored
 // compressor that is missing or cannot be opened leaves none chosen; a
 // stored state the compressor refuses leaves it with its default state.
 
