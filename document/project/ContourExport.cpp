@@ -6,14 +6,14 @@
 #include "document/segments/SegmentData.h"
 #include "document/segments/TLSegment.h"
 #include "document/segments/TLSegmentSet.h"
+#include "foundation/files/byte_stream.h"
 #include "foundation/system/exception.h"
 #include "widgets/core/Prompt.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
+#include <ios>
 #include <locale>
 #include <sstream>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -97,13 +97,17 @@ std::string ContourText(const TLSegment& segment)
 void ExportContourFile(const TLSegment& segment, const std::string& path)
 {
     const std::string text = ContourText(segment);
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file)
-        throw xtd::exception("Cannot open contour file '" + path + "' for writing: " + std::strerror(errno));
-    file << text;
-    file.close();
-    if (!file)
-        throw xtd::exception("Cannot write contour file '" + path + "'.");
+    // Saved as every file is: a file being replaced stays as it was until
+    // the new one is complete.
+    try {
+        xtd::write_binary_file(path, [&text](std::ostream& out) { out << text; });
+    } catch (const std::ios_base::failure& error) {
+        const std::string reason
+            = error.code().value() != 0 && error.code().category() == std::generic_category()
+            ? error.code().message()
+            : std::string(error.what());
+        throw xtd::exception("Cannot write contour file '" + path + "': " + reason);
+    }
 }
 
 bool CanExportContour(const TLSegment& segment)

@@ -43,8 +43,10 @@ protected:
 void WriteContourText(const TLSegment& segment, std::ostream& out);
 // The contour text as a string.
 std::string ContourText(const TLSegment& segment);
-// Writes the contour text to the file at path, replacing it. Throws
-// xtd::exception naming the file when it cannot be opened or written.
+// Writes the contour text to the file at path, replacing it only once the
+// new text is complete (the safe replacement every save uses). Throws
+// xtd::exception naming the file when it cannot be written; a file at the
+// path then stays as it was.
 void ExportContourFile(const TLSegment& segment, const std::string& path);
 // The contour stage is on and the data span is not empty.
 bool CanExportContour(const TLSegment& segment);

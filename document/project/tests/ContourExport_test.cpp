@@ -12,7 +12,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <sstream>
+#include <sys/resource.h>
 
 namespace {
 
@@ -285,6 +287,36 @@ TEST(ContourExport, CommandsCopyAndExportTheSelectedSegment)
     // Other commands pass on.
     My::CommandEvent other(33213);
     EXPECT_FALSE(commands.RouteCommand(other));
+}
+
+TEST(ContourExport, ExportThatCannotBeCompletedKeepsTheFileItWasReplacing)
+{
+    project_testing::Scratch scratch;
+    Doc d;
+    d.Results(2, 12, Moving);
+    const std::string path = scratch.File("c.txt");
+    project_testing::WriteFile(path, "the earlier export");
+    ASSERT_GT(ContourText(*d.segment).size(), 200u);
+    // A file-size limit stands in for a full disc.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old;
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit limited = old;
+    limited.rlim_cur = 100;
+    setrlimit(RLIMIT_FSIZE, &limited);
+    std::string error;
+    try {
+        ExportContourFile(*d.segment, path);
+    } catch (const xtd::exception& e) {
+        error = e.what();
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_NE(error.find(path), std::string::npos) << error;
+    EXPECT_EQ(project_testing::ReadFile(path), "the earlier export");
+    std::size_t files = 0;
+    for (const auto& e : project_testing::fs::directory_iterator(scratch.Root()))
+        files += e.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(files, 1u);
 }
 
 } // namespace
