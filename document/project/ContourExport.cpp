@@ -2,11 +2,13 @@
 
 #include "contours/key_frames.h"
 #include "document/composition/TLComp.h"
+#include "document/project/FootageFiles.h"
 #include "document/project/FramerateText.h"
 #include "document/segments/SegmentData.h"
 #include "document/segments/TLSegment.h"
 #include "document/segments/TLSegmentSet.h"
 #include "foundation/files/byte_stream.h"
+#include "foundation/files/kept_files.h"
 #include "foundation/system/exception.h"
 #include "widgets/core/Prompt.h"
 
@@ -142,6 +144,11 @@ ContourCommands::ContourCommands(TLComp& composition, ContourHost* host)
             const std::string path = m_host->ChooseContourFile();
             if (path.empty())
                 return;
+            // Never written over a file the composition reads.
+            if (kept_files(FootageFiles(m_composition)).holds(path)) {
+                My::MessageBox(kept_file_message, My::MB_ICONEXCLAMATION);
+                return;
+            }
             // On failure the name stays pushed for the report.
             My::PushOperation("exporting contour");
             ExportContourFile(*segment, path);

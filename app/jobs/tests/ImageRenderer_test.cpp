@@ -10,6 +10,7 @@
 #include "app/display/PaintingSource.h"
 #include "app/display/tests/painting_test_support.h"
 #include "app/jobs/tests/job_test_support.h"
+#include "document/composition/Background.h"
 #include "foundation/files/gdiplus_codec.h"
 #include "foundation/system/regprofile.h"
 #include "lumvex/dll.h"
@@ -77,17 +78,20 @@ struct Render : Project {
     ImageRenderer::WriterOpener Chosen(const std::string& path)
     {
         return [this, path](const types::extent<unsigned>& size, fraction rate, const std::string& proposed,
-                   const std::string& title, CWnd*) -> std::unique_ptr<vortel::writer> {
+                   const std::string& title, CWnd*,
+                   const std::vector<std::string>& kept) -> std::unique_ptr<vortel::writer> {
             proposedPath = proposed;
             proposedTitle = title;
             proposedSize = size;
             proposedRate = rate;
+            proposedKept = kept;
             if (path.empty())
                 return nullptr;
-            return settings.silent_open_writer(size, rate, path);
+            return settings.silent_open_writer(size, rate, path, kept);
         };
     }
     std::string proposedPath, proposedTitle;
+    std::vector<std::string> proposedKept;
     types::extent<unsigned> proposedSize;
     fraction proposedRate;
     // What the view would show at frame f, as BGR bytes.
@@ -343,6 +347,37 @@ TEST(ImageRenderer, AviThatCannotBeCompletedIsAFailureAndTheEarlierRenderStays)
     EXPECT_TRUE(Contents(path) == "the earlier render") << "the earlier render was replaced";
     EXPECT_TRUE(FilesWith(r.folder.root(), ".tmp").empty());
     EXPECT_TRUE(r.comp.CanClose());
+}
+
+TEST(ImageRenderer, RenderNeverWritesOverTheFootageItReads)
+{
+    Render r(6);
+    if (!ChooseCompressor(r.settings, "FFV1"))
+        GTEST_SKIP() << "FFV1 is not installed";
+    r.AddSegment(0, 6, false);
+    const std::string footage = r.folder.file("walk.avi");
+    std::ofstream(footage) << "the footage";
+    const std::string plate = r.folder.file("plate_004.png");
+    std::ofstream(plate) << "a background frame";
+    r.comp.GetBackground().SetFootage(boost::make_shared<NamedFootage>(6, plate));
+
+    // The user names the footage: refused, nothing written.
+    r.StartTo(footage);
+    EXPECT_EQ(r.proposedKept, (std::vector<std::string> { footage, plate }));
+    EXPECT_EQ(r.comp.GetRunningJobs(), 0);
+    EXPECT_TRUE(Contents(footage) == "the footage");
+
+    // Numbered files one of which is a background frame: refused too.
+    r.settings.format = "png";
+    r.StartTo(r.folder.file("plate_[###].png"));
+    EXPECT_EQ(r.comp.GetRunningJobs(), 0);
+    EXPECT_TRUE(Contents(plate) == "a background frame");
+    EXPECT_EQ(FilesWith(r.folder.root(), "plate_0").size(), 1u);
+
+    // Any other name is rendered.
+    r.StartTo(r.folder.file("plate_[##].png"));
+    ASSERT_TRUE(r.WaitForJobs());
+    EXPECT_EQ(FilesWith(r.folder.root(), "plate_0").size(), 7u);
 }
 
 } // namespace
