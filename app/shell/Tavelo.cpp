@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/commands/CompositionCommands.h"
+#include "app/commands/ContourFileHost.h"
 #include "app/display/DisplayStyleProfile.h"
 #include "app/jobs/ImageRenderer.h"
 #include "app/jobs/MaskExporter.h"
@@ -124,6 +125,7 @@ std::unique_ptr<TLComp> Tavelo::CreateDocument()
     // The segment and work-area commands, after the segment set and the
     // background.
     composition->AddMember(std::make_unique<CompositionCommands>(*composition));
+    composition->AddMember(MakeContourCommands(*composition, [this]() -> CWnd* { return GetFrame(); }));
     return composition;
 }
 

@@ -132,6 +132,15 @@ ContourCommands::ContourCommands(TLComp& composition, ContourHost* host)
             const TLSegment* segment = Target();
             if (!segment || !m_host || !CanExportContour(*segment))
                 return;
+            struct Wait {
+                ContourHost& host;
+                explicit Wait(ContourHost& h)
+                    : host(h)
+                {
+                    host.BeginWaitCursor();
+                }
+                ~Wait() { host.EndWaitCursor(); }
+            } wait(*m_host);
             m_host->CopyLinesToClipboard(ContourText(*segment));
         },
         enabled);

@@ -34,6 +34,10 @@ public:
     // Puts the text on the clipboard as text, a carriage return inserted
     // before every line feed.
     virtual void CopyLinesToClipboard(const std::string& text) = 0;
+    // The wait cursor while the text is made and copied, until
+    // EndWaitCursor (which always follows).
+    virtual void BeginWaitCursor() { }
+    virtual void EndWaitCursor() { }
 
 protected:
     ~ContourHost() = default;
