@@ -5,6 +5,7 @@
 #include "document/composition/TLComp.h"
 #include "document/project/FootageFiles.h"
 #include "lumvex/footage/footage.h"
+#include "lumvex/path.h"
 #include "vortel/settings.h"
 #include "vortel/writer.h"
 
@@ -45,7 +46,8 @@ void ImageRenderer::Start(const WriterOpener& open, CWnd* parent)
     const auto& footage = composition.GetFootage();
     // The output never writes over what the composition reads.
     m_writer = open(composition.GetFrameSize(), composition.GetExportFramerate(),
-        footage ? footage->path() : std::string(), std::string(), parent, FootageFiles(composition));
+        footage ? paths::native(footage->path()) : std::string(), std::string(), parent,
+        FootageFiles(composition));
     if (!m_writer)
         return;
     m_progress.Create(parent, false);

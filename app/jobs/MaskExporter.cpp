@@ -10,6 +10,7 @@
 #include "foundation/files/byte_stream.h"
 #include "foundation/files/kept_files.h"
 #include "lumvex/footage/footage.h"
+#include "lumvex/path.h"
 #include "platform/gui/messages.h"
 #include "widgets/core/Prompt.h"
 
@@ -28,7 +29,8 @@ namespace {
 std::string SuggestedName(const TLComp& composition, const kept_files& kept)
 {
     const auto& footage = composition.GetFootage();
-    const std::string stem = footage ? std::filesystem::path(footage->path()).stem().string() : std::string();
+    const std::string stem
+        = footage ? std::filesystem::path(paths::native(footage->path())).stem().string() : std::string();
     return make_numbered_pattern(first_untaken_path(stem + ".bmp", "_mask", [&kept](const std::string& name) {
         return kept.holds_any(NumberedFileName(make_numbered_pattern(name)));
     }));

@@ -10,7 +10,7 @@ std::vector<std::string> footage::files() const
     const std::string file = path();
     if (file.empty())
         return {};
-    return { file };
+    return { paths::native(file) };
 }
 
 const char* const* enum_names(deinterlace_fields)

@@ -59,7 +59,8 @@ public:
     // The file the footage stands for.
     virtual std::string path() const = 0;
     // Every file the footage reads its frames from (each member of an image
-    // sequence); by default the file it stands for, when it names one.
+    // sequence), as the system opens it (paths::native); by default the
+    // file it stands for, when it names one.
     virtual std::vector<std::string> files() const;
     // A one-line text for the user.
     virtual std::string description() const = 0;

@@ -362,7 +362,7 @@ std::vector<std::string> seq_reader::files() const
     std::vector<std::string> out;
     out.reserve(m_filter.members.size());
     for (const std::string& member : m_filter.members)
-        out.push_back(m_filter.folder + member);
+        out.push_back(paths::native(m_filter.folder + member));
     return out;
 }
 

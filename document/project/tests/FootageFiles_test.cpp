@@ -30,6 +30,16 @@ TEST(FootageFiles, EveryMemberOfTheFootageAndTheBackgroundIsRead)
 
     project.comp.GetBackground().Clear();
     EXPECT_EQ(FootageFiles(project.comp).size(), 30u);
+
+    // A project file names its footage with "\" between folders: the files
+    // are those the system opens.
+    std::string stored = plates + "back_0003.png";
+    std::replace(stored.begin(), stored.end(), '/', '\\');
+    project.comp.GetBackground().SetFootage(workspace.library.create_footage(stored));
+    const auto read = FootageFiles(project.comp);
+    EXPECT_TRUE(Has(read, plates + "back_0010.png"));
+    for (const std::string& file : read)
+        EXPECT_EQ(file.find('\\'), std::string::npos) << file;
 }
 
 } // namespace
