@@ -24,6 +24,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -138,6 +139,18 @@ TEST(ImageRenderer, CancelledFileDialogLeavesNoJobAndTheProjectCloses)
     EXPECT_EQ(r.comp.GetRunningJobs(), 0);
     EXPECT_TRUE(r.comp.CanClose());
     EXPECT_TRUE(r.prompts.prompt.texts.empty());
+}
+
+TEST(ImageRenderer, TheSuggestionIsTheFootageAsTheSystemNamesIt)
+{
+    Render r(10);
+    // A project file names its footage with "\\" between folders.
+    std::string stored = r.folder.file("walk.avi");
+    std::replace(stored.begin(), stored.end(), '/', '\\');
+    r.comp.SetFootage(boost::make_shared<NamedFootage>(10, stored));
+    r.StartTo("");
+    EXPECT_EQ(r.proposedPath, r.folder.file("walk.avi"));
+    EXPECT_EQ(r.proposedKept, std::vector<std::string> { r.folder.file("walk.avi") });
 }
 
 TEST(ImageRenderer, RefusedOutputDeletesTheJobAtOnce)
