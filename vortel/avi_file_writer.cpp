@@ -5,6 +5,7 @@
 #include "vortel/avi_coder.h"
 
 #include <cstring>
+#include <system_error>
 
 namespace img::avi {
 
@@ -87,6 +88,15 @@ void file_writer::close() noexcept
         m_coder.compressor().end();
     m_begun = false;
     m_file.close();
+}
+
+void file_writer::finish()
+{
+    if (m_begun)
+        m_coder.compressor().end();
+    m_begun = false;
+    if (const int error = m_file.close())
+        throw exception("AVI file close error: " + std::system_category().message(error));
 }
 
 void file_writer::write(const image<BGRA<unsigned char>>& frame)

@@ -1,16 +1,18 @@
 #pragma once
 
 // An AVI file with one video stream, compressed frame by frame by an open
-// coder. Construction creates the file, destruction completes it (headers
-// and index for the frames written, also after a failed write).
+// coder. Construction creates the file, finish (or else destruction)
+// completes it: headers and index for the frames written, also after a
+// failed write.
 //
 // Errors are img::avi::exception: "AVI file open error", "AVI stream in
 // file create error", "AVI stream set format error", "video compression
-// begin error", "video compression error", "AVI stream write error", and
-// "invalid AVI frame rate" or "invalid AVI frame size" for parameters
-// refused before the file is created. The file is written beside its path
-// and replaces what is there when the writer is destroyed; a construction
-// that fails leaves the path as it was. One thread at a time uses a writer.
+// begin error", "video compression error", "AVI stream write error", "AVI
+// file close error" (with the system's reason), and "invalid AVI frame
+// rate" or "invalid AVI frame size" for parameters refused before the file
+// is created. The file is written beside its path and replaces what is
+// there once it is complete; a construction or a completion that fails
+// leaves the path as it was. One thread at a time uses a writer.
 
 #include "foundation/image/image.h"
 #include "platform/video/avi_writer.h"
@@ -34,6 +36,12 @@ public:
     ~file_writer();
     file_writer(const file_writer&) = delete;
     file_writer& operator=(const file_writer&) = delete;
+
+    // Ends the compression, completes the file and puts it in place. Throws
+    // "AVI file close error: <reason>" when the file cannot be completed;
+    // the path then keeps what it held. Frames written afterwards are
+    // refused ("AVI stream write error").
+    void finish();
 
     // Compresses and appends one frame of the stream's size (else "frame
     // size differs from AVI stream size").

@@ -39,4 +39,9 @@ void avi_writer::write(const img::image<img::BGRA<unsigned char>>& frame)
     m_file.write(frame);
 }
 
+void avi_writer::finish()
+{
+    m_file.finish();
+}
+
 } // namespace vortel

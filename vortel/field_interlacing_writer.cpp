@@ -34,4 +34,10 @@ void field_interlacing_writer::write(const img::image<img::BGRA<unsigned char>>&
     m_inner->write(m_held);
 }
 
+void field_interlacing_writer::finish()
+{
+    m_holding = false;
+    m_inner->finish();
+}
+
 } // namespace vortel

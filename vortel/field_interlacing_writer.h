@@ -20,6 +20,8 @@ public:
     // Throws img::io_error "frame size differs from the first frame of its
     // pair" when the second frame's size differs from the held one's.
     void write(const img::image<img::BGRA<unsigned char>>& frame) override;
+    // Drops a frame left without its partner and finishes the inner writer.
+    void finish() override;
 
 private:
     std::unique_ptr<writer> m_inner;

@@ -6,11 +6,28 @@
 #include "platform/video/avi_file.h"
 #include "vortel/settings_dialog.h"
 
+#include <cctype>
+
 namespace vortel {
 
 namespace {
 
 const platform::registry_root root = platform::registry_root::current_user;
+
+// The formats the dialog offers, as it stores them.
+const char* const known_formats[] = { "avi", "bmp", "gif", "jpeg", "png", "tga", "tiff" };
+
+// `stored` as one of the known formats (case ignored), or empty.
+std::string known_format(const std::string& stored)
+{
+    std::string lower;
+    for (char c : stored)
+        lower += char(std::tolower(static_cast<unsigned char>(c)));
+    for (const char* f : known_formats)
+        if (lower == f)
+            return lower;
+    return {};
+}
 
 } // namespace
 
@@ -57,8 +74,12 @@ void settings::read_registry()
     regprofile::key key(root, settings_key, false, true);
     if (!key.is_open())
         return;
+    // Any other stored text would name a format no writer makes, and every
+    // image-sequence render would fail at its first frame.
     try {
-        format = key.read_string("format");
+        format = known_format(key.read_string("format"));
+        if (format.empty())
+            any_format();
     } catch (const regprofile::error&) {
         any_format();
     }

@@ -9,7 +9,8 @@
 // Stored values: "format" (string), "alpha" and "field" (32-bit integers; a
 // 64-bit one is read too), "encoder" (the compressor's handler code) and
 // "<code>\state" (binary, the compressor's state). Reading never fails: a
-// missing, wrong-typed or out-of-range value takes its default, and a stored
+// missing, wrong-typed or out-of-range value (a format other than the seven
+// below, case ignored) takes its default, and a stored
 // compressor that is missing or cannot be opened leaves none chosen; a
 // stored state the compressor refuses leaves it with its default state.
 
@@ -22,6 +23,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 class CWnd;
 
@@ -70,10 +72,11 @@ public:
 
     // Asks the user for the output file ("Render to" unless `title` is
     // given), proposing `path` with the format's extension (a numbered
-    // pattern for image sequences), and answers silent_open_writer for the
-    // chosen file; empty when the user cancels.
+    // pattern for image sequences; a free name such as "clip_render.avi"
+    // when that would write over a `kept` file), and answers
+    // silent_open_writer for the chosen file; empty when the user cancels.
     std::unique_ptr<writer> open_writer(const types::extent<unsigned>& size, fraction rate, std::string path,
-        const std::string& title, CWnd* parent);
+        const std::string& title, CWnd* parent, const std::vector<std::string>& kept = {});
 
     // The frame sink for frames of `size` at `rate` written to `path`: an
     // AVI file when the path's extension is "avi" (any case), else numbered
@@ -82,13 +85,17 @@ public:
     // Empty, after telling the user, when no compressor is chosen for an
     // AVI file ("Please choose AVI coder in Rendering Settings dialog.") or
     // the extension is neither the format nor one the codecs write
-    // ("Entered format (file extension) is not supported."); empty, without
-    // making anything, for a field mode other than 0, 1 and 2. Throws
+    // ("Entered format (file extension) is not supported.") or the output
+    // would write over one of the `kept` files, the files the project reads
+    // (an AVI file that is one, or numbered files one of whose names is
+    // one: "The output would overwrite footage that the project reads.
+    // Please choose another file name."); empty, without making anything,
+    // for a field mode other than 0, 1 and 2. Throws
     // img::avi::exception "invalid AVI frame rate" for an AVI rate with a
     // zero (or negative) numerator or a zero denominator, before the file
     // is created, and the errors of opening the AVI file.
-    std::unique_ptr<writer> silent_open_writer(
-        const types::extent<unsigned>& size, fraction rate, std::string path);
+    std::unique_ptr<writer> silent_open_writer(const types::extent<unsigned>& size, fraction rate,
+        std::string path, const std::vector<std::string>& kept = {});
 
 private:
     void any_format();

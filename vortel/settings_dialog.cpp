@@ -77,6 +77,10 @@ void settings_dialog::OnInitDialog()
         AddString(id_field, f);
     if (m_coder.is_open())
         SetCurSel(id_encoder, add_encoder(m_coder.info()->name, m_coder.info()->handler()));
+    // The list is complete before it is first shown: the window system
+    // opens no empty list with a click, and one that is filled while it is
+    // open stays drawn empty.
+    on_encoder_drop_down();
     show_settings();
     update_controls();
 }

@@ -7,8 +7,8 @@
 // own compressor record.
 //
 // The compressor list offers each compressor once, keyed by its handler
-// code: the current compressor first, then those enumerated (once, on the
-// list's first drop-down) whose code is not listed yet. Errors of opening a
+// code: the current compressor first, then those enumerated (once per
+// dialog, when it starts) whose code is not listed yet. Errors of opening a
 // compressor or reading its state pass on.
 
 #include "platform/gui/dialog.h"
@@ -59,7 +59,7 @@ private:
     settings& m_settings;
     // The codes of the encoder list's items, in the list's order.
     std::vector<std::uint32_t> m_codes;
-    // The enumerated compressors; filled once.
+    // The enumerated compressors; filled once, when the dialog starts.
     std::vector<img::avi::coder_info> m_records;
     bool m_enumerated = false;
     img::avi::coder m_coder;

@@ -4,4 +4,6 @@ namespace vortel {
 
 writer::~writer() = default;
 
+void writer::finish() { }
+
 } // namespace vortel

@@ -32,13 +32,29 @@ std::string render_filter()
     return "AVI Video (*.avi)|*.avi|Image Sequence (" + images + ")|" + images + "||";
 }
 
-std::string proposed_render_path(const std::string& path, const std::string& format)
+namespace {
+
+// The output at `path` (an AVI file, or the numbered files of its pattern)
+// would write over a kept file.
+bool writes_over(const std::string& path, bool avi, const kept_files& kept)
+{
+    return avi ? kept.holds(path) : kept.holds_any(NumberedFileName(path));
+}
+
+} // namespace
+
+std::string proposed_render_path(const std::string& path, const std::string& format, const kept_files& kept)
 {
     std::string proposed = path;
     paths::replace_extension(proposed, format);
-    if (!equal_ignoring_case(format, "avi") && !proposed.empty())
-        proposed = make_numbered_pattern(proposed);
-    return proposed;
+    const bool avi = equal_ignoring_case(format, "avi");
+    if (proposed.empty())
+        return proposed;
+    if (!kept.empty())
+        proposed = first_untaken_path(proposed, "_render", [&](const std::string& candidate) {
+            return writes_over(avi ? candidate : make_numbered_pattern(candidate), avi, kept);
+        });
+    return avi ? proposed : make_numbered_pattern(proposed);
 }
 
 int proposed_filter_index(const std::string& format)
@@ -89,9 +105,9 @@ std::string typed_render_path(const std::string& path, const std::string& filter
 }
 
 std::unique_ptr<writer> settings::open_writer(const types::extent<unsigned>& size, fraction rate,
-    std::string path, const std::string& title, CWnd* parent)
+    std::string path, const std::string& title, CWnd* parent, const std::vector<std::string>& kept)
 {
-    CFileDialog dialog(false, format, proposed_render_path(path, format),
+    CFileDialog dialog(false, format, proposed_render_path(path, format, kept_files(kept)),
         OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_ENABLESIZING,
         render_filter(), parent);
     dialog.SetTitle(title.empty() ? "Render to" : title);
@@ -99,16 +115,20 @@ std::unique_ptr<writer> settings::open_writer(const types::extent<unsigned>& siz
     if (dialog.DoModal() != platform::IDOK)
         return nullptr;
     return silent_open_writer(
-        size, rate, typed_render_path(dialog.GetPathName(), render_filter(), dialog.GetFilterIndex()));
+        size, rate, typed_render_path(dialog.GetPathName(), render_filter(), dialog.GetFilterIndex()), kept);
 }
 
-std::unique_ptr<writer> settings::silent_open_writer(
-    const types::extent<unsigned>& size, fraction rate, std::string path)
+std::unique_ptr<writer> settings::silent_open_writer(const types::extent<unsigned>& size, fraction rate,
+    std::string path, const std::vector<std::string>& kept)
 {
     // Checked first, so that an unusable mode makes no file.
     if (field < 0 || field > 2)
         return nullptr;
     const std::string extension = file_extension(path);
+    if (!kept.empty() && writes_over(path, equal_ignoring_case(extension, "avi"), kept_files(kept))) {
+        tell(kept_file_message);
+        return nullptr;
+    }
     std::unique_ptr<writer> out;
     if (equal_ignoring_case(extension, "avi")) {
         if (!encoder.is_open()) {

@@ -4,6 +4,8 @@
 // offers and the filter it selects first. The dialog itself is shown by the
 // window layer.
 
+#include "foundation/files/kept_files.h"
+
 #include <string>
 
 namespace vortel {
@@ -15,9 +17,13 @@ std::string render_filter();
 // The suggested path with the format as its extension and, for any format
 // but "avi" (case ignored), made a numbered pattern ("c:\out\shot.avi" with
 // "tga" gives "c:\out\shot_[###].tga"; an empty path gives "_[###].tga").
-// Throws std::runtime_error "too long extension" for a format of 256
-// characters or more.
-std::string proposed_render_path(const std::string& path, const std::string& format);
+// A proposal that would write over a `kept` file gets "_render" (then
+// "_render2", ...) before its extension: an AVI project rendered to AVI
+// proposes "clip_render.avi", not its own footage. Throws
+// std::runtime_error "too long extension" for a format of 256 characters or
+// more.
+std::string proposed_render_path(
+    const std::string& path, const std::string& format, const kept_files& kept = kept_files());
 
 // 1 (AVI) for the format "avi", else 2 (image sequence).
 int proposed_filter_index(const std::string& format);

@@ -3,7 +3,9 @@
 #include "app/display/PaintingKey.h"
 #include "app/display/PaintingSource.h"
 #include "document/composition/TLComp.h"
+#include "document/project/FootageFiles.h"
 #include "lumvex/footage/footage.h"
+#include "lumvex/path.h"
 #include "vortel/settings.h"
 #include "vortel/writer.h"
 
@@ -19,15 +21,17 @@ ImageRenderer::~ImageRenderer()
 {
     join();
     m_frames.clear();
-    // Finishes the output file.
+    // Completes an output that a failed run left unfinished.
     m_writer.reset();
 }
 
 void ImageRenderer::Start(vortel::settings& settings, CWnd* parent)
 {
-    Start([&settings](const types::extent<unsigned>& size, fraction rate, const std::string& path,
-              const std::string& title,
-              CWnd* owner) { return settings.open_writer(size, rate, path, title, owner); },
+    Start(
+        [&settings](const types::extent<unsigned>& size, fraction rate, const std::string& path,
+            const std::string& title, CWnd* owner, const std::vector<std::string>& kept) {
+            return settings.open_writer(size, rate, path, title, owner, kept);
+        },
         parent);
 }
 
@@ -40,8 +44,10 @@ void ImageRenderer::Start(const WriterOpener& open, CWnd* parent)
     for (int f = area.first; f < area.last; ++f)
         m_frames.push_back(m_keys(f));
     const auto& footage = composition.GetFootage();
+    // The output never writes over what the composition reads.
     m_writer = open(composition.GetFrameSize(), composition.GetExportFramerate(),
-        footage ? footage->path() : std::string(), std::string(), parent);
+        footage ? paths::native(footage->path()) : std::string(), std::string(), parent,
+        FootageFiles(composition));
     if (!m_writer)
         return;
     m_progress.Create(parent, false);
@@ -63,6 +69,9 @@ void ImageRenderer::run()
             break;
         }
     }
+    // An output that cannot be completed is a failed render (the thread's
+    // error report tells it), not a finished one.
+    m_writer->finish();
     PostDelete();
 }
 

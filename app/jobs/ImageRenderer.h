@@ -40,21 +40,23 @@ public:
     // The painting key of a composition frame as the render shows it.
     using KeyMaker = std::function<boost::shared_ptr<PaintingKey>(int frame)>;
     // Asks the user for the output and opens it (vortel::settings'
-    // open_writer): frame size, rate, suggested path, title, parent.
-    using WriterOpener = std::function<std::unique_ptr<vortel::writer>(
-        const types::extent<unsigned>&, fraction, const std::string&, const std::string&, CWnd*)>;
+    // open_writer): frame size, rate, suggested path, title, parent, and the
+    // files the output must not write over.
+    using WriterOpener = std::function<std::unique_ptr<vortel::writer>(const types::extent<unsigned>&,
+        fraction, const std::string&, const std::string&, CWnd*, const std::vector<std::string>&)>;
 
     // `cache`: where painted frames are looked for (never stored into); it
     // must outlive the job.
     ImageRenderer(
         TLComp& composition, lumvex::cache& cache, KeyMaker keys, My::MessageQueue* queue = nullptr);
-    // Waits for a started thread, then closes the output and the progress
-    // window.
+    // Waits for a started thread, then closes the output (one that the run
+    // did not finish, after a failure) and the progress window.
     ~ImageRenderer() override;
 
     // UI thread. Collects one key per work-area frame, asks `settings` for
     // the output (its file dialog and messages run now, over `parent`,
-    // proposing the footage's path) and starts the thread with the progress
+    // proposing the footage's path; no output may write over a file the
+    // composition reads) and starts the thread with the progress
     // window shown. When no output is opened, or opening or starting throws,
     // the job is deleted before Start returns (errors then pass on).
     void Start(vortel::settings& settings, CWnd* parent);

@@ -2,12 +2,15 @@
 
 #include "app/jobs/MaskSaveDlg.h"
 #include "document/composition/TLComp.h"
+#include "document/project/FootageFiles.h"
 #include "document/segments/MaskCombine.h"
 #include "document/segments/TLSegmentSet.h"
 #include "engine/frame_record.h"
 #include "foundation/files/bmp_writer.h"
 #include "foundation/files/byte_stream.h"
+#include "foundation/files/kept_files.h"
 #include "lumvex/footage/footage.h"
+#include "lumvex/path.h"
 #include "platform/gui/messages.h"
 #include "widgets/core/Prompt.h"
 
@@ -20,12 +23,17 @@
 
 namespace {
 
-// The footage's file name without folder and extension, as a .bmp pattern.
-std::string SuggestedName(const TLComp& composition)
+// The footage's file name without folder and extension, as a .bmp pattern;
+// with "_mask" (then "_mask2", ...) after the name when the pattern's files
+// (in the folder the dialog starts in) would include a kept one.
+std::string SuggestedName(const TLComp& composition, const kept_files& kept)
 {
     const auto& footage = composition.GetFootage();
-    const std::string stem = footage ? std::filesystem::path(footage->path()).stem().string() : std::string();
-    return make_numbered_pattern(stem + ".bmp");
+    const std::string stem
+        = footage ? std::filesystem::path(paths::native(footage->path())).stem().string() : std::string();
+    return make_numbered_pattern(first_untaken_path(stem + ".bmp", "_mask", [&kept](const std::string& name) {
+        return kept.holds_any(NumberedFileName(make_numbered_pattern(name)));
+    }));
 }
 
 template <class T> void WriteRows(const std::string& path, const img::image<T>& rows, std::uint16_t bits)
@@ -111,12 +119,18 @@ void MaskExporter::ExportMasks(CWnd* parent)
             return;
         break;
     }
-    MaskSaveDlg dialog("bmp", SuggestedName(GetComposition()), "Bitmap files (*.bmp)|*.bmp||",
+    // No mask file may be written over a file the composition reads.
+    const kept_files kept(FootageFiles(GetComposition()));
+    MaskSaveDlg dialog("bmp", SuggestedName(GetComposition(), kept), "Bitmap files (*.bmp)|*.bmp||",
         ShowGreyscaleOption(), parent);
     dialog.SetTitle("Export Masks to");
     dialog.m_greyscale = m_greyscale;
     if (dialog.DoModal() != IDOK)
         return;
+    if (kept.holds_any(NumberedFileName(dialog.GetPathName()))) {
+        My::MessageBox(kept_file_message, My::MB_ICONEXCLAMATION);
+        return;
+    }
     m_greyscale = dialog.m_greyscale;
     m_names.Parse(dialog.GetPathName());
     m_progress.Create(parent, false);

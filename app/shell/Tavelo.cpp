@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "app/commands/CompositionCommands.h"
+#include "app/commands/ContourFileHost.h"
 #include "app/display/DisplayStyleProfile.h"
 #include "app/jobs/ImageRenderer.h"
 #include "app/jobs/MaskExporter.h"
@@ -16,7 +17,6 @@
 #include "platform/registry/profile.h"
 #include "widgets/core/Prompt.h"
 #include "widgets/core/Strings.h"
-#include "widgets/text/Clipboard.h"
 
 namespace {
 
@@ -127,30 +127,8 @@ std::unique_ptr<TLComp> Tavelo::CreateDocument()
     // background.
     composition->AddMember(std::make_unique<CompositionCommands>(*composition));
     // "Copy Contour" and "Export Contour..." of the selected segment.
-    composition->AddMember(std::make_unique<ContourCommands>(*composition, this));
+    composition->AddMember(MakeContourCommands(*composition, [this]() -> CWnd* { return GetFrame(); }));
     return composition;
-}
-
-std::string Tavelo::ChooseContourFile()
-{
-    platform::gui::file_dialog_request request;
-    request.save = true;
-    request.parent = GetFrame();
-    request.title = "Export Contour";
-    request.filter = "Contour Text Files (*.txt)|*.txt||";
-    request.default_extension = "txt";
-    request.flags = platform::gui::OFN_OVERWRITEPROMPT | platform::gui::OFN_HIDEREADONLY
-        | platform::gui::OFN_PATHMUSTEXIST;
-    std::string path;
-    int filter_index = 0;
-    if (!platform::gui::file_dialog(request, path, filter_index))
-        return {};
-    return path;
-}
-
-void Tavelo::CopyLinesToClipboard(const std::string& text)
-{
-    My::CopyLinesToClipboard(text, GetFrame());
 }
 
 void Tavelo::OnAbout()

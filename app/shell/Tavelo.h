@@ -13,13 +13,12 @@
 #include "document/composition/CompositionHost.h"
 #include "document/composition/TLComp.h"
 #include "document/processing/Processor.h"
-#include "document/project/ContourExport.h"
 #include "lumvex/dll.h"
 #include "vortel/settings.h"
 
 class RegistryProfile;
 
-class Tavelo : public My::App<TLComp, MainFrame>, public CompositionHost, public ContourHost {
+class Tavelo : public My::App<TLComp, MainFrame>, public CompositionHost {
 public:
     Tavelo();
     ~Tavelo() override;
@@ -36,10 +35,6 @@ public:
     boost::shared_ptr<lumvex::footage> ChooseFootage(bool allow_stills) override;
     void StartMaskExport(TLComp& composition, bool smooth) override;
     void StartRender(TLComp& composition) override;
-
-    // ContourHost: the "Export Contour" save dialog; the clipboard.
-    std::string ChooseContourFile() override;
-    void CopyLinesToClipboard(const std::string& text) override;
 
     lumvex::dll& GetFootageLibrary() { return m_footage; }
 

@@ -2,18 +2,20 @@
 
 #include "contours/key_frames.h"
 #include "document/composition/TLComp.h"
+#include "document/project/FootageFiles.h"
 #include "document/project/FramerateText.h"
 #include "document/segments/SegmentData.h"
 #include "document/segments/TLSegment.h"
 #include "document/segments/TLSegmentSet.h"
+#include "foundation/files/byte_stream.h"
+#include "foundation/files/kept_files.h"
 #include "foundation/system/exception.h"
 #include "widgets/core/Prompt.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
+#include <ios>
 #include <locale>
 #include <sstream>
+#include <system_error>
 #include <vector>
 
 namespace {
@@ -97,13 +99,17 @@ std::string ContourText(const TLSegment& segment)
 void ExportContourFile(const TLSegment& segment, const std::string& path)
 {
     const std::string text = ContourText(segment);
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    if (!file)
-        throw xtd::exception("Cannot open contour file '" + path + "' for writing: " + std::strerror(errno));
-    file << text;
-    file.close();
-    if (!file)
-        throw xtd::exception("Cannot write contour file '" + path + "'.");
+    // Saved as every file is: a file being replaced stays as it was until
+    // the new one is complete.
+    try {
+        xtd::write_binary_file(path, [&text](std::ostream& out) { out << text; });
+    } catch (const std::ios_base::failure& error) {
+        const std::string reason
+            = error.code().value() != 0 && error.code().category() == std::generic_category()
+            ? error.code().message()
+            : std::string(error.what());
+        throw xtd::exception("Cannot write contour file '" + path + "': " + reason);
+    }
 }
 
 bool CanExportContour(const TLSegment& segment)
@@ -126,6 +132,15 @@ ContourCommands::ContourCommands(TLComp& composition, ContourHost* host)
             const TLSegment* segment = Target();
             if (!segment || !m_host || !CanExportContour(*segment))
                 return;
+            struct Wait {
+                ContourHost& host;
+                explicit Wait(ContourHost& h)
+                    : host(h)
+                {
+                    host.BeginWaitCursor();
+                }
+                ~Wait() { host.EndWaitCursor(); }
+            } wait(*m_host);
             m_host->CopyLinesToClipboard(ContourText(*segment));
         },
         enabled);
@@ -138,6 +153,11 @@ ContourCommands::ContourCommands(TLComp& composition, ContourHost* host)
             const std::string path = m_host->ChooseContourFile();
             if (path.empty())
                 return;
+            // Never written over a file the composition reads.
+            if (kept_files(FootageFiles(m_composition)).holds(path)) {
+                My::MessageBox(kept_file_message, My::MB_ICONEXCLAMATION);
+                return;
+            }
             // On failure the name stays pushed for the report.
             My::PushOperation("exporting contour");
             ExportContourFile(*segment, path);

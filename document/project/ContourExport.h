@@ -34,6 +34,10 @@ public:
     // Puts the text on the clipboard as text, a carriage return inserted
     // before every line feed.
     virtual void CopyLinesToClipboard(const std::string& text) = 0;
+    // The wait cursor while the text is made and copied, until
+    // EndWaitCursor (which always follows).
+    virtual void BeginWaitCursor() { }
+    virtual void EndWaitCursor() { }
 
 protected:
     ~ContourHost() = default;
@@ -43,8 +47,10 @@ protected:
 void WriteContourText(const TLSegment& segment, std::ostream& out);
 // The contour text as a string.
 std::string ContourText(const TLSegment& segment);
-// Writes the contour text to the file at path, replacing it. Throws
-// xtd::exception naming the file when it cannot be opened or written.
+// Writes the contour text to the file at path, replacing it only once the
+// new text is complete (the safe replacement every save uses). Throws
+// xtd::exception naming the file when it cannot be written; a file at the
+// path then stays as it was.
 void ExportContourFile(const TLSegment& segment, const std::string& path);
 // The contour stage is on and the data span is not empty.
 bool CanExportContour(const TLSegment& segment);

@@ -47,6 +47,7 @@ public:
     // deinterlace field value" for the field "off".
     void serialize(xml::stream& stream, const std::string& base_path) override;
     std::string path() const override { return m_supplier->path(); }
+    std::vector<std::string> files() const override { return m_supplier->files(); }
     std::string description() const override { return m_supplier->description(); }
     // The supplier's count twice (at most the largest int).
     int frame_count() const override;

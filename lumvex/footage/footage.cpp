@@ -5,6 +5,14 @@
 
 namespace lumvex {
 
+std::vector<std::string> footage::files() const
+{
+    const std::string file = path();
+    if (file.empty())
+        return {};
+    return { paths::native(file) };
+}
+
 const char* const* enum_names(deinterlace_fields)
 {
     static const char* const names[] = { "off", "upper_first", "lower_first", nullptr };

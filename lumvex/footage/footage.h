@@ -17,6 +17,7 @@
 #include <boost/shared_ptr.hpp>
 
 #include <string>
+#include <vector>
 
 namespace lumvex {
 
@@ -57,6 +58,10 @@ public:
     virtual void serialize(xml::stream& stream, const std::string& base_path) = 0;
     // The file the footage stands for.
     virtual std::string path() const = 0;
+    // Every file the footage reads its frames from (each member of an image
+    // sequence), as the system opens it (paths::native); by default the
+    // file it stands for, when it names one.
+    virtual std::vector<std::string> files() const;
     // A one-line text for the user.
     virtual std::string description() const = 0;
     virtual int frame_count() const = 0;

@@ -369,6 +369,16 @@ std::string seq_reader::path() const
     return m_filter.members.empty() ? std::string() : m_filter.folder + m_filter.members.front();
 }
 
+std::vector<std::string> seq_reader::files() const
+{
+    std::lock_guard locked(guard());
+    std::vector<std::string> out;
+    out.reserve(m_filter.members.size());
+    for (const std::string& member : m_filter.members)
+        out.push_back(paths::native(m_filter.folder + member));
+    return out;
+}
+
 std::string seq_reader::description() const
 {
     std::lock_guard locked(guard());

@@ -87,6 +87,8 @@ public:
     // "type" "seq" and "filter" relative to `base_path`; reading reopens.
     void serialize(xml::stream& stream, const std::string& base_path) override;
     std::string path() const override;
+    // Every member, in frame order.
+    std::vector<std::string> files() const override;
     // "image sequence '" + filter + "'".
     std::string description() const override;
     int frame_count() const override;

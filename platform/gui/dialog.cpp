@@ -3,7 +3,7 @@
 #include <wx/app.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
-#include <wx/combobox.h>
+#include <wx/choice.h>
 #include <wx/dialog.h>
 #include <wx/statbox.h>
 #include <wx/stattext.h>
@@ -258,13 +258,15 @@ void CDialog::build_native()
             break;
         }
         case dialog_control::drop_list: {
-            auto* b = new wxComboBox(d, wid, wxString(), at, wxSize(size.x, -1), 0, nullptr, wxCB_READONLY);
+            // A list to choose from, without a text field: only its items
+            // can be chosen.
+            auto* b = new wxChoice(d, wid, at, wxSize(size.x, -1));
             for (const std::string& item : c.items)
                 b->Append(wx_text(item));
             if (c.selection != CB_ERR)
                 b->SetSelection(c.selection);
             const int id = l.id;
-            b->Bind(wxEVT_COMBOBOX, [this, n, id, b](wxCommandEvent&) {
+            b->Bind(wxEVT_CHOICE, [this, n, id, b](wxCommandEvent&) {
                 n->guarded([&] {
                     if (control_state* s = find(id))
                         s->selection = b->GetSelection();
@@ -466,7 +468,7 @@ int CDialog::AddString(int id, const std::string& text)
     c->items.insert(c->items.begin() + std::ptrdiff_t(at), text);
     if (c->selection != CB_ERR && std::size_t(c->selection) >= at)
         ++c->selection;
-    if (auto* b = dynamic_cast<wxComboBox*>(c->window))
+    if (auto* b = dynamic_cast<wxChoice*>(c->window))
         b->Insert(wx_text(text), unsigned(at));
     return int(at);
 }
@@ -478,7 +480,7 @@ void CDialog::ResetContent(int id)
         return;
     c->items.clear();
     c->selection = CB_ERR;
-    if (auto* b = dynamic_cast<wxComboBox*>(c->window))
+    if (auto* b = dynamic_cast<wxChoice*>(c->window))
         b->Clear();
 }
 
@@ -502,7 +504,7 @@ void CDialog::SetCurSel(int id, int index)
     if (!c)
         return;
     c->selection = index >= 0 && std::size_t(index) < c->items.size() ? index : CB_ERR;
-    if (auto* b = dynamic_cast<wxComboBox*>(c->window))
+    if (auto* b = dynamic_cast<wxChoice*>(c->window))
         b->SetSelection(c->selection == CB_ERR ? wxNOT_FOUND : c->selection);
 }
 

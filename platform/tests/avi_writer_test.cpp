@@ -5,13 +5,52 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <mutex>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+// What reached fsync in this process: the files synced (device and inode),
+// and a failure to answer for regular files when set.
+struct sync_log {
+    std::mutex lock;
+    std::vector<std::pair<dev_t, ino_t>> synced;
+    int fail_files = 0;
+};
+
+sync_log& syncs()
+{
+    static sync_log log;
+    return log;
+}
+
+} // namespace
+
+// Stands in for the C library's fsync in this test program, so that the
+// tests see what the writer flushes and can make a flush fail.
+extern "C" int fsync(int fd)
+{
+    struct stat st { };
+    if (::fstat(fd, &st) == 0) {
+        std::lock_guard<std::mutex> locked(syncs().lock);
+        if (S_ISREG(st.st_mode) && syncs().fail_files != 0) {
+            errno = syncs().fail_files;
+            return -1;
+        }
+        syncs().synced.emplace_back(st.st_dev, st.st_ino);
+    }
+    return int(::syscall(SYS_fsync, fd));
+}
 
 namespace {
 
@@ -279,6 +318,88 @@ TEST_F(AviWriter, FailedWriteIsReportedAndTheFileClosesWithTheFramesBefore)
     f.open(path);
     EXPECT_EQ(f.length(), 3);
     EXPECT_EQ(t::reference_decode(path).size(), 3u);
+}
+
+// The bytes of a file.
+std::string contents(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST_F(AviWriter, CloseThatCannotCompleteTheIndexKeepsTheOldFile)
+{
+    const std::string path = file("render.avi");
+    std::ofstream(path) << "the earlier render";
+    avi_writer w;
+    write_frames(w, path, 4);
+    ASSERT_FALSE(HasFatalFailure());
+    // A file-size limit at the frames' end: the closing index cannot be
+    // written.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old;
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit limited = old;
+    std::uintmax_t written = 0;
+    for (const auto& e : fs::directory_iterator(m_folder))
+        if (e.path() != fs::path(path))
+            written = e.file_size();
+    ASSERT_GT(written, 0u);
+    limited.rlim_cur = written;
+    setrlimit(RLIMIT_FSIZE, &limited);
+    const int result = w.close();
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_EQ(result, EFBIG);
+    EXPECT_FALSE(w.is_open());
+    EXPECT_TRUE(contents(path) == "the earlier render") << "the earlier render was replaced";
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_folder), fs::directory_iterator()), 1);
+}
+
+TEST_F(AviWriter, FinishedFileIsOnTheDiscBeforeItReplacesTheOld)
+{
+    const std::string path = file("render.avi");
+    std::ofstream(path) << "the earlier render";
+    {
+        std::lock_guard<std::mutex> locked(syncs().lock);
+        syncs().synced.clear();
+    }
+    avi_writer w;
+    write_frames(w, path, 3);
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_EQ(w.close(), 0);
+    struct stat target {
+    }, folder {};
+    ASSERT_EQ(::stat(path.c_str(), &target), 0);
+    ASSERT_EQ(::stat(m_folder.c_str(), &folder), 0);
+    std::lock_guard<std::mutex> locked(syncs().lock);
+    const auto& synced = syncs().synced;
+    EXPECT_NE(
+        std::find(synced.begin(), synced.end(), std::make_pair(target.st_dev, target.st_ino)), synced.end())
+        << "the new file was not flushed";
+    EXPECT_NE(
+        std::find(synced.begin(), synced.end(), std::make_pair(folder.st_dev, folder.st_ino)), synced.end())
+        << "the rename was not flushed";
+}
+
+TEST_F(AviWriter, FileThatCannotBeFlushedDoesNotReplaceTheOld)
+{
+    const std::string path = file("render.avi");
+    std::ofstream(path) << "the earlier render";
+    avi_writer w;
+    write_frames(w, path, 3);
+    ASSERT_FALSE(HasFatalFailure());
+    {
+        std::lock_guard<std::mutex> locked(syncs().lock);
+        syncs().fail_files = EIO;
+    }
+    const int result = w.close();
+    {
+        std::lock_guard<std::mutex> locked(syncs().lock);
+        syncs().fail_files = 0;
+    }
+    EXPECT_EQ(result, EIO);
+    EXPECT_TRUE(contents(path) == "the earlier render") << "the earlier render was replaced";
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_folder), fs::directory_iterator()), 1);
 }
 
 } // namespace

@@ -7,7 +7,7 @@
 #include <wx/app.h>
 #include <wx/button.h>
 #include <wx/checkbox.h>
-#include <wx/combobox.h>
+#include <wx/choice.h>
 #include <wx/dialog.h>
 #include <wx/filedlg.h>
 #include <wx/textctrl.h>
@@ -138,8 +138,11 @@ TEST(DialogWindow, NativeControlsAndOurStatesFollowEachOther)
 
     auto* box = dynamic_cast<wxCheckBox*>(w->FindWindow(12));
     auto* text = dynamic_cast<wxTextCtrl*>(w->FindWindow(13));
-    auto* list = dynamic_cast<wxComboBox*>(w->FindWindow(11));
+    auto* list = dynamic_cast<wxChoice*>(w->FindWindow(11));
     ASSERT_TRUE(box && text && list);
+    // A drop-down list offers its items only: it has no text field to type
+    // into.
+    EXPECT_EQ(dynamic_cast<wxTextEntry*>(w->FindWindow(11)), nullptr);
     EXPECT_EQ(list->GetSelection(), 0);
     EXPECT_EQ(text->GetValue(), "text");
 
@@ -149,7 +152,7 @@ TEST(DialogWindow, NativeControlsAndOurStatesFollowEachOther)
     text->SetValue("typed");
     EXPECT_EQ(d.GetDlgItemText(13), "typed");
     list->SetSelection(1);
-    send<wxComboBox>(list, wxEVT_COMBOBOX, 1);
+    send<wxChoice>(list, wxEVT_CHOICE, 1);
     EXPECT_EQ(d.GetCurSel(11), 1);
     const std::vector<std::pair<int, int>> expected { { 12, BN_CLICKED }, { 13, EN_CHANGE },
         { 11, CBN_SELCHANGE } };

@@ -56,6 +56,19 @@ private:
     std::vector<std::uint8_t> m_b;
 };
 
+// Flushes the folder entry of `path` (the rename) to the disc. The file is
+// in place by then, so a folder that cannot be flushed is no failure.
+void sync_folder(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
 } // namespace
 
 avi_writer::avi_writer(std::uint64_t riff_limit)
@@ -423,19 +436,26 @@ int avi_writer::close()
         const std::vector<std::uint8_t> head = headers();
         result = put(0, head.data(), head.size());
     }
-    if (ftruncate(m_fd, off_t(m_end)) != 0 && result == 0)
+    if (result == 0 && ftruncate(m_fd, off_t(m_end)) != 0)
+        result = errno;
+    // The complete file reaches the disc before it takes the old one's
+    // place, so that a crash soon after leaves the one or the other.
+    if (result == 0 && ::fsync(m_fd) != 0)
         result = errno;
     if (::close(m_fd) != 0 && result == 0)
         result = errno;
     m_fd = -1;
     m_headers_written = false;
     m_stream = false;
-    if (::rename(m_temporary.c_str(), m_path.c_str()) != 0) {
-        if (result == 0)
-            result = errno;
+    // A file that could not be completed never replaces the old one.
+    if (result == 0 && ::rename(m_temporary.c_str(), m_path.c_str()) != 0)
+        result = errno;
+    if (result != 0) {
         ::unlink(m_temporary.c_str());
+        return result;
     }
-    return result;
+    sync_folder(m_path);
+    return 0;
 }
 
 void avi_writer::discard()

@@ -54,9 +54,10 @@ public:
     // Appends one sample; `flags` AVIIF_KEYFRAME marks a key frame. EINVAL
     // before the format is set, EFBIG when the super index is full.
     int write(const std::uint8_t* data, std::uint32_t size, std::uint32_t flags);
-    // Completes headers and index, closes the file and moves it to its
-    // path. A file closed before its format was set is discarded (it holds
-    // no AVI).
+    // Completes headers and index, flushes the file to the disc, closes it
+    // and moves it to its path. On any error the new file is removed and a
+    // file at the path stays as it was. A file closed before its format was
+    // set is discarded (it holds no AVI).
     int close();
     // Closes and removes the file; a file at the path stays as it was.
     void discard();

@@ -17,6 +17,11 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+#include <fstream>
+#include <sys/resource.h>
+#include <system_error>
+
 namespace {
 
 using namespace vortel_test;
@@ -240,6 +245,42 @@ TEST(AviFileWriter, FrameOfAnotherSizeThrowsAndTheFileKeepsTheFramesBefore)
     f.open(path);
     EXPECT_EQ(f.length(), 2);
     EXPECT_EQ(t::reference_decode(path).size(), 2u);
+}
+
+TEST(AviFileWriter, FinishThatCannotCompleteTheFileThrowsAndKeepsTheOldOne)
+{
+    scratch_folder folder;
+    const std::string path = folder.file("a.avi");
+    std::ofstream(path) << "old";
+    vortel::settings s;
+    choose(s, "DIB ");
+    auto writer = s.silent_open_writer({ 16, 8 }, fraction(25, 1), path);
+    writer->write(make_frame(16, 8, test_pixels(16, 8, 0)));
+    // A file-size limit at the frame's end stands in for a full disc.
+    std::uintmax_t written = 0;
+    for (const auto& e : fs::directory_iterator(folder.root()))
+        if (e.path() != fs::path(path))
+            written = e.file_size();
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old;
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit limited = old;
+    limited.rlim_cur = written;
+    setrlimit(RLIMIT_FSIZE, &limited);
+    std::string error;
+    try {
+        writer->finish();
+    } catch (const img::avi::exception& e) {
+        error = e.what();
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_EQ(error, "AVI file close error: " + std::system_category().message(EFBIG));
+    EXPECT_EQ(fs::file_size(path), 3u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.root()), fs::directory_iterator()), 1);
+    // Nothing follows a finish, and the writer's end changes nothing more.
+    EXPECT_THROW(writer->write(make_frame(16, 8, test_pixels(16, 8, 1))), img::avi::exception);
+    writer.reset();
+    EXPECT_EQ(fs::file_size(path), 3u);
 }
 
 TEST(AviFileWriter, AlphaChoosesThirtyTwoBitFrames)

@@ -6,10 +6,13 @@
 #include "platform/video/avi_file.h"
 #include "vortel/settings.h"
 #include "vortel/tests/support.h"
+#include "vortel/writer_factory.h"
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
+#include <iterator>
 
 namespace {
 
@@ -137,11 +140,13 @@ TEST_F(RenderingSettingsDialog, CompressorsAreListedOnceByCodeAndChosenOnOk)
 
     scripted_dialog answer([&](CDialog& d) {
         using D = settings_dialog;
-        EXPECT_EQ(d.GetCount(D::id_encoder), 1);
+        // Every compressor is listed before the list is first opened, the
+        // current one once.
+        EXPECT_EQ(d.GetCount(D::id_encoder), int(installed.size()));
         EXPECT_EQ(d.GetDlgItemText(D::id_encoder), current);
         EXPECT_EQ(d.GetDlgItemText(D::id_description), s.encoder_info.description);
         d.DropDown(D::id_encoder);
-        d.DropDown(D::id_encoder); // enumerated once
+        d.DropDown(D::id_encoder);
         EXPECT_EQ(d.GetCount(D::id_encoder), int(installed.size()));
         EXPECT_EQ(d.GetDlgItemText(D::id_encoder), current);
         d.Select(D::id_encoder, index_of(d, D::id_encoder, other->name));
@@ -225,6 +230,48 @@ TEST_F(RenderingSettingsDialog, RenderFileDialogProposesANumberedSequence)
     });
     EXPECT_EQ(s.open_writer({ 4, 4 }, fraction(25, 1), "", "Export", nullptr), nullptr);
     EXPECT_EQ(title, "Export");
+}
+
+TEST_F(RenderingSettingsDialog, RenderFileDialogNeverProposesNorTakesTheFootage)
+{
+    message_boxes boxes;
+    const std::string clip = m_folder.file("clip.avi");
+    std::ofstream(clip) << "the footage";
+    const std::vector<std::string> kept { clip };
+    vortel::settings s;
+    s.format = "avi";
+    s.encoder.open_code(s.encoder_info, mmioFOURCC('M', 'J', 'P', 'G'));
+    // An AVI project rendered to AVI: a free name beside the footage.
+    std::string proposed;
+    scripted_file_dialog answer([&](CFileDialog& d) {
+        proposed = d.GetPathName();
+        return IDOK;
+    });
+    auto w = s.open_writer({ 16, 16 }, fraction(25, 1), clip, "", nullptr, kept);
+    EXPECT_EQ(proposed, m_folder.file("clip_render.avi"));
+    ASSERT_NE(w, nullptr);
+    w->write(make_frame(16, 16, test_pixels(16, 16, 0)));
+    w->finish();
+    EXPECT_TRUE(message_boxes::shown().empty());
+
+    // The footage itself, chosen by the user, is refused with a message.
+    CFileDialog::SetResponder([&](CFileDialog& d) {
+        d.SetPathName(m_folder.file("sub/../clip.avi"));
+        return IDOK;
+    });
+    fs::create_directories(m_folder.file("sub"));
+    EXPECT_EQ(s.open_writer({ 16, 16 }, fraction(25, 1), clip, "", nullptr, kept), nullptr);
+    ASSERT_EQ(message_boxes::shown().size(), 1u);
+    EXPECT_EQ(message_boxes::shown()[0].first, kept_file_message);
+    std::ifstream in(clip);
+    EXPECT_EQ(
+        std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), "the footage");
+
+    // Sequences: a pattern that would name a kept member is proposed with
+    // the tag too.
+    const kept_files members({ m_folder.file("clip_002.png") });
+    EXPECT_EQ(vortel::proposed_render_path(clip, "png", members), m_folder.file("clip_render_[###].png"));
+    EXPECT_EQ(vortel::proposed_render_path(clip, "tga", members), m_folder.file("clip_[###].tga"));
 }
 
 } // namespace

@@ -122,6 +122,23 @@ TEST_F(RenderSettings, FieldOutsideZeroToTwoReadsAsOff)
     EXPECT_EQ(vortel::settings(true).field, 2);
 }
 
+TEST_F(RenderSettings, StoredFormatOutsideTheSevenReadsAsTheDefault)
+{
+    auto key = store();
+    for (const std::string stored : { "xyz", "", "jpg", "t", "png ", "bmp.png" }) {
+        key.write_string("format", stored);
+        EXPECT_EQ(vortel::settings(true).format, "bmp") << '"' << stored << '"';
+    }
+    for (const std::string stored : { "avi", "gif", "jpeg", "png", "tga", "tiff" }) {
+        key.write_string("format", stored);
+        EXPECT_EQ(vortel::settings(true).format, stored);
+    }
+    // Written by hand in capitals: the format it names, as the dialog
+    // stores it.
+    key.write_string("format", "TIFF");
+    EXPECT_EQ(vortel::settings(true).format, "tiff");
+}
+
 TEST_F(RenderSettings, AlphaIsAnyNonZeroInteger)
 {
     auto key = store();

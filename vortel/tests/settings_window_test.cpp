@@ -10,9 +10,10 @@
 
 #include <gtest/gtest.h>
 
-#include <wx/combobox.h>
+#include <wx/choice.h>
 #include <wx/dialog.h>
 #include <wx/image.h>
+#include <wx/textentry.h>
 
 #include <chrono>
 #include <cstdlib>
@@ -50,15 +51,22 @@ TEST(RenderingSettingsWindow, NativeDialogShowsTheSettings)
     dialog.ShowWindow(SW_SHOW);
     wxDialog* w = nullptr;
     ASSERT_TRUE(pump_until([&] { return (w = shown("Rendering Settings")) != nullptr; }));
-    auto* format = dynamic_cast<wxComboBox*>(w->FindWindow(D::id_format));
-    auto* field = dynamic_cast<wxComboBox*>(w->FindWindow(D::id_field));
-    ASSERT_TRUE(format && field);
-    EXPECT_EQ(format->GetValue(), "TGA sequence");
-    EXPECT_EQ(field->GetValue(), "Lower First");
+    auto* format = dynamic_cast<wxChoice*>(w->FindWindow(D::id_format));
+    auto* field = dynamic_cast<wxChoice*>(w->FindWindow(D::id_field));
+    auto* encoder = dynamic_cast<wxChoice*>(w->FindWindow(D::id_encoder));
+    ASSERT_TRUE(format && field && encoder);
+    // Only the listed formats can be chosen: no text field to type into.
+    EXPECT_EQ(dynamic_cast<wxTextEntry*>(w->FindWindow(D::id_format)), nullptr);
+    EXPECT_EQ(format->GetStringSelection(), "TGA sequence");
+    EXPECT_EQ(field->GetStringSelection(), "Lower First");
+    // The compressors are listed before the list is first opened: the
+    // window system opens an empty list with no click, and a list filled
+    // while open stays drawn empty.
+    EXPECT_GT(encoder->GetCount(), 1u);
     EXPECT_FALSE(w->FindWindow(D::id_encoder)->IsEnabled());
     EXPECT_TRUE(w->FindWindow(IDOK)->IsEnabled());
     dialog.Select(D::id_format, 0);
-    EXPECT_EQ(format->GetValue(), "AVI file");
+    EXPECT_EQ(format->GetStringSelection(), "AVI file");
     EXPECT_TRUE(w->FindWindow(D::id_encoder)->IsEnabled());
     EXPECT_FALSE(w->FindWindow(IDOK)->IsEnabled());
     const wxImage shot = platform::testing::screenshot_until(

@@ -76,6 +76,39 @@ TEST(FieldInterlacingWriter, BothFieldOrdersTakeTheirRowsFromTheSecondFrame)
     }
 }
 
+// Counts finishes; throws from finish when asked to.
+class finishing_writer : public vortel::writer {
+public:
+    finishing_writer(int* finished, bool fail)
+        : m_finished(finished)
+        , m_fail(fail)
+    {
+    }
+    void write(const frame&) override { }
+    void finish() override
+    {
+        ++*m_finished;
+        if (m_fail)
+            throw img::io_error("cannot complete", "inner");
+    }
+
+private:
+    int* m_finished;
+    bool m_fail;
+};
+
+TEST(FieldInterlacingWriter, FinishReachesTheInnerWriterWithItsFailure)
+{
+    int finished = 0;
+    vortel::field_interlacing_writer w(std::make_unique<finishing_writer>(&finished, false), true);
+    w.write(make_frame(2, 2, flat(2, 2, 0)));
+    w.finish();
+    EXPECT_EQ(finished, 1);
+    vortel::field_interlacing_writer failing(std::make_unique<finishing_writer>(&finished, true), false);
+    EXPECT_THROW(failing.finish(), img::io_error);
+    EXPECT_EQ(finished, 2);
+}
+
 TEST(ImageSequenceWriter, NamesFollowThePattern)
 {
     scratch_folder folder;

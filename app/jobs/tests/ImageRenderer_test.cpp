@@ -10,6 +10,7 @@
 #include "app/display/PaintingSource.h"
 #include "app/display/tests/painting_test_support.h"
 #include "app/jobs/tests/job_test_support.h"
+#include "document/composition/Background.h"
 #include "foundation/files/gdiplus_codec.h"
 #include "foundation/system/regprofile.h"
 #include "lumvex/dll.h"
@@ -23,7 +24,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <sys/resource.h>
 
 namespace {
 
@@ -74,17 +79,20 @@ struct Render : Project {
     ImageRenderer::WriterOpener Chosen(const std::string& path)
     {
         return [this, path](const types::extent<unsigned>& size, fraction rate, const std::string& proposed,
-                   const std::string& title, CWnd*) -> std::unique_ptr<vortel::writer> {
+                   const std::string& title, CWnd*,
+                   const std::vector<std::string>& kept) -> std::unique_ptr<vortel::writer> {
             proposedPath = proposed;
             proposedTitle = title;
             proposedSize = size;
             proposedRate = rate;
+            proposedKept = kept;
             if (path.empty())
                 return nullptr;
-            return settings.silent_open_writer(size, rate, path);
+            return settings.silent_open_writer(size, rate, path, kept);
         };
     }
     std::string proposedPath, proposedTitle;
+    std::vector<std::string> proposedKept;
     types::extent<unsigned> proposedSize;
     fraction proposedRate;
     // What the view would show at frame f, as BGR bytes.
@@ -131,6 +139,18 @@ TEST(ImageRenderer, CancelledFileDialogLeavesNoJobAndTheProjectCloses)
     EXPECT_EQ(r.comp.GetRunningJobs(), 0);
     EXPECT_TRUE(r.comp.CanClose());
     EXPECT_TRUE(r.prompts.prompt.texts.empty());
+}
+
+TEST(ImageRenderer, TheSuggestionIsTheFootageAsTheSystemNamesIt)
+{
+    Render r(10);
+    // A project file names its footage with "\\" between folders.
+    std::string stored = r.folder.file("walk.avi");
+    std::replace(stored.begin(), stored.end(), '/', '\\');
+    r.comp.SetFootage(boost::make_shared<NamedFootage>(10, stored));
+    r.StartTo("");
+    EXPECT_EQ(r.proposedPath, r.folder.file("walk.avi"));
+    EXPECT_EQ(r.proposedKept, std::vector<std::string> { r.folder.file("walk.avi") });
 }
 
 TEST(ImageRenderer, RefusedOutputDeletesTheJobAtOnce)
@@ -290,6 +310,87 @@ TEST(ImageRenderer, CancelHalfWayLeavesAValidShorterAvi)
     EXPECT_EQ(Render::Bgr(summary.frame), r.Expected(20));
     lumvex::dll library;
     EXPECT_EQ(library.create_footage(path)->frame_count(), 21);
+}
+
+// The bytes of a file.
+std::string Contents(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The files of a folder whose names hold `part`.
+std::vector<fs::path> FilesWith(const fs::path& folder, const std::string& part)
+{
+    std::vector<fs::path> found;
+    for (const auto& e : fs::directory_iterator(folder))
+        if (e.path().filename().string().find(part) != std::string::npos)
+            found.push_back(e.path());
+    return found;
+}
+
+TEST(ImageRenderer, AviThatCannotBeCompletedIsAFailureAndTheEarlierRenderStays)
+{
+    Render r(6);
+    if (!ChooseCompressor(r.settings, "DIB "))
+        GTEST_SKIP() << "uncompressed frames are not offered";
+    r.AddSegment(0, 6, false);
+    const std::string path = r.folder.file("render.avi");
+    std::ofstream(path) << "the earlier render";
+    r.footage->SetGate(5);
+    r.StartTo(path);
+    ASSERT_TRUE(r.footage->WaitReached());
+    // A file-size limit that the last frame (24-bit rows of whole words)
+    // reaches exactly: the closing index cannot be written.
+    const auto temporary = FilesWith(r.folder.root(), ".tmp");
+    ASSERT_EQ(temporary.size(), 1u);
+    const std::uintmax_t chunk = 8 + std::uintmax_t((kWidth * 24 + 31) / 32 * 4) * kHeight;
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old;
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit limited = old;
+    limited.rlim_cur = fs::file_size(temporary[0]) + chunk;
+    setrlimit(RLIMIT_FSIZE, &limited);
+    r.footage->Release();
+    const bool ended = r.WaitForJobs();
+    setrlimit(RLIMIT_FSIZE, &old);
+    ASSERT_TRUE(ended);
+    ASSERT_EQ(r.prompts.prompt.texts.size(), 1u);
+    EXPECT_EQ(r.prompts.prompt.texts[0].rfind("AVI file close error: ", 0), 0u) << r.prompts.prompt.texts[0];
+    EXPECT_TRUE(Contents(path) == "the earlier render") << "the earlier render was replaced";
+    EXPECT_TRUE(FilesWith(r.folder.root(), ".tmp").empty());
+    EXPECT_TRUE(r.comp.CanClose());
+}
+
+TEST(ImageRenderer, RenderNeverWritesOverTheFootageItReads)
+{
+    Render r(6);
+    if (!ChooseCompressor(r.settings, "FFV1"))
+        GTEST_SKIP() << "FFV1 is not installed";
+    r.AddSegment(0, 6, false);
+    const std::string footage = r.folder.file("walk.avi");
+    std::ofstream(footage) << "the footage";
+    const std::string plate = r.folder.file("plate_004.png");
+    std::ofstream(plate) << "a background frame";
+    r.comp.GetBackground().SetFootage(boost::make_shared<NamedFootage>(6, plate));
+
+    // The user names the footage: refused, nothing written.
+    r.StartTo(footage);
+    EXPECT_EQ(r.proposedKept, (std::vector<std::string> { footage, plate }));
+    EXPECT_EQ(r.comp.GetRunningJobs(), 0);
+    EXPECT_TRUE(Contents(footage) == "the footage");
+
+    // Numbered files one of which is a background frame: refused too.
+    r.settings.format = "png";
+    r.StartTo(r.folder.file("plate_[###].png"));
+    EXPECT_EQ(r.comp.GetRunningJobs(), 0);
+    EXPECT_TRUE(Contents(plate) == "a background frame");
+    EXPECT_EQ(FilesWith(r.folder.root(), "plate_0").size(), 1u);
+
+    // Any other name is rendered.
+    r.StartTo(r.folder.file("plate_[##].png"));
+    ASSERT_TRUE(r.WaitForJobs());
+    EXPECT_EQ(FilesWith(r.folder.root(), "plate_0").size(), 7u);
 }
 
 } // namespace

@@ -7,9 +7,11 @@
 
 #include "app/jobs/MaskSaveDlg.h"
 #include "app/jobs/tests/job_test_support.h"
+#include "document/composition/Background.h"
 #include "document/segments/MaskCombine.h"
 #include "foundation/files/bmp_reader.h"
 #include "foundation/files/gdiplus_codec.h"
+#include "foundation/files/kept_files.h"
 #include "platform/gui/messages.h"
 
 #include <gtest/gtest.h>
@@ -119,6 +121,27 @@ TEST(MaskExporter, WriteErrorIsReportedAndTheJobStillEnds)
     ASSERT_EQ(e.prompts.prompt.texts.size(), 1u);
     EXPECT_NE(e.prompts.prompt.texts[0].find("m_0.bmp"), std::string::npos) << e.prompts.prompt.texts[0];
     EXPECT_TRUE(e.comp.CanClose());
+}
+
+TEST(MaskExporter, MasksAreNeverWrittenOverAFileTheCompositionReads)
+{
+    Export e(3);
+    e.AddSegment(0, 3, false);
+    const std::string plate = e.folder.file("plate_001.bmp");
+    std::ofstream(plate) << "a background frame";
+    e.comp.GetBackground().SetFootage(boost::make_shared<NamedFootage>(3, plate));
+    e.Run(new CrispMaskExporter(e.comp), "plate_[###].bmp");
+    EXPECT_EQ(e.comp.GetRunningJobs(), 0);
+    ASSERT_EQ(e.prompts.prompt.texts.size(), 1u);
+    EXPECT_EQ(e.prompts.prompt.texts[0], kept_file_message);
+    EXPECT_EQ(e.Files(), std::vector<std::string> { "plate_001.bmp" });
+    std::ifstream in(plate);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()),
+        "a background frame");
+    // Names that miss it are written.
+    e.Run(new CrispMaskExporter(e.comp), "plate_[##].bmp");
+    ASSERT_TRUE(e.WaitForJobs());
+    EXPECT_EQ(e.Files().size(), 4u);
 }
 
 TEST(MaskExporter, FramesWithoutMasksLeaveGapsInTheNumbering)

@@ -6,13 +6,16 @@
 #include "document/project/FramerateText.h"
 #include "document/project/tests/project_test_support.h"
 #include "document/tests/segment_test_support.h"
+#include "foundation/files/kept_files.h"
 #include "foundation/system/exception.h"
 #include "widgets/core/Event.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <sstream>
+#include <sys/resource.h>
 
 namespace {
 
@@ -285,6 +288,73 @@ TEST(ContourExport, CommandsCopyAndExportTheSelectedSegment)
     // Other commands pass on.
     My::CommandEvent other(33213);
     EXPECT_FALSE(commands.RouteCommand(other));
+}
+
+TEST(ContourExport, ExportThatCannotBeCompletedKeepsTheFileItWasReplacing)
+{
+    project_testing::Scratch scratch;
+    Doc d;
+    d.Results(2, 12, Moving);
+    const std::string path = scratch.File("c.txt");
+    project_testing::WriteFile(path, "the earlier export");
+    ASSERT_GT(ContourText(*d.segment).size(), 200u);
+    // A file-size limit stands in for a full disc.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old;
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit limited = old;
+    limited.rlim_cur = 100;
+    setrlimit(RLIMIT_FSIZE, &limited);
+    std::string error;
+    try {
+        ExportContourFile(*d.segment, path);
+    } catch (const xtd::exception& e) {
+        error = e.what();
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    EXPECT_NE(error.find(path), std::string::npos) << error;
+    EXPECT_EQ(project_testing::ReadFile(path), "the earlier export");
+    std::size_t files = 0;
+    for (const auto& e : project_testing::fs::directory_iterator(scratch.Root()))
+        files += e.is_regular_file() ? 1 : 0;
+    EXPECT_EQ(files, 1u);
+}
+
+// The scene under a file name of its own.
+class FileFootage : public SceneFootage {
+public:
+    FileFootage(int frames, std::string path)
+        : SceneFootage(frames)
+        , m_path(std::move(path))
+    {
+    }
+    std::string path() const override { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+TEST(ContourExport, ExportIsRefusedOverAFileTheCompositionReads)
+{
+    project_testing::Scratch scratch;
+    Doc d;
+    d.Results(2, 4, Moving);
+    const std::string background = scratch.File("plate.avi");
+    project_testing::WriteFile(background, "background footage");
+    d.comp.GetBackground().SetFootage(boost::make_shared<FileFootage>(4, background));
+    FakeContourHost host;
+    ContourCommands commands(d.comp, &host);
+    // The same file under another spelling.
+    host.file = (scratch.Root() / "." / "plate.avi").string();
+    RunCommand(commands, 33225);
+    EXPECT_EQ(project_testing::ReadFile(background), "background footage");
+    ASSERT_EQ(d.prompts.prompt.texts.size(), 1u);
+    EXPECT_EQ(d.prompts.prompt.texts[0], kept_file_message);
+    // Any other file is written.
+    host.file = scratch.File("plate.txt");
+    RunCommand(commands, 33225);
+    EXPECT_EQ(project_testing::ReadFile(host.file), ContourText(*d.segment));
+    EXPECT_EQ(d.prompts.prompt.texts.size(), 1u);
 }
 
 } // namespace

@@ -350,6 +350,7 @@ TEST_F(deinterlaced_footage_test, QueriesAreTheSuppliersWithTwiceTheFramesAndRat
     EXPECT_EQ(footage.frame_rate().numerator, 50);
     EXPECT_EQ(footage.frame_rate().denominator, 1u);
     EXPECT_EQ(footage.path(), "/clips/walk.avi");
+    EXPECT_EQ(footage.files(), std::vector<std::string> { "/clips/walk.avi" });
     EXPECT_EQ(footage.description(), "test footage");
     EXPECT_EQ(footage.first_frame_number(), 4);
     EXPECT_EQ(footage.frame_size(), (types::extent<unsigned> { 2, 5 }));

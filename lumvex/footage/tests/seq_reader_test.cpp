@@ -182,6 +182,10 @@ TEST_F(SeqFootage, ReportsTheSequence)
     EXPECT_EQ(footage.frame_count(), 6);
     EXPECT_EQ(footage.first_frame_number(), 10);
     EXPECT_EQ(footage.path(), m_folder.file("img_10.png"));
+    std::vector<std::string> members;
+    for (int i = 0; i < 6; ++i)
+        members.push_back(m_folder.file("img_" + std::to_string(10 + i) + ".png"));
+    EXPECT_EQ(footage.files(), members);
     EXPECT_EQ(footage.description(), "image sequence '" + m_folder.file("img_??.png") + "'");
     EXPECT_EQ(footage.frame_size(), (types::extent<unsigned> { 7, 5 }));
     EXPECT_FALSE(footage.has_alpha());
