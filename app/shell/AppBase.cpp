@@ -8,6 +8,7 @@
 #include "document/Selection.h"
 #include "foundation/system/crash_report.h"
 #include "platform/gui/app.h"
+#include "platform/gui/cursor.h"
 #include "widgets/core/Event.h"
 #include "widgets/core/Prompt.h"
 #include "widgets/core/Strings.h"
@@ -17,6 +18,22 @@ namespace My {
 namespace {
 
 AppBase* g_app = nullptr;
+
+// The wait cursor while a project is read or written; the cursor before
+// comes back also when that fails.
+class WaitCursor {
+public:
+    WaitCursor()
+        : m_previous(::SetCursor(LoadCursor(IDC_WAIT)))
+    {
+    }
+    ~WaitCursor() { ::SetCursor(m_previous); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    HCURSOR m_previous;
+};
 
 } // namespace
 
@@ -175,7 +192,10 @@ bool AppBase::OpenProjectFile(const std::string& path, int filter_index)
         if (!doc->IsEmpty())
             return true;
     }
-    doc->Open(path, filter_index);
+    {
+        WaitCursor wait;
+        doc->Open(path, filter_index);
+    }
     if (doc->IsEmpty())
         return false;
     AddToRecentFileList(doc->GetFileName());
@@ -281,6 +301,7 @@ void AppBase::OnFileSave()
         RunCommand(resources::ID_FILE_SAVE_AS);
         return;
     }
+    WaitCursor wait;
     doc->Save();
 }
 
@@ -292,7 +313,10 @@ void AppBase::OnFileSaveAs()
     std::string path;
     if (!AskSaveFileName(path, doc->GetFileName()) || path.empty())
         return;
-    doc->SaveAs(path);
+    {
+        WaitCursor wait;
+        doc->SaveAs(path);
+    }
     AddToRecentFileList(doc->GetFileName());
 }
 

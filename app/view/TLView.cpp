@@ -78,6 +78,7 @@ TLView::TLView(TLComp& composition, lumvex::cache& cache, platform::registry_pro
     }
     SetBackgroundColor(m_comp.IsEmpty() ? My::WorkspaceColor() : ToColor(m_style.matte));
     m_comp.GetSegmentSet().AddListener(this);
+    m_comp.GetSegmentSet().GetSegmentEvents().AddListener(this);
     m_editor.AddListener(this);
     m_comp.GetBackground().AddListener(this);
     m_viewCommands.Add(
@@ -110,6 +111,7 @@ TLView::~TLView()
         m_profile->write_int("Display", "RAMPreview", m_ramPreview ? 1 : 0);
     m_comp.GetBackground().RemoveListener(this);
     m_editor.RemoveListener(this);
+    m_comp.GetSegmentSet().GetSegmentEvents().RemoveListener(this);
     m_comp.GetSegmentSet().RemoveListener(this);
     SetSequence(nullptr);
 }
