@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <exception>
 
 namespace {
 
@@ -391,13 +392,24 @@ bool TLSegmentSet::CanProcessAny() const
 void TLSegmentSet::ProcessAll()
 {
     // A segment may leave the list while another is requested (a listener);
-    // the copy keeps the walk valid.
+    // the copy keeps the walk valid. One segment's failed request keeps no
+    // other from being queued; the first failure passes on afterwards.
     std::vector<TLSegment*> segments;
     for (const auto& segment : m_segments)
         segments.push_back(segment.get());
-    for (TLSegment* segment : segments)
-        if (IndexOf(segment) >= 0)
+    std::exception_ptr failure;
+    for (TLSegment* segment : segments) {
+        if (IndexOf(segment) < 0)
+            continue;
+        try {
             segment->RequestProcessing();
+        } catch (...) {
+            if (!failure)
+                failure = std::current_exception();
+        }
+    }
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void TLSegmentSet::CancelAll()

@@ -88,7 +88,9 @@ public:
     // encoded, else a crisp one).
     void CollectMaskLayers(int frame, bool encoded, std::vector<MaskLayer>& out) const;
 
-    // "Process All": RequestProcessing of every segment in list order.
+    // "Process All": RequestProcessing of every segment in list order; a
+    // request that throws keeps none of the others from being queued, and
+    // the first failure passes on after the last request.
     void ProcessAll();
     bool CanProcessAny() const;
     // "Cancel All": the worker's cancel-all.

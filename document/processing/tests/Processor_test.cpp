@@ -387,6 +387,31 @@ TEST(SegmentWorker, RequestThatThrowsLeavesTheSegmentIdleAndClosable)
     EXPECT_EQ(f.Set().GetCount(), 0);
 }
 
+// "Process All" queues every segment even when the request of one fails,
+// and reports that failure afterwards.
+TEST(SegmentWorker, ProcessAllQueuesTheOthersWhenOneRequestFails)
+{
+    Flow f;
+    TLSegment& late = f.Segment(20, { 18, 22 });
+    TLSegment& failing = f.Segment(12, { 10, 14 });
+    TLSegment& early = f.Segment(5, { 3, 7 });
+    struct Throwing : My::EventListener {
+        void OnEvent(My::Event& e) override
+        {
+            if (dynamic_cast<My::Segment::StateChange*>(&e))
+                throw std::runtime_error("listener failed");
+        }
+    } throwing;
+    failing.AddListener(&throwing);
+    EXPECT_THROW(f.Set().ProcessAll(), std::runtime_error);
+    failing.RemoveListener(&throwing);
+    ASSERT_TRUE(DrainUntil([&] { return !early.IsProcessing() && !late.IsProcessing(); }));
+    EXPECT_FALSE(failing.IsProcessing());
+    EXPECT_EQ(early.GetDataSpan(), (My::Span { 3, 7 }));
+    EXPECT_EQ(late.GetDataSpan(), (My::Span { 18, 22 }));
+    EXPECT_TRUE(DrainUntil([&] { return f.processor->IsIdle(); }));
+}
+
 // A message for the UI thread that throws while closing waits for a running
 // segment: the wait goes on until the segment is idle, and only then is the
 // segment deleted, so no later message of the worker reaches freed memory.
