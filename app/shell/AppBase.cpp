@@ -9,6 +9,7 @@
 #include "document/Selection.h"
 #include "foundation/system/crash_report.h"
 #include "platform/gui/app.h"
+#include "platform/gui/cursor.h"
 #include "platform/gui/file_dialog.h"
 #include "widgets/core/Event.h"
 #include "widgets/core/Prompt.h"
@@ -19,6 +20,22 @@ namespace My {
 namespace {
 
 AppBase* g_app = nullptr;
+
+// The wait cursor while a project is read or written; the cursor before
+// comes back also when that fails.
+class WaitCursor {
+public:
+    WaitCursor()
+        : m_previous(::SetCursor(LoadCursor(IDC_WAIT)))
+    {
+    }
+    ~WaitCursor() { ::SetCursor(m_previous); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+
+private:
+    HCURSOR m_previous;
+};
 
 } // namespace
 
@@ -211,7 +228,10 @@ bool AppBase::OpenProjectFile(const std::string& path, int filter_index)
         if (!doc->IsEmpty())
             return true;
     }
-    doc->Open(path, filter_index);
+    {
+        WaitCursor wait;
+        doc->Open(path, filter_index);
+    }
     if (doc->IsEmpty())
         return false;
     AddToRecentFileList(doc->GetFileName());
@@ -317,6 +337,7 @@ void AppBase::OnFileSave()
         RunCommand(resources::ID_FILE_SAVE_AS);
         return;
     }
+    WaitCursor wait;
     doc->Save();
 }
 
@@ -328,7 +349,10 @@ void AppBase::OnFileSaveAs()
     std::string path;
     if (!AskSaveFileName(path, doc->GetFileName()) || path.empty())
         return;
-    doc->SaveAs(path);
+    {
+        WaitCursor wait;
+        doc->SaveAs(path);
+    }
     AddToRecentFileList(doc->GetFileName());
 }
 

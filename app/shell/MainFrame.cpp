@@ -9,8 +9,12 @@
 #include "document/segments/TLSegment.h"
 #include "document/segments/TLSegmentSet.h"
 #include "lumvex/dll.h"
+#include "platform/gui/app.h"
 #include "platform/gui/colors.h"
+#include "platform/gui/dialog.h"
+#include "platform/gui/messages.h"
 #include "platform/gui/shell.h"
+#include "platform/kernel/wait.h"
 #include "widgets/core/Event.h"
 #include <iterator>
 
@@ -24,15 +28,18 @@ platform::registry_profile* ProfileStore()
     return profile ? profile->GetStore() : nullptr;
 }
 
-std::string ChooseMaskFile(CWnd* parent, bool save)
+// The open (save false) or save dialog of a key mask file; empty when
+// cancelled.
+std::string ChooseMaskFile(CWnd* parent, bool save, const std::string& title)
 {
     platform::gui::file_dialog_request request;
     request.parent = parent;
     request.save = save;
-    request.title = save ? "Export Key Mask" : "Import Key Mask";
+    request.title = title;
     request.filter = "Bitmap Files (*.bmp)|*.bmp||";
     request.default_extension = "bmp";
     request.flags = save ? platform::gui::OFN_HIDEREADONLY | platform::gui::OFN_OVERWRITEPROMPT
+            | platform::gui::OFN_PATHMUSTEXIST
                          : platform::gui::OFN_HIDEREADONLY | platform::gui::OFN_FILEMUSTEXIST;
     std::string path;
     int filter_index = 0;
@@ -40,6 +47,18 @@ std::string ChooseMaskFile(CWnd* parent, bool save)
         return {};
     return path;
 }
+
+// Dialog 137: the notice shown while a segment's processing is being
+// stopped.
+dialog_template CancellingLayout()
+{
+    return { "Tavelo", 150, 34,
+        { { dialog_control::static_text, -1, "Cancelling segment processing...", 10, 12, 130, 10 } } };
+}
+
+// While a stop is awaited the window messages are handled in slices of this
+// many milliseconds, so the windows keep painting.
+constexpr unsigned kWaitSlice = 20;
 
 const My::ToolBar::Entry g_tools[] = {
     { 60001, "TOOL_HAND" },
@@ -82,7 +101,8 @@ MainFrame::MainFrame(TLComp* composition)
     m_timeControlsPanel.SetAlignment(3);
     m_propertiesPanel.SetAlignment(0);
     composition->GetSegmentSet().SetHost(this);
-    m_view.GetMaskEditor().SetFileChooser([this](bool save) { return ChooseMaskFile(this, save); });
+    m_view.GetMaskEditor().SetFileChooser(
+        [this](bool save) { return ChooseMaskFile(this, save, save ? "Export Mask" : "Import Mask"); });
     m_view.SetFrameRateLabel([this](const std::string& suffix) { m_timeControls.SetRateSuffix(suffix); });
     // The zoom field and slider read the view's zoom when they redraw.
     m_view.SetZoomChanged([this] {
@@ -248,15 +268,40 @@ void MainFrame::OnSegmentProcessed(TLSegment& segment)
     m_view.OnSegmentProcessed(segment);
 }
 
-void MainFrame::OnProcessingRequested(TLSegment&) { }
+void MainFrame::OnProcessingRequested(TLSegment&)
+{
+    // With auto-follow on, the view follows the processing from the start.
+    if (m_view.GetPlayer().GetAutoFollow())
+        m_view.SetPlayerMode(My::Player::Following);
+}
 
 std::string MainFrame::ChooseKeyMaskFile(bool save)
 {
-    return ChooseMaskFile(this, save);
+    return ChooseMaskFile(this, save, save ? "Export Mask" : "Import Key Mask for the Segment");
 }
 
 void MainFrame::ShowCancelling(bool show)
 {
-    m_status.SetWindowText(show ? "Cancelling segment processing..." : "");
-    SetEnabled(!show);
+    if (show) {
+        if (!m_cancelling) {
+            m_cancelling = std::make_unique<CDialog>(CancellingLayout(), this);
+            m_cancelling->Create(this);
+        }
+        m_cancelling->ShowWindow(SW_SHOW);
+        SetEnabled(false);
+        return;
+    }
+    SetEnabled(true);
+    m_cancelling.reset();
+}
+
+void MainFrame::WaitDispatching(platform::waitable& posted)
+{
+    platform::gui::pump();
+    posted.wait(kWaitSlice);
+}
+
+bool MainFrame::IsCancellingShown() const
+{
+    return m_cancelling && m_cancelling->IsWindowVisible();
 }

@@ -18,6 +18,9 @@
 #include "widgets/controls/ToolBar.h"
 #include "widgets/properties/PEditor.h"
 
+#include <memory>
+
+class CDialog;
 class TLComp;
 
 namespace My {
@@ -52,7 +55,12 @@ public:
     void OnSegmentProcessed(TLSegment& segment) override;
     void OnProcessingRequested(TLSegment& segment) override;
     std::string ChooseKeyMaskFile(bool save) override;
+    // Dialog 137 shown, the frame disabled; hidden, the frame enabled again.
     void ShowCancelling(bool show) override;
+    // Handles the pending window messages, then waits a moment for posted.
+    void WaitDispatching(platform::waitable& posted) override;
+    // The cancelling notice is on screen.
+    bool IsCancellingShown() const;
 
 protected:
     int OnCreate() override;
@@ -76,4 +84,5 @@ private:
     DisplayPanel m_displayPanel;
     My::EditableObject* m_propertyObject = nullptr;
     bool m_displayAttached = false;
+    std::unique_ptr<CDialog> m_cancelling;
 };

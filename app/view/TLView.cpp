@@ -79,6 +79,7 @@ TLView::TLView(TLComp& composition, lumvex::cache& cache, platform::registry_pro
     }
     SetBackgroundColor(m_comp.IsEmpty() ? My::WorkspaceColor() : ToColor(m_style.matte));
     m_comp.GetSegmentSet().AddListener(this);
+    m_comp.GetSegmentSet().GetSegmentEvents().AddListener(this);
     m_editor.AddListener(this);
     m_comp.GetBackground().AddListener(this);
     m_viewCommands.Add(
@@ -113,6 +114,7 @@ TLView::~TLView()
     }
     m_comp.GetBackground().RemoveListener(this);
     m_editor.RemoveListener(this);
+    m_comp.GetSegmentSet().GetSegmentEvents().RemoveListener(this);
     m_comp.GetSegmentSet().RemoveListener(this);
     SetSequence(nullptr);
 }

@@ -57,8 +57,13 @@ public:
     // while the layer holds a footage): "Footage" with paths relative to
     // `base`, "SourceOffset" when not 0, and "Trimming". Reading a null or
     // footage-less element clears the layer; a trimming {x, x} becomes the
-    // whole footage. Reading needs `library`.
-    void Serialize(xml::stream& stream, lumvex::dll* library, const std::string& base);
+    // whole footage. Reading needs `library`. `missing` (reading only, may
+    // be null) stands for a footage whose file was not found: it is
+    // installed in place of the "Footage" element, lasts up to the end of
+    // the trimming (a still image one frame) and keeps the trimming as
+    // stored.
+    void Serialize(xml::stream& stream, lumvex::dll* library, const std::string& base,
+        const boost::shared_ptr<lumvex::footage>& missing = {});
 
     const boost::shared_ptr<lumvex::footage>& GetFootage() const { return m_footage; }
     // The layer's own frame shown at composition frame F, or -1 when the

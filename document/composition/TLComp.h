@@ -146,8 +146,10 @@ private:
     CompositionHost* m_host;
     ProcessorControl* m_processor;
     lumvex::dll* m_library = nullptr;
-    // Set by Load while reading: the footage standing for a missing one.
+    // Set by Load while reading: the footages standing for a missing object
+    // footage and a missing background footage.
     boost::shared_ptr<lumvex::footage> m_missingFootage;
+    boost::shared_ptr<lumvex::footage> m_missingBackground;
     boost::shared_ptr<lumvex::footage> m_footage;
     std::vector<std::unique_ptr<CompositionMember>> m_members;
     TLSegmentSet* m_segments = nullptr;

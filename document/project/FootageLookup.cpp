@@ -71,29 +71,72 @@ std::string FindEntry(const fs::path& folder, const std::string& name)
     return *std::min_element(matches.begin(), matches.end());
 }
 
+// Whether name matches pattern ("?" any one character, "*" any run of
+// them), exactly or without regard to case.
+bool Matches(const std::string& name, const std::string& pattern, bool ignoreCase)
+{
+    const auto same = [ignoreCase](char a, char b) {
+        return ignoreCase
+            ? std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b))
+            : a == b;
+    };
+    // Iterative, backtracking to the last "*": linear in practice and
+    // never deeper than one frame for hostile patterns.
+    std::size_t n = 0, p = 0, star = std::string::npos, resume = 0;
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || (pattern[p] != '*' && same(pattern[p], name[n])))) {
+            ++n;
+            ++p;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            star = p++;
+            resume = n;
+        } else if (star != std::string::npos) {
+            p = star + 1;
+            n = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+// Whether some file of folder matches the pattern.
+bool AnyMatch(const fs::path& folder, const std::string& pattern, bool ignoreCase)
+{
+    std::error_code error;
+    fs::directory_iterator it(folder, error);
+    if (error)
+        return false;
+    for (const fs::directory_entry& entry : it) {
+        std::error_code kind;
+        if (!entry.is_directory(kind) && Matches(entry.path().filename().string(), pattern, ignoreCase))
+            return true;
+    }
+    return false;
+}
+
 // A name of folder that the pattern's name matches without regard to case
 // ("?" any one character), re-cased after it: "Shot_????.png" becomes
-// "shot_????.png" when "shot_0001.png" is there. Empty when no name
-// matches or the pattern holds a "*".
+// "shot_????.png" when "shot_0001.png" is there. A pattern with a "*" is
+// kept as written when some file matches it as written. Empty when no
+// file matches.
 std::string FindPatternCase(const fs::path& folder, const std::string& pattern)
 {
     if (pattern.find('*') != std::string::npos)
-        return {};
+        return AnyMatch(folder, pattern, false) ? pattern : std::string();
     std::error_code error;
     fs::directory_iterator it(folder, error);
     if (error)
         return {};
     std::vector<std::string> found;
     for (const fs::directory_entry& entry : it) {
-        const std::string name = entry.path().filename().string();
-        if (name.size() != pattern.size())
+        std::error_code kind;
+        if (entry.is_directory(kind))
             continue;
-        bool matches = true;
-        for (std::size_t i = 0; i < name.size() && matches; ++i)
-            matches = pattern[i] == '?'
-                || std::tolower(static_cast<unsigned char>(pattern[i]))
-                    == std::tolower(static_cast<unsigned char>(name[i]));
-        if (!matches)
+        const std::string name = entry.path().filename().string();
+        if (name.size() != pattern.size() || !Matches(name, pattern, true))
             continue;
         std::string recased = pattern;
         for (std::size_t i = 0; i < name.size(); ++i)
@@ -114,7 +157,8 @@ std::string FindFootageFile(const std::string& stored, const std::string& base, 
         return {};
     const std::string written = paths::native(paths::absolute_path(stored, base));
     const fs::path exact(written);
-    if (Exists(pattern ? exact.parent_path() : exact))
+    // A pattern names a sequence only while some file matches it.
+    if (pattern ? AnyMatch(exact.parent_path(), exact.filename().string(), false) : Exists(exact))
         return written;
     if (HasDrive(stored))
         return {};
@@ -136,7 +180,7 @@ std::string FindFootageFile(const std::string& stored, const std::string& base, 
         // A pattern's name matches files, not itself.
         const std::string found = last && pattern ? FindPatternCase(at, part) : FindEntry(at, part);
         if (found.empty())
-            return last && pattern ? (at / part).string() : std::string();
+            return {};
         at /= found;
     }
     return at.lexically_normal().string();

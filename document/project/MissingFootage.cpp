@@ -17,6 +17,7 @@ class MissingFrameId : public lumvex::item_id {
 public:
     MissingFrameId(const MissingFootage* footage, int frame, types::extent<unsigned> size)
         : m_footage(footage)
+        , m_path(footage->path())
         , m_frame(frame)
         , m_size(size)
     {
@@ -27,7 +28,13 @@ public:
         return id && id->m_footage == m_footage && id->m_frame == m_frame && id->m_size.width == m_size.width
             && id->m_size.height == m_size.height;
     }
-    std::string key() const override { return "missing" + std::to_string(m_frame); }
+    // Frames of two stand-ins (the object's and the background's, or those
+    // of two projects) never share a key.
+    std::string key() const override
+    {
+        return "missing " + m_path + " " + std::to_string(m_size.width) + "x" + std::to_string(m_size.height)
+            + " " + std::to_string(m_frame);
+    }
     void describe(std::ostream& out) const override { out << "missing footage frame " << m_frame; }
     bool can_produce() const override { return true; }
     void produce(img::image<img::BGRA<unsigned char>>& target) const override
@@ -41,6 +48,7 @@ public:
 
 private:
     const MissingFootage* m_footage;
+    std::string m_path;
     int m_frame;
     types::extent<unsigned> m_size;
 };
@@ -85,6 +93,14 @@ void MissingFootage::serialize(xml::stream& stream, const std::string& base_path
     if (stream.reading)
         throw xtd::exception("A missing footage cannot be read from a project.");
     WriteElement(stream, m_element, base_path);
+}
+
+bool MissingFootage::StandsForStill() const
+{
+    for (const auto& [name, value] : m_element.attributes)
+        if (name == "type")
+            return value == "still";
+    return false;
 }
 
 std::string MissingFootage::description() const

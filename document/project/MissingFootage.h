@@ -1,10 +1,11 @@
 #pragma once
 
-// The footage of a project whose footage file could not be found: it keeps
-// the footage's element as the project stored it, so that saving the
-// project writes it back (its file paths re-made relative to the folder
-// saved to), and shows black frames of the composition's size in place of
-// the missing ones, so the segments and their masks stay usable. The size
+// The footage of a project whose footage file (the object's or the
+// background's) could not be found: it keeps the footage's element as the
+// project stored it, so that saving the project writes it back (its file
+// paths re-made relative to the folder saved to), and shows black frames of
+// the composition's size in place of the missing ones, so the segments and
+// their masks, and the background's placing, stay as they were. The size
 // and length are those the project's segments and spans imply.
 
 #include "lumvex/footage/footage.h"
@@ -25,11 +26,14 @@ public:
         std::vector<Element> children;
     };
 
-    // `missing` is the file path as the project stored it.
+    // `missing` is the file (or file pattern) looked for, an absolute path
+    // in the system's form.
     MissingFootage(Element element, std::string missing);
 
     void SetFrameCount(int count) { m_frameCount = count; }
     void SetFrameSize(types::extent<unsigned> size) { m_size = size; }
+    // The stored element is a still image's.
+    bool StandsForStill() const;
 
     boost::shared_ptr<lumvex::item_id> frame_id(int frame) override;
     // A black frame, made on each call; never cached.
@@ -40,7 +44,7 @@ public:
     // Writing puts the stored element back; reading throws (this footage is
     // only made by the project's loading).
     void serialize(xml::stream& stream, const std::string& base_path) override;
-    // The path as stored.
+    // The path looked for.
     std::string path() const override { return m_missing; }
     std::string description() const override;
     int frame_count() const override { return m_frameCount; }

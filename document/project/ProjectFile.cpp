@@ -94,7 +94,8 @@ void TLSegmentSet::Serialize(xml::stream& stream)
     NotifyChange();
 }
 
-void Background::Serialize(xml::stream& stream, lumvex::dll* library, const std::string& base)
+void Background::Serialize(xml::stream& stream, lumvex::dll* library, const std::string& base,
+    const boost::shared_ptr<lumvex::footage>& missing)
 {
     if (!stream.reading) {
         xml::stream footage = stream.child("Footage");
@@ -107,7 +108,9 @@ void Background::Serialize(xml::stream& stream, lumvex::dll* library, const std:
         return;
     }
     boost::shared_ptr<lumvex::footage> read;
-    if (!stream.is_null() && library) {
+    if (!stream.is_null() && missing) {
+        read = missing;
+    } else if (!stream.is_null() && library) {
         xml::stream footage = stream.child("Footage");
         footage || lumvex::footage_ptr_capsule { library, &read, base };
     }
@@ -117,9 +120,12 @@ void Background::Serialize(xml::stream& stream, lumvex::dll* library, const std:
     }
     const int offset = stream.read<int>("SourceOffset", 0);
     My::Span span = ReadRequiredSpan(stream.child("Trimming"));
+    auto* standIn = dynamic_cast<MissingFootage*>(read.get());
+    if (standIn)
+        standIn->SetFrameCount(standIn->StandsForStill() ? 1 : std::clamp(span.last, 1, 1 << 24));
     SetFootage(read);
     SetStart(offset);
-    if (span.first == span.last)
+    if (span.first == span.last && !standIn)
         span = { 0, std::max(0, m_footage->frame_count()) };
     SetTrimming(span.first, span.last);
     My::Layer::TimeSpanChange moved(this);

@@ -51,7 +51,8 @@ bool IsFileAttribute(const std::string& name)
 
 // Looks up the files of a footage element and its suppliers. A file found
 // under another case or separator is written back into the element, so the
-// footage opens it; the first one not found at all is returned as stored.
+// footage opens it; the first one not found at all is returned as the
+// absolute path looked for, in the system's form.
 std::string ResolveFootage(xml::sarnel& doc, xml::handle h, const std::string& base)
 {
     std::string missing;
@@ -62,7 +63,7 @@ std::string ResolveFootage(xml::sarnel& doc, xml::handle h, const std::string& b
         const std::string found = FindFootageFile(stored, base, std::string(attribute) == "filter");
         if (found.empty()) {
             if (missing.empty())
-                missing = stored;
+                missing = paths::native(paths::absolute_path(stored, base));
         } else if (found != paths::native(paths::absolute_path(stored, base))) {
             doc.set_attribute(h, attribute, found);
         }
@@ -96,7 +97,8 @@ MissingFootage::Element CopyElement(xml::sarnel& doc, xml::handle h, const std::
 }
 
 // The length a project implies for a footage that is missing: enough for
-// its work area, its current frame and every segment's time span.
+// its work area, its current frame and every segment's time span, key frame
+// and stored results, so that nothing the project holds is cut off.
 int ImpliedFrameCount(xml::stream& root)
 {
     long long count = 1;
@@ -109,6 +111,15 @@ int ImpliedFrameCount(xml::stream& root)
         xml::stream segment(node, true);
         xml::stream span = segment.child("TimeSpan");
         count = std::max<long long>(count, span.read<int>("Last", 0));
+        count = std::max<long long>(count, static_cast<long long>(segment.read<int>("origin", 0)) + 1);
+        // The engine's records run from "first_data", one "twomasks" child
+        // a frame.
+        const long long first = segment.read<int>("first_data", -1);
+        if (first >= 0) {
+            std::list<xml::node> records;
+            segment.select(records, "twomasks");
+            count = std::max<long long>(count, first + static_cast<long long>(records.size()));
+        }
     }
     return static_cast<int>(std::min<long long>(count, 1 << 24));
 }
@@ -149,14 +160,16 @@ void TLComp::Load(const std::string& path, int)
         if (const xml::handle background = FirstChild(document, root, "Background"))
             if (const xml::handle footage = FirstChild(document, background, "Footage")) {
                 missingBackground = ResolveFootage(document, footage, base);
-                // The layer is left empty; the project opens without it.
+                // The layer keeps its place and trimming over black frames.
                 if (!missingBackground.empty())
-                    document.remove(footage);
+                    m_missingBackground = boost::shared_ptr<lumvex::footage>(
+                        new MissingFootage(CopyElement(document, footage, base), missingBackground));
             }
 
         xml::stream stream(document.root(), true);
         Serialize(stream, path);
         m_missingFootage.reset();
+        m_missingBackground.reset();
         for (const std::string& file : { missing, missingBackground })
             if (!file.empty())
                 My::MessageBox(
@@ -165,6 +178,7 @@ void TLComp::Load(const std::string& path, int)
     } catch (...) {
         // Nothing of a half-read project survives.
         m_missingFootage.reset();
+        m_missingBackground.reset();
         Close();
         throw;
     }
@@ -221,13 +235,20 @@ void TLComp::ReadProject(xml::stream& stream, const std::string& base)
     m_exportInaccuracy = std::max(0.0f, stream.read<float>("ExportInaccuracy", 1.0f));
     m_segments->Serialize(stream);
     xml::stream background = stream.child("Background");
-    m_background->Serialize(background, m_library, base);
+    m_background->Serialize(background, m_library, base, m_missingBackground);
 
     // A missing footage has learnt its size from the segments; without any
-    // it shows one black pixel.
+    // it takes the size of a background that was found, else it shows one
+    // black pixel. A missing background has the composition's size.
+    const auto& backdrop = m_background->GetFootage();
+    auto* missingBackdrop = dynamic_cast<MissingFootage*>(backdrop.get());
     if (auto* missing = dynamic_cast<MissingFootage*>(m_footage.get());
         missing && missing->frame_size().width == 0)
-        missing->SetFrameSize({ 1, 1 });
+        missing->SetFrameSize(backdrop && !missingBackdrop && backdrop->frame_size().width != 0
+                ? backdrop->frame_size()
+                : types::extent<unsigned> { 1, 1 });
+    if (missingBackdrop)
+        missingBackdrop->SetFrameSize(GetFrameSize());
 
     work = { std::clamp(work.first, 0, count), std::clamp(work.last, 0, count) };
     m_workArea = work.last - work.first > 0 ? work : My::Span { 0, count };
@@ -235,7 +256,6 @@ void TLComp::ReadProject(xml::stream& stream, const std::string& base)
         m_currentFrame = 0;
     m_previewFrame = m_currentFrame;
 
-    const auto& backdrop = m_background->GetFootage();
     if (backdrop) {
         const types::extent<unsigned> a = backdrop->frame_size();
         const types::extent<unsigned> b = GetFrameSize();

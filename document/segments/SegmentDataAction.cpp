@@ -58,6 +58,13 @@ SegmentParamsAction::SegmentParamsAction(TLSegment& segment, const trm::param& p
 
 bool SegmentParamsAction::Do()
 {
+    // Parameters that validate to the current ones change nothing: they must
+    // not stop the calculation under way (a text field commits its unchanged
+    // text when it loses the focus).
+    trm::param validated = m_params;
+    validated.validate();
+    if (validated == m_segment.GetParams())
+        return false;
     Redo();
     if (!m_new->set_param(m_params)) {
         m_segment.InstallEngine(m_old);

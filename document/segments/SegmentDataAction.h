@@ -48,8 +48,8 @@ private:
 class SegmentParamsAction : public SegmentDataAction {
 public:
     SegmentParamsAction(TLSegment& segment, const trm::param& params);
-    // Fails (the old state back in place) when the validated parameters equal
-    // the current ones.
+    // Fails, before anything is stopped or swapped, when the validated
+    // parameters equal the current ones.
     bool Do() override;
     std::string GetName() const override;
 

@@ -9,6 +9,10 @@
 
 class TLSegment;
 
+namespace platform {
+class waitable;
+}
+
 class SegmentHost {
 public:
     // The mask editor's target became segment (null: it has none).
@@ -29,6 +33,10 @@ public:
     // Shows (true) or hides (false) the notice "Cancelling segment
     // processing..." with the main window disabled meanwhile.
     virtual void ShowCancelling(bool show) = 0;
+    // While a stop is awaited: handles the pending window messages (the
+    // windows keep painting) and waits until posted (a message for the UI
+    // thread) is signalled or a moment has passed.
+    virtual void WaitDispatching(platform::waitable& posted) = 0;
 
 protected:
     ~SegmentHost() = default;

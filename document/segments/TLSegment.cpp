@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <exception>
 #include <string>
 
 namespace {
@@ -142,10 +143,13 @@ TLComp& TLSegment::GetComposition() const
 
 void TLSegment::SetTimeSpan(int first, int last)
 {
-    if (!(first < last) || m_keyFrame < first || m_keyFrame >= last)
+    // Frames past the footage cannot be calculated: the bounds are kept to
+    // its frames, as the timeline's drag and the project's loading keep them.
+    const int count = GetComposition().GetFrameCount();
+    const My::Span span { std::clamp(first, 0, count), std::clamp(last, 0, count) };
+    if (!(span.first < span.last) || m_keyFrame < span.first || m_keyFrame >= span.last)
         throw xtd::exception("The tracking bounds " + std::to_string(first) + " to " + std::to_string(last)
             + " must contain the key frame " + std::to_string(m_keyFrame) + " and end after they start.");
-    const My::Span span { first, last };
     if (span == m_timeSpan)
         return;
     GetComposition().GetHistory().Perform(std::make_unique<My::ChangeValueAction<My::Span>>(
@@ -243,11 +247,23 @@ bool TLSegment::RequestProcessing()
     if (!processor || !CanProcess())
         return false;
     m_processing = true;
-    const My::Span table = m_engine->range();
-    m_engine->set_range({ std::min(table.first, m_timeSpan.first), std::max(table.last, m_timeSpan.last) });
-    SendStateChange();
-    EndEditing();
-    processor->Enqueue(*this);
+    try {
+        const My::Span table = m_engine->range();
+        m_engine->set_range(
+            { std::min(table.first, m_timeSpan.first), std::max(table.last, m_timeSpan.last) });
+        SendStateChange();
+        EndEditing();
+        processor->Enqueue(*this);
+    } catch (...) {
+        // Not queued, so no done call would ever clear the flag: a segment
+        // left marked would block editing and every wait for it.
+        m_processing = false;
+        try {
+            SendStateChange();
+        } catch (...) {
+        }
+        throw;
+    }
     if (SegmentHost* host = m_set->GetHost())
         host->OnProcessingRequested(*this);
     return true;
@@ -257,29 +273,58 @@ void TLSegment::StopProcessing(bool wait)
 {
     if (!m_processing)
         return;
-    if (ProcessorControl* processor = GetComposition().GetProcessor())
-        processor->Remove(*this);
-    if (!wait || !m_processing)
-        return;
-    SegmentHost* host = m_set->GetHost();
-    if (host)
-        host->ShowCancelling(true);
-    try {
+    // The wait goes on whatever the messages run meanwhile throw: it ends
+    // only when the segment is idle, so that the callers may let go of it;
+    // the first failure passes on afterwards.
+    std::exception_ptr failure;
+    const auto keep = [&failure] {
+        if (!failure)
+            failure = std::current_exception();
+    };
+    if (ProcessorControl* processor = GetComposition().GetProcessor()) {
+        try {
+            processor->Remove(*this);
+        } catch (...) {
+            keep();
+        }
+    }
+    if (wait && m_processing) {
+        SegmentHost* host = m_set->GetHost();
+        bool shown = false;
+        if (host) {
+            try {
+                host->ShowCancelling(true);
+                shown = true;
+            } catch (...) {
+                keep();
+            }
+        }
         // The worker posts the completion call when the calculation stops;
         // the messages before it (progress) run first, in order.
         My::MessageQueue& queue = My::GetMessageQueue();
         while (m_processing) {
-            queue.RunPending();
-            if (m_processing)
-                queue.GetPostedEvent().wait();
+            try {
+                queue.RunPending();
+                if (!m_processing)
+                    break;
+                if (host)
+                    host->WaitDispatching(queue.GetPostedEvent());
+                else
+                    queue.GetPostedEvent().wait();
+            } catch (...) {
+                keep();
+            }
         }
-    } catch (...) {
-        if (host)
-            host->ShowCancelling(false);
-        throw;
+        if (shown) {
+            try {
+                host->ShowCancelling(false);
+            } catch (...) {
+                keep();
+            }
+        }
     }
-    if (host)
-        host->ShowCancelling(false);
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void TLSegment::OnProcessingProgress(My::Span span, int frame)
@@ -326,8 +371,17 @@ void TLSegment::EndEditing()
 
 void TLSegment::Detach()
 {
-    StopProcessing(true);
+    // Editing ends also when the wait reports a failure: the segment is
+    // idle then, and the caller may let go of it.
+    std::exception_ptr failure;
+    try {
+        StopProcessing(true);
+    } catch (...) {
+        failure = std::current_exception();
+    }
     EndEditing();
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void TLSegment::SendStateChange()

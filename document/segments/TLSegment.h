@@ -74,7 +74,8 @@ public:
     // My::Segment
     int GetKeyFrame() const override { return m_keyFrame; }
     My::Span GetTimeSpan() const override { return m_timeSpan; }
-    // Undoable ("Adjust Segment"); an unchanged span records nothing. Throws
+    // Undoable ("Adjust Segment"); both ends are first kept to the
+    // footage's frames, and an unchanged span records nothing. Throws
     // xtd::exception, changing nothing, unless first < last and the key
     // frame lies inside.
     void SetTimeSpan(int first, int last) override;
@@ -84,11 +85,18 @@ public:
     // the time span, and the segment is not processing.
     bool CanProcess() const override;
     // Queues the segment for the worker when it can process; false otherwise.
+    // A request that throws leaves the segment idle.
     bool RequestProcessing() override;
+    // Takes the segment out of the worker's queue, or asks the running
+    // calculation to stop. With wait, returns only once the segment is idle,
+    // running the UI thread's messages and the window's meanwhile; what they
+    // throw passes on after that.
     void StopProcessing(bool wait) override;
     bool IsBeingEdited() const override;
     void BeginEditing() override;
     void EndEditing() override;
+    // StopProcessing(true), then EndEditing (also when the wait throws): the
+    // segment may then be deleted.
     void Detach() override;
 
     // My::MaskOwner

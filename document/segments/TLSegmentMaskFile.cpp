@@ -16,15 +16,6 @@
 // The key mask commands: reading a 1-bit BMP as the key mask and writing the
 // key mask as one.
 
-namespace {
-
-std::string SizeText(unsigned width, unsigned height)
-{
-    return std::to_string(width) + "x" + std::to_string(height);
-}
-
-} // namespace
-
 void TLSegment::ImportKeyMask()
 {
     if (m_processing)
@@ -49,16 +40,21 @@ void TLSegment::ImportKeyMask()
     }
     const types::extent<unsigned> size = GetComposition().GetFrameSize();
     if (read.width != size.width || read.height != size.height) {
-        My::MessageBox("Dimensions of the bitmap (" + path + "), " + SizeText(read.width, read.height)
-                + ", differ from composition dimensions, " + SizeText(size.width, size.height)
-                + ".\nThe mask is not imported.",
-            My::MB_ICONEXCLAMATION);
-        return;
+        const std::string text
+            = "Dimensions of the bitmap (" + path + ") differ from composition dimensions.\nProceed?";
+        if (My::MessageBox(text, My::MB_OKCANCEL | My::MB_ICONEXCLAMATION) != My::IDOK)
+            return;
     }
-    // The engine works on top-down masks with 4-byte rows.
+    // The engine works on top-down masks with 4-byte rows. Every byte is
+    // cleared first: the padding at the rows' ends too, which the mask's
+    // PNG form in the project file carries. A bitmap of another size lies
+    // at the top left, clipped.
     img::image<img::bit> mask(size.width, size.height, 4);
-    for (unsigned y = 0; y < size.height; ++y)
-        for (unsigned x = 0; x < size.width; ++x)
+    mask.fill(false);
+    const unsigned width = std::min(size.width, read.width);
+    const unsigned height = std::min(size.height, read.height);
+    for (unsigned y = 0; y < height; ++y)
+        for (unsigned x = 0; x < width; ++x)
             mask.at(x, y) = static_cast<bool>(read.at(x, y));
     SetMask(mask, std::string());
 }

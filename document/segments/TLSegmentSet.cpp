@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <exception>
 
 namespace {
 
@@ -72,12 +73,22 @@ public:
     }
     // The segment leaves the list and what was selected before it came is
     // selected again.
+    // A failure while the segment is detached (a message run during the
+    // wait threw) puts it back, so the entry stays done, and passes on.
     void Undo() override
     {
         KeepSelection keep(m_set);
-        m_owned.reset(m_set.RemoveAt(m_set.IndexOf(m_segment)));
-        if (m_owned)
+        const int index = m_set.IndexOf(m_segment);
+        if (index < 0)
+            return;
+        m_owned.reset(m_set.RemoveAt(index));
+        try {
             m_owned->Detach();
+        } catch (...) {
+            m_set.Insert(index, m_owned.release());
+            keep.Restore();
+            throw;
+        }
         keep.Restore();
         m_set.SelectSegment(m_set.IndexOf(m_previous));
     }
@@ -97,6 +108,8 @@ public:
         , m_index(index)
     {
     }
+    // A failure while the segment is detached puts it back: nothing is
+    // recorded, and the failure passes on.
     bool Do() override
     {
         m_wasSelected = m_index == m_set.GetSelectedIndex();
@@ -104,7 +117,13 @@ public:
         m_owned.reset(m_set.RemoveAt(m_index));
         if (!m_owned)
             return false;
-        m_owned->Detach();
+        try {
+            m_owned->Detach();
+        } catch (...) {
+            m_set.Insert(m_index, m_owned.release());
+            keep.Restore();
+            throw;
+        }
         keep.Restore();
         return true;
     }
@@ -234,7 +253,11 @@ int TLSegmentSet::IndexOf(const TLSegment* segment) const
     return -1;
 }
 
-void TLSegmentSet::OnEvent(My::Event&) { }
+void TLSegmentSet::OnEvent(My::Event& event)
+{
+    if (dynamic_cast<My::Segment::Event*>(&event))
+        m_segmentEvents.Send(event);
+}
 
 void TLSegmentSet::NotifyChange()
 {
@@ -255,7 +278,8 @@ void TLSegmentSet::Clear()
     segments.swap(m_segments);
     NotifyChange();
     // Every segment is detached before it goes, so no message of the worker
-    // reaches a deleted segment; a failure to stop one still lets the rest go.
+    // reaches a deleted segment. Detaching returns, or throws, only once the
+    // segment is idle; a failure reported meanwhile still lets the rest go.
     for (auto& segment : segments) {
         try {
             segment->Detach();
@@ -368,13 +392,24 @@ bool TLSegmentSet::CanProcessAny() const
 void TLSegmentSet::ProcessAll()
 {
     // A segment may leave the list while another is requested (a listener);
-    // the copy keeps the walk valid.
+    // the copy keeps the walk valid. One segment's failed request keeps no
+    // other from being queued; the first failure passes on afterwards.
     std::vector<TLSegment*> segments;
     for (const auto& segment : m_segments)
         segments.push_back(segment.get());
-    for (TLSegment* segment : segments)
-        if (IndexOf(segment) >= 0)
+    std::exception_ptr failure;
+    for (TLSegment* segment : segments) {
+        if (IndexOf(segment) < 0)
+            continue;
+        try {
             segment->RequestProcessing();
+        } catch (...) {
+            if (!failure)
+                failure = std::current_exception();
+        }
+    }
+    if (failure)
+        std::rethrow_exception(failure);
 }
 
 void TLSegmentSet::CancelAll()

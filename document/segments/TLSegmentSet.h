@@ -10,6 +10,7 @@
 #include "document/segments/MaskMode.h"
 #include "document/segments/SegmentSet.h"
 #include "widgets/core/CommandMap.h"
+#include "widgets/core/EventDispatcher.h"
 
 #include <memory>
 #include <vector>
@@ -44,8 +45,15 @@ public:
     TLSegment* RemoveAt(int index) override;
     TLSegment* GetAt(int index) const override;
 
-    // My::EventListener: the segments' events are not used here.
+    // My::EventListener: every segment's events, handed on to the
+    // listeners of GetSegmentEvents.
     void OnEvent(My::Event& event) override;
+    // Listeners told of every event of every segment of this set (the views
+    // that paint the segments: a change of the mask mode, the bounds, the
+    // parameters or the results, and their undo, alters the painted frame),
+    // in registration order, before the segment's other listeners. A
+    // listener removes itself before it goes.
+    My::EventDispatcher& GetSegmentEvents() { return m_segmentEvents; }
 
     // CompositionMember
     void OnOpenChange(bool open) override;
@@ -80,7 +88,9 @@ public:
     // encoded, else a crisp one).
     void CollectMaskLayers(int frame, bool encoded, std::vector<MaskLayer>& out) const;
 
-    // "Process All": RequestProcessing of every segment in list order.
+    // "Process All": RequestProcessing of every segment in list order; a
+    // request that throws keeps none of the others from being queued, and
+    // the first failure passes on after the last request.
     void ProcessAll();
     bool CanProcessAny() const;
     // "Cancel All": the worker's cancel-all.
@@ -108,5 +118,6 @@ private:
     std::vector<std::unique_ptr<TLSegment>> m_segments;
     SegmentHost* m_host = nullptr;
     TLSegment* m_editTarget = nullptr;
+    My::EventDispatcher m_segmentEvents;
     My::CommandMap m_commands;
 };

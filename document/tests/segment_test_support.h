@@ -38,6 +38,7 @@ struct FakeSegmentHost : SegmentHost {
     int requested = 0;
     std::string file;
     std::vector<bool> cancelling;
+    int waits = 0;
     // Called when the notice "Cancelling segment processing..." is shown.
     std::function<void()> onCancelling;
 
@@ -53,6 +54,11 @@ struct FakeSegmentHost : SegmentHost {
         cancelling.push_back(show);
         if (show && onCancelling)
             onCancelling();
+    }
+    void WaitDispatching(platform::waitable& posted) override
+    {
+        ++waits;
+        posted.wait();
     }
 };
 

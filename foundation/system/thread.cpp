@@ -141,13 +141,4 @@ WorkThreadBase::WorkThreadBase()
     restart = true;
 }
 
-void WorkThreadBase::wait_for_work()
-{
-    if (!wake.wait(0)) {
-        idle.set();
-        wake.wait();
-        idle.reset();
-    }
-}
-
 } // namespace mswin

@@ -114,16 +114,15 @@ private:
 // thread goes on with the next.
 //
 // The owner appends items under lock, resets idle and sets wake; to end the
-// thread it sets stop under lock, sets wake and joins.
+// thread it sets stop under lock, sets wake and joins. The thread sets idle
+// only under lock, with the queue empty, and never clears it itself: once an
+// owner has queued an item and cleared idle, idle stays clear until the
+// thread has taken every item and finds the queue empty again.
 class WorkThreadBase : public thread {
 public:
     WorkThreadBase();
 
 protected:
-    // When the wake event is not set: sets the idle event, waits for wake and
-    // resets idle. Either way the (auto-reset) wake event is consumed.
-    void wait_for_work();
-
     platform::critical_section lock;
     // The current item is to stop: set by cancel_all, cleared when an item is
     // taken; the item reads it without the lock.
@@ -168,18 +167,22 @@ protected:
     // empty: items queued before stop are still processed.
     bool next_item()
     {
-        for (bool first = true;; first = false) {
-            if (!first)
-                wait_for_work();
-            std::lock_guard guard(lock);
-            if (!queue.empty()) {
-                current = queue.front();
-                queue.pop_front();
-                cancel = false;
-                return true;
+        for (;;) {
+            {
+                std::lock_guard guard(lock);
+                if (!queue.empty()) {
+                    current = queue.front();
+                    queue.pop_front();
+                    cancel = false;
+                    return true;
+                }
+                if (stop)
+                    return false;
+                // Under the lock that items are queued under: an item cannot
+                // come between the look at the queue and the setting of idle.
+                idle.set();
             }
-            if (!first && stop)
-                return false;
+            wake.wait();
         }
     }
 

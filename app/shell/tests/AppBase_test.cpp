@@ -78,6 +78,29 @@ TEST_F(AppBaseTest, FailedOpenLeavesTheDocumentEmptyAndTheNameForTheReport)
     EXPECT_EQ(prompt.shown.back(), "Error while opening project:\nfile not found.");
 }
 
+TEST_F(AppBaseTest, ProjectsAreReadAndWrittenUnderTheWaitCursor)
+{
+    const HCURSOR arrow = LoadCursor(IDC_ARROW);
+    const HCURSOR wait = LoadCursor(IDC_WAIT);
+    ::SetCursor(arrow);
+    OpenModified("/clips/walk.tvp");
+    app.Command(ID_FILE_SAVE);
+    ASSERT_EQ(app.Doc().cursors.size(), 2u);
+    EXPECT_EQ(app.Doc().cursors[0], wait);
+    EXPECT_EQ(app.Doc().cursors[1], wait);
+    EXPECT_EQ(::GetCursor(), arrow);
+    // A failed read or write gives the cursor back too.
+    app.Doc().modified = true;
+    app.Doc().failStore = true;
+    EXPECT_THROW(app.Command(ID_FILE_SAVE), std::runtime_error);
+    EXPECT_EQ(::GetCursor(), arrow);
+    app.Doc().Close();
+    app.Doc().failLoad = true;
+    EXPECT_THROW(app.OpenProjectFile("/clips/run.tvp", -1), std::runtime_error);
+    EXPECT_EQ(app.Doc().cursors.back(), wait);
+    EXPECT_EQ(::GetCursor(), arrow);
+}
+
 TEST_F(AppBaseTest, CancelOfTheSaveQuestionKeepsTheModifiedProject)
 {
     OpenModified("/clips/walk.tvp");

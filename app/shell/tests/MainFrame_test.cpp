@@ -23,11 +23,13 @@ using namespace segment_testing;
 
 std::deque<std::string> g_answers;
 std::vector<bool> g_asked;
+std::vector<platform::gui::file_dialog_request> g_requests;
 
 bool Answer(const platform::gui::file_dialog_request& request, std::string& path, int& index)
 {
     index = 0;
     g_asked.push_back(request.save);
+    g_requests.push_back(request);
     if (g_answers.empty())
         return false;
     path = g_answers.front();
@@ -45,6 +47,7 @@ struct MainFrameHost : ::testing::Test {
         previous = platform::gui::set_file_dialog_presenter(Answer);
         g_answers.clear();
         g_asked.clear();
+        g_requests.clear();
     }
     ~MainFrameHost() override
     {
@@ -134,4 +137,56 @@ TEST_F(MainFrameHost, RightBarStacksDisplayAndTimeControlsAndLeavesTheProperties
     EXPECT_EQ(controls.GetContentSize(), controls.GetWidget()->GetPreferredSize());
     EXPECT_EQ(properties->GetBounds(), CRect(0, time->GetBounds().bottom, 200, 600));
     EXPECT_GT(properties->GetBounds().Height(), 200);
+}
+
+TEST_F(MainFrameHost, KeyMaskDialogsOfTheSegmentAndTheMaskEditorCarryTheirTitles)
+{
+    frame->ChooseKeyMaskFile(false);
+    frame->ChooseKeyMaskFile(true);
+    TLSegment* segment = comp.GetSegmentSet().CreateSegment(0);
+    My::MaskEditor& editor = frame->GetCompositionView().GetMaskEditor();
+    editor.BeginEdit(segment);
+    My::CommandEvent importMask(50054);
+    editor.RouteCommand(importMask);
+    My::CommandEvent exportMask(50055);
+    editor.RouteCommand(exportMask);
+    ASSERT_EQ(g_requests.size(), 4u);
+    EXPECT_EQ(g_requests[0].title, "Import Key Mask for the Segment");
+    EXPECT_EQ(g_requests[1].title, "Export Mask");
+    EXPECT_EQ(g_requests[2].title, "Import Mask");
+    EXPECT_EQ(g_requests[3].title, "Export Mask");
+    for (const auto& request : g_requests) {
+        EXPECT_EQ(request.filter, "Bitmap Files (*.bmp)|*.bmp||");
+        EXPECT_EQ(request.default_extension, "bmp");
+    }
+    EXPECT_EQ(g_requests[0].flags, platform::gui::OFN_FILEMUSTEXIST | platform::gui::OFN_HIDEREADONLY);
+    EXPECT_EQ(g_requests[1].flags,
+        platform::gui::OFN_OVERWRITEPROMPT | platform::gui::OFN_HIDEREADONLY
+            | platform::gui::OFN_PATHMUSTEXIST);
+    editor.EndEdit();
+}
+
+TEST_F(MainFrameHost, CancellingNoticeIsShownWithTheFrameDisabled)
+{
+    EXPECT_FALSE(frame->IsCancellingShown());
+    frame->ShowCancelling(true);
+    EXPECT_TRUE(frame->IsCancellingShown());
+    EXPECT_FALSE(frame->IsEnabled());
+    frame->ShowCancelling(false);
+    EXPECT_FALSE(frame->IsCancellingShown());
+    EXPECT_TRUE(frame->IsEnabled());
+}
+
+TEST_F(MainFrameHost, RequestedProcessingIsFollowedWhenAutoFollowIsOn)
+{
+    TLSegment* segment = comp.GetSegmentSet().CreateSegment(0);
+    My::PlayerImpl& player = frame->GetCompositionView().GetPlayer();
+    player.SetAutoFollow(false);
+    frame->OnProcessingRequested(*segment);
+    EXPECT_EQ(player.GetPlayMode(), My::Player::Stopped);
+    player.SetAutoFollow(true);
+    frame->OnProcessingRequested(*segment);
+    EXPECT_EQ(player.GetPlayMode(), My::Player::Following);
+    EXPECT_EQ(frame->GetCompositionView().GetPlayerMode(), My::Player::Following);
+    frame->GetCompositionView().SetPlayerMode(My::Player::Stopped);
 }

@@ -14,6 +14,7 @@
 #include "app/shell/Frame.h"
 #include "app/shell/Profile.h"
 #include "document/Doc.h"
+#include "platform/gui/cursor.h"
 #include "widgets/core/Prompt.h"
 
 namespace test {
@@ -24,12 +25,14 @@ public:
     void Load(const std::string& path, int) override
     {
         ++loads;
+        cursors.push_back(::GetCursor());
         if (failLoad)
             throw std::runtime_error("file not found");
         lastLoaded = path;
     }
     void Store(const std::string& path) override
     {
+        cursors.push_back(::GetCursor());
         if (failStore)
             throw std::runtime_error("disc full");
         stored.push_back(path);
@@ -54,6 +57,8 @@ public:
     int loads = 0;
     std::string lastLoaded;
     std::vector<std::string> stored;
+    // The cursor shown during each Load and Store.
+    std::vector<HCURSOR> cursors;
 };
 
 class RecordingPrompt : public My::Prompt {

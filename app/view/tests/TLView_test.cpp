@@ -8,6 +8,7 @@
 #include "app/display/tests/painting_test_support.h"
 #include "app/player/TimeControls.h"
 #include "app/view/TLView.h"
+#include "document/segments/SegmentData.h"
 #include "document/segments/TLSegment.h"
 #include "document/segments/TLSegmentSet.h"
 #include "document/tests/segment_test_support.h"
@@ -286,6 +287,47 @@ TEST_F(View, PlaybackWaitsForThePainterAndMakesUpTheSkippedTickOnDelivery)
     EXPECT_EQ(comp.GetCurrentFrame(), 2);
     Settle();
     EXPECT_EQ(rates.back(), 0.0) << "the measured rate resets when stopped";
+}
+
+// Every edit of a segment that alters the painted frame, and its undo, paints
+// the frame again at once.
+TEST_F(View, SegmentEditsAndTheirUndoRepaintTheFrame)
+{
+    Open();
+    TLSegment* s = comp.GetSegmentSet().CreateSegment(2);
+    SegmentData& engine = *s->GetEngine();
+    engine.set_range({ 2, 3 });
+    auto record = boost::make_shared<trm::frame_record>();
+    record->bit_mask = BlockMask();
+    engine.store(2, record, { 2, 3 }, { 2, 2 });
+    s->SetDataSpan(2, 3);
+    comp.SetCurrentFrame(2);
+    view->SetDisplayType(0);
+    Settle();
+    // A pixel inside the mask's block, white in Mask Only.
+    const auto shown = [&] {
+        const auto& ready = view->GetPainter().GetReady();
+        return ready.image && ready.image->image.row(15)[20].g == 255;
+    };
+    ASSERT_TRUE(shown());
+
+    s->SetMaskMode(MaskMode::Add, true);
+    Settle();
+    EXPECT_FALSE(shown()) << "the inverted mask";
+    comp.GetHistory().Undo();
+    Settle();
+    EXPECT_TRUE(shown());
+    trm::param params = s->GetParams();
+    params.dilation_erosion = 2;
+    s->SetParams(params);
+    Settle();
+    EXPECT_FALSE(shown()) << "new parameters drop the results";
+    comp.GetHistory().Undo();
+    Settle();
+    EXPECT_TRUE(shown());
+    comp.GetHistory().Redo();
+    Settle();
+    EXPECT_FALSE(shown());
 }
 
 TEST_F(View, ProcessingTakesAStoppedPlayerAlongOnlyWithAutoFollow)

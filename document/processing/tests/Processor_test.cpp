@@ -333,6 +333,147 @@ TEST(SegmentWorker, TrimAndParameterEditsOfAProcessedSegmentUndoAndRedo)
     EXPECT_TRUE(DrainUntil([&] { return f.processor->IsIdle(); }));
 }
 
+// Bounds typed past the footage's end are kept to it, so the calculation
+// never asks for a frame the footage lacks and the segment queued behind it
+// is calculated too.
+TEST(SegmentWorker, BoundsPastTheFootageNeverFailTheCalculationOrTheSegmentsQueuedBehind)
+{
+    Flow f(30);
+    TLSegment& wide = f.Segment(25, { 23, 28 });
+    TLSegment& queued = f.Segment(12, { 10, 14 });
+    wide.SetTimeSpan(23, 40);
+    ASSERT_TRUE(wide.RequestProcessing());
+    ASSERT_TRUE(queued.RequestProcessing());
+    ASSERT_TRUE(DrainUntil([&] { return !wide.IsProcessing() && !queued.IsProcessing(); }));
+    ASSERT_TRUE(DrainUntil([&] { return f.processor->IsIdle(); }));
+    My::GetMessageQueue().RunPending();
+    EXPECT_TRUE(f.prompts.prompt.texts.empty()) << f.prompts.prompt.texts.front();
+    EXPECT_EQ(wide.GetDataSpan(), (My::Span { 23, 30 }));
+    EXPECT_EQ(queued.GetDataSpan(), (My::Span { 10, 14 }));
+}
+
+// A request that fails after the segment was marked (here a listener of the
+// state change throws) leaves it idle: it can be edited, requested again and
+// closed, where a segment left marked would be waited for without end.
+TEST(SegmentWorker, RequestThatThrowsLeavesTheSegmentIdleAndClosable)
+{
+    Flow f;
+    TLSegment& s = f.Segment(12, { 10, 16 });
+    struct Throwing : My::EventListener {
+        bool armed = true;
+        void OnEvent(My::Event& e) override
+        {
+            if (armed && dynamic_cast<My::Segment::StateChange*>(&e)) {
+                armed = false;
+                throw std::runtime_error("listener failed");
+            }
+        }
+    } throwing;
+    s.AddListener(&throwing);
+    EXPECT_THROW(s.RequestProcessing(), std::runtime_error);
+    s.RemoveListener(&throwing);
+    if (s.IsProcessing()) {
+        // Unstick the segment, or the composition's close would wait for it
+        // for ever.
+        s.OnProcessingDone();
+        FAIL() << "the segment is left marked as processing";
+    }
+    EXPECT_TRUE(DrainUntil([&] { return f.processor->IsIdle(); }));
+    EXPECT_TRUE(s.CanProcess());
+    ASSERT_TRUE(s.RequestProcessing());
+    ASSERT_TRUE(DrainUntil([&] { return !s.IsProcessing(); }));
+    EXPECT_EQ(s.GetDataSpan(), (My::Span { 10, 16 }));
+    f.comp->Close();
+    EXPECT_EQ(f.Set().GetCount(), 0);
+}
+
+// "Process All" queues every segment even when the request of one fails,
+// and reports that failure afterwards.
+TEST(SegmentWorker, ProcessAllQueuesTheOthersWhenOneRequestFails)
+{
+    Flow f;
+    TLSegment& late = f.Segment(20, { 18, 22 });
+    TLSegment& failing = f.Segment(12, { 10, 14 });
+    TLSegment& early = f.Segment(5, { 3, 7 });
+    struct Throwing : My::EventListener {
+        void OnEvent(My::Event& e) override
+        {
+            if (dynamic_cast<My::Segment::StateChange*>(&e))
+                throw std::runtime_error("listener failed");
+        }
+    } throwing;
+    failing.AddListener(&throwing);
+    EXPECT_THROW(f.Set().ProcessAll(), std::runtime_error);
+    failing.RemoveListener(&throwing);
+    ASSERT_TRUE(DrainUntil([&] { return !early.IsProcessing() && !late.IsProcessing(); }));
+    EXPECT_FALSE(failing.IsProcessing());
+    EXPECT_EQ(early.GetDataSpan(), (My::Span { 3, 7 }));
+    EXPECT_EQ(late.GetDataSpan(), (My::Span { 18, 22 }));
+    EXPECT_TRUE(DrainUntil([&] { return f.processor->IsIdle(); }));
+}
+
+// A message for the UI thread that throws while closing waits for a running
+// segment: the wait goes on until the segment is idle, and only then is the
+// segment deleted, so no later message of the worker reaches freed memory.
+TEST(SegmentWorker, AThrowingMessageNeverCutsShortTheWaitBeforeASegmentIsFreed)
+{
+    struct Throwing : My::Message {
+        void Execute() override { throw std::runtime_error("message failed"); }
+    };
+    for (const bool deleting : { false, true }) {
+        Flow f;
+        TLSegment& s = f.Segment(12, { 10, 24 });
+        ASSERT_NO_FATAL_FAILURE(f.HoldAt(17, { &s }));
+        My::GetMessageQueue().Post(std::make_unique<Throwing>());
+        // The worker goes on only a moment after the wait began, so what it
+        // posts then finds the segment still there, or not.
+        std::thread releaser = f.ReleaseSoon();
+        if (deleting) {
+            // The delete is refused with the failure and the segment stays.
+            ASSERT_EQ(f.Set().GetSelected(), &s);
+            EXPECT_THROW(f.Set().DeleteSelected(), std::runtime_error);
+            ASSERT_EQ(f.Set().GetCount(), 1);
+            EXPECT_EQ(f.Set().GetAt(0), &s);
+        } else {
+            f.comp->Close();
+            EXPECT_EQ(f.Set().GetCount(), 0);
+        }
+        releaser.join();
+        // The segment's done call ran before it went.
+        EXPECT_EQ(f.host.processed, (std::vector<TLSegment*> { &s })) << deleting;
+        EXPECT_EQ(f.host.cancelling, (std::vector<bool> { true, false }));
+        // Whatever the worker posted still runs safely.
+        EXPECT_TRUE(DrainUntil([&] { return f.processor->IsIdle(); }));
+        My::GetMessageQueue().RunPending();
+        if (deleting) {
+            EXPECT_FALSE(s.IsProcessing());
+            f.Set().DeleteSelected();
+            EXPECT_EQ(f.Set().GetCount(), 0);
+            f.comp->GetHistory().Undo();
+            EXPECT_EQ(f.Set().GetAt(0), &s);
+        }
+    }
+}
+
+// Writing parameters equal to the current ones (a parameter field left
+// without a change) neither stops the calculation nor records anything.
+TEST(SegmentWorker, UnchangedParametersLeaveTheCalculationRunning)
+{
+    Flow f;
+    TLSegment& s = f.Segment(12, { 10, 24 });
+    f.host.onCancelling = [&] { f.footage->Release(); };
+    ASSERT_NO_FATAL_FAILURE(f.HoldAt(16, { &s }));
+    const std::size_t entries = f.comp->GetHistory().GetCount();
+    s.SetParams(s.GetParams());
+    EXPECT_TRUE(s.IsProcessing());
+    EXPECT_TRUE(f.host.cancelling.empty());
+    EXPECT_EQ(f.comp->GetHistory().GetCount(), entries);
+    f.footage->Release();
+    ASSERT_TRUE(DrainUntil([&] { return !s.IsProcessing(); }));
+    EXPECT_EQ(s.GetDataSpan(), (My::Span { 10, 24 }));
+    EXPECT_TRUE(DrainUntil([&] { return f.processor->IsIdle(); }));
+}
+
 TEST(SegmentWorker, ClosingTheProjectWithConsentCancelsEverythingAndWaitsForIdle)
 {
     Flow f;

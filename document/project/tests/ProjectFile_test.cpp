@@ -383,8 +383,12 @@ TEST(ProjectFile, MissingFootageOpensWithItsMasksAndIsWrittenBack)
     TLComp& comp = reader.comp;
     EXPECT_FALSE(comp.IsEmpty());
     ASSERT_EQ(prompts.prompt.texts.size(), 2u);
-    EXPECT_NE(prompts.prompt.texts[0].find("d:\\clips\\Gone.avi"), std::string::npos);
-    EXPECT_NE(prompts.prompt.texts[1].find("nowhere.png"), std::string::npos);
+    // The notices name the files as looked for on this system.
+    EXPECT_EQ(prompts.prompt.texts[0],
+        "The footage file 'd:/clips/Gone.avi' was not found.\nThe project opens without it.");
+    EXPECT_NE(prompts.prompt.texts[1].find("'" + hand.workspace.scratch.File("nowhere.png") + "'"),
+        std::string::npos)
+        << prompts.prompt.texts[1];
     EXPECT_EQ(comp.GetFrameCount(), 120);
     EXPECT_EQ(comp.GetFrameSize().width, 64u);
     EXPECT_EQ(comp.GetFrameSize().height, 48u);
@@ -392,7 +396,7 @@ TEST(ProjectFile, MissingFootageOpensWithItsMasksAndIsWrittenBack)
     EXPECT_EQ(comp.GetCurrentFrame(), 30);
     ASSERT_EQ(comp.GetSegmentSet().GetCount(), 1);
     EXPECT_EQ(comp.GetSegmentSet().GetAt(0)->GetMask().count(), 144u);
-    EXPECT_TRUE(comp.GetBackground().IsEmpty());
+    EXPECT_FALSE(comp.GetBackground().IsEmpty());
     const auto frame = comp.GetFootage()->frame(5, 0, true);
     ASSERT_TRUE(frame);
     EXPECT_EQ(frame->image.width, 64u);
@@ -404,6 +408,7 @@ TEST(ProjectFile, MissingFootageOpensWithItsMasksAndIsWrittenBack)
     const std::string text = ReadFile(moved);
     EXPECT_NE(text.find("<supplier path=\"d:\\clips\\Gone.avi\" type=\"avi\"/>"), std::string::npos);
     EXPECT_NE(text.find("field=\"upper_first\""), std::string::npos);
+    EXPECT_NE(text.find("<Footage path=\"..\\nowhere.png\" type=\"still\"/>"), std::string::npos) << text;
 }
 
 TEST(ProjectFile, RelativeMissingFootageKeepsItsPlaceWhenSavedElsewhere)
@@ -417,6 +422,141 @@ TEST(ProjectFile, RelativeMissingFootageKeepsItsPlaceWhenSavedElsewhere)
     reader.comp.Store(hand.workspace.scratch.File("sub/p.tvp"));
     EXPECT_NE(ReadFile(hand.workspace.scratch.File("sub/p.tvp")).find("path=\"..\\clips\\gone.avi\""),
         std::string::npos);
+}
+
+// Results past a segment's tracking bounds are kept while the footage is
+// missing: the black stand-in lasts as long as the results, and saving
+// writes them all back.
+TEST(ProjectFile, ResultsPastTheBoundsSurviveAMissingFootageAndItsSave)
+{
+    Workspace workspace;
+    PromptScope prompts;
+    const std::string path = workspace.scratch.File("p.tvp");
+    {
+        Project project(workspace, 60, 10);
+        TLSegmentSet& set = project.comp.GetSegmentSet();
+        // Results {20, 30}, {15, 25} and {10, 20} under tighter bounds.
+        set.GetAt(0)->SetTimeSpan(18, 22);
+        set.GetAt(1)->SetTimeSpan(13, 17);
+        set.GetAt(2)->SetTimeSpan(8, 12);
+        project.comp.SetWorkArea(0, 25);
+        project.comp.Store(path);
+    }
+    std::string text = ReadFile(path);
+    const auto at = text.find("plates\\shot_????.png");
+    ASSERT_NE(at, std::string::npos);
+    text.replace(at, 20, "gone\\shot_????.png");
+    WriteFile(path, text);
+
+    const std::string saved = workspace.scratch.File("saved.tvp");
+    for (const std::string& file : { path, saved }) {
+        Reader reader(workspace);
+        reader.comp.Open(file, 0);
+        TLComp& comp = reader.comp;
+        EXPECT_EQ(comp.GetFrameCount(), 30) << file;
+        EXPECT_EQ(comp.GetWorkArea(), (My::Span { 0, 25 })) << file;
+        TLSegment& top = *comp.GetSegmentSet().GetAt(0);
+        EXPECT_EQ(top.GetTimeSpan(), (My::Span { 18, 22 })) << file;
+        EXPECT_EQ(top.GetDataSpan(), (My::Span { 20, 30 })) << file;
+        EXPECT_TRUE(top.GetEngine()->frame_data(29)) << file;
+        EXPECT_EQ(comp.GetSegmentSet().GetAt(1)->GetDataSpan(), (My::Span { 15, 25 })) << file;
+        if (file == path)
+            comp.Store(saved);
+    }
+    EXPECT_NE(ReadFile(saved).find("filter=\"gone\\shot_????.png\""), std::string::npos);
+}
+
+// A sequence whose folder is still there but whose files are gone is missing
+// footage like any other: the project opens over black frames with the
+// notice, naming the pattern looked for.
+TEST(ProjectFile, SequenceWhoseFilesAreGoneOpensAsMissingFootage)
+{
+    Handwritten hand;
+    PromptScope prompts;
+    Reader reader(hand.workspace);
+    hand.Load(reader.comp,
+        "<Tavelo CurrentFrame='3'><Footage type='seq' filter='plates\\gone_????.png'/>"
+            + hand.Segment(12, 10, 40) + "</Tavelo>");
+    TLComp& comp = reader.comp;
+    ASSERT_FALSE(comp.IsEmpty());
+    EXPECT_EQ(comp.GetFrameCount(), 40);
+    EXPECT_EQ(comp.GetFrameSize().width, 64u);
+    EXPECT_EQ(comp.GetSegmentSet().GetCount(), 1);
+    ASSERT_EQ(prompts.prompt.texts.size(), 1u);
+    EXPECT_EQ(prompts.prompt.texts[0],
+        "The footage file '" + hand.workspace.scratch.File("plates/gone_????.png")
+            + "' was not found.\nThe project opens without it.");
+    comp.Store(hand.Path());
+    EXPECT_NE(ReadFile(hand.Path()).find("filter=\"plates\\gone_????.png\""), std::string::npos);
+
+    // A pattern that matches a file under another case is found.
+    prompts.prompt.texts.clear();
+    Reader other(hand.workspace);
+    hand.Load(other.comp,
+        std::string("<Tavelo CurrentFrame='0'><Footage type='seq' filter='plates\\SHOT_????.PNG'/>")
+            + "</Tavelo>");
+    EXPECT_EQ(other.comp.GetFrameCount(), 200);
+    EXPECT_TRUE(prompts.prompt.texts.empty());
+}
+
+// A background whose file is gone keeps its element, start offset and
+// trimming through opening and saving.
+TEST(ProjectFile, MissingBackgroundKeepsItsElementOffsetAndTrimming)
+{
+    Handwritten hand;
+    PromptScope prompts;
+    Reader reader(hand.workspace);
+    hand.Load(reader.comp,
+        std::string("<Tavelo CurrentFrame='0'>") + kFootage
+            + "<Background SourceOffset='-4'><Footage type='seq' filter='gone\\back_????.png'/>"
+              "<Trimming First='3' Last='70'/></Background></Tavelo>");
+    TLComp& comp = reader.comp;
+    ASSERT_EQ(prompts.prompt.texts.size(), 1u);
+    const Background& layer = comp.GetBackground();
+    ASSERT_FALSE(layer.IsEmpty());
+    EXPECT_EQ(layer.GetStart(), -4);
+    EXPECT_EQ(layer.GetTrimming(), (My::Span { 3, 70 }));
+    EXPECT_EQ(layer.GetFootage()->frame_size().width, 64u);
+    EXPECT_EQ(layer.GetFootage()->frame_size().height, 48u);
+    EXPECT_EQ(layer.GetFootageFrame(10), 14);
+    const auto frame = layer.GetFootage()->frame(14, 0, true);
+    ASSERT_TRUE(frame);
+    EXPECT_EQ(frame->image.width, 64u);
+
+    comp.Store(hand.Path());
+    const std::string written = Cut(ReadFile(hand.Path()), "<Background", "</Background>");
+    EXPECT_NE(written.find("SourceOffset=\"-4\""), std::string::npos) << written;
+    EXPECT_NE(written.find("<Footage filter=\"gone\\back_????.png\" type=\"seq\"/>"), std::string::npos)
+        << written;
+    EXPECT_NE(written.find("<Trimming First=\"3\" Last=\"70\"/>"), std::string::npos) << written;
+
+    // A missing still keeps an empty trimming as stored.
+    Reader still(hand.workspace);
+    hand.Load(still.comp,
+        std::string("<Tavelo CurrentFrame='0'>") + kFootage
+            + "<Background><Footage type='still' path='gone.png'/><Trimming First='0' Last='0'/></Background>"
+              "</Tavelo>");
+    EXPECT_EQ(still.comp.GetBackground().GetTrimming(), (My::Span { 0, 0 }));
+    EXPECT_EQ(still.comp.GetBackground().GetLength(), 200);
+}
+
+// A missing footage without segments takes its frame size from a background
+// that was found, which therefore stays.
+TEST(ProjectFile, FoundBackgroundGivesAMissingFootageWithoutSegmentsItsSize)
+{
+    Handwritten hand;
+    PromptScope prompts;
+    Reader reader(hand.workspace);
+    hand.Load(reader.comp,
+        "<Tavelo CurrentFrame='0'><Footage type='avi' path='gone.avi'/>"
+        "<Background><Footage type='seq' filter='plates\\back_????.png'/><Trimming First='1' Last='9'/>"
+        "</Background></Tavelo>");
+    TLComp& comp = reader.comp;
+    EXPECT_EQ(comp.GetFrameSize().width, 64u);
+    EXPECT_EQ(comp.GetFrameSize().height, 48u);
+    ASSERT_FALSE(comp.GetBackground().IsEmpty());
+    EXPECT_EQ(comp.GetBackground().GetTrimming(), (My::Span { 1, 9 }));
+    EXPECT_EQ(comp.GetBackground().GetFootage()->frame_count(), 100);
 }
 
 TEST(ProjectFile, SavingIntoAMissingFolderFailsAndWritesNothing)

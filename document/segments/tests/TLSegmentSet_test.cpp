@@ -267,3 +267,47 @@ TEST(TLSegmentSet, CommandsGoToTheSelectedSegmentFirst)
 }
 
 } // namespace
+
+// A listener of the set's segment events hears every change of every
+// segment, before the segment's own listeners, also of a segment created
+// after it registered, until it removes itself.
+TEST(TLSegmentSet, SegmentEventsReachTheSetsListenersBeforeTheSegments)
+{
+    Doc d;
+    std::vector<std::string> heard;
+    struct Log : My::EventListener {
+        std::vector<std::string>& heard;
+        std::string name;
+        Log(std::vector<std::string>& h, std::string n)
+            : heard(h)
+            , name(std::move(n))
+        {
+        }
+        void OnEvent(My::Event& e) override
+        {
+            if (dynamic_cast<TLSegment::MaskModeChange*>(&e))
+                heard.push_back(name + " mode");
+            else if (dynamic_cast<My::Segment::TimeSpanChange*>(&e))
+                heard.push_back(name + " span");
+            else if (dynamic_cast<TLSegment::ParamsChange*>(&e))
+                heard.push_back(name + " params");
+        }
+    } view(heard, "view"), row(heard, "row");
+    d.Set().GetSegmentEvents().AddListener(&view);
+    TLSegment& s = *d.Make({ 5 })[0];
+    s.AddListener(&row);
+    s.SetMaskMode(MaskMode::Add, false);
+    s.SetTimeSpan(4, 9);
+    trm::param p;
+    p.dilation_erosion = 3;
+    s.SetParams(p);
+    d.comp.GetHistory().Undo();
+    EXPECT_EQ(heard,
+        (std::vector<std::string> { "view mode", "row mode", "view span", "row span", "view params",
+            "row params", "view params", "row params" }));
+    s.RemoveListener(&row);
+    d.Set().GetSegmentEvents().RemoveListener(&view);
+    heard.clear();
+    s.SetMaskMode(MaskMode::None, false);
+    EXPECT_TRUE(heard.empty());
+}

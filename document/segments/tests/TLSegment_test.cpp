@@ -2,6 +2,7 @@
 // undoable edits of mask, parameters, time span, mode and trim, the key mask
 // files, and the commands' states.
 
+#include "document/properties/TypedProperty.h"
 #include "document/segments/SegmentData.h"
 #include "document/segments/TLSegmentSet.h"
 #include "document/tests/segment_test_support.h"
@@ -236,32 +237,133 @@ TEST(TLSegment, MaskModeEditIsUndoableAndAnUnchangedOneIsNotRecorded)
     EXPECT_EQ(s.GetMaskMode(), (MaskMode { MaskMode::Substitute, false }));
 }
 
-TEST(TLSegment, ImportedBitmapOfAnotherSizeIsRefusedWithBothSizes)
+// A composition of one frame of the given size, on its own fake host.
+struct OtherDoc {
+    FakeSegmentHost host;
+    TLComp comp;
+    OtherDoc(unsigned width, unsigned height)
+    {
+        std::vector<img::image<img::BGRA<unsigned char>>> frames;
+        frames.push_back(trm::testing::make_scene(width, height).frame);
+        comp.SetFootage(boost::make_shared<trm::testing::memory_footage>(std::move(frames)));
+        comp.GetSegmentSet().SetHost(&host);
+    }
+    // Writes mask as a key mask file at path.
+    void Export(const img::image<img::bit>& mask, const std::string& path)
+    {
+        TLSegment& source = *comp.GetSegmentSet().CreateSegment(0);
+        source.SetMask(mask, "Brush");
+        host.file = path;
+        source.ExportKeyMask();
+    }
+};
+
+TEST(TLSegment, ImportedBitmapOfAnotherSizeIsPastedAtTheTopLeftAfterTheQuestion)
 {
     Doc d;
     TLSegment& s = d.New(3);
-    // Write a 100x100 mask through a segment of a 100x100 composition.
-    FakeSegmentHost host;
-    TLComp big;
-    std::vector<img::image<img::BGRA<unsigned char>>> frames;
-    frames.push_back(trm::testing::make_scene(100, 100).frame);
-    big.SetFootage(boost::make_shared<trm::testing::memory_footage>(std::move(frames)));
-    big.GetSegmentSet().SetHost(&host);
-    TLSegment& source = *big.GetSegmentSet().CreateSegment(0);
-    source.SetMask(BlockMask(100, 100), "Brush");
-    host.file = TempPath("big.bmp");
-    source.ExportKeyMask();
+    // 100 x 100 with a corner pixel and a block that the 64 x 48 frame cuts.
+    img::image<img::bit> big = BlockMask(100, 100);
+    big.at(0, 0) = true;
+    big.at(63, 47) = true;
+    big.at(64, 10) = true;
+    big.at(10, 48) = true;
+    OtherDoc other(100, 100);
+    d.host.file = TempPath("big.bmp");
+    other.Export(big, d.host.file);
 
-    d.host.file = host.file;
+    const std::string question
+        = "Dimensions of the bitmap (" + d.host.file + ") differ from composition dimensions.\nProceed?";
     const std::size_t entries = d.History().GetCount();
+    d.prompts.prompt.answer = My::IDCANCEL;
     s.ImportKeyMask();
     ASSERT_EQ(d.prompts.prompt.texts.size(), 1u);
-    const std::string& text = d.prompts.prompt.texts[0];
-    EXPECT_NE(text.find("100x100"), std::string::npos) << text;
-    EXPECT_NE(text.find("64x48"), std::string::npos) << text;
+    EXPECT_EQ(d.prompts.prompt.texts[0], question);
+    EXPECT_EQ(d.prompts.prompt.styles[0], My::MB_OKCANCEL | My::MB_ICONEXCLAMATION);
     EXPECT_EQ(d.History().GetCount(), entries);
     EXPECT_EQ(s.GetMask().count(), 0u);
-    std::filesystem::remove(host.file);
+
+    d.prompts.prompt.answer = My::IDOK;
+    s.ImportKeyMask();
+    EXPECT_EQ(d.History().GetUndoName(), "Change Mask");
+    const img::image<img::bit>& mask = s.GetMask();
+    ASSERT_EQ(mask.width, kWidth);
+    ASSERT_EQ(mask.height, kHeight);
+    std::uint64_t inside = 0;
+    for (unsigned y = 0; y < kHeight; ++y)
+        for (unsigned x = 0; x < kWidth; ++x) {
+            EXPECT_EQ(mask.at(x, y), big.at(x, y)) << x << "," << y;
+            inside += big.at(x, y) ? 1 : 0;
+        }
+    EXPECT_EQ(mask.count(), inside);
+
+    // A smaller one covers the top left; the rest stays clear.
+    OtherDoc small(20, 10);
+    d.host.file = TempPath("small.bmp");
+    small.Export(BlockMask(20, 10), d.host.file);
+    TLSegment& t = d.New(4);
+    t.ImportKeyMask();
+    EXPECT_EQ(t.GetMask().count(), BlockMask(20, 10).count());
+    EXPECT_TRUE(t.GetMask().at(5, 2));
+    EXPECT_FALSE(t.GetMask().at(30, 30));
+    std::filesystem::remove(TempPath("big.bmp"));
+    std::filesystem::remove(d.host.file);
+}
+
+// Rows of 61 pixels end inside a byte: the bits past the row's end are
+// clear in an imported key mask as in any other, whatever the memory it
+// came in held before, so the project file stores the same mask for the
+// same bitmap.
+TEST(TLSegment, ImportedKeyMaskHasNoStrayBitsPastTheRowEnds)
+{
+    PromptScope prompts;
+    OtherDoc odd(61, 48);
+    const img::image<img::bit> blob = BlockMask(61, 48);
+    const std::string file = TempPath("odd.bmp");
+    odd.Export(blob, file);
+    for (int round = 0; round < 4; ++round) {
+        // Memory of the mask's size, all set, handed back before the import.
+        {
+            std::vector<img::image<img::bit>> dirty;
+            for (int i = 0; i < 64; ++i) {
+                dirty.emplace_back(61, 48, 4);
+                dirty.back().fill(true);
+            }
+        }
+        TLSegment& t = *odd.comp.GetSegmentSet().CreateSegment(0);
+        odd.host.file = file;
+        t.ImportKeyMask();
+        const img::image<img::bit>& mask = t.GetMask();
+        ASSERT_EQ(mask.count(), blob.count());
+        for (unsigned y = 0; y < mask.height; ++y)
+            ASSERT_EQ(mask.row(y)[7] & 0x07, 0) << "row " << y << ", round " << round;
+    }
+    std::filesystem::remove(file);
+}
+
+// Bounds typed past the footage's end (or before its start) are kept to its
+// frames, as a drag on the timeline keeps them.
+TEST(TLSegment, TrackingBoundsPastTheFootageAreKeptToItsFrames)
+{
+    Doc d(40);
+    TLSegment& s = d.New(10);
+    s.SetTimeSpan(5, 1000);
+    EXPECT_EQ(s.GetTimeSpan(), (My::Span { 5, 40 }));
+    s.SetTimeSpan(-20, 2000000000);
+    EXPECT_EQ(s.GetTimeSpan(), (My::Span { 0, 40 }));
+    const std::size_t entries = d.History().GetCount();
+    s.SetTimeSpan(0, 45);
+    EXPECT_EQ(d.History().GetCount(), entries);
+    // Through the property editor's binding of "Tracking Bounds".
+    My::PropertyBase* bounds = nullptr;
+    for (const auto& [label, property] : s.GetProperties().GetMap())
+        if (label.GetId() == 51014)
+            bounds = property;
+    auto* span = dynamic_cast<My::BasicProperty<My::Span>*>(bounds);
+    ASSERT_TRUE(span);
+    span->WriteValue(&s, My::Span { 8, 50 });
+    EXPECT_EQ(s.GetTimeSpan(), (My::Span { 8, 40 }));
+    EXPECT_THROW(s.SetTimeSpan(45, 60), xtd::exception);
 }
 
 TEST(TLSegment, ImportingAnEmptyOrFullBitmapAsksFirst)

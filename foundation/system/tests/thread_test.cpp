@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <list>
 #include <mutex>
@@ -379,6 +380,96 @@ private:
     std::mutex m_mutex;
     std::condition_variable m_processed;
 };
+
+// Items: 1 ends at once, telling that it is ending; 0 waits for release.
+class idle_probe : public mswin::WorkThread<std::list<int>> {
+public:
+    // Queues as the segment worker does: the item and the reset of idle
+    // under the lock, then the wake.
+    void enqueue(int item)
+    {
+        std::lock_guard guard(lock);
+        queue.push_back(item);
+        idle.reset();
+        wake.set();
+    }
+    bool idle_now() { return idle.wait(0); }
+    platform::event& wake_event() { return wake; }
+    void finish()
+    {
+        {
+            std::lock_guard guard(lock);
+            stop = true;
+        }
+        release.set();
+        wake.set();
+        join();
+    }
+
+    std::atomic<bool> ending { false };
+    std::atomic<int> finished { 0 };
+    event release { true, false };
+
+protected:
+    void process(int& item) override
+    {
+        if (item == 0)
+            release.wait();
+        else
+            ending = true;
+        ++finished;
+    }
+};
+
+// An item queued just as the thread runs out of work keeps the idle event
+// clear until it is processed: the thread never sets idle after the owner
+// cleared it for a new item. The rounds (for at most three seconds) queue
+// the blocked item at varying moments around the end of the one before.
+TEST(WorkThread, IdleIsNeverSetWhileAnItemIsQueued)
+{
+    idle_probe w;
+    w.resume();
+    // Threads waiting for the wake event together with one that never comes
+    // (so they never take the wake event's signal); each pulse of the other
+    // one sends them all at the wake event's lock at once, which holds up
+    // the worker just after its own look at the wake event, so that an item
+    // queued then meets it before it sets idle.
+    std::atomic<bool> done { false };
+    event never { true, false };
+    std::vector<std::thread> crowd;
+    for (int i = 0; i < 48; ++i)
+        crowd.emplace_back([&] {
+            while (!done)
+                platform::wait_for_multiple({ &w.wake_event(), &never }, true, 50);
+        });
+    int seen_idle = 0;
+    int rounds = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(3);
+    for (; rounds < 20000 && seen_idle == 0 && std::chrono::steady_clock::now() < end; ++rounds) {
+        w.ending = false;
+        const int before = w.finished;
+        w.enqueue(1);
+        while (!w.ending) { }
+        never.set();
+        never.reset();
+        std::atomic<int> spin { 0 };
+        while (spin.fetch_add(1, std::memory_order_relaxed) < rounds % 300) { }
+        w.release.reset();
+        w.enqueue(0);
+        // Item 0 cannot end before the release: idle must stay clear.
+        for (int probe = 0; probe < 200; ++probe)
+            if (w.idle_now())
+                ++seen_idle;
+        w.release.set();
+        while (w.finished < before + 2)
+            std::this_thread::yield();
+    }
+    done = true;
+    for (auto& t : crowd)
+        t.join();
+    w.finish();
+    EXPECT_EQ(seen_idle, 0) << "after " << rounds << " rounds";
+}
 
 TEST(WorkThread, StoppedWithoutItemsEndsAtOnce)
 {
