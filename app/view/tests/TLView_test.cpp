@@ -34,10 +34,17 @@ struct View : ::testing::Test {
         comp.SetFootage(boost::make_shared<SceneFootage>(20));
         comp.GetSegmentSet().SetHost(&host);
     }
+    // Until the painter has delivered the newest request: a delivery or a
+    // posted repaint can start another painting.
     void Settle()
     {
-        view->GetPainter().WaitIdle();
-        My::GetMessageQueue().RunPending();
+        for (int round = 0; round < 100; ++round) {
+            view->GetPainter().WaitIdle();
+            const bool ran = My::GetMessageQueue().RunPending() != 0;
+            if (!ran && !view->GetPainter().IsBusy())
+                return;
+        }
+        ADD_FAILURE() << "the painter never settled";
     }
     PromptScope prompts;
     FakeSegmentHost host;
@@ -302,7 +309,10 @@ TEST_F(View, SegmentEditsAndTheirUndoRepaintTheFrame)
     engine.store(2, record, { 2, 3 }, { 2, 2 });
     s->SetDataSpan(2, 3);
     comp.SetCurrentFrame(2);
-    view->SetDisplayType(0);
+    // Crisp and upright: the record holds only the bit mask.
+    DisplayStyle crisp;
+    crisp.type = DisplayType::MaskOnly;
+    view->SetDisplayStyle(crisp);
     Settle();
     // A pixel inside the mask's block, white in Mask Only.
     const auto shown = [&] {
