@@ -365,13 +365,17 @@ class Flow:
         # The overlay scroll bar at the right edge comes and goes.
         def rows(picture):
             return Rect(area.left, area.top, line + 40, area.bottom).crop(picture)
+        # At the end when two turns in a row leave the rows as they were (a
+        # turn's repaint may come after the next screenshot).
+        still = 0
         for _ in range(20):
             self.p.screen.wheel(x, y, -3)
             time.sleep(0.3)
             after = self.p.screen.screenshot()
-            if np.array_equal(rows(after), rows(image)):
-                break
+            still = still + 1 if np.array_equal(rows(after), rows(image)) else 0
             image = after
+            if still == 2:
+                break
         else:
             raise DriverError("the Properties list did not come to its end under the wheel")
         return frame, image
