@@ -1,5 +1,6 @@
 #include "app/shell/Frame.h"
 
+#include <algorithm>
 #include <memory>
 
 #include "app/resources/Resources.h"
@@ -97,6 +98,22 @@ LRESULT PanelPlaceholder::WindowProc(UINT message, WPARAM wParam, LPARAM lParam)
     }
 }
 
+LOGFONT Frame::FrameFontDescription()
+{
+    // Tahoma at 11 pixels was the size of the interface font where the
+    // panels were designed; here the interface font may be larger, and the
+    // panels' texts keep its size, so that they read as the rest of the
+    // window does.
+    LOGFONT gui;
+    CFont::DefaultGui()->GetLogFont(&gui);
+    const LONG gui_height = gui.lfHeight < 0 ? -gui.lfHeight : gui.lfHeight;
+    LOGFONT lf;
+    lf.lfHeight = -std::max<LONG>(11, gui_height);
+    lf.lfWeight = FW_NORMAL;
+    lf.lfFaceName = "Tahoma";
+    return lf;
+}
+
 Frame::Frame(Doc* doc)
     : m_toolBarHost(*this)
     , m_rightBar(*this)
@@ -115,10 +132,7 @@ Frame::Frame(Doc* doc)
         AddChild(c);
     if (m_doc)
         m_doc->AddListener(this);
-    LOGFONT lf;
-    lf.lfHeight = -11;
-    lf.lfWeight = FW_NORMAL;
-    lf.lfFaceName = "Tahoma";
+    const LOGFONT lf = FrameFontDescription();
     m_font.CreateFontIndirect(&lf);
     m_status.SetTitleFont(&m_font);
     m_layout.SetToolStrip(0, true);

@@ -49,6 +49,11 @@ public:
     // Saves the four bar values.
     ~Frame() override;
 
+    // The font of the frame's panels (the property editor, the status
+    // strip): Tahoma, at least 11 pixels high and as high as the interface
+    // font of the window system.
+    static LOGFONT FrameFontDescription();
+
     // Creates the window (style WS_OVERLAPPEDWINDOW | WS_MAXIMIZE |
     // WS_CLIPCHILDREN), maximised when shown; false when creation fails.
     virtual bool LoadFrame();

@@ -114,24 +114,62 @@ class ReadingScreenshots(unittest.TestCase):
         self.assertEqual((box.left, box.top, box.right, box.bottom), (120, 100, 200, 150))
         self.assertIsNone(layout.picture_box(np.zeros((300, 400, 3), np.uint8), layout.Rect(10, 10, 390, 290)))
 
+    def property_panel(self):
+        """A Properties panel as the program draws it: rows of 18 pixels over
+        a list 150 pixels high whose caption line (the shadow colour) runs
+        down at x = 125, and the info pane below, with its top line and an
+        info glyph with shadow-coloured pixels at its left."""
+        image = np.full((250, 200, 3), (244, 244, 242), dtype=np.uint8)
+        for y in range(17, 150, 18):
+            image[y, :] = (248, 248, 247)
+        image[:150, 125] = layout.BUTTON_SHADOW
+        image[150, :] = layout.BUTTON_SHADOW
+        image[160:170, 8:18] = layout.BUTTON_SHADOW
+        image[162:168, 10:16] = (60, 60, 60)
+        return image
+
+    @staticmethod
+    def draw_box(image, top, ticked, left=150, side=10):
+        """A check box's sunken frame: shadow top and left, highlight bottom
+        and right; a ticked one holds the check glyph on the highlight
+        colour."""
+        image[top, left:left + side] = layout.BUTTON_SHADOW
+        image[top:top + side, left] = layout.BUTTON_SHADOW
+        image[top + side, left:left + side + 1] = (248, 248, 247)
+        image[top:top + side + 1, left + side] = (248, 248, 247)
+        if ticked:
+            image[top + 1:top + side, left + 1:left + side] = (248, 248, 247)
+            image[top + 3:top + 7, left + 3:left + 7] = 0
+
     def test_check_boxes_right_of_the_caption_line_are_found_and_ticked_ones_told(self):
-        image = np.full((200, 200, 3), 245, dtype=np.uint8)
-        image[:, 125] = layout.PANEL_HEADER  # the caption line
-        for y, ticked in ((20, False), (60, True), (100, False)):
-            # A sunken frame: shadow top and left, highlight bottom and right.
-            image[y, 150:163] = layout.PANEL_HEADER
-            image[y:y + 13, 150] = layout.PANEL_HEADER
-            image[y + 12, 150:163] = 255
-            image[y:y + 13, 162] = 255
-            if ticked:
-                image[y + 4:y + 9, 154:159] = 20
+        image = self.property_panel()
+        for top, ticked in ((22, False), (58, True), (94, False)):
+            self.draw_box(image, top, ticked)
             # An expander square in the caption column is no check box.
-            image[y:y + 11, 2:13] = 90
-            image[y + 1:y + 10, 3:12] = 250
-        image[140:150, 130:190] = 30  # a filled bar is no box
-        boxes = layout.property_check_boxes(image, layout.Rect(0, 0, 200, 200))
-        self.assertEqual([(x, y) for x, y, _ in boxes], [(156, 26), (156, 66), (156, 106)])
+            image[top:top + 11, 2:13] = 90
+            image[top + 1:top + 10, 3:12] = 250
+        image[112:122, 130:190] = layout.BUTTON_SHADOW  # a filled bar is no box
+        self.draw_box(image, 144, False)  # cut by the list's end: not whole
+        panel = layout.Rect(800, 300, 1000, 550)
+        screen = np.zeros((1024, 1280, 3), dtype=np.uint8)
+        screen[300:550, 800:1000] = image
+        area, line = layout.property_list_area(screen, panel)
+        # The list, with the info pane's top line that meets its caption line.
+        self.assertEqual((area.top, area.bottom, line), (300, 451, 925))
+        boxes = layout.property_check_boxes(screen, panel)
+        self.assertEqual([(x, y) for x, y, _ in boxes], [(955, 327), (955, 363), (955, 399)])
         self.assertEqual([t for _, _, t in boxes], [False, True, False])
+
+    def test_a_panel_without_a_property_list_shows_no_check_boxes(self):
+        image = np.full((250, 200, 3), (244, 244, 242), dtype=np.uint8)
+        image[10:25, 125] = layout.BUTTON_SHADOW  # one row's line only
+        self.draw_box(image, 12, True)
+        self.assertEqual(layout.property_list_area(image, layout.Rect(0, 0, 200, 250)), (None, None))
+        self.assertEqual(layout.property_check_boxes(image, layout.Rect(0, 0, 200, 250)), [])
+
+    def test_the_panel_headers_colour_is_made_from_the_shadow_colour(self):
+        made = tuple((3 * c) // 4 for c in layout.BUTTON_SHADOW)
+        self.assertTrue(all(abs(a - b) <= 1 for a, b in zip(made, layout.PANEL_HEADER)))
 
     def test_transport_glyphs_are_the_insides_of_bordered_buttons(self):
         def bar(glyph_of):

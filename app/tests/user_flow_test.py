@@ -35,6 +35,7 @@ import numpy as np
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from driver import images, layout  # noqa: E402
+from driver.layout import Rect  # noqa: E402
 from driver.program import Program  # noqa: E402
 from driver.steps import Steps, check, main_guard  # noqa: E402
 from driver.xsession import DriverError, wait_until  # noqa: E402
@@ -348,22 +349,58 @@ class Flow:
         self.check_masks_follow(files, range(0, FRAMES - 1))
         check(FRAMES - 1 not in files, "a mask was written for the last frame, which no segment covers")
 
+    def properties_scrolled_to_end(self):
+        """Turns the wheel over the Properties list until it shows its last
+        rows, as a user reaches a parameter below the visible ones; answers
+        the panel and the screenshot then."""
+        frame = self.p.frame()
+        panel = frame.panel("properties")
+        image = self.p.screen.screenshot()
+        area, line = layout.property_list_area(image, panel)
+        if area is None:
+            _, path = self.p.shot("properties-not-shown")
+            raise DriverError("the Properties panel %s shows no property list; see %s" % (panel, path))
+        # Over the captions: the wheel scrolls, nothing is clicked.
+        x, y = (area.left + line) // 2, area.top + min(20, area.height // 2)
+        # The overlay scroll bar at the right edge comes and goes.
+        def rows(picture):
+            return Rect(area.left, area.top, line + 40, area.bottom).crop(picture)
+        # At the end when two turns in a row leave the rows as they were (a
+        # turn's repaint may come after the next screenshot).
+        still = 0
+        for _ in range(20):
+            self.p.screen.wheel(x, y, -3)
+            time.sleep(0.3)
+            after = self.p.screen.screenshot()
+            still = still + 1 if np.array_equal(rows(after), rows(image)) else 0
+            image = after
+            if still == 2:
+                break
+        else:
+            raise DriverError("the Properties list did not come to its end under the wheel")
+        return frame, image
+
     def change_parameter(self):
         """Switches "Decrease Mask Freedom" on in Properties."""
-        image = self.p.screen.screenshot()
-        frame = self.p.frame(image)
+        frame, image = self.properties_scrolled_to_end()
         panel = frame.panel("properties")
         boxes = layout.property_check_boxes(image, panel)
-        check(len(boxes) >= layout.DECREASE_MASK_FREEDOM_BOX + 1,
-              "Properties shows %d check boxes, not the segment's parameter groups" % len(boxes))
+        if not boxes:
+            _, path = self.p.shot("properties-without-boxes")
+            raise DriverError("Properties shows no check box, not the segment's parameter groups; see %s" % path)
         x, y, ticked = boxes[layout.DECREASE_MASK_FREEDOM_BOX]
         check(not ticked, "Decrease Mask Freedom is already on")
         self.p.screen.click(x, y)
-        time.sleep(1)
-        image, path = self.p.shot("parameter")
-        boxes = layout.property_check_boxes(image, frame.panel("properties"))
-        check(len(boxes) > layout.DECREASE_MASK_FREEDOM_BOX and boxes[layout.DECREASE_MASK_FREEDOM_BOX][2],
-              "the Decrease Mask Freedom box shows no tick after the click; see %s" % path)
+
+        def ticked_now():
+            boxes = layout.property_check_boxes(self.p.screen.screenshot(), panel)
+            return boxes and boxes[layout.DECREASE_MASK_FREEDOM_BOX][2]
+        try:
+            wait_until(ticked_now, 10, interval=0.3, what="the tick")
+        except DriverError:
+            _, path = self.p.shot("parameter-not-ticked")
+            raise DriverError("the Decrease Mask Freedom box shows no tick after the click; see %s" % path)
+        self.p.shot("parameter")
         # The new parameters drop the results: the segment can be processed
         # again.
         check(self.menu_enabled("Segment", "Process"), "the segment cannot be processed after the change")

@@ -39,6 +39,16 @@ WPARAM mouse_flags(const wxMouseState& m)
     return f;
 }
 
+// Alt with a letter or a digit (a menu title's mnemonic) and F10 alone
+// (the menu bar): the keys the window system's menus act on.
+bool is_menu_key(UINT vk, UINT modifiers)
+{
+    if (vk == VK_F1 + 9)
+        return modifiers == 0;
+    const bool alnum = (vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9');
+    return alnum && (modifiers & MOD_ALT) && !(modifiers & MOD_CONTROL);
+}
+
 wxCursor to_wx_cursor(HCURSOR c)
 {
     switch (c ? c->shape : cursor_shape::arrow) {
@@ -545,7 +555,12 @@ protected:
         }
         if (consumed || !l->peer)
             return;
-        send_or_skip(e, WM_KEYDOWN, vk, 1);
+        // The menu bar's keys go on to the toolkit after the window has
+        // seen them, as the system keys do where our windows were designed:
+        // a window that takes every key still leaves the menus reachable.
+        const outcome o = send(WM_KEYDOWN, vk, 1);
+        if (o.alive && (o.skip || is_menu_key(vk, modifiers)))
+            e.Skip();
     }
     void on_key_up(wxKeyEvent& e)
     {
@@ -554,7 +569,8 @@ protected:
     void on_char(wxKeyEvent& e)
     {
         const wxChar c = e.GetUnicodeKey();
-        if (c == WXK_NONE) {
+        // A character typed with Alt is a menu's mnemonic, not text.
+        if (c == WXK_NONE || (e.AltDown() && !e.ControlDown())) {
             e.Skip();
             return;
         }

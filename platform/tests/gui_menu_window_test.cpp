@@ -14,6 +14,7 @@
 #include "platform/tests/screen.h"
 #include "platform/tests/toolkit_messages.h"
 
+#include <algorithm>
 #include <chrono>
 #include <ostream>
 #include <vector>
@@ -205,6 +206,77 @@ TEST_F(MenuWindow, APopupItemWithAnIdAboveTheToolkitsLimitIsChosenWithoutComplai
     settle();
     EXPECT_EQ(chosen, 50042);
     EXPECT_EQ(capture.complaints(), std::vector<std::string>()) << capture.text();
+}
+
+// A child window that takes every key it gets, as the toolkit's windows
+// do, with the keyboard focus.
+class KeyTaker : public CWnd {
+public:
+    std::vector<UINT> keys;
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_KEYDOWN) {
+            keys.push_back(UINT(wParam));
+            return 0;
+        }
+        if (message == WM_CHAR)
+            return 0;
+        return CWnd::WindowProc(message, wParam, lParam);
+    }
+};
+
+class MenuKeysWindow : public MenuWindow {
+protected:
+    void SetUp() override
+    {
+        MenuWindow::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        ASSERT_TRUE(taker.Create("", "", WS_CHILD | WS_VISIBLE, CRect(10, 10, 200, 100), &frame, 0));
+        settle();
+        taker.SetFocus();
+        ASSERT_TRUE(pump_until([&] { return CWnd::GetFocus() == &taker; }));
+    }
+    void TearDown() override
+    {
+        taker.DestroyWindow();
+        MenuWindow::TearDown();
+    }
+    // Whether the key opened the menu: Down and Return then choose one of
+    // its items.
+    bool Opens(int key, int modifiers)
+    {
+        const std::size_t before = frame.commands.size();
+        sim.Char(key, modifiers);
+        settle();
+        sim.Char(WXK_DOWN);
+        sim.Char(WXK_RETURN);
+        const bool chosen
+            = pump_until([&] { return frame.commands.size() > before; }, std::chrono::milliseconds(1500));
+        settle();
+        return chosen;
+    }
+
+    KeyTaker taker;
+};
+
+TEST_F(MenuKeysWindow, AltAndATitlesLetterOrF10OpenTheMenuBarWhileAWindowThatTakesEveryKeyHasTheFocus)
+{
+    EXPECT_TRUE(Opens('f', wxMOD_ALT));
+    EXPECT_TRUE(Opens(WXK_F10, wxMOD_NONE));
+    // The window saw the keys all the same.
+    EXPECT_NE(std::find(taker.keys.begin(), taker.keys.end(), UINT('F')), taker.keys.end());
+    EXPECT_NE(std::find(taker.keys.begin(), taker.keys.end(), UINT(VK_F1 + 9)), taker.keys.end());
+}
+
+TEST_F(MenuKeysWindow, PlainLettersAndControlLettersStayWithTheFocusedWindow)
+{
+    EXPECT_FALSE(Opens('f', wxMOD_NONE));
+    EXPECT_FALSE(Opens('f', wxMOD_CONTROL));
+    EXPECT_EQ(std::count(taker.keys.begin(), taker.keys.end(), UINT('F')), 2);
+    EXPECT_EQ(std::count(taker.keys.begin(), taker.keys.end(), UINT(VK_RETURN)), 2);
 }
 
 } // namespace

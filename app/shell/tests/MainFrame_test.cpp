@@ -9,10 +9,12 @@
 #include "document/segments/TLSegmentSet.h"
 #include "document/tests/segment_test_support.h"
 #include "lumvex/dll.h"
+#include "platform/gui/gdi.h"
 #include "platform/gui/shell.h"
 
 #include <boost/make_shared.hpp>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <unistd.h>
@@ -137,6 +139,19 @@ TEST_F(MainFrameHost, RightBarStacksDisplayAndTimeControlsAndLeavesTheProperties
     EXPECT_EQ(controls.GetContentSize(), controls.GetWidget()->GetPreferredSize());
     EXPECT_EQ(properties->GetBounds(), CRect(0, time->GetBounds().bottom, 200, 600));
     EXPECT_GT(properties->GetBounds().Height(), 200);
+}
+
+TEST_F(MainFrameHost, ThePropertiesAreWrittenInTahomaAsLargeAsTheInterfaceFontOfTheOtherPanels)
+{
+    CFont* font = frame->GetPropertyEditor().GetFont();
+    ASSERT_NE(font, nullptr);
+    LOGFONT properties;
+    LOGFONT gui;
+    ASSERT_TRUE(font->GetLogFont(&properties));
+    ASSERT_TRUE(CFont::DefaultGui()->GetLogFont(&gui));
+    EXPECT_EQ(properties.lfFaceName, "Tahoma");
+    EXPECT_EQ(properties.lfWeight, FW_NORMAL);
+    EXPECT_EQ(std::abs(properties.lfHeight), std::max<LONG>(11, std::abs(gui.lfHeight)));
 }
 
 TEST_F(MainFrameHost, KeyMaskDialogsOfTheSegmentAndTheMaskEditorCarryTheirTitles)

@@ -327,52 +327,75 @@ def components(mask):
     return found
 
 
+# COLOR_BTNSHADOW under Adwaita: the caption line of a property list (a
+# vertical line between captions and values, as long as the list) and the
+# top and left edges of its check boxes' sunken frames. The panel headers
+# are drawn in a darker colour made from it (PANEL_HEADER).
+BUTTON_SHADOW = (205, 199, 194)
+# A property row's height; a list shows at least two rows.
+PROPERTY_ROW_HEIGHT = 18
 # A check box is drawn as a sunken frame (top and left edges in the shadow
-# colour, bottom and right in the highlight colour) a little larger than
-# its glyph: a square of this side (pixels).
+# colour, bottom and right in the highlight colour) one pixel larger than
+# its glyph on each side: a square of this side (pixels).
 CHECK_BOX_SIDE = (9, 18)
 # The check box of "Decrease Mask Freedom" on a segment's page: the page
 # lists the parameter groups collapsed, and the groups with a check box are
 # "Optic Flow", "MinCut", "Refine", "Pyramid Refine" and "Decrease Mask
 # Freedom", in that order, followed by "Smooth Mask" (a drop-down): so it
-# is the last check box of the panel.
+# is the last check box of the list once the list is scrolled to its end.
 DECREASE_MASK_FREEDOM_BOX = -1
 
 
-def caption_line(region):
-    """The column of a property list's caption line (a long vertical line
-    in the shadow colour between captions and values), or None."""
+def colour_mask(region, colour, tolerance=6):
     region = np.asarray(region, dtype=np.int32)
-    shadow = np.abs(region - np.array(PANEL_HEADER)).sum(axis=2) <= 6
-    share = shadow.mean(axis=0)
-    columns = np.flatnonzero(share >= 0.5)
-    return int(columns[0]) if len(columns) else None
+    return np.abs(region - np.array(colour)).sum(axis=2) <= tolerance
+
+
+def property_list_area(image, panel):
+    """The property list of a property editor inside `panel` (the info pane
+    below it left out) and the screen column of its caption line; (None,
+    None) when no list is shown. The caption line is the longest vertical
+    run of the shadow colour; the list reaches as far down as it does."""
+    shadow = colour_mask(panel.crop(image), BUTTON_SHADOW)
+    best = (0, None, None, None)
+    for x in range(shadow.shape[1]):
+        column = shadow[:, x]
+        if column.sum() <= best[0]:
+            continue
+        for top, bottom in runs(column):
+            if bottom - top > best[0]:
+                best = (bottom - top, x, top, bottom)
+    length, x, top, bottom = best
+    if length < 2 * PROPERTY_ROW_HEIGHT:
+        return None, None
+    return Rect(panel.left, panel.top + top, panel.right, panel.top + bottom), panel.left + x
 
 
 def property_check_boxes(image, panel):
-    """The check boxes shown in a property list, top to bottom: (x, y,
-    ticked) of each box's centre on the screen. A box is the outline of a
-    small square (at least its dark top and left edges) right of the
-    caption line; a ticked one has dark pixels inside."""
-    region = np.asarray(panel.crop(image))
+    """The check boxes a property list shows whole, top to bottom: (x, y,
+    ticked) of each box's centre on the screen. A box is a square sunken
+    frame right of the caption line: its top and left edges, in the shadow
+    colour, make an L; a ticked one has dark pixels inside."""
+    area, line = property_list_area(image, panel)
+    if area is None:
+        return []
+    region = np.asarray(area.crop(image))
     lum = luminance(region)
-    line = caption_line(region)
-    first = line + 2 if line is not None else 0
-    dark = lum < 170
-    dark[:, :first] = False
+    edges = colour_mask(region, BUTTON_SHADOW)
+    edges[:, :line - area.left + 2] = False
     boxes = []
-    for (left, top, right, bottom), count in components(dark):
+    for (left, top, right, bottom), count in components(edges):
         w, h = right - left, bottom - top
         if not (CHECK_BOX_SIDE[0] <= w <= CHECK_BOX_SIDE[1] and abs(w - h) <= 1):
             continue
-        # An outline (a tick may touch it), not a filled patch.
-        if count < w + h - 4 or count > 0.6 * w * h:
+        # The two edges and nothing else of the shadow colour.
+        if not (w + h - 3 <= count <= w + h + 1):
             continue
-        if not (dark[top, left:right].mean() > 0.8 and dark[top:bottom, left].mean() > 0.8):
+        if not (edges[top, left:right].mean() > 0.8 and edges[top:bottom, left].mean() > 0.8):
             continue
-        inner = lum[top + 3:bottom - 3, left + 3:right - 3]
+        inner = lum[top + 2:bottom - 1, left + 2:right - 1]
         ticked = inner.size > 0 and float((inner < 128).mean()) > 0.1
-        boxes.append((panel.left + (left + right) // 2, panel.top + (top + bottom) // 2, ticked))
+        boxes.append((area.left + left + w // 2, area.top + top + h // 2, ticked))
     return sorted(boxes, key=lambda b: (b[1], b[0]))
 
 
