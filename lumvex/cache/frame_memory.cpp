@@ -158,6 +158,39 @@ struct frame_memory_state {
         return sizes;
     }
 
+    // Makes `buffer_bytes` the size asked for now. The stock of the size
+    // asked for before is let go: its slabs all back are unmapped at once,
+    // the others when their last buffer comes back.
+    size_class& switch_to(std::size_t buffer_bytes)
+    {
+        size_class& sizes = class_of(buffer_bytes);
+        if (current != buffer_bytes) {
+            current = buffer_bytes;
+            for (auto& [bytes, other] : classes) {
+                if (bytes != buffer_bytes)
+                    drop_idle_slabs(other);
+            }
+        }
+        return sizes;
+    }
+
+    // Unmaps the slabs of the class that have no buffer out.
+    void drop_idle_slabs(size_class& sizes)
+    {
+        for (auto it = sizes.slabs.begin(); it != sizes.slabs.end();) {
+            if (it->out == 0) {
+                in_place -= it->ready.size() * sizes.buffer_bytes;
+                ready_bytes -= it->ready.size() * sizes.buffer_bytes;
+                sizes.ready -= it->ready.size();
+                mapped -= it->bytes;
+                unmap(it->base, it->bytes);
+                it = sizes.slabs.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
     // The class whose stock the stocking thread should fill now, or null.
     size_class* wanting()
     {
@@ -248,11 +281,16 @@ frame_memory::frame_memory(std::uint64_t budget)
     // Filling pages the system has not backed yet is slow on some virtual
     // machines and goes faster side by side.
     const unsigned count = std::clamp(std::thread::hardware_concurrency() / 4, 1u, max_stockers);
-    for (unsigned i = 0; i < count; ++i)
-        m_stockers.emplace_back([this] { run(); });
+    try {
+        for (unsigned i = 0; i < count; ++i)
+            m_stockers.emplace_back([this] { run(); });
+    } catch (...) {
+        stop();
+        throw;
+    }
 }
 
-frame_memory::~frame_memory()
+void frame_memory::stop()
 {
     {
         std::lock_guard guard(m_state->lock);
@@ -263,22 +301,16 @@ frame_memory::~frame_memory()
     m_state->work.notify_all();
     for (std::thread& stocker : m_stockers)
         stocker.join();
+    m_stockers.clear();
+}
+
+frame_memory::~frame_memory()
+{
+    stop();
     // Ready buffers go now; those handed out go when they come back.
     std::lock_guard guard(m_state->lock);
-    for (auto& [bytes, sizes] : m_state->classes) {
-        for (auto it = sizes.slabs.begin(); it != sizes.slabs.end();) {
-            if (it->out == 0) {
-                m_state->in_place -= it->ready.size() * bytes;
-                m_state->ready_bytes -= it->ready.size() * bytes;
-                sizes.ready -= it->ready.size();
-                m_state->mapped -= it->bytes;
-                unmap(it->base, it->bytes);
-                it = sizes.slabs.erase(it);
-            } else {
-                ++it;
-            }
-        }
-    }
+    for (auto& [bytes, sizes] : m_state->classes)
+        m_state->drop_idle_slabs(sizes);
 }
 
 std::shared_ptr<unsigned char> frame_memory::acquire(std::size_t bytes)
@@ -288,8 +320,7 @@ std::shared_ptr<unsigned char> frame_memory::acquire(std::size_t bytes)
     const std::size_t each = round_up(bytes, page_bytes);
     detail::frame_memory_state& state = *m_state;
     std::unique_lock lock(state.lock);
-    detail::size_class& sizes = state.class_of(each);
-    state.current = each;
+    detail::size_class& sizes = state.switch_to(each);
     detail::slab* from = nullptr;
     unsigned index = 0;
     bool in_place = false;
@@ -338,8 +369,7 @@ void frame_memory::expect(std::size_t bytes)
     bool wake = false;
     {
         std::lock_guard guard(m_state->lock);
-        m_state->class_of(round_up(bytes, page_bytes));
-        m_state->current = round_up(bytes, page_bytes);
+        m_state->switch_to(round_up(bytes, page_bytes));
         wake = m_state->wanting() != nullptr;
     }
     if (wake)

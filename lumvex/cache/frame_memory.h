@@ -77,6 +77,8 @@ public:
 
 private:
     void run();
+    // Ends and joins the stocking threads.
+    void stop();
 
     std::shared_ptr<detail::frame_memory_state> m_state;
     std::vector<std::thread> m_stockers;

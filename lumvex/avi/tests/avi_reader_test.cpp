@@ -285,7 +285,7 @@ TEST_F(AviFootage, DroppedFrameRepeatsThePreviousOne)
 TEST_F(AviFootage, FramesInFrameMemoryAreThoseDecodedAloneAndTheirBuffersComeBack)
 {
     t::avi_layout l;
-    auto samples = t::encoded_samples(96, 64, 30, { "mpeg4", mmioFOURCC('D', 'X', '5', '0'), 10, 2, 3 }, l);
+    auto samples = t::encoded_samples(96, 64, 30, { "mpeg4", mmioFOURCC('X', 'V', 'I', 'D'), 10, 0, 3 }, l);
     samples[14].data.clear();
     samples[14].key = false;
     const std::string path = m_folder.file("pooled.avi");

@@ -105,6 +105,19 @@ TEST(FrameMemory, SlabsAllBackAreUnmappedOnceTheStockIsFull)
     EXPECT_LE(memory.ready(), frame_memory::stock_bytes + frame_memory::stock_bytes);
 }
 
+TEST(FrameMemory, AnotherFrameSizeLetsTheStockOfTheFormerGo)
+{
+    frame_memory memory(std::uint64_t(1) << 30);
+    memory.expect(frame_bytes);
+    memory.settle();
+    ASSERT_GT(memory.ready(), 0u);
+    const std::size_t other = 320 * 240 * 4;
+    auto taken = memory.acquire(other);
+    memory.settle();
+    EXPECT_EQ(memory.in_place(), memory.ready() + other) << "only the new size's stock and buffer stay";
+    EXPECT_LE(memory.ready(), frame_memory::stock_bytes);
+}
+
 TEST(FrameMemory, BuffersStayValidAfterThePoolIsGone)
 {
     std::shared_ptr<unsigned char> kept;
