@@ -2,22 +2,22 @@
 
 // Memory for decoded frames that the memory cache keeps. Memory a process
 // touches for the first time costs the system a fault per 4 KiB page, and
-// on some virtual machines each of those costs tens of microseconds: for a
-// frame that is more than decoding it. Frame buffers are therefore carved
-// from large mappings (slabs) that ask for 2 MiB pages, and each buffer's
-// pages are put in place by the kernel in one call before the buffer is
-// first handed out; a buffer that is given back (its frame evicted and let
-// go) is handed out again to the next frame of its size, already in place.
-// A stocking thread keeps a few buffers of the size asked for last ready
-// ahead of the reader, so that the reader neither faults nor waits for the
-// kernel.
+// on some virtual machines each of those costs tens of microseconds, and
+// backing a page the machine has not used for a while costs more still: for
+// a frame that is more than decoding it. Frame buffers are therefore carved
+// from large mappings (slabs) that ask for 2 MiB pages, and stocking threads
+// write each buffer's pages in place ahead of the reader, side by side, so
+// that the reader neither faults nor waits; a buffer that is given back (its
+// frame evicted and let go) is handed out again to the next frame of its
+// size, already in place.
 //
 // Memory stays bounded by the budget (the memory cache's quota): buffers
 // are prepared ahead only while the buffers in place stay within it, a
 // buffer given back while more than the budget plus two buffers is in
 // place is released to the system, and a slab whose buffers are all back
-// is unmapped once the stock is full without it. A buffer asked for is
-// always given, whatever the budget: the reader never waits for one.
+// is unmapped once the stock is full without it. Asking for another size
+// lets the stock of the former go. A buffer asked for is always given,
+// whatever the budget: the reader never waits for one.
 //
 // Threads: every operation may be called from any thread. Buffers may be
 // given back after the frame_memory object is gone; their memory is then
