@@ -1,31 +1,34 @@
 // First read of AVI footage with the default cache settings, beside the codec
 // library decoding the same file directly, in the same run.
 //
-// Ours: a fresh library object (every cache setting at its default: memory
-// quota a quarter of the machine's memory, 128 MiB of disc cache in an empty
-// folder, 10 frames of read-ahead) makes footage of the file with
-// `create_footage`, and every frame is asked for in order, waiting for each,
-// as the player and the segment worker do. Reference: the codec library's
-// demuxer and decoder on one thread, each frame converted to BGRA into one
-// buffer. Both are timed from opening the file to its last frame.
+// Ours: in a process of its own, started for each repetition (so that the
+// read meets fresh memory, as when a user first plays footage, and nothing of
+// an earlier repetition is left to reuse), a fresh library object (every
+// cache setting at its default: memory quota a quarter of the machine's
+// memory, 128 MiB of disc cache in an empty folder, 10 frames of read-ahead)
+// makes footage of the file with `create_footage`, and every frame is asked
+// for in order, waiting for each, as the player and the segment worker do.
+// Reference: the codec library's demuxer and decoder on one thread in this
+// process, each frame converted to BGRA into one buffer. Both are timed from
+// opening the file to its last frame (ours from making the library object);
+// the start of our process is not timed.
 //
 // Clips: MPEG-4 part 2 of filmed-like pictures (grain that moves with the
 // picture), 768 x 576 with 795 frames and 1920 x 1080 with 600 frames, made
 // once in the temporary folder. items_per_second is frames per second;
-// `peak_MB` is the process's peak resident memory during the run and
-// `grown_MB` how far it rose above what the process held when the run
-// began; `close_ms` is the time the library object takes to close after the
-// read, untimed (disc copies still queued are finished then); `disc_MB` what
-// the disc cache holds afterwards. Settings and the disc cache live in a
-// temporary folder of their own. Run with --benchmark_repetitions=3 and take
-// the best of each.
+// `peak_MB` is the peak resident memory of the process that read, `grown_MB`
+// how far it rose during the read (the memory cache's quota bounds it, plus
+// the frames in flight); `close_ms` is the time the library object takes to
+// close after the read, untimed (disc copies still queued are finished
+// then); `disc_MB` what the disc cache holds afterwards. Settings and the
+// disc cache live in a temporary folder of their own. Run with
+// --benchmark_repetitions=3 and compare the best of each.
 //
-// Memory: the first read in a fresh process grows it by the memory cache's
-// quota (`grown_MB`); where a page costs the system much the first time a
-// process touches it (some virtual machines charge tens of microseconds for
-// each 4 KiB page, up to a second per 100 MB), that growth dominates
-// the first repetition whatever the cache does. Later repetitions reuse the
-// memory the process already holds and show the reading path itself.
+// `fresh_pages`: the floor under a first read, the time a fresh process
+// takes to write the memory cache's default quota of fresh memory once (one
+// thread, 2 MiB pages asked for). A first read fills the memory cache, so it
+// pays this wherever it pays it; on some virtual machines that is seconds per
+// GiB, far more than decoding the frames.
 
 #include <benchmark/benchmark.h>
 
@@ -39,7 +42,9 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -48,6 +53,7 @@ extern "C" {
 #include <string>
 #include <vector>
 
+#include <sys/mman.h>
 #include <unistd.h>
 
 namespace {
@@ -128,6 +134,41 @@ double milliseconds_since(std::chrono::steady_clock::time_point start)
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 }
 
+// One first read in this process: library object, footage, every frame in
+// order. Prints the seconds it took, the peak and growth of resident memory
+// in MiB and the milliseconds the library object took to close.
+int first_read_child(const std::string& path, int frames)
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const long start = status_kb("VmRSS:");
+    const auto began = std::chrono::steady_clock::now();
+    auto library = std::make_unique<lumvex::dll>();
+    boost::shared_ptr<lumvex::footage> footage = library->create_footage(path);
+    if (footage->frame_count() != frames)
+        throw std::runtime_error("the clip has another frame count");
+    for (int f = 0; f < frames; ++f)
+        benchmark::DoNotOptimize(footage->frame(f, lumvex::frame_request::after, true));
+    const double seconds = milliseconds_since(began) / 1000.0;
+    const double peak = static_cast<double>(status_kb("VmHWM:")) / 1024.0;
+    const double grown = peak - static_cast<double>(start) / 1024.0;
+    const auto closing = std::chrono::steady_clock::now();
+    footage.reset();
+    library.reset();
+    std::printf("%.6f %.3f %.3f %.3f\n", seconds, peak, grown, milliseconds_since(closing));
+    return 0;
+}
+
+std::string quoted(const std::string& text)
+{
+    std::string out = "'";
+    for (char ch : text)
+        out += ch == '\'' ? std::string("'\\''") : std::string(1, ch);
+    return out + "'";
+}
+
+// Each repetition runs in a process of its own, started for it: the first
+// read meets fresh memory, as it does when a user first plays footage, and
+// nothing of an earlier repetition (cache, heap, pages) is left to reuse.
 void footage_first_read(benchmark::State& state, const clip& c)
 {
     const std::string path = clip_file(c);
@@ -135,39 +176,72 @@ void footage_first_read(benchmark::State& state, const clip& c)
         state.SkipWithError("encoder missing");
         return;
     }
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
     double peak = 0;
     double grown = 0;
     double close = 0;
     double disc = 0;
     for (auto _ : state) {
-        state.PauseTiming();
         fs::remove_all(disc_root());
-        std::ofstream("/proc/self/clear_refs") << "5"; // peak resident size := current
-        const long start = status_kb("VmRSS:");
-        state.ResumeTiming();
-
-        auto library = std::make_unique<lumvex::dll>();
-        boost::shared_ptr<lumvex::footage> footage = library->create_footage(path);
-        if (footage->frame_count() != c.frames)
-            throw std::runtime_error("the clip has another frame count");
-        for (int f = 0; f < c.frames; ++f)
-            benchmark::DoNotOptimize(footage->frame(f, lumvex::frame_request::after, true));
-
-        state.PauseTiming();
-        peak = static_cast<double>(status_kb("VmHWM:")) / 1024.0;
-        grown = peak - static_cast<double>(start) / 1024.0;
-        const auto closing = std::chrono::steady_clock::now();
-        footage.reset();
-        library.reset();
-        close = milliseconds_since(closing);
+        const std::string command
+            = quoted(self) + " --first-read-child " + quoted(path) + " " + std::to_string(c.frames);
+        FILE* child = ::popen(command.c_str(), "r");
+        double seconds = 0;
+        const int read
+            = child != nullptr ? std::fscanf(child, "%lf %lf %lf %lf", &seconds, &peak, &grown, &close) : 0;
+        const int status = child != nullptr ? ::pclose(child) : -1;
+        if (read != 4 || status != 0) {
+            state.SkipWithError("the first read in a process of its own failed");
+            return;
+        }
+        state.SetIterationTime(seconds);
         disc = folder_megabytes(disc_root());
-        state.ResumeTiming();
     }
     state.SetItemsProcessed(state.iterations() * c.frames);
     state.counters["peak_MB"] = peak;
     state.counters["grown_MB"] = grown;
     state.counters["close_ms"] = close;
     state.counters["disc_MB"] = disc;
+}
+
+// The floor under a first read: in a process of its own, the memory cache's
+// default quota (a quarter of the machine's memory, as the library counts
+// it) mapped fresh and written once per 4 KiB page on one thread, with 2 MiB
+// pages asked for as the frame memory does. Prints the seconds it took.
+int fresh_pages_child(std::uint64_t bytes)
+{
+    const auto began = std::chrono::steady_clock::now();
+    void* mapped = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (mapped == MAP_FAILED)
+        return 1;
+    ::madvise(mapped, bytes, MADV_HUGEPAGE);
+    auto* start = static_cast<volatile unsigned char*>(mapped);
+    for (std::uint64_t offset = 0; offset < bytes; offset += 4096)
+        start[offset] = 1;
+    std::printf("%.6f\n", milliseconds_since(began) / 1000.0);
+    ::munmap(mapped, bytes);
+    return 0;
+}
+
+void fresh_pages(benchmark::State& state)
+{
+    const std::uint64_t ram = std::min<std::uint64_t>(
+        std::uint64_t(::sysconf(_SC_PHYS_PAGES)) * std::uint64_t(::sysconf(_SC_PAGESIZE)), 0xFFFFFFFFu);
+    const std::uint64_t quota = ram / 4 / 4096 * 4096;
+    const std::string self = fs::read_symlink("/proc/self/exe").string();
+    for (auto _ : state) {
+        FILE* child = ::popen((quoted(self) + " --fresh-pages-child " + std::to_string(quota)).c_str(), "r");
+        double seconds = 0;
+        const int read = child != nullptr ? std::fscanf(child, "%lf", &seconds) : 0;
+        const int status = child != nullptr ? ::pclose(child) : -1;
+        if (read != 1 || status != 0) {
+            state.SkipWithError("the fresh pages could not be written");
+            return;
+        }
+        state.SetIterationTime(seconds);
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * quota));
+    state.counters["MB"] = static_cast<double>(quota) / (1024.0 * 1024.0);
 }
 
 // The codec library on one thread: demux, decode, convert to BGRA.
@@ -249,13 +323,14 @@ void direct_decode(benchmark::State& state, const clip& c)
     state.counters["grown_MB"] = grown;
 }
 
+BENCHMARK(fresh_pages)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1);
 BENCHMARK_CAPTURE(direct_decode, mpeg4_768x576, sd)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(1);
 BENCHMARK_CAPTURE(footage_first_read, mpeg4_768x576, sd)
     ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
+    ->UseManualTime()
     ->Iterations(1);
 BENCHMARK_CAPTURE(direct_decode, mpeg4_1920x1080, hd)
     ->Unit(benchmark::kMillisecond)
@@ -263,13 +338,17 @@ BENCHMARK_CAPTURE(direct_decode, mpeg4_1920x1080, hd)
     ->Iterations(1);
 BENCHMARK_CAPTURE(footage_first_read, mpeg4_1920x1080, hd)
     ->Unit(benchmark::kMillisecond)
-    ->UseRealTime()
+    ->UseManualTime()
     ->Iterations(1);
 
 } // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 4 && std::string(argv[1]) == "--first-read-child")
+        return first_read_child(argv[2], std::atoi(argv[3]));
+    if (argc == 3 && std::string(argv[1]) == "--fresh-pages-child")
+        return fresh_pages_child(std::strtoull(argv[2], nullptr, 10));
     // Default settings: a settings store and a cache folder of our own,
     // empty at the start.
     fs::create_directories(settings_home());

@@ -38,7 +38,7 @@ cache& dll::coordinator()
 boost::shared_ptr<footage> dll::create_avi_footage(const std::string& path)
 {
     return boost::shared_ptr<footage>(
-        new avi_reader(path, &coordinator(), m_impl->system.avi_prefetch_frames()));
+        new avi_reader(path, &coordinator(), m_impl->system.avi_prefetch_frames(), &m_impl->system.frames()));
 }
 
 boost::shared_ptr<footage> dll::create_seq_footage(const std::string& path)

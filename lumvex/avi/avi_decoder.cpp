@@ -2,6 +2,7 @@
 
 #include "foundation/files/image_error.h"
 #include "foundation/files/size_check.h"
+#include "lumvex/cache/frame_memory.h"
 #include "platform/video/avi_file.h"
 #include "platform/video/video_decompressor.h"
 
@@ -18,8 +19,9 @@ std::string quoted_fourcc(platform::FOURCC code)
 
 } // namespace
 
-decoder::decoder(file& f, int start)
+decoder::decoder(file& f, int start, lumvex::frame_memory* memory)
     : m_file(f)
+    , m_memory(memory)
 {
     const platform::avi_file& stream = f.stream();
     m_key_start = m_file.key_frame_before(start);
@@ -53,6 +55,8 @@ decoder::decoder(file& f, int start)
     }
     m_width = m_decompressor->width();
     m_height = m_decompressor->height();
+    if (m_memory != nullptr)
+        m_memory->expect(std::size_t(m_width) * m_height * 4);
     m_image.resize(m_width, m_height, 4);
     m_image.fill({ 0, 0, 0, 0xFF });
 }
@@ -96,19 +100,28 @@ void decoder::feed(int sample)
         m_outcomes[sample] = { outcome::refused, code, {} };
 }
 
-img::image<img::BGRA<unsigned char>> decoder::release_image()
+img::image<img::BGRA<unsigned char>> decoder::release_image(std::shared_ptr<unsigned char>& storage)
 {
+    storage.reset();
     if (m_position < m_file.length() && m_file.stream().sample_size(m_position) == 0)
         return m_image;
     img::image<img::BGRA<unsigned char>> out(std::move(m_image));
+    storage = std::move(m_storage);
     m_shown = -1;
     return out;
 }
 
 void decoder::ensure_image()
 {
-    if (m_image.width != m_width || m_image.height != m_height || m_image.data == nullptr) {
-        m_image.top_down = true;
+    if (m_image.width == m_width && m_image.height == m_height && m_image.data != nullptr)
+        return;
+    m_image.top_down = true;
+    if (m_memory != nullptr) {
+        // The frame goes into the cache as it is: a buffer already in place
+        // spares the reader the system's first-touch cost of every page.
+        m_storage = m_memory->acquire(std::size_t(m_width) * m_height * 4);
+        m_image.attach(m_storage.get(), m_width, m_height, 4);
+    } else {
         m_image.resize(m_width, m_height, 4);
     }
 }

@@ -24,6 +24,10 @@ namespace platform {
 class video_decompressor;
 }
 
+namespace lumvex {
+class frame_memory;
+}
+
 namespace img::avi {
 
 class decoder {
@@ -32,8 +36,10 @@ public:
     // stream's decompressor. `f` (open, not owned) must outlive the decoder.
     // Throws img::avi::exception: no key frame, no format block, a frame
     // size out of bounds, no decompressor ("AVI decompressor \"XVID\" not
-    // found in the system"), an unsupported bit count.
-    decoder(file& f, int start);
+    // found in the system"), an unsupported bit count. Frames are decoded
+    // into buffers of `memory` when one is given (it must outlive the
+    // decoder), else into buffers of their own.
+    decoder(file& f, int start, lumvex::frame_memory* memory = nullptr);
     ~decoder();
     decoder(const decoder&) = delete;
     decoder& operator=(const decoder&) = delete;
@@ -52,8 +58,11 @@ public:
     const img::image<img::BGRA<unsigned char>>& image() const { return m_image; }
     // Hands the last decoded frame over without copying it; the next frame
     // is decoded into a new buffer. (When the next sample repeats this
-    // frame, a copy is handed over instead.)
-    img::image<img::BGRA<unsigned char>> release_image();
+    // frame, a copy is handed over instead.) A frame in a buffer of the
+    // frame memory comes lent, and `storage` keeps its buffer: the image
+    // must not be used after the last copy of `storage` is dropped. Otherwise
+    // the image owns its buffer and `storage` is left empty.
+    img::image<img::BGRA<unsigned char>> release_image(std::shared_ptr<unsigned char>& storage);
 
     int position() const { return m_position; }
     int key_start() const { return m_key_start; }
@@ -96,6 +105,9 @@ private:
     unsigned m_scale = 0;
     std::vector<std::uint8_t> m_sample;
     img::image<img::BGRA<unsigned char>> m_image;
+    lumvex::frame_memory* m_memory = nullptr;
+    // The frame memory's buffer m_image is lent, when it is.
+    std::shared_ptr<unsigned char> m_storage;
 };
 
 } // namespace img::avi

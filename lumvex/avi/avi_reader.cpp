@@ -70,6 +70,33 @@ private:
     platform::event m_done { true, false };
 };
 
+namespace {
+
+// A decoded frame whose image is lent from a buffer of the frame memory:
+// the entry keeps the buffer until it ends. Entries are only ever destroyed
+// through the shared pointer made with this type, so the base needs no
+// virtual destructor.
+class frame_in_memory final : public cached_image {
+public:
+    frame_in_memory(boost::shared_ptr<item_id> key, img::image<img::BGRA<unsigned char>> picture,
+        std::shared_ptr<unsigned char> storage)
+        : cached_image(std::move(key), std::move(picture))
+        , m_storage(std::move(storage))
+    {
+    }
+
+    ~frame_in_memory()
+    {
+        // The image forgets its buffer before the buffer goes back.
+        image.clear();
+    }
+
+private:
+    std::shared_ptr<unsigned char> m_storage;
+};
+
+} // namespace
+
 void queue_read_order(avi_read_order_queue& queue, avi_read_order order)
 {
     auto place = queue.end();
@@ -97,9 +124,10 @@ void queue_read_order(avi_read_order_queue& queue, avi_read_order order)
     queue.insert(place, order);
 }
 
-avi_reader::avi_reader(const std::string& path, cache* image_cache, int prefetch)
+avi_reader::avi_reader(const std::string& path, cache* image_cache, int prefetch, frame_memory* memory)
     : m_cache(image_cache)
     , m_prefetch(std::clamp(prefetch, 1, 1000))
+    , m_memory(memory)
 {
     // Its priority follows the read orders, up and down.
     handle().keep_raisable();
@@ -140,7 +168,7 @@ void avi_reader::open(const std::string& path)
     m_file->open(paths::native(full));
     const file_stamp stamp = file_stamp::of(full);
     try {
-        m_decoder = std::make_unique<img::avi::decoder>(*m_file, 0);
+        m_decoder = std::make_unique<img::avi::decoder>(*m_file, 0, m_memory);
     } catch (...) {
         m_file->close();
         throw;
@@ -277,9 +305,16 @@ void avi_reader::process(avi_read_order& order)
 
 void avi_reader::deliver(int frame, bool waited, int placement_if_not_waited)
 {
-    boost::shared_ptr<cached_image> image(new cached_image(
-        boost::shared_ptr<item_id>(new avi_frame_id(frame, m_path, m_length, !m_all_key_frames, m_stamp)),
-        m_decoder->release_image()));
+    boost::shared_ptr<item_id> key(new avi_frame_id(frame, m_path, m_length, !m_all_key_frames, m_stamp));
+    std::shared_ptr<unsigned char> storage;
+    img::image<img::BGRA<unsigned char>> picture = m_decoder->release_image(storage);
+    // Each entry is owned as its own type, so that a lent one returns its
+    // buffer.
+    boost::shared_ptr<cached_image> image;
+    if (storage)
+        image.reset(new frame_in_memory(std::move(key), std::move(picture), std::move(storage)));
+    else
+        image.reset(new cached_image(std::move(key), std::move(picture)));
     m_cache->put(image, waited ? placement::back : placement_if_not_waited);
 }
 

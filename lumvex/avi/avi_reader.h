@@ -18,6 +18,7 @@ class decoder;
 namespace lumvex {
 
 class inspect_keyframes;
+class frame_memory;
 
 // A read order of the AVI reader thread: the frames a caller asked for,
 // [frame, frame_end), and the frames to read, [first, last), at a thread
@@ -60,9 +61,11 @@ class avi_reader final : public footage_simple_impl, private mswin::WorkThread<a
 public:
     // `image_cache` (the coordinator, not owned) must outlive the footage;
     // `prefetch` is the read-ahead distance of delta-coded files (1 to
-    // 1000). Opens `path` when it is not empty; opening errors
-    // (img::avi::exception) pass on after the reader thread has ended.
-    avi_reader(const std::string& path, cache* image_cache, int prefetch);
+    // 1000). Frames are decoded into buffers of `memory` when one is given
+    // (not owned; it must outlive the footage). Opens `path` when it is not
+    // empty; opening errors (img::avi::exception) pass on after the reader
+    // thread has ended.
+    avi_reader(const std::string& path, cache* image_cache, int prefetch, frame_memory* memory = nullptr);
     ~avi_reader() override;
 
     // Opens the file (closing what is open), positions a decoder on frame 0
@@ -111,6 +114,7 @@ private:
 
     cache* m_cache;
     int m_prefetch;
+    frame_memory* m_memory;
     // Guards the decoder and the opened state against the reader thread.
     mutable std::mutex m_decoder_lock;
     std::unique_ptr<img::avi::file> m_file;

@@ -1,6 +1,7 @@
 #include "lumvex/cache/cache_system.h"
 
 #include "lumvex/avi/avi_frame_id.h"
+#include "lumvex/cache/frame_memory.h"
 #include "platform/kernel/memory_status.h"
 
 #include <algorithm>
@@ -82,6 +83,7 @@ cache_system::cache_system(std::uint64_t physical_bytes)
     const std::optional<std::uint64_t> memory_quota
         = unsigned_value(read_integer(m_registry, "mem_cache_quota"));
     m_memory = std::make_unique<mem_cache>(m_limits.clamp(memory_quota.value_or(m_limits.default_quota)));
+    m_frames = std::make_unique<frame_memory>(m_memory->quota());
 
     const std::int64_t disc_quota = read_integer(m_registry, "disc_cache_quota")
                                         .value_or(static_cast<std::int64_t>(default_disc_quota));
@@ -125,6 +127,7 @@ void cache_system::set_settings(cache_settings& settings)
 {
     settings.memory_quota = m_limits.clamp(settings.memory_quota);
     m_memory->set_quota(static_cast<std::uint32_t>(settings.memory_quota));
+    m_frames->set_budget(m_memory->quota());
     settings.memory_used = m_memory->used();
     settings.memory_count = static_cast<int>(m_memory->count());
 

@@ -19,6 +19,7 @@
 #include "foundation/system/regprofile.h"
 #include "lumvex/cache/coordinator.h"
 #include "lumvex/cache/disc_cache.h"
+#include "lumvex/cache/frame_memory.h"
 #include "lumvex/cache/mem_cache.h"
 
 #include <cstdint>
@@ -72,6 +73,9 @@ public:
     disc_cache& disc() { return *m_disc; }
     const memory_quota_limits& limits() const { return m_limits; }
     int avi_prefetch_frames() const { return m_avi_prefetch_frames; }
+    // The buffers decoded frames are kept in; its budget is the memory
+    // cache's quota.
+    frame_memory& frames() { return *m_frames; }
 
     // The live figures and settings.
     cache_settings settings() const;
@@ -94,6 +98,7 @@ private:
     memory_quota_limits m_limits;
     int m_avi_prefetch_frames = default_prefetch_frames;
     regprofile::key m_registry;
+    std::unique_ptr<frame_memory> m_frames;
     std::unique_ptr<mem_cache> m_memory;
     std::unique_ptr<disc_cache> m_disc;
     std::unique_ptr<lumvex::coordinator> m_coordinator;

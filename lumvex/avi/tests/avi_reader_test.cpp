@@ -1,9 +1,11 @@
 #include "lumvex/avi/avi_reader.h"
 
+#include "lumvex/avi/avi_decoder.h"
 #include "lumvex/avi/avi_file.h"
 #include "lumvex/avi/avi_frame_id.h"
 #include "lumvex/cache/coordinator.h"
 #include "lumvex/cache/disc_cache.h"
+#include "lumvex/cache/frame_memory.h"
 #include "lumvex/cache/mem_cache.h"
 #include "lumvex/exception.h"
 #include "lumvex/tests/cache_test_support.h"
@@ -278,6 +280,43 @@ TEST_F(AviFootage, DroppedFrameRepeatsThePreviousOne)
     auto two = footage.frame(2, 0, true);
     auto three = footage.frame(3, 0, true);
     EXPECT_EQ(pixels(two->image), pixels(three->image));
+}
+
+TEST_F(AviFootage, FramesInFrameMemoryAreThoseDecodedAloneAndTheirBuffersComeBack)
+{
+    t::avi_layout l;
+    auto samples = t::encoded_samples(96, 64, 30, { "mpeg4", mmioFOURCC('X', 'V', 'I', 'D'), 10, 0, 3 }, l);
+    samples[14].data.clear();
+    samples[14].key = false;
+    const std::string path = m_folder.file("pooled.avi");
+    t::write_avi(path, l, samples);
+    std::vector<std::vector<std::uint8_t>> alone;
+    {
+        img::avi::file file;
+        file.open(path);
+        img::avi::decoder d(file, 0);
+        for (int f = 0; f < file.length(); ++f) {
+            d.seek(f);
+            while (d.decode_next(true) != f) { }
+            alone.push_back(pixels(d.image()));
+        }
+    }
+    lumvex::frame_memory memory(std::uint64_t(64) << 20);
+    {
+        avi_reader footage(path, &m_caches.coordinator, 4, &memory);
+        // In order (the dropped frame repeats the one before it), then
+        // seeking back and into a group.
+        for (int f : { 0, 1, 2, 12, 13, 14, 15, 16, 3, 29, 22, 21 }) {
+            auto frame = footage.frame(f, lumvex::frame_request::after, true);
+            ASSERT_TRUE(frame) << f;
+            EXPECT_EQ(pixels(frame->image), alone[std::size_t(f)]) << f;
+        }
+        EXPECT_GT(memory.in_place(), memory.ready());
+        m_caches.memory.purge();
+    }
+    m_caches.disc.flush();
+    memory.settle();
+    EXPECT_EQ(memory.in_place(), memory.ready()) << "a buffer was kept after its frame was let go";
 }
 
 TEST_F(AviFootage, FailedFrameWakesItsWaitersAndTheFootageGoesOn)

@@ -1,5 +1,6 @@
 #include "lumvex/cache/cache_system.h"
 
+#include "lumvex/cache/frame_memory.h"
 #include "lumvex/tests/settings_store_support.h"
 
 #include <gtest/gtest.h>
@@ -146,6 +147,21 @@ TEST_F(cache_system_settings, SettingsAreClampedWhenApplied)
     system.set_settings(s);
     EXPECT_EQ(s.memory_quota, ram - 128 * mib);
     EXPECT_FALSE(cache_system::quota_from_megabytes(-1, bytes));
+}
+
+TEST_F(cache_system_settings, FrameMemoryIsPreparedWithinTheMemoryQuotaAsApplied)
+{
+    // 64 MiB of memory: a quota of 16 MiB, below the frame memory's stock.
+    cache_system system(64 * mib);
+    system.frames().expect(mib);
+    system.frames().settle();
+    EXPECT_EQ(system.frames().ready(), 16 * mib);
+
+    cache_settings s = system.settings();
+    s.memory_quota = 24 * mib;
+    system.set_settings(s);
+    system.frames().settle();
+    EXPECT_EQ(system.frames().ready(), 24 * mib);
 }
 
 TEST_F(cache_system_settings, AnotherRootMovesTheDiscCache)

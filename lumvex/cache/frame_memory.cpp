@@ -1,0 +1,468 @@
+#include "lumvex/cache/frame_memory.h"
+
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <list>
+#include <map>
+#include <mutex>
+#include <new>
+#include <vector>
+
+#include <sys/mman.h>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define LUMVEX_ADDRESS_CHECKED 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define LUMVEX_ADDRESS_CHECKED 1
+#endif
+#endif
+#ifdef LUMVEX_ADDRESS_CHECKED
+#include <sanitizer/asan_interface.h>
+#endif
+
+namespace lumvex {
+
+namespace {
+
+constexpr std::size_t page_bytes = 4096;
+constexpr std::size_t large_page_bytes = std::size_t(2) << 20;
+
+std::size_t round_up(std::size_t bytes, std::size_t unit)
+{
+    return (bytes + unit - 1) / unit * unit;
+}
+
+// With the address checker, a buffer not handed out may not be touched, so
+// that a frame used after its entry let it go is caught as it is with the
+// system's allocator.
+void forbid(unsigned char* start, std::size_t bytes)
+{
+#ifdef LUMVEX_ADDRESS_CHECKED
+    ASAN_POISON_MEMORY_REGION(start, bytes);
+#else
+    (void)start;
+    (void)bytes;
+#endif
+}
+
+void allow(unsigned char* start, std::size_t bytes)
+{
+#ifdef LUMVEX_ADDRESS_CHECKED
+    ASAN_UNPOISON_MEMORY_REGION(start, bytes);
+#else
+    (void)start;
+    (void)bytes;
+#endif
+}
+
+// Puts the pages of [start, start + bytes) in place by writing to each
+// (contents undefined). The faults lock only the slab's own mapping: asking
+// the kernel to fill the range in one call would hold the lock of the
+// whole address space meanwhile, and every thread that maps memory (the
+// allocator growing a heap) would wait for it, each page fault of every
+// thread behind that one.
+void put_in_place(unsigned char* start, std::size_t bytes)
+{
+    for (std::size_t offset = 0; offset < bytes; offset += page_bytes)
+        *static_cast<volatile unsigned char*>(start + offset) = 0;
+}
+
+void unmap(unsigned char* start, std::size_t bytes)
+{
+    allow(start, bytes);
+    ::munmap(start, bytes);
+}
+
+// A mapping of `bytes` (a multiple of 2 MiB) starting on a 2 MiB boundary,
+// so that all of it may be backed by large pages.
+unsigned char* map_aligned(std::size_t bytes)
+{
+    const std::size_t padded = bytes + large_page_bytes;
+    void* raw = ::mmap(nullptr, padded, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (raw == MAP_FAILED)
+        throw std::bad_alloc();
+    auto* first = static_cast<unsigned char*>(raw);
+    auto* start = reinterpret_cast<unsigned char*>(
+        round_up(reinterpret_cast<std::uintptr_t>(first), large_page_bytes));
+    if (start != first)
+        ::munmap(first, static_cast<std::size_t>(start - first));
+    if (const std::size_t tail = padded - static_cast<std::size_t>(start - first) - bytes; tail != 0)
+        ::munmap(start + bytes, tail);
+#ifdef MADV_HUGEPAGE
+    ::madvise(start, bytes, MADV_HUGEPAGE);
+#endif
+    return start;
+}
+
+// The bytes of a slab for buffers of `each` bytes: whole large pages, with
+// the least room left after the last buffer (that room is backed by the
+// last large page all the same) among the counts from half a stock to a
+// stock.
+std::size_t slab_bytes(std::size_t each)
+{
+    const std::size_t most = std::max<std::size_t>(1, frame_memory::stock_bytes / each);
+    std::size_t best = round_up(most * each, large_page_bytes);
+    std::size_t best_waste = best - most * each;
+    for (std::size_t count = most; count > most / 2 && best_waste != 0; --count) {
+        const std::size_t bytes = round_up(count * each, large_page_bytes);
+        if (bytes - count * each < best_waste) {
+            best = bytes;
+            best_waste = bytes - count * each;
+        }
+    }
+    return best;
+}
+
+} // namespace
+
+namespace detail {
+
+struct slab {
+    unsigned char* base = nullptr;
+    std::size_t bytes = 0;
+    // Free buffers in place, and free buffers without pages.
+    std::vector<unsigned> ready;
+    std::vector<unsigned> bare;
+    // Buffers handed out or being put in place.
+    unsigned out = 0;
+};
+
+struct size_class {
+    std::size_t buffer_bytes = 0;
+    // Ready buffers to keep ahead of the reader.
+    std::size_t stock = 0;
+    std::size_t ready = 0;
+    // Buffers the stocking thread is putting in place.
+    std::size_t stocking = 0;
+    std::list<slab> slabs;
+};
+
+struct frame_memory_state {
+    ~frame_memory_state()
+    {
+        for (auto& [bytes, sizes] : classes) {
+            for (slab& s : sizes.slabs)
+                unmap(s.base, s.bytes);
+        }
+    }
+
+    size_class& class_of(std::size_t buffer_bytes)
+    {
+        size_class& sizes = classes[buffer_bytes];
+        if (sizes.buffer_bytes == 0) {
+            sizes.buffer_bytes = buffer_bytes;
+            sizes.stock = std::clamp<std::size_t>(frame_memory::stock_bytes / buffer_bytes, 2, 64);
+        }
+        return sizes;
+    }
+
+    // Makes `buffer_bytes` the size asked for now. The stock of the size
+    // asked for before is let go: its slabs all back are unmapped at once,
+    // the others when their last buffer comes back.
+    size_class& switch_to(std::size_t buffer_bytes)
+    {
+        size_class& sizes = class_of(buffer_bytes);
+        if (current != buffer_bytes) {
+            current = buffer_bytes;
+            for (auto& [bytes, other] : classes) {
+                if (bytes != buffer_bytes)
+                    drop_idle_slabs(other);
+            }
+        }
+        return sizes;
+    }
+
+    // Unmaps the slabs of the class that have no buffer out.
+    void drop_idle_slabs(size_class& sizes)
+    {
+        for (auto it = sizes.slabs.begin(); it != sizes.slabs.end();) {
+            if (it->out == 0) {
+                in_place -= it->ready.size() * sizes.buffer_bytes;
+                ready_bytes -= it->ready.size() * sizes.buffer_bytes;
+                sizes.ready -= it->ready.size();
+                mapped -= it->bytes;
+                unmap(it->base, it->bytes);
+                it = sizes.slabs.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
+    // The class whose stock the stocking thread should fill now, or null.
+    size_class* wanting()
+    {
+        if (stopping || current == 0)
+            return nullptr;
+        size_class& sizes = classes[current];
+        if (sizes.ready + sizes.stocking >= sizes.stock || in_place + sizes.buffer_bytes > budget)
+            return nullptr;
+        return &sizes;
+    }
+
+    // A slab of up to a stock's bytes, every buffer bare.
+    slab& add_slab(std::unique_lock<std::mutex>& lock, size_class& sizes)
+    {
+        const std::size_t each = sizes.buffer_bytes;
+        const std::size_t bytes = slab_bytes(each);
+        lock.unlock();
+        unsigned char* base = nullptr;
+        try {
+            base = map_aligned(bytes);
+        } catch (...) {
+            lock.lock();
+            throw;
+        }
+        lock.lock();
+        slab& s = sizes.slabs.emplace_back();
+        s.base = base;
+        s.bytes = bytes;
+        for (std::size_t i = bytes / each; i-- > 0;)
+            s.bare.push_back(static_cast<unsigned>(i));
+        mapped += bytes;
+        return s;
+    }
+
+    void give_back(slab* s, std::size_t buffer_bytes, unsigned index)
+    {
+        std::lock_guard guard(lock);
+        size_class& sizes = classes[buffer_bytes];
+        --s->out;
+        forbid(s->base + std::size_t(index) * buffer_bytes, buffer_bytes);
+        // Past the budget, a buffer is kept only for the frame being decoded
+        // and the next one: a full cache evicts a frame for each it takes.
+        if (in_place > budget + frame_memory::spare_buffers * buffer_bytes) {
+            ::madvise(s->base + std::size_t(index) * buffer_bytes, buffer_bytes, MADV_DONTNEED);
+            in_place -= buffer_bytes;
+            s->bare.push_back(index);
+        } else {
+            s->ready.push_back(index);
+            ++sizes.ready;
+            ready_bytes += buffer_bytes;
+        }
+        // A slab all back is unmapped when the stock is full without it.
+        if (s->out == 0 && (current != buffer_bytes || sizes.ready - s->ready.size() >= sizes.stock)) {
+            in_place -= s->ready.size() * buffer_bytes;
+            ready_bytes -= s->ready.size() * buffer_bytes;
+            sizes.ready -= s->ready.size();
+            mapped -= s->bytes;
+            unmap(s->base, s->bytes);
+            sizes.slabs.remove_if([s](const slab& each) { return &each == s; });
+        }
+        if (idle > 0 && wanting() != nullptr)
+            work.notify_all();
+    }
+
+    std::mutex lock;
+    std::condition_variable work;
+    std::condition_variable settled;
+    std::map<std::size_t, size_class> classes;
+    // The buffer size asked for last; 0 before the first request and after
+    // the pool's owner has gone.
+    std::size_t current = 0;
+    std::uint64_t budget = 0;
+    std::uint64_t in_place = 0;
+    std::uint64_t ready_bytes = 0;
+    std::uint64_t mapped = 0;
+    bool stopping = false;
+    // Stocking threads at work, and those waiting for work.
+    int busy = 0;
+    int idle = 0;
+};
+
+} // namespace detail
+
+frame_memory::frame_memory(std::uint64_t budget)
+    : m_state(std::make_shared<detail::frame_memory_state>())
+{
+    m_state->budget = budget;
+    // Filling pages the system has not backed yet is slow on some virtual
+    // machines and goes faster side by side.
+    const unsigned count = std::clamp(std::thread::hardware_concurrency() / 4, 1u, max_stockers);
+    try {
+        for (unsigned i = 0; i < count; ++i)
+            m_stockers.emplace_back([this] { run(); });
+    } catch (...) {
+        stop();
+        throw;
+    }
+}
+
+void frame_memory::stop()
+{
+    {
+        std::lock_guard guard(m_state->lock);
+        m_state->stopping = true;
+        m_state->budget = 0;
+        m_state->current = 0;
+    }
+    m_state->work.notify_all();
+    for (std::thread& stocker : m_stockers)
+        stocker.join();
+    m_stockers.clear();
+}
+
+frame_memory::~frame_memory()
+{
+    stop();
+    // Ready buffers go now; those handed out go when they come back.
+    std::lock_guard guard(m_state->lock);
+    for (auto& [bytes, sizes] : m_state->classes)
+        m_state->drop_idle_slabs(sizes);
+}
+
+std::shared_ptr<unsigned char> frame_memory::acquire(std::size_t bytes)
+{
+    if (bytes == 0)
+        return {};
+    const std::size_t each = round_up(bytes, page_bytes);
+    detail::frame_memory_state& state = *m_state;
+    std::unique_lock lock(state.lock);
+    detail::size_class& sizes = state.switch_to(each);
+    detail::slab* from = nullptr;
+    unsigned index = 0;
+    bool in_place = false;
+    for (detail::slab& s : sizes.slabs) {
+        if (!s.ready.empty()) {
+            from = &s;
+            index = s.ready.back();
+            s.ready.pop_back();
+            --sizes.ready;
+            state.ready_bytes -= each;
+            in_place = true;
+            break;
+        }
+    }
+    if (from == nullptr) {
+        for (detail::slab& s : sizes.slabs) {
+            if (!s.bare.empty()) {
+                from = &s;
+                break;
+            }
+        }
+        if (from == nullptr)
+            from = &state.add_slab(lock, sizes);
+        index = from->bare.back();
+        from->bare.pop_back();
+        state.in_place += each;
+    }
+    ++from->out;
+    const bool wake = state.idle > 0 && state.wanting() != nullptr;
+    lock.unlock();
+    if (wake)
+        state.work.notify_all();
+    unsigned char* start = from->base + std::size_t(index) * each;
+    allow(start, each);
+    if (!in_place)
+        put_in_place(start, each);
+    std::shared_ptr<detail::frame_memory_state> keeper = m_state;
+    return std::shared_ptr<unsigned char>(
+        start, [keeper, from, each, index](unsigned char*) { keeper->give_back(from, each, index); });
+}
+
+void frame_memory::expect(std::size_t bytes)
+{
+    if (bytes == 0)
+        return;
+    bool wake = false;
+    {
+        std::lock_guard guard(m_state->lock);
+        m_state->switch_to(round_up(bytes, page_bytes));
+        wake = m_state->wanting() != nullptr;
+    }
+    if (wake)
+        m_state->work.notify_all();
+}
+
+void frame_memory::set_budget(std::uint64_t budget)
+{
+    {
+        std::lock_guard guard(m_state->lock);
+        m_state->budget = budget;
+    }
+    m_state->work.notify_all();
+}
+
+std::uint64_t frame_memory::in_place() const
+{
+    std::lock_guard guard(m_state->lock);
+    return m_state->in_place;
+}
+
+std::uint64_t frame_memory::ready() const
+{
+    std::lock_guard guard(m_state->lock);
+    return m_state->ready_bytes;
+}
+
+std::uint64_t frame_memory::mapped() const
+{
+    std::lock_guard guard(m_state->lock);
+    return m_state->mapped;
+}
+
+void frame_memory::settle() const
+{
+    std::unique_lock lock(m_state->lock);
+    m_state->settled.wait(lock, [&] { return m_state->busy == 0 && m_state->wanting() == nullptr; });
+}
+
+void frame_memory::run()
+{
+    detail::frame_memory_state& state = *m_state;
+    std::unique_lock lock(state.lock);
+    ++state.busy;
+    while (!state.stopping) {
+        detail::size_class* sizes = state.wanting();
+        if (sizes == nullptr) {
+            --state.busy;
+            ++state.idle;
+            state.settled.notify_all();
+            state.work.wait(lock);
+            --state.idle;
+            ++state.busy;
+            continue;
+        }
+        const std::size_t each = sizes->buffer_bytes;
+        detail::slab* from = nullptr;
+        for (detail::slab& s : sizes->slabs) {
+            if (!s.bare.empty()) {
+                from = &s;
+                break;
+            }
+        }
+        try {
+            if (from == nullptr)
+                from = &state.add_slab(lock, *sizes);
+        } catch (const std::bad_alloc&) {
+            // No memory to prepare ahead; the reader maps its own.
+            --state.busy;
+            state.settled.notify_all();
+            state.work.wait_for(lock, std::chrono::milliseconds(100));
+            ++state.busy;
+            continue;
+        }
+        if (from->bare.empty())
+            continue;
+        const unsigned index = from->bare.back();
+        from->bare.pop_back();
+        ++from->out;
+        ++sizes->stocking;
+        state.in_place += each;
+        lock.unlock();
+        put_in_place(from->base + std::size_t(index) * each, each);
+        forbid(from->base + std::size_t(index) * each, each);
+        lock.lock();
+        --sizes->stocking;
+        --from->out;
+        from->ready.push_back(index);
+        ++sizes->ready;
+        state.ready_bytes += each;
+    }
+    --state.busy;
+    state.settled.notify_all();
+}
+
+} // namespace lumvex
