@@ -196,6 +196,7 @@ int CFileDialog::DoModal()
     hook h(*this);
     if (!m_panel.empty())
         dialog.SetCustomizeHook(h);
+    platform::gui::detail::end_capture_for_modal();
     const int answer = dialog.ShowModal();
     for (panel_control& c : m_panel) {
         c.box = nullptr;

@@ -75,6 +75,12 @@ CPoint pointer_position();
 void set_cursor_target(CWnd* w);
 void set_mouse_window(CWnd* w);
 
+// Before a modal loop (a dialog, a popup menu): the window holding the mouse
+// capture lets go of it and is told so by WM_CAPTURECHANGED, as when the
+// system takes it. A capture kept into the loop would hold the pointer away
+// from the dialog, and the toolkit takes it back unannounced.
+void end_capture_for_modal();
+
 } // namespace platform::gui::detail
 
 struct CRgn::impl {
