@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include <dlfcn.h>
+
 #include <wx/app.h>
 #include <wx/filedlg.h>
 #include <wx/filedlgcustomize.h>
@@ -35,7 +37,87 @@ wxString wx_text(const std::string& s)
     return wxString::FromUTF8(s);
 }
 
+// The few object-system and chooser calls the location field needs, found
+// in the process (the toolkit brought them in) rather than built against:
+// the toolkit's own headers are not part of this build.
+struct chooser_calls {
+    using type_id = std::size_t;
+    using callback = void (*)();
+    unsigned long (*connect)(void*, const char*, callback, void*, void*, int) = nullptr;
+    type_id (*type_from_name)(const char*) = nullptr;
+    int (*instance_is_a)(void*, type_id) = nullptr;
+    void* (*entry_completion)(void*) = nullptr;
+    int (*inline_completion)(void*) = nullptr;
+    void (*set_inline_completion)(void*, int) = nullptr;
+    void* (*get_data)(void*, const char*) = nullptr;
+    void (*set_data)(void*, const char*, void*) = nullptr;
+    bool ok = false;
+
+    chooser_calls()
+    {
+        find(connect, "g_signal_connect_data");
+        find(type_from_name, "g_type_from_name");
+        find(instance_is_a, "g_type_check_instance_is_a");
+        find(entry_completion, "gtk_entry_get_completion");
+        find(inline_completion, "gtk_entry_completion_get_inline_completion");
+        find(set_inline_completion, "gtk_entry_completion_set_inline_completion");
+        find(get_data, "g_object_get_data");
+        find(set_data, "g_object_set_data");
+        ok = connect && type_from_name && instance_is_a && entry_completion && inline_completion
+            && set_inline_completion && get_data && set_data;
+    }
+    template <class F> static void find(F& f, const char* name)
+    {
+        f = reinterpret_cast<F>(::dlsym(RTLD_DEFAULT, name));
+    }
+};
+
+const chooser_calls& gtk()
+{
+    static const chooser_calls calls;
+    return calls;
+}
+
+constexpr const char* inline_off_mark = "tavelo-inline-completion-off";
+
+// The chooser turns inserting completion on again whenever it has read a
+// folder.
+void keep_inline_completion_off(void* completion, void*, void*)
+{
+    if (gtk().inline_completion(completion))
+        gtk().set_inline_completion(completion, 0);
+}
+
+// The location field is made when the user first types a location, and
+// takes the focus before any key reaches it.
+void chooser_focus_moved(void*, void* widget, void*)
+{
+    const chooser_calls& g = gtk();
+    if (!widget)
+        return;
+    const chooser_calls::type_id entry = g.type_from_name("GtkEntry");
+    if (!entry || !g.instance_is_a(widget, entry))
+        return;
+    void* completion = g.entry_completion(widget);
+    if (!completion || g.get_data(completion, inline_off_mark))
+        return;
+    g.set_data(completion, inline_off_mark, completion);
+    g.set_inline_completion(completion, 0);
+    g.connect(completion, "notify::inline-completion",
+        reinterpret_cast<chooser_calls::callback>(&keep_inline_completion_off), nullptr, nullptr, 0);
+}
+
 } // namespace
+
+void platform::gui::detail::prepare_file_chooser(wxWindow* dialog)
+{
+    const chooser_calls& g = gtk();
+    if (!dialog || !g.ok)
+        return;
+    if (void* window = dialog->GetHandle())
+        g.connect(window, "set-focus", reinterpret_cast<chooser_calls::callback>(&chooser_focus_moved),
+            nullptr, nullptr, 0);
+}
 
 std::vector<std::pair<std::string, std::string>> parse_file_filter(const std::string& filter)
 {
@@ -196,6 +278,7 @@ int CFileDialog::DoModal()
     hook h(*this);
     if (!m_panel.empty())
         dialog.SetCustomizeHook(h);
+    platform::gui::detail::prepare_file_chooser(&dialog);
     platform::gui::detail::end_capture_for_modal();
     const int answer = dialog.ShowModal();
     for (panel_control& c : m_panel) {

@@ -81,6 +81,14 @@ void set_mouse_window(CWnd* w);
 // from the dialog, and the toolkit takes it back unannounced.
 void end_capture_for_modal();
 
+// Readies a dialog built on the window system's file chooser before it is
+// shown: the chooser's location field completes typed names through its
+// list only, never by inserting the rest of a name into the text. The
+// chooser inserts from the folder it last read, and a typed folder it
+// cannot read (a name not complete yet, a missing folder) leaves it
+// inserting from no list at all, which it complains about at every key.
+void prepare_file_chooser(wxWindow* dialog);
+
 } // namespace platform::gui::detail
 
 struct CRgn::impl {
