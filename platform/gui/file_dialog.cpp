@@ -51,6 +51,9 @@ struct chooser_calls {
     void (*set_inline_completion)(void*, int) = nullptr;
     void* (*get_data)(void*, const char*) = nullptr;
     void (*set_data)(void*, const char*, void*) = nullptr;
+    void (*for_all)(void*, void (*)(void*, void*), void*) = nullptr;
+    void* (*view_model)(void*) = nullptr;
+    void (*set_titles_clickable)(void*, int) = nullptr;
     bool ok = false;
 
     chooser_calls()
@@ -63,8 +66,11 @@ struct chooser_calls {
         find(set_inline_completion, "gtk_entry_completion_set_inline_completion");
         find(get_data, "g_object_get_data");
         find(set_data, "g_object_set_data");
+        find(for_all, "gtk_container_forall");
+        find(view_model, "gtk_tree_view_get_model");
+        find(set_titles_clickable, "gtk_tree_view_set_headers_clickable");
         ok = connect && type_from_name && instance_is_a && entry_completion && inline_completion
-            && set_inline_completion && get_data && set_data;
+            && set_inline_completion && get_data && set_data && for_all && view_model && set_titles_clickable;
     }
     template <class F> static void find(F& f, const char* name)
     {
@@ -107,6 +113,28 @@ void chooser_focus_moved(void*, void* widget, void*)
         reinterpret_cast<chooser_calls::callback>(&keep_inline_completion_off), nullptr, nullptr, 0);
 }
 
+// A list's column titles sort the list the chooser shows; while it reads a
+// folder it shows none, and a title clicked then would sort nothing and
+// complain. The titles take clicks only while there is a list.
+void list_model_changed(void* view, void*, void*)
+{
+    gtk().set_titles_clickable(view, gtk().view_model(view) != nullptr);
+}
+
+void find_lists(void* widget, void*)
+{
+    const chooser_calls& g = gtk();
+    const chooser_calls::type_id list = g.type_from_name("GtkTreeView");
+    const chooser_calls::type_id container = g.type_from_name("GtkContainer");
+    if (list && g.instance_is_a(widget, list)) {
+        list_model_changed(widget, nullptr, nullptr);
+        g.connect(widget, "notify::model", reinterpret_cast<chooser_calls::callback>(&list_model_changed),
+            nullptr, nullptr, 0);
+    } else if (container && g.instance_is_a(widget, container)) {
+        g.for_all(widget, &find_lists, nullptr);
+    }
+}
+
 } // namespace
 
 void platform::gui::detail::prepare_file_chooser(wxWindow* dialog)
@@ -114,9 +142,11 @@ void platform::gui::detail::prepare_file_chooser(wxWindow* dialog)
     const chooser_calls& g = gtk();
     if (!dialog || !g.ok)
         return;
-    if (void* window = dialog->GetHandle())
+    if (void* window = dialog->GetHandle()) {
         g.connect(window, "set-focus", reinterpret_cast<chooser_calls::callback>(&chooser_focus_moved),
             nullptr, nullptr, 0);
+        find_lists(window, nullptr);
+    }
 }
 
 std::vector<std::pair<std::string, std::string>> parse_file_filter(const std::string& filter)

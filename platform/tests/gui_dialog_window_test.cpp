@@ -417,4 +417,31 @@ TEST(FileDialogWindow, APathTypedIntoAnotherFolderIsTakenWithoutComplaint)
     std::filesystem::remove_all(root);
 }
 
+// The chooser's column titles clicked while it is still reading a large
+// folder (its list is not there yet) sort nothing and make no complaint.
+TEST(FileDialogWindow, ColumnTitlesClickedWhileTheFolderIsReadMakeNoComplaint)
+{
+    NEED_DISPLAY();
+    const std::string tag = std::to_string(::getpid());
+    const std::string folder = ::testing::TempDir() + "tavelo_large_" + tag;
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    for (int i = 0; i < 4000; ++i)
+        std::ofstream(folder + "/frame" + std::to_string(i) + ".tvp") << "x";
+    const std::string title = "Save Large " + tag;
+    CFileDialog d(false, "tvp", folder + "/", OFN_OVERWRITEPROMPT, "Tavelo Project (*.tvp)|*.tvp||", nullptr);
+    d.SetTitle(title);
+    const std::string script = "for i in $(seq 400); do w=$(xdotool search --onlyvisible --name '^" + title
+        + "$' | head -1); if [ -n \"$w\" ]; then for c in $(seq 15); do xdotool mousemove --window $w 300 "
+          "112 "
+          "click 1; xdotool mousemove --window $w 700 112 click 1; done; sleep 0.5; "
+          "xdotool windowfocus --sync $w key Escape; exit; fi; sleep 0.01; done &";
+    platform::testing::diagnostic_capture capture;
+    ASSERT_EQ(std::system(script.c_str()), 0);
+    EXPECT_EQ(d.DoModal(), IDCANCEL);
+    platform::testing::settle(std::chrono::milliseconds(300));
+    EXPECT_EQ(capture.complaints(), std::vector<std::string>()) << capture.text();
+    std::filesystem::remove_all(folder);
+}
+
 } // namespace

@@ -87,6 +87,8 @@ void end_capture_for_modal();
 // chooser inserts from the folder it last read, and a typed folder it
 // cannot read (a name not complete yet, a missing folder) leaves it
 // inserting from no list at all, which it complains about at every key.
+// The titles of the chooser's lists take clicks only while the list is
+// there: while the chooser reads a folder it has none to sort.
 void prepare_file_chooser(wxWindow* dialog);
 
 } // namespace platform::gui::detail
