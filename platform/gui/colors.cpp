@@ -94,6 +94,7 @@ int CColorDialog::DoModal()
     if (m_parent && m_parent->GetSafeHwnd())
         owner = wxWindow::FindFocus();
     wxColourDialog dialog(owner, &data);
+    platform::gui::detail::end_capture_for_modal();
     if (dialog.ShowModal() != wxID_OK)
         return IDCANCEL;
     m_color = platform::gui::detail::from_wx(dialog.GetColourData().GetColour());

@@ -303,6 +303,7 @@ int CDialog::DoModal()
         return m_result;
     build_native();
     m_visible = true;
+    platform::gui::detail::end_capture_for_modal();
     m_native->dialog->ShowModal();
     m_visible = false;
     const std::exception_ptr failure = m_native->failure;

@@ -2,6 +2,8 @@
 
 #include <cctype>
 
+#include <dlfcn.h>
+
 #include <wx/app.h>
 #include <wx/filedlg.h>
 #include <wx/filedlgcustomize.h>
@@ -35,7 +37,117 @@ wxString wx_text(const std::string& s)
     return wxString::FromUTF8(s);
 }
 
+// The few object-system and chooser calls the location field needs, found
+// in the process (the toolkit brought them in) rather than built against:
+// the toolkit's own headers are not part of this build.
+struct chooser_calls {
+    using type_id = std::size_t;
+    using callback = void (*)();
+    unsigned long (*connect)(void*, const char*, callback, void*, void*, int) = nullptr;
+    type_id (*type_from_name)(const char*) = nullptr;
+    int (*instance_is_a)(void*, type_id) = nullptr;
+    void* (*entry_completion)(void*) = nullptr;
+    int (*inline_completion)(void*) = nullptr;
+    void (*set_inline_completion)(void*, int) = nullptr;
+    void* (*get_data)(void*, const char*) = nullptr;
+    void (*set_data)(void*, const char*, void*) = nullptr;
+    void (*for_all)(void*, void (*)(void*, void*), void*) = nullptr;
+    void* (*view_model)(void*) = nullptr;
+    void (*set_titles_clickable)(void*, int) = nullptr;
+    bool ok = false;
+
+    chooser_calls()
+    {
+        find(connect, "g_signal_connect_data");
+        find(type_from_name, "g_type_from_name");
+        find(instance_is_a, "g_type_check_instance_is_a");
+        find(entry_completion, "gtk_entry_get_completion");
+        find(inline_completion, "gtk_entry_completion_get_inline_completion");
+        find(set_inline_completion, "gtk_entry_completion_set_inline_completion");
+        find(get_data, "g_object_get_data");
+        find(set_data, "g_object_set_data");
+        find(for_all, "gtk_container_forall");
+        find(view_model, "gtk_tree_view_get_model");
+        find(set_titles_clickable, "gtk_tree_view_set_headers_clickable");
+        ok = connect && type_from_name && instance_is_a && entry_completion && inline_completion
+            && set_inline_completion && get_data && set_data && for_all && view_model && set_titles_clickable;
+    }
+    template <class F> static void find(F& f, const char* name)
+    {
+        f = reinterpret_cast<F>(::dlsym(RTLD_DEFAULT, name));
+    }
+};
+
+const chooser_calls& gtk()
+{
+    static const chooser_calls calls;
+    return calls;
+}
+
+constexpr const char* inline_off_mark = "tavelo-inline-completion-off";
+
+// The chooser turns inserting completion on again whenever it has read a
+// folder.
+void keep_inline_completion_off(void* completion, void*, void*)
+{
+    if (gtk().inline_completion(completion))
+        gtk().set_inline_completion(completion, 0);
+}
+
+// The location field is made when the user first types a location, and
+// takes the focus before any key reaches it.
+void chooser_focus_moved(void*, void* widget, void*)
+{
+    const chooser_calls& g = gtk();
+    if (!widget)
+        return;
+    const chooser_calls::type_id entry = g.type_from_name("GtkEntry");
+    if (!entry || !g.instance_is_a(widget, entry))
+        return;
+    void* completion = g.entry_completion(widget);
+    if (!completion || g.get_data(completion, inline_off_mark))
+        return;
+    g.set_data(completion, inline_off_mark, completion);
+    g.set_inline_completion(completion, 0);
+    g.connect(completion, "notify::inline-completion",
+        reinterpret_cast<chooser_calls::callback>(&keep_inline_completion_off), nullptr, nullptr, 0);
+}
+
+// A list's column titles sort the list the chooser shows; while it reads a
+// folder it shows none, and a title clicked then would sort nothing and
+// complain. The titles take clicks only while there is a list.
+void list_model_changed(void* view, void*, void*)
+{
+    gtk().set_titles_clickable(view, gtk().view_model(view) != nullptr);
+}
+
+void find_lists(void* widget, void*)
+{
+    const chooser_calls& g = gtk();
+    const chooser_calls::type_id list = g.type_from_name("GtkTreeView");
+    const chooser_calls::type_id container = g.type_from_name("GtkContainer");
+    if (list && g.instance_is_a(widget, list)) {
+        list_model_changed(widget, nullptr, nullptr);
+        g.connect(widget, "notify::model", reinterpret_cast<chooser_calls::callback>(&list_model_changed),
+            nullptr, nullptr, 0);
+    } else if (container && g.instance_is_a(widget, container)) {
+        g.for_all(widget, &find_lists, nullptr);
+    }
+}
+
 } // namespace
+
+void platform::gui::detail::prepare_file_chooser(wxWindow* dialog)
+{
+    const chooser_calls& g = gtk();
+    if (!dialog || !g.ok)
+        return;
+    if (void* window = dialog->GetHandle()) {
+        g.connect(window, "set-focus", reinterpret_cast<chooser_calls::callback>(&chooser_focus_moved),
+            nullptr, nullptr, 0);
+        find_lists(window, nullptr);
+    }
+}
 
 std::vector<std::pair<std::string, std::string>> parse_file_filter(const std::string& filter)
 {
@@ -196,6 +308,8 @@ int CFileDialog::DoModal()
     hook h(*this);
     if (!m_panel.empty())
         dialog.SetCustomizeHook(h);
+    platform::gui::detail::prepare_file_chooser(&dialog);
+    platform::gui::detail::end_capture_for_modal();
     const int answer = dialog.ShowModal();
     for (panel_control& c : m_panel) {
         c.box = nullptr;

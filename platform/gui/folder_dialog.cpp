@@ -34,6 +34,8 @@ bool BrowseForFolder(const std::string& title, std::string& folder, CWnd* parent
         return false;
     wxWindow* owner = platform::gui::detail::dialog_owner(parent);
     wxDirDialog dialog(owner, wxString::FromUTF8(title), wxString::FromUTF8(folder), wxDD_DEFAULT_STYLE);
+    platform::gui::detail::prepare_file_chooser(&dialog);
+    platform::gui::detail::end_capture_for_modal();
     if (dialog.ShowModal() != wxID_OK)
         return false;
     folder = dialog.GetPath().utf8_string();

@@ -77,6 +77,7 @@ int CMenu::TrackPopupMenu(UINT flags, int x, int y, CWnd* owner)
         // The toolkit places a menu by its top-left and keeps it on the
         // screen; it cannot measure the menu before showing it, so a
         // right-aligned menu opens at the point too.
+        platform::gui::detail::end_capture_for_modal();
         const int id = host->GetPopupMenuSelectionFromUser(menu, at);
         if (id >= 1 && std::size_t(id) <= m_items.size())
             chosen = int(m_items[std::size_t(id) - 1].id);

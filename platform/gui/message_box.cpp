@@ -6,6 +6,8 @@
 #include <wx/evtloop.h>
 #include <wx/msgdlg.h>
 
+#include "platform/gui/detail/wx.h"
+
 namespace platform {
 
 namespace {
@@ -68,6 +70,7 @@ int native_message_box(const std::string& text, unsigned style)
     }
     wxMessageDialog dialog(wxTheApp ? wxTheApp->GetTopWindow() : nullptr, wxString::FromUTF8(text),
         wxTheApp ? wxTheApp->GetAppDisplayName() : wxString(), flags);
+    platform::gui::detail::end_capture_for_modal();
     switch (dialog.ShowModal()) {
     case wxID_YES:
         return IDYES;

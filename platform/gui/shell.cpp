@@ -221,6 +221,8 @@ bool native_file_dialog(const file_dialog_request& r, std::string& path, int& fi
     }
     wxFileDialog dialog(detail::native_window(r.parent), wxString::FromUTF8(r.title), folder, name,
         wx_filter(r.filter), style);
+    detail::prepare_file_chooser(&dialog);
+    detail::end_capture_for_modal();
     if (dialog.ShowModal() != wxID_OK)
         return false;
     path = dialog.GetPath().utf8_string();

@@ -212,7 +212,7 @@ public:
     }
     void capture(bool take) override
     {
-        if (!m_win)
+        if (!m_win || (!take && m_capture_lost))
             return;
         if (take && !m_win->HasCapture())
             m_win->CaptureMouse();
@@ -643,8 +643,13 @@ protected:
     }
     void on_capture_lost(wxMouseCaptureLostEvent&)
     {
-        if (CWnd::GetCapture() == m_owner)
+        // The toolkit has let go of the capture and is telling every window
+        // that held it: letting go again now would spoil its own record.
+        if (CWnd::GetCapture() == m_owner) {
+            m_capture_lost = true;
             ReleaseCapture();
+            m_capture_lost = false;
+        }
         send(WM_CAPTURECHANGED);
     }
     void on_timer(wxTimerEvent& e)
@@ -677,6 +682,7 @@ protected:
     std::shared_ptr<link> m_link;
     bool m_track = false;
     bool m_skip = false;
+    bool m_capture_lost = false;
     bool m_cursor_set = false;
     HCURSOR m_cursor = nullptr;
     wxPaintDC* m_paint = nullptr;
@@ -956,6 +962,16 @@ CPoint pointer_position()
 {
     const wxPoint p = wxGetMousePosition();
     return CPoint(p.x, p.y);
+}
+
+void end_capture_for_modal()
+{
+    CWnd* w = CWnd::GetCapture();
+    if (!w)
+        return;
+    ReleaseCapture();
+    if (CWnd::IsAlive(w))
+        w->SendMessage(WM_CAPTURECHANGED);
 }
 
 } // namespace platform::gui::detail

@@ -375,4 +375,73 @@ TEST(FileDialogWindow, PatternsOfAFilterMatchNamesInEitherCase)
     std::remove(place.c_str());
 }
 
+// Paths typed into the chooser's location field (Ctrl+L): first one through
+// a folder that does not exist, as a user mistyping does, then one into
+// another folder, which is taken. The chooser writes no complaint while it
+// follows the typing (it reads each folder typed, and cannot read a missing
+// one). TAVELO_CHOOSER_RUNS sets how many times (2 by default).
+TEST(FileDialogWindow, APathTypedIntoAnotherFolderIsTakenWithoutComplaint)
+{
+    NEED_DISPLAY();
+    const std::string tag = std::to_string(::getpid());
+    const std::string root = ::testing::TempDir() + "tavelo_typed_" + tag;
+    std::filesystem::remove_all(root);
+    std::filesystem::create_directories(root + "/start");
+    std::filesystem::create_directories(root + "/other/inner");
+    std::ofstream(root + "/start/first.avi") << "RIFF";
+    std::ofstream(root + "/other/inner/second.avi") << "RIFF";
+    std::ofstream(root + "/other/inner/third.avi") << "RIFF";
+    const char* runs_text = std::getenv("TAVELO_CHOOSER_RUNS");
+    const int runs = runs_text ? std::max(1, std::atoi(runs_text)) : 2;
+    for (int run = 0; run < runs; ++run) {
+        const std::string title = "Open Typed " + tag + " " + std::to_string(run);
+        CFileDialog d(true, "avi", root + "/start/", OFN_FILEMUSTEXIST, "AVI Video (*.avi)|*.avi||", nullptr);
+        d.SetTitle(title);
+        d.AddCheckBox(1, "Load as Still Image");
+        const std::string target = root + "/other/inner/second.avi";
+        const std::string script = "for i in $(seq 100); do w=$(xdotool search --onlyvisible --name '^"
+            + title
+            + "$' | head -1); if [ -n \"$w\" ]; then sleep 0.05; xdotool windowfocus --sync $w key ctrl+l; "
+              "xdotool key ctrl+a; xdotool type --delay 20 '"
+            + root + "/missing/folder/x'; sleep 1; xdotool key ctrl+a; xdotool type --delay 20 '" + target
+            + "'; sleep 0.3; xdotool key Return; exit; fi; sleep 0.1; done &";
+        platform::testing::diagnostic_capture capture;
+        ASSERT_EQ(std::system(script.c_str()), 0);
+        const int answer = d.DoModal();
+        platform::testing::settle(std::chrono::milliseconds(300));
+        EXPECT_EQ(capture.complaints(), std::vector<std::string>()) << "run " << run << ":\n"
+                                                                    << capture.text();
+        EXPECT_EQ(answer, IDOK) << "run " << run;
+        EXPECT_EQ(d.GetPathName(), target) << "run " << run;
+    }
+    std::filesystem::remove_all(root);
+}
+
+// The chooser's column titles clicked while it is still reading a large
+// folder (its list is not there yet) sort nothing and make no complaint.
+TEST(FileDialogWindow, ColumnTitlesClickedWhileTheFolderIsReadMakeNoComplaint)
+{
+    NEED_DISPLAY();
+    const std::string tag = std::to_string(::getpid());
+    const std::string folder = ::testing::TempDir() + "tavelo_large_" + tag;
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    for (int i = 0; i < 4000; ++i)
+        std::ofstream(folder + "/frame" + std::to_string(i) + ".tvp") << "x";
+    const std::string title = "Save Large " + tag;
+    CFileDialog d(false, "tvp", folder + "/", OFN_OVERWRITEPROMPT, "Tavelo Project (*.tvp)|*.tvp||", nullptr);
+    d.SetTitle(title);
+    const std::string script = "for i in $(seq 400); do w=$(xdotool search --onlyvisible --name '^" + title
+        + "$' | head -1); if [ -n \"$w\" ]; then for c in $(seq 15); do xdotool mousemove --window $w 300 "
+          "112 "
+          "click 1; xdotool mousemove --window $w 700 112 click 1; done; sleep 0.5; "
+          "xdotool windowfocus --sync $w key Escape; exit; fi; sleep 0.01; done &";
+    platform::testing::diagnostic_capture capture;
+    ASSERT_EQ(std::system(script.c_str()), 0);
+    EXPECT_EQ(d.DoModal(), IDCANCEL);
+    platform::testing::settle(std::chrono::milliseconds(300));
+    EXPECT_EQ(capture.complaints(), std::vector<std::string>()) << capture.text();
+    std::filesystem::remove_all(folder);
+}
+
 } // namespace

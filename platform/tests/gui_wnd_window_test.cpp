@@ -5,13 +5,20 @@
 #include <gtest/gtest.h>
 
 #include "platform/gui/app.h"
+#include "platform/gui/colors.h"
 #include "platform/gui/wnd.h"
 #include "platform/tests/screen.h"
 #include "platform/tests/toolkit_messages.h"
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
+
+#include <unistd.h>
+#include <wx/uiaction.h>
 
 namespace {
 
@@ -183,3 +190,107 @@ TEST_F(WindowScrollBars, SettingABarAsItIsDoesNotPaintTheWindowAgain)
 }
 
 } // namespace
+
+namespace {
+
+// Takes the capture on a press and, still holding it, opens the colour
+// dialog when the button comes up, as a control that reacts to the release
+// of its own press does. Told that the capture went, it asks again (a
+// handler of the loss may run a modal loop of its own too).
+class CapturingOpener : public CWnd {
+public:
+    int dialogs = 0;
+    int captureChanges = 0;
+    bool closed = false;
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        switch (message) {
+        case WM_LBUTTONDOWN:
+            SetCapture();
+            return 0;
+        case WM_LBUTTONUP:
+            if (CWnd::GetCapture() == this) {
+                Ask();
+                closed = true;
+                if (CWnd::GetCapture() == this)
+                    ReleaseCapture();
+            }
+            return 0;
+        case WM_CAPTURECHANGED:
+            if (++captureChanges == 1)
+                Ask();
+            return 0;
+        default:
+            return CWnd::WindowProc(message, wParam, lParam);
+        }
+    }
+
+private:
+    void Ask()
+    {
+        ++dialogs;
+        CColorDialog dialog(RGB(1, 2, 3), CC_FULLOPEN, this);
+        dialog.DoModal();
+    }
+};
+
+// From outside the process (a modal dialog's loop runs none of our timers):
+// for `seconds`, presses Escape in each window titled `title` that appears,
+// and writes one line per press to the file it answers.
+std::string EscapeEveryWindowTitled(const std::string& title, int seconds)
+{
+    const std::string log = ::testing::TempDir() + "tavelo_modal_escaped_" + std::to_string(::getpid());
+    std::remove(log.c_str());
+    const std::string script = "end=$(($(date +%s) + " + std::to_string(seconds)
+        + ")); while [ $(date +%s) -lt $end ]; do for w in $(xdotool search --onlyvisible --name '^" + title
+        + "$'); do echo $w >> '" + log
+        + "'; sleep 0.3; xdotool windowfocus --sync $w key Escape; done; "
+          "sleep 0.1; done &";
+    EXPECT_EQ(std::system(script.c_str()), 0);
+    return log;
+}
+
+int LinesIn(const std::string& path)
+{
+    std::ifstream in(path);
+    int n = 0;
+    for (std::string line; std::getline(in, line);)
+        ++n;
+    return n;
+}
+
+} // namespace
+
+// A window that still holds the mouse capture when it opens a modal dialog
+// is told once, before the dialog's loop, that it lost the capture; what it
+// does then runs outside the toolkit's own bookkeeping. Each dialog takes
+// input (Escape closes it) and nothing is left holding the pointer.
+TEST(WindowCapture, AModalDialogOpenedWhileTheCaptureIsHeldTakesItAwayOnce)
+{
+    NEED_DISPLAY();
+    platform::testing::diagnostic_capture complaints;
+    {
+        CapturingOpener w;
+        ASSERT_TRUE(w.Create("", "Opener", WS_POPUP | WS_VISIBLE, CRect(40, 40, 140, 100), nullptr, 0));
+        ASSERT_TRUE(pump_until([&] { return w.IsWindowVisible() != FALSE; }));
+        settle();
+        const std::string log = EscapeEveryWindowTitled("Choose colour", 6);
+        CPoint p(50, 30);
+        w.ClientToScreen(&p);
+        wxUIActionSimulator sim;
+        sim.MouseMove(p.x, p.y);
+        settle();
+        sim.MouseClick();
+        EXPECT_TRUE(pump_until([&] { return w.closed; }, std::chrono::seconds(15)));
+        EXPECT_EQ(w.dialogs, 2);
+        EXPECT_EQ(w.captureChanges, 1);
+        EXPECT_EQ(LinesIn(log), 2);
+        EXPECT_EQ(CWnd::GetCapture(), nullptr);
+        w.DestroyWindow();
+        platform::testing::settle(std::chrono::milliseconds(6000));
+        std::remove(log.c_str());
+    }
+    EXPECT_EQ(complaints.complaints(), std::vector<std::string>()) << complaints.text();
+}

@@ -32,11 +32,14 @@ void Button::OnMouseMove(UINT flags, const CPoint& point)
 void Button::OnLeftUp(UINT flags, const CPoint& point)
 {
     if (is_enabled_in_tree(this)) {
-        if (m_pushed && m_inside)
-            Click();
+        // The press is over before the click: a click may run a modal loop,
+        // which must find neither the capture held nor the button pushed.
+        const bool click = m_pushed && m_inside;
         m_pushed = false;
         ReleaseCapture();
         UpdateState();
+        if (click)
+            Click();
     }
     Control::OnLeftUp(flags, point);
 }

@@ -2,7 +2,9 @@
 
 // A clickable control: normal, hot (pointer inside) and pushed states, and a
 // click when the left button goes down and up inside it. A button that is
-// not enabled in its tree ignores presses and shows the normal state.
+// not enabled in its tree ignores presses and shows the normal state. The
+// press is over (capture let go, no longer pushed) when Click runs, so a
+// click may open a modal dialog.
 
 #include "widgets/core/Control.h"
 

@@ -75,6 +75,22 @@ CPoint pointer_position();
 void set_cursor_target(CWnd* w);
 void set_mouse_window(CWnd* w);
 
+// Before a modal loop (a dialog, a popup menu): the window holding the mouse
+// capture lets go of it and is told so by WM_CAPTURECHANGED, as when the
+// system takes it. A capture kept into the loop would hold the pointer away
+// from the dialog, and the toolkit takes it back unannounced.
+void end_capture_for_modal();
+
+// Readies a dialog built on the window system's file chooser before it is
+// shown: the chooser's location field completes typed names through its
+// list only, never by inserting the rest of a name into the text. The
+// chooser inserts from the folder it last read, and a typed folder it
+// cannot read (a name not complete yet, a missing folder) leaves it
+// inserting from no list at all, which it complains about at every key.
+// The titles of the chooser's lists take clicks only while the list is
+// there: while the chooser reads a folder it has none to sort.
+void prepare_file_chooser(wxWindow* dialog);
+
 } // namespace platform::gui::detail
 
 struct CRgn::impl {

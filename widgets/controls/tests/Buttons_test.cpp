@@ -203,3 +203,42 @@ TEST(CheckBox, PreferredSizeIsTheGlyphWithItsFrame)
     } box;
     EXPECT_EQ(box.GetPreferredSize(), CSize(11, 11));
 }
+
+namespace {
+
+// A button whose click opens something modal: the window system takes the
+// mouse capture away while it runs (as a modal dialog does).
+class OpensModal : public My::Button, public My::Widget {
+public:
+    My::Window<CWnd>* host = nullptr;
+    int clicks = 0;
+    bool capturedDuringClick = true;
+    void Click() override
+    {
+        ++clicks;
+        capturedDuringClick = CWnd::GetCapture() != nullptr || HasCapture();
+        host->SendMessage(WM_CAPTURECHANGED);
+    }
+};
+
+} // namespace
+
+TEST_F(ButtonHost, AClickHasLetGoOfTheCaptureAndAModalLoopInsideItDoesNotClickAgain)
+{
+    OpensModal modal;
+    modal.host = &host;
+    panel.AddChild(&modal);
+    modal.SetBounds(CRect(50, 10, 80, 30));
+    send(WM_MOUSEMOVE, 60, 15);
+    send(WM_LBUTTONDOWN, 60, 15, MK_LBUTTON);
+    EXPECT_TRUE(peer->captured);
+    send(WM_LBUTTONUP, 60, 15);
+    EXPECT_EQ(modal.clicks, 1);
+    EXPECT_FALSE(modal.capturedDuringClick);
+    EXPECT_FALSE(peer->captured);
+    // The next press clicks normally.
+    send(WM_LBUTTONDOWN, 60, 15, MK_LBUTTON);
+    send(WM_LBUTTONUP, 60, 15);
+    EXPECT_EQ(modal.clicks, 2);
+    panel.RemoveChild(&modal);
+}

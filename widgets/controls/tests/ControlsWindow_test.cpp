@@ -4,7 +4,12 @@
 // and driven by synthesised clicks, drags and typing.
 
 #include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <string>
 #include <thread>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 #include <wx/uiaction.h>
@@ -13,6 +18,7 @@
 #include "platform/gui/clipboard.h"
 #include "platform/gui/colors.h"
 #include "widgets/controls/CheckBox.h"
+#include "widgets/controls/ColorBox.h"
 #include "widgets/controls/DropDown.h"
 #include "widgets/controls/Glyph.h"
 #include "widgets/controls/GlyphButton.h"
@@ -628,4 +634,77 @@ TEST(ControlsWindow, ProgressDialogShowsWorkerStepsAndClipboardKeepsText)
     settle();
     My::CopyLinesToClipboard("a\nb");
     EXPECT_EQ(platform::gui::clipboard_text(), std::optional<std::string>("a\r\nb"));
+}
+
+namespace {
+
+class Swatch : public My::ColorBox {
+public:
+    COLORREF color = RGB(10, 20, 30);
+    int clicks = 0;
+    bool GetColor(COLORREF& c) const override
+    {
+        c = color;
+        return true;
+    }
+    void SetColor(COLORREF c) override { color = c; }
+    void Click() override
+    {
+        ++clicks;
+        My::ColorBox::Click();
+    }
+};
+
+// From outside the process (a modal dialog's loop runs none of our timers):
+// for `seconds`, presses Escape in each window titled `title` that appears,
+// and writes one line per press to the file it answers.
+std::string EscapeEveryWindowTitled(const std::string& title, int seconds)
+{
+    const std::string log = ::testing::TempDir() + "tavelo_escaped_" + std::to_string(::getpid());
+    std::remove(log.c_str());
+    const std::string script = "end=$(($(date +%s) + " + std::to_string(seconds)
+        + ")); while [ $(date +%s) -lt $end ]; do for w in $(xdotool search --onlyvisible --name '^" + title
+        + "$'); do sleep 0.3; xdotool windowfocus --sync $w key Escape && echo $w >> '" + log
+        + "'; done; sleep 0.1; done &";
+    EXPECT_EQ(std::system(script.c_str()), 0);
+    return log;
+}
+
+int LinesIn(const std::string& path)
+{
+    std::ifstream in(path);
+    int n = 0;
+    for (std::string line; std::getline(in, line);)
+        ++n;
+    return n;
+}
+
+} // namespace
+
+// A button whose click opens a modal dialog holds the mouse capture until
+// the press is over; the dialog must neither take it away unannounced nor
+// make the button click again. Cancel (Escape) leaves the colour.
+TEST(ControlsWindow, ColorBoxClickOpensTheColourDialogOnceAndEscapeClosesIt)
+{
+    NEED_DISPLAY();
+    Canvas c;
+    Swatch box;
+    c.AddChild(&box);
+    box.SetBounds(CRect(10, 10, 40, 30));
+    ASSERT_TRUE(c.Open(CRect(0, 0, 60, 40)));
+    const std::string log = EscapeEveryWindowTitled("Choose colour", 5);
+    wxUIActionSimulator sim;
+    const CPoint p = c.Screen(CPoint(25, 20));
+    sim.MouseMove(p.x, p.y);
+    settle();
+    sim.MouseClick();
+    ASSERT_TRUE(pump_until([&] { return box.clicks > 0; }));
+    // The script keeps watching: a second dialog would be answered too.
+    platform::testing::settle(std::chrono::milliseconds(5500));
+    EXPECT_EQ(box.clicks, 1);
+    EXPECT_EQ(LinesIn(log), 1);
+    EXPECT_EQ(box.color, RGB(10, 20, 30));
+    EXPECT_EQ(CWnd::GetCapture(), nullptr);
+    EXPECT_FALSE(box.HasCapture());
+    std::remove(log.c_str());
 }
