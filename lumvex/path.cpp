@@ -48,16 +48,19 @@ bool is_folder(const std::string& native_path)
     return stat(native_path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
-// Matches a file name against a pattern of "*" (any run) and "?" (any one
-// character); every other character stands for itself.
-bool matches(const std::string& name, const std::string& pattern)
+} // namespace
+
+bool matches_pattern(const std::string& name, const std::string& pattern, bool ignore_case)
 {
+    const auto same = [ignore_case](char a, char b) { return ignore_case ? lower(a) == lower(b) : a == b; };
+    // Iterative, backtracking to the last "*": linear in practice and never
+    // deeper than one frame for hostile patterns.
     std::size_t n = 0;
     std::size_t p = 0;
     std::size_t star = std::string::npos;
     std::size_t resume = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == name[n])) {
+        if (p < pattern.size() && (pattern[p] == '?' || same(pattern[p], name[n]))) {
             ++n;
             ++p;
         } else if (p < pattern.size() && pattern[p] == '*') {
@@ -74,8 +77,6 @@ bool matches(const std::string& name, const std::string& pattern)
         ++p;
     return p == pattern.size();
 }
-
-} // namespace
 
 std::string native(const std::string& path)
 {
@@ -359,7 +360,7 @@ bool file_search::start(const std::string& pattern)
         return false;
     while (const dirent* entry = readdir(directory)) {
         const std::string name = entry->d_name;
-        if (name == "." || name == ".." || !matches(name, wanted))
+        if (name == "." || name == ".." || !matches_pattern(name, wanted))
             continue;
         if (!is_folder(folder + (folder.back() == '/' ? "" : "/") + name))
             m_names.push_back(name);

@@ -90,6 +90,12 @@ LUMVEX_API std::string relative_path(std::string path, std::string base);
 // relative path gives the base, an absolute one itself.
 LUMVEX_API std::string absolute_path(const std::string& relative, const std::string& base);
 
+// Whether a file name matches a pattern of "*" (any run) and "?" (any one
+// character); every other character stands for itself, in either case when
+// ignore_case is set.
+LUMVEX_API bool matches_pattern(
+    const std::string& name, const std::string& pattern, bool ignore_case = false);
+
 // A search for files whose names match a pattern ("c:\clips\*.png"; "*" and
 // "?" are wildcards, matched exactly in case; "*.*" matches every name).
 // Folders are skipped, so the search yields files only, in name order.

@@ -130,13 +130,12 @@ void LayerBar::SetLayer(Layer* layer)
 
 void LayerBar::OnEvent(Event& event)
 {
-    if (!m_layer)
-        return;
-    if (dynamic_cast<Layer::TimeSpanChange*>(&event))
-        SetStart(m_layer->GetStart());
-    else if (dynamic_cast<Layer::TrimmingChange*>(&event)) {
-        const Span trimming = m_layer->GetTrimming();
-        SetTrim(trimming.first, trimming.last);
+    // The bar shows the layer as it stands. The limits that keep a drag
+    // touching the sequence do not apply here: a project being read changes
+    // its layer while the sequence is still closed and has no frames.
+    if (m_layer && dynamic_cast<Layer::Event*>(&event)) {
+        m_start = m_layer->GetStart();
+        m_trim = m_layer->GetTrimming();
     }
 }
 

@@ -70,7 +70,7 @@ class LayerBar : public EventListener {
 public:
     explicit LayerBar(Timeline& timeline);
     ~LayerBar();
-    // Follows the layer's start and trimming changes.
+    // Follows the layer's start, trimming and footage changes.
     void OnEvent(Event& event) override;
     LayerBar(const LayerBar&) = delete;
     LayerBar& operator=(const LayerBar&) = delete;

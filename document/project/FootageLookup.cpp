@@ -71,37 +71,6 @@ std::string FindEntry(const fs::path& folder, const std::string& name)
     return *std::min_element(matches.begin(), matches.end());
 }
 
-// Whether name matches pattern ("?" any one character, "*" any run of
-// them), exactly or without regard to case.
-bool Matches(const std::string& name, const std::string& pattern, bool ignoreCase)
-{
-    const auto same = [ignoreCase](char a, char b) {
-        return ignoreCase
-            ? std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b))
-            : a == b;
-    };
-    // Iterative, backtracking to the last "*": linear in practice and
-    // never deeper than one frame for hostile patterns.
-    std::size_t n = 0, p = 0, star = std::string::npos, resume = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || (pattern[p] != '*' && same(pattern[p], name[n])))) {
-            ++n;
-            ++p;
-        } else if (p < pattern.size() && pattern[p] == '*') {
-            star = p++;
-            resume = n;
-        } else if (star != std::string::npos) {
-            p = star + 1;
-            n = ++resume;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*')
-        ++p;
-    return p == pattern.size();
-}
-
 // Whether some file of folder matches the pattern.
 bool AnyMatch(const fs::path& folder, const std::string& pattern, bool ignoreCase)
 {
@@ -111,7 +80,8 @@ bool AnyMatch(const fs::path& folder, const std::string& pattern, bool ignoreCas
         return false;
     for (const fs::directory_entry& entry : it) {
         std::error_code kind;
-        if (!entry.is_directory(kind) && Matches(entry.path().filename().string(), pattern, ignoreCase))
+        if (!entry.is_directory(kind)
+            && paths::matches_pattern(entry.path().filename().string(), pattern, ignoreCase))
             return true;
     }
     return false;
@@ -136,7 +106,7 @@ std::string FindPatternCase(const fs::path& folder, const std::string& pattern)
         if (entry.is_directory(kind))
             continue;
         const std::string name = entry.path().filename().string();
-        if (name.size() != pattern.size() || !Matches(name, pattern, true))
+        if (name.size() != pattern.size() || !paths::matches_pattern(name, pattern, true))
             continue;
         std::string recased = pattern;
         for (std::size_t i = 0; i < name.size(); ++i)

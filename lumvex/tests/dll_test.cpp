@@ -196,7 +196,8 @@ TEST(lumvex_library, ExportsOnlyItsInterface)
         "lumvex::(item_id|cached_image|cache|footage|exception|item_id_deserializer)(::|$)|"
         "img::(ext_provider|reader|writer|reader_list|gdiplus_reader|gdiplus_writer|"
         "bmp_tga_reader|io_error|unsupported|corrupt|avi::exception)(::|$)|img::default_readers\\(|"
-        "paths::(file_name|full_path|parent_directory|replace_extension|native|relative_path|absolute_path)["
+        "paths::(file_name|full_path|parent_directory|replace_extension|native|relative_path|absolute_path|"
+        "matches_pattern)["
         "\\[(]).*");
     const std::set<std::string> unexpected = library_test::names_outside(names, allowed);
     EXPECT_TRUE(unexpected.empty()) << *unexpected.begin() << " and " << unexpected.size() - 1 << " more";

@@ -141,6 +141,19 @@ TEST(paths, ExtensionComparisonIgnoresCase)
     EXPECT_FALSE(paths::extension_is("clip.avi", ""));
 }
 
+TEST(paths, PatternsMatchInCaseUnlessAskedToIgnoreIt)
+{
+    EXPECT_TRUE(paths::matches_pattern("shot_0012.png", "shot_????.png"));
+    EXPECT_FALSE(paths::matches_pattern("shot_012.png", "shot_????.png"));
+    EXPECT_FALSE(paths::matches_pattern("SHOT_0012.PNG", "shot_????.png"));
+    EXPECT_TRUE(paths::matches_pattern("SHOT_0012.PNG", "shot_????.png", true));
+    EXPECT_TRUE(paths::matches_pattern("a.b.c", "*.*"));
+    EXPECT_TRUE(paths::matches_pattern("abcbd", "a*b?"));
+    EXPECT_FALSE(paths::matches_pattern("abcbd", "a*c"));
+    // A pattern of many stars against a long name ends at once.
+    EXPECT_FALSE(paths::matches_pattern(std::string(5000, 'a'), std::string(50, '*') + "b"));
+}
+
 TEST(paths, RelativePathClimbsByWholeFolders)
 {
     EXPECT_EQ(paths::relative_path("D:\\Proj\\Clips\\a.avi", "D:\\Proj\\"), "Clips\\a.avi");

@@ -55,19 +55,26 @@ protected:
 
 } // namespace
 
+// The window system's close request (a window manager's close button)
+// reaches the frame once, and a handler that refuses it keeps the window.
 TEST(FrameWindow, IdleTimeAndClosingReachTheFrame)
 {
     NEED_DISPLAY();
     RecordingFrame frame;
     ASSERT_TRUE(frame.Create("", "Recording Frame", WS_VISIBLE, CRect(60, 60, 360, 260), nullptr, 0));
+    frame.SetWindowText("Recording Frame");
     EXPECT_TRUE(platform::testing::pump_until([&] { return seen(frame.messages, WM_IDLEUPDATECMDUI); }));
-    // The newest top-level window is the frame's.
-    ASSERT_FALSE(wxTopLevelWindows.empty());
-    auto* native = dynamic_cast<wxTopLevelWindow*>(wxTopLevelWindows.GetLast()->GetData());
+    wxTopLevelWindow* native = nullptr;
+    for (wxWindow* w : wxTopLevelWindows)
+        if (w->GetLabel() == "Recording Frame")
+            native = dynamic_cast<wxTopLevelWindow*>(w);
     ASSERT_NE(native, nullptr);
     native->Close();
     EXPECT_TRUE(platform::testing::pump_until([&] { return seen(frame.messages, WM_CLOSE); }));
+    platform::testing::settle();
+    EXPECT_EQ(std::count(frame.messages.begin(), frame.messages.end(), UINT(WM_CLOSE)), 1);
     EXPECT_TRUE(frame.GetSafeHwnd()) << "the refused close destroyed the frame";
+    EXPECT_TRUE(native->IsShown());
     frame.DestroyWindow();
 }
 

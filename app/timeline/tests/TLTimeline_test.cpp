@@ -3,6 +3,7 @@
 
 #include "document/Doc.h"
 #include "document/composition/Background.h"
+#include "document/project/tests/project_test_support.h"
 #include "document/segments/TLSegment.h"
 #include "document/segments/TLSegmentSet.h"
 #include "document/tests/segment_test_support.h"
@@ -99,6 +100,32 @@ TEST_F(TLTimelineTest, ReleasingTheBackgroundInPlaceLeavesTheProjectUnmodified)
     bar.Move(X(40), 500);
     bar.End();
     EXPECT_FALSE(comp.IsModified());
+}
+
+// A project is read while its composition is still closed: the background
+// row shows the footage at its offset and trimming, not at frame 0.
+TEST(TLTimelineProject, OpeningAProjectShowsTheBackgroundAtItsOffset)
+{
+    project_testing::Workspace workspace;
+    segment_testing::PromptScope prompts;
+    const std::string path = workspace.scratch.File("p.tvp");
+    {
+        project_testing::Project project(workspace);
+        project.comp.GetBackground().SetStart(12);
+        project.comp.Store(path);
+    }
+    TLComp comp;
+    comp.SetFootageLibrary(&workspace.library);
+    TLTimeline timeline(&comp);
+    timeline.SetBounds(CRect(0, 0, 650 + GetSystemMetrics(SM_CXVSCROLL), 200));
+    comp.Open(path, 0);
+    ASSERT_FALSE(comp.IsEmpty());
+    ASSERT_EQ(comp.GetBackground().GetStart(), 12);
+    const My::LayerBar& bar = timeline.GetBackgroundRow().GetControl().GetBar();
+    EXPECT_EQ(bar.GetStart(), 12);
+    EXPECT_EQ(bar.GetTrim(), (My::Span { 2, 40 }));
+    EXPECT_FALSE(bar.PressesFootage(timeline.TimeToX(11)));
+    EXPECT_TRUE(bar.PressesFootage(timeline.TimeToX(13)));
 }
 
 // Records the rectangle selections the grid passes on.

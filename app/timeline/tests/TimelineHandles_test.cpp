@@ -129,6 +129,19 @@ TEST_F(LayerTest, EmptyLayerIgnoresPressesAndDrags)
     EXPECT_EQ(empty.GetTrimming(), (My::Span {}));
 }
 
+// A project being read places its layer while the sequence is closed.
+TEST_F(LayerTest, TheBarShowsTheLayerAsPlacedWhileTheSequenceWasClosed)
+{
+    sequence.Close();
+    layer.SetStart(70);
+    layer.SetTrimming(5, 55);
+    sequence.Open(100);
+    EXPECT_EQ(bar.GetStart(), 70);
+    EXPECT_EQ(bar.GetTrim(), (My::Span { 5, 55 }));
+    EXPECT_FALSE(bar.PressesFootage(X(69)));
+    EXPECT_TRUE(bar.PressesFootage(X(71)));
+}
+
 TEST_F(LayerTest, LeftBracketStopsAtTheRightOneAndTrimmingStaysInTheFootage)
 {
     ASSERT_TRUE(bar.BeginBracket(true, X(10)));

@@ -36,6 +36,7 @@ namespace {
 
 class Canvas : public My::CustomWindow<CWnd> {
 public:
+    const int width = 650 + GetSystemMetrics(SM_CXVSCROLL);
     int paints = 0;
     void Draw(CDC& dc, const CRect&) override
     {
@@ -47,6 +48,14 @@ public:
         if (!Create("", "", WS_POPUP | WS_VISIBLE, r, nullptr, 0))
             return false;
         return pump_until([this] { return paints > 0 && IsWindowVisible(); });
+    }
+    // Shows the timeline filling the canvas, `height` pixels high: 500
+    // pixels of time column beside the rows area's vertical bar.
+    bool Show(TLTimeline& timeline, int height)
+    {
+        AddChild(&timeline);
+        timeline.SetBounds(CRect(0, 0, width, height));
+        return Open(CRect(0, 0, width, height));
     }
     wxImage Shot()
     {
@@ -149,11 +158,7 @@ TEST(TimelineWindow, SegmentsAndBackgroundShowAndBracketDragsAreUndone)
 
     TLTimeline timeline(&comp);
     Canvas c;
-    c.AddChild(&timeline);
-    // 500 pixels of time column beside the rows area's vertical bar.
-    const int width = 650 + GetSystemMetrics(SM_CXVSCROLL);
-    timeline.SetBounds(CRect(0, 0, width, 220));
-    ASSERT_TRUE(c.Open(CRect(0, 0, width, 220)));
+    ASSERT_TRUE(c.Show(timeline, 220));
     ASSERT_EQ(timeline.GetTimeWidth(), 500);
     EXPECT_DOUBLE_EQ(timeline.GetTimeScale(), 5.0);
     ASSERT_EQ(timeline.GetMaskRow().GetSegmentRows().size(), 3u);
@@ -237,10 +242,7 @@ TEST(TimelineWindow, RowsBeyondTheVisibleAreaAreReachedByScrollingAndTheWheel)
     comp.GetBackground().SetTrimming(10, 50);
     TLTimeline timeline(&comp);
     Canvas c;
-    c.AddChild(&timeline);
-    const int width = 650 + GetSystemMetrics(SM_CXVSCROLL);
-    timeline.SetBounds(CRect(0, 0, width, 160));
-    ASSERT_TRUE(c.Open(CRect(0, 0, width, 160)));
+    ASSERT_TRUE(c.Show(timeline, 160));
     settle();
     My::XlineBox& box = timeline.GetRowsBox();
     const int view = box.GetViewSize().cy;
@@ -294,10 +296,7 @@ TEST(TimelineWindow, RubberBandAndDropMarkerShowWhileDragging)
     TLSegment* topmost = comp.GetSegmentSet().GetAt(0);
     TLTimeline timeline(&comp);
     Canvas c;
-    c.AddChild(&timeline);
-    const int width = 650 + GetSystemMetrics(SM_CXVSCROLL);
-    timeline.SetBounds(CRect(0, 0, width, 220));
-    ASSERT_TRUE(c.Open(CRect(0, 0, width, 220)));
+    ASSERT_TRUE(c.Show(timeline, 220));
     const CPoint origin = RowsOrigin(timeline) + timeline.GetGrid().GetWndRect().TopLeft();
     wxUIActionSimulator sim;
     auto press = [&](CPoint p) {
@@ -394,10 +393,7 @@ TEST(TimelineWindow, ZoomedInTheScrollBarScrollsTheAxisAndDrawingStaysInsideTheT
     comp.Select(nullptr);
     TLTimeline timeline(&comp);
     Canvas c;
-    c.AddChild(&timeline);
-    const int width = 650 + GetSystemMetrics(SM_CXVSCROLL);
-    timeline.SetBounds(CRect(0, 0, width, 220));
-    ASSERT_TRUE(c.Open(CRect(0, 0, width, 220)));
+    ASSERT_TRUE(c.Show(timeline, 220));
     ASSERT_EQ(timeline.GetTimeWidth(), 500);
     // 25 frames in view.
     timeline.SetTimeScale(20);
@@ -447,7 +443,7 @@ TEST(TimelineWindow, ZoomedInTheScrollBarScrollsTheAxisAndDrawingStaysInsideTheT
     const CRect ruler = timeline.GetRuler().GetWndRect();
     EXPECT_FALSE(AnyBlack(shot, CRect(left - 40, ruler.top + 2, left - 2, ruler.bottom - 2)))
         << "ruler labels show over the name column's title";
-    EXPECT_FALSE(AnyBlack(shot, CRect(right + 1, ruler.top + 2, width - 1, ruler.bottom - 2)))
+    EXPECT_FALSE(AnyBlack(shot, CRect(right + 1, ruler.top + 2, c.width - 1, ruler.bottom - 2)))
         << "ruler labels show beyond the time area";
     const CRect strip = timeline.GetThumbLine().GetWndRect();
     EXPECT_FALSE(AnyBlack(shot, CRect(left - 40, strip.top, left - 1, strip.bottom)))
@@ -481,10 +477,7 @@ TEST(TimelineWindow, ASegmentsBracketIsGrabbedAFewPixelsBesideItsGlyph)
     segment->SetTimeSpan(40, 55);
     TLTimeline timeline(&comp);
     Canvas c;
-    c.AddChild(&timeline);
-    const int width = 650 + GetSystemMetrics(SM_CXVSCROLL);
-    timeline.SetBounds(CRect(0, 0, width, 220));
-    ASSERT_TRUE(c.Open(CRect(0, 0, width, 220)));
+    ASSERT_TRUE(c.Show(timeline, 220));
     My::SegmentRow& row = *timeline.GetMaskRow().GetSegmentRows()[0];
     const CRect rowRect = row.GetWndRect() + RowsOrigin(timeline);
     // The front end's bracket is drawn 4 pixels wide from the span's last

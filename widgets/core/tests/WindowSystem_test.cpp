@@ -13,7 +13,6 @@
 
 #include <gtest/gtest.h>
 #include <wx/image.h>
-#include <wx/toplevel.h>
 #include <wx/uiaction.h>
 
 #include "platform/gui/app.h"
@@ -430,41 +429,4 @@ TEST(WindowSystem, FrameWindowIsActivatedAndClosingItByDefaultDestroysIt)
     ASSERT_TRUE(pump_until([&] { return frame.IsWindowVisible(); }));
     frame.SendMessage(WM_CLOSE);
     EXPECT_EQ(frame.GetSafeHwnd(), nullptr);
-}
-
-TEST(WindowSystem, AFrameHearsItsIdleTimeAndIsAskedBeforeTheWindowSystemClosesIt)
-{
-    NEED_DISPLAY();
-    struct Frame : My::CustomWindow<CFrameWnd> {
-        int idles = 0;
-        int closes = 0;
-        LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
-        {
-            if (message == WM_IDLEUPDATECMDUI)
-                ++idles;
-            if (message == WM_CLOSE) {
-                // Refused: the window stays.
-                ++closes;
-                return 0;
-            }
-            return My::CustomWindow<CFrameWnd>::WindowProc(message, wParam, lParam);
-        }
-    } frame;
-    ASSERT_TRUE(frame.Create(
-        "", "Refusing frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, CRect(0, 0, 200, 150), nullptr, 0));
-    frame.SetWindowText("Refusing frame");
-    ASSERT_TRUE(pump_until([&] { return frame.IsWindowVisible(); }));
-    EXPECT_TRUE(pump_until([&] { return frame.idles > 0; }));
-    // The window system's close request (a window manager's close button).
-    wxWindow* native = nullptr;
-    for (wxWindow* w : wxTopLevelWindows)
-        if (w->GetLabel() == "Refusing frame")
-            native = w;
-    ASSERT_NE(native, nullptr);
-    native->Close();
-    settle();
-    EXPECT_EQ(frame.closes, 1);
-    EXPECT_NE(frame.GetSafeHwnd(), nullptr);
-    EXPECT_TRUE(native->IsShown());
-    frame.DestroyWindow();
 }
