@@ -329,31 +329,39 @@ void refresh_menu_bar(CWnd* frame)
         apply_update(native, *it->second, id, true);
 }
 
-bool get_menu_item(CWnd* frame, UINT id, std::string& text, bool& enabled)
+namespace {
+
+// The bar item of `id` in the frame's menu bar and the bar's data, or null.
+wxMenuItem* find_bar_item(CWnd* frame, UINT id, menu_bar_data** data = nullptr)
 {
     auto it = menu_data().find(frame);
     auto* native = dynamic_cast<wxFrame*>(detail::native_window(frame));
     if (it == menu_data().end() || !native || !native->GetMenuBar())
-        return false;
+        return nullptr;
     auto n = it->second->native_ids.find(id);
-    wxMenuItem* item
-        = n == it->second->native_ids.end() ? nullptr : native->GetMenuBar()->FindItem(n->second);
+    if (n == it->second->native_ids.end())
+        return nullptr;
+    if (data)
+        *data = it->second;
+    return native->GetMenuBar()->FindItem(n->second);
+}
+
+} // namespace
+
+bool get_menu_item(CWnd* frame, UINT id, std::string& text, bool& enabled)
+{
+    menu_bar_data* data = nullptr;
+    wxMenuItem* item = find_bar_item(frame, id, &data);
     if (!item)
         return false;
-    text = it->second->texts[id];
+    text = data->texts[id];
     enabled = item->IsEnabled();
     return true;
 }
 
 bool get_menu_item_mark(CWnd* frame, UINT id, bool& marked, bool& checked)
 {
-    auto it = menu_data().find(frame);
-    auto* native = dynamic_cast<wxFrame*>(detail::native_window(frame));
-    if (it == menu_data().end() || !native || !native->GetMenuBar())
-        return false;
-    auto n = it->second->native_ids.find(id);
-    wxMenuItem* item
-        = n == it->second->native_ids.end() ? nullptr : native->GetMenuBar()->FindItem(n->second);
+    wxMenuItem* item = find_bar_item(frame, id);
     if (!item)
         return false;
     marked = item->IsCheckable();

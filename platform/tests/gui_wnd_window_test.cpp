@@ -236,31 +236,6 @@ private:
     }
 };
 
-// From outside the process (a modal dialog's loop runs none of our timers):
-// for `seconds`, presses Escape in each window titled `title` that appears,
-// and writes one line per press to the file it answers.
-std::string EscapeEveryWindowTitled(const std::string& title, int seconds)
-{
-    const std::string log = ::testing::TempDir() + "tavelo_modal_escaped_" + std::to_string(::getpid());
-    std::remove(log.c_str());
-    const std::string script = "end=$(($(date +%s) + " + std::to_string(seconds)
-        + ")); while [ $(date +%s) -lt $end ]; do for w in $(xdotool search --onlyvisible --name '^" + title
-        + "$'); do echo $w >> '" + log
-        + "'; sleep 0.3; xdotool windowfocus --sync $w key Escape; done; "
-          "sleep 0.1; done &";
-    EXPECT_EQ(std::system(script.c_str()), 0);
-    return log;
-}
-
-int LinesIn(const std::string& path)
-{
-    std::ifstream in(path);
-    int n = 0;
-    for (std::string line; std::getline(in, line);)
-        ++n;
-    return n;
-}
-
 } // namespace
 
 // A window that still holds the mouse capture when it opens a modal dialog
@@ -276,7 +251,7 @@ TEST(WindowCapture, AModalDialogOpenedWhileTheCaptureIsHeldTakesItAwayOnce)
         ASSERT_TRUE(w.Create("", "Opener", WS_POPUP | WS_VISIBLE, CRect(40, 40, 140, 100), nullptr, 0));
         ASSERT_TRUE(pump_until([&] { return w.IsWindowVisible() != FALSE; }));
         settle();
-        const std::string log = EscapeEveryWindowTitled("Choose colour", 6);
+        const std::string log = platform::testing::escape_every_window_titled("Choose colour", 6);
         CPoint p(50, 30);
         w.ClientToScreen(&p);
         wxUIActionSimulator sim;
@@ -286,7 +261,7 @@ TEST(WindowCapture, AModalDialogOpenedWhileTheCaptureIsHeldTakesItAwayOnce)
         EXPECT_TRUE(pump_until([&] { return w.closed; }, std::chrono::seconds(15)));
         EXPECT_EQ(w.dialogs, 2);
         EXPECT_EQ(w.captureChanges, 1);
-        EXPECT_EQ(LinesIn(log), 2);
+        EXPECT_EQ(platform::testing::lines_in(log), 2);
         EXPECT_EQ(CWnd::GetCapture(), nullptr);
         w.DestroyWindow();
         platform::testing::settle(std::chrono::milliseconds(6000));

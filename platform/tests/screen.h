@@ -168,4 +168,30 @@ inline void return_keyboard_to_pointer()
     close(display);
 }
 
+// From outside the process (a modal dialog's loop runs none of our timers):
+// for `seconds`, presses Escape in each window titled `title` that appears,
+// and writes one line per window it presses Escape in to the file it answers.
+inline std::string escape_every_window_titled(const std::string& title, int seconds)
+{
+    const std::string log = ::testing::TempDir() + "tavelo_escaped_" + std::to_string(::getpid());
+    std::remove(log.c_str());
+    const std::string script = "end=$(($(date +%s) + " + std::to_string(seconds)
+        + ")); while [ $(date +%s) -lt $end ]; do for w in $(xdotool search --onlyvisible --name '^" + title
+        + "$'); do echo $w >> '" + log
+        + "'; sleep 0.3; xdotool windowfocus --sync $w key Escape; done; "
+          "sleep 0.1; done &";
+    EXPECT_EQ(std::system(script.c_str()), 0);
+    return log;
+}
+
+// The number of lines of a text file (0 when there is none).
+inline int lines_in(const std::string& path)
+{
+    std::ifstream in(path);
+    int n = 0;
+    for (std::string line; std::getline(in, line);)
+        ++n;
+    return n;
+}
+
 } // namespace platform::testing

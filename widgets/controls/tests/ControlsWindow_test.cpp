@@ -655,30 +655,6 @@ public:
     }
 };
 
-// From outside the process (a modal dialog's loop runs none of our timers):
-// for `seconds`, presses Escape in each window titled `title` that appears,
-// and writes one line per press to the file it answers.
-std::string EscapeEveryWindowTitled(const std::string& title, int seconds)
-{
-    const std::string log = ::testing::TempDir() + "tavelo_escaped_" + std::to_string(::getpid());
-    std::remove(log.c_str());
-    const std::string script = "end=$(($(date +%s) + " + std::to_string(seconds)
-        + ")); while [ $(date +%s) -lt $end ]; do for w in $(xdotool search --onlyvisible --name '^" + title
-        + "$'); do sleep 0.3; xdotool windowfocus --sync $w key Escape && echo $w >> '" + log
-        + "'; done; sleep 0.1; done &";
-    EXPECT_EQ(std::system(script.c_str()), 0);
-    return log;
-}
-
-int LinesIn(const std::string& path)
-{
-    std::ifstream in(path);
-    int n = 0;
-    for (std::string line; std::getline(in, line);)
-        ++n;
-    return n;
-}
-
 } // namespace
 
 // A button whose click opens a modal dialog holds the mouse capture until
@@ -692,7 +668,7 @@ TEST(ControlsWindow, ColorBoxClickOpensTheColourDialogOnceAndEscapeClosesIt)
     c.AddChild(&box);
     box.SetBounds(CRect(10, 10, 40, 30));
     ASSERT_TRUE(c.Open(CRect(0, 0, 60, 40)));
-    const std::string log = EscapeEveryWindowTitled("Choose colour", 5);
+    const std::string log = platform::testing::escape_every_window_titled("Choose colour", 5);
     wxUIActionSimulator sim;
     const CPoint p = c.Screen(CPoint(25, 20));
     sim.MouseMove(p.x, p.y);
@@ -702,7 +678,7 @@ TEST(ControlsWindow, ColorBoxClickOpensTheColourDialogOnceAndEscapeClosesIt)
     // The script keeps watching: a second dialog would be answered too.
     platform::testing::settle(std::chrono::milliseconds(5500));
     EXPECT_EQ(box.clicks, 1);
-    EXPECT_EQ(LinesIn(log), 1);
+    EXPECT_EQ(platform::testing::lines_in(log), 1);
     EXPECT_EQ(box.color, RGB(10, 20, 30));
     EXPECT_EQ(CWnd::GetCapture(), nullptr);
     EXPECT_FALSE(box.HasCapture());
