@@ -8,6 +8,8 @@
 // memory, 128 MiB of disc cache in an empty folder, 10 frames of read-ahead)
 // makes footage of the file with `create_footage`, and every frame is asked
 // for in order, waiting for each, as the player and the segment worker do.
+// Ours decodes these clips on two threads and converts each frame to BGRA on
+// a third, into the same pictures as one thread gives.
 // Reference: the codec library's demuxer and decoder on one thread in this
 // process, each frame converted to BGRA into one buffer. Both are timed from
 // opening the file to its last frame (ours from making the library object);

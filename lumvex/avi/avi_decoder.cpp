@@ -67,6 +67,7 @@ void decoder::restart()
 {
     m_decompressor->restart();
     m_outcomes.clear();
+    m_unreported.clear();
     m_next_sample = m_position;
     m_finished = false;
 }
@@ -95,9 +96,17 @@ void decoder::feed(int sample)
         m_outcomes[sample] = { outcome::unreadable, 0, e.what() };
         return;
     }
-    int code = m_decompressor->decode(m_sample.data(), size);
+    const int code = m_decompressor->decode(m_sample.data(), size);
+    // A decompressor with a lag reports each sample's error that many
+    // samples later.
+    m_unreported.push_back(sample);
+    int culprit = sample;
+    if (m_unreported.size() > static_cast<std::size_t>(m_decompressor->lag())) {
+        culprit = m_unreported.front();
+        m_unreported.pop_front();
+    }
     if (code < 0)
-        m_outcomes[sample] = { outcome::refused, code, {} };
+        m_outcomes[culprit] = { outcome::refused, code, {} };
 }
 
 img::image<img::BGRA<unsigned char>> decoder::release_image(std::shared_ptr<unsigned char>& storage)
@@ -143,6 +152,9 @@ int decoder::decode_next(bool tolerate_errors)
     // no picture are answered from their outcome.
     outcome result { outcome::repeat, 0, {} };
     bool pictured = false;
+    // Reading on from the frame before: the next frame is wanted too, so
+    // its sample is decoded while this frame is written into the image.
+    const bool reading_on = m_last_decoded == frame - 1;
     for (;;) {
         auto it = m_outcomes.find(frame);
         if (it != m_outcomes.end()) {
@@ -157,7 +169,15 @@ int decoder::decode_next(bool tolerate_errors)
         ensure_image();
         std::uint8_t* top = m_image.rows[0];
         std::ptrdiff_t step = m_height > 1 ? m_image.rows[1] - m_image.rows[0] : 0;
-        if (m_decompressor->next_frame(top, step)) {
+        if (m_decompressor->start_frame(top, step)) {
+            try {
+                if (reading_on && m_next_sample < length)
+                    feed(m_next_sample++);
+            } catch (...) {
+                m_decompressor->wait_frame();
+                throw;
+            }
+            m_decompressor->wait_frame();
             pictured = true;
             break;
         }
@@ -167,7 +187,10 @@ int decoder::decode_next(bool tolerate_errors)
         }
         if (!m_finished) {
             m_finished = true;
-            m_decompressor->finish();
+            const int code = m_decompressor->finish();
+            if (code < 0 && !m_unreported.empty())
+                m_outcomes.try_emplace(m_unreported.front(), outcome { outcome::refused, code, {} });
+            m_unreported.clear();
             continue;
         }
         result = { outcome::refused, platform::ICERR_ERROR, {} };
@@ -176,6 +199,7 @@ int decoder::decode_next(bool tolerate_errors)
 
     const int previous_shown = m_shown;
     m_shown = frame;
+    m_last_decoded = frame;
     m_position += 1;
     if (m_position == m_next_key) {
         m_key_start = m_next_key;

@@ -15,6 +15,7 @@
 #include "lumvex/avi/avi_file.h"
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <string>
@@ -98,7 +99,11 @@ private:
     bool m_finished = false;
     // The frame the image holds; -1 when none.
     int m_shown = -1;
+    // The frame decode_next gave last; -1 before the first.
+    int m_last_decoded = -1;
     std::map<int, outcome> m_outcomes;
+    // Samples given to the decompressor whose errors it may still report.
+    std::deque<int> m_unreported;
     unsigned m_width = 0;
     unsigned m_height = 0;
     unsigned m_rate = 0;

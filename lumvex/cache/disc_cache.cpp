@@ -288,8 +288,9 @@ private:
 };
 
 disc_cache::disc_cache(const std::string& root, std::uint64_t quota, const item_id_deserializer* deserializer,
-    std::uint64_t write_queue_bytes)
+    std::uint64_t write_queue_bytes, std::chrono::milliseconds quiet_time)
     : m_write_queue_bytes(write_queue_bytes)
+    , m_quiet_time(quiet_time)
 {
     m_writer = std::thread([this] { run_writer(); });
     try {
@@ -456,9 +457,20 @@ void disc_cache::run_writer()
     for (;;) {
         {
             list_lock lock(m_list_lock);
-            m_work.wait(lock, [&] { return m_stopping || !m_jobs.empty() || !m_deletions.empty(); });
-            if (m_stopping && m_jobs.empty() && m_deletions.empty())
-                return;
+            for (;;) {
+                if (m_stopping && m_jobs.empty() && m_deletions.empty())
+                    return;
+                const bool deferred = !m_jobs.empty() && writes_deferred();
+                if (!m_deletions.empty() || (!m_jobs.empty() && !deferred))
+                    break;
+                if (deferred) {
+                    m_resting = true;
+                    m_work.wait_until(lock, m_last_put + m_quiet_time);
+                    m_resting = false;
+                } else {
+                    m_work.wait(lock);
+                }
+            }
         }
         std::shared_lock gate(m_gate);
         list_lock lock(m_list_lock);
@@ -466,7 +478,7 @@ void disc_cache::run_writer()
         std::vector<std::string> deletions;
         deletions.swap(m_deletions);
         std::shared_ptr<write_job> job;
-        while (!job && !m_jobs.empty()) {
+        while (!job && !m_jobs.empty() && !writes_deferred()) {
             job = std::move(m_jobs.front());
             m_jobs.pop_front();
             if (job->dropped) {
@@ -490,6 +502,15 @@ void disc_cache::run_writer()
         m_writing = false;
         m_released.notify_all();
     }
+}
+
+// A reader going through footage puts frame after frame; writing their
+// copies meanwhile would take the machine's time and memory bandwidth from
+// it, and a quota smaller than the queue drops most of them unwritten anyway.
+bool disc_cache::writes_deferred() const
+{
+    return !m_stopping && m_hurrying == 0 && m_queued_bytes < m_write_queue_bytes / 2
+        && std::chrono::steady_clock::now() < m_last_put + m_quiet_time;
 }
 
 // Writes one job's pair and lists it: the PNG first, then the description,
@@ -574,9 +595,15 @@ void disc_cache::put(const boost::shared_ptr<cached_image>& image, int placement
         // every write, and an exclusive holder waiting meanwhile must not
         // keep it out.
         list_lock lock(m_list_lock);
-        m_released.wait(lock, [&] {
+        const auto room = [&] {
             return m_queued_bytes == 0 || m_queued_bytes + bytes <= m_write_queue_bytes || m_stopping;
-        });
+        };
+        if (!room()) {
+            ++m_hurrying;
+            m_work.notify_one();
+            m_released.wait(lock, room);
+            --m_hurrying;
+        }
     }
     std::shared_lock gate(m_gate);
     if (!enabled())
@@ -617,6 +644,7 @@ void disc_cache::put(const boost::shared_ptr<cached_image>& image, int placement
     m_jobs.push_back(job);
     m_queued_bytes += bytes;
     ++m_jobs_queued;
+    m_last_put = std::chrono::steady_clock::now();
     if (bytes >= it->size)
         m_used.fetch_add(bytes - it->size, std::memory_order_relaxed);
     else
@@ -625,15 +653,19 @@ void disc_cache::put(const boost::shared_ptr<cached_image>& image, int placement
     reorder(it, placement);
     if (used() > m_quota.load(std::memory_order_relaxed))
         trim(lock, m_quota.load(std::memory_order_relaxed), false);
-    m_work.notify_one();
+    // A resting writer wakes by itself once the puts pause.
+    if (!m_resting || !m_deletions.empty() || m_queued_bytes >= m_write_queue_bytes / 2)
+        m_work.notify_one();
 }
 
 void disc_cache::flush()
 {
     list_lock lock(m_list_lock);
     const std::uint64_t target = m_jobs_queued;
+    ++m_hurrying;
     m_work.notify_one();
     m_released.wait(lock, [&] { return m_jobs_done >= target && m_deletions.empty() && !m_writing; });
+    --m_hurrying;
 }
 
 // Marks a key as being produced by this thread; other getters of an equal

@@ -25,6 +25,9 @@
 // holds at most `write_queue_bytes` of pending images (the quota trims
 // pending entries like written ones, so it never holds more than the quota
 // either): a `put` that finds it full waits until the writer has made room.
+// The writer yields to a reader that puts image after image: it writes once
+// puts have paused for a quiet time, or sooner when the queue is half full
+// or someone waits for it (a full queue, `flush`, destruction).
 // Destroying the cache or re-rooting it finishes the writes queued until
 // then (unless erase_on_exit drops them with every pair).
 //
@@ -36,6 +39,7 @@
 #include "lumvex/cache/cache.h"
 
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -56,11 +60,15 @@ public:
     // The most bytes of images waiting for the writer, unless another limit
     // is given.
     static constexpr std::uint64_t default_write_queue_bytes = std::uint64_t(256) << 20;
+    // The pause in puts after which queued images are written, unless
+    // another is given.
+    static constexpr std::chrono::milliseconds default_quiet_time { 20 };
 
     // Starts the writer and runs set_root; `deserializer` is used only during
     // the call.
     disc_cache(const std::string& root, std::uint64_t quota, const item_id_deserializer* deserializer,
-        std::uint64_t write_queue_bytes = default_write_queue_bytes);
+        std::uint64_t write_queue_bytes = default_write_queue_bytes,
+        std::chrono::milliseconds quiet_time = default_quiet_time);
     // Purges when erase_on_exit is set (dropping the queued writes), else
     // finishes the queued writes; then releases the root.
     ~disc_cache() override;
@@ -148,6 +156,8 @@ private:
     void release_name(const std::string& name);
     void delete_pair(const std::string& name) const;
     void run_writer();
+    // Under the list lock: whether queued writes wait for puts to pause.
+    bool writes_deferred() const;
     void write(write_job& job, std::vector<char>& buffer);
     void read_entry(const std::string& name, img::image<img::BGRA<unsigned char>>& target) const;
 
@@ -175,8 +185,14 @@ private:
     std::vector<std::string> m_deletions;
     // The writer has taken work it has not finished.
     bool m_writing = false;
+    // When the last image was queued; the writer rests until the quiet
+    // time after it, unless someone waits for the writer.
+    std::chrono::steady_clock::time_point m_last_put {};
+    bool m_resting = false;
+    unsigned m_hurrying = 0;
     bool m_stopping = false;
     const std::uint64_t m_write_queue_bytes;
+    const std::chrono::milliseconds m_quiet_time;
     mutable std::mutex m_list_lock;
     // Woken whenever an entry, a production or a write ends.
     std::condition_variable m_released;

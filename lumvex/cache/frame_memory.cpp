@@ -323,7 +323,6 @@ std::shared_ptr<unsigned char> frame_memory::acquire(std::size_t bytes)
     detail::size_class& sizes = state.switch_to(each);
     detail::slab* from = nullptr;
     unsigned index = 0;
-    bool in_place = false;
     for (detail::slab& s : sizes.slabs) {
         if (!s.ready.empty()) {
             from = &s;
@@ -331,7 +330,6 @@ std::shared_ptr<unsigned char> frame_memory::acquire(std::size_t bytes)
             s.ready.pop_back();
             --sizes.ready;
             state.ready_bytes -= each;
-            in_place = true;
             break;
         }
     }
@@ -355,8 +353,6 @@ std::shared_ptr<unsigned char> frame_memory::acquire(std::size_t bytes)
         state.work.notify_all();
     unsigned char* start = from->base + std::size_t(index) * each;
     allow(start, each);
-    if (!in_place)
-        put_in_place(start, each);
     std::shared_ptr<detail::frame_memory_state> keeper = m_state;
     return std::shared_ptr<unsigned char>(
         start, [keeper, from, each, index](unsigned char*) { keeper->give_back(from, each, index); });

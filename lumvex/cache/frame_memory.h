@@ -56,9 +56,12 @@ public:
     frame_memory& operator=(const frame_memory&) = delete;
 
     // A buffer of at least `bytes` bytes (contents undefined, start aligned
-    // to 4 KiB), in place; it goes back to the pool when the last copy of
-    // the pointer is dropped. Throws std::bad_alloc when the system has no
-    // memory for it. `bytes` of 0 gives an empty pointer.
+    // to 4 KiB); it goes back to the pool when the last copy of the pointer
+    // is dropped. A ready buffer is in place; when none is, the buffer's
+    // pages are put in place by whoever writes them first (the thread that
+    // writes the frame, not the one that asked), as any fresh memory is.
+    // Throws std::bad_alloc when the system has no memory for it. `bytes` of
+    // 0 gives an empty pointer.
     std::shared_ptr<unsigned char> acquire(std::size_t bytes);
 
     // Buffers of `bytes` bytes will be asked for: their stock is prepared

@@ -189,6 +189,8 @@ TEST(VideoDecompressor, CodecFramesStayWithinTheCallersRows)
                     d->decode(s.data(), sample.data.size());
                     while (d->next_frame(rows, std::ptrdiff_t(w) * 4)) { }
                 }
+                d->finish();
+                while (d->next_frame(rows, std::ptrdiff_t(w) * 4)) { }
                 EXPECT_TRUE(std::all_of(rows + w * h * 4, storage.data() + storage.size(),
                     [](std::uint8_t b) { return b == 0xEE; }))
                     << w << " x " << h;
@@ -197,6 +199,66 @@ TEST(VideoDecompressor, CodecFramesStayWithinTheCallersRows)
                     << t::psnr(rows, reference[1].data(), std::size_t(w) * h) << " dB";
             }
         }
+}
+
+// MPEG-4 decodes on two threads: the pictures are those of one thread,
+// each frame may be written while the next sample decodes, and a sample's
+// error comes with the next sample.
+TEST(VideoDecompressor, DeltaCodecsDecodeSideBySideIntoTheSamePicturesAndReportErrorsOneSampleLater)
+{
+    constexpr unsigned w = 64;
+    constexpr unsigned h = 48;
+    t::avi_layout l;
+    auto samples = t::encoded_samples(w, h, 12, { "mpeg4", mmioFOURCC('F', 'M', 'P', '4'), 250, 0, 3 }, l);
+    ASSERT_FALSE(samples.empty());
+    const std::string file = ::testing::TempDir() + "side_by_side_" + std::to_string(::getpid()) + ".avi";
+    t::write_avi(file, l, samples);
+    const auto reference = t::reference_decode(file);
+    std::remove(file.c_str());
+    ASSERT_EQ(reference.size(), samples.size());
+
+    auto d = video_decompressor::locate(l.handler, l.format);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->lag(), 1);
+    std::vector<std::uint8_t, aligned_bytes<std::uint8_t>> rows(w * h * 4);
+    std::vector<std::vector<std::uint8_t>> frames;
+    std::size_t next = 0;
+    const auto feed = [&] {
+        auto sample = padded(samples[next].data);
+        EXPECT_EQ(d->decode(sample.data(), samples[next].data.size()), platform::ICERR_OK) << next;
+        ++next;
+    };
+    bool finished = false;
+    while (frames.size() < samples.size()) {
+        if (d->start_frame(rows.data(), w * 4)) {
+            if (next < samples.size())
+                feed();
+            d->wait_frame();
+            frames.emplace_back(rows.begin(), rows.end());
+        } else if (next < samples.size()) {
+            feed();
+        } else if (!finished) {
+            finished = true;
+            EXPECT_EQ(d->finish(), platform::ICERR_OK);
+        } else {
+            break;
+        }
+    }
+    ASSERT_EQ(frames.size(), reference.size());
+    for (std::size_t i = 0; i < frames.size(); ++i)
+        EXPECT_EQ(frames[i], reference[i]) << "frame " << i;
+
+    d->restart();
+    auto key = padded(samples[0].data);
+    auto garbage = padded(std::vector<std::uint8_t>(samples[1].data.size(), 0xA5));
+    auto after = padded(samples[2].data);
+    EXPECT_EQ(d->decode(key.data(), samples[0].data.size()), platform::ICERR_OK);
+    EXPECT_EQ(d->decode(garbage.data(), samples[1].data.size()), platform::ICERR_OK);
+    EXPECT_LT(d->decode(after.data(), samples[2].data.size()), 0);
+
+    const platform::FOURCC mjpg = mmioFOURCC('M', 'J', 'P', 'G');
+    EXPECT_EQ(video_decompressor::locate(mjpg, t::bitmap_format(64, 48, 24, mjpg))->lag(), 0);
+    EXPECT_EQ(video_decompressor::locate(0, t::bitmap_format(8, 8, 24, 0))->lag(), 0);
 }
 
 } // namespace

@@ -8,7 +8,8 @@
 //
 // Samples go in in file order; frames come out in display order, possibly
 // some samples later (codecs with reordered frames). Threads: a
-// decompressor is used by one thread at a time.
+// decompressor is used by one thread at a time (it may write a started
+// frame on a thread of its own).
 
 #include "platform/video/avi_file.h"
 
@@ -65,15 +66,26 @@ public:
     // Forgets frames under way, before decoding restarts at a key frame.
     virtual void restart() = 0;
     // Feeds one sample (its `size` bytes followed by `input_padding` zero
-    // bytes). Returns ICERR_OK or the error the sample caused.
+    // bytes). Returns ICERR_OK or the error caused by the sample fed lag()
+    // calls before (this one when the lag is 0); `finish` returns those of
+    // the samples still unreported.
     virtual int decode(const std::uint8_t* data, std::size_t size) = 0;
     // No more samples follow: frames held back come out. Returns ICERR_OK
     // or an error.
     virtual int finish() = 0;
+    // How many samples later than its own `decode` a sample's error is
+    // reported (decoders working on several samples at once).
+    virtual int lag() const { return 0; }
     // Writes the next decoded frame into rows of width() BGRA pixels
     // (row 0 at `top_row`, row y at top_row + y x `step`); false when no
     // frame is ready.
     virtual bool next_frame(std::uint8_t* top_row, std::ptrdiff_t step) = 0;
+    // As next_frame, but the frame may be written on another thread while
+    // the caller goes on (feeding the next sample, say): the rows belong to
+    // the decompressor until `wait_frame` returns, which also passes on
+    // what failed meanwhile. Any other operation waits for the frame first.
+    virtual bool start_frame(std::uint8_t* top_row, std::ptrdiff_t step) { return next_frame(top_row, step); }
+    virtual void wait_frame() { }
 
 protected:
     unsigned m_width = 0;

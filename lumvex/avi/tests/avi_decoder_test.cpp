@@ -352,6 +352,37 @@ TEST_F(AviDecoding, OverwrittenFrameFailsThatFrameOnly)
     EXPECT_TRUE(std::all_of(black.begin(), black.end(), [](std::uint8_t b) { return b == 0; }));
 }
 
+// MPEG-4 decodes on two threads and reports a sample's error one sample
+// later; the damaged frame is still the one that fails.
+TEST_F(AviDecoding, DamagedMpeg4SampleFailsItsOwnFrame)
+{
+    t::avi_layout l;
+    auto samples = t::encoded_samples(64, 48, 12, { "mpeg4", mmioFOURCC('F', 'M', 'P', '4'), 250, 0, 3 }, l);
+    ASSERT_FALSE(samples.empty());
+    t::write_avi(path("good_mpeg4.avi"), l, samples);
+    const auto reference = t::reference_decode(path("good_mpeg4.avi"));
+    for (auto& byte : samples[4].data)
+        byte = 0xA5;
+    t::write_avi(path("bad_mpeg4.avi"), l, samples);
+    img::avi::file file;
+    file.open(path("bad_mpeg4.avi"));
+    img::avi::decoder d(file, 0);
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_EQ(d.decode_next(false), i);
+        EXPECT_EQ(pixels(d.image()), reference[std::size_t(i)]) << i;
+    }
+    EXPECT_THROW(d.decode_next(false), img::avi::exception);
+    for (int i = 5; i < 12; ++i)
+        EXPECT_EQ(d.decode_next(true), i);
+    // Tolerated, the damaged frame is black, and so it is when read on to.
+    d.seek(0);
+    decode_to(d, 3);
+    EXPECT_EQ(pixels(d.image()), reference[3]);
+    ASSERT_EQ(d.decode_next(true), 4);
+    const auto black = pixels(d.image());
+    EXPECT_TRUE(std::all_of(black.begin(), black.end(), [](std::uint8_t b) { return b == 0; }));
+}
+
 TEST_F(AviDecoding, UnreadableSampleFailsItsFrameAndNamesTheFile)
 {
     t::avi_layout l;

@@ -610,6 +610,34 @@ TEST(disc_cache, WaitingImagesBeyondTheQuotaAreDroppedUnwrittenWithoutWaiting)
     EXPECT_TRUE(fs::exists(folder.file("number6.png")));
 }
 
+TEST(disc_cache, WritesWaitWhileImagesKeepComingUntilTheQueueIsHalfFullOrAFlushAsks)
+{
+    scratch_folder folder;
+    const std::uint64_t estimate = 32 * 24 * 3 + 24 + 4096;
+    // Puts never pause long enough here.
+    disc_cache cache(folder.root(), 1 << 30, &avi_kind, 4 * estimate, std::chrono::hours(1));
+    const auto files = [&] {
+        std::size_t count = 0;
+        png_bytes(folder.path(), &count);
+        return count;
+    };
+    cache.put(entry_of(frame_key(1), 32, 24, 1), placement::back);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(files(), 0u);
+    EXPECT_TRUE(cache.contains(frame_key(1), placement::keep));
+    // Half the queue: the writer goes on without a pause, until the queue
+    // is below half again.
+    cache.put(entry_of(frame_key(2), 32, 24, 2), placement::back);
+    const auto deadline = std::chrono::steady_clock::now() + a_while;
+    while (files() < 1 && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(files(), 1u);
+    cache.flush();
+    EXPECT_EQ(files(), 2u);
+    EXPECT_EQ(cache.used(), png_bytes(folder.path()));
+}
+
 TEST(disc_cache, DestroyingTheCacheFinishesItsQueuedWritesAndTheNextRunReadsThemBack)
 {
     scratch_folder folder;
