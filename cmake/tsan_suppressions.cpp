@@ -5,7 +5,9 @@
 // reports inside it are not ours. Our own code, called back from the toolkit,
 // is checked in full. Each name must match one library file. The graphics
 // libraries also unlock their locks in their destructors at exit, which run
-// from the dynamic loader.
+// from the dynamic loader. The codec libraries, built the same way, decode
+// on threads of their own and hand their frames over through their own
+// atomic reference counts: the same holds for them.
 #define TOOLKIT(lib) "called_from_lib:" lib "\nmutex:" lib "\ndeadlock:" lib "\n"
 
 extern "C" __attribute__((visibility("default"))) const char* __tsan_default_suppressions()
@@ -59,6 +61,9 @@ extern "C" __attribute__((visibility("default"))) const char* __tsan_default_sup
         TOOLKIT("libEGL.so")
         TOOLKIT("libEGL_mesa.so")
         TOOLKIT("swrast_dri.so")
+        TOOLKIT("libavcodec.so")
+        TOOLKIT("libavutil.so")
+        TOOLKIT("libswscale.so")
         "mutex:_dl_call_fini\n";
     // clang-format on
 }
