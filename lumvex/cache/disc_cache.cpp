@@ -654,7 +654,7 @@ void disc_cache::put(const boost::shared_ptr<cached_image>& image, int placement
     if (used() > m_quota.load(std::memory_order_relaxed))
         trim(lock, m_quota.load(std::memory_order_relaxed), false);
     // A resting writer wakes by itself once the puts pause.
-    if (!m_resting || !m_deletions.empty() || m_queued_bytes >= m_write_queue_bytes / 2)
+    if (!m_resting || !m_deletions.empty() || !writes_deferred())
         m_work.notify_one();
 }
 

@@ -58,6 +58,23 @@ protected:
         return true;
     }
 
+    // Writes NAME_good.avi of 64 x 48 and NAME_bad.avi, the same with the
+    // bytes of sample `damaged` overwritten; returns the reference decode of
+    // the good one (empty when the encoder is missing here).
+    static std::vector<std::vector<std::uint8_t>> write_damaged(
+        const std::string& name, const t::encoder_settings& settings, int frames, int damaged)
+    {
+        t::avi_layout layout;
+        auto samples = t::encoded_samples(64, 48, frames, settings, layout);
+        if (samples.empty())
+            return {};
+        t::write_avi(path(name + "_good.avi"), layout, samples);
+        for (auto& byte : samples[std::size_t(damaged)].data)
+            byte = 0xA5;
+        t::write_avi(path(name + "_bad.avi"), layout, samples);
+        return t::reference_decode(path(name + "_good.avi"));
+    }
+
     // Decodes every frame in order and compares with the reference decode:
     // exact, or above 40 dB.
     static void expect_like_reference(const std::string& name, bool exact, int expected_frames = -1)
@@ -326,15 +343,10 @@ TEST_F(AviDecoding, FileCutInTheMiddleDecodesAsFarAsItCan)
 
 TEST_F(AviDecoding, OverwrittenFrameFailsThatFrameOnly)
 {
-    t::avi_layout l;
-    auto samples = t::encoded_samples(64, 48, 10, { "mjpeg", mmioFOURCC('M', 'J', 'P', 'G'), 1, 0, 3 }, l);
-    t::write_avi(path("good.avi"), l, samples);
-    auto reference = t::reference_decode(path("good.avi"));
-    for (auto& byte : samples[4].data)
-        byte = 0xA5;
-    t::write_avi(path("bad.avi"), l, samples);
+    const auto reference
+        = write_damaged("mjpeg", { "mjpeg", mmioFOURCC('M', 'J', 'P', 'G'), 1, 0, 3 }, 10, 4);
     img::avi::file file;
-    file.open(path("bad.avi"));
+    file.open(path("mjpeg_bad.avi"));
     img::avi::decoder d(file, 0);
     for (int i = 0; i < 10; ++i) {
         if (i == 4) {
@@ -356,16 +368,11 @@ TEST_F(AviDecoding, OverwrittenFrameFailsThatFrameOnly)
 // later; the damaged frame is still the one that fails.
 TEST_F(AviDecoding, DamagedMpeg4SampleFailsItsOwnFrame)
 {
-    t::avi_layout l;
-    auto samples = t::encoded_samples(64, 48, 12, { "mpeg4", mmioFOURCC('F', 'M', 'P', '4'), 250, 0, 3 }, l);
-    ASSERT_FALSE(samples.empty());
-    t::write_avi(path("good_mpeg4.avi"), l, samples);
-    const auto reference = t::reference_decode(path("good_mpeg4.avi"));
-    for (auto& byte : samples[4].data)
-        byte = 0xA5;
-    t::write_avi(path("bad_mpeg4.avi"), l, samples);
+    const auto reference
+        = write_damaged("mpeg4", { "mpeg4", mmioFOURCC('F', 'M', 'P', '4'), 250, 0, 3 }, 12, 4);
+    ASSERT_FALSE(reference.empty());
     img::avi::file file;
-    file.open(path("bad_mpeg4.avi"));
+    file.open(path("mpeg4_bad.avi"));
     img::avi::decoder d(file, 0);
     for (int i = 0; i < 4; ++i) {
         ASSERT_EQ(d.decode_next(false), i);
