@@ -17,11 +17,18 @@ constexpr std::uint32_t max_side = 32768;
 constexpr std::size_t max_format_size = 1 << 20;
 constexpr std::size_t max_sample_size = 0x7FFFFFF0u;
 
+// A failure of the file: the text, the system's reason and the file.
+exception file_error(const char* text, int error, const std::string& path)
+{
+    return exception(std::string(text) + ": " + std::system_category().message(error) + ": " + path);
+}
+
 } // namespace
 
 file_writer::file_writer(coder& coder, const std::string& path, std::uint32_t width, std::uint32_t height,
     std::uint32_t rate_numerator, std::uint32_t rate_denominator, bool alpha)
     : m_coder(coder)
+    , m_path(path)
     , m_width(width)
     , m_height(height)
 {
@@ -55,8 +62,8 @@ file_writer::file_writer(coder& coder, const std::string& path, std::uint32_t wi
         throw exception("video compression begin error");
     m_output.resize(max_size);
 
-    if (m_file.open(path) != 0)
-        throw exception("AVI file open error");
+    if (const int error = m_file.open(path))
+        throw file_error("AVI file open error", error, path);
     try {
         platform::AVISTREAMINFO stream;
         stream.fccType = platform::streamtypeVIDEO;
@@ -66,8 +73,8 @@ file_writer::file_writer(coder& coder, const std::string& path, std::uint32_t wi
         stream.dwSuggestedBufferSize = std::uint32_t(max_size);
         if (m_file.create_stream(stream, std::int32_t(width), std::int32_t(height)) != 0)
             throw exception("AVI stream in file create error");
-        if (m_file.set_format(m_output_format) != 0)
-            throw exception("AVI stream set format error");
+        if (const int error = m_file.set_format(m_output_format))
+            throw file_error("AVI stream set format error", error, path);
         if (compressor.begin(input, m_output_format) != platform::ICERR_OK)
             throw exception("video compression begin error");
         m_begun = true;
@@ -96,13 +103,24 @@ void file_writer::finish()
         m_coder.compressor().end();
     m_begun = false;
     if (const int error = m_file.close())
-        throw exception("AVI file close error: " + std::system_category().message(error));
+        throw file_error("AVI file close error", error, m_path);
+}
+
+void file_writer::discard() noexcept
+{
+    if (m_begun)
+        m_coder.compressor().end();
+    m_begun = false;
+    m_file.discard();
 }
 
 void file_writer::write(const image<BGRA<unsigned char>>& frame)
 {
     if (frame.width != m_width || frame.height != m_height || frame.rows.size() < m_height)
         throw exception("frame size differs from AVI stream size");
+    // A finished or discarded file takes no more frames.
+    if (!m_file.is_open())
+        throw exception("AVI stream write error");
     // The compressor takes the rows where they are: a frame in any row order
     // or alignment reaches it without a copy.
     const std::ptrdiff_t step = frame.top_down ? std::ptrdiff_t(frame.stride) : -std::ptrdiff_t(frame.stride);
@@ -113,8 +131,8 @@ void file_writer::write(const image<BGRA<unsigned char>>& frame)
             != platform::ICERR_OK
         || size > m_output.size())
         throw exception("video compression error");
-    if (m_file.write(m_output.data(), std::uint32_t(size), flags) != 0)
-        throw exception("AVI stream write error");
+    if (const int error = m_file.write(m_output.data(), std::uint32_t(size), flags))
+        throw file_error("AVI stream write error", error, m_path);
     ++m_frames;
 }
 

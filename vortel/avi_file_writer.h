@@ -8,11 +8,13 @@
 // Errors are img::avi::exception: "AVI file open error", "AVI stream in
 // file create error", "AVI stream set format error", "video compression
 // begin error", "video compression error", "AVI stream write error", "AVI
-// file close error" (with the system's reason), and "invalid AVI frame
-// rate" or "invalid AVI frame size" for parameters refused before the file
-// is created. The file is written beside its path and replaces what is
-// there once it is complete; a construction or a completion that fails
-// leaves the path as it was. One thread at a time uses a writer.
+// file close error", and "invalid AVI frame rate" or "invalid AVI frame
+// size" for parameters refused before the file is created. A failure of
+// the file itself names the system's reason and the path after the text
+// ("AVI stream write error: No space left on device: /out/clip.avi"). The
+// file is written beside its path and replaces what is there once it is
+// complete; a construction or a completion that fails, or a discarded
+// writer, leaves the path as it was. One thread at a time uses a writer.
 
 #include "foundation/image/image.h"
 #include "platform/video/avi_writer.h"
@@ -38,10 +40,14 @@ public:
     file_writer& operator=(const file_writer&) = delete;
 
     // Ends the compression, completes the file and puts it in place. Throws
-    // "AVI file close error: <reason>" when the file cannot be completed;
-    // the path then keeps what it held. Frames written afterwards are
-    // refused ("AVI stream write error").
+    // "AVI file close error: <reason>: <path>" when the file cannot be
+    // completed; the path then keeps what it held. Frames written afterwards
+    // are refused ("AVI stream write error").
     void finish();
+    // Ends the compression and removes the unfinished file: the path keeps
+    // what it held. Nothing after finish; frames written afterwards are
+    // refused.
+    void discard() noexcept;
 
     // Compresses and appends one frame of the stream's size (else "frame
     // size differs from AVI stream size").
@@ -54,6 +60,7 @@ private:
     void close() noexcept;
 
     coder& m_coder;
+    std::string m_path;
     std::uint32_t m_width;
     std::uint32_t m_height;
     bool m_use_32 = false;

@@ -44,4 +44,9 @@ void avi_writer::finish()
     m_file.finish();
 }
 
+void avi_writer::discard() noexcept
+{
+    m_file.discard();
+}
+
 } // namespace vortel

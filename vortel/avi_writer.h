@@ -30,6 +30,7 @@ public:
     ~avi_writer() override;
     void write(const img::image<img::BGRA<unsigned char>>& frame) override;
     void finish() override;
+    void discard() noexcept override;
 
 private:
     img::avi::coder_info m_info;

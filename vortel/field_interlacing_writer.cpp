@@ -40,4 +40,10 @@ void field_interlacing_writer::finish()
     m_inner->finish();
 }
 
+void field_interlacing_writer::discard() noexcept
+{
+    m_holding = false;
+    m_inner->discard();
+}
+
 } // namespace vortel

@@ -22,6 +22,8 @@ public:
     void write(const img::image<img::BGRA<unsigned char>>& frame) override;
     // Drops a frame left without its partner and finishes the inner writer.
     void finish() override;
+    // Drops a held frame and discards the inner writer.
+    void discard() noexcept override;
 
 private:
     std::unique_ptr<writer> m_inner;

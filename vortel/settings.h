@@ -75,6 +75,8 @@ public:
     // pattern for image sequences; a free name such as "clip_render.avi"
     // when that would write over a `kept` file), and answers
     // silent_open_writer for the chosen file; empty when the user cancels.
+    // A chosen file that would write over a `kept` one is refused with a
+    // message and the dialog comes back holding the refused name.
     std::unique_ptr<writer> open_writer(const types::extent<unsigned>& size, fraction rate, std::string path,
         const std::string& title, CWnd* parent, const std::vector<std::string>& kept = {});
 

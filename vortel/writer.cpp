@@ -6,4 +6,6 @@ writer::~writer() = default;
 
 void writer::finish() { }
 
+void writer::discard() noexcept { }
+
 } // namespace vortel

@@ -5,7 +5,8 @@
 // 32-bit frame in order, finishes it and deletes it. A writer is created on
 // the UI thread and then used by one rendering thread at a time. Errors of
 // writing and finishing pass on as exceptions (img::avi::exception,
-// img::io_error, stream failures).
+// img::io_error, stream failures). A render that fails discards its writer
+// instead of finishing it.
 
 #include "foundation/image/image.h"
 #include "vortel/export.h"
@@ -28,6 +29,11 @@ public:
     // have replaced as it was. No frame follows. The default has nothing to
     // complete (each image file is complete once written).
     virtual void finish();
+    // Drops an output that failed: no frame follows, a file it would have
+    // replaced stays as it was and nothing temporary is left. Files already
+    // complete (the images of a sequence) stay. After finish it changes
+    // nothing.
+    virtual void discard() noexcept;
 };
 
 } // namespace vortel

@@ -107,15 +107,27 @@ std::string typed_render_path(const std::string& path, const std::string& filter
 std::unique_ptr<writer> settings::open_writer(const types::extent<unsigned>& size, fraction rate,
     std::string path, const std::string& title, CWnd* parent, const std::vector<std::string>& kept)
 {
-    CFileDialog dialog(false, format, proposed_render_path(path, format, kept_files(kept)),
-        OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_ENABLESIZING,
-        render_filter(), parent);
-    dialog.SetTitle(title.empty() ? "Render to" : title);
-    dialog.SetFilterIndex(proposed_filter_index(format));
-    if (dialog.DoModal() != platform::IDOK)
-        return nullptr;
-    return silent_open_writer(
-        size, rate, typed_render_path(dialog.GetPathName(), render_filter(), dialog.GetFilterIndex()), kept);
+    const kept_files kept_set(kept);
+    std::string name = proposed_render_path(path, format, kept_set);
+    int filter_index = proposed_filter_index(format);
+    for (;;) {
+        CFileDialog dialog(false, format, name,
+            OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_NOCHANGEDIR | OFN_PATHMUSTEXIST | OFN_ENABLESIZING,
+            render_filter(), parent);
+        dialog.SetTitle(title.empty() ? "Render to" : title);
+        dialog.SetFilterIndex(filter_index);
+        if (dialog.DoModal() != platform::IDOK)
+            return nullptr;
+        filter_index = dialog.GetFilterIndex();
+        name = typed_render_path(dialog.GetPathName(), render_filter(), filter_index);
+        // A name refused for the project's own files is asked for again, as
+        // a save dialog does with any name it refuses; the user sees the
+        // refused name and changes it or cancels.
+        if (kept_set.empty()
+            || !writes_over(name, equal_ignoring_case(file_extension(name), "avi"), kept_set))
+            return silent_open_writer(size, rate, name, kept);
+        tell(kept_file_message);
+    }
 }
 
 std::unique_ptr<writer> settings::silent_open_writer(const types::extent<unsigned>& size, fraction rate,

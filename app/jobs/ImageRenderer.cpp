@@ -21,7 +21,10 @@ ImageRenderer::~ImageRenderer()
 {
     join();
     m_frames.clear();
-    // Completes an output that a failed run left unfinished.
+    // An output the run did not finish belongs to a failed render (or to
+    // one that never started): the file it was to replace stays.
+    if (m_writer)
+        m_writer->discard();
     m_writer.reset();
 }
 
@@ -59,19 +62,27 @@ void ImageRenderer::Start(const WriterOpener& open, CWnd* parent)
 void ImageRenderer::run()
 {
     const int count = int(m_frames.size());
-    for (int i = m_progress.GetPosition(); i < count; i = m_progress.GetPosition()) {
-        // The hint lets the footage read ahead while this frame is written.
-        const auto painted
-            = PaintingKey::Fetch(m_cache, m_frames[std::size_t(i)], i + 1 < count ? 2 : 0, false);
-        m_writer->write(painted->image);
-        if (!m_progress.Step()) {
-            PostNotice("Rendering interrupted by user.");
-            break;
+    try {
+        for (int i = m_progress.GetPosition(); i < count; i = m_progress.GetPosition()) {
+            // The hint lets the footage read ahead while this frame is written.
+            const auto painted
+                = PaintingKey::Fetch(m_cache, m_frames[std::size_t(i)], i + 1 < count ? 2 : 0, false);
+            m_writer->write(painted->image);
+            if (!m_progress.Step()) {
+                // The user's choice: what was written so far is kept.
+                PostNotice("Rendering interrupted by user.");
+                break;
+            }
         }
+        // An output that cannot be completed is a failed render (the
+        // thread's error report tells it), not a finished one.
+        m_writer->finish();
+    } catch (...) {
+        // A failed render must not pass off its part as the whole: the file
+        // it was to replace stays as it was.
+        m_writer->discard();
+        throw;
     }
-    // An output that cannot be completed is a failed render (the thread's
-    // error report tells it), not a finished one.
-    m_writer->finish();
     PostDelete();
 }
 

@@ -49,8 +49,10 @@ public:
     // must outlive the job.
     ImageRenderer(
         TLComp& composition, lumvex::cache& cache, KeyMaker keys, My::MessageQueue* queue = nullptr);
-    // Waits for a started thread, then closes the output (one that the run
-    // did not finish, after a failure) and the progress window.
+    // Waits for a started thread, then closes the output and the progress
+    // window. An output the run did not finish (a failed render, or one
+    // whose thread did not start) is discarded: a file it was to replace
+    // stays as it was. A cancelled render keeps the frames written.
     ~ImageRenderer() override;
 
     // UI thread. Collects one key per work-area frame, asks `settings` for

@@ -46,6 +46,14 @@ private:
     std::string m_what;
 };
 
+// An image whose size passes the limits of what is read (see
+// check_image_size); the reason tells the size and the limit.
+class [[gnu::visibility("default")]] too_large : public io_error
+{
+public:
+    using io_error::io_error;
+};
+
 // A file variant the reader does not take. `mode` says which check failed
 // (0 file type, 1 compression, 2 bit depth, 3 interleaving, 4 negative width,
 // 6 TGA pixel depth); `value` is the offending field.

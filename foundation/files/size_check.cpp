@@ -4,16 +4,36 @@
 
 namespace img {
 
+namespace {
+
+std::string too_large_reason(std::uint64_t width, std::uint64_t height, const std::string& limit)
+{
+    return "the image is too large: " + std::to_string(width) + " x " + std::to_string(height) + " pixels, "
+        + limit;
+}
+
+} // namespace
+
 std::uint64_t check_image_size(std::uint64_t width, std::uint64_t height, const stored_pixels& storage,
     std::uint64_t available, const std::string& message, const std::string& subject)
 {
+    if (width == 0 || height == 0 || storage.target_bytes_per_pixel > 16)
+        throw io_error(message, subject);
     // Each factor is bounded before it is multiplied, so nothing overflows.
-    if (width == 0 || height == 0 || width > max_file_image_side || height > max_file_image_side
-        || width * height > max_file_image_pixels)
-        throw io_error(message, subject);
-    if (storage.target_bytes_per_pixel > 16 || storage.working_bytes > max_file_decode_bytes
+    if (width > max_file_image_side || height > max_file_image_side)
+        throw too_large(message, subject,
+            too_large_reason(
+                width, height, "more than " + std::to_string(max_file_image_side) + " pixels a side"));
+    if (width * height > max_file_image_pixels)
+        throw too_large(message, subject,
+            too_large_reason(width, height,
+                "more than the limit of " + std::to_string(max_file_image_pixels) + " pixels"));
+    if (storage.working_bytes > max_file_decode_bytes
         || width * height * storage.target_bytes_per_pixel + storage.working_bytes > max_file_decode_bytes)
-        throw io_error(message, subject);
+        throw too_large(message, subject,
+            too_large_reason(width, height,
+                "more than the limit of " + std::to_string(max_file_decode_bytes >> 20)
+                    + " MiB of memory to read"));
     if (storage.bits_per_pixel > 0) {
         if (storage.bits_per_pixel > 128 || storage.row_alignment == 0 || storage.row_alignment > 64)
             throw io_error(message, subject);

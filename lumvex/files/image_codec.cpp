@@ -81,6 +81,21 @@ void reader_list::read(const std::string& path, image<BGRA<unsigned char>>& out)
     choose(path, nullptr).read(path, out);
 }
 
+std::string reader_list::size_refusal(const std::string& path) const
+{
+    for (const auto& reader : m_readers) {
+        try {
+            image<BGRA<unsigned char>> picture;
+            reader->read(path, picture);
+        } catch (const too_large& error) {
+            return error.reason();
+        } catch (const std::exception&) {
+            // Not this reader's file, or refused for another reason.
+        }
+    }
+    return {};
+}
+
 const reader_list& default_readers()
 {
     static const std::unique_ptr<reader_list> list = [] {
@@ -90,6 +105,16 @@ const reader_list& default_readers()
         return readers;
     }();
     return *list;
+}
+
+std::string unreadable_image_text(
+    const reader_list& readers, const std::string& path, const std::string& shown)
+{
+    std::string text = "could not read file or unknown image format: " + shown;
+    const std::string refusal = readers.size_refusal(path);
+    if (!refusal.empty())
+        text += ": " + refusal;
+    return text;
 }
 
 bool equal_ignoring_case(const std::string& a, const std::string& b)

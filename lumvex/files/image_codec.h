@@ -81,6 +81,11 @@ public:
         const std::string& path, const std::string& format, image<BGRA<unsigned char>>& out) const override;
     void read(const std::string& path, image<BGRA<unsigned char>>& out) const override;
 
+    // Why the file is refused for its size, in the words of the first
+    // reader that refuses it so ("the image is too large: ..."); empty when
+    // none does. Reads the file again: meant for a file `info` refused.
+    std::string size_refusal(const std::string& path) const;
+
 private:
     const reader& choose(const std::string& path, const std::string* format) const;
 
@@ -89,6 +94,13 @@ private:
 
 // The library's reader list: the BMP/TGA reader, then the GDI+ reader.
 LUMVEX_API const reader_list& default_readers();
+
+// The text for an image file that `readers` do not take: "could not read
+// file or unknown image format: " + `shown` (the path as the user knows
+// it), followed by ": " and the size refusal when the file is refused for
+// its size. `path` is the file as the readers open it.
+std::string unreadable_image_text(
+    const reader_list& readers, const std::string& path, const std::string& shown);
 
 // Whether two texts are equal ignoring the case of ASCII letters.
 bool equal_ignoring_case(const std::string& a, const std::string& b);

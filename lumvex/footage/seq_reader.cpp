@@ -278,8 +278,9 @@ void seq_reader::open(const sequence_filter& filter)
         throw exception("bad filter: " + filter.filter);
     const std::string first = filter.folder + filter.members.front();
     img::image_info info;
-    if (!img::default_readers().info(paths::native(first), &info))
-        throw std::runtime_error("could not read file or unknown image format: " + first);
+    const std::string native = paths::native(first);
+    if (!img::default_readers().info(native, &info))
+        throw std::runtime_error(img::unreadable_image_text(img::default_readers(), native, first));
     quiesce();
     std::lock_guard locked(guard());
     m_filter = filter;

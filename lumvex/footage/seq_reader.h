@@ -71,7 +71,8 @@ public:
 
     // Reads the first member's size and depth and takes the filter. Throws
     // std::runtime_error "could not read file or unknown image format: " +
-    // path when the first member is not a readable image.
+    // path (and why, for a file too large to be read) when the first member
+    // is not a readable image.
     void open(const sequence_filter& filter);
     const sequence_filter& filter() const { return m_filter; }
 

@@ -19,8 +19,9 @@ void still_footage::open(const std::string& path)
 {
     const std::string full = paths::full_path(path.c_str());
     img::image_info info;
-    if (!img::default_readers().info(paths::native(full), &info))
-        throw std::runtime_error("could not read file or unknown image format: " + full);
+    const std::string native = paths::native(full);
+    if (!img::default_readers().info(native, &info))
+        throw std::runtime_error(img::unreadable_image_text(img::default_readers(), native, full));
     m_path = full;
     m_width = info.width;
     m_height = info.height;

@@ -209,18 +209,27 @@ TEST(AviFileWriter, EmptyOrHugeFrameSizeIsRefusedBeforeTheFileIsMade)
     }
 }
 
-TEST(AviFileWriter, FileInAMissingFolderIsAnOpenError)
+// The message names the system's reason and the file. A folder that is a
+// file stands for one that cannot be written (the tests may run as root,
+// whom permissions do not stop).
+TEST(AviFileWriter, FileThatCannotBeMadeIsAnOpenErrorNamingTheReasonAndTheFile)
 {
     scratch_folder folder;
+    std::ofstream(folder.file("plain")) << "a file, not a folder";
     vortel::settings s;
     choose(s, "MJPG");
-    try {
-        s.silent_open_writer({ 16, 16 }, fraction(25, 1), folder.file("missing/a.avi"));
-        FAIL();
-    } catch (const img::avi::exception& e) {
-        EXPECT_STREQ(e.what(), "AVI file open error");
+    for (const auto& [path, reason] : { std::pair { folder.file("missing/a.avi"), ENOENT },
+             std::pair { folder.file("plain/a.avi"), ENOTDIR } }) {
+        try {
+            s.silent_open_writer({ 16, 16 }, fraction(25, 1), path);
+            FAIL() << path;
+        } catch (const img::avi::exception& e) {
+            EXPECT_EQ(std::string(e.what()),
+                "AVI file open error: " + std::system_category().message(reason) + ": " + path);
+        }
     }
     EXPECT_FALSE(fs::exists(folder.file("missing")));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.root()), fs::directory_iterator()), 1);
 }
 
 TEST(AviFileWriter, FrameOfAnotherSizeThrowsAndTheFileKeepsTheFramesBefore)
@@ -274,13 +283,44 @@ TEST(AviFileWriter, FinishThatCannotCompleteTheFileThrowsAndKeepsTheOldOne)
         error = e.what();
     }
     setrlimit(RLIMIT_FSIZE, &old);
-    EXPECT_EQ(error, "AVI file close error: " + std::system_category().message(EFBIG));
+    EXPECT_EQ(error, "AVI file close error: " + std::system_category().message(EFBIG) + ": " + path);
     EXPECT_EQ(fs::file_size(path), 3u);
     EXPECT_EQ(std::distance(fs::directory_iterator(folder.root()), fs::directory_iterator()), 1);
     // Nothing follows a finish, and the writer's end changes nothing more.
     EXPECT_THROW(writer->write(make_frame(16, 8, test_pixels(16, 8, 1))), img::avi::exception);
     writer.reset();
     EXPECT_EQ(fs::file_size(path), 3u);
+}
+
+// A failed render discards its writer: plain and field-rendered.
+TEST(AviFileWriter, DiscardedFileLeavesTheOldOneAndNoTemporary)
+{
+    for (int field : { 0, 1 }) {
+        scratch_folder folder;
+        const std::string path = folder.file("a.avi");
+        std::ofstream(path) << "old";
+        vortel::settings s;
+        choose(s, "DIB ");
+        s.field = field;
+        auto writer = s.silent_open_writer({ 16, 8 }, fraction(25, 1), path);
+        for (int i = 0; i < 3; ++i)
+            writer->write(make_frame(16, 8, test_pixels(16, 8, i)));
+        writer->discard();
+        EXPECT_EQ(fs::file_size(path), 3u) << field;
+        EXPECT_EQ(std::distance(fs::directory_iterator(folder.root()), fs::directory_iterator()), 1) << field;
+        // Nothing follows, and neither finish nor the writer's end brings
+        // the frames back.
+        EXPECT_THROW(
+            {
+                writer->write(make_frame(16, 8, test_pixels(16, 8, 3)));
+                writer->write(make_frame(16, 8, test_pixels(16, 8, 4)));
+            },
+            img::avi::exception)
+            << field;
+        writer->finish();
+        writer.reset();
+        EXPECT_EQ(fs::file_size(path), 3u) << field;
+    }
 }
 
 TEST(AviFileWriter, AlphaChoosesThirtyTwoBitFrames)

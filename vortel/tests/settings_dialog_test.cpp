@@ -232,7 +232,7 @@ TEST_F(RenderingSettingsDialog, RenderFileDialogProposesANumberedSequence)
     EXPECT_EQ(title, "Export");
 }
 
-TEST_F(RenderingSettingsDialog, RenderFileDialogNeverProposesNorTakesTheFootage)
+TEST_F(RenderingSettingsDialog, RenderFileDialogNeverProposesTheFootageAndAsksAgainWhenItIsChosen)
 {
     message_boxes boxes;
     const std::string clip = m_folder.file("clip.avi");
@@ -254,18 +254,45 @@ TEST_F(RenderingSettingsDialog, RenderFileDialogNeverProposesNorTakesTheFootage)
     w->finish();
     EXPECT_TRUE(message_boxes::shown().empty());
 
-    // The footage itself, chosen by the user, is refused with a message.
+    // The footage itself, chosen by the user, is refused with a message and
+    // the dialog comes back holding the refused name, in the filter the
+    // user chose; another name then renders.
+    const std::string refused = m_folder.file("sub/../clip.avi");
+    std::vector<std::string> offered;
+    std::vector<int> filters;
     CFileDialog::SetResponder([&](CFileDialog& d) {
-        d.SetPathName(m_folder.file("sub/../clip.avi"));
+        offered.push_back(d.GetPathName());
+        filters.push_back(d.GetFilterIndex());
+        d.SetPathName(offered.size() == 1 ? refused : m_folder.file("other.avi"));
+        d.SetFilterIndex(1);
         return IDOK;
     });
     fs::create_directories(m_folder.file("sub"));
-    EXPECT_EQ(s.open_writer({ 16, 16 }, fraction(25, 1), clip, "", nullptr, kept), nullptr);
+    w = s.open_writer({ 16, 16 }, fraction(25, 1), clip, "", nullptr, kept);
+    ASSERT_NE(w, nullptr);
+    w->write(make_frame(16, 16, test_pixels(16, 16, 0)));
+    w->finish();
+    EXPECT_EQ(offered, (std::vector<std::string> { m_folder.file("clip_render.avi"), refused }));
+    EXPECT_EQ(filters, (std::vector<int> { 1, 1 }));
     ASSERT_EQ(message_boxes::shown().size(), 1u);
     EXPECT_EQ(message_boxes::shown()[0].first, kept_file_message);
+    EXPECT_TRUE(fs::exists(m_folder.file("other.avi")));
     std::ifstream in(clip);
     EXPECT_EQ(
         std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()), "the footage");
+
+    // Refused again and again until the user cancels: nothing is written.
+    offered.clear();
+    CFileDialog::SetResponder([&](CFileDialog& d) {
+        offered.push_back(d.GetPathName());
+        if (offered.size() == 3)
+            return IDCANCEL;
+        d.SetPathName(clip);
+        return IDOK;
+    });
+    EXPECT_EQ(s.open_writer({ 16, 16 }, fraction(25, 1), clip, "", nullptr, kept), nullptr);
+    EXPECT_EQ(offered, (std::vector<std::string> { m_folder.file("clip_render.avi"), clip, clip }));
+    EXPECT_EQ(message_boxes::shown().size(), 3u);
 
     // Sequences: a pattern that would name a kept member is proposed with
     // the tag too.

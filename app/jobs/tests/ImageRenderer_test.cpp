@@ -12,6 +12,7 @@
 #include "app/jobs/tests/job_test_support.h"
 #include "document/composition/Background.h"
 #include "foundation/files/gdiplus_codec.h"
+#include "foundation/files/image_error.h"
 #include "foundation/system/regprofile.h"
 #include "lumvex/dll.h"
 #include "lumvex/footage/footage.h"
@@ -29,6 +30,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sys/resource.h>
+#include <system_error>
 
 namespace {
 
@@ -357,6 +359,92 @@ TEST(ImageRenderer, AviThatCannotBeCompletedIsAFailureAndTheEarlierRenderStays)
     ASSERT_TRUE(ended);
     ASSERT_EQ(r.prompts.prompt.texts.size(), 1u);
     EXPECT_EQ(r.prompts.prompt.texts[0].rfind("AVI file close error: ", 0), 0u) << r.prompts.prompt.texts[0];
+    EXPECT_TRUE(Contents(path) == "the earlier render") << "the earlier render was replaced";
+    EXPECT_TRUE(FilesWith(r.folder.root(), ".tmp").empty());
+    EXPECT_TRUE(r.comp.CanClose());
+}
+
+// A footage one of whose frames cannot be read, as a damaged member of an
+// image sequence.
+class UnreadableFrameFootage : public NamedFootage {
+public:
+    UnreadableFrameFootage(int frames, std::string path, int bad, std::string badFile)
+        : NamedFootage(frames, std::move(path))
+        , m_bad(bad)
+        , m_badFile(std::move(badFile))
+    {
+    }
+    boost::shared_ptr<lumvex::cached_image> frame(int frame, int request, bool wait) override
+    {
+        if (frame == m_bad)
+            throw img::io_error("could not open image file for reading or read error", m_badFile);
+        return NamedFootage::frame(frame, request, wait);
+    }
+
+private:
+    int m_bad;
+    std::string m_badFile;
+};
+
+TEST(ImageRenderer, RenderWithAnUnreadableFrameKeepsTheFilesItWasToReplace)
+{
+    struct Case {
+        std::string output;
+        int field;
+        std::string kept; // a file the failed render leaves as it was
+    };
+    for (const Case& c : { Case { "render.avi", 0, "render.avi" }, Case { "render.avi", 1, "render.avi" },
+             Case { "f_[##].png", 0, "f_04.png" } }) {
+        Render r(10);
+        if (!ChooseCompressor(r.settings, "DIB "))
+            GTEST_SKIP() << "uncompressed frames are not offered";
+        r.settings.field = c.field;
+        if (c.output.find(".png") != std::string::npos)
+            r.settings.format = "png";
+        const std::string bad = r.folder.file("plate_0004.png");
+        r.comp.SetFootage(boost::make_shared<UnreadableFrameFootage>(10, r.folder.file("walk.avi"), 4, bad));
+        r.AddSegment(0, 10, false);
+        const std::string kept = r.folder.file(c.kept);
+        std::ofstream(kept) << "the earlier render";
+        r.StartTo(r.folder.file(c.output));
+        ASSERT_TRUE(r.WaitForJobs());
+        ASSERT_EQ(r.prompts.prompt.texts.size(), 1u) << c.output;
+        EXPECT_EQ(r.prompts.prompt.texts[0], "could not open image file for reading or read error: " + bad);
+        EXPECT_TRUE(Contents(kept) == "the earlier render") << c.output << " " << c.field;
+        EXPECT_TRUE(FilesWith(r.folder.root(), ".tmp").empty()) << c.output;
+        EXPECT_TRUE(r.comp.CanClose());
+    }
+}
+
+TEST(ImageRenderer, FullDiscMidRenderKeepsTheFileItWasToReplaceAndTellsWhy)
+{
+    Render r(10);
+    if (!ChooseCompressor(r.settings, "DIB "))
+        GTEST_SKIP() << "uncompressed frames are not offered";
+    r.AddSegment(0, 10, false);
+    const std::string path = r.folder.file("render.avi");
+    std::ofstream(path) << "the earlier render";
+    r.footage->SetGate(5);
+    r.StartTo(path);
+    ASSERT_TRUE(r.footage->WaitReached());
+    // A file-size limit half-way through the next frame stands in for a
+    // disc that fills up.
+    const auto temporary = FilesWith(r.folder.root(), ".tmp");
+    ASSERT_EQ(temporary.size(), 1u);
+    const std::uintmax_t chunk = 8 + std::uintmax_t((kWidth * 24 + 31) / 32 * 4) * kHeight;
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit old;
+    getrlimit(RLIMIT_FSIZE, &old);
+    rlimit limited = old;
+    limited.rlim_cur = fs::file_size(temporary[0]) + chunk / 2;
+    setrlimit(RLIMIT_FSIZE, &limited);
+    r.footage->Release();
+    const bool ended = r.WaitForJobs();
+    setrlimit(RLIMIT_FSIZE, &old);
+    ASSERT_TRUE(ended);
+    ASSERT_EQ(r.prompts.prompt.texts.size(), 1u);
+    EXPECT_EQ(r.prompts.prompt.texts[0],
+        "AVI stream write error: " + std::system_category().message(EFBIG) + ": " + path);
     EXPECT_TRUE(Contents(path) == "the earlier render") << "the earlier render was replaced";
     EXPECT_TRUE(FilesWith(r.folder.root(), ".tmp").empty());
     EXPECT_TRUE(r.comp.CanClose());

@@ -1,9 +1,11 @@
 #include "lumvex/footage/still_footage.h"
 
+#include "foundation/files/gdiplus_codec.h"
 #include "foundation/numbers/extent.h"
 #include "lumvex/cache/mem_cache.h"
 #include "lumvex/exception.h"
 #include "lumvex/files/gdiplus_reader.h"
+#include "lumvex/footage/seq_reader.h"
 #include "lumvex/tests/cache_test_support.h"
 #include "lumvex/tests/footage_element.h"
 #include "xmldoc/exception.h"
@@ -116,6 +118,36 @@ TEST(still_footage, OpeningAnUnreadableFileFailsAndKeepsTheFootage)
     }
     EXPECT_EQ(footage.path(), folder.file("plate.png"));
     EXPECT_EQ(footage.frame_size(), (types::extent<unsigned> { 6, 5 }));
+}
+
+// A real 17000 x 17000 PNG (one bit per pixel, so it stays small) passes
+// the limit of 2^28 pixels: the message says so, as footage and as the
+// first member of a sequence.
+TEST(still_footage, AnImageTooLargeToReadIsRefusedNamingTheLimit)
+{
+    scratch_folder folder;
+    const std::string path = folder.file("huge.png");
+    {
+        img::image<img::bit> blank(17000, 17000, 4);
+        blank.fill(false);
+        std::ofstream out(path, std::ios::binary);
+        img::gdiplus_write_bit(out, blank, img::image_format::png);
+    }
+    const std::string expected = "could not read file or unknown image format: " + path
+        + ": the image is too large: 17000 x 17000 pixels, more than the limit of 268435456 pixels";
+    lumvex::mem_cache cache(1 << 20);
+    try {
+        still_footage footage(path, &cache);
+        ADD_FAILURE() << "opened";
+    } catch (const std::runtime_error& error) {
+        EXPECT_EQ(std::string(error.what()), expected);
+    }
+    try {
+        lumvex::seq_reader footage(path, &cache);
+        ADD_FAILURE() << "opened as a sequence";
+    } catch (const std::runtime_error& error) {
+        EXPECT_EQ(std::string(error.what()), expected);
+    }
 }
 
 TEST(still_footage, AFileThatBecameUnreadableFailsWhenItsFrameIsAskedFor)
