@@ -5,6 +5,7 @@
 #include "foundation/files/image_error.h"
 
 #include <optional>
+#include <system_error>
 
 namespace img {
 
@@ -106,8 +107,12 @@ void gdiplus_writer::write(const std::string& path, const std::string& format,
     try {
         xtd::write_binary_file(path,
             [&](std::ostream& out) { gdiplus_write_bgra(out, image, *file_format, alpha, m_compression); });
-    } catch (const std::ios_base::failure&) {
-        throw io_error("could not open image file for writing or write error", path);
+    } catch (const std::ios_base::failure& error) {
+        // The system's reason, when the file itself failed.
+        const std::error_code code = error.code();
+        const bool system = code.value() != 0 && code.category() == std::generic_category();
+        throw io_error("could not open image file for writing or write error", path,
+            system ? code.message() : std::string());
     }
 }
 

@@ -35,7 +35,8 @@ public:
 // supported", subject the format); the data goes to a temporary file that
 // replaces `path` only when complete, so a failed write never destroys an
 // existing file. "could not open image file for writing or write error"
-// (subject the path) when the file cannot be written or replaced;
+// (subject the path, reason the system's) when the file cannot be written
+// or replaced;
 // "Gdiplus::Bitmap::Save failure" (empty subject) when encoding fails.
 // PNG files are written with the compression given at construction.
 class LUMVEX_API gdiplus_writer : public writer {

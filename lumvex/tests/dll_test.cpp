@@ -195,7 +195,7 @@ TEST(lumvex_library, ExportsOnlyItsInterface)
         "lumvex::dll::|lumvex::operator\\|\\||"
         "lumvex::(item_id|cached_image|cache|footage|exception|item_id_deserializer)(::|$)|"
         "img::(ext_provider|reader|writer|reader_list|gdiplus_reader|gdiplus_writer|"
-        "bmp_tga_reader|io_error|unsupported|corrupt|avi::exception)(::|$)|img::default_readers\\(|"
+        "bmp_tga_reader|io_error|unsupported|corrupt|too_large|avi::exception)(::|$)|img::default_readers\\(|"
         "paths::(file_name|full_path|parent_directory|replace_extension|native|relative_path|absolute_path|"
         "matches_pattern)["
         "\\[(]).*");

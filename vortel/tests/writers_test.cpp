@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <system_error>
 
 namespace {
 
@@ -153,6 +154,27 @@ TEST(ImageSequenceWriter, FormatFollowsTheExtensionNotTheName)
     char head[4] = {};
     in.read(head, 4);
     EXPECT_EQ(std::string(head + 1, 3), "PNG");
+}
+
+// The message names the system's reason and the file, for the library's
+// own BMP writer and the platform's encoders alike.
+TEST(ImageSequenceWriter, FileThatCannotBeWrittenNamesTheReasonAndTheFile)
+{
+    scratch_folder folder;
+    std::ofstream(folder.file("plain")) << "a file, not a folder";
+    for (const std::string extension : { "bmp", "png" }) {
+        vortel::image_sequence_writer w(folder.file("plain/f_[##]." + extension), false, "");
+        try {
+            w.write(make_frame(2, 2, test_pixels(2, 2, 0)));
+            FAIL() << extension;
+        } catch (const img::io_error& e) {
+            EXPECT_EQ(std::string(e.what()),
+                "could not open image file for writing or write error: "
+                    + std::system_category().message(ENOTDIR) + ": "
+                    + folder.file("plain/f_00." + extension));
+        }
+    }
+    EXPECT_EQ(files_in(folder.root()), std::vector<std::string> { "plain" });
 }
 
 TEST(WriterFactory, AviWithoutACompressorIsRefusedWithAMessage)
