@@ -121,18 +121,24 @@ void MaskExporter::ExportMasks(CWnd* parent)
     }
     // No mask file may be written over a file the composition reads.
     const kept_files kept(FootageFiles(GetComposition()));
-    MaskSaveDlg dialog("bmp", SuggestedName(GetComposition(), kept), "Bitmap files (*.bmp)|*.bmp||",
-        ShowGreyscaleOption(), parent);
-    dialog.SetTitle("Export Masks to");
-    dialog.m_greyscale = m_greyscale;
-    if (dialog.DoModal() != IDOK)
-        return;
-    if (kept.holds_any(NumberedFileName(dialog.GetPathName()))) {
+    std::string name = SuggestedName(GetComposition(), kept);
+    bool greyscale = m_greyscale;
+    for (;;) {
+        MaskSaveDlg dialog("bmp", name, "Bitmap files (*.bmp)|*.bmp||", ShowGreyscaleOption(), parent);
+        dialog.SetTitle("Export Masks to");
+        dialog.m_greyscale = greyscale;
+        if (dialog.DoModal() != IDOK)
+            return;
+        name = dialog.GetPathName();
+        greyscale = dialog.m_greyscale;
+        if (!kept.holds_any(NumberedFileName(name)))
+            break;
+        // Asked again, as a save dialog does with a name it refuses: the
+        // user sees the refused name and changes it or cancels.
         My::MessageBox(kept_file_message, My::MB_ICONEXCLAMATION);
-        return;
     }
-    m_greyscale = dialog.m_greyscale;
-    m_names.Parse(dialog.GetPathName());
+    m_greyscale = greyscale;
+    m_names.Parse(name);
     m_progress.Create(parent, false);
     m_progress.Start(int(m_frames.size()), 0);
     m_progress.SetCaption("Exporting masks...");

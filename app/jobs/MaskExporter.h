@@ -27,8 +27,10 @@ public:
 
     // UI thread. Collects the layers of every work-area frame; when some
     // frame has none, asks whether to go on; asks for the file name over
-    // `parent`, proposing the footage's file name with a numbered field;
-    // then starts the thread with the progress window shown. A refusal or a cancelled dialog deletes the
+    // `parent`, proposing the footage's file name with a numbered field (a
+    // name that would write over a file the composition reads is refused
+    // with a message and asked for again); then starts the thread with the
+    // progress window shown. A refusal or a cancelled dialog deletes the
     // job before ExportMasks returns, as does an error, which then passes
     // on.
     void ExportMasks(CWnd* parent);

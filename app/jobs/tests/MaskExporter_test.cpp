@@ -123,16 +123,30 @@ TEST(MaskExporter, WriteErrorIsReportedAndTheJobStillEnds)
     EXPECT_TRUE(e.comp.CanClose());
 }
 
-TEST(MaskExporter, MasksAreNeverWrittenOverAFileTheCompositionReads)
+TEST(MaskExporter, MasksNeverWriteOverAFileTheCompositionReadsAndARefusedNameIsAskedAgain)
 {
     Export e(3);
     e.AddSegment(0, 3, false);
     const std::string plate = e.folder.file("plate_001.bmp");
     std::ofstream(plate) << "a background frame";
     e.comp.GetBackground().SetFootage(boost::make_shared<NamedFootage>(3, plate));
-    e.Run(new CrispMaskExporter(e.comp), "plate_[###].bmp");
+    // A refused name brings the dialog back holding it; the user cancels.
+    std::vector<std::string> shown;
+    {
+        ScriptedFileDialog answer([&](CFileDialog& d) {
+            shown.push_back(d.GetPathName());
+            if (shown.size() == 3)
+                return IDCANCEL;
+            d.SetPathName(e.folder.file("plate_[###].bmp"));
+            return IDOK;
+        });
+        (new CrispMaskExporter(e.comp))->ExportMasks(nullptr);
+    }
+    ASSERT_EQ(shown.size(), 3u);
+    EXPECT_EQ(shown[1], e.folder.file("plate_[###].bmp"));
+    EXPECT_EQ(shown[2], e.folder.file("plate_[###].bmp"));
     EXPECT_EQ(e.comp.GetRunningJobs(), 0);
-    ASSERT_EQ(e.prompts.prompt.texts.size(), 1u);
+    ASSERT_EQ(e.prompts.prompt.texts.size(), 2u);
     EXPECT_EQ(e.prompts.prompt.texts[0], kept_file_message);
     EXPECT_EQ(e.Files(), std::vector<std::string> { "plate_001.bmp" });
     std::ifstream in(plate);
