@@ -32,8 +32,8 @@ std::uint64_t check_image_size(std::uint64_t width, std::uint64_t height, const 
         || width * height * storage.target_bytes_per_pixel + storage.working_bytes > max_file_decode_bytes)
         throw too_large(message, subject,
             too_large_reason(width, height,
-                "more than the limit of " + std::to_string(max_file_decode_bytes >> 20)
-                    + " MiB of memory to read"));
+                "more memory to read than the limit of " + std::to_string(max_file_decode_bytes >> 20)
+                    + " MiB"));
     if (storage.bits_per_pixel > 0) {
         if (storage.bits_per_pixel > 128 || storage.row_alignment == 0 || storage.row_alignment > 64)
             throw io_error(message, subject);

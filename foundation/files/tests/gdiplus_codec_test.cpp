@@ -167,6 +167,34 @@ TEST(SizeCheck, SizesAreCheckedAgainstLimitsAndLength)
     }
 }
 
+// A size past a limit says which limit, so the user learns why the file is
+// refused; an image too short for its size is no size fault.
+TEST(SizeCheck, SizesPastTheLimitsAreTooLargeNamingTheLimit)
+{
+    const auto reason = [](std::uint64_t w, std::uint64_t h, img::stored_pixels storage) {
+        try {
+            img::check_image_size(w, h, storage, ~0ull, "m", "f.png");
+        } catch (const img::too_large& error) {
+            EXPECT_EQ(std::string(error.what()), "m: " + error.reason() + ": f.png");
+            return error.reason();
+        } catch (const img::io_error&) {
+            return std::string("not too large");
+        }
+        return std::string("accepted");
+    };
+    const img::stored_pixels compressed { 0, 1, 0 };
+    EXPECT_EQ(reason(std::uint64_t(1) << 21, 1, compressed),
+        "the image is too large: 2097152 x 1 pixels, more than 1048576 pixels a side");
+    EXPECT_EQ(reason(17000, 17000, compressed),
+        "the image is too large: 17000 x 17000 pixels, more than the limit of 268435456 pixels");
+    img::stored_pixels working = compressed;
+    working.working_bytes = std::uint64_t(1) << 29;
+    EXPECT_EQ(reason(15000, 15000, working),
+        "the image is too large: 15000 x 15000 pixels, more memory to read than the limit of 1024 MiB");
+    EXPECT_EQ(reason(0, 5, compressed), "not too large");
+    EXPECT_EQ(reason(16384, 16384, compressed), "accepted");
+}
+
 TEST(SizeCheck, TheTargetAndTheDecodersWorkingMemoryShareOneCap)
 {
     using img::check_image_size;
