@@ -104,6 +104,8 @@ MainFrame::MainFrame(TLComp* composition)
     m_view.GetMaskEditor().SetFileChooser(
         [this](bool save) { return ChooseMaskFile(this, save, save ? "Export Mask" : "Import Mask"); });
     m_view.SetFrameRateLabel([this](const std::string& suffix) { m_timeControls.SetRateSuffix(suffix); });
+    // A new play rate is a new text in the rate field, which is sized to it.
+    m_view.SetRateChanged([this] { m_timeControls.RefreshRate(); });
     // The zoom field and slider read the view's zoom when they redraw.
     m_view.SetZoomChanged([this] {
         if (!m_displayAttached)
@@ -118,6 +120,7 @@ MainFrame::~MainFrame()
     AttachDisplay(false);
     m_view.GetMaskEditor().SetFileChooser({});
     m_view.SetFrameRateLabel({});
+    m_view.SetRateChanged({});
     m_view.SetZoomChanged({});
     m_displayPanel.SetView(nullptr);
     m_timeControls.SetPlayer(nullptr);

@@ -3,6 +3,8 @@
 #include <map>
 #include <memory>
 
+#include <dlfcn.h>
+
 #include <wx/app.h>
 #include <wx/clntdata.h>
 #include <wx/dnd.h>
@@ -79,8 +81,11 @@ menu_item_state ask(menu_bar_data& data, UINT id, bool enabled)
     return state;
 }
 
+void watch_showing(wxMenu* menu);
+
 void fill_menu(wxMenu* menu, const std::vector<menu_entry>& entries, menu_bar_data& data)
 {
+    watch_showing(menu);
     for (const menu_entry& e : entries) {
         if (e.separator) {
             menu->AppendSeparator();
@@ -164,6 +169,52 @@ std::vector<UINT> commands_of(const menu_bar_data& data, wxMenu* menu)
     return ids;
 }
 
+// The menu bar that holds `data`, when it is the frame's current one.
+wxMenuBar* bar_of(wxFrame* frame, const menu_bar_data* data)
+{
+    wxMenuBar* bar = frame->GetMenuBar();
+    return bar && bar->GetClientObject() == data ? bar : nullptr;
+}
+
+// Every command item of `menu` shows its handler's answer.
+void update_menu(wxFrame* frame, menu_bar_data& data, wxMenu* menu)
+{
+    for (UINT id : commands_of(data, menu))
+        apply_update(frame, data, id, true);
+}
+
+// The toolkit measures a menu as it pops it up, and only then tells that
+// the menu opened: labels changed at that point would be cut to the width
+// of the ones before until the menu opened again. The menu's widget is
+// shown before it is measured, so that is where its items take their
+// handlers' answers.
+void menu_showing(void*, void* user)
+{
+    try {
+        auto* menu = static_cast<wxMenu*>(user);
+        wxMenuBar* bar = menu->GetMenuBar();
+        auto* frame = bar ? dynamic_cast<wxFrame*>(bar->GetFrame()) : nullptr;
+        auto* data = bar ? dynamic_cast<menu_bar_data*>(bar->GetClientObject()) : nullptr;
+        if (frame && data && bar_of(frame, data))
+            update_menu(frame, *data, menu);
+    } catch (...) {
+        report_current_exception();
+    }
+}
+
+// Found in the process (the toolkit brought it in) rather than built
+// against: the toolkit's own headers are not part of this build.
+void watch_showing(wxMenu* menu)
+{
+    using callback = void (*)();
+    using connect_call = unsigned long (*)(void*, const char*, callback, void*, void*, int);
+    static const auto connect
+        = reinterpret_cast<connect_call>(::dlsym(RTLD_DEFAULT, "g_signal_connect_data"));
+    // The handler goes with the widget, which goes with the menu.
+    if (connect && menu->m_menu)
+        connect(menu->m_menu, "show", reinterpret_cast<callback>(&menu_showing), menu, nullptr, 0);
+}
+
 class drop_target : public wxFileDropTarget {
 public:
     explicit drop_target(CWnd* window)
@@ -187,13 +238,6 @@ public:
 private:
     CWnd* m_window;
 };
-
-// The menu bar that holds `data`, when it is the frame's current one.
-wxMenuBar* bar_of(wxFrame* frame, const menu_bar_data* data)
-{
-    wxMenuBar* bar = frame->GetMenuBar();
-    return bar && bar->GetClientObject() == data ? bar : nullptr;
-}
 
 // "A|*.x|B|*.y||" in the toolkit's form "A|*.[xX]|B|*.[yY]".
 wxString wx_filter(const std::string& filter)
@@ -282,14 +326,14 @@ bool set_menu_bar(CWnd* frame, const std::vector<menu_entry>& bar, menu_update u
         }
     });
     // Each time a menu opens its items show the handlers' answers, each
-    // with a mark exactly when its handler sets one.
+    // with a mark exactly when its handler sets one (`menu_showing` asked
+    // them first, before the menu was measured).
     native->Bind(wxEVT_MENU_OPEN, [native, d](wxMenuEvent& e) {
         e.Skip();
         if (native->GetMenuBar() != bar_of(native, d))
             return;
         try {
-            for (UINT id : commands_of(*d, e.GetMenu()))
-                apply_update(native, *d, id, true);
+            update_menu(native, *d, e.GetMenu());
         } catch (...) {
             report_current_exception();
         }

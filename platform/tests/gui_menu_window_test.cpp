@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <wx/frame.h>
+#include <wx/menu.h>
 #include <wx/timer.h>
 #include <wx/uiaction.h>
 
@@ -13,6 +15,8 @@
 #include "platform/gui/wnd.h"
 #include "platform/tests/screen.h"
 #include "platform/tests/toolkit_messages.h"
+
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <chrono>
@@ -85,6 +89,10 @@ protected:
                 state.marked = true;
                 state.radio = true;
             }
+            if (id == 101 && !label.empty()) {
+                state.text = label;
+                state.text_set = true;
+            }
         }));
         ASSERT_TRUE(pump_until([&] { return frame.IsWindowVisible() != FALSE; }));
         // The keyboard goes to the frame, as after a user's click into it.
@@ -129,7 +137,37 @@ protected:
     wxUIActionSimulator sim;
     int asked = 0;
     bool switching = false;
+    std::string label;
 };
+
+// The width the menu bar's first menu has on the screen now, and the least
+// width its items ask for (by the toolkit's own measure, whose calls are
+// found in the process: its headers are not part of this build).
+struct MenuWidths {
+    int shown = 0;
+    int needed = 0;
+};
+
+MenuWidths FirstMenuWidths()
+{
+    using allocated_fn = int (*)(void*);
+    using preferred_fn = void (*)(void*, int*, int*);
+    static const auto allocated
+        = reinterpret_cast<allocated_fn>(::dlsym(RTLD_DEFAULT, "gtk_widget_get_allocated_width"));
+    static const auto preferred
+        = reinterpret_cast<preferred_fn>(::dlsym(RTLD_DEFAULT, "gtk_widget_get_preferred_width"));
+    MenuWidths w;
+    for (wxWindow* top : wxTopLevelWindows) {
+        auto* frame = dynamic_cast<wxFrame*>(top);
+        wxMenuBar* bar = frame ? frame->GetMenuBar() : nullptr;
+        if (!bar || bar->GetMenuCount() == 0 || !allocated || !preferred)
+            continue;
+        void* menu = bar->GetMenu(0)->m_menu;
+        w.shown = allocated(menu);
+        preferred(menu, &w.needed, nullptr);
+    }
+    return w;
+}
 
 TEST_F(MenuWindow, OnlyBarItemsWhoseHandlerSetsAMarkCarryOne)
 {
@@ -162,6 +200,22 @@ TEST_F(MenuWindow, TheMarkShownWhenTheMenuOpensIsTheHandlersAnswerAfterChoosingI
     EXPECT_EQ(MarkOf(frame, 104), (Mark { false, false }));
     sim.Char(WXK_ESCAPE);
     settle();
+}
+
+TEST_F(MenuWindow, AMenuOpensAsWideAsTheLabelsItsHandlersGiveItThen)
+{
+    OpenMenu();
+    const MenuWidths before = FirstMenuWidths();
+    ASSERT_GT(before.shown, 0);
+    sim.Char(WXK_ESCAPE);
+    settle();
+    label = "Plain, and now a label much longer than any other item's";
+    OpenMenu();
+    const MenuWidths after = FirstMenuWidths();
+    sim.Char(WXK_ESCAPE);
+    settle();
+    EXPECT_GT(after.needed, before.shown);
+    EXPECT_GE(after.shown, after.needed);
 }
 
 // Presses the keys from the event loop, 100 ms apart (also inside the

@@ -42,6 +42,8 @@ void Panel::SetTitle(const std::string& title)
         return;
     m_title = title;
     Invalidate(CRect(CPoint(), GetSize()));
+    if (m_bar)
+        m_bar->RequestLayout();
 }
 
 void Panel::SetAlignment(int code)
@@ -62,9 +64,25 @@ int Panel::GetCaptionHeight() const
     return screen.GetTextExtent("A").cy + 2;
 }
 
+int Panel::GetTitleWidth() const
+{
+    if (m_title.empty())
+        return 0;
+    CDC screen;
+    screen.CreateCompatibleDC(nullptr);
+    if (CFont* font = GetFont())
+        screen.SelectObject(font);
+    CRect r;
+    screen.DrawText(m_title, &r, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    return r.Width() + 2 * title_inset;
+}
+
 CSize Panel::GetNeededSize() const
 {
     CSize size = GetContentSize();
+    // A narrow content (the tool bar's one column of buttons) would cut
+    // the title down to its ellipsis.
+    size.cx = std::max<decltype(size.cx)>(size.cx, GetTitleWidth());
     size.cy += GetCaptionHeight();
     return size;
 }
@@ -80,7 +98,7 @@ void Panel::Draw(CDC& dc, const CRect&)
     dc.SetBkMode(TRANSPARENT);
     dc.SetTextColor(RGB(255, 255, 255));
     CRect text = band;
-    text.DeflateRect(2, 0);
+    text.DeflateRect(title_inset, 0);
     dc.DrawText(m_title, &text, DT_LEFT | DT_SINGLELINE | DT_VCENTER | DT_END_ELLIPSIS | DT_NOPREFIX);
 }
 

@@ -59,6 +59,7 @@ public:
     // The size the panel needs below its caption; nothing here.
     virtual CSize GetContentSize() const;
 
+    // A new title lays the bar out again: the panel is at least as wide.
     void SetTitle(const std::string& title);
     const std::string& GetTitle() const { return m_title; }
     // 0 to 4 (see above); a change lays the bar out again.
@@ -68,8 +69,15 @@ public:
     int GetBarIndex() const { return m_barIndex; }
     // The height of "A" in the panel's font plus 2.
     int GetCaptionHeight() const;
-    // The content size with the caption's height added.
+    // The title's width in the panel's font with its inset on either side
+    // (0 without a title).
+    int GetTitleWidth() const;
+    // The content size with the caption's height added, at least as wide
+    // as the title.
     CSize GetNeededSize() const;
+
+    // Between the caption's edges and the title.
+    static constexpr int title_inset = 2;
 
     void Draw(CDC& dc, const CRect& clip) override;
 

@@ -163,7 +163,14 @@ void TextControl::CommitEdit()
         return;
     const std::string text = m_editor->GetWindowText();
     EndEdit();
+    std::weak_ptr<TextControl*> self = m_self;
     SetText(text);
+    // The text shown is the one the model took, which exists only now: the
+    // control is sized to it (a model may drop the control while taking it).
+    if (const auto s = self.lock(); s && *s) {
+        MeasureText();
+        Invalidate(CRect(CPoint(), GetSize()));
+    }
 }
 
 void TextControl::CancelEdit()

@@ -159,6 +159,14 @@ TEST_F(ProgramWindow, EveryPanelGetsRoomAtTheDefaultWindowSize)
     }
 }
 
+TEST_F(ProgramWindow, EveryPanelShowsItsWholeTitleAtTheDefaultWindowSize)
+{
+    for (My::Panel* panel : frame->GetPanels()) {
+        EXPECT_GT(panel->GetTitleWidth(), 2 * My::Panel::title_inset) << panel->GetTitle();
+        EXPECT_GE(panel->GetBounds().Width(), panel->GetTitleWidth()) << panel->GetTitle();
+    }
+}
+
 TEST_F(ProgramWindow, EveryTextTheProgramAsksForIsInItsTables)
 {
     int controls = 0;

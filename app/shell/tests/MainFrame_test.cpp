@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/player/TimeControls.h"
 #include "app/shell/MainFrame.h"
 #include "document/segments/TLSegment.h"
 #include "document/segments/TLSegmentSet.h"
@@ -139,6 +140,22 @@ TEST_F(MainFrameHost, RightBarStacksDisplayAndTimeControlsAndLeavesTheProperties
     EXPECT_EQ(controls.GetContentSize(), controls.GetWidget()->GetPreferredSize());
     EXPECT_EQ(properties->GetBounds(), CRect(0, time->GetBounds().bottom, 200, 600));
     EXPECT_GT(properties->GetBounds().Height(), 200);
+}
+
+TEST_F(MainFrameHost, ANewPlayRateGetsARateFieldAsWideAsItsText)
+{
+    My::Panel* time = PanelTitled(*frame, "Time Controls");
+    ASSERT_TRUE(time);
+    My::PanelBar& bar = *time->GetBar();
+    bar.SetBounds(CRect(0, 0, 200, 600));
+    bar.Layout();
+    auto* controls = dynamic_cast<My::TimeControls*>(dynamic_cast<My::WidgetPanel&>(*time).GetWidget());
+    ASSERT_TRUE(controls);
+    My::FramerateEditControl& field = controls->GetRateField();
+    // Seven pixels a character without a display, and 4 on either side.
+    EXPECT_EQ(field.GetBounds().Width(), 2 * 7 + 8);
+    frame->GetCompositionView().GetPlayer().SetPlayFramerate(29.97);
+    EXPECT_EQ(field.GetBounds().Width(), 5 * 7 + 8);
 }
 
 TEST_F(MainFrameHost, ThePropertiesAreWrittenInTahomaAsLargeAsTheInterfaceFontOfTheOtherPanels)

@@ -61,8 +61,8 @@ void drag(My::Control& c, CPoint at, int dx, int dy)
 
 struct Fixed : My::Panel {
     CSize content;
-    Fixed(int w, int h, int align)
-        : My::Panel("Fixed", align)
+    Fixed(int w, int h, int align, std::string title = {})
+        : My::Panel(std::move(title), align)
         , content(w, h)
     {
     }
@@ -123,6 +123,27 @@ TEST(PanelBar, PanelsStackByAlignmentAndTheNeededSizeAddsThemUp)
     // Aligned at the right now: the bar lays out again.
     left.SetAlignment(2);
     EXPECT_EQ(left.GetAlignment(), 2);
+}
+
+TEST(PanelBar, APanelNeedsTheWidthOfItsWholeTitle)
+{
+    Frame f;
+    My::ToolPanelBar tool(f);
+    // One column of tool buttons under the title "Tools": seven pixels a
+    // character without a display, and 2 on either side.
+    Fixed tools(29, 100, 0, "Tools");
+    EXPECT_EQ(tools.GetTitleWidth(), 5 * 7 + 4);
+    EXPECT_EQ(tools.GetNeededSize(), CSize(39, 100 + tools.GetCaptionHeight()));
+    tool.AddPanel(&tools);
+    EXPECT_EQ(tool.GetRequiredSize().cx, 40);
+    // Content wider than the title keeps its own width.
+    Fixed wide(120, 10, 3, "Tools");
+    EXPECT_EQ(wide.GetNeededSize().cx, 120);
+    // A longer title asks the frame for a new layout.
+    const int before = f.recalcs;
+    tools.SetTitle("Drawing Tools");
+    EXPECT_EQ(f.recalcs, before + 1);
+    EXPECT_EQ(tool.GetRequiredSize().cx, 13 * 7 + 4 + 1);
 }
 
 TEST(Splitters, ARightBarDraggedBelowTenPixelsHidesAndComesBackAtTheDraggedWidth)

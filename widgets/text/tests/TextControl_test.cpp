@@ -239,6 +239,45 @@ TEST_F(TextHost, TheTooltipStaysOverTheControlEvenWhileItHoldsTheCapture)
     host.SendMessage(WM_LBUTTONUP, 0, test::at(30, 5));
 }
 
+// A row that gives its text control the control's preferred size whenever
+// it lays out, as the labelled rows do.
+class SizingRow : public virtual My::Widget, public virtual My::Container {
+public:
+    My::TextControl* text = nullptr;
+    void Layout() override
+    {
+        if (text)
+            text->SetBounds(CRect(CPoint(), text->GetPreferredSize()));
+    }
+};
+
+TEST(TextControlInARow, EachCommittedTextGetsTheWidthOfItselfNotOfTheOneBefore)
+{
+    My::Window<CWnd> host;
+    const auto peer = test::attach_fake(host);
+    SizingRow row;
+    Text text;
+    host.AddChild(&row);
+    row.SetBounds(CRect(0, 0, 300, 20));
+    row.AddChild(&text);
+    row.text = &text;
+    text.value = "10";
+    row.Layout();
+    // Seven pixels a character, and 4 on either side.
+    EXPECT_EQ(text.GetBounds().Width(), 2 * 7 + 8);
+    for (const std::string typed : { "2.5", "29.97", "7" }) {
+        text.BeginEdit();
+        ASSERT_TRUE(text.IsEditing());
+        text.editorPeer->text_ = typed;
+        text.GetEditor()->SendMessage(WM_COMMAND, MAKEWPARAM(0, EN_UPDATE), 0);
+        text.GetEditor()->SendMessage(WM_KEYDOWN, VK_RETURN, 1);
+        EXPECT_EQ(text.value, typed);
+        EXPECT_EQ(text.GetBounds().Width(), int(typed.size()) * 7 + 8) << typed;
+    }
+    row.RemoveChild(&text);
+    platform::gui::run_posted();
+}
+
 TEST(Clipboard, LineFeedsBecomeCarriageReturnAndLineFeed)
 {
     My::CopyLinesToClipboard("a\nb");
