@@ -7,6 +7,7 @@
 #include "widgets/core/Prompt.h"
 
 #include <exception>
+#include <iostream>
 #include <list>
 #include <mutex>
 #include <utility>
@@ -165,11 +166,13 @@ void Processor::on_error(const std::string& text)
 {
     const std::string segment = std::exchange(m_failed, std::string());
     if (segment.empty()) {
-        mswin::thread::on_error(text);
         m_messages.Post(std::make_unique<ErrorNotice>(text));
         return;
     }
-    mswin::thread::on_error("segment " + segment + ": " + text);
+    // Mostly what the engine cannot work with (a mask too small for its
+    // parameters, a frame the footage cannot give), so not logged as a
+    // thread's fault; the engine's own words tell which stage refused.
+    std::clog << "segment " << segment << " could not be processed: " << text << std::endl;
     m_messages.Post(
         std::make_unique<ErrorNotice>("Segment " + segment + " could not be processed:\n" + UserText(text)));
 }

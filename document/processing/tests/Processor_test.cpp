@@ -167,7 +167,9 @@ TEST(SegmentWorker, FailingCalculationEndsOnlyItsSegmentAndTheQueueGoesOn)
         "background pixels, or maximum motion parameter is too large.");
     EXPECT_EQ(f.prompts.prompt.styles[0], unsigned(My::MB_ICONEXCLAMATION));
     // The engine's own words stay in the log.
-    EXPECT_NE(log.text.str().find("segment <10-[12]-16>: obligatory foreground pixels mask can't be empty"),
+    EXPECT_NE(
+        log.text.str().find(
+            "segment <10-[12]-16> could not be processed: obligatory foreground pixels mask can't be empty"),
         std::string::npos)
         << log.text.str();
 
