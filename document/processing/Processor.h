@@ -44,10 +44,10 @@ protected:
     // the error on to the thread's guard, which reports it (on_error) and
     // goes on with the queue.
     void process(ProcessItem& item) override;
-    // Worker thread: writes the error to the diagnostic stream as it came
-    // and posts its notice to the UI thread, naming the segment whose
-    // calculation failed and put in the user's words where the engine's are
-    // not.
+    // Worker thread: posts the error's notice to the UI thread. A failed
+    // calculation's notice names its segment and puts the engine's words in
+    // the user's where they are not; the error is written to the diagnostic
+    // stream as it came.
     void on_error(const std::string& text) override;
 
 private:
