@@ -4,6 +4,7 @@
 #include "document/Doc.h"
 #include "document/composition/Sequence.h"
 #include "document/segments/Segment.h"
+#include "document/segments/SegmentName.h"
 #include "document/segments/SegmentSelection.h"
 #include "document/segments/SegmentSet.h"
 #include "platform/gui/colors.h"
@@ -12,7 +13,6 @@
 #include <boost/make_shared.hpp>
 
 #include <algorithm>
-#include <cstdio>
 
 namespace My {
 
@@ -44,9 +44,7 @@ SpanColors ColorsFor(bool processing, bool selected)
 
 std::string SegmentRowName(const Span& span, int key)
 {
-    char text[64];
-    std::snprintf(text, sizeof text, "<%02d-[%02d]-%02d>", span.first, key, span.last);
-    return text;
+    return SegmentName(span, key);
 }
 
 class SegmentRowControl::Bracket : public StripHandle {

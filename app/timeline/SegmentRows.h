@@ -21,8 +21,8 @@ class SegmentSet;
 class SegmentSetRow;
 class SegmentRow;
 
-// "<%02d-[%02d]-%02d>" of the time span's first frame, the key frame and
-// the span's last frame.
+// The segment's name as its row shows it (My::SegmentName): "<%02d-[%02d]-%02d>"
+// of the time span's first frame, the key frame and the span's last frame.
 std::string SegmentRowName(const Span& span, int key);
 
 class SegmentRowControl : public Container {

@@ -264,6 +264,7 @@ void TLComp::SetFootage(boost::shared_ptr<lumvex::footage> footage)
     m_footage = std::move(footage);
     if (!m_footage)
         return;
+    m_storedWorkArea.reset();
     const int first = GetFirstFrame();
     m_workArea = { first, first + GetFrameCount() };
     m_currentFrame = first;
@@ -311,6 +312,7 @@ void TLComp::Close()
 {
     SetEmpty(true);
     m_footage.reset();
+    m_storedWorkArea.reset();
     m_workArea = { 0, 0 };
     m_currentFrame = -1;
     m_previewFrame = -1;

@@ -16,6 +16,7 @@
 #include <boost/shared_ptr.hpp>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace lumvex {
@@ -150,6 +151,16 @@ private:
     // footage and a missing background footage.
     boost::shared_ptr<lumvex::footage> m_missingFootage;
     boost::shared_ptr<lumvex::footage> m_missingBackground;
+    // Opened over a missing footage: the work area as the project file held
+    // it and as it was opened. The stand-in lasts only as long as the project
+    // implies, so an end the user leaves where it was opened is written back
+    // as the file held it, not cut to the stand-in's length.
+    struct StoredWorkArea {
+        bool written = false; // the file held a usable work area
+        My::Span stored;
+        My::Span opened;
+    };
+    std::optional<StoredWorkArea> m_storedWorkArea;
     boost::shared_ptr<lumvex::footage> m_footage;
     std::vector<std::unique_ptr<CompositionMember>> m_members;
     TLSegmentSet* m_segments = nullptr;

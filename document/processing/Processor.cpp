@@ -2,14 +2,29 @@
 
 #include "document/processing/AsyncMessage.h"
 #include "document/segments/SegmentData.h"
+#include "document/segments/SegmentName.h"
 #include "document/segments/TLSegment.h"
 #include "widgets/core/Prompt.h"
 
 #include <exception>
+#include <iostream>
 #include <list>
 #include <mutex>
+#include <utility>
 
 namespace {
+
+// The graph cut's obligatory masks eroded to nothing (the single-frame
+// form's words): the key or tracked mask is too small for the maximum
+// motion. The user is told what to change, as the two-frame form does.
+std::string UserText(const std::string& text)
+{
+    if (text == "obligatory foreground pixels mask can't be empty"
+        || text == "obligatory background pixels mask can't be empty")
+        return "Either initial mask has too few foreground or background pixels, or maximum motion parameter "
+               "is too large.";
+    return text;
+}
 
 // The error of a failed calculation, shown on the UI thread.
 class ErrorNotice : public My::Message {
@@ -128,35 +143,36 @@ void Processor::process(ProcessItem& item)
     try {
         work.engine->calculate(false, work.span);
     } catch (...) {
-        FailAll(work.segment);
+        // The other segments' work is not lost to this one's failure: the
+        // queue stays as it is, and the loop takes its next item once the
+        // error is reported.
+        m_failed = My::SegmentName(work.span, work.engine->origin());
+        Finish(work);
         throw;
     }
-    {
-        std::lock_guard guard(lock);
-        current = {};
-    }
-    My::PostCall(work.segment, &TLSegment::OnProcessingDone, m_messages);
+    Finish(work);
 }
 
-void Processor::FailAll(TLSegment* failing) noexcept
+void Processor::Finish(const ProcessItem& item)
 {
-    std::list<ProcessItem> removed;
     {
         std::lock_guard guard(lock);
-        cancel = true;
-        removed = queue.take();
         current = {};
     }
-    removed.push_front({ failing, {}, {} });
-    for (ProcessItem& item : removed) {
-        try {
-            My::PostCall(item.segment, &TLSegment::OnProcessingDone, m_messages);
-        } catch (...) {
-        }
-    }
+    My::PostCall(item.segment, &TLSegment::OnProcessingDone, m_messages);
 }
 
 void Processor::on_error(const std::string& text)
 {
-    m_messages.Post(std::make_unique<ErrorNotice>(text));
+    const std::string segment = std::exchange(m_failed, std::string());
+    if (segment.empty()) {
+        m_messages.Post(std::make_unique<ErrorNotice>(text));
+        return;
+    }
+    // Mostly what the engine cannot work with (a mask too small for its
+    // parameters, a frame the footage cannot give), so not logged as a
+    // thread's fault; the engine's own words tell which stage refused.
+    std::clog << "segment " << segment << " could not be processed: " << text << std::endl;
+    m_messages.Post(
+        std::make_unique<ErrorNotice>("Segment " + segment + " could not be processed:\n" + UserText(text)));
 }

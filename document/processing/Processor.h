@@ -7,9 +7,8 @@
 // completion call per segment). Every segment queued gets exactly one
 // processing-done call, on the UI thread: at once when it leaves the queue
 // unstarted, else through a posted message when its calculation ends, stops
-// or fails. A failing calculation also empties the queue (each removed
-// segment told through a posted message) and reports the error on the UI
-// thread.
+// or fails. A failing calculation ends its own segment's work only: the error
+// is reported on the UI thread, naming the segment, and the queue goes on.
 
 #include "document/processing/ProcessQueue.h"
 #include "document/processing/ProcessorControl.h"
@@ -41,14 +40,22 @@ public:
     bool IsIdle();
 
 protected:
+    // A calculation that throws posts its segment's done call and passes
+    // the error on to the thread's guard, which reports it (on_error) and
+    // goes on with the queue.
     void process(ProcessItem& item) override;
-    // Worker thread: posts the error's notice to the UI thread.
+    // Worker thread: posts the error's notice to the UI thread. A failed
+    // calculation's notice names its segment and puts the engine's words in
+    // the user's where they are not; the error is written to the diagnostic
+    // stream as it came.
     void on_error(const std::string& text) override;
 
 private:
-    // Worker thread, after a failed calculation: the failing segment and
-    // every queued one get their done call through posted messages.
-    void FailAll(TLSegment* failing) noexcept;
+    // Worker thread: the item is no longer current; its done call is posted.
+    void Finish(const ProcessItem& item);
 
     My::MessageQueue& m_messages;
+    // Worker thread: the name of the segment whose calculation just failed,
+    // for the error's notice.
+    std::string m_failed;
 };

@@ -15,8 +15,10 @@
 #include "xmldoc/sarnel.h"
 
 #include <algorithm>
+#include <limits>
 #include <list>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -48,6 +50,12 @@ bool IsFileAttribute(const std::string& name)
 {
     return name == "path" || name == "filter";
 }
+
+// A work area whose end is the largest frame number runs to the footage's
+// end, whatever its length: loading clamps it there. It is written for an
+// end left at the end of a footage whose length is not known (a missing
+// one).
+constexpr int kOpenEnd = std::numeric_limits<int>::max();
 
 // Looks up the files of a footage element and its suppliers. A file found
 // under another case or separator is written back into the element, so the
@@ -103,7 +111,13 @@ int ImpliedFrameCount(xml::stream& root)
 {
     long long count = 1;
     xml::stream area = root.child("WorkArea");
-    count = std::max<long long>(count, area.read<int>("Last", 0));
+    const int last = area.read<int>("Last", 0);
+    // An open end asks for no length of its own, only for a frame at the
+    // start.
+    if (last == kOpenEnd)
+        count = std::max<long long>(count, static_cast<long long>(area.read<int>("First", 0)) + 1);
+    else
+        count = std::max<long long>(count, last);
     count = std::max<long long>(count, static_cast<long long>(root.read<int>("CurrentFrame", 0)) + 1);
     std::list<xml::node> segments;
     root.collect(xml::filter("Segment"), segments);
@@ -122,6 +136,21 @@ int ImpliedFrameCount(xml::stream& root)
         }
     }
     return static_cast<int>(std::min<long long>(count, 1 << 24));
+}
+
+// The work area to write over a missing footage, whose length is only what
+// the project implied: an end that is where it was opened goes back as the
+// file held it (one the file left to the footage's end stays there), an end
+// the user moved is written as moved. None when the file held none and
+// neither end moved.
+std::optional<My::Span> KeptWorkArea(
+    const My::Span& now, const My::Span& opened, bool written, const My::Span& stored)
+{
+    if (now == opened)
+        return written ? std::optional<My::Span>(stored) : std::nullopt;
+    const My::Span held = written ? stored : My::Span { 0, kOpenEnd };
+    return My::Span { now.first == opened.first ? held.first : now.first,
+        now.last == opened.last ? held.last : now.last };
 }
 
 } // namespace
@@ -198,10 +227,15 @@ void TLComp::WriteProject(xml::stream& stream, const std::string& base)
     xml::stream footage = stream.child("Footage");
     footage || lumvex::footage_ptr_capsule { m_library, &m_footage, base };
     const int count = GetFrameCount();
-    if (m_workArea != My::Span { 0, count }) {
+    std::optional<My::Span> written;
+    if (m_storedWorkArea)
+        written = KeptWorkArea(
+            m_workArea, m_storedWorkArea->opened, m_storedWorkArea->written, m_storedWorkArea->stored);
+    else if (m_workArea != My::Span { 0, count })
+        written = m_workArea;
+    if (written) {
         xml::stream area = stream.child("WorkArea");
-        My::Span span = m_workArea;
-        area || span;
+        area || *written;
     }
     stream.write("CurrentFrame", m_currentFrame);
     stream.write("ExportFramerate", FramerateText(ValidExportFramerate(m_exportFramerate)));
@@ -250,8 +284,12 @@ void TLComp::ReadProject(xml::stream& stream, const std::string& base)
     if (missingBackdrop)
         missingBackdrop->SetFrameSize(GetFrameSize());
 
+    const My::Span stored = work;
     work = { std::clamp(work.first, 0, count), std::clamp(work.last, 0, count) };
-    m_workArea = work.last - work.first > 0 ? work : My::Span { 0, count };
+    const bool usable = work.last - work.first > 0;
+    m_workArea = usable ? work : My::Span { 0, count };
+    if (m_missingFootage)
+        m_storedWorkArea = StoredWorkArea { !area.is_null() && usable, stored, m_workArea };
     if (m_currentFrame < 0 || m_currentFrame >= count)
         m_currentFrame = 0;
     m_previewFrame = m_currentFrame;

@@ -13,7 +13,9 @@
 
 #include <chrono>
 #include <initializer_list>
+#include <iostream>
 #include <memory>
+#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -115,25 +117,68 @@ struct Flow {
     }
 };
 
-TEST(SegmentWorker, FailingCalculationTellsEverySegmentOnTheUiThreadAndReportsTheError)
-{
-    Flow f(30, 15);
-    TLSegment& failing = f.Segment(12, { 10, 20 });
-    TLSegment& queued = f.Segment(25, { 23, 28 });
-    SpanLog log(queued);
-    ASSERT_TRUE(failing.RequestProcessing());
-    ASSERT_TRUE(queued.RequestProcessing());
+// Collects what is written to the diagnostic stream while it lives.
+struct ClogCapture {
+    std::ostringstream text;
+    std::streambuf* previous = std::clog.rdbuf(text.rdbuf());
+    ~ClogCapture() { std::clog.rdbuf(previous); }
+};
 
-    ASSERT_TRUE(DrainUntil([&] { return !failing.IsProcessing() && !queued.IsProcessing(); }));
-    ASSERT_TRUE(DrainUntil([&] { return !f.prompts.prompt.texts.empty(); }));
-    EXPECT_FALSE(log.otherThread);
-    EXPECT_EQ(f.host.processed.size(), 2u);
-    EXPECT_NE(f.prompts.prompt.texts[0].find("Frame 15"), std::string::npos) << f.prompts.prompt.texts[0];
-    // The queued one was never calculated; the worker takes new work.
-    EXPECT_EQ(queued.GetDataSpan(), (My::Span { 25, 25 }));
-    ASSERT_TRUE(queued.RequestProcessing());
-    ASSERT_TRUE(DrainUntil([&] { return !queued.IsProcessing(); }));
-    EXPECT_EQ(queued.GetDataSpan(), (My::Span { 23, 28 }));
+// "Process All" over three segments, the middle one's graph cut failing on
+// a key mask too small for its maximum motion: that segment's work ends with
+// one warning naming it in the user's words, and the segments queued before
+// and after it are calculated. Each gets one done call, on the UI thread.
+TEST(SegmentWorker, FailingCalculationEndsOnlyItsSegmentAndTheQueueGoesOn)
+{
+    ClogCapture log;
+    Flow f;
+    TLSegment& last = f.Segment(22, { 20, 26 });
+    TLSegment& failing = f.Segment(12, { 10, 16 });
+    TLSegment& first = f.Segment(4, { 2, 8 });
+    img::image<img::bit> speck(kWidth, kHeight, 4);
+    speck.fill(false);
+    for (unsigned y = 20; y < 23; ++y)
+        for (unsigned x = 30; x < 33; ++x)
+            speck.at(x, y) = true;
+    failing.SetMask(speck, "Brush");
+    trm::param params = failing.GetParams();
+    params.mincut = true;
+    failing.SetParams(params);
+    SpanLog events(failing);
+
+    // All three are queued while the first is held.
+    f.footage->SetGate(4);
+    f.Set().ProcessAll();
+    ASSERT_TRUE(f.footage->WaitReached());
+    ASSERT_TRUE(first.IsProcessing() && failing.IsProcessing() && last.IsProcessing());
+    f.footage->Release();
+
+    ASSERT_TRUE(DrainUntil([&] { return f.processor->IsIdle(); }));
+    My::GetMessageQueue().RunPending();
+    EXPECT_FALSE(failing.IsProcessing());
+    EXPECT_EQ(first.GetDataSpan(), (My::Span { 2, 8 }));
+    EXPECT_EQ(last.GetDataSpan(), (My::Span { 20, 26 }));
+    EXPECT_EQ(failing.GetDataSpan(), (My::Span { 12, 12 }));
+    EXPECT_EQ(f.host.processed, (std::vector<TLSegment*> { &first, &failing, &last }));
+    EXPECT_FALSE(events.otherThread);
+    ASSERT_EQ(f.prompts.prompt.texts.size(), 1u);
+    EXPECT_EQ(f.prompts.prompt.texts[0],
+        "Segment <10-[12]-16> could not be processed:\nEither initial mask has too few foreground or "
+        "background pixels, or maximum motion parameter is too large.");
+    EXPECT_EQ(f.prompts.prompt.styles[0], unsigned(My::MB_ICONEXCLAMATION));
+    // The engine's own words stay in the log.
+    EXPECT_NE(
+        log.text.str().find(
+            "segment <10-[12]-16> could not be processed: obligatory foreground pixels mask can't be empty"),
+        std::string::npos)
+        << log.text.str();
+
+    // The worker takes new work: with a key mask it can cut, the segment
+    // is calculated.
+    failing.SetMask(Scene(12).object, "Brush");
+    ASSERT_TRUE(failing.RequestProcessing());
+    ASSERT_TRUE(DrainUntil([&] { return !failing.IsProcessing(); }));
+    EXPECT_EQ(failing.GetDataSpan(), (My::Span { 10, 16 }));
     EXPECT_EQ(f.prompts.prompt.texts.size(), 1u);
     EXPECT_TRUE(DrainUntil([&] { return f.processor->IsIdle(); }));
 }

@@ -466,6 +466,50 @@ TEST(ProjectFile, ResultsPastTheBoundsSurviveAMissingFootageAndItsSave)
     EXPECT_NE(ReadFile(saved).find("filter=\"gone\\shot_????.png\""), std::string::npos);
 }
 
+// While the footage is missing, a work area that the project left running to
+// the footage's end keeps that end when only its start is moved: the
+// stand-in's length, implied by the segments and the current frame, never
+// becomes the stored end. An end the user moves is stored as moved.
+TEST(ProjectFile, WorkAreaEndTheUserLeftSurvivesAMissingFootageAndItsSave)
+{
+    Handwritten hand;
+    PromptScope prompts;
+    const std::string startMoved = hand.workspace.scratch.File("start.tvp");
+    const std::string bothMoved = hand.workspace.scratch.File("both.tvp");
+    const std::string resaved = hand.workspace.scratch.File("resaved.tvp");
+    {
+        Reader reader(hand.workspace);
+        hand.Load(reader.comp,
+            "<Tavelo CurrentFrame='100'><Footage type='seq' filter='gone\\shot_????.png'/>"
+                + hand.Segment(12, 10, 111) + "</Tavelo>");
+        ASSERT_EQ(reader.comp.GetFrameCount(), 111);
+        EXPECT_EQ(reader.comp.GetWorkArea(), (My::Span { 0, 111 }));
+        reader.comp.SetWorkArea(5, 111);
+        reader.comp.Store(startMoved);
+        reader.comp.SetWorkArea(5, 60);
+        reader.comp.Store(bothMoved);
+    }
+    {
+        // Still missing: the same stand-in, and a save without edits keeps
+        // the end where the file left it.
+        Reader reader(hand.workspace);
+        reader.comp.Open(startMoved, 0);
+        EXPECT_EQ(reader.comp.GetFrameCount(), 111);
+        EXPECT_EQ(reader.comp.GetWorkArea(), (My::Span { 5, 111 }));
+        reader.comp.Store(resaved);
+    }
+    // The clip is back.
+    WriteSequence(hand.workspace.scratch.File("gone"), "shot", 200, 64, 48);
+    const std::pair<std::string, My::Span> expected[]
+        = { { startMoved, { 5, 200 } }, { resaved, { 5, 200 } }, { bothMoved, { 5, 60 } } };
+    for (const auto& [file, area] : expected) {
+        Reader reader(hand.workspace);
+        reader.comp.Open(file, 0);
+        EXPECT_EQ(reader.comp.GetFrameCount(), 200) << file;
+        EXPECT_EQ(reader.comp.GetWorkArea(), area) << file;
+    }
+}
+
 // A sequence whose folder is still there but whose files are gone is missing
 // footage like any other: the project opens over black frames with the
 // notice, naming the pattern looked for.
