@@ -4,9 +4,8 @@
 // zoom-out glyph buttons, a text field in percent and a field with a
 // drop-down of fixed steps and "Fit on Screen". Each reads the view's zoom
 // whenever it is asked, and is disabled while it has no view (from its
-// construction on). The main frame
-// places them and binds them (SetView), and refreshes them from the view's
-// zoom-changed notification. UI thread only.
+// construction on). The main frame places them and binds them (SetView), and
+// refreshes them from the view's zoom-changed notification. UI thread only.
 
 #include "widgets/controls/Glyph.h"
 #include "widgets/controls/GlyphButton.h"
