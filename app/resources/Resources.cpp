@@ -60,8 +60,8 @@ constexpr Entry g_strings[] = {
     { 57013, "Zoom Out (-)" },
     { 57643, "Undo" },
     { 57644, "Redo" },
-    { 60001, "Hand" },
-    { 60002, "Zoom" },
+    { 60001, "Hand (H)" },
+    { 60002, "Zoom (Z)" },
     { 60101, "Brush" },
     { 60102, "Fill" },
 };

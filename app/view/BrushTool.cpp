@@ -2,6 +2,7 @@
 
 #include "app/view/MaskEditor.h"
 #include "app/view/SequenceView.h"
+#include "app/view/StampAlong.h"
 #include "foundation/image/blit.h"
 #include "platform/gui/cursor.h"
 #include "platform/gui/dc.h"
@@ -190,13 +191,18 @@ void WireTool::MouseMove(UINT, CPoint p)
 {
     m_pointerInside = true;
     if (m_held != 0) {
+        const CPoint from = m_last;
+        m_last = p;
         if (m_view.GetSafeHwnd()) {
-            CRect r = OutlineRect(m_last);
+            // Everything between the two points may change.
+            CRect r;
+            r.UnionRect(OutlineRect(from), OutlineRect(p));
             r.InflateRect(2, 2);
             m_view.InvalidateRect(&r, FALSE);
         }
-        m_last = p;
-        PaintStep(p);
+        PaintAlong(from, p, m_held);
+        if (m_view.GetSafeHwnd())
+            m_view.UpdateWindow();
         return;
     }
     m_last = p;
@@ -326,6 +332,16 @@ void BrushTool::PaintAt(CPoint p, int buttons)
     else
         img::blit_and_not(mask, static_cast<int>(x), static_cast<int>(y), side, side, GetStamp(), 0, 0);
     m_editor.NotifyStroke();
+}
+
+void BrushTool::PaintAlong(CPoint from, CPoint to, int buttons)
+{
+    if (buttons == 3 || buttons == 0 || !m_editor.IsEditing())
+        return;
+    const ViewGeometry& g = GetView().GetGeometry();
+    if (StampAlong(m_editor.GetMask(), GetStamp(), GetRadius(), g.ClientToImage(from), g.ClientToImage(to),
+            (buttons & 1) != 0))
+        m_editor.NotifyStroke();
 }
 
 } // namespace My

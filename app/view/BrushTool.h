@@ -45,6 +45,9 @@ public:
     virtual void DrawOutline(CDC& dc, CPoint p, int style) = 0;
     virtual void Commit() = 0;
     virtual void PaintAt(CPoint p, int buttons) = 0;
+    // Paints the pointer's way from `from` to `to` (the stamp at `from` was
+    // made by the step before), so that a fast stroke has no gaps.
+    virtual void PaintAlong(CPoint from, CPoint to, int buttons) = 0;
 
 protected:
     SequenceView& GetView() const { return m_view; }
@@ -98,6 +101,7 @@ public:
 
     void Commit() override;
     void PaintAt(CPoint p, int buttons) override;
+    void PaintAlong(CPoint from, CPoint to, int buttons) override;
 
 private:
     MaskEditor& m_editor;

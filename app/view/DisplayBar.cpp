@@ -14,13 +14,32 @@ BackgroundColorBox::BackgroundColorBox()
     SetEnabled(false);
 }
 
+BackgroundColorBox::~BackgroundColorBox()
+{
+    if (m_target)
+        m_target->GetBackgroundDispatcher().RemoveListener(this);
+}
+
 void BackgroundColorBox::SetTarget(SequenceView* view)
 {
     if (view == m_target)
         return;
+    if (m_target)
+        m_target->GetBackgroundDispatcher().RemoveListener(this);
     m_target = view;
+    if (m_target)
+        m_target->GetBackgroundDispatcher().AddListener(this);
     SetEnabled(view != nullptr);
     Invalidate(CRect(CPoint(), GetSize()));
+}
+
+void BackgroundColorBox::OnEvent(Event& event)
+{
+    if (dynamic_cast<SequenceView::BackgroundChange*>(&event)) {
+        Invalidate(CRect(CPoint(), GetSize()));
+        return;
+    }
+    ColorBox::OnEvent(event);
 }
 
 bool BackgroundColorBox::GetColor(COLORREF& color) const

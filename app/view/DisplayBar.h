@@ -18,17 +18,20 @@ class PanelFrame;
 class SequenceView;
 
 // The background colour of a target view; disabled while there is none.
+// It redraws whenever the view's colour changes, whoever changed it.
 class BackgroundColorBox : public ColorBox {
 public:
     BackgroundColorBox();
+    ~BackgroundColorBox() override;
     // A different target is stored; the box is enabled when it is not null
     // and redraws its colour.
     void SetTarget(SequenceView* view);
     SequenceView* GetTarget() const { return m_target; }
     // The target's background colour; false without a target.
     bool GetColor(COLORREF& color) const override;
-    // Hands the colour to the target; nothing without one.
+    // Hands the colour to the target's setter; nothing without one.
     void SetColor(COLORREF color) override;
+    void OnEvent(Event& event) override;
 
 private:
     SequenceView* m_target = nullptr;

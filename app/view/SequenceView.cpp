@@ -285,6 +285,8 @@ void SequenceView::SetBackgroundColor(COLORREF color)
     m_background = color;
     if (GetSafeHwnd())
         Invalidate(FALSE);
+    BackgroundChange change;
+    m_backgroundDispatcher.Send(change);
 }
 
 void SequenceView::SendFrameCommand(UINT id)

@@ -17,6 +17,7 @@
 #include "platform/gui/dc.h"
 #include "platform/gui/wnd.h"
 #include "widgets/core/CommandMap.h"
+#include "widgets/core/Event.h"
 #include "widgets/core/EventDispatcher.h"
 
 #include <functional>
@@ -78,7 +79,13 @@ public:
     // Invalidates, without erasing, the client area the image covers.
     void InvalidateImage();
     COLORREF GetBackgroundColor() const { return m_background; }
-    void SetBackgroundColor(COLORREF color);
+    // The colour around the image; the colour a user chooses in the
+    // background colour box comes here (the composition view makes it its
+    // matte colour as well).
+    virtual void SetBackgroundColor(COLORREF color);
+    // Sent to the background listeners after the background colour changed.
+    class BackgroundChange : public Event { };
+    EventDispatcher& GetBackgroundDispatcher() { return m_backgroundDispatcher; }
 
     // The player's mode; see above.
     int GetPlayerMode() const { return m_playerMode; }
@@ -141,6 +148,7 @@ private:
     bool m_spaceTap = false;
     Sequence* m_sequence = nullptr;
     COLORREF m_background;
+    EventDispatcher m_backgroundDispatcher;
     int m_playerMode = 0;
     CommandMap m_commands;
     std::function<void()> m_zoomChanged;

@@ -77,7 +77,7 @@ TLView::TLView(TLComp& composition, lumvex::cache& cache, platform::registry_pro
         const auto size = m_comp.GetFrameSize();
         SetImageSize(static_cast<int>(size.width), static_cast<int>(size.height));
     }
-    SetBackgroundColor(m_comp.IsEmpty() ? My::WorkspaceColor() : ToColor(m_style.matte));
+    SequenceView::SetBackgroundColor(m_comp.IsEmpty() ? My::WorkspaceColor() : ToColor(m_style.matte));
     m_comp.GetSegmentSet().AddListener(this);
     m_comp.GetSegmentSet().GetSegmentEvents().AddListener(this);
     m_editor.AddListener(this);
@@ -138,7 +138,7 @@ void TLView::SetDisplayStyle(const DisplayStyle& style)
         return;
     m_style = style;
     if (!sameMatte && !m_comp.IsEmpty())
-        SetBackgroundColor(ToColor(m_style.matte));
+        SequenceView::SetBackgroundColor(ToColor(m_style.matte));
     RequestPaint();
     if (m_editor.IsEditing())
         InvalidateImage();
@@ -155,7 +155,7 @@ void TLView::SetDisplayType(int type)
     SetDisplayStyle(s);
 }
 
-void TLView::SetMatteBackground(COLORREF color)
+void TLView::SetBackgroundColor(COLORREF color)
 {
     DisplayStyle s = m_style;
     s.matte = ToPixel(color, m_style.matte.a);
@@ -253,10 +253,9 @@ void TLView::Delivered()
 
 void TLView::OnSegmentProgress(TLSegment& segment, int frame)
 {
+    // Auto follow acts when processing is requested, never here: a user who
+    // paused while the segment is processed stays paused.
     m_progressSegment = &segment;
-    // Auto follow: processing takes a stopped player along by itself.
-    if (m_player.GetAutoFollow() && m_player.GetPlayMode() == My::Player::Stopped)
-        SetPlayerMode(My::Player::Following);
     if (GetPlayerMode() == 3 && !m_painter->IsBusy())
         m_comp.SetPreviewFrame(frame);
     else if (m_progressSegment)
@@ -344,7 +343,7 @@ void TLView::OnEvent(My::Event& event)
     }
     SequenceView::OnEvent(event);
     if (dynamic_cast<My::Sequence::OpenEvent*>(&event) || dynamic_cast<My::Sequence::CloseEvent*>(&event))
-        SetBackgroundColor(m_comp.IsEmpty() ? My::WorkspaceColor() : ToColor(m_style.matte));
+        SequenceView::SetBackgroundColor(m_comp.IsEmpty() ? My::WorkspaceColor() : ToColor(m_style.matte));
 }
 
 void TLView::DrawImage(CDC& dc, const CRect& dest, const CRect& source)

@@ -63,8 +63,10 @@ public:
     // Listeners told of every display-style change, whoever made it.
     My::EventDispatcher& GetStyleDispatcher() { return m_styleDispatcher; }
     void SetDisplayType(int type);
-    // The colour outside the image and of the matte (alpha kept).
-    void SetMatteBackground(COLORREF color);
+    // The colour a user chose for the view's surroundings: the view's
+    // background colour and the matte colour's red, green and blue (alpha
+    // kept), through SetDisplayStyle, so that it lasts as the style does.
+    void SetBackgroundColor(COLORREF color) override;
     bool GetRAMPreview() const { return m_ramPreview; }
     void SetRAMPreview(bool on) { m_ramPreview = on; }
     // Called with the frame-rate label's suffix at each delivery.

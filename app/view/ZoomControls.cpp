@@ -22,6 +22,11 @@ std::string Text(std::uint32_t id, const char* fallback)
 
 } // namespace
 
+ZoomSlider::ZoomSlider()
+{
+    SetEnabled(false);
+}
+
 void ZoomSlider::SetView(SequenceView* view)
 {
     m_view = view;
@@ -48,6 +53,7 @@ std::string ZoomSlider::GetToolTipText() const
 ZoomIn::ZoomIn()
     : GlyphButton("ZoomIn", "ZoomInMask")
 {
+    SetEnabled(false);
 }
 
 void ZoomIn::SetView(SequenceView* view)
@@ -70,6 +76,7 @@ std::string ZoomIn::GetToolTipText() const
 ZoomOut::ZoomOut()
     : GlyphButton("ZoomOut", "ZoomOutMask")
 {
+    SetEnabled(false);
 }
 
 void ZoomOut::SetView(SequenceView* view)
@@ -87,6 +94,11 @@ void ZoomOut::Click()
 std::string ZoomOut::GetToolTipText() const
 {
     return Text(56004, "Zoom Out");
+}
+
+ZoomTextEdit::ZoomTextEdit()
+{
+    SetEnabled(false);
 }
 
 void ZoomTextEdit::SetView(SequenceView* view)

@@ -3,9 +3,9 @@
 // The zoom controls of one sequence view: a logarithmic slider, zoom-in and
 // zoom-out glyph buttons, a text field in percent and a field with a
 // drop-down of fixed steps and "Fit on Screen". Each reads the view's zoom
-// whenever it is asked, and is disabled while it has no view. The main frame
-// places them and binds them (SetView), and refreshes them from the view's
-// zoom-changed notification. UI thread only.
+// whenever it is asked, and is disabled while it has no view (from its
+// construction on). The main frame places them and binds them (SetView), and
+// refreshes them from the view's zoom-changed notification. UI thread only.
 
 #include "widgets/controls/Glyph.h"
 #include "widgets/controls/GlyphButton.h"
@@ -18,6 +18,7 @@ class SequenceView;
 
 class ZoomSlider : public Slider {
 public:
+    ZoomSlider();
     void SetView(SequenceView* view);
     // log(z / 0.25) / log(16 / 0.25); 0 without a view.
     double GetValue() const override;
@@ -53,6 +54,7 @@ private:
 
 class ZoomTextEdit : public TextControl {
 public:
+    ZoomTextEdit();
     void SetView(SequenceView* view);
     SequenceView* GetView() const { return m_view; }
     // "100%" at zoom 1; false without a view.

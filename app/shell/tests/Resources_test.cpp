@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <set>
+#include <string>
 
 #include "app/resources/Icons.h"
 #include "app/shell/RecentFileList.h"
@@ -25,6 +26,20 @@ TEST(Resources, AcceleratorsTellModifiersApart)
     EXPECT_EQ(resources::FindAccelerator(VK_HOME, MOD_CONTROL | MOD_ALT), 50036u);
     EXPECT_EQ(resources::FindAccelerator('0', MOD_CONTROL | MOD_ALT), 65003u);
     EXPECT_EQ(resources::FindAccelerator('Q', MOD_CONTROL), 0u);
+}
+
+TEST(Resources, HandAndZoomToolsAreNamedWithTheKeysThatChooseThem)
+{
+    // "Hand (H)": the letter in brackets is the tool's own key.
+    for (std::uint32_t id : { 60001u, 60002u }) {
+        std::string text;
+        ASSERT_TRUE(resources::FindBuiltInString(id, text)) << id;
+        ASSERT_GE(text.size(), 4u) << id;
+        EXPECT_EQ(text.substr(text.size() - 4, 2), " (") << text;
+        EXPECT_EQ(text.back(), ')') << text;
+        EXPECT_EQ(text[text.size() - 2], text[0]) << text;
+        EXPECT_EQ(resources::FindAccelerator(static_cast<unsigned char>(text[0]), 0), id) << text;
+    }
 }
 
 TEST(Resources, NoKeyIsBoundTwice)

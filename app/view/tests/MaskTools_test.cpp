@@ -5,6 +5,7 @@
 #include "app/view/FloodFill.h"
 #include "app/view/MaskEditor.h"
 #include "app/view/SequenceView.h"
+#include "app/view/StampAlong.h"
 #include "document/segments/TLSegment.h"
 #include "document/tests/segment_test_support.h"
 #include "foundation/files/bmp_reader.h"
@@ -170,6 +171,77 @@ TEST_F(Fixture, StampNearTheEdgesIsClippedAndStaysInsideTheMask)
     Send(WM_RBUTTONUP, 0, CPoint(70, 60));
     EXPECT_FALSE(owner.GetMask().at(63, 47));
     EXPECT_EQ(owner.names.size(), 3u);
+}
+
+TEST(StampAlong, StampsLieAtMostHalfARadiusApartAndOnlyWhereTheyCanTouchTheMask)
+{
+    // A stamp whose one set bit is its centre marks where each stamp went.
+    const int r = 4;
+    img::image<img::bit> dot = Blank(2 * r, 2 * r);
+    dot.at(r, r) = true;
+    img::image<img::bit> mask = Blank(200, 40);
+    EXPECT_TRUE(My::StampAlong(mask, dot, r, { 10.0, 20.0 }, { 190.0, 20.0 }, true));
+    std::vector<unsigned> xs;
+    for (unsigned x = 0; x < mask.width; ++x)
+        if (mask.at(x, 20))
+            xs.push_back(x);
+    EXPECT_EQ(mask.count(), xs.size());
+    // The start is the previous step's; the end lies under the pointer.
+    ASSERT_FALSE(xs.empty());
+    EXPECT_GT(xs.front(), 10u);
+    EXPECT_LE(xs.front(), 12u);
+    EXPECT_EQ(xs.back(), 190u);
+    for (std::size_t i = 1; i < xs.size(); ++i)
+        EXPECT_LE(xs[i] - xs[i - 1], 2u) << "between " << xs[i - 1] << " and " << xs[i];
+
+    // A pointer far beyond the mask: only the stretch across it is stamped
+    // (at once, not over two hundred million steps), and a way that passes
+    // by the mask stamps nothing.
+    img::image<img::bit> square = Blank(2, 2);
+    square.fill(true);
+    mask.fill(false);
+    EXPECT_TRUE(My::StampAlong(mask, square, 1, { -1e8, 20.0 }, { 1e8, 20.0 }, true));
+    for (unsigned x = 0; x < mask.width; ++x)
+        EXPECT_TRUE(mask.at(x, 20)) << x;
+    EXPECT_FALSE(My::StampAlong(mask, square, 1, { -50.0, -30.0 }, { 300.0, -30.0 }, false));
+    EXPECT_EQ(mask.count(), 2u * 200u);
+    // Clearing along the same way.
+    EXPECT_TRUE(My::StampAlong(mask, square, 1, { -5.0, 20.0 }, { 205.0, 20.0 }, false));
+    EXPECT_EQ(mask.count(), 0u);
+}
+
+TEST_F(Fixture, FastStrokeIsClosedSoAFillInsideItsRingStaysInside)
+{
+    Owner owner(Blank(64, 48));
+    editor.BeginEdit(&owner);
+    My::BrushTool& brush = editor.GetBrushTool();
+    brush.ChangeSize(2 - brush.GetRadius());
+    // A ring of eight moves, each far longer than the brush is wide.
+    const std::vector<CPoint> ring { { 32, 6 }, { 46, 12 }, { 52, 24 }, { 46, 36 }, { 32, 42 }, { 18, 36 },
+        { 12, 24 }, { 18, 12 }, { 32, 6 } };
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, ring.front());
+    for (const CPoint& p : ring)
+        Send(WM_MOUSEMOVE, MK_LBUTTON, p);
+    Send(WM_LBUTTONUP, 0, ring.back());
+    ASSERT_EQ(owner.names, std::vector<std::string> { "Brush" });
+    // Halfway between two corners of the ring.
+    EXPECT_TRUE(owner.GetMask().at(39, 9));
+    view.SetTool(&editor.GetFillTool());
+    Send(WM_LBUTTONDOWN, MK_LBUTTON, CPoint(32, 24));
+    Send(WM_LBUTTONUP, 0, CPoint(32, 24));
+    EXPECT_TRUE(owner.GetMask().at(32, 24));
+    EXPECT_FALSE(owner.GetMask().at(2, 2));
+    EXPECT_FALSE(owner.GetMask().at(60, 45));
+    EXPECT_LT(owner.GetMask().count(), 64u * 48u / 2);
+
+    // Erasing across the ring in one fast move clears the whole way.
+    view.SetTool(&brush);
+    Send(WM_RBUTTONDOWN, MK_RBUTTON, CPoint(4, 24));
+    Send(WM_MOUSEMOVE, MK_RBUTTON, CPoint(60, 24));
+    Send(WM_RBUTTONUP, 0, CPoint(60, 24));
+    for (int x = 4; x <= 60; ++x)
+        EXPECT_FALSE(owner.GetMask().at(x, 24)) << x;
+    EXPECT_EQ(owner.names, (std::vector<std::string> { "Brush", "Fill", "Brush" }));
 }
 
 TEST_F(Fixture, BothButtonsHeldPaintNothingAndOneStrokeIsOneAction)

@@ -7,19 +7,24 @@
 #include "app/display/DisplayStyleProfile.h"
 #include "app/display/tests/painting_test_support.h"
 #include "app/player/TimeControls.h"
+#include "app/view/DisplayBar.h"
 #include "app/view/TLView.h"
 #include "document/segments/SegmentData.h"
 #include "document/segments/TLSegment.h"
 #include "document/segments/TLSegmentSet.h"
 #include "document/tests/segment_test_support.h"
+#include "platform/gui/colors.h"
+#include "platform/gui/messages.h"
 #include "platform/registry/profile.h"
 #include "widgets/core/Message.h"
+#include "widgets/core/Window.h"
 #include "widgets/core/tests/FakeHost.h"
 
 #include <gtest/gtest.h>
 
 #include <boost/make_shared.hpp>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <unistd.h>
@@ -154,7 +159,7 @@ TEST_F(View, DisplayStyleStartsAsCompositionAndIsWrittenBackWhenTheViewCloses)
         EXPECT_EQ(style.matte, (img::BGRA<unsigned char> { 255, 0, 0, 128 }));
         EXPECT_EQ(PackMatteColor(style.matte), PackMatteColor(DefaultDisplayStyle().matte));
         v.SetDisplayType(3);
-        v.SetMatteBackground(RGB(0, 200, 0));
+        v.SetBackgroundColor(RGB(0, 200, 0));
         // Nothing is written while the view lives.
         EXPECT_EQ(profile.get_int("Display", "Type", 9), 9u);
     }
@@ -340,16 +345,68 @@ TEST_F(View, SegmentEditsAndTheirUndoRepaintTheFrame)
     EXPECT_FALSE(shown());
 }
 
-TEST_F(View, ProcessingTakesAStoppedPlayerAlongOnlyWithAutoFollow)
+TEST_F(View, BackgroundColourBoxSetsTheMatteColourAndRedrawsOnEveryStyleChange)
+{
+    Open();
+    My::Window<CWnd> host;
+    auto peer = test::attach_fake(host);
+    My::DisplayPanel strip(&host);
+    strip.SetBounds(CRect(0, 0, 400, 20));
+    strip.Layout();
+    strip.SetView(view.get());
+    const CRect box = strip.GetColorBox().GetBounds();
+    // The colour dialog answers green.
+    CColorDialog::SetResponder([](COLORREF& c) {
+        c = RGB(0, 200, 0);
+        return IDOK;
+    });
+    const LPARAM at = test::at(box.CenterPoint().x, box.CenterPoint().y);
+    host.SendMessage(WM_MOUSEMOVE, 0, at);
+    host.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, at);
+    host.SendMessage(WM_LBUTTONUP, 0, at);
+    CColorDialog::SetResponder({});
+    EXPECT_EQ(view->GetDisplayStyle().matte, (img::BGRA<unsigned char> { 0, 200, 0, 128 }));
+    EXPECT_EQ(view->GetBackgroundColor(), RGB(0, 200, 0));
+    // The choice is the style's: closing and opening the project keep it.
+    comp.Close();
+    EXPECT_EQ(view->GetBackgroundColor(), My::WorkspaceColor());
+    Open();
+    EXPECT_EQ(view->GetBackgroundColor(), RGB(0, 200, 0));
+    strip.SetView(view.get());
+    // A matte colour set elsewhere (the Display panel) redraws the box.
+    peer->invalid.clear();
+    DisplayStyle style = view->GetDisplayStyle();
+    style.matte = { 10, 20, 30, 128 };
+    view->SetDisplayStyle(style);
+    const bool redrawn = std::any_of(
+        peer->invalid.begin(), peer->invalid.end(), [&](const CRect& r) { return !(r & box).IsRectEmpty(); });
+    EXPECT_TRUE(redrawn);
+    COLORREF shown = 0;
+    ASSERT_TRUE(strip.GetColorBox().GetColor(shown));
+    EXPECT_EQ(shown, RGB(30, 20, 10));
+    strip.SetView(nullptr);
+}
+
+TEST_F(View, PauseWhileASegmentIsProcessedStaysPausedWhileReportsArrive)
 {
     Open();
     TLSegment* s = comp.GetSegmentSet().CreateSegment(2);
-    view->GetPlayer().SetAutoFollow(false);
-    view->OnSegmentProgress(*s, 3);
-    EXPECT_EQ(view->GetPlayerMode(), 0);
     view->GetPlayer().SetAutoFollow(true);
+    // Auto follow switched to following when processing was requested.
+    view->SetPlayerMode(My::Player::Following);
     view->OnSegmentProgress(*s, 3);
-    EXPECT_EQ(view->GetPlayerMode(), 3);
+    EXPECT_EQ(view->GetPlayerMode(), My::Player::Following);
+    My::CommandEvent pause(50022);
+    ASSERT_TRUE(view->RouteCommand(pause));
+    EXPECT_EQ(view->GetPlayerMode(), My::Player::Stopped);
+    const int preview = comp.GetPreviewFrame();
+    for (int frame = 4; frame < 8; ++frame)
+        view->OnSegmentProgress(*s, frame);
+    Settle();
+    EXPECT_EQ(view->GetPlayerMode(), My::Player::Stopped);
+    EXPECT_EQ(view->GetPlayer().GetPlayMode(), My::Player::Stopped);
+    EXPECT_EQ(comp.GetPreviewFrame(), preview);
+    EXPECT_EQ(view->GetProgressSegment(), s);
 }
 
 TEST_F(View, BoundTimeControlsShowTheRateAndAreUnboundWithTheView)

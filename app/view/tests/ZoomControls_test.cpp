@@ -26,10 +26,20 @@ struct ZoomControls : ::testing::Test {
 
 TEST_F(ZoomControls, WithoutAViewEveryControlIsDisabledAndChangesNothing)
 {
+    // Never bound (no project open yet) and unbound again alike.
     My::ZoomSlider slider;
     My::ZoomIn in;
     My::ZoomOut out;
     My::ZoomEdit edit;
+    EXPECT_FALSE(slider.IsEnabled());
+    EXPECT_FALSE(in.IsEnabled());
+    EXPECT_FALSE(out.IsEnabled());
+    EXPECT_FALSE(edit.IsEnabled());
+    slider.SetView(&view);
+    in.SetView(&view);
+    out.SetView(&view);
+    edit.SetView(&view);
+    EXPECT_TRUE(slider.IsEnabled() && in.IsEnabled() && out.IsEnabled() && edit.IsEnabled());
     slider.SetView(nullptr);
     in.SetView(nullptr);
     out.SetView(nullptr);
