@@ -81,14 +81,17 @@ class ViewFlow:
     # Helpers --------------------------------------------------------------
 
     def zoom_rows(self, image):
-        """The zoom controls: the strip below the view and the row at the
-        bottom of the Display panel."""
+        """The zoom controls: the strip below the view, the row at the
+        bottom of the Display panel and the timeline's time scale controls
+        at its bottom left (with the empty name column beside them)."""
         frame = self.p.frame(image)
         strip = layout.background_colour_box(frame)[1]
         left = frame.view.left - 1
         display = frame.panel("display")
+        timeline = frame.panel("timeline")
         return frame, [image[strip - 8:strip + 8, left:left + 175],
-                       image[display.bottom - 18:display.bottom - 2, display.left:display.right]]
+                       image[display.bottom - 18:display.bottom - 2, display.left:display.right],
+                       image[timeline.bottom - 32:timeline.bottom - 16, timeline.left:timeline.left + 260]]
 
     def new_project(self):
         self.p.choose("File", "New Project...")
@@ -175,7 +178,9 @@ class ViewFlow:
         before = image[main.y:main.y + main.height, main.x:main.x + main.width]
         strip = layout.background_colour_box(frame)
         display = frame.panel("display")
-        for x, y in ((strip[0] - 22, strip[1]), (strip[0] - 60, strip[1]), (display.right - 12, display.bottom - 10)):
+        timeline = frame.panel("timeline")
+        for x, y in ((strip[0] - 22, strip[1]), (strip[0] - 60, strip[1]), (display.right - 12, display.bottom - 10),
+                     (timeline.left + 200, timeline.bottom - 24)):
             self.p.screen.click(x, y)
         self.p.screen.move(self.p.screen.width - 1, self.p.screen.height - 1)
         time.sleep(0.5)

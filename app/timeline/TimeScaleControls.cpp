@@ -116,6 +116,11 @@ void TimeSlider::SetValue(double value)
     m_timeline->Update();
 }
 
+bool TimeSlider::IsEnabled() const
+{
+    return Widget::IsEnabled() && m_timeline->CanScale();
+}
+
 std::string TimeSlider::GetToolTipText() const
 {
     return LoadString(57011);

@@ -46,6 +46,8 @@ public:
     explicit TimeSlider(Timeline* timeline);
     double GetValue() const override;
     void SetValue(double value) override;
+    // Shown disabled while it would ignore moves, as the buttons beside it are.
+    bool IsEnabled() const override;
     std::string GetToolTipText() const override;
     void OnEvent(Event& event) override;
 

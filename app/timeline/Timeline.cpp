@@ -357,6 +357,11 @@ bool Timeline::CanZoomIn() const
     return !IsEmpty() && GetTimeWidth() > 2 * kMargin && m_scale < kMaxScale;
 }
 
+bool Timeline::CanScale() const
+{
+    return !IsEmpty() && GetTimeWidth() > 2 * kMargin && GetFitScale() < kMaxScale;
+}
+
 bool Timeline::CanZoomOut() const
 {
     return !IsEmpty() && GetTimeWidth() > 2 * kMargin && GetFitScale() < m_scale;

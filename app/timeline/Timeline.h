@@ -163,6 +163,9 @@ public:
     void Scroll(std::uint32_t code, int position);
     // Zoom state of the three commands and the zoom buttons.
     bool CanZoomIn() const;
+    // Whether the slider has scales to choose from: a non-empty sequence
+    // whose fit scale is below the maximum.
+    bool CanScale() const;
     bool CanZoomOut() const;
 
     void OnEvent(My::Event& event) override;

@@ -25,12 +25,14 @@ TEST(TimeSlider, ReadsAndMovesTheTimelinesScale)
     timeline.SetSequence(&sequence);
     My::TimeSlider& slider = timeline.GetSlider();
     EXPECT_EQ(slider.GetValue(), 0.0);
+    EXPECT_FALSE(slider.IsEnabled());
     EXPECT_FALSE(timeline.GetZoomIn().IsEnabled());
     EXPECT_FALSE(timeline.GetZoomOut().IsEnabled());
     sequence.Open(250); // fit scale 2
     slider.SetValue(0.5);
     EXPECT_NEAR(timeline.GetTimeScale(), 10.0, 1e-9);
     EXPECT_NEAR(slider.GetValue(), 0.5, 1e-9);
+    EXPECT_TRUE(slider.IsEnabled());
     EXPECT_TRUE(timeline.GetZoomIn().IsEnabled());
     EXPECT_TRUE(timeline.GetZoomOut().IsEnabled());
     timeline.GetZoomOut().Click();
@@ -49,6 +51,7 @@ TEST(TimeSlider, ShortSequenceReadsZeroAndIgnoresMoves)
     EXPECT_EQ(timeline.GetSlider().GetValue(), 0.0);
     timeline.GetSlider().SetValue(0.7);
     EXPECT_DOUBLE_EQ(timeline.GetTimeScale(), 62.5);
+    EXPECT_FALSE(timeline.GetSlider().IsEnabled());
     EXPECT_FALSE(timeline.GetZoomIn().IsEnabled());
     EXPECT_FALSE(timeline.GetZoomOut().IsEnabled());
 }
