@@ -29,9 +29,9 @@ ContourFileHost::ContourFileHost(std::function<CWnd*()> owner)
 {
 }
 
-std::string ContourFileHost::ChooseContourFile()
+std::string ContourFileHost::ChooseContourFile(const std::string& initial)
 {
-    CFileDialog dialog(false, "txt", "", OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST,
+    CFileDialog dialog(false, "txt", initial, OFN_OVERWRITEPROMPT | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST,
         "Contour Text Files (*.txt)|*.txt||", m_owner ? m_owner() : nullptr);
     dialog.SetTitle("Export Contour");
     if (dialog.DoModal() != IDOK)

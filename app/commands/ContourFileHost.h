@@ -23,7 +23,7 @@ public:
     // Save dialog "Export Contour", filter "Contour Text Files (*.txt)|*.txt||",
     // default extension "txt", asking before a file is replaced; empty when
     // cancelled.
-    std::string ChooseContourFile() override;
+    std::string ChooseContourFile(const std::string& initial) override;
     void CopyLinesToClipboard(const std::string& text) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;

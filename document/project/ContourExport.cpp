@@ -150,13 +150,18 @@ ContourCommands::ContourCommands(TLComp& composition, ContourHost* host)
             const TLSegment* segment = Target();
             if (!segment || !m_host || !CanExportContour(*segment))
                 return;
-            const std::string path = m_host->ChooseContourFile();
-            if (path.empty())
-                return;
-            // Never written over a file the composition reads.
-            if (kept_files(FootageFiles(m_composition)).holds(path)) {
+            // Never written over a file the composition reads: such a name
+            // is asked for again, as a save dialog does with a name it
+            // refuses, so the user sees it and changes it or cancels.
+            const kept_files kept(FootageFiles(m_composition));
+            std::string path;
+            for (;;) {
+                path = m_host->ChooseContourFile(path);
+                if (path.empty())
+                    return;
+                if (!kept.holds(path))
+                    break;
                 My::MessageBox(kept_file_message, My::MB_ICONEXCLAMATION);
-                return;
             }
             // On failure the name stays pushed for the report.
             My::PushOperation("exporting contour");

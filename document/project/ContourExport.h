@@ -29,8 +29,9 @@ class TLSegment;
 // What the export asks of the window layer. Tests use fakes.
 class ContourHost {
 public:
-    // The "Export Contour" save dialog; empty when the user cancelled.
-    virtual std::string ChooseContourFile() = 0;
+    // The "Export Contour" save dialog, opened on `initial` (empty for none);
+    // empty when the user cancelled.
+    virtual std::string ChooseContourFile(const std::string& initial) = 0;
     // Puts the text on the clipboard as text, a carriage return inserted
     // before every line feed.
     virtual void CopyLinesToClipboard(const std::string& text) = 0;

@@ -195,13 +195,25 @@ TEST(ContourExport, KeyFramesMeetTheInaccuracy)
 }
 
 struct FakeContourHost : ContourHost {
+    // The answer to a fresh dialog.
     std::string file;
+    // The answers when asked again over a refused name, in turn; then the
+    // user cancels.
+    std::vector<std::string> then;
+    std::vector<std::string> offered;
     std::vector<std::string> copied;
     int asked = 0;
-    std::string ChooseContourFile() override
+    std::string ChooseContourFile(const std::string& initial) override
     {
         ++asked;
-        return file;
+        offered.push_back(initial);
+        if (initial.empty())
+            return file;
+        if (then.empty())
+            return {};
+        std::string answer = then.front();
+        then.erase(then.begin());
+        return answer;
     }
     void CopyLinesToClipboard(const std::string& text) override { copied.push_back(text); }
 };
@@ -334,7 +346,7 @@ private:
     std::string m_path;
 };
 
-TEST(ContourExport, ExportIsRefusedOverAFileTheCompositionReads)
+TEST(ContourExport, ANameOverAFileTheCompositionReadsIsAskedAgainUntilAnotherIsChosen)
 {
     project_testing::Scratch scratch;
     Doc d;
@@ -346,15 +358,20 @@ TEST(ContourExport, ExportIsRefusedOverAFileTheCompositionReads)
     ContourCommands commands(d.comp, &host);
     // The same file under another spelling.
     host.file = (scratch.Root() / "." / "plate.avi").string();
+    // Asked again holding the refused name; then cancelled.
     RunCommand(commands, 33225);
     EXPECT_EQ(project_testing::ReadFile(background), "background footage");
     ASSERT_EQ(d.prompts.prompt.texts.size(), 1u);
     EXPECT_EQ(d.prompts.prompt.texts[0], kept_file_message);
-    // Any other file is written.
-    host.file = scratch.File("plate.txt");
+    EXPECT_EQ(host.offered, (std::vector<std::string> { "", host.file }));
+    // Asked again, and another name is written.
+    host.offered.clear();
+    host.then = { scratch.File("plate.txt") };
     RunCommand(commands, 33225);
-    EXPECT_EQ(project_testing::ReadFile(host.file), ContourText(*d.segment));
-    EXPECT_EQ(d.prompts.prompt.texts.size(), 1u);
+    EXPECT_EQ(host.offered.size(), 2u);
+    EXPECT_EQ(project_testing::ReadFile(scratch.File("plate.txt")), ContourText(*d.segment));
+    EXPECT_EQ(project_testing::ReadFile(background), "background footage");
+    EXPECT_EQ(d.prompts.prompt.texts.size(), 2u);
 }
 
 } // namespace
