@@ -203,13 +203,15 @@ void ActionHistory::BeginGroup(const std::string& name)
     m_groups.push_back(m_openGroups.back().get());
 }
 
-void ActionHistory::EndGroup()
+void ActionHistory::EndGroup(EmptyGroup empty)
 {
     if (!IsInnermostGroupOpen())
         return;
     std::unique_ptr<Action> group = std::move(m_openGroups.back());
     m_openGroups.pop_back();
     m_groups.pop_back();
+    if (empty == EmptyGroup::Drop && group->GetChildren().empty())
+        return;
     if (!m_groups.empty()) {
         m_groups.back()->AddChild(std::move(group));
         return;
@@ -309,7 +311,7 @@ ActionGroup::~ActionGroup() noexcept(false)
         }
         return;
     }
-    m_history->EndGroup();
+    m_history->EndGroup(m_empty);
 }
 
 } // namespace My

@@ -97,9 +97,18 @@ public:
     // Opens a group: the actions performed until the matching EndGroup become
     // its children. Undo and redo are refused while a group is open.
     void BeginGroup(const std::string& name);
+    // What closing a group without children does.
+    enum class EmptyGroup {
+        // Recorded like any other entry.
+        Record,
+        // Deleted without a trace: nothing recorded, the modified counter
+        // left as it is and no change announced.
+        Drop,
+    };
     // Closes the innermost group; the outermost one is recorded as one entry
-    // (empty groups too). Nothing when no group is open.
-    void EndGroup();
+    // (empty groups too, unless `empty` drops them). Nothing when no group is
+    // open.
+    void EndGroup(EmptyGroup empty = EmptyGroup::Record);
     // Closes the innermost group after a failure: its children are undone in
     // reverse order and the group is deleted. Nothing when no group is open.
     void AbortGroup();
@@ -156,9 +165,13 @@ public:
     ActionGroup(const ActionGroup&) = delete;
     ActionGroup& operator=(const ActionGroup&) = delete;
 
+    // The group leaves no trace when it closes without children.
+    void DropIfEmpty() { m_empty = ActionHistory::EmptyGroup::Drop; }
+
 private:
     ActionHistory* m_history;
     int m_exceptions;
+    ActionHistory::EmptyGroup m_empty = ActionHistory::EmptyGroup::Record;
 };
 
 } // namespace My

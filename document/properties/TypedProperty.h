@@ -369,15 +369,28 @@ template <class T> bool CommonValue(const BasicProperty<T>& property, const Edit
 
 // Writes value to every object of the list, in order, inside one action
 // group without a name on the current document's history: the setters'
-// actions land in it, and an empty group is recorded all the same. When a
-// write throws, what the earlier writes did is undone and the error passes
-// on.
+// actions land in it, and a group that stays empty while a value changed
+// (a setter that records no action) is recorded all the same. A write that
+// leaves every value as it was (a field clicked into and left, the entry
+// already chosen) records nothing unless a setter did, and leaves the
+// project unmodified. When a write throws, what the earlier writes did is
+// undone and the error passes on.
 template <class T>
 void WriteToAll(const BasicProperty<T>& property, const EditableList& objects, const T& value)
 {
     ActionGroup group;
-    for (EditableObject* object : objects.GetObjects())
+    bool changed = false;
+    for (EditableObject* object : objects.GetObjects()) {
+        T before {};
+        // A value that cannot be read counts as changed.
+        const bool known = property.ReadValue(object, before);
         property.WriteValue(object, value);
+        T after {};
+        if (!known || !property.ReadValue(object, after) || !SameValue(before, after))
+            changed = true;
+    }
+    if (!changed)
+        group.DropIfEmpty();
 }
 
 } // namespace My

@@ -92,7 +92,7 @@ TextControl::TextControl()
 TextControl::~TextControl()
 {
     *m_self = nullptr;
-    ReleaseEditor();
+    ReleaseEditor(false);
 }
 
 void TextControl::SetReadOnly(bool read_only)
@@ -116,7 +116,7 @@ void TextControl::BeginEdit()
     AddChild(m_editor);
     CreateEditorWindow(*m_editor);
     if (!m_editor->GetSafeHwnd()) {
-        ReleaseEditor();
+        ReleaseEditor(false);
         return;
     }
     if (CFont* f = GetFont()) {
@@ -129,20 +129,30 @@ void TextControl::BeginEdit()
         m_editor->SetWindowText(text);
         m_editor->SetSel(0, -1);
     }
+    m_focusBefore = CWnd::GetFocus();
     m_editor->SetFocus();
     MeasureText();
     Layout();
     Invalidate(CRect(CPoint(), GetSize()));
 }
 
-void TextControl::ReleaseEditor()
+void TextControl::ReleaseEditor(bool return_focus)
 {
     InplaceEdit* editor = m_editor;
     if (!editor)
         return;
+    const bool focused = return_focus && editor->GetSafeHwnd() && CWnd::GetFocus() == editor;
+    CWnd* before = m_focusBefore;
+    m_focusBefore = nullptr;
     m_editor = nullptr;
     editor->MarkEnding();
     RemoveChild(editor);
+    // A hidden edit field takes the keyboard with it: the window the text
+    // sits in gets it back, as after a click on it, so that its own keys
+    // and the frame's shortcuts work again. An editor that lost the focus
+    // to another window leaves it there.
+    if (focused)
+        ReturnFocus(editor, before);
     if (editor->GetSafeHwnd())
         editor->ShowWindow(SW_HIDE);
     // The editor may be the one whose handler is running: it goes once the
@@ -150,9 +160,22 @@ void TextControl::ReleaseEditor()
     platform::gui::post([editor] { delete editor; });
 }
 
+void TextControl::ReturnFocus(const CWnd* editor, CWnd* before)
+{
+    SetFocus();
+    if (CWnd::GetFocus() != editor)
+        return;
+    // No window on the way takes the focus (the text sits in the frame,
+    // whose own window passes no keys on): the one that had it before.
+    if (before && before != editor && CWnd::IsAlive(before))
+        before->SetFocus();
+    else if (CWnd* host = GetWnd())
+        host->SetFocus();
+}
+
 void TextControl::EndEdit()
 {
-    ReleaseEditor();
+    ReleaseEditor(true);
     MeasureText();
     Invalidate(CRect(CPoint(), GetSize()));
 }
@@ -305,6 +328,10 @@ void TextControl::Layout()
     CRect r = CalcTextRect(m_editor->GetWindowText());
     r.right += 8;
     r.InflateRect(3, 2);
+    // The edit field draws a frame and margins of its own around the text,
+    // so one only as wide as its text shows a sliver of it: it reaches to
+    // the control's right edge (in a row, across the value column).
+    r.right = std::max(r.right, area.right);
     r = CRect(std::max(r.left, area.left), std::max(r.top, area.top), std::min(r.right, area.right),
         std::min(r.bottom, area.bottom));
     if (r.Width() < 8) {

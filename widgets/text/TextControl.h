@@ -97,7 +97,11 @@ protected:
 
 private:
     void EndEdit();
-    void ReleaseEditor();
+    // Removes the editor; with return_focus, the keyboard it held goes back
+    // to the window the text sits in (or, when that takes no focus, to the
+    // one that had it before the edit).
+    void ReleaseEditor(bool return_focus);
+    void ReturnFocus(const CWnd* editor, CWnd* before);
 
     InplaceEdit* m_editor = nullptr;
     int m_preferredWidth = -1;
@@ -105,6 +109,8 @@ private:
     CRect m_textRect;
     bool m_truncated = false;
     bool m_readOnly = false;
+    // The window that had the keyboard when the edit began.
+    CWnd* m_focusBefore = nullptr;
     // Calls posted to the event loop hold it; cleared when the control goes.
     std::shared_ptr<TextControl*> m_self;
 };

@@ -445,3 +445,70 @@ def background_colour_box(frame):
     """The centre of the background colour box below the view."""
     bottom = frame.headers["timeline"].top if "timeline" in frame.headers else frame.view.bottom + 4
     return (frame.view.left - 1 + COLOUR_BOX_OFFSET, bottom - STRIP_ABOVE_BOTTOM_BAR)
+
+
+# A property row selected in its list is filled with this colour.
+SELECTED_PROPERTY_ROW = (224, 224, 255)
+# An open edit field: its inside, and its text (darker than its frame).
+EDIT_FIELD = (255, 255, 255)
+EDIT_TEXT_LUMINANCE = 160
+
+
+def property_row(area, line, index):
+    """Row `index` (0 the top row shown) of a property list whose area and
+    caption line property_list_area found: (caption, value) rectangles."""
+    top = area.top + index * PROPERTY_ROW_HEIGHT
+    bottom = top + PROPERTY_ROW_HEIGHT
+    return Rect(area.left, top, line, bottom), Rect(line + 1, top, area.right, bottom)
+
+
+def selected_property_row(image, area, line):
+    """The selected row of a property list, wherever the list is scrolled
+    to: (caption, value) rectangles, or None while no row is selected
+    (or the selected one is not shown whole). The row is filled with the
+    selection colour but for its bottom line."""
+    column = colour_mask(Rect(area.left + 2, area.top, line - 2, area.bottom).crop(image),
+                         SELECTED_PROPERTY_ROW).mean(axis=1) > 0.3
+    bands = [b for b in runs(column, min_gap=2) if b[1] - b[0] >= PROPERTY_ROW_HEIGHT - 4]
+    if not bands:
+        return None
+    top = area.top + bands[0][0]
+    return (Rect(area.left, top, line, top + PROPERTY_ROW_HEIGHT),
+            Rect(line + 1, top, area.right, top + PROPERTY_ROW_HEIGHT))
+
+
+def edit_field(image, value):
+    """The open edit field inside the value cell `value` of a property row
+    (it may reach a few pixels above and below the row), or None: from the
+    first to the last pixel of the field's colour along the row's middle
+    (its text between), and the rows above and below that hold it so far
+    (nothing else in a row draws that colour)."""
+    region = Rect(value.left, value.top - 4, value.right, value.bottom + 4)
+    inside = colour_mask(region.crop(image), EDIT_FIELD, tolerance=3)
+    middle = (value.top + value.bottom) // 2 - region.top
+    columns = np.flatnonzero(inside[middle])
+    if len(columns) < 4:
+        return None
+    left, right = columns[0], columns[-1] + 1
+    rows = runs(inside[:, left:right].mean(axis=1) > 0.6)
+    top, bottom = [r for r in rows if r[0] <= middle < r[1]][0]
+    return Rect(region.left + left, region.top + top, region.left + right, region.top + bottom)
+
+
+def ink_columns(image, field):
+    """How many pixel columns inside an edit field (its frame left out)
+    hold some of its text or caret."""
+    inner = Rect(field.left + 1, field.top + 1, field.right - 1, field.bottom - 1)
+    return int((luminance(inner.crop(image)) < EDIT_TEXT_LUMINANCE).any(axis=0).sum())
+
+
+def editable_texts(image, rect):
+    """The editable texts inside `rect` (dark blue, dotted underline), top
+    to bottom: a Rect around each line of them."""
+    region = np.asarray(rect.crop(image), dtype=np.int32)
+    blue = (region[..., 2] - region[..., 0] > 60) & (region[..., 0] < 110)
+    found = []
+    for top, bottom in runs(blue.any(axis=1), min_gap=3):
+        for left, right in runs(blue[top:bottom].any(axis=0), min_gap=6):
+            found.append(Rect(rect.left + left, rect.top + top, rect.left + right, rect.top + bottom))
+    return found

@@ -205,6 +205,45 @@ TEST(ActionHistory, GroupsNestAndTakeTheFirstChildsName)
     EXPECT_EQ(history.GetCount(), 2u);
 }
 
+TEST(ActionHistory, AGroupClosedWithoutChildrenCanLeaveNoTrace)
+{
+    struct PlainDoc : My::Doc {
+        void Load(const std::string&, int) override { }
+        void Store(const std::string&) override { }
+    } doc;
+    int changes = 0;
+    struct Counter : My::EventListener {
+        int* changes;
+        void OnEvent(My::Event& e) override
+        {
+            if (dynamic_cast<My::Doc::ActionsChange*>(&e))
+                ++*changes;
+        }
+    } counter;
+    counter.changes = &changes;
+    doc.AddListener(&counter);
+    My::ActionHistory& history = doc.GetHistory();
+    Log log;
+    {
+        My::ActionGroup group(history);
+        group.DropIfEmpty();
+    }
+    EXPECT_EQ(history.GetCount(), 0u);
+    EXPECT_FALSE(history.IsModified());
+    EXPECT_EQ(changes, 0);
+
+    // A group that holds an action is recorded all the same.
+    {
+        My::ActionGroup group(history);
+        group.DropIfEmpty();
+        history.Perform(new Step("a", &log));
+    }
+    EXPECT_EQ(history.GetCount(), 1u);
+    EXPECT_EQ(history.GetUndoName(), "a");
+    EXPECT_TRUE(history.IsModified());
+    doc.RemoveListener(&counter);
+}
+
 TEST(ActionHistory, ModifiedStateFollowsSaveUndoAndRedo)
 {
     Log log;

@@ -89,6 +89,40 @@ TEST(TypedControl, RejectedTextIsReportedAndTheStoredValueShownAgain)
     EXPECT_EQ(d.comp.GetHistory().GetUndoName(), "Adjust Segment");
 }
 
+TEST(TypedControl, CommittingTheShownValueAgainRecordsNothingAndLeavesTheProjectUnmodified)
+{
+    Page d;
+    TLSegment& s = d.New(5);
+    const EditableList list({ &s });
+    Made<My::TypedControl<int>> dilate(At(s, { 51024 }), list);
+    Made<My::TypedControl<Downsample>> downsample(At(s, { 51017 }), list);
+    ASSERT_NE(dilate.control, nullptr);
+    ASSERT_NE(downsample.control, nullptr);
+    My::ActionHistory& history = d.comp.GetHistory();
+    history.MarkSaved();
+    const std::size_t entries = history.GetCount();
+    const std::string undo = history.GetUndoName();
+
+    // A field clicked into and left: its text comes back unchanged.
+    std::string text;
+    ASSERT_TRUE(dilate.control->GetText(text));
+    EXPECT_EQ(text, "0");
+    dilate.control->SetText(text);
+    dilate.control->SetText("0 ");
+    int index = -1;
+    ASSERT_TRUE(downsample.control->GetIndex(index));
+    downsample.control->SetIndex(index);
+    EXPECT_EQ(history.GetCount(), entries);
+    EXPECT_FALSE(d.comp.IsModified());
+    EXPECT_EQ(history.GetUndoName(), undo);
+
+    dilate.control->SetText("5");
+    EXPECT_EQ(s.GetParams().dilation_erosion, 5);
+    EXPECT_EQ(history.GetCount(), entries + 1);
+    EXPECT_TRUE(d.comp.IsModified());
+    EXPECT_EQ(history.GetUndoName(), "Change Parameters");
+}
+
 TEST(TypedControl, UpdatePassFollowsTheReadOnlyAndEnableConditions)
 {
     Page d;

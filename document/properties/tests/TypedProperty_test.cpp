@@ -287,6 +287,40 @@ TEST(WriteToAll, AThrowingSetterUndoesTheEarlierWritesOfTheSameEdit)
     EXPECT_EQ(doc.History().GetCount(), before + 1);
 }
 
+TEST(WriteToAll, AWriteThatChangesNoValueRecordsNothingAndLeavesTheProjectUnmodified)
+{
+    DocScope doc;
+    Gadget a;
+    Gadget b;
+    a.number = 4;
+    b.number = 4;
+    doc.History().MarkSaved();
+    const std::size_t before = doc.History().GetCount();
+    ASSERT_TRUE(SetValueText(NumberProperty(), EditableList({ &a, &b }), "4"));
+    EXPECT_EQ(doc.History().GetCount(), before);
+    EXPECT_FALSE(doc.comp.IsModified());
+    EXPECT_FALSE(doc.History().IsGroupOpen());
+
+    // One object of the list changed: the edit is recorded, although its
+    // setter records no action.
+    b.number = 3;
+    ASSERT_TRUE(SetValueText(NumberProperty(), EditableList({ &a, &b }), "4"));
+    EXPECT_EQ(doc.History().GetCount(), before + 1);
+    EXPECT_TRUE(doc.comp.IsModified());
+
+    // The same for the other controls that share the path: the colour
+    // already held, and a value that cannot be read counts as changed.
+    doc.History().MarkSaved();
+    Property<img::BGRA<unsigned char>> color;
+    color.SetAccess(Field(&Gadget::color));
+    SetColorRef(color, EditableList({ &a }), 0x00010203);
+    EXPECT_EQ(doc.History().GetCount(), before + 1);
+    EXPECT_FALSE(doc.comp.IsModified());
+    Other o;
+    WriteToAll(NumberProperty(), EditableList({ &o }), 4);
+    EXPECT_EQ(doc.History().GetCount(), before + 2);
+}
+
 TEST(CheckBox, MixedWithoutACommonValueAndAClickNegatesTheFirstValue)
 {
     DocScope doc;

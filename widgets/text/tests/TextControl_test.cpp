@@ -191,15 +191,76 @@ TEST_F(TextHost, HidingOrDisablingEndsTheEditWithoutCommitting)
     EXPECT_TRUE(text.received.empty());
 }
 
-TEST_F(TextHost, TheEditorGrowsWithItsTextUpToTheControl)
+TEST_F(TextHost, TheEditorSpansTheControlEvenForAOneCharacterText)
 {
+    text.value = "0";
+    paint();
     open();
-    const int before = text.GetEditor()->GetBounds().Width();
-    type("a longer text");
-    const int after = text.GetEditor()->GetBounds().Width();
-    EXPECT_GT(after, before);
+    // From 3 pixels left of the text to the control's right edge, 2 pixels
+    // above and below the text.
+    EXPECT_EQ(text.GetEditor()->GetBounds(), CRect(1, 1, 150, 19));
+    type("5");
+    EXPECT_EQ(text.GetEditor()->GetBounds(), CRect(1, 1, 150, 19));
     type(std::string(60, 'w'));
-    EXPECT_EQ(text.GetEditor()->GetBounds().right, 150);
+    EXPECT_EQ(text.GetEditor()->GetBounds(), CRect(1, 1, 150, 19));
+}
+
+TEST_F(TextHost, EndingAnEditGivesTheKeyboardBackToTheWindowThatHadIt)
+{
+    // The host takes no focus of its own: the window that had the keyboard
+    // before the edit gets it back, after Enter, Escape, and an edit that
+    // changes nothing.
+    My::Window<CWnd> before;
+    test::attach_fake(before);
+    for (UINT key : { VK_RETURN, VK_ESCAPE, VK_RETURN }) {
+        before.CWnd::SetFocus();
+        open();
+        if (key == VK_RETURN && text.received.empty())
+            type("changed");
+        ASSERT_EQ(CWnd::GetFocus(), text.GetEditor());
+        text.GetEditor()->SendMessage(WM_KEYDOWN, key, 1);
+        EXPECT_FALSE(text.IsEditing());
+        EXPECT_EQ(CWnd::GetFocus(), &before) << key;
+    }
+    EXPECT_EQ(text.received, (std::vector<std::string> { "changed", "changed" }));
+
+    // Without such a window, the host window.
+    before.DestroyWindow();
+    open();
+    text.GetEditor()->SendMessage(WM_KEYDOWN, VK_RETURN, 1);
+    EXPECT_EQ(CWnd::GetFocus(), &host);
+
+    // A focus lost to another window stays there.
+    My::Window<CWnd> other;
+    test::attach_fake(other);
+    open();
+    other.CWnd::SetFocus();
+    text.GetEditor()->SendMessage(WM_KILLFOCUS);
+    EXPECT_FALSE(text.IsEditing());
+    EXPECT_EQ(CWnd::GetFocus(), &other);
+}
+
+TEST(TextControlFocus, AHostThatTakesTheFocusGetsItBackAsItsOwnFocusChild)
+{
+    struct List : My::Window<CWnd> {
+        bool AcceptsFocus() const override { return true; }
+    } list;
+    test::attach_fake(list);
+    Text text;
+    list.AddChild(&text);
+    text.SetBounds(CRect(0, 0, 150, 20));
+    CDC nowhere;
+    text.Paint(nowhere, CRect(0, 0, 150, 20));
+    list.SendMessage(WM_LBUTTONDOWN, MK_LBUTTON, test::at(8, 10));
+    list.SendMessage(WM_LBUTTONUP, 0, test::at(8, 10));
+    ASSERT_TRUE(text.IsEditing());
+    // The edit field took the keyboard from the list.
+    list.SendMessage(WM_KILLFOCUS);
+    ASSERT_EQ(list.GetFocusChild(), nullptr);
+    text.GetEditor()->SendMessage(WM_KEYDOWN, VK_RETURN, 1);
+    EXPECT_EQ(CWnd::GetFocus(), &list);
+    EXPECT_EQ(list.GetFocusChild(), static_cast<My::Control*>(&list));
+    platform::gui::run_posted();
 }
 
 TEST_F(TextHost, TooNarrowControlHidesTheEditorWhileEditingGoesOn)
