@@ -109,6 +109,23 @@ int create_beside(const fs::path& target, mode_t mode, fs::path& name)
     return -1;
 }
 
+// Flushes the new file to the disc; 0 or the error. A file system that has no
+// flush at all (some network and FUSE mounts refuse with EINVAL or ENOTSUP)
+// has taken the bytes as far as it can: refusing the save there would make
+// every save to such a mount fail. The platform layer's sync_file answers the
+// same; this library sits beside that layer and cannot call it.
+int sync_file(int descriptor)
+{
+    if (::fsync(descriptor) == 0)
+        return 0;
+    const int error = errno;
+#if EOPNOTSUPP != ENOTSUP
+    if (error == EOPNOTSUPP)
+        return 0;
+#endif
+    return error == EINVAL || error == ENOTSUP ? 0 : error;
+}
+
 // Flushes a folder's entries (the rename) to the disc. The file is in place
 // by then, so a folder that cannot be flushed (a file system that does not
 // support it) is no failure of the save.
@@ -154,8 +171,8 @@ std::uint64_t replace_file(const std::string& path, const std::function<void(std
             throw;
         }
         written = buffer.written();
-        if (::fsync(descriptor) != 0)
-            throw failure("cannot write", path, errno);
+        if (const int error = sync_file(descriptor))
+            throw failure("cannot write", path, error);
     } catch (...) {
         ::close(descriptor);
         ::unlink(temporary.c_str());

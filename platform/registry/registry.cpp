@@ -1,5 +1,6 @@
 #include "platform/registry/registry.h"
 
+#include "platform/kernel/file_sync.h"
 #include "platform/registry/value_file.h"
 
 #include <cerrno>
@@ -152,8 +153,8 @@ int replace_file(const std::string& folder, const std::string& path, const std::
     if (fd < 0)
         return errno;
     int result = write_all(fd, text);
-    if (result == 0 && fsync(fd) != 0)
-        result = errno;
+    if (result == 0)
+        result = sync_file(fd);
     if (::close(fd) != 0 && result == 0)
         result = errno;
     if (result == 0 && std::rename(temporary.c_str(), path.c_str()) != 0)

@@ -1,6 +1,7 @@
 #include "platform/video/avi_writer.h"
 
 #include "platform/tests/avi_samples.h"
+#include "platform/tests/fsync_stand_in.h"
 #include "platform/video/video_compressor.h"
 
 #include <gtest/gtest.h>
@@ -12,45 +13,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <mutex>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
-
-namespace {
-
-// What reached fsync in this process: the files synced (device and inode),
-// and a failure to answer for regular files when set.
-struct sync_log {
-    std::mutex lock;
-    std::vector<std::pair<dev_t, ino_t>> synced;
-    int fail_files = 0;
-};
-
-sync_log& syncs()
-{
-    static sync_log log;
-    return log;
-}
-
-} // namespace
-
-// Stands in for the C library's fsync in this test program, so that the
-// tests see what the writer flushes and can make a flush fail.
-extern "C" int fsync(int fd)
-{
-    struct stat st { };
-    if (::fstat(fd, &st) == 0) {
-        std::lock_guard<std::mutex> locked(syncs().lock);
-        if (S_ISREG(st.st_mode) && syncs().fail_files != 0) {
-            errno = syncs().fail_files;
-            return -1;
-        }
-        syncs().synced.emplace_back(st.st_dev, st.st_ino);
-    }
-    return int(::syscall(SYS_fsync, fd));
-}
 
 namespace {
 
@@ -359,10 +325,7 @@ TEST_F(AviWriter, FinishedFileIsOnTheDiscBeforeItReplacesTheOld)
 {
     const std::string path = file("render.avi");
     std::ofstream(path) << "the earlier render";
-    {
-        std::lock_guard<std::mutex> locked(syncs().lock);
-        syncs().synced.clear();
-    }
+    t::take_synced_files();
     avi_writer w;
     write_frames(w, path, 3);
     ASSERT_FALSE(HasFatalFailure());
@@ -371,8 +334,7 @@ TEST_F(AviWriter, FinishedFileIsOnTheDiscBeforeItReplacesTheOld)
     }, folder {};
     ASSERT_EQ(::stat(path.c_str(), &target), 0);
     ASSERT_EQ(::stat(m_folder.c_str(), &folder), 0);
-    std::lock_guard<std::mutex> locked(syncs().lock);
-    const auto& synced = syncs().synced;
+    const auto synced = t::take_synced_files();
     EXPECT_NE(
         std::find(synced.begin(), synced.end(), std::make_pair(target.st_dev, target.st_ino)), synced.end())
         << "the new file was not flushed";
@@ -383,23 +345,109 @@ TEST_F(AviWriter, FinishedFileIsOnTheDiscBeforeItReplacesTheOld)
 
 TEST_F(AviWriter, FileThatCannotBeFlushedDoesNotReplaceTheOld)
 {
-    const std::string path = file("render.avi");
-    std::ofstream(path) << "the earlier render";
-    avi_writer w;
-    write_frames(w, path, 3);
+    for (const int error : { EIO, ENOSPC, EDQUOT }) {
+        const std::string path = file("render.avi");
+        std::ofstream(path) << "the earlier render";
+        avi_writer w;
+        write_frames(w, path, 3);
+        ASSERT_FALSE(HasFatalFailure());
+        int result = 0;
+        {
+            t::failing_file_syncs failing(error);
+            result = w.close();
+        }
+        EXPECT_EQ(result, error);
+        EXPECT_TRUE(contents(path) == "the earlier render") << "the earlier render was replaced";
+        EXPECT_EQ(std::distance(fs::directory_iterator(m_folder), fs::directory_iterator()), 1);
+    }
+}
+
+// Some network and FUSE mounts have no flush at all; a render there is
+// as safe as that file system makes it, and must not be thrown away.
+TEST_F(AviWriter, FileSystemWithoutFlushStillGetsTheRender)
+{
+    for (const int error : { EINVAL, ENOTSUP, EOPNOTSUPP }) {
+        const std::string path = file("render.avi");
+        std::ofstream(path) << "the earlier render";
+        avi_writer w;
+        write_frames(w, path, 3);
+        ASSERT_FALSE(HasFatalFailure());
+        int result = 0;
+        {
+            t::failing_file_syncs failing(error);
+            result = w.close();
+        }
+        EXPECT_EQ(result, 0) << std::strerror(error);
+        avi_file read;
+        EXPECT_NO_THROW(read.open(path)) << std::strerror(error);
+        EXPECT_EQ(read.length(), 3) << std::strerror(error);
+        EXPECT_EQ(std::distance(fs::directory_iterator(m_folder), fs::directory_iterator()), 1);
+    }
+}
+
+// A process number no process has: a child that has ended and been reaped.
+pid_t ended_process()
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(0);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return child;
+}
+
+TEST_F(AviWriter, TemporaryFilesOfEndedProcessesAreRemovedWhenARenderStarts)
+{
+    const pid_t ended = ended_process();
+    ASSERT_GT(ended, 0);
+    ASSERT_NE(::kill(ended, 0), 0);
+    ASSERT_EQ(errno, ESRCH);
+    const std::string gone = std::to_string(ended);
+    const std::string ours = std::to_string(::getpid());
+
+    // A render of this process in progress in the same folder.
+    avi_writer earlier;
+    write_frames(earlier, file("earlier.avi"), 2);
     ASSERT_FALSE(HasFatalFailure());
-    {
-        std::lock_guard<std::mutex> locked(syncs().lock);
-        syncs().fail_files = EIO;
-    }
-    const int result = w.close();
-    {
-        std::lock_guard<std::mutex> locked(syncs().lock);
-        syncs().fail_files = 0;
-    }
-    EXPECT_EQ(result, EIO);
-    EXPECT_TRUE(contents(path) == "the earlier render") << "the earlier render was replaced";
-    EXPECT_EQ(std::distance(fs::directory_iterator(m_folder), fs::directory_iterator()), 1);
+
+    const std::vector<std::string> stale = { "render.avi.~" + gone + ".3.tmp",
+        "other.avi.~" + gone + ".0.tmp", "x.~1.~" + gone + ".4294967295.tmp" };
+    const std::vector<std::string> kept
+        = { "render.avi.~" + ours + ".3.tmp", "render.avi.~1.3.tmp", "notes.txt",
+              // Names our writer never makes.
+              "render.avi.~" + gone + ".tmp", "render.avi.~" + gone + ".3.tmp.bak",
+              "render.avi.~0" + gone + ".3.tmp", "render.avi.~" + gone + ".03.tmp",
+              "render.avi.~" + gone + ".4294967296.tmp", "render.avi.~+" + gone + ".3.tmp",
+              "render.avi.~" + gone + ".3.TMP", ".~" + gone + ".3.tmp", "render.avi.~0.3.tmp",
+              "render.avi~" + gone + ".3.tmp", "render.avi.~" + gone + "..tmp" };
+    for (const auto& name : stale)
+        std::ofstream(file(name)) << "left by a crash";
+    for (const auto& name : kept)
+        std::ofstream(file(name)) << "not ours to remove";
+    // Of the right name, but no regular file.
+    fs::create_directory(file("folder.~" + gone + ".5.tmp"));
+    fs::create_symlink(file("notes.txt"), file("link.~" + gone + ".6.tmp"));
+    // Another user's, where this test may give a file away (as root).
+    const std::string others = file("shared.avi.~" + gone + ".7.tmp");
+    std::ofstream(others) << "another user's";
+    const bool given_away = ::chown(others.c_str(), 65534, 65534) == 0;
+
+    avi_writer w;
+    write_frames(w, file("render.avi"), 2);
+    ASSERT_FALSE(HasFatalFailure());
+    for (const auto& name : stale)
+        EXPECT_FALSE(fs::exists(file(name))) << name;
+    for (const auto& name : kept)
+        EXPECT_TRUE(fs::exists(file(name))) << name;
+    EXPECT_TRUE(fs::is_directory(file("folder.~" + gone + ".5.tmp")));
+    EXPECT_TRUE(fs::is_symlink(file("link.~" + gone + ".6.tmp")));
+    EXPECT_TRUE(fs::exists(file("notes.txt")));
+    EXPECT_EQ(fs::exists(others), given_away);
+    EXPECT_EQ(w.close(), 0);
+    EXPECT_EQ(earlier.close(), 0) << "the render in progress lost its file";
+    avi_file f;
+    f.open(file("earlier.avi"));
+    EXPECT_EQ(f.length(), 2);
 }
 
 } // namespace

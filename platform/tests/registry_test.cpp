@@ -2,14 +2,17 @@
 #include "platform/registry/registry.h"
 #include "platform/registry/value_file.h"
 
+#include "platform/tests/fsync_stand_in.h"
 #include "platform/tests/scoped_environment.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -239,6 +242,44 @@ TEST_F(registry_store, ChangeBeyondTheReadingLimitIsRefusedAndKeepsTheValues)
     ASSERT_EQ(key.set("more", more), 0);
     ASSERT_EQ(key.query("more", value), 0);
     EXPECT_EQ(value, more);
+}
+
+TEST_F(registry_store, ChangeThatCannotReachTheDiscIsRefusedAndKeepsTheValues)
+{
+    registry_key key;
+    ASSERT_EQ(key.open(registry_root::current_user, "Software\\T", true), 0);
+    ASSERT_EQ(key.set("kept", dword_value(1)), 0);
+    for (const int error : { EIO, ENOSPC, EDQUOT }) {
+        {
+            platform::testing::failing_file_syncs failing(error);
+            EXPECT_EQ(key.set("kept", dword_value(2)), error);
+        }
+        registry_value value;
+        ASSERT_EQ(key.query("kept", value), 0);
+        EXPECT_EQ(value, dword_value(1));
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(key.folder()),
+                      std::filesystem::directory_iterator()),
+            2)
+            << "a temporary file was left";
+    }
+}
+
+// Some network and FUSE mounts have no flush at all; settings kept there
+// must still change.
+TEST_F(registry_store, FileSystemWithoutFlushStillTakesChanges)
+{
+    registry_key key;
+    ASSERT_EQ(key.open(registry_root::current_user, "Software\\T", true), 0);
+    std::uint32_t n = 0;
+    for (const int error : { EINVAL, ENOTSUP, EOPNOTSUPP }) {
+        {
+            platform::testing::failing_file_syncs failing(error);
+            EXPECT_EQ(key.set("changed", dword_value(++n)), 0) << std::strerror(error);
+        }
+        registry_value value;
+        ASSERT_EQ(key.query("changed", value), 0);
+        EXPECT_EQ(value, dword_value(n));
+    }
 }
 
 TEST_F(registry_store, RefusedFolderIsReported)

@@ -41,7 +41,8 @@ public:
 
     // Starts the file: it is written beside `path` and takes the place of
     // any file there when closed; until then an existing file stays as it
-    // was.
+    // was. Temporary files that writers of processes no longer running left
+    // in the folder of `path` are removed first.
     int open(const std::string& path);
     // The stream: type, handler, rate and scale and the suggested buffer
     // size of `info`, and the frame rectangle {0, 0, width, height}.
