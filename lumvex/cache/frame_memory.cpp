@@ -225,6 +225,43 @@ struct frame_memory_state {
         return s;
     }
 
+    // Releases ready buffers, those of sizes no longer asked for first,
+    // until the buffers in place fit the budget or none is ready; a slab
+    // left with nothing in place and nothing out is unmapped.
+    void release_beyond_budget()
+    {
+        for (auto& [bytes, sizes] : classes) {
+            if (bytes != current)
+                release_ready(sizes);
+        }
+        if (current != 0)
+            release_ready(classes[current]);
+    }
+
+    void release_ready(size_class& sizes)
+    {
+        const std::size_t each = sizes.buffer_bytes;
+        for (auto it = sizes.slabs.begin(); it != sizes.slabs.end() && in_place > budget;) {
+            slab& s = *it;
+            while (!s.ready.empty() && in_place > budget) {
+                const unsigned index = s.ready.back();
+                s.ready.pop_back();
+                ::madvise(s.base + std::size_t(index) * each, each, MADV_DONTNEED);
+                s.bare.push_back(index);
+                --sizes.ready;
+                ready_bytes -= each;
+                in_place -= each;
+            }
+            if (s.out == 0 && s.ready.empty()) {
+                mapped -= s.bytes;
+                unmap(s.base, s.bytes);
+                it = sizes.slabs.erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+
     void give_back(slab* s, std::size_t buffer_bytes, unsigned index)
     {
         std::lock_guard guard(lock);
@@ -376,7 +413,12 @@ void frame_memory::set_budget(std::uint64_t budget)
 {
     {
         std::lock_guard guard(m_state->lock);
+        const bool lowered = budget < m_state->budget;
         m_state->budget = budget;
+        // Memory given up by the user is wanted elsewhere now, not when
+        // reading resumes.
+        if (lowered)
+            m_state->release_beyond_budget();
     }
     m_state->work.notify_all();
 }
@@ -447,6 +489,7 @@ void frame_memory::run()
         ++from->out;
         ++sizes->stocking;
         state.in_place += each;
+        const std::uint64_t budget = state.budget;
         lock.unlock();
         put_in_place(from->base + std::size_t(index) * each, each);
         forbid(from->base + std::size_t(index) * each, each);
@@ -456,6 +499,10 @@ void frame_memory::run()
         from->ready.push_back(index);
         ++sizes->ready;
         state.ready_bytes += each;
+        // A budget lowered while this buffer was put in place could not
+        // release it then.
+        if (state.budget < budget)
+            state.release_beyond_budget();
     }
     --state.busy;
     state.settled.notify_all();
