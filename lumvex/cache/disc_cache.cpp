@@ -356,6 +356,8 @@ void disc_cache::cancel(write_job& job)
     job.dropped = true;
     m_queued_bytes -= job.bytes;
     job.image.reset();
+    // Puts may be waiting for the room.
+    m_released.notify_all();
 }
 
 // Takes the entry off the list with its files. Its size leaves `used` at
@@ -584,27 +586,64 @@ void disc_cache::read_entry(const std::string& name, img::image<img::BGRA<unsign
     img::gdiplus_reader().read(paths::native(m_root + name), target);
 }
 
+// Room in the write queue, taken under the list lock in the same hold that
+// finds it free, so that puts side by side cannot all pass one check; given
+// back unless the put queues its image.
+class disc_cache::queue_room {
+public:
+    queue_room(disc_cache& owner, std::uint64_t bytes)
+        : m_owner(owner)
+        , m_bytes(bytes)
+    {
+        // Room is waited for without the gate: the writer takes the gate for
+        // every write, and an exclusive holder waiting meanwhile must not
+        // keep it out.
+        list_lock lock(m_owner.m_list_lock);
+        const auto room = [&] {
+            return m_owner.m_queued_bytes == 0
+                || m_owner.m_queued_bytes + m_bytes <= m_owner.m_write_queue_bytes || m_owner.m_stopping;
+        };
+        if (!room()) {
+            ++m_owner.m_hurrying;
+            m_owner.m_work.notify_one();
+            m_owner.m_released.wait(lock, room);
+            --m_owner.m_hurrying;
+        }
+        m_owner.m_queued_bytes += m_bytes;
+    }
+    ~queue_room()
+    {
+        if (m_bytes == 0)
+            return;
+        list_lock lock(m_owner.m_list_lock);
+        m_owner.m_queued_bytes -= m_bytes;
+        m_owner.m_released.notify_all();
+    }
+    queue_room(const queue_room&) = delete;
+    queue_room& operator=(const queue_room&) = delete;
+
+    // The room now belongs to a queued job; the list lock is held.
+    std::uint64_t take()
+    {
+        const std::uint64_t bytes = m_bytes;
+        m_bytes = 0;
+        return bytes;
+    }
+
+private:
+    disc_cache& m_owner;
+    std::uint64_t m_bytes;
+};
+
 void disc_cache::put(const boost::shared_ptr<cached_image>& image, int placement)
 {
     if (!enabled())
         return;
     const img::image<img::BGRA<unsigned char>>& picture = image->image;
-    const std::uint64_t bytes = estimated_png_bytes(picture);
-    {
-        // Room is waited for without the gate: the writer takes the gate for
-        // every write, and an exclusive holder waiting meanwhile must not
-        // keep it out.
-        list_lock lock(m_list_lock);
-        const auto room = [&] {
-            return m_queued_bytes == 0 || m_queued_bytes + bytes <= m_write_queue_bytes || m_stopping;
-        };
-        if (!room()) {
-            ++m_hurrying;
-            m_work.notify_one();
-            m_released.wait(lock, room);
-            --m_hurrying;
-        }
-    }
+    // The queue holds the image itself until its pair is written; the quota
+    // counts it at the size its PNG is likely to have until then.
+    queue_room room(*this, picture.size);
+    const std::uint64_t estimate = estimated_png_bytes(picture);
     std::shared_lock gate(m_gate);
     if (!enabled())
         return;
@@ -638,18 +677,17 @@ void disc_cache::put(const boost::shared_ptr<cached_image>& image, int placement
     }
     auto job = std::make_shared<write_job>();
     job->image = image;
-    job->bytes = bytes;
+    job->bytes = room.take();
     job->where = it;
     it->pending = job;
     m_jobs.push_back(job);
-    m_queued_bytes += bytes;
     ++m_jobs_queued;
     m_last_put = std::chrono::steady_clock::now();
-    if (bytes >= it->size)
-        m_used.fetch_add(bytes - it->size, std::memory_order_relaxed);
+    if (estimate >= it->size)
+        m_used.fetch_add(estimate - it->size, std::memory_order_relaxed);
     else
-        m_used.fetch_sub(it->size - bytes, std::memory_order_relaxed);
-    it->size = bytes;
+        m_used.fetch_sub(it->size - estimate, std::memory_order_relaxed);
+    it->size = estimate;
     reorder(it, placement);
     if (used() > m_quota.load(std::memory_order_relaxed))
         trim(lock, m_quota.load(std::memory_order_relaxed), false);

@@ -22,9 +22,11 @@
 // them to the disc. An entry whose files were cut short by a crash is
 // recognised at start-up (its PNG does not end as a whole PNG does) and
 // deleted; one damaged inside fails its read and is deleted then. The queue
-// holds at most `write_queue_bytes` of pending images (the quota trims
-// pending entries like written ones, so it never holds more than the quota
-// either): a `put` that finds it full waits until the writer has made room.
+// holds at most `write_queue_bytes` of pending images, counted as they lie
+// in memory (one image larger than that alone): a `put` that finds it full
+// waits until the writer has made room. The quota trims pending entries
+// like written ones, so the queue also holds no more images than the quota
+// has room for at their estimate.
 // The writer yields to a reader that puts image after image: it writes once
 // puts have paused for a quiet time, or sooner when the queue is half full
 // or someone waits for it (a full queue, `flush`, destruction).
@@ -133,6 +135,7 @@ private:
     struct write_job;
     class scope;
     class production;
+    class queue_room;
     using entry_list = std::list<entry>;
     using list_lock = std::unique_lock<std::mutex>;
 
@@ -175,9 +178,10 @@ private:
     // The keys `get` is producing right now; kept across re-rooting.
     std::vector<boost::shared_ptr<item_id>> m_producing;
     // Under m_list_lock: the writes waiting for the writer (oldest first;
-    // dropped ones stay until it reaches them), the bytes their images are
-    // counted at, how many were ever queued and how many are done or
-    // dropped, and the pairs it has to delete.
+    // dropped ones stay until it reaches them), the bytes of their images
+    // (and of those whose puts have taken room for them), how many were ever
+    // queued and how many are done or dropped, and the pairs it has to
+    // delete.
     std::deque<std::shared_ptr<write_job>> m_jobs;
     std::uint64_t m_queued_bytes = 0;
     std::uint64_t m_jobs_queued = 0;

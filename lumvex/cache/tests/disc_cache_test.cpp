@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <barrier>
 #include <fstream>
 #include <future>
@@ -560,7 +561,7 @@ TEST(disc_cache, AFullWriteQueueMakesPutWaitForRoomAndLosesNothing)
 {
     scratch_folder folder;
     // Room for two 32 x 24 images waiting to be written.
-    disc_cache cache(folder.root(), 1 << 30, &avi_kind, 2 * (32 * 24 * 3 + 24 + 4096));
+    disc_cache cache(folder.root(), 1 << 30, &avi_kind, 2 * 32 * 24 * 4);
     writer_gate writer;
     production record;
     auto two = std::async(std::launch::async, [&] {
@@ -583,6 +584,61 @@ TEST(disc_cache, AFullWriteQueueMakesPutWaitForRoomAndLosesNothing)
         ASSERT_TRUE(found) << number;
         EXPECT_TRUE(same_pixels(found->image, picture(32, 24, static_cast<unsigned>(number))));
     }
+}
+
+TEST(disc_cache, TheWriteQueueNeverHoldsMoreImageBytesThanItsLimitWhilePutsRunSideBySide)
+{
+    scratch_folder folder;
+    constexpr unsigned width = 320;
+    constexpr unsigned height = 240;
+    constexpr std::uint64_t image_bytes = std::uint64_t(width) * height * 4;
+    constexpr std::uint64_t limit = 4 * image_bytes;
+    disc_cache cache(folder.root(), std::uint64_t(1) << 30, &avi_kind, limit, std::chrono::milliseconds(0));
+    writer_gate writer;
+    production record;
+    // The test holds every image once: a second holder is the queue (or the
+    // writer, held on the first image meanwhile).
+    std::vector<boost::shared_ptr<lumvex::cached_image>> images;
+    images.push_back(entry_of(
+        boost::shared_ptr<lumvex::item_id>(new held_key(0, &record, writer.gate)), width, height, 0));
+    for (int number = 1; number <= 9; ++number)
+        images.push_back(
+            entry_of(key_of(number, &record, true), width, height, static_cast<unsigned>(number)));
+    const auto queued = [&] {
+        std::uint64_t bytes = 0;
+        for (const auto& image : images) {
+            if (image.use_count() > 1)
+                bytes += image->image.size;
+        }
+        return bytes;
+    };
+    cache.put(images[0], placement::back);
+    std::vector<std::thread> putters;
+    for (int t = 0; t < 3; ++t) {
+        putters.emplace_back([&, t] {
+            for (int i = 1 + 3 * t; i <= 3 + 3 * t; ++i)
+                cache.put(images[std::size_t(i)], placement::back);
+        });
+    }
+    // Watched until no further image fits, and a while after that.
+    std::uint64_t most = 0;
+    const auto watch = [&](std::chrono::steady_clock::time_point until, bool until_full) {
+        while (std::chrono::steady_clock::now() < until && !(until_full && most + image_bytes > limit)) {
+            most = std::max(most, queued());
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    };
+    watch(std::chrono::steady_clock::now() + a_while, true);
+    watch(std::chrono::steady_clock::now() + std::chrono::milliseconds(200), false);
+    EXPECT_LE(most, limit);
+    EXPECT_GT(most + image_bytes, limit) << "the queue never filled up";
+    writer.release();
+    for (std::thread& putter : putters)
+        putter.join();
+    cache.flush();
+    std::size_t files = 0;
+    png_bytes(folder.path(), &files);
+    EXPECT_EQ(files, images.size());
 }
 
 TEST(disc_cache, WaitingImagesBeyondTheQuotaAreDroppedUnwrittenWithoutWaiting)
@@ -613,9 +669,8 @@ TEST(disc_cache, WaitingImagesBeyondTheQuotaAreDroppedUnwrittenWithoutWaiting)
 TEST(disc_cache, WritesWaitWhileImagesKeepComingUntilTheQueueIsHalfFullOrAFlushAsks)
 {
     scratch_folder folder;
-    const std::uint64_t estimate = 32 * 24 * 3 + 24 + 4096;
-    // Puts never pause long enough here.
-    disc_cache cache(folder.root(), 1 << 30, &avi_kind, 4 * estimate, std::chrono::hours(1));
+    // Puts never pause long enough here. Room for four 32 x 24 images.
+    disc_cache cache(folder.root(), 1 << 30, &avi_kind, 4 * 32 * 24 * 4, std::chrono::hours(1));
     const auto files = [&] {
         std::size_t count = 0;
         png_bytes(folder.path(), &count);
