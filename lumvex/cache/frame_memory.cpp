@@ -472,8 +472,12 @@ void frame_memory::run()
             }
         }
         try {
-            if (from == nullptr)
-                from = &state.add_slab(lock, *sizes);
+            if (from == nullptr) {
+                state.add_slab(lock, *sizes);
+                // The lock was let go while mapping: another stocker may
+                // have filled the stock or the budget meanwhile.
+                continue;
+            }
         } catch (const std::bad_alloc&) {
             // No memory to prepare ahead; the reader maps its own.
             --state.busy;
@@ -491,6 +495,9 @@ void frame_memory::run()
         state.in_place += each;
         const std::uint64_t budget = state.budget;
         lock.unlock();
+        // A bare buffer may have been released after it was given back,
+        // and is then still forbidden.
+        allow(from->base + std::size_t(index) * each, each);
         put_in_place(from->base + std::size_t(index) * each, each);
         forbid(from->base + std::size_t(index) * each, each);
         lock.lock();
