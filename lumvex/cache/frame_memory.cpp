@@ -360,28 +360,34 @@ std::shared_ptr<unsigned char> frame_memory::acquire(std::size_t bytes)
     detail::size_class& sizes = state.switch_to(each);
     detail::slab* from = nullptr;
     unsigned index = 0;
-    for (detail::slab& s : sizes.slabs) {
-        if (!s.ready.empty()) {
-            from = &s;
-            index = s.ready.back();
-            s.ready.pop_back();
-            --sizes.ready;
-            state.ready_bytes -= each;
-            break;
+    for (;;) {
+        for (detail::slab& s : sizes.slabs) {
+            if (!s.ready.empty()) {
+                from = &s;
+                index = s.ready.back();
+                s.ready.pop_back();
+                --sizes.ready;
+                state.ready_bytes -= each;
+                break;
+            }
         }
-    }
-    if (from == nullptr) {
+        if (from != nullptr)
+            break;
         for (detail::slab& s : sizes.slabs) {
             if (!s.bare.empty()) {
                 from = &s;
                 break;
             }
         }
-        if (from == nullptr)
-            from = &state.add_slab(lock, sizes);
-        index = from->bare.back();
-        from->bare.pop_back();
-        state.in_place += each;
+        if (from != nullptr) {
+            index = from->bare.back();
+            from->bare.pop_back();
+            state.in_place += each;
+            break;
+        }
+        // The lock is let go while mapping; a stocking thread may have
+        // made a buffer ready meanwhile, which is then taken instead.
+        state.add_slab(lock, sizes);
     }
     ++from->out;
     const bool wake = state.idle > 0 && state.wanting() != nullptr;
