@@ -299,41 +299,36 @@ TEST_F(cache_settings_dialog_test, AFolderNoFileCanBeWrittenInIsRefusedWhenChose
     const std::string old_root = system->settings().disc_root;
     const fs::path blocker = folder.path() / "blocker";
     touch(blocker);
-    const std::string refusal
-        = "The disc cache cannot write to this folder. Please choose a folder where files can be written.";
-    {
-        script refused([&](CDialog& d) {
-            d.Click(D::id_change_root);
-            EXPECT_EQ(d.GetDlgItemText(D::id_disc_root), old_root);
-            EXPECT_FALSE(d.IsItemEnabled(D::id_apply));
-            d.Click(IDOK);
-        });
-        refused.choose_folder((blocker / "cache").string());
+    // The dialog worked by `act`, the chooser giving `chosen`, ends as
+    // `ends`, having shown the refusal once.
+    const auto refused = [&](const fs::path& chosen, int ends, std::function<void(CDialog&)> act) {
+        script user(std::move(act));
+        user.choose_folder(chosen.string());
         D dialog(*system, nullptr);
-        EXPECT_EQ(dialog.DoModal(), IDOK);
+        EXPECT_EQ(dialog.DoModal(), ends);
         ASSERT_EQ(script::shown().size(), 1u);
-        EXPECT_EQ(script::shown()[0], refusal);
-    }
+        EXPECT_EQ(script::shown()[0],
+            "The disc cache cannot write to this folder. Please choose a folder where files can be written.");
+    };
+    refused(blocker / "cache", IDOK, [&](CDialog& d) {
+        d.Click(D::id_change_root);
+        EXPECT_EQ(d.GetDlgItemText(D::id_disc_root), old_root);
+        EXPECT_FALSE(d.IsItemEnabled(D::id_apply));
+        d.Click(IDOK);
+    });
     EXPECT_EQ(system->settings().disc_root, old_root);
 
     // Fine when chosen, a file in its way by the time Apply is pressed:
     // refused then, and nothing applied.
     const fs::path later = folder.path() / "later";
-    {
-        script spoilt([&](CDialog& d) {
-            d.Click(D::id_change_root);
-            d.Type(D::id_memory_quota, "300");
-            touch(later);
-            d.Click(IDOK);
-            EXPECT_TRUE(d.IsItemEnabled(D::id_apply)) << "the dialog stays";
-            d.Click(IDCANCEL);
-        });
-        spoilt.choose_folder((later / "cache").string());
-        D dialog(*system, nullptr);
-        EXPECT_EQ(dialog.DoModal(), IDCANCEL);
-        ASSERT_EQ(script::shown().size(), 1u);
-        EXPECT_EQ(script::shown()[0], refusal);
-    }
+    refused(later / "cache", IDCANCEL, [&](CDialog& d) {
+        d.Click(D::id_change_root);
+        d.Type(D::id_memory_quota, "300");
+        touch(later);
+        d.Click(IDOK);
+        EXPECT_TRUE(d.IsItemEnabled(D::id_apply)) << "the dialog stays";
+        d.Click(IDCANCEL);
+    });
     EXPECT_EQ(system->settings().disc_root, old_root);
     EXPECT_NE(system->settings().memory_quota, 300 * mib);
     system.reset();
