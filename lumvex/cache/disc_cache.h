@@ -20,7 +20,8 @@
 // from the image it was given) and queues the files for the cache's writer
 // thread, which writes the PNG and then its description, without forcing
 // them to the disc. An entry whose files were cut short by a crash is
-// recognised at start-up (its PNG does not end as a whole PNG does) and
+// recognised at start-up (its PNG does not end as a whole PNG does, or a PNG
+// named as the cache names them has no description or an empty one) and
 // deleted; one damaged inside fails its read and is deleted then. The queue
 // holds at most `write_queue_bytes` of pending images, counted as they lie
 // in memory (one image larger than that alone): a `put` that finds it full
@@ -104,8 +105,9 @@ public:
     // takes the new root (a "\" is appended when it ends in no separator),
     // creates it, locks it, lists the pairs it recognises through
     // `deserializer` (oldest first) and trims them to `quota`. Pairs of this
-    // library's own kinds that the deserializer does not take are deleted;
-    // any other file is left alone. An empty root, or one that cannot be
+    // library's own kinds that the deserializer does not take are deleted,
+    // and so are PNGs of the cache's own naming without a description; any
+    // other file is left alone. An empty root, or one that cannot be
     // created or locked, disables the cache.
     void set_root(const std::string& root, std::uint64_t quota, const item_id_deserializer* deserializer);
     // A quota not below the current one is stored at once; a smaller one
@@ -146,7 +148,14 @@ private:
     void disable();
     void scan(const item_id_deserializer* deserializer);
     entry_list::iterator locate(const item_id& key);
+    // The key's entry once no operation works on it (the lock let go while
+    // waiting), or end() when it is not listed.
+    entry_list::iterator locate_idle(list_lock& lock, const item_id& key);
     void reorder(entry_list::iterator it, int placement);
+    // Reorders the entry, or drops it leaving its files to the writer.
+    void place(list_lock& lock, entry_list::iterator it, int placement);
+    // Sets a listed entry's size, `used` following it.
+    void resize(entry& listed, std::uint64_t size);
     // Unlists the entry, dropping its queued write. Its files are deleted
     // at once (the lock released meanwhile) or, with `defer`, left to the
     // writer (their name stays reserved until then).

@@ -222,6 +222,50 @@ TEST(disc_cache, StartUpDeletesOnlyItsOwnUnwantedPairs)
     EXPECT_TRUE(fs::exists(folder.file("renamed.png")));
 }
 
+TEST(disc_cache, StartUpDeletesAPngOfItsOwnNamingLeftWithoutDescription)
+{
+    scratch_folder folder;
+    const std::string long_clip = "/clips/" + std::string(300, 'w') + ".avi";
+    {
+        disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+        for (int frame = 1; frame <= 3; ++frame)
+            cache.put(frame_entry(frame), placement::back);
+        cache.put(frame_entry(1, "/elsewhere/walk.avi"), placement::back);
+        cache.put(frame_entry(1234567), placement::back);
+        cache.put(frame_entry(4, long_clip), placement::back);
+    }
+    std::string long_stem;
+    for (const fs::directory_entry& file : fs::directory_iterator(folder.path())) {
+        if (file.path().filename().string().starts_with("www"))
+            long_stem = file.path().stem().string();
+    }
+    ASSERT_FALSE(long_stem.empty());
+    // A crash between each PNG and its description: none was written, or
+    // one was opened and never filled.
+    const std::vector<std::string> orphans { "walk.000001", "walk.000001.1", "walk.000002", "walk.1234567",
+        long_stem };
+    for (const std::string& stem : orphans)
+        fs::remove(folder.file(stem + ".txt"));
+    write_file(folder.file("walk.000002.txt"), "");
+    // Pictures without description but named otherwise are not the cache's.
+    const std::vector<std::string> strangers { "holiday.png", "walk.00005.png", "walk.000006.01.png",
+        "walk.0000007.png", "shot~0123456789ABCDEF.png", "walk.000008.png" };
+    for (const std::string& name : strangers)
+        write_file(folder.file(name), "x");
+    fs::create_directory(folder.file("walk.000008.txt"));
+
+    disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+    EXPECT_EQ(cache.count(), 1u);
+    EXPECT_TRUE(cache.contains(frame_key(3), placement::keep));
+    for (const std::string& stem : orphans) {
+        EXPECT_FALSE(fs::exists(folder.file(stem + ".png"))) << stem;
+        EXPECT_FALSE(fs::exists(folder.file(stem + ".txt"))) << stem;
+    }
+    for (const std::string& name : strangers)
+        EXPECT_TRUE(fs::exists(folder.file(name))) << name;
+    EXPECT_EQ(cache.used(), fs::file_size(folder.file("walk.000003.png")));
+}
+
 TEST(disc_cache, StartUpSkipsAFileTooLargeForItsRecord)
 {
     scratch_folder folder;
