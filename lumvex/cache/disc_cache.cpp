@@ -572,9 +572,13 @@ void disc_cache::run_writer()
 // A reader going through footage puts frame after frame; writing their
 // copies meanwhile would take the machine's time and memory bandwidth from
 // it, and a quota smaller than the queue drops most of them unwritten anyway.
+// The quota keeps the images waiting within it at their PNG estimate, which
+// is at least three quarters of what they hold: with a quota of half the
+// queue (the default) they hold at most two thirds of it, and a reader's
+// copies wait until it pauses.
 bool disc_cache::writes_deferred() const
 {
-    return !m_stopping && m_hurrying == 0 && m_queued_bytes < m_write_queue_bytes / 2
+    return !m_stopping && m_hurrying == 0 && m_queued_bytes < m_write_queue_bytes / 4 * 3
         && std::chrono::steady_clock::now() < m_last_put + m_quiet_time;
 }
 

@@ -29,8 +29,9 @@
 // like written ones, so the queue also holds no more images than the quota
 // has room for at their estimate.
 // The writer yields to a reader that puts image after image: it writes once
-// puts have paused for a quiet time, or sooner when the queue is half full
-// or someone waits for it (a full queue, `flush`, destruction).
+// puts have paused for a quiet time, or sooner when the queue is three
+// quarters full or someone waits for it (a full queue, `flush`,
+// destruction).
 // Destroying the cache or re-rooting it finishes the writes queued until
 // then (unless erase_on_exit drops them with every pair).
 //

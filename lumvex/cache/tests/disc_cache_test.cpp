@@ -685,6 +685,28 @@ TEST(disc_cache, TheWriteQueueNeverHoldsMoreImageBytesThanItsLimitWhilePutsRunSi
     EXPECT_EQ(files, images.size());
 }
 
+TEST(disc_cache, AReadersCopiesWaitForItToPauseWhileTheQuotaKeepsTheQueueFromFillingUp)
+{
+    scratch_folder folder;
+    // The cache system's default quota and queue, and video frames put one
+    // after another as a first read puts them.
+    const std::uint64_t quota = std::uint64_t(128) << 20;
+    disc_cache cache(
+        folder.root(), quota, &avi_kind, disc_cache::default_write_queue_bytes, std::chrono::hours(1));
+    const img::image<bgra> frame = picture(768, 576, 1);
+    for (int number = 0; number < 200; ++number)
+        cache.put(boost::shared_ptr<lumvex::cached_image>(new lumvex::cached_image(frame_key(number), frame)),
+            placement::back);
+    std::size_t files = 0;
+    png_bytes(folder.path(), &files);
+    EXPECT_EQ(files, 0u) << "copies were written while the reader went on";
+    cache.flush();
+    png_bytes(folder.path(), &files);
+    EXPECT_EQ(files, cache.count());
+    EXPECT_GT(files, 0u);
+    EXPECT_LE(cache.used(), quota);
+}
+
 TEST(disc_cache, WaitingImagesBeyondTheQuotaAreDroppedUnwrittenWithoutWaiting)
 {
     scratch_folder folder;
@@ -710,7 +732,7 @@ TEST(disc_cache, WaitingImagesBeyondTheQuotaAreDroppedUnwrittenWithoutWaiting)
     EXPECT_TRUE(fs::exists(folder.file("number6.png")));
 }
 
-TEST(disc_cache, WritesWaitWhileImagesKeepComingUntilTheQueueIsHalfFullOrAFlushAsks)
+TEST(disc_cache, WritesWaitWhileImagesKeepComingUntilTheQueueIsThreeQuartersFullOrAFlushAsks)
 {
     scratch_folder folder;
     // Puts never pause long enough here. Room for four 32 x 24 images.
@@ -721,19 +743,20 @@ TEST(disc_cache, WritesWaitWhileImagesKeepComingUntilTheQueueIsHalfFullOrAFlushA
         return count;
     };
     cache.put(entry_of(frame_key(1), 32, 24, 1), placement::back);
+    cache.put(entry_of(frame_key(2), 32, 24, 2), placement::back);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(files(), 0u);
     EXPECT_TRUE(cache.contains(frame_key(1), placement::keep));
-    // Half the queue: the writer goes on without a pause, until the queue
-    // is below half again.
-    cache.put(entry_of(frame_key(2), 32, 24, 2), placement::back);
+    // Three quarters of the queue: the writer goes on without a pause,
+    // until the queue is below that again.
+    cache.put(entry_of(frame_key(3), 32, 24, 3), placement::back);
     const auto deadline = std::chrono::steady_clock::now() + a_while;
     while (files() < 1 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(files(), 1u);
     cache.flush();
-    EXPECT_EQ(files(), 2u);
+    EXPECT_EQ(files(), 3u);
     EXPECT_EQ(cache.used(), png_bytes(folder.path()));
 }
 
