@@ -81,18 +81,63 @@ std::string text_name(const std::string& png_name)
     return png_name.substr(0, png_name.size() - 4) + text_extension;
 }
 
-// Whether a file stem is the key's own name: its key text, or that text, a
-// dot and a number from 1 up (the numbering of taken names).
+bool all_digits(const std::string& text)
+{
+    return !text.empty()
+        && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// The stem without the numbering of a taken name (a dot and a number from 1
+// up); the stem itself when it has none.
+std::string unnumbered(const std::string& stem)
+{
+    const std::size_t dot = stem.rfind('.');
+    if (dot == std::string::npos)
+        return stem;
+    const std::string number = stem.substr(dot + 1);
+    return all_digits(number) && number[0] != '0' ? stem.substr(0, dot) : stem;
+}
+
+// Whether a file stem is the key's own name: its key text, or that text
+// numbered.
 bool is_name_of(const std::string& stem, const item_id& key)
 {
     const std::string base = safe_stem(key.key());
-    if (stem == base)
-        return true;
-    if (stem.size() < base.size() + 2 || stem.compare(0, base.size(), base) != 0 || stem[base.size()] != '.')
+    return stem == base || unnumbered(stem) == base;
+}
+
+// Whether a stem is a key text of the cache's own entries: a frame's (a
+// name, a dot and the frame number in at least six digits) or one cut for
+// length (`safe_stem`).
+bool own_key_text(const std::string& stem)
+{
+    const std::size_t dot = stem.rfind('.');
+    if (dot != std::string::npos) {
+        const std::string number = stem.substr(dot + 1);
+        if (all_digits(number) && number.size() >= 6 && (number.size() == 6 || number[0] != '0'))
+            return true;
+    }
+    constexpr std::size_t hash_digits = 16;
+    if (stem.size() <= hash_digits || stem[stem.size() - hash_digits - 1] != '~')
         return false;
-    const std::string number = stem.substr(base.size() + 1);
-    return number[0] != '0'
-        && std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return std::all_of(stem.end() - hash_digits, stem.end(),
+        [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
+}
+
+// Whether a stem is a name the cache gives its own entries: their key text,
+// or that text numbered.
+bool own_naming(const std::string& stem)
+{
+    return own_key_text(stem) || own_key_text(unnumbered(stem));
+}
+
+// Whether a description is missing or empty, as the writer leaves it when a
+// crash stops it between a PNG and its description.
+bool unwritten(const std::string& description)
+{
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(paths::native(description), error);
+    return error ? error == std::errc::no_such_file_or_directory : size == 0;
 }
 
 boost::shared_ptr<item_id> read_description(const std::string& path, const item_id_deserializer& deserializer)
@@ -214,29 +259,19 @@ struct disc_cache::write_job {
     bool dropped = false;
 };
 
-// The time an operation works on one entry's files. Construction waits until
-// no other operation works on an equal key, then marks the entry (in insert
-// mode adding it at the front when it is missing). Ending with `finish`
-// applies the placement; a scope left without it (an exception) drops the
-// entry with its files.
+// The time an operation works on one listed entry's files. Construction
+// waits until no other operation works on an equal key, then marks the
+// entry. Ending with `finish` applies the placement; a scope left without it
+// (an exception) drops the entry with its files.
 class disc_cache::scope {
 public:
-    scope(disc_cache& owner, const boost::shared_ptr<item_id>& key, bool insert)
+    scope(disc_cache& owner, const boost::shared_ptr<item_id>& key)
         : m_owner(owner)
     {
         list_lock lock(owner.m_list_lock);
-        for (;;) {
-            m_entry = owner.locate(*key);
-            if (m_entry == owner.m_entries.end() || !m_entry->busy)
-                break;
-            owner.m_released.wait(lock);
-        }
-        if (m_entry == owner.m_entries.end()) {
-            if (!insert)
-                return;
-            owner.m_entries.push_front(entry { key, {}, 0, {}, false, {} });
-            m_entry = owner.m_entries.begin();
-        }
+        m_entry = owner.locate_idle(lock, *key);
+        if (m_entry == owner.m_entries.end())
+            return;
         // An entry waiting for the writer is served from its image, under
         // the lock.
         if (m_entry->pending) {
@@ -341,12 +376,41 @@ disc_cache::entry_list::iterator disc_cache::locate(const item_id& key)
         [&](const entry& e) { return e.id.get() == &key || e.id->equals(key); });
 }
 
+disc_cache::entry_list::iterator disc_cache::locate_idle(list_lock& lock, const item_id& key)
+{
+    for (;;) {
+        const auto it = locate(key);
+        if (it == m_entries.end() || !it->busy)
+            return it;
+        m_released.wait(lock);
+    }
+}
+
 void disc_cache::reorder(entry_list::iterator it, int placement)
 {
     if (placement == placement::front)
         m_entries.splice(m_entries.begin(), m_entries, it);
     else if (placement == placement::back)
         m_entries.splice(m_entries.end(), m_entries, it);
+}
+
+void disc_cache::place(list_lock& lock, entry_list::iterator it, int placement)
+{
+    if (placement == placement::drop) {
+        drop_listed(lock, it, true);
+        m_work.notify_one();
+    } else {
+        reorder(it, placement);
+    }
+}
+
+void disc_cache::resize(entry& listed, std::uint64_t size)
+{
+    if (size >= listed.size)
+        m_used.fetch_add(size - listed.size, std::memory_order_relaxed);
+    else
+        m_used.fetch_sub(listed.size - size, std::memory_order_relaxed);
+    listed.size = size;
 }
 
 void disc_cache::cancel(write_job& job)
@@ -356,6 +420,8 @@ void disc_cache::cancel(write_job& job)
     job.dropped = true;
     m_queued_bytes -= job.bytes;
     job.image.reset();
+    // Puts may be waiting for the room.
+    m_released.notify_all();
 }
 
 // Takes the entry off the list with its files. Its size leaves `used` at
@@ -369,8 +435,7 @@ void disc_cache::drop_listed(list_lock& lock, entry_list::iterator it, bool defe
         cancel(*it->pending);
         it->pending.reset();
     }
-    m_used.fetch_sub(it->size, std::memory_order_relaxed);
-    it->size = 0;
+    resize(*it, 0);
     const std::string file = it->file;
     if (!file.empty()) {
         if (defer) {
@@ -507,9 +572,13 @@ void disc_cache::run_writer()
 // A reader going through footage puts frame after frame; writing their
 // copies meanwhile would take the machine's time and memory bandwidth from
 // it, and a quota smaller than the queue drops most of them unwritten anyway.
+// The quota keeps the images waiting within it at their PNG estimate, which
+// is at least three quarters of what they hold: with a quota of half the
+// queue (the default) they hold at most two thirds of it, and a reader's
+// copies wait until it pauses.
 bool disc_cache::writes_deferred() const
 {
-    return !m_stopping && m_hurrying == 0 && m_queued_bytes < m_write_queue_bytes / 2
+    return !m_stopping && m_hurrying == 0 && m_queued_bytes < m_write_queue_bytes / 4 * 3
         && std::chrono::steady_clock::now() < m_last_put + m_quiet_time;
 }
 
@@ -569,11 +638,7 @@ void disc_cache::write(write_job& job, std::vector<char>& buffer)
     cancel(job);
     it->pending.reset();
     it->file = name;
-    if (size >= it->size)
-        m_used.fetch_add(size - it->size, std::memory_order_relaxed);
-    else
-        m_used.fetch_sub(it->size - size, std::memory_order_relaxed);
-    it->size = size;
+    resize(*it, size);
     m_released.notify_all();
     if (used() > m_quota.load(std::memory_order_relaxed))
         trim(lock, m_quota.load(std::memory_order_relaxed), false);
@@ -584,27 +649,64 @@ void disc_cache::read_entry(const std::string& name, img::image<img::BGRA<unsign
     img::gdiplus_reader().read(paths::native(m_root + name), target);
 }
 
+// Room in the write queue, taken under the list lock in the same hold that
+// finds it free, so that puts side by side cannot all pass one check; given
+// back unless the put queues its image.
+class disc_cache::queue_room {
+public:
+    queue_room(disc_cache& owner, std::uint64_t bytes)
+        : m_owner(owner)
+        , m_bytes(bytes)
+    {
+        // Room is waited for without the gate: the writer takes the gate for
+        // every write, and an exclusive holder waiting meanwhile must not
+        // keep it out.
+        list_lock lock(m_owner.m_list_lock);
+        const auto room = [&] {
+            return m_owner.m_queued_bytes == 0
+                || m_owner.m_queued_bytes + m_bytes <= m_owner.m_write_queue_bytes || m_owner.m_stopping;
+        };
+        if (!room()) {
+            ++m_owner.m_hurrying;
+            m_owner.m_work.notify_one();
+            m_owner.m_released.wait(lock, room);
+            --m_owner.m_hurrying;
+        }
+        m_owner.m_queued_bytes += m_bytes;
+    }
+    ~queue_room()
+    {
+        if (m_bytes == 0)
+            return;
+        list_lock lock(m_owner.m_list_lock);
+        m_owner.m_queued_bytes -= m_bytes;
+        m_owner.m_released.notify_all();
+    }
+    queue_room(const queue_room&) = delete;
+    queue_room& operator=(const queue_room&) = delete;
+
+    // The room now belongs to a queued job; the list lock is held.
+    std::uint64_t take()
+    {
+        const std::uint64_t bytes = m_bytes;
+        m_bytes = 0;
+        return bytes;
+    }
+
+private:
+    disc_cache& m_owner;
+    std::uint64_t m_bytes;
+};
+
 void disc_cache::put(const boost::shared_ptr<cached_image>& image, int placement)
 {
     if (!enabled())
         return;
     const img::image<img::BGRA<unsigned char>>& picture = image->image;
-    const std::uint64_t bytes = estimated_png_bytes(picture);
-    {
-        // Room is waited for without the gate: the writer takes the gate for
-        // every write, and an exclusive holder waiting meanwhile must not
-        // keep it out.
-        list_lock lock(m_list_lock);
-        const auto room = [&] {
-            return m_queued_bytes == 0 || m_queued_bytes + bytes <= m_write_queue_bytes || m_stopping;
-        };
-        if (!room()) {
-            ++m_hurrying;
-            m_work.notify_one();
-            m_released.wait(lock, room);
-            --m_hurrying;
-        }
-    }
+    // The queue holds the image itself until its pair is written; the quota
+    // counts it at the size its PNG is likely to have until then.
+    queue_room room(*this, picture.size);
+    const std::uint64_t estimate = estimated_png_bytes(picture);
     std::shared_lock gate(m_gate);
     if (!enabled())
         return;
@@ -613,13 +715,7 @@ void disc_cache::put(const boost::shared_ptr<cached_image>& image, int placement
             > m_quota.load(std::memory_order_relaxed))
         return;
     list_lock lock(m_list_lock);
-    entry_list::iterator it;
-    for (;;) {
-        it = locate(*image->id);
-        if (it == m_entries.end() || !it->busy)
-            break;
-        m_released.wait(lock);
-    }
+    entry_list::iterator it = locate_idle(lock, *image->id);
     if (it == m_entries.end()) {
         m_entries.push_front(entry { image->id, {}, 0, {}, false, {} });
         it = m_entries.begin();
@@ -638,18 +734,13 @@ void disc_cache::put(const boost::shared_ptr<cached_image>& image, int placement
     }
     auto job = std::make_shared<write_job>();
     job->image = image;
-    job->bytes = bytes;
+    job->bytes = room.take();
     job->where = it;
     it->pending = job;
     m_jobs.push_back(job);
-    m_queued_bytes += bytes;
     ++m_jobs_queued;
     m_last_put = std::chrono::steady_clock::now();
-    if (bytes >= it->size)
-        m_used.fetch_add(bytes - it->size, std::memory_order_relaxed);
-    else
-        m_used.fetch_sub(it->size - bytes, std::memory_order_relaxed);
-    it->size = bytes;
+    resize(*it, estimate);
     reorder(it, placement);
     if (used() > m_quota.load(std::memory_order_relaxed))
         trim(lock, m_quota.load(std::memory_order_relaxed), false);
@@ -742,18 +833,12 @@ boost::shared_ptr<cached_image> disc_cache::find(const boost::shared_ptr<item_id
 
 boost::shared_ptr<cached_image> disc_cache::find_listed(const boost::shared_ptr<item_id>& key, int placement)
 {
-    scope s(*this, key, false);
+    scope s(*this, key);
     if (s.waiting()) {
         list_lock lock(m_list_lock);
         const auto it = locate(*key);
-        if (it != m_entries.end() && !it->busy) {
-            if (placement == placement::drop) {
-                drop_listed(lock, it, true);
-                m_work.notify_one();
-            } else {
-                reorder(it, placement);
-            }
-        }
+        if (it != m_entries.end() && !it->busy)
+            place(lock, it, placement);
         return s.waiting();
     }
     if (!s.registered())
@@ -773,14 +858,8 @@ bool disc_cache::contains(const boost::shared_ptr<item_id>& key, int placement)
     const auto it = locate(*key);
     if (it == m_entries.end())
         return false;
-    if (it->busy)
-        return true;
-    if (placement == placement::drop) {
-        drop_listed(lock, it, true);
-        m_work.notify_one();
-    } else {
-        reorder(it, placement);
-    }
+    if (!it->busy)
+        place(lock, it, placement);
     return true;
 }
 
@@ -790,16 +869,9 @@ void disc_cache::remove(const boost::shared_ptr<item_id>& key)
     if (!enabled())
         return;
     list_lock lock(m_list_lock);
-    for (;;) {
-        const auto it = locate(*key);
-        if (it == m_entries.end())
-            return;
-        if (!it->busy) {
-            drop_listed(lock, it, false);
-            return;
-        }
-        m_released.wait(lock);
-    }
+    const auto it = locate_idle(lock, *key);
+    if (it != m_entries.end())
+        drop_listed(lock, it, false);
 }
 
 void disc_cache::purge()
@@ -899,8 +971,9 @@ void disc_cache::set_root(
 // key of the deserializer's kind whose key text is the PNG's stem and the PNG
 // is whole at both ends; it is deleted with its description when the
 // description is of one of this library's own kinds (so the pair is ours)
-// but not taken, or the PNG is not whole; every other file stays untouched.
-// A file too large for 32 bits is skipped.
+// but not taken, or the PNG is not whole, and alone when it is named as the
+// cache names its entries but has no description or an empty one; every
+// other file stays untouched. A file too large for 32 bits is skipped.
 void disc_cache::scan(const item_id_deserializer* deserializer)
 {
     const still_image_id_deserializer still_kind;
@@ -941,7 +1014,9 @@ void disc_cache::scan(const item_id_deserializer* deserializer)
                   const boost::shared_ptr<item_id> own_key = read_description(description, *kind);
                   return own_key && is_name_of(stem, *own_key);
               });
-        if (own)
+        // A PNG whose description a crash kept from being written would be
+        // counted by no quota.
+        if (own || (own_naming(stem) && unwritten(description)))
             delete_pair(name);
     }
     std::stable_sort(found.begin(), found.end(), [](const entry& a, const entry& b) {

@@ -20,14 +20,18 @@
 // from the image it was given) and queues the files for the cache's writer
 // thread, which writes the PNG and then its description, without forcing
 // them to the disc. An entry whose files were cut short by a crash is
-// recognised at start-up (its PNG does not end as a whole PNG does) and
+// recognised at start-up (its PNG does not end as a whole PNG does, or a PNG
+// named as the cache names them has no description or an empty one) and
 // deleted; one damaged inside fails its read and is deleted then. The queue
-// holds at most `write_queue_bytes` of pending images (the quota trims
-// pending entries like written ones, so it never holds more than the quota
-// either): a `put` that finds it full waits until the writer has made room.
+// holds at most `write_queue_bytes` of pending images, counted as they lie
+// in memory (one image larger than that alone): a `put` that finds it full
+// waits until the writer has made room. The quota trims pending entries
+// like written ones, so the queue also holds no more images than the quota
+// has room for at their estimate.
 // The writer yields to a reader that puts image after image: it writes once
-// puts have paused for a quiet time, or sooner when the queue is half full
-// or someone waits for it (a full queue, `flush`, destruction).
+// puts have paused for a quiet time, or sooner when the queue is three
+// quarters full or someone waits for it (a full queue, `flush`,
+// destruction).
 // Destroying the cache or re-rooting it finishes the writes queued until
 // then (unless erase_on_exit drops them with every pair).
 //
@@ -102,8 +106,9 @@ public:
     // takes the new root (a "\" is appended when it ends in no separator),
     // creates it, locks it, lists the pairs it recognises through
     // `deserializer` (oldest first) and trims them to `quota`. Pairs of this
-    // library's own kinds that the deserializer does not take are deleted;
-    // any other file is left alone. An empty root, or one that cannot be
+    // library's own kinds that the deserializer does not take are deleted,
+    // and so are PNGs of the cache's own naming without a description; any
+    // other file is left alone. An empty root, or one that cannot be
     // created or locked, disables the cache.
     void set_root(const std::string& root, std::uint64_t quota, const item_id_deserializer* deserializer);
     // A quota not below the current one is stored at once; a smaller one
@@ -133,6 +138,7 @@ private:
     struct write_job;
     class scope;
     class production;
+    class queue_room;
     using entry_list = std::list<entry>;
     using list_lock = std::unique_lock<std::mutex>;
 
@@ -143,7 +149,14 @@ private:
     void disable();
     void scan(const item_id_deserializer* deserializer);
     entry_list::iterator locate(const item_id& key);
+    // The key's entry once no operation works on it (the lock let go while
+    // waiting), or end() when it is not listed.
+    entry_list::iterator locate_idle(list_lock& lock, const item_id& key);
     void reorder(entry_list::iterator it, int placement);
+    // Reorders the entry, or drops it leaving its files to the writer.
+    void place(list_lock& lock, entry_list::iterator it, int placement);
+    // Sets a listed entry's size, `used` following it.
+    void resize(entry& listed, std::uint64_t size);
     // Unlists the entry, dropping its queued write. Its files are deleted
     // at once (the lock released meanwhile) or, with `defer`, left to the
     // writer (their name stays reserved until then).
@@ -175,9 +188,10 @@ private:
     // The keys `get` is producing right now; kept across re-rooting.
     std::vector<boost::shared_ptr<item_id>> m_producing;
     // Under m_list_lock: the writes waiting for the writer (oldest first;
-    // dropped ones stay until it reaches them), the bytes their images are
-    // counted at, how many were ever queued and how many are done or
-    // dropped, and the pairs it has to delete.
+    // dropped ones stay until it reaches them), the bytes of their images
+    // (and of those whose puts have taken room for them), how many were ever
+    // queued and how many are done or dropped, and the pairs it has to
+    // delete.
     std::deque<std::shared_ptr<write_job>> m_jobs;
     std::uint64_t m_queued_bytes = 0;
     std::uint64_t m_jobs_queued = 0;

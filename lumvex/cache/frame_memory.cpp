@@ -177,18 +177,56 @@ struct frame_memory_state {
     // Unmaps the slabs of the class that have no buffer out.
     void drop_idle_slabs(size_class& sizes)
     {
-        for (auto it = sizes.slabs.begin(); it != sizes.slabs.end();) {
-            if (it->out == 0) {
-                in_place -= it->ready.size() * sizes.buffer_bytes;
-                ready_bytes -= it->ready.size() * sizes.buffer_bytes;
-                sizes.ready -= it->ready.size();
-                mapped -= it->bytes;
-                unmap(it->base, it->bytes);
-                it = sizes.slabs.erase(it);
-            } else {
-                ++it;
-            }
-        }
+        for (auto it = sizes.slabs.begin(); it != sizes.slabs.end();)
+            it = it->out == 0 ? unmap_slab(sizes, it) : std::next(it);
+    }
+
+    // Unmaps a slab with no buffer out, its ready buffers with it; returns
+    // the slab after it.
+    std::list<slab>::iterator unmap_slab(size_class& sizes, std::list<slab>::iterator it)
+    {
+        const std::uint64_t ready_in_it = it->ready.size() * sizes.buffer_bytes;
+        in_place -= ready_in_it;
+        ready_bytes -= ready_in_it;
+        sizes.ready -= it->ready.size();
+        mapped -= it->bytes;
+        unmap(it->base, it->bytes);
+        return sizes.slabs.erase(it);
+    }
+
+    // Gives a free buffer's pages back to the system; it stays in its slab,
+    // bare.
+    void release_buffer(slab& s, std::size_t buffer_bytes, unsigned index)
+    {
+        ::madvise(s.base + std::size_t(index) * buffer_bytes, buffer_bytes, MADV_DONTNEED);
+        s.bare.push_back(index);
+        in_place -= buffer_bytes;
+    }
+
+    // A slab of the class with a bare buffer, or null.
+    static slab* with_bare_buffer(size_class& sizes)
+    {
+        const auto it = std::find_if(
+            sizes.slabs.begin(), sizes.slabs.end(), [](const slab& s) { return !s.bare.empty(); });
+        return it == sizes.slabs.end() ? nullptr : &*it;
+    }
+
+    void make_ready(slab& s, size_class& sizes, unsigned index)
+    {
+        s.ready.push_back(index);
+        ++sizes.ready;
+        ready_bytes += sizes.buffer_bytes;
+    }
+
+    // Takes a bare buffer of the slab, counting it in place: its pages are
+    // put there by whoever writes it first.
+    unsigned take_bare(slab& s, std::size_t buffer_bytes)
+    {
+        const unsigned index = s.bare.back();
+        s.bare.pop_back();
+        ++s.out;
+        in_place += buffer_bytes;
+        return index;
     }
 
     // The class whose stock the stocking thread should fill now, or null.
@@ -225,6 +263,35 @@ struct frame_memory_state {
         return s;
     }
 
+    // Releases ready buffers, those of sizes no longer asked for first,
+    // until the buffers in place fit the budget or none is ready; a slab
+    // left with nothing in place and nothing out is unmapped.
+    void release_beyond_budget()
+    {
+        for (auto& [bytes, sizes] : classes) {
+            if (bytes != current)
+                release_ready(sizes);
+        }
+        if (current != 0)
+            release_ready(classes[current]);
+    }
+
+    void release_ready(size_class& sizes)
+    {
+        const std::size_t each = sizes.buffer_bytes;
+        for (auto it = sizes.slabs.begin(); it != sizes.slabs.end() && in_place > budget;) {
+            slab& s = *it;
+            while (!s.ready.empty() && in_place > budget) {
+                const unsigned index = s.ready.back();
+                s.ready.pop_back();
+                --sizes.ready;
+                ready_bytes -= each;
+                release_buffer(s, each, index);
+            }
+            it = s.out == 0 && s.ready.empty() ? unmap_slab(sizes, it) : std::next(it);
+        }
+    }
+
     void give_back(slab* s, std::size_t buffer_bytes, unsigned index)
     {
         std::lock_guard guard(lock);
@@ -233,24 +300,15 @@ struct frame_memory_state {
         forbid(s->base + std::size_t(index) * buffer_bytes, buffer_bytes);
         // Past the budget, a buffer is kept only for the frame being decoded
         // and the next one: a full cache evicts a frame for each it takes.
-        if (in_place > budget + frame_memory::spare_buffers * buffer_bytes) {
-            ::madvise(s->base + std::size_t(index) * buffer_bytes, buffer_bytes, MADV_DONTNEED);
-            in_place -= buffer_bytes;
-            s->bare.push_back(index);
-        } else {
-            s->ready.push_back(index);
-            ++sizes.ready;
-            ready_bytes += buffer_bytes;
-        }
+        if (in_place > budget + frame_memory::spare_buffers * buffer_bytes)
+            release_buffer(*s, buffer_bytes, index);
+        else
+            make_ready(*s, sizes, index);
         // A slab all back is unmapped when the stock is full without it.
-        if (s->out == 0 && (current != buffer_bytes || sizes.ready - s->ready.size() >= sizes.stock)) {
-            in_place -= s->ready.size() * buffer_bytes;
-            ready_bytes -= s->ready.size() * buffer_bytes;
-            sizes.ready -= s->ready.size();
-            mapped -= s->bytes;
-            unmap(s->base, s->bytes);
-            sizes.slabs.remove_if([s](const slab& each) { return &each == s; });
-        }
+        if (s->out == 0 && (current != buffer_bytes || sizes.ready - s->ready.size() >= sizes.stock))
+            unmap_slab(sizes, std::find_if(sizes.slabs.begin(), sizes.slabs.end(), [s](const slab& each) {
+                return &each == s;
+            }));
         if (idle > 0 && wanting() != nullptr)
             work.notify_all();
     }
@@ -323,30 +381,29 @@ std::shared_ptr<unsigned char> frame_memory::acquire(std::size_t bytes)
     detail::size_class& sizes = state.switch_to(each);
     detail::slab* from = nullptr;
     unsigned index = 0;
-    for (detail::slab& s : sizes.slabs) {
-        if (!s.ready.empty()) {
-            from = &s;
-            index = s.ready.back();
-            s.ready.pop_back();
-            --sizes.ready;
-            state.ready_bytes -= each;
-            break;
-        }
-    }
-    if (from == nullptr) {
+    for (;;) {
         for (detail::slab& s : sizes.slabs) {
-            if (!s.bare.empty()) {
+            if (!s.ready.empty()) {
                 from = &s;
+                index = s.ready.back();
+                s.ready.pop_back();
+                ++s.out;
+                --sizes.ready;
+                state.ready_bytes -= each;
                 break;
             }
         }
-        if (from == nullptr)
-            from = &state.add_slab(lock, sizes);
-        index = from->bare.back();
-        from->bare.pop_back();
-        state.in_place += each;
+        if (from != nullptr)
+            break;
+        from = state.with_bare_buffer(sizes);
+        if (from != nullptr) {
+            index = state.take_bare(*from, each);
+            break;
+        }
+        // The lock is let go while mapping; a stocking thread may have
+        // made a buffer ready meanwhile, which is then taken instead.
+        state.add_slab(lock, sizes);
     }
-    ++from->out;
     const bool wake = state.idle > 0 && state.wanting() != nullptr;
     lock.unlock();
     if (wake)
@@ -376,7 +433,12 @@ void frame_memory::set_budget(std::uint64_t budget)
 {
     {
         std::lock_guard guard(m_state->lock);
+        const bool lowered = budget < m_state->budget;
         m_state->budget = budget;
+        // Memory given up by the user is wanted elsewhere now, not when
+        // reading resumes.
+        if (lowered)
+            m_state->release_beyond_budget();
     }
     m_state->work.notify_all();
 }
@@ -422,40 +484,39 @@ void frame_memory::run()
             continue;
         }
         const std::size_t each = sizes->buffer_bytes;
-        detail::slab* from = nullptr;
-        for (detail::slab& s : sizes->slabs) {
-            if (!s.bare.empty()) {
-                from = &s;
-                break;
+        detail::slab* const from = state.with_bare_buffer(*sizes);
+        if (from == nullptr) {
+            try {
+                state.add_slab(lock, *sizes);
+            } catch (const std::bad_alloc&) {
+                // No memory to prepare ahead; the reader maps its own.
+                --state.busy;
+                state.settled.notify_all();
+                state.work.wait_for(lock, std::chrono::milliseconds(100));
+                ++state.busy;
             }
-        }
-        try {
-            if (from == nullptr)
-                from = &state.add_slab(lock, *sizes);
-        } catch (const std::bad_alloc&) {
-            // No memory to prepare ahead; the reader maps its own.
-            --state.busy;
-            state.settled.notify_all();
-            state.work.wait_for(lock, std::chrono::milliseconds(100));
-            ++state.busy;
+            // The lock was let go while mapping: another stocker may have
+            // filled the stock or the budget meanwhile, so what is wanted
+            // is asked again under the lock the slab was added with.
             continue;
         }
-        if (from->bare.empty())
-            continue;
-        const unsigned index = from->bare.back();
-        from->bare.pop_back();
-        ++from->out;
+        const unsigned index = state.take_bare(*from, each);
         ++sizes->stocking;
-        state.in_place += each;
+        const std::uint64_t budget = state.budget;
         lock.unlock();
+        // A bare buffer may have been released after it was given back,
+        // and is then still forbidden.
+        allow(from->base + std::size_t(index) * each, each);
         put_in_place(from->base + std::size_t(index) * each, each);
         forbid(from->base + std::size_t(index) * each, each);
         lock.lock();
         --sizes->stocking;
         --from->out;
-        from->ready.push_back(index);
-        ++sizes->ready;
-        state.ready_bytes += each;
+        state.make_ready(*from, *sizes, index);
+        // A budget lowered while this buffer was put in place could not
+        // release it then.
+        if (state.budget < budget)
+            state.release_beyond_budget();
     }
     --state.busy;
     state.settled.notify_all();

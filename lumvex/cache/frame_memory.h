@@ -15,7 +15,8 @@
 // are prepared ahead only while the buffers in place stay within it, a
 // buffer given back while more than the budget plus two buffers is in
 // place is released to the system, and a slab whose buffers are all back
-// is unmapped once the stock is full without it. Asking for another size
+// is unmapped once the stock is full without it. Lowering the budget
+// releases the ready buffers beyond it at once. Asking for another size
 // lets the stock of the former go. A buffer asked for is always given,
 // whatever the budget: the reader never waits for one.
 //
@@ -68,6 +69,9 @@ public:
     // from now on.
     void expect(std::size_t bytes);
 
+    // A lower budget releases ready buffers at once until the buffers in
+    // place fit it (buffers handed out stay until they come back); a higher
+    // one lets the stock grow.
     void set_budget(std::uint64_t budget);
 
     // Figures for tests and benchmarks: bytes of buffers in place (handed

@@ -113,6 +113,12 @@ bool cache_settings_dialog::apply()
             platform::MB_ICONEXCLAMATION | platform::MB_OK);
         return false;
     }
+    // The folder may have changed since it was chosen.
+    if (const std::string refusal = disc_folder_refusal(m_root, m_system.settings().disc_root);
+        !refusal.empty()) {
+        platform::MessageBox(refusal, platform::MB_ICONEXCLAMATION | platform::MB_OK);
+        return false;
+    }
     cache_settings s;
     s.memory_quota = *memory_quota;
     // The folder as shown or chosen, byte for byte: a root that the user did
@@ -133,10 +139,8 @@ void cache_settings_dialog::change_root()
     std::string folder = GetDlgItemText(id_disc_root);
     if (!BrowseForFolder("Choose Directory for Disc Cache Deployment", folder, this->GetParent()))
         return;
-    if (!folder_fits_disc_cache(folder, current)) {
-        platform::MessageBox(
-            "This folder holds other files. Please choose an empty folder for the disc cache.",
-            platform::MB_ICONEXCLAMATION | platform::MB_OK);
+    if (const std::string refusal = disc_folder_refusal(folder, current); !refusal.empty()) {
+        platform::MessageBox(refusal, platform::MB_ICONEXCLAMATION | platform::MB_OK);
         return;
     }
     m_root = with_trailing_separator(folder);

@@ -5,8 +5,10 @@
 // may change (memory quota, disc quota, disc cache folder, erasing on exit,
 // prefetched AVI frames). Apply and OK apply the changes to the live caches
 // and store them; an entry of a negative size is refused with a message and
-// nothing is applied. The folder chooser refuses a folder holding files
-// other than the cache's own. Errors of re-rooting and storing pass on.
+// nothing is applied. A folder holding files other than the cache's own,
+// or one where no file can be written, is refused with a message, when it is
+// chosen and again on Apply (nothing is applied then). Errors of re-rooting
+// and storing pass on.
 
 #include "platform/gui/dialog.h"
 

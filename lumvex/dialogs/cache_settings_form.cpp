@@ -1,5 +1,6 @@
 #include "lumvex/dialogs/cache_settings_form.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -9,6 +10,9 @@
 #include <sstream>
 #include <system_error>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace lumvex {
 
 namespace fs = std::filesystem;
@@ -17,6 +21,26 @@ namespace {
 
 constexpr double megabyte = 1024.0 * 1024.0;
 constexpr std::size_t max_entry = 31;
+
+// Whether a file can be made in the existing folder `folder`; the file is
+// removed at once.
+bool can_make_file_in(const fs::path& folder)
+{
+    static std::atomic<unsigned> serial { 0 };
+    for (int attempt = 0; attempt < 16; ++attempt) {
+        const fs::path probe = folder
+            / (".lumvex-probe-" + std::to_string(::getpid()) + "-" + std::to_string(serial.fetch_add(1)));
+        const int handle = ::open(probe.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (handle >= 0) {
+            ::close(handle);
+            ::unlink(probe.c_str());
+            return true;
+        }
+        if (errno != EEXIST)
+            return false;
+    }
+    return false;
+}
 
 } // namespace
 
@@ -103,6 +127,45 @@ bool folder_fits_disc_cache(const std::string& folder, const std::string& curren
             return false;
     }
     return images == texts;
+}
+
+bool folder_writable(const std::string& folder)
+{
+    if (folder.empty())
+        return false;
+    std::error_code error;
+    fs::path path = fs::absolute(fs::path(folder), error);
+    if (error)
+        return false;
+    // Without its separator, so that its parent is the folder above.
+    if (!path.has_filename() && path.has_relative_path())
+        path = path.parent_path();
+    for (;;) {
+        const fs::file_status status = fs::status(path, error);
+        // Missing (or lying under a file): the folder above decides.
+        if (status.type() == fs::file_type::not_found) {
+            if (path == path.root_path() || !path.has_parent_path())
+                return false;
+            path = path.parent_path();
+            continue;
+        }
+        if (error || !fs::is_directory(status))
+            return false;
+        return can_make_file_in(path);
+    }
+}
+
+std::string disc_folder_refusal(const std::string& folder, const std::string& current_root)
+{
+    if (!folder.empty() && !current_root.empty()
+        && with_trailing_separator(folder) == with_trailing_separator(current_root))
+        return {};
+    if (!folder_fits_disc_cache(folder, current_root))
+        return "This folder holds other files. Please choose an empty folder for the disc cache.";
+    if (!folder_writable(folder))
+        return "The disc cache cannot write to this folder. Please choose a folder where files can be "
+               "written.";
+    return {};
 }
 
 } // namespace lumvex

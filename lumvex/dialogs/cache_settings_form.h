@@ -30,6 +30,16 @@ int count_entry(const std::string& text);
 // "<name>.txt" files such as the cache writes.
 bool folder_fits_disc_cache(const std::string& folder, const std::string& current_root);
 
+// Whether files can be written in `folder` or, when it does not exist yet,
+// in the nearest folder above it that does (where it would be made): a
+// file is made there and removed again, since neither the permissions
+// shown nor the user's rights tell (read-only mounts, the administrator).
+bool folder_writable(const std::string& folder);
+
+// Why the disc cache may not be pointed at `folder`, in the words the
+// dialog shows; empty when it may. The current root is always accepted.
+std::string disc_folder_refusal(const std::string& folder, const std::string& current_root);
+
 // The folder with one trailing "/".
 std::string with_trailing_separator(const std::string& folder);
 

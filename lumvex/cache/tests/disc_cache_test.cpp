@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <barrier>
 #include <fstream>
 #include <future>
@@ -219,6 +220,50 @@ TEST(disc_cache, StartUpDeletesOnlyItsOwnUnwantedPairs)
     cache.purge();
     EXPECT_FALSE(fs::exists(folder.file("walk.000005.png")));
     EXPECT_TRUE(fs::exists(folder.file("renamed.png")));
+}
+
+TEST(disc_cache, StartUpDeletesAPngOfItsOwnNamingLeftWithoutDescription)
+{
+    scratch_folder folder;
+    const std::string long_clip = "/clips/" + std::string(300, 'w') + ".avi";
+    {
+        disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+        for (int frame = 1; frame <= 3; ++frame)
+            cache.put(frame_entry(frame), placement::back);
+        cache.put(frame_entry(1, "/elsewhere/walk.avi"), placement::back);
+        cache.put(frame_entry(1234567), placement::back);
+        cache.put(frame_entry(4, long_clip), placement::back);
+    }
+    std::string long_stem;
+    for (const fs::directory_entry& file : fs::directory_iterator(folder.path())) {
+        if (file.path().filename().string().starts_with("www"))
+            long_stem = file.path().stem().string();
+    }
+    ASSERT_FALSE(long_stem.empty());
+    // A crash between each PNG and its description: none was written, or
+    // one was opened and never filled.
+    const std::vector<std::string> orphans { "walk.000001", "walk.000001.1", "walk.000002", "walk.1234567",
+        long_stem };
+    for (const std::string& stem : orphans)
+        fs::remove(folder.file(stem + ".txt"));
+    write_file(folder.file("walk.000002.txt"), "");
+    // Pictures without description but named otherwise are not the cache's.
+    const std::vector<std::string> strangers { "holiday.png", "walk.00005.png", "walk.000006.01.png",
+        "walk.0000007.png", "shot~0123456789ABCDEF.png", "walk.000008.png" };
+    for (const std::string& name : strangers)
+        write_file(folder.file(name), "x");
+    fs::create_directory(folder.file("walk.000008.txt"));
+
+    disc_cache cache(folder.root(), 1 << 30, &avi_kind);
+    EXPECT_EQ(cache.count(), 1u);
+    EXPECT_TRUE(cache.contains(frame_key(3), placement::keep));
+    for (const std::string& stem : orphans) {
+        EXPECT_FALSE(fs::exists(folder.file(stem + ".png"))) << stem;
+        EXPECT_FALSE(fs::exists(folder.file(stem + ".txt"))) << stem;
+    }
+    for (const std::string& name : strangers)
+        EXPECT_TRUE(fs::exists(folder.file(name))) << name;
+    EXPECT_EQ(cache.used(), fs::file_size(folder.file("walk.000003.png")));
 }
 
 TEST(disc_cache, StartUpSkipsAFileTooLargeForItsRecord)
@@ -560,7 +605,7 @@ TEST(disc_cache, AFullWriteQueueMakesPutWaitForRoomAndLosesNothing)
 {
     scratch_folder folder;
     // Room for two 32 x 24 images waiting to be written.
-    disc_cache cache(folder.root(), 1 << 30, &avi_kind, 2 * (32 * 24 * 3 + 24 + 4096));
+    disc_cache cache(folder.root(), 1 << 30, &avi_kind, 2 * 32 * 24 * 4);
     writer_gate writer;
     production record;
     auto two = std::async(std::launch::async, [&] {
@@ -583,6 +628,83 @@ TEST(disc_cache, AFullWriteQueueMakesPutWaitForRoomAndLosesNothing)
         ASSERT_TRUE(found) << number;
         EXPECT_TRUE(same_pixels(found->image, picture(32, 24, static_cast<unsigned>(number))));
     }
+}
+
+TEST(disc_cache, TheWriteQueueNeverHoldsMoreImageBytesThanItsLimitWhilePutsRunSideBySide)
+{
+    scratch_folder folder;
+    constexpr unsigned width = 320;
+    constexpr unsigned height = 240;
+    constexpr std::uint64_t image_bytes = std::uint64_t(width) * height * 4;
+    constexpr std::uint64_t limit = 4 * image_bytes;
+    disc_cache cache(folder.root(), std::uint64_t(1) << 30, &avi_kind, limit, std::chrono::milliseconds(0));
+    writer_gate writer;
+    production record;
+    // The test holds every image once: a second holder is the queue (or the
+    // writer, held on the first image meanwhile).
+    std::vector<boost::shared_ptr<lumvex::cached_image>> images;
+    images.push_back(entry_of(
+        boost::shared_ptr<lumvex::item_id>(new held_key(0, &record, writer.gate)), width, height, 0));
+    for (int number = 1; number <= 9; ++number)
+        images.push_back(
+            entry_of(key_of(number, &record, true), width, height, static_cast<unsigned>(number)));
+    const auto queued = [&] {
+        std::uint64_t bytes = 0;
+        for (const auto& image : images) {
+            if (image.use_count() > 1)
+                bytes += image->image.size;
+        }
+        return bytes;
+    };
+    cache.put(images[0], placement::back);
+    std::vector<std::thread> putters;
+    for (int t = 0; t < 3; ++t) {
+        putters.emplace_back([&, t] {
+            for (int i = 1 + 3 * t; i <= 3 + 3 * t; ++i)
+                cache.put(images[std::size_t(i)], placement::back);
+        });
+    }
+    // Watched until no further image fits, and a while after that.
+    std::uint64_t most = 0;
+    const auto watch = [&](std::chrono::steady_clock::time_point until, bool until_full) {
+        while (std::chrono::steady_clock::now() < until && !(until_full && most + image_bytes > limit)) {
+            most = std::max(most, queued());
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    };
+    watch(std::chrono::steady_clock::now() + a_while, true);
+    watch(std::chrono::steady_clock::now() + std::chrono::milliseconds(200), false);
+    EXPECT_LE(most, limit);
+    EXPECT_GT(most + image_bytes, limit) << "the queue never filled up";
+    writer.release();
+    for (std::thread& putter : putters)
+        putter.join();
+    cache.flush();
+    std::size_t files = 0;
+    png_bytes(folder.path(), &files);
+    EXPECT_EQ(files, images.size());
+}
+
+TEST(disc_cache, AReadersCopiesWaitForItToPauseWhileTheQuotaKeepsTheQueueFromFillingUp)
+{
+    scratch_folder folder;
+    // The cache system's default quota and queue, and video frames put one
+    // after another as a first read puts them.
+    const std::uint64_t quota = std::uint64_t(128) << 20;
+    disc_cache cache(
+        folder.root(), quota, &avi_kind, disc_cache::default_write_queue_bytes, std::chrono::hours(1));
+    const img::image<bgra> frame = picture(768, 576, 1);
+    for (int number = 0; number < 200; ++number)
+        cache.put(boost::shared_ptr<lumvex::cached_image>(new lumvex::cached_image(frame_key(number), frame)),
+            placement::back);
+    std::size_t files = 0;
+    png_bytes(folder.path(), &files);
+    EXPECT_EQ(files, 0u) << "copies were written while the reader went on";
+    cache.flush();
+    png_bytes(folder.path(), &files);
+    EXPECT_EQ(files, cache.count());
+    EXPECT_GT(files, 0u);
+    EXPECT_LE(cache.used(), quota);
 }
 
 TEST(disc_cache, WaitingImagesBeyondTheQuotaAreDroppedUnwrittenWithoutWaiting)
@@ -610,31 +732,31 @@ TEST(disc_cache, WaitingImagesBeyondTheQuotaAreDroppedUnwrittenWithoutWaiting)
     EXPECT_TRUE(fs::exists(folder.file("number6.png")));
 }
 
-TEST(disc_cache, WritesWaitWhileImagesKeepComingUntilTheQueueIsHalfFullOrAFlushAsks)
+TEST(disc_cache, WritesWaitWhileImagesKeepComingUntilTheQueueIsThreeQuartersFullOrAFlushAsks)
 {
     scratch_folder folder;
-    const std::uint64_t estimate = 32 * 24 * 3 + 24 + 4096;
-    // Puts never pause long enough here.
-    disc_cache cache(folder.root(), 1 << 30, &avi_kind, 4 * estimate, std::chrono::hours(1));
+    // Puts never pause long enough here. Room for four 32 x 24 images.
+    disc_cache cache(folder.root(), 1 << 30, &avi_kind, 4 * 32 * 24 * 4, std::chrono::hours(1));
     const auto files = [&] {
         std::size_t count = 0;
         png_bytes(folder.path(), &count);
         return count;
     };
     cache.put(entry_of(frame_key(1), 32, 24, 1), placement::back);
+    cache.put(entry_of(frame_key(2), 32, 24, 2), placement::back);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(files(), 0u);
     EXPECT_TRUE(cache.contains(frame_key(1), placement::keep));
-    // Half the queue: the writer goes on without a pause, until the queue
-    // is below half again.
-    cache.put(entry_of(frame_key(2), 32, 24, 2), placement::back);
+    // Three quarters of the queue: the writer goes on without a pause,
+    // until the queue is below that again.
+    cache.put(entry_of(frame_key(3), 32, 24, 3), placement::back);
     const auto deadline = std::chrono::steady_clock::now() + a_while;
     while (files() < 1 && std::chrono::steady_clock::now() < deadline)
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_EQ(files(), 1u);
     cache.flush();
-    EXPECT_EQ(files(), 2u);
+    EXPECT_EQ(files(), 3u);
     EXPECT_EQ(cache.used(), png_bytes(folder.path()));
 }
 

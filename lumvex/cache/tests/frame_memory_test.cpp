@@ -57,6 +57,38 @@ TEST(FrameMemory, StockIsPreparedAheadWithinTheBudget)
     EXPECT_LE(memory.ready(), frame_memory::stock_bytes);
 }
 
+TEST(FrameMemory, LoweringTheBudgetReleasesTheReadyBuffersBeyondItAtOnce)
+{
+    frame_memory memory(20 * frame_bytes);
+    memory.expect(frame_bytes);
+    std::vector<std::shared_ptr<unsigned char>> held;
+    for (int i = 0; i < 3; ++i)
+        held.push_back(memory.acquire(frame_bytes));
+    memory.settle();
+    ASSERT_EQ(memory.in_place(), 20 * frame_bytes);
+
+    // Nothing is being prepared now, so the release is done when the call
+    // returns.
+    memory.set_budget(5 * frame_bytes);
+    EXPECT_EQ(memory.in_place(), 5 * frame_bytes);
+    memory.settle();
+    EXPECT_EQ(memory.ready(), 2 * frame_bytes) << "the rest of the new budget stays ready";
+    memory.set_budget(frame_bytes);
+    EXPECT_EQ(memory.ready(), 0u);
+    EXPECT_EQ(memory.in_place(), 3 * frame_bytes) << "buffers handed out stay";
+    for (const auto& buffer : held)
+        std::memset(buffer.get(), 0x5A, frame_bytes);
+    held.clear();
+
+    // Lowered while the stock grows: what was being prepared meanwhile goes
+    // too, once it is in place.
+    memory.set_budget(std::uint64_t(1) << 30);
+    memory.set_budget(2 * frame_bytes);
+    memory.settle();
+    EXPECT_LE(memory.in_place(), 2 * frame_bytes);
+    EXPECT_EQ(memory.in_place(), memory.ready());
+}
+
 TEST(FrameMemory, ABufferLetGoIsHandedOutAgainInsteadOfNewMemory)
 {
     frame_memory memory(std::uint64_t(256) << 20);

@@ -15,6 +15,8 @@
 #include <functional>
 #include <limits>
 
+#include <unistd.h>
+
 using namespace cache_test;
 using D = lumvex::cache_settings_dialog;
 namespace fs = std::filesystem;
@@ -104,6 +106,36 @@ TEST_F(cache_folder_choice, FoldersWithOtherFilesAreRefused)
     touch(folder.path() / "file");
     EXPECT_FALSE(lumvex::folder_fits_disc_cache((folder.path() / "file").string(), ""));
     EXPECT_FALSE(lumvex::folder_fits_disc_cache("", ""));
+}
+
+// The administrator may write anywhere the system lets anyone write, so
+// the folders here are unwritable for everyone: under a file, and inside
+// the system's process folder.
+TEST_F(cache_folder_choice, FoldersNoFileCanBeWrittenInAreRefused)
+{
+    touch(folder.path() / "file");
+    const std::string under_file = (folder.path() / "file" / "cache").string();
+    EXPECT_FALSE(lumvex::folder_writable(under_file));
+    EXPECT_NE(lumvex::disc_folder_refusal(under_file, ""), "");
+    EXPECT_FALSE(lumvex::folder_writable((folder.path() / "file" / "a" / "b").string() + "/"));
+    if (fs::is_directory("/proc/self")) {
+        EXPECT_FALSE(lumvex::folder_writable("/proc/lumvex-cache"));
+    }
+    if (::geteuid() != 0) {
+        const fs::path locked = folder.path() / "locked";
+        fs::create_directories(locked);
+        fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+        EXPECT_FALSE(lumvex::folder_writable(locked.string()));
+        fs::permissions(locked, fs::perms::owner_all);
+    }
+
+    const fs::path empty = folder.path() / "empty";
+    fs::create_directories(empty);
+    EXPECT_EQ(lumvex::disc_folder_refusal(empty.string(), ""), "");
+    EXPECT_TRUE(fs::is_empty(empty)) << "the trial file is removed";
+    EXPECT_EQ(lumvex::disc_folder_refusal((empty / "new" / "cache").string(), ""), "");
+    EXPECT_FALSE(fs::exists(empty / "new")) << "choosing makes no folder";
+    EXPECT_EQ(lumvex::disc_folder_refusal(under_file, under_file + "/"), "") << "the current root stays";
 }
 
 using cache_settings_dialog_test = settings_fixture;
@@ -259,6 +291,50 @@ TEST_F(cache_settings_dialog_test, TheFolderChooserNeverPicksAFolderOfOtherFiles
         EXPECT_EQ(system.settings().disc_root, fresh.string() + "/");
         EXPECT_TRUE(fs::is_directory(fresh));
     }
+}
+
+TEST_F(cache_settings_dialog_test, AFolderNoFileCanBeWrittenInIsRefusedWhenChosenAndOnApply)
+{
+    auto system = std::make_unique<lumvex::cache_system>(ram);
+    const std::string old_root = system->settings().disc_root;
+    const fs::path blocker = folder.path() / "blocker";
+    touch(blocker);
+    // The dialog worked by `act`, the chooser giving `chosen`, ends as
+    // `ends`, having shown the refusal once.
+    const auto refused = [&](const fs::path& chosen, int ends, std::function<void(CDialog&)> act) {
+        script user(std::move(act));
+        user.choose_folder(chosen.string());
+        D dialog(*system, nullptr);
+        EXPECT_EQ(dialog.DoModal(), ends);
+        ASSERT_EQ(script::shown().size(), 1u);
+        EXPECT_EQ(script::shown()[0],
+            "The disc cache cannot write to this folder. Please choose a folder where files can be written.");
+    };
+    refused(blocker / "cache", IDOK, [&](CDialog& d) {
+        d.Click(D::id_change_root);
+        EXPECT_EQ(d.GetDlgItemText(D::id_disc_root), old_root);
+        EXPECT_FALSE(d.IsItemEnabled(D::id_apply));
+        d.Click(IDOK);
+    });
+    EXPECT_EQ(system->settings().disc_root, old_root);
+
+    // Fine when chosen, a file in its way by the time Apply is pressed:
+    // refused then, and nothing applied.
+    const fs::path later = folder.path() / "later";
+    refused(later / "cache", IDCANCEL, [&](CDialog& d) {
+        d.Click(D::id_change_root);
+        d.Type(D::id_memory_quota, "300");
+        touch(later);
+        d.Click(IDOK);
+        EXPECT_TRUE(d.IsItemEnabled(D::id_apply)) << "the dialog stays";
+        d.Click(IDCANCEL);
+    });
+    EXPECT_EQ(system->settings().disc_root, old_root);
+    EXPECT_NE(system->settings().memory_quota, 300 * mib);
+    system.reset();
+    lumvex::cache_system again(ram);
+    EXPECT_EQ(again.settings().disc_root, old_root) << "nothing was stored";
+    EXPECT_GT(again.settings().disc_quota, 0u) << "the disc cache works";
 }
 
 TEST_F(cache_settings_dialog_test, TheModelessDialogIsMadeOnceAndShownOrHidden)
