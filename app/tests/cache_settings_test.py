@@ -20,12 +20,10 @@ Screenshots of every step go to FOLDER/shots (default: a temporary
 folder, removed when the test passes).
 """
 
-import argparse
 import os
 import shutil
 import stat
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -34,7 +32,7 @@ from Xlib import X  # noqa: E402
 
 from driver import layout  # noqa: E402
 from driver.program import Program  # noqa: E402
-from driver.steps import Steps, check, main_guard  # noqa: E402
+from driver.steps import Steps, check, run_steps, test_main  # noqa: E402
 from driver.xsession import DriverError, wait_until  # noqa: E402
 
 DIALOG = "Cache Settings"
@@ -176,53 +174,25 @@ class CacheSettings:
               % (stored, self.fresh + "/"))
 
     def quit(self):
-        self.p.close_main_window()
-        status = self.p.wait_exit(60)
-        check(status == 0, "the program ended with status %d" % status)
-
-    def clean(self):
-        self.p.check_clean()
+        self.p.quit(timeout=60)
 
     def run(self):
         s = self.steps
-        try:
+
+        def steps():
             s.run("start", self.start, fatal=True)
             s.run("a folder no file can be written in is refused", self.unwritable_refused, needs=["start"])
             s.run("an empty writable folder is taken", self.writable_taken, needs=["start"])
             s.run("quit through the close button", self.quit, needs=["start"])
-        except DriverError:
-            pass
-        finally:
-            try:
-                if self.p.alive():
-                    self.p.shot("end")
-            except Exception:
-                pass
-            self.p.stop()
+
+        def stopped():
             # Left writable, so that the work folder can be removed.
             if os.path.isdir(self.locked):
                 os.chmod(self.locked, stat.S_IRWXU)
-        s.run("no toolkit complaints or crash reports", self.clean, needs=["start"])
-        print(s.summary(), flush=True)
-        print("screenshots: %s" % self.p.artifacts, flush=True)
-        return s.exit_status()
 
-
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("program")
-    parser.add_argument("--work")
-    args = parser.parse_args()
-    keep = args.work is not None
-    work = args.work or tempfile.mkdtemp(prefix="tavelo-cache-")
-    if keep:
-        shutil.rmtree(work, ignore_errors=True)
-        os.makedirs(work)
-    status = CacheSettings(os.path.abspath(args.program), work).run()
-    if status == 0 and not keep:
-        shutil.rmtree(work, ignore_errors=True)
-    return status
+        return run_steps(s, self.p, steps, stopped=stopped)
 
 
 if __name__ == "__main__":
-    main_guard(main)
+    test_main(__doc__, "cache", lambda args, work: CacheSettings(os.path.abspath(args.program), work).run(),
+              footage_tool=False)

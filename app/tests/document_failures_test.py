@@ -17,13 +17,11 @@ Screenshots of every step go to FOLDER/shots (default: a temporary
 folder, removed when the test passes).
 """
 
-import argparse
 import io
 import os
 import shutil
 import subprocess
 import sys
-import tempfile
 import time
 import xml.etree.ElementTree as ElementTree
 
@@ -34,7 +32,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from driver import images  # noqa: E402
 from driver.program import Program  # noqa: E402
-from driver.steps import Steps, check, main_guard  # noqa: E402
+from driver.steps import Steps, check, run_steps, test_main  # noqa: E402
 from driver.xsession import DriverError, wait_until  # noqa: E402
 
 FRAMES = 12
@@ -219,23 +217,12 @@ class Flow:
               "the work area does not begin at frame 1 any more")
 
     def quit(self):
-        self.p.close_main_window()
-        end = time.monotonic() + 30
-        while self.p.alive() and time.monotonic() < end:
-            dialogs = self.p.dialogs()
-            if dialogs:
-                self.p.screen.focus(dialogs[-1])
-                self.p.screen.key("alt+n")
-            time.sleep(0.5)
-        status = self.p.wait_exit(30)
-        check(status == 0, "the program ended with status %d" % status)
-
-    def clean(self):
-        self.p.check_clean()
+        self.p.quit()
 
     def run(self):
         s = self.steps
-        try:
+
+        def steps():
             s.run("start", self.start, fatal=True)
             s.run("open three segments", self.open_three, needs=["start"])
             s.run("process all: one warning", self.process_all, needs=["open three segments"])
@@ -247,37 +234,9 @@ class Flow:
             s.run("footage back: the work area reaches its end", self.footage_back,
                   needs=["work area start moved and saved"])
             s.run("quit", self.quit, needs=["start"])
-        except DriverError:
-            pass
-        finally:
-            try:
-                if self.p.alive():
-                    self.p.shot("end")
-            except Exception:
-                pass
-            self.p.stop()
-        s.run("no toolkit complaints or crash reports", self.clean, needs=["start"])
-        print(s.summary(), flush=True)
-        print("screenshots: %s" % self.p.artifacts, flush=True)
-        return s.exit_status()
 
-
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("program")
-    parser.add_argument("footage_tool")
-    parser.add_argument("--work")
-    args = parser.parse_args()
-    keep = args.work is not None
-    work = args.work or tempfile.mkdtemp(prefix="tavelo-failures-")
-    if keep:
-        shutil.rmtree(work, ignore_errors=True)
-        os.makedirs(work)
-    status = Flow(args.program, args.footage_tool, work).run()
-    if status == 0 and not keep:
-        shutil.rmtree(work, ignore_errors=True)
-    return status
+        return run_steps(s, self.p, steps)
 
 
 if __name__ == "__main__":
-    main_guard(main)
+    test_main(__doc__, "failures", lambda args, work: Flow(args.program, args.footage_tool, work).run())

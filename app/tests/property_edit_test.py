@@ -19,13 +19,10 @@ Screenshots of every step go to FOLDER/shots (default: a temporary
 folder, removed when the test passes).
 """
 
-import argparse
 import os
 import re
-import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
 import numpy as np
@@ -35,7 +32,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from driver import images, layout  # noqa: E402
 from driver.layout import Rect  # noqa: E402
 from driver.program import Program  # noqa: E402
-from driver.steps import Steps, check, main_guard  # noqa: E402
+from driver.steps import Steps, check, run_steps, test_main  # noqa: E402
 from driver.xsession import DriverError, wait_until  # noqa: E402
 
 FRAMES = 12
@@ -335,20 +332,16 @@ class PropertyEdits:
     def quit(self):
         """Every edit undone: no modified mark, and closing asks nothing."""
         check(self.p.title() == PROJECT_TITLE, "with every edit undone the title reads %r" % self.p.title())
-        self.p.close_main_window()
-        end = time.monotonic() + 30
-        while self.p.alive() and time.monotonic() < end:
-            if self.p.dialogs():
-                _, path = self.p.shot("closing-question")
-                self.p.screen.focus(self.p.dialogs()[-1])
-                self.p.screen.key("alt+n")
-                raise DriverError("closing the unchanged project asks a question; see %s" % path)
-            time.sleep(0.3)
-        check(self.p.wait_exit(30) == 0, "the program ended with status %s" % self.p.process.poll())
+
+        def question():
+            _, path = self.p.shot("closing-question")
+            raise DriverError("closing the unchanged project asks a question; see %s" % path)
+        self.p.quit(on_question=question)
 
     def run(self):
         s = self.steps
-        try:
+
+        def steps():
             s.run("start", self.start, fatal=True)
             s.run("project with a segment", self.project_with_segment, needs=["start"])
             s.run("unchanged commits change nothing", self.unchanged_commits, needs=["project with a segment"])
@@ -359,37 +352,9 @@ class PropertyEdits:
             s.run("closing asks nothing", self.quit,
                   needs=["unchanged commits change nothing", "shortcuts right after edits",
                          "the field shows short values"])
-        except DriverError:
-            pass
-        finally:
-            try:
-                if self.p.alive():
-                    self.p.shot("end")
-            except Exception:
-                pass
-            self.p.stop()
-        s.run("no toolkit complaints or crash reports", self.p.check_clean, needs=["start"])
-        print(s.summary(), flush=True)
-        print("screenshots: %s" % self.p.artifacts, flush=True)
-        return s.exit_status()
 
-
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("program")
-    parser.add_argument("footage_tool")
-    parser.add_argument("--work")
-    args = parser.parse_args()
-    keep = args.work is not None
-    work = args.work or tempfile.mkdtemp(prefix="tavelo-properties-")
-    if keep:
-        shutil.rmtree(work, ignore_errors=True)
-        os.makedirs(work)
-    status = PropertyEdits(args.program, args.footage_tool, work).run()
-    if status == 0 and not keep:
-        shutil.rmtree(work, ignore_errors=True)
-    return status
+        return run_steps(s, self.p, steps)
 
 
 if __name__ == "__main__":
-    main_guard(main)
+    test_main(__doc__, "properties", lambda args, work: PropertyEdits(args.program, args.footage_tool, work).run())

@@ -16,13 +16,10 @@ Usage: random_input_test.py PROGRAM FOOTAGE_TOOL [--seed N] [--events N]
        [--work FOLDER]
 """
 
-import argparse
 import os
 import random
-import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
 import numpy as np
@@ -31,7 +28,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from driver import layout  # noqa: E402
 from driver.program import Program  # noqa: E402
-from driver.steps import main_guard  # noqa: E402
+from driver.steps import test_main  # noqa: E402
 from driver.xsession import DriverError, wait_until  # noqa: E402
 
 # Keys the run presses, alone or with modifiers: navigation, the program's
@@ -266,22 +263,7 @@ class RandomRun:
         if status != 0:
             raise DriverError("the program ended with status %d" % status)
 
-
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("program")
-    parser.add_argument("footage_tool")
-    parser.add_argument("--seed", type=int, default=1)
-    parser.add_argument("--events", type=int, default=1000)
-    parser.add_argument("--work")
-    parser.add_argument("--check-every", type=int, default=25,
-                        help="events between two checks that the program answers (1 finds the event that did harm)")
-    args = parser.parse_args()
-    keep = args.work is not None
-    work = args.work or tempfile.mkdtemp(prefix="tavelo-random-")
-    if keep:
-        shutil.rmtree(work, ignore_errors=True)
-        os.makedirs(work)
+def random_run(args, work):
     run = RandomRun(args.program, args.footage_tool, work, args.seed, args.events, args.check_every)
     try:
         run.run()
@@ -292,10 +274,15 @@ def main():
     finally:
         run.p.stop()
     print("passed (seed %d)" % args.seed, flush=True)
-    if not keep:
-        shutil.rmtree(work, ignore_errors=True)
     return 0
 
 
+def options(parser):
+    parser.add_argument("--seed", type=int, default=1)
+    parser.add_argument("--events", type=int, default=1000)
+    parser.add_argument("--check-every", type=int, default=25,
+                        help="events between two checks that the program answers (1 finds the event that did harm)")
+
+
 if __name__ == "__main__":
-    main_guard(main)
+    test_main(__doc__, "random", random_run, options=options)

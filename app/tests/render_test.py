@@ -13,19 +13,16 @@ Screenshots of every step go to FOLDER/shots (default: a temporary
 folder, removed when the test passes).
 """
 
-import argparse
 import hashlib
 import os
 import re
-import shutil
 import sys
-import tempfile
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
-from driver.steps import check, main_guard  # noqa: E402
-from driver.xsession import DriverError, wait_until  # noqa: E402
+from driver.steps import check, run_steps, test_main  # noqa: E402
+from driver.xsession import wait_until  # noqa: E402
 from user_flow_test import FRAMES, HEIGHT, WIDTH, Flow  # noqa: E402
 
 RENDER_TITLE = "Render to"
@@ -83,7 +80,7 @@ class RenderFlow(Flow):
         self.replace_and_refuse(self.footage.path, "footage")
         # The chooser is back; it holds the refused name, so taking it as it
         # stands meets the same question and the same refusal.
-        chooser = self.chooser()
+        self.chooser()
         time.sleep(0.5)
         self.p.shot("chooser-again")
         self.replace_and_refuse(None, "held-name")
@@ -104,7 +101,8 @@ class RenderFlow(Flow):
 
     def run(self):
         s = self.steps
-        try:
+
+        def steps():
             s.run("start", self.start, fatal=True)
             s.run("new project", self.new_project, needs=["start"])
             s.run("rendering settings", self.render_settings, needs=["new project"])
@@ -112,37 +110,9 @@ class RenderFlow(Flow):
                   needs=["rendering settings"])
             s.run("another name renders", self.other_name_renders,
                   needs=["the footage's name is refused and asked again"])
-        except DriverError:
-            pass
-        finally:
-            try:
-                if self.p.alive():
-                    self.p.shot("end")
-            except Exception:
-                pass
-            self.p.stop()
-        s.run("no toolkit complaints or crash reports", self.clean, needs=["start"])
-        print(s.summary(), flush=True)
-        print("screenshots: %s" % self.p.artifacts, flush=True)
-        return s.exit_status()
 
-
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("program")
-    parser.add_argument("footage_tool")
-    parser.add_argument("--work")
-    args = parser.parse_args()
-    keep = args.work is not None
-    work = args.work or tempfile.mkdtemp(prefix="tavelo-render-")
-    if keep:
-        shutil.rmtree(work, ignore_errors=True)
-        os.makedirs(work)
-    status = RenderFlow(args.program, args.footage_tool, work).run()
-    if status == 0 and not keep:
-        shutil.rmtree(work, ignore_errors=True)
-    return status
+        return run_steps(s, self.p, steps)
 
 
 if __name__ == "__main__":
-    main_guard(main)
+    test_main(__doc__, "render", lambda args, work: RenderFlow(args.program, args.footage_tool, work).run())

@@ -22,12 +22,9 @@ A missing reference makes the comparison of that picture skip; when
 every reference is missing the test ends with status 77 (skipped).
 """
 
-import argparse
 import os
-import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
 import numpy as np
@@ -36,7 +33,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from driver import images, layout  # noqa: E402
 from driver.program import Program  # noqa: E402
-from driver.steps import Steps, check, main_guard  # noqa: E402
+from driver.steps import Steps, check, run_steps, test_main  # noqa: E402
 from driver.xsession import DriverError, save_image, wait_until  # noqa: E402
 
 REFERENCES = os.path.join(os.path.dirname(os.path.abspath(__file__)), "screens")
@@ -173,7 +170,8 @@ class Screens:
 
     def run(self):
         s = self.steps
-        try:
+
+        def steps():
             s.run("footage open", self.prepare, fatal=True)
             s.run("view shows the footage", self.footage_shown, needs=["footage open"])
             s.run("main window captured", self.capture_main, needs=["footage open"])
@@ -184,38 +182,22 @@ class Screens:
                 s.run("%s as its reference" % name, lambda n=name: self.compare(n), needs=["main window captured"])
             s.run("rendering_settings as its reference", lambda: self.compare("rendering_settings"),
                   needs=["rendering settings captured"])
-        except DriverError:
-            pass
-        finally:
-            self.p.stop()
-        s.run("no toolkit complaints or crash reports", self.p.check_clean, needs=["footage open"])
-        print(s.summary(), flush=True)
-        print("screenshots: %s" % self.work, flush=True)
-        return s.exit_status()
 
+        return run_steps(s, self.p, steps, end_shot=False, needs=["footage open"], shots=self.work)
 
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("program")
-    parser.add_argument("footage_tool")
-    parser.add_argument("--work")
-    parser.add_argument("--regenerate", action="store_true")
-    parser.add_argument("--force", action="store_true", help="with --regenerate: write even when checks fail")
-    args = parser.parse_args()
-    keep = args.work is not None
-    work = args.work or tempfile.mkdtemp(prefix="tavelo-screens-")
-    if keep:
-        shutil.rmtree(work, ignore_errors=True)
-        os.makedirs(work)
-    screens = Screens(args.program, args.footage_tool, work, args.regenerate, args.force)
-    status = screens.run()
-    if status == 0 and not args.regenerate and screens.compared == 0:
+def screens(args, work):
+    shots = Screens(args.program, args.footage_tool, work, args.regenerate, args.force)
+    status = shots.run()
+    if status == 0 and not args.regenerate and shots.compared == 0:
         print("skipped: no reference images in %s" % REFERENCES, flush=True)
         status = SKIPPED
-    if status == 0 and not keep:
-        shutil.rmtree(work, ignore_errors=True)
     return status
 
 
+def options(parser):
+    parser.add_argument("--regenerate", action="store_true")
+    parser.add_argument("--force", action="store_true", help="with --regenerate: write even when checks fail")
+
+
 if __name__ == "__main__":
-    main_guard(main)
+    test_main(__doc__, "screens", screens, options=options)

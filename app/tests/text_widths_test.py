@@ -13,12 +13,9 @@ Screenshots of every step go to FOLDER/shots (default: a temporary
 folder, removed when the test passes).
 """
 
-import argparse
 import os
-import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
 import numpy as np
@@ -27,7 +24,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from driver import images, layout  # noqa: E402
 from driver.program import Program  # noqa: E402
-from driver.steps import Steps, check, main_guard  # noqa: E402
+from driver.steps import Steps, check, run_steps, test_main  # noqa: E402
 from driver.xsession import DriverError, save_image, wait_until  # noqa: E402
 
 # Rates typed into the field, one after the other: the second is wider
@@ -184,7 +181,8 @@ class Widths:
 
     def run(self):
         s = self.steps
-        try:
+
+        def steps():
             s.run("start", self.start, fatal=True)
             s.run("the Tools title is whole", self.tools_title, needs=["start"])
             s.run("new project", self.new_project, needs=["start"])
@@ -192,32 +190,9 @@ class Widths:
             s.run("Edit menu after an edit shows its labels whole", self.edit_menu_after,
                   needs=["Edit menu with nothing to undo"])
             s.run("typed rates show whole", self.framerate, needs=["new project"])
-        except DriverError:
-            pass
-        finally:
-            self.p.stop()
-        s.run("no toolkit complaints or crash reports", self.p.check_clean, needs=["start"])
-        print(s.summary(), flush=True)
-        print("screenshots: %s" % self.p.artifacts, flush=True)
-        return s.exit_status()
 
-
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("program")
-    parser.add_argument("footage_tool")
-    parser.add_argument("--work")
-    args = parser.parse_args()
-    keep = args.work is not None
-    work = args.work or tempfile.mkdtemp(prefix="tavelo-widths-")
-    if keep:
-        shutil.rmtree(work, ignore_errors=True)
-        os.makedirs(work)
-    status = Widths(args.program, args.footage_tool, work).run()
-    if status == 0 and not keep:
-        shutil.rmtree(work, ignore_errors=True)
-    return status
+        return run_steps(s, self.p, steps, end_shot=False)
 
 
 if __name__ == "__main__":
-    main_guard(main)
+    test_main(__doc__, "widths", lambda args, work: Widths(args.program, args.footage_tool, work).run())

@@ -21,13 +21,10 @@ Screenshots of every step go to FOLDER/shots (default: a temporary
 folder, removed when the test passes).
 """
 
-import argparse
 import os
 import re
-import shutil
 import subprocess
 import sys
-import tempfile
 import time
 
 import numpy as np
@@ -37,7 +34,7 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from driver import images, layout  # noqa: E402
 from driver.layout import Rect  # noqa: E402
 from driver.program import Program  # noqa: E402
-from driver.steps import Steps, check, main_guard  # noqa: E402
+from driver.steps import Steps, check, run_steps, test_main  # noqa: E402
 from driver.xsession import DriverError, wait_until  # noqa: E402
 
 FRAMES = 12
@@ -542,29 +539,16 @@ class Flow:
         """The close button ends the program without a question: nothing
         changed since the project was opened."""
         check(self.p.alive(), "the program had already ended (status %s)" % self.p.process.poll())
-        self.p.close_main_window()
-        end = time.monotonic() + 60
-        while self.p.alive() and time.monotonic() < end:
-            dialogs = self.p.dialogs()
-            if dialogs:
-                time.sleep(0.5)
-                image, path = self.p.shot("closing-question")
-                self.steps.soft_fail("closing the unchanged project asked a question; see %s" % path)
-                self.p.screen.focus(dialogs[-1])
-                self.p.screen.key("alt+n")
-                time.sleep(1)
-                if dialogs[-1].id in [d.id for d in self.p.dialogs()]:
-                    self.p.screen.key("Escape")
-            time.sleep(0.3)
-        status = self.p.wait_exit(30)
-        check(status == 0, "the program ended with status %d" % status)
 
-    def clean(self):
-        self.p.check_clean()
+        def question():
+            _, path = self.p.shot("closing-question")
+            self.steps.soft_fail("closing the unchanged project asked a question; see %s" % path)
+        self.p.quit(timeout=60, on_question=question)
 
     def run(self):
         s = self.steps
-        try:
+
+        def steps():
             s.run("start", self.start, fatal=True)
             s.run("new project", self.new_project, needs=["start"])
             s.run("view shows the footage", self.footage_shown, needs=["new project"])
@@ -589,37 +573,9 @@ class Flow:
             s.run("segment and masks are back", self.reopened_masks, needs=["close and open", "process"])
             s.run("background colour chooser", self.background_colour, needs=["new project"])
             s.run("quit through the close button", self.quit, needs=["start"])
-        except DriverError:
-            pass
-        finally:
-            try:
-                if self.p.alive():
-                    self.p.shot("end")
-            except Exception:
-                pass
-            self.p.stop()
-        s.run("no toolkit complaints or crash reports", self.clean, needs=["start"])
-        print(s.summary(), flush=True)
-        print("screenshots: %s" % self.p.artifacts, flush=True)
-        return s.exit_status()
 
-
-def main():
-    parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
-    parser.add_argument("program")
-    parser.add_argument("footage_tool")
-    parser.add_argument("--work")
-    args = parser.parse_args()
-    keep = args.work is not None
-    work = args.work or tempfile.mkdtemp(prefix="tavelo-flow-")
-    if keep:
-        shutil.rmtree(work, ignore_errors=True)
-        os.makedirs(work)
-    status = Flow(args.program, args.footage_tool, work).run()
-    if status == 0 and not keep:
-        shutil.rmtree(work, ignore_errors=True)
-    return status
+        return run_steps(s, self.p, steps)
 
 
 if __name__ == "__main__":
-    main_guard(main)
+    test_main(__doc__, "flow", lambda args, work: Flow(args.program, args.footage_tool, work).run())

@@ -29,6 +29,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sys/resource.h>
 #include <system_error>
 
@@ -331,35 +332,50 @@ std::vector<fs::path> FilesWith(const fs::path& folder, const std::string& part)
     return found;
 }
 
-TEST(ImageRenderer, AviThatCannotBeCompletedIsAFailureAndTheEarlierRenderStays)
+// Renders `frames` uncompressed frames over an earlier render.avi; once the
+// first five are written the file may grow by `beyond(chunk)` bytes more,
+// where chunk is one frame's. Answers the path rendered to, or nothing
+// where uncompressed frames are not offered.
+std::optional<std::string> RenderOverAnEarlierFileWithinASizeLimit(
+    Render& r, int frames, std::uintmax_t (*beyond)(std::uintmax_t chunk))
 {
-    Render r(6);
     if (!ChooseCompressor(r.settings, "DIB "))
-        GTEST_SKIP() << "uncompressed frames are not offered";
-    r.AddSegment(0, 6, false);
+        return std::nullopt;
+    r.AddSegment(0, frames, false);
     const std::string path = r.folder.file("render.avi");
     std::ofstream(path) << "the earlier render";
     r.footage->SetGate(5);
     r.StartTo(path);
-    ASSERT_TRUE(r.footage->WaitReached());
-    // A file-size limit that the last frame (24-bit rows of whole words)
-    // reaches exactly: the closing index cannot be written.
+    EXPECT_TRUE(r.footage->WaitReached());
     const auto temporary = FilesWith(r.folder.root(), ".tmp");
-    ASSERT_EQ(temporary.size(), 1u);
+    EXPECT_EQ(temporary.size(), 1u);
+    // 24-bit rows of whole words.
     const std::uintmax_t chunk = 8 + std::uintmax_t((kWidth * 24 + 31) / 32 * 4) * kHeight;
     std::signal(SIGXFSZ, SIG_IGN);
     rlimit old;
     getrlimit(RLIMIT_FSIZE, &old);
     rlimit limited = old;
-    limited.rlim_cur = fs::file_size(temporary[0]) + chunk;
+    limited.rlim_cur = (temporary.empty() ? 0 : fs::file_size(temporary[0])) + beyond(chunk);
     setrlimit(RLIMIT_FSIZE, &limited);
     r.footage->Release();
     const bool ended = r.WaitForJobs();
     setrlimit(RLIMIT_FSIZE, &old);
-    ASSERT_TRUE(ended);
+    EXPECT_TRUE(ended);
+    return path;
+}
+
+TEST(ImageRenderer, AviThatCannotBeCompletedIsAFailureAndTheEarlierRenderStays)
+{
+    Render r(6);
+    // The last frame reaches the limit exactly: the closing index cannot be
+    // written.
+    const auto path
+        = RenderOverAnEarlierFileWithinASizeLimit(r, 6, [](std::uintmax_t chunk) { return chunk; });
+    if (!path)
+        GTEST_SKIP() << "uncompressed frames are not offered";
     ASSERT_EQ(r.prompts.prompt.texts.size(), 1u);
     EXPECT_EQ(r.prompts.prompt.texts[0].rfind("AVI file close error: ", 0), 0u) << r.prompts.prompt.texts[0];
-    EXPECT_TRUE(Contents(path) == "the earlier render") << "the earlier render was replaced";
+    EXPECT_TRUE(Contents(*path) == "the earlier render") << "the earlier render was replaced";
     EXPECT_TRUE(FilesWith(r.folder.root(), ".tmp").empty());
     EXPECT_TRUE(r.comp.CanClose());
 }
@@ -419,33 +435,16 @@ TEST(ImageRenderer, RenderWithAnUnreadableFrameKeepsTheFilesItWasToReplace)
 TEST(ImageRenderer, FullDiscMidRenderKeepsTheFileItWasToReplaceAndTellsWhy)
 {
     Render r(10);
-    if (!ChooseCompressor(r.settings, "DIB "))
+    // A limit half-way through the next frame stands in for a disc that
+    // fills up.
+    const auto path
+        = RenderOverAnEarlierFileWithinASizeLimit(r, 10, [](std::uintmax_t chunk) { return chunk / 2; });
+    if (!path)
         GTEST_SKIP() << "uncompressed frames are not offered";
-    r.AddSegment(0, 10, false);
-    const std::string path = r.folder.file("render.avi");
-    std::ofstream(path) << "the earlier render";
-    r.footage->SetGate(5);
-    r.StartTo(path);
-    ASSERT_TRUE(r.footage->WaitReached());
-    // A file-size limit half-way through the next frame stands in for a
-    // disc that fills up.
-    const auto temporary = FilesWith(r.folder.root(), ".tmp");
-    ASSERT_EQ(temporary.size(), 1u);
-    const std::uintmax_t chunk = 8 + std::uintmax_t((kWidth * 24 + 31) / 32 * 4) * kHeight;
-    std::signal(SIGXFSZ, SIG_IGN);
-    rlimit old;
-    getrlimit(RLIMIT_FSIZE, &old);
-    rlimit limited = old;
-    limited.rlim_cur = fs::file_size(temporary[0]) + chunk / 2;
-    setrlimit(RLIMIT_FSIZE, &limited);
-    r.footage->Release();
-    const bool ended = r.WaitForJobs();
-    setrlimit(RLIMIT_FSIZE, &old);
-    ASSERT_TRUE(ended);
     ASSERT_EQ(r.prompts.prompt.texts.size(), 1u);
     EXPECT_EQ(r.prompts.prompt.texts[0],
-        "AVI stream write error: " + std::system_category().message(EFBIG) + ": " + path);
-    EXPECT_TRUE(Contents(path) == "the earlier render") << "the earlier render was replaced";
+        "AVI stream write error: " + std::system_category().message(EFBIG) + ": " + *path);
+    EXPECT_TRUE(Contents(*path) == "the earlier render") << "the earlier render was replaced";
     EXPECT_TRUE(FilesWith(r.folder.root(), ".tmp").empty());
     EXPECT_TRUE(r.comp.CanClose());
 }

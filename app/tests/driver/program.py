@@ -397,6 +397,31 @@ class Program:
         """The main window's close button (WM_DELETE_WINDOW)."""
         self.screen.send_delete(self.main_window())
 
+    def quit(self, timeout=30, on_question=None, fallback="Escape"):
+        """Ends the program through the main window's close button. Each
+        question it asks is answered No (Alt+N), after `on_question()` is
+        told of it (it may raise), and with `fallback` where No leaves it
+        open. Raises unless the program ends with status 0."""
+        self.close_main_window()
+        end = time.monotonic() + timeout
+        while self.alive() and time.monotonic() < end:
+            dialogs = self.dialogs()
+            if dialogs:
+                time.sleep(0.5)
+                if on_question:
+                    on_question()
+                self.screen.focus(dialogs[-1])
+                self.screen.key("alt+n")
+                time.sleep(1)
+                if self.alive() and dialogs[-1].id in [d.id for d in self.dialogs()]:
+                    self.screen.focus(dialogs[-1])
+                    self.screen.key(fallback)
+                    time.sleep(1)
+            time.sleep(0.3)
+        status = self.wait_exit(30)
+        if status != 0:
+            raise DriverError("the program ended with status %s" % status)
+
 
 def fresh_work(root, name):
     """An empty folder `name` under `root`."""

@@ -3,8 +3,11 @@ failed. A step that fails records its failure; a later step that needs
 what the failed one should have made is skipped, so one run tells every
 step that fails and why."""
 
+import argparse
 import os
+import shutil
 import sys
+import tempfile
 import time
 import traceback
 
@@ -97,3 +100,56 @@ def main_guard(function):
     except DriverError as e:
         print("FAILED: %s" % e, flush=True)
         sys.exit(1)
+
+
+def run_steps(steps, program, body, clean=None, needs=("start",), end_shot=True, stopped=None, shots=None):
+    """Runs `body`, the steps that work the program (a fatal step's failure,
+    which ends it early, is recorded already), then winds up: a screenshot
+    of how the program ends, the program stopped (then `stopped`, when
+    given), its output checked for toolkit complaints and crash reports (by
+    `clean`, or the program's own check) and the summary printed. Answers
+    the exit status."""
+    try:
+        body()
+    except DriverError:
+        pass
+    except BaseException:
+        program.stop()
+        raise
+    try:
+        if end_shot and program.alive():
+            program.shot("end")
+    except Exception:
+        pass
+    program.stop()
+    if stopped:
+        stopped()
+    steps.run("no toolkit complaints or crash reports", clean or program.check_clean, needs=needs)
+    print(steps.summary(), flush=True)
+    print("screenshots: %s" % (shots or program.artifacts), flush=True)
+    return steps.exit_status()
+
+def test_main(doc, prefix, run, footage_tool=True, options=None):
+    """Runs a program test as a command: PROGRAM [FOOTAGE_TOOL] [--work
+    FOLDER] and what `options(parser)` adds. A work folder named is emptied
+    first and kept; a temporary one (named from `prefix`) is removed when
+    the test passes. `run(args, work)` answers the exit status."""
+    def main():
+        parser = argparse.ArgumentParser(description=doc.split("\n")[0])
+        parser.add_argument("program")
+        if footage_tool:
+            parser.add_argument("footage_tool")
+        parser.add_argument("--work")
+        if options:
+            options(parser)
+        args = parser.parse_args()
+        keep = args.work is not None
+        work = args.work or tempfile.mkdtemp(prefix="tavelo-%s-" % prefix)
+        if keep:
+            shutil.rmtree(work, ignore_errors=True)
+            os.makedirs(work)
+        status = run(args, work)
+        if status == 0 and not keep:
+            shutil.rmtree(work, ignore_errors=True)
+        return status
+    main_guard(main)
