@@ -78,19 +78,11 @@ class CacheSettings:
         os.makedirs(work, exist_ok=True)
         self.p = Program(program_command(program, work), os.path.join(work, "session"),
                          artifacts=os.path.join(work, "shots"))
-        self.steps = Steps(recover=self.recover)
+        self.steps = Steps(recover=self.p.recover)
         self.folders = os.path.join(work, "folders")
         self.locked = os.path.join(self.folders, "locked")
         self.fresh = os.path.join(self.folders, "fresh")
         self.default_root = None
-
-    def recover(self):
-        try:
-            if self.p.alive():
-                self.p.shot("after-failure")
-                self.p.close_dialogs()
-        except Exception as e:
-            print("recovery failed: %s" % e, flush=True)
 
     def open_dialog(self):
         self.p.choose("File", "Preferences/Cache...")

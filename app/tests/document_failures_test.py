@@ -66,7 +66,7 @@ class Flow:
         self.projects = os.path.join(work, "projects")
         os.makedirs(self.projects, exist_ok=True)
         self.p = Program(program, os.path.join(work, "session"), artifacts=os.path.join(work, "shots"))
-        self.steps = Steps(recover=self.recover)
+        self.steps = Steps(recover=self.p.recover)
 
     # Helpers --------------------------------------------------------------
 
@@ -79,14 +79,6 @@ class Flow:
             f.write("<Tavelo CurrentFrame='%d'><Footage type='avi' path='../footage/%s'/>%s</Tavelo>"
                     % (current, footage, "".join(segments)))
         return path
-
-    def recover(self):
-        try:
-            if self.p.alive():
-                self.p.shot("after-failure")
-                self.p.close_dialogs()
-        except Exception as e:
-            print("recovery failed: %s" % e, flush=True)
 
     def open_project(self, path):
         self.p.choose("File", "Open...")

@@ -61,20 +61,12 @@ class PropertyEdits:
         self.work = work
         self.tool = tool
         self.p = Program(program, os.path.join(work, "session"), artifacts=os.path.join(work, "shots"))
-        self.steps = Steps(recover=self.recover)
+        self.steps = Steps(recover=self.p.recover)
         self.project = os.path.join(work, "project.tvp")
         self.first_frame = None
         self.picture = None
 
     # Helpers --------------------------------------------------------------
-
-    def recover(self):
-        try:
-            if self.p.alive():
-                self.p.shot("after-failure")
-                self.p.close_dialogs()
-        except Exception as e:
-            print("recovery failed: %s" % e, flush=True)
 
     def properties(self, image=None):
         """The property list's area and caption line on a screenshot."""

@@ -104,7 +104,7 @@ class Flow:
         self.out = os.path.join(work, "out")
         os.makedirs(self.out, exist_ok=True)
         self.p = Program(program, os.path.join(work, "session"), artifacts=os.path.join(work, "shots"))
-        self.steps = Steps(recover=self.recover, after=self.new_complaints)
+        self.steps = Steps(recover=self.p.recover, after=self.new_complaints)
         self.seen_complaints = set()
         self.picture = None
         self.key_mask = None
@@ -120,17 +120,6 @@ class Flow:
             if kind not in self.seen_complaints:
                 self.seen_complaints.add(kind)
                 print("  during %s the program first wrote: %s" % (step, kind), flush=True)
-
-    def recover(self):
-        """After a failed step: a screenshot, then every dialog and menu
-        closed, so that the steps that do not need the failed one can go
-        on."""
-        try:
-            if self.p.alive():
-                self.p.shot("after-failure")
-                self.p.close_dialogs()
-        except Exception as e:
-            print("recovery failed: %s" % e, flush=True)
 
     def view_picture(self, image):
         """The footage's place in the view, found as the part of the view

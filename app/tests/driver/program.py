@@ -376,6 +376,17 @@ class Program:
         self.screen.key(key)
         return w
 
+    def recover(self):
+        """After a failed step: a screenshot, then every dialog and menu
+        closed, so that the steps that do not need the failed one can go
+        on."""
+        try:
+            if self.alive():
+                self.shot("after-failure")
+                self.close_dialogs()
+        except Exception as e:
+            print("recovery failed: %s" % e, flush=True)
+
     def close_dialogs(self):
         """Closes every window but the main window and every popup (Escape,
         then the close message), as a user backing out of a failed step."""
