@@ -258,7 +258,7 @@ void TLView::OnSegmentProgress(TLSegment& segment, int frame)
     m_progressSegment = &segment;
     if (GetPlayerMode() == 3 && !m_painter->IsBusy())
         m_comp.SetPreviewFrame(frame);
-    else if (m_progressSegment)
+    else
         RequestPaint();
 }
 

@@ -326,14 +326,13 @@ void TextControl::Layout()
         return;
     const CRect area(CPoint(), GetSize());
     CRect r = CalcTextRect(m_editor->GetWindowText());
-    r.right += 8;
     r.InflateRect(3, 2);
     // The edit field draws a frame and margins of its own around the text,
-    // so one only as wide as its text shows a sliver of it: it reaches to
-    // the control's right edge (in a row, across the value column).
-    r.right = std::max(r.right, area.right);
-    r = CRect(std::max(r.left, area.left), std::max(r.top, area.top), std::min(r.right, area.right),
-        std::min(r.bottom, area.bottom));
+    // so one only as wide as its text shows a sliver of it: it reaches from
+    // the text to the control's right edge (in a row, across the value
+    // column).
+    r = CRect(
+        std::max(r.left, area.left), std::max(r.top, area.top), area.right, std::min(r.bottom, area.bottom));
     if (r.Width() < 8) {
         m_editor->SetVisible(false);
         return;
