@@ -721,8 +721,7 @@ void disc_cache::put(const boost::shared_ptr<cached_image>& image, int placement
         it = m_entries.begin();
     }
     if (placement == placement::drop) {
-        drop_listed(lock, it, true);
-        m_work.notify_one();
+        place(lock, it, placement);
         return;
     }
     // A key listed again gets a new pair; the old one goes.

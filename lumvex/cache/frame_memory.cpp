@@ -211,11 +211,29 @@ struct frame_memory_state {
         return it == sizes.slabs.end() ? nullptr : &*it;
     }
 
+    // A slab of the class with a ready buffer, or null.
+    static slab* with_ready_buffer(size_class& sizes)
+    {
+        const auto it = std::find_if(
+            sizes.slabs.begin(), sizes.slabs.end(), [](const slab& s) { return !s.ready.empty(); });
+        return it == sizes.slabs.end() ? nullptr : &*it;
+    }
+
     void make_ready(slab& s, size_class& sizes, unsigned index)
     {
         s.ready.push_back(index);
         ++sizes.ready;
         ready_bytes += sizes.buffer_bytes;
+    }
+
+    // Takes a ready buffer of the slab off the stock; it stays in place.
+    unsigned take_ready(slab& s, size_class& sizes)
+    {
+        const unsigned index = s.ready.back();
+        s.ready.pop_back();
+        --sizes.ready;
+        ready_bytes -= sizes.buffer_bytes;
+        return index;
     }
 
     // Takes a bare buffer of the slab, counting it in place: its pages are
@@ -281,13 +299,8 @@ struct frame_memory_state {
         const std::size_t each = sizes.buffer_bytes;
         for (auto it = sizes.slabs.begin(); it != sizes.slabs.end() && in_place > budget;) {
             slab& s = *it;
-            while (!s.ready.empty() && in_place > budget) {
-                const unsigned index = s.ready.back();
-                s.ready.pop_back();
-                --sizes.ready;
-                ready_bytes -= each;
-                release_buffer(s, each, index);
-            }
+            while (!s.ready.empty() && in_place > budget)
+                release_buffer(s, each, take_ready(s, sizes));
             it = s.out == 0 && s.ready.empty() ? unmap_slab(sizes, it) : std::next(it);
         }
     }
@@ -382,19 +395,12 @@ std::shared_ptr<unsigned char> frame_memory::acquire(std::size_t bytes)
     detail::slab* from = nullptr;
     unsigned index = 0;
     for (;;) {
-        for (detail::slab& s : sizes.slabs) {
-            if (!s.ready.empty()) {
-                from = &s;
-                index = s.ready.back();
-                s.ready.pop_back();
-                ++s.out;
-                --sizes.ready;
-                state.ready_bytes -= each;
-                break;
-            }
-        }
-        if (from != nullptr)
+        from = state.with_ready_buffer(sizes);
+        if (from != nullptr) {
+            index = state.take_ready(*from, sizes);
+            ++from->out;
             break;
+        }
         from = state.with_bare_buffer(sizes);
         if (from != nullptr) {
             index = state.take_bare(*from, each);
