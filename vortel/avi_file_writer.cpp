@@ -89,28 +89,29 @@ file_writer::~file_writer()
     close();
 }
 
-void file_writer::close() noexcept
+void file_writer::end_compression() noexcept
 {
     if (m_begun)
         m_coder.compressor().end();
     m_begun = false;
+}
+
+void file_writer::close() noexcept
+{
+    end_compression();
     m_file.close();
 }
 
 void file_writer::finish()
 {
-    if (m_begun)
-        m_coder.compressor().end();
-    m_begun = false;
+    end_compression();
     if (const int error = m_file.close())
         throw file_error("AVI file close error", error, m_path);
 }
 
 void file_writer::discard() noexcept
 {
-    if (m_begun)
-        m_coder.compressor().end();
-    m_begun = false;
+    end_compression();
     m_file.discard();
 }
 

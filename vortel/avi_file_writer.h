@@ -57,6 +57,7 @@ public:
     std::uint32_t frames() const { return m_frames; }
 
 private:
+    void end_compression() noexcept;
     void close() noexcept;
 
     coder& m_coder;

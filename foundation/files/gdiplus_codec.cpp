@@ -49,8 +49,9 @@ void decode(std::istream& in, image<T>& image, imaging::pixel_format format, boo
         storage.working_bytes = decoder.working_bytes(format);
         try {
             check_image_size(width, height, storage, available, reading_failure);
-        } catch (const too_large& error) {
-            throw too_large(reading_failure, {}, error.reason());
+        } catch (const too_large&) {
+            // Already says the size and the limit.
+            throw;
         } catch (const io_error&) {
             throw io_error(reading_failure, {},
                 "the image claims " + std::to_string(width) + " x " + std::to_string(height)
