@@ -45,7 +45,13 @@ void segment::calculate(bool key_only, const My::Span& wanted)
     debug_log log;
     profiler::scope scope(timing(), "calculating");
     calculation c(*this, log.stream(), wanted);
-    c.run(key_only);
+    m_stopped_at = -1;
+    try {
+        c.run(key_only);
+    } catch (...) {
+        m_stopped_at = c.frame();
+        throw;
+    }
 }
 
 calculation::calculation(segment& owner, std::ostream& log, const My::Span& wanted)
@@ -107,6 +113,7 @@ bool calculation::origin_pass(bool do_stages)
     segment& s = m_segment;
     const trm::param& p = m_param;
     const int origin = s.origin();
+    m_frame = origin;
     s.trim({ origin, origin });
     const auto record = boost::make_shared<frame_record>();
     record->bit_mask = s.keymask();
@@ -178,6 +185,7 @@ void calculation::track(tracking_context& context)
 
     if (done())
         return;
+    m_frame = segmented_end();
     context.reference.start(d, s.segmented());
     check_memory(frame_need());
     auto target = std::make_unique<loaded_frame>(*this);
@@ -227,6 +235,7 @@ void calculation::track(tracking_context& context)
         s.frame_calculated(f, d, smoothing ? smoothed : segmented);
         if (done() || cancelled())
             return;
+        m_frame = segmented_end();
         // Pitches are compared as distances: frames `pitch` away from the
         // reference become the next reference.
         if (std::abs(f - context.reference.frame()) == p.reference_frame_pitch)
@@ -258,6 +267,7 @@ bool calculation::resmooth(int d)
         // result ends the phase rather than inventing one.
         if (!stored || stored->bit_mask.data == nullptr)
             return true;
+        m_frame = e;
         check_memory(frame_need());
         const boost::shared_ptr<frame_record> copy = copy_without_grey_mask(*stored);
         const boost::shared_ptr<lumvex::cached_image> image = load_frame(e, d == 1);

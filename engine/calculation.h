@@ -113,6 +113,9 @@ public:
     calculation(segment& owner, std::ostream& log, const My::Span& wanted);
 
     void run(bool key_only);
+    // The frame being calculated (loaded, tracked, refined or smoothed);
+    // -1 before the key frame's turn.
+    int frame() const { return m_frame; }
 
     segment& owner() { return m_segment; }
     const trm::param& param() const { return m_param; }
@@ -156,6 +159,7 @@ private:
     std::ostream& m_log;
     My::Span m_wanted;
     random15 m_random;
+    int m_frame = -1;
 };
 
 } // namespace trm

@@ -122,6 +122,10 @@ public:
     // mask that is no image) leaves the segment as it was.
     xml::stream& serialize(xml::stream& s);
     void calculate(bool key_only, const My::Span& wanted); // the key frame, then tracking over `wanted`
+    // The frame the last calculation was working on when it threw; -1 when
+    // it threw before the key frame's turn or did not throw. Read it on the
+    // thread that calculated.
+    int stopped_at() const { return m_stopped_at; }
 
     // Stores a complete record as the frame's result and sets both ranges,
     // as one change under the lock. Throws std::out_of_range, changing
@@ -180,6 +184,7 @@ private:
     // opens its scopes only after the profiler has been written.
     mutable std::mutex m_timing_lock;
     int m_calculations = 0;
+    int m_stopped_at = -1;
 
     // Guards everything below.
     mutable std::mutex m_lock;

@@ -161,7 +161,8 @@ class Flow:
 
     def engine_words_logged(self):
         name = "<%02d-[%02d]-%02d>" % (SEGMENTS[FAILING][1][0], SEGMENTS[FAILING][0], SEGMENTS[FAILING][1][1])
-        line = "segment %s could not be processed: obligatory foreground pixels mask can't be empty" % name
+        line = ("segment %s could not be processed at frame %d: obligatory foreground pixels mask can't be empty"
+                % (name, SEGMENTS[FAILING][0]))
         check(line in self.p.stderr(), "the diagnostic stream does not hold %r" % line)
 
     def open_missing(self):

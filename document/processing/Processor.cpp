@@ -147,6 +147,8 @@ void Processor::process(ProcessItem& item)
         // queue stays as it is, and the loop takes its next item once the
         // error is reported.
         m_failed = My::SegmentName(work.span, work.engine->origin());
+        const int frame = work.engine->stopped_at();
+        m_failedAt = frame < 0 ? std::string() : " at frame " + std::to_string(frame);
         Finish(work);
         throw;
     }
@@ -165,6 +167,7 @@ void Processor::Finish(const ProcessItem& item)
 void Processor::on_error(const std::string& text)
 {
     const std::string segment = std::exchange(m_failed, std::string());
+    const std::string at = std::exchange(m_failedAt, std::string());
     if (segment.empty()) {
         m_messages.Post(std::make_unique<ErrorNotice>(text));
         return;
@@ -172,7 +175,7 @@ void Processor::on_error(const std::string& text)
     // Mostly what the engine cannot work with (a mask too small for its
     // parameters, a frame the footage cannot give), so not logged as a
     // thread's fault; the engine's own words tell which stage refused.
-    std::clog << "segment " << segment << " could not be processed: " << text << std::endl;
-    m_messages.Post(
-        std::make_unique<ErrorNotice>("Segment " + segment + " could not be processed:\n" + UserText(text)));
+    std::clog << "segment " << segment << " could not be processed" << at << ": " << text << std::endl;
+    m_messages.Post(std::make_unique<ErrorNotice>(
+        "Segment " + segment + " could not be processed" + at + ":\n" + UserText(text)));
 }

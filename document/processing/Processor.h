@@ -55,7 +55,9 @@ private:
     void Finish(const ProcessItem& item);
 
     My::MessageQueue& m_messages;
-    // Worker thread: the name of the segment whose calculation just failed,
-    // for the error's notice.
+    // Worker thread: the segment whose calculation just failed and the frame
+    // it stopped at (" at frame N", empty when it stopped before any), for
+    // the error's notice.
     std::string m_failed;
+    std::string m_failedAt;
 };

@@ -35,6 +35,11 @@ SegmentMaskAction::SegmentMaskAction(TLSegment& segment, const img::image<img::b
 
 bool SegmentMaskAction::Do()
 {
+    // A commit that leaves the key mask as it was (a click beside the
+    // picture, a stroke over pixels already set) must not throw the results
+    // away, stop a calculation or mark the project modified.
+    if (m_mask.same_pixels(m_segment.GetMask()))
+        return false;
     Redo();
     m_new->set_keymask(m_mask);
     // The results are gone with the old mask; the copy is not needed again.

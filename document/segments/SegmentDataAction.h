@@ -36,7 +36,9 @@ class SegmentMaskAction : public SegmentDataAction {
 public:
     // name "Change Mask" when empty.
     SegmentMaskAction(TLSegment& segment, const img::image<img::bit>& mask, std::string name);
-    // Sets the key mask on the new state, which drops its results.
+    // Sets the key mask on the new state, which drops its results. Fails,
+    // before anything is stopped or swapped, when the mask has the current
+    // key mask's pixels.
     bool Do() override;
     std::string GetName() const override;
 

@@ -34,7 +34,7 @@ public:
     // The key mask (a 1-bit image of the composition's frame size).
     virtual const img::image<img::bit>& GetMask() const = 0;
     // Replaces the key mask by an undoable action named name ("Change Mask"
-    // when empty).
+    // when empty); a mask with the current key mask's pixels records nothing.
     virtual void SetMask(const img::image<img::bit>& mask, const std::string& name) = 0;
 
 protected:
@@ -102,7 +102,8 @@ public:
     // My::MaskOwner
     const img::image<img::bit>& GetMask() const override;
     // Throws xtd::exception naming both sizes when the mask's size is not
-    // the composition's frame size.
+    // the composition's frame size. A mask with the current key mask's
+    // pixels keeps the results and records nothing.
     void SetMask(const img::image<img::bit>& mask, const std::string& name) override;
 
     // My::EditableObject

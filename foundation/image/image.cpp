@@ -306,6 +306,24 @@ template <class T> std::uint64_t image<T>::count() const requires std::is_same_v
     return total;
 }
 
+template <class T> bool image<T>::same_pixels(const image& other) const requires std::is_same_v<T, bit>
+{
+    if (width != other.width || height != other.height)
+        return false;
+    const std::size_t full = width >> 3;
+    const unsigned tail = width & 7;
+    const unsigned tail_mask = (0xFFu << (8 - tail)) & 0xFFu;
+    for (unsigned y = 0; y < height; ++y) {
+        const unsigned char* a = rows[y];
+        const unsigned char* b = other.rows[y];
+        if (std::memcmp(a, b, full) != 0)
+            return false;
+        if (tail != 0 && ((a[full] ^ b[full]) & tail_mask) != 0)
+            return false;
+    }
+    return true;
+}
+
 template class image<bit>;
 template class image<unsigned char>;
 template class image<BGRA<unsigned char>>;

@@ -193,6 +193,9 @@ public:
     void invert() requires std::is_same_v<T, bit>;
     // Bit records: the number of set pixels; padding bits never count.
     std::uint64_t count() const requires std::is_same_v<T, bit>;
+    // Bit records: the same size and the same value at every pixel; row
+    // order, alignment and padding bits do not count.
+    bool same_pixels(const image& other) const requires std::is_same_v<T, bit>;
 
     // Grey records from a bit image: resized to the mask's size (alignment 4)
     // when it differs, then each pixel takes the set or clear value.

@@ -163,13 +163,13 @@ TEST(SegmentWorker, FailingCalculationEndsOnlyItsSegmentAndTheQueueGoesOn)
     EXPECT_FALSE(events.otherThread);
     ASSERT_EQ(f.prompts.prompt.texts.size(), 1u);
     EXPECT_EQ(f.prompts.prompt.texts[0],
-        "Segment <10-[12]-16> could not be processed:\nEither initial mask has too few foreground or "
+        "Segment <10-[12]-16> could not be processed at frame 12:\nEither initial mask has too few "
+        "foreground or "
         "background pixels, or maximum motion parameter is too large.");
     EXPECT_EQ(f.prompts.prompt.styles[0], unsigned(My::MB_ICONEXCLAMATION));
     // The engine's own words stay in the log.
-    EXPECT_NE(
-        log.text.str().find(
-            "segment <10-[12]-16> could not be processed: obligatory foreground pixels mask can't be empty"),
+    EXPECT_NE(log.text.str().find("segment <10-[12]-16> could not be processed at frame 12: obligatory "
+                                  "foreground pixels mask can't be empty"),
         std::string::npos)
         << log.text.str();
 
@@ -181,6 +181,25 @@ TEST(SegmentWorker, FailingCalculationEndsOnlyItsSegmentAndTheQueueGoesOn)
     EXPECT_EQ(failing.GetDataSpan(), (My::Span { 10, 16 }));
     EXPECT_EQ(f.prompts.prompt.texts.size(), 1u);
     EXPECT_TRUE(DrainUntil([&] { return f.processor->IsIdle(); }));
+}
+
+// Tracking forwards from key frame 12 meets frame 15, which has another size
+// than the key mask: the warning names the frame where the calculation
+// stopped, the engine's words follow, and the frames done before stay.
+TEST(SegmentWorker, CalculationThatFailsWhileTrackingNamesTheFrameAndKeepsTheFramesDone)
+{
+    Flow f(30, 15);
+    TLSegment& s = f.Segment(12, { 8, 20 });
+    ASSERT_TRUE(s.RequestProcessing());
+    ASSERT_TRUE(DrainUntil([&] { return !s.IsProcessing() && f.processor->IsIdle(); }));
+    My::GetMessageQueue().RunPending();
+    ASSERT_EQ(f.prompts.prompt.texts.size(), 1u);
+    EXPECT_EQ(f.prompts.prompt.texts[0],
+        "Segment <08-[12]-20> could not be processed at frame 15:\nFrame 15 is 66 x 48 pixels, but the key "
+        "mask is 64 x 48 pixels.");
+    EXPECT_EQ(s.GetDataSpan(), (My::Span { 8, 15 }));
+    for (int frame = 8; frame < 15; ++frame)
+        EXPECT_TRUE(s.GetEngine()->has_mask(frame)) << frame;
 }
 
 TEST(SegmentWorker, RemovingAQueuedSegmentTellsItAtOnceAndNeverCalculatesIt)

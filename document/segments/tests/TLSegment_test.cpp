@@ -151,6 +151,40 @@ TEST(TLSegment, MaskEditUndoesAndRedoesTheWholeEngineState)
     EXPECT_FALSE(s.GetEngine()->has_mask(12));
 }
 
+TEST(TLSegment, MaskCommitThatLeavesEveryPixelAsItWasKeepsTheResultsAndRecordsNothing)
+{
+    Doc d;
+    TLSegment& s = d.New(10);
+    s.SetTimeSpan(8, 14);
+    s.SetMask(BlockMask(), "Brush");
+    FillResults(s, { 8, 14 });
+    const auto withResults = s.GetEngine();
+    const std::size_t entries = d.History().GetCount();
+    const int modified = d.History().GetModifiedCounter();
+
+    // The same pixels in another layout (bottom-up rows).
+    img::image<img::bit> same(kWidth, kHeight, 8);
+    same.fill(true);
+    same.top_down = false;
+    same.update_rows();
+    for (unsigned y = 0; y < kHeight; ++y)
+        for (unsigned x = 0; x < kWidth; ++x)
+            same.at(x, y) = static_cast<bool>(s.GetMask().at(x, y));
+    for (const char* name : { "Brush", "Erase", "Fill" })
+        s.SetMask(same, name);
+    EXPECT_EQ(d.History().GetCount(), entries);
+    EXPECT_EQ(d.History().GetModifiedCounter(), modified);
+    EXPECT_EQ(s.GetEngine(), withResults);
+    EXPECT_EQ(s.GetDataSpan(), (My::Span { 8, 14 }));
+    EXPECT_TRUE(s.GetEngine()->has_mask(12));
+
+    // One pixel off is an edit.
+    same.at(0, 0) = !same.at(0, 0);
+    s.SetMask(same, "Brush");
+    EXPECT_EQ(d.History().GetUndoName(), "Brush");
+    EXPECT_EQ(s.GetDataSpan(), (My::Span { 10, 10 }));
+}
+
 TEST(TLSegment, ParameterEditThatChangesNothingIsNotRecorded)
 {
     Doc d;

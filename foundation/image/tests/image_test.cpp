@@ -254,6 +254,35 @@ TEST(Image, CountSeesOnlyPixelsAndNeverThePaddingBits)
     EXPECT_TRUE(wide.at(98, 1));
 }
 
+TEST(Image, MasksWithTheSamePixelsAreTheSameWhateverTheirPaddingAndRowOrder)
+{
+    image<bit> a(13, 3, 1);
+    a.fill(false);
+    a.at(12, 2) = true;
+    image<bit> b(13, 3, 4);
+    b.fill(true);
+    b.top_down = false;
+    b.update_rows();
+    for (unsigned y = 0; y < 3; ++y)
+        for (unsigned x = 0; x < 13; ++x)
+            b.at(x, y) = x == 12 && y == 2;
+    EXPECT_TRUE(a.same_pixels(b));
+    EXPECT_TRUE(b.same_pixels(a));
+
+    b.at(12, 2) = false;
+    EXPECT_FALSE(a.same_pixels(b));
+    b.at(12, 2) = true;
+    b.at(0, 0) = true;
+    EXPECT_FALSE(a.same_pixels(b));
+
+    image<bit> narrower(12, 3, 1);
+    narrower.fill(false);
+    image<bit> clear(13, 3, 1);
+    clear.fill(false);
+    EXPECT_FALSE(clear.same_pixels(narrower));
+    EXPECT_TRUE(image<bit>().same_pixels(image<bit>()));
+}
+
 TEST(Image, CountAgreesWithThePixelsOnRandomMasks)
 {
     std::mt19937 random(11);
