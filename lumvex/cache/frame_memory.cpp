@@ -7,6 +7,7 @@
 #include <map>
 #include <mutex>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include <sys/mman.h>
@@ -266,6 +267,8 @@ struct frame_memory_state {
         lock.unlock();
         unsigned char* base = nullptr;
         try {
+            if (at_step)
+                at_step(frame_memory::step::mapping);
             base = map_aligned(bytes);
         } catch (...) {
             lock.lock();
@@ -305,27 +308,44 @@ struct frame_memory_state {
         }
     }
 
-    void give_back(slab* s, std::size_t buffer_bytes, unsigned index)
+    // Takes back a buffer that was handed out or that a stocking thread has
+    // put in place.
+    void take_back(slab& s, size_class& sizes, unsigned index)
     {
-        std::lock_guard guard(lock);
-        size_class& sizes = classes[buffer_bytes];
-        --s->out;
-        forbid(s->base + std::size_t(index) * buffer_bytes, buffer_bytes);
+        --s.out;
+        forbid(s.base + std::size_t(index) * sizes.buffer_bytes, sizes.buffer_bytes);
         // Past the budget, a buffer is kept only for the frame being decoded
         // and the next one: a full cache evicts a frame for each it takes.
-        if (in_place > budget + frame_memory::spare_buffers * buffer_bytes)
-            release_buffer(*s, buffer_bytes, index);
+        if (in_place > budget + frame_memory::spare_buffers * sizes.buffer_bytes)
+            release_buffer(s, sizes.buffer_bytes, index);
         else
-            make_ready(*s, sizes, index);
-        // A slab all back is unmapped when the stock is full without it.
-        if (s->out == 0 && (current != buffer_bytes || sizes.ready - s->ready.size() >= sizes.stock))
-            unmap_slab(sizes, std::find_if(sizes.slabs.begin(), sizes.slabs.end(), [s](const slab& each) {
-                return &each == s;
-            }));
+            make_ready(s, sizes, index);
+        let_go_if_unwanted(sizes, s);
         if (idle > 0 && wanting() != nullptr)
             work.notify_all();
     }
 
+    void give_back(slab* s, std::size_t buffer_bytes, unsigned index)
+    {
+        std::lock_guard guard(lock);
+        take_back(*s, classes[buffer_bytes], index);
+    }
+
+    // Unmaps a slab with nothing out when nothing will ask for it: its size
+    // is no longer the one asked for, or its class's stock is full without
+    // it. A switch of size passes over slabs with a buffer out and slabs
+    // still being mapped, so this is asked again whenever a buffer comes
+    // back to a slab and whenever a slab is added.
+    void let_go_if_unwanted(size_class& sizes, slab& s)
+    {
+        if (s.out == 0 && (current != sizes.buffer_bytes || sizes.ready - s.ready.size() >= sizes.stock))
+            unmap_slab(sizes, std::find_if(sizes.slabs.begin(), sizes.slabs.end(), [&s](const slab& each) {
+                return &each == &s;
+            }));
+    }
+
+    // Set before the stocking threads start.
+    frame_memory::pause at_step;
     std::mutex lock;
     std::condition_variable work;
     std::condition_variable settled;
@@ -345,10 +365,11 @@ struct frame_memory_state {
 
 } // namespace detail
 
-frame_memory::frame_memory(std::uint64_t budget)
+frame_memory::frame_memory(std::uint64_t budget, pause at_step)
     : m_state(std::make_shared<detail::frame_memory_state>())
 {
     m_state->budget = budget;
+    m_state->at_step = std::move(at_step);
     // Filling pages the system has not backed yet is slow on some virtual
     // machines and goes faster side by side.
     const unsigned count = std::clamp(std::thread::hardware_concurrency() / 4, 1u, max_stockers);
@@ -393,6 +414,7 @@ std::shared_ptr<unsigned char> frame_memory::acquire(std::size_t bytes)
     std::unique_lock lock(state.lock);
     detail::size_class& sizes = state.switch_to(each);
     detail::slab* from = nullptr;
+    detail::slab* added = nullptr;
     unsigned index = 0;
     for (;;) {
         from = state.with_ready_buffer(sizes);
@@ -408,8 +430,10 @@ std::shared_ptr<unsigned char> frame_memory::acquire(std::size_t bytes)
         }
         // The lock is let go while mapping; a stocking thread may have
         // made a buffer ready meanwhile, which is then taken instead.
-        state.add_slab(lock, sizes);
+        added = &state.add_slab(lock, sizes);
     }
+    if (added != nullptr && added != from)
+        state.let_go_if_unwanted(sizes, *added);
     const bool wake = state.idle > 0 && state.wanting() != nullptr;
     lock.unlock();
     if (wake)
@@ -493,7 +517,7 @@ void frame_memory::run()
         detail::slab* const from = state.with_bare_buffer(*sizes);
         if (from == nullptr) {
             try {
-                state.add_slab(lock, *sizes);
+                state.let_go_if_unwanted(*sizes, state.add_slab(lock, *sizes));
             } catch (const std::bad_alloc&) {
                 // No memory to prepare ahead; the reader maps its own.
                 --state.busy;
@@ -510,15 +534,15 @@ void frame_memory::run()
         ++sizes->stocking;
         const std::uint64_t budget = state.budget;
         lock.unlock();
+        if (state.at_step)
+            state.at_step(step::stocking);
         // A bare buffer may have been released after it was given back,
         // and is then still forbidden.
         allow(from->base + std::size_t(index) * each, each);
         put_in_place(from->base + std::size_t(index) * each, each);
-        forbid(from->base + std::size_t(index) * each, each);
         lock.lock();
         --sizes->stocking;
-        --from->out;
-        state.make_ready(*from, *sizes, index);
+        state.take_back(*from, *sizes, index);
         // A budget lowered while this buffer was put in place could not
         // release it then.
         if (state.budget < budget)

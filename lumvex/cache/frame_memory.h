@@ -26,6 +26,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <thread>
 #include <vector>
@@ -48,9 +49,19 @@ public:
     // most this many (more compete with the reader for the machine).
     static constexpr unsigned max_stockers = 2;
 
+    // The work a thread does with the pool's lock let go: mapping a slab
+    // (a reader or a stocking thread), putting a buffer in place (a
+    // stocking thread).
+    enum class step { mapping, stocking };
+    // Called by that thread just before the step, without the lock, so that
+    // a test can hold it there while other calls go on; the program passes
+    // none.
+    using pause = std::function<void(step)>;
+
     // `budget`: the most bytes of buffers to hold in place without being
     // asked; 0 prepares nothing ahead and keeps nothing given back.
-    explicit frame_memory(std::uint64_t budget);
+    // `at_step` is called from any thread, and from several at once.
+    explicit frame_memory(std::uint64_t budget, pause at_step = {});
     // Stops the stocking thread; buffers still handed out stay valid.
     ~frame_memory();
     frame_memory(const frame_memory&) = delete;

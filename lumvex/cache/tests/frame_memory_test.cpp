@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <condition_variable>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -13,6 +15,66 @@ namespace {
 
 constexpr std::size_t frame_bytes = 640 * 480 * 4;
 constexpr std::size_t page = 4096;
+
+// Holds every thread that reaches one step of the pool, after the first
+// `let_through`, until opened.
+class gate {
+public:
+    explicit gate(frame_memory::step held, unsigned let_through = 0)
+        : m_held(held)
+        , m_let_through(let_through)
+    {
+    }
+
+    frame_memory::pause pause()
+    {
+        return [this](frame_memory::step step) { pass(step); };
+    }
+
+    // Returns once a thread is held.
+    void wait_for_one()
+    {
+        std::unique_lock lock(m_lock);
+        m_changed.wait(lock, [this] { return m_holding > 0; });
+    }
+
+    bool has_held()
+    {
+        std::lock_guard guard(m_lock);
+        return m_holding > 0;
+    }
+
+    void open()
+    {
+        {
+            std::lock_guard guard(m_lock);
+            m_open = true;
+        }
+        m_changed.notify_all();
+    }
+
+private:
+    void pass(frame_memory::step step)
+    {
+        if (step != m_held)
+            return;
+        std::unique_lock lock(m_lock);
+        if (m_let_through > 0) {
+            --m_let_through;
+            return;
+        }
+        ++m_holding;
+        m_changed.notify_all();
+        m_changed.wait(lock, [this] { return m_open; });
+    }
+
+    const frame_memory::step m_held;
+    unsigned m_let_through;
+    std::mutex m_lock;
+    std::condition_variable m_changed;
+    unsigned m_holding = 0;
+    bool m_open = false;
+};
 
 } // namespace
 
@@ -148,6 +210,72 @@ TEST(FrameMemory, AnotherFrameSizeLetsTheStockOfTheFormerGo)
     memory.settle();
     EXPECT_EQ(memory.in_place(), memory.ready() + other) << "only the new size's stock and buffer stay";
     EXPECT_LE(memory.ready(), frame_memory::stock_bytes);
+}
+
+// A budget of one buffer makes one stocking thread take one, and a larger
+// size then stocks nothing, so the figures are exact whatever the threads do.
+TEST(FrameMemory, AFormerSizesSlabGoesWhenTheBufferBeingStockedInItIsReady)
+{
+    gate stocking(frame_memory::step::stocking);
+    frame_memory memory(frame_bytes, stocking.pause());
+    memory.expect(frame_bytes);
+    stocking.wait_for_one();
+    memory.expect(2 * frame_bytes);
+    stocking.open();
+    memory.settle();
+    EXPECT_EQ(memory.mapped(), 0u);
+    EXPECT_EQ(memory.in_place(), 0u);
+
+    // The whole budget is the new size's.
+    memory.set_budget(2 * frame_bytes);
+    memory.settle();
+    EXPECT_EQ(memory.ready(), 2 * frame_bytes);
+    EXPECT_EQ(memory.in_place(), 2 * frame_bytes);
+}
+
+TEST(FrameMemory, ASlabMappedForAFormerSizeGoesWhenNothingIsTakenFromIt)
+{
+    // By a stocking thread.
+    {
+        gate mapping(frame_memory::step::mapping);
+        frame_memory memory(frame_bytes, mapping.pause());
+        memory.expect(frame_bytes);
+        mapping.wait_for_one();
+        memory.expect(2 * frame_bytes);
+        mapping.open();
+        memory.settle();
+        EXPECT_EQ(memory.mapped(), 0u);
+    }
+    // By a reader whose size was left while it mapped, and which then took a
+    // buffer given back meanwhile. Without a budget nothing is stocked.
+    {
+        gate second_slab(frame_memory::step::mapping, 1);
+        frame_memory memory(0, second_slab.pause());
+        std::vector<std::shared_ptr<unsigned char>> held;
+        // Every buffer of the first slab is taken before the second is mapped.
+        std::thread reader([&] {
+            while (!second_slab.has_held())
+                held.push_back(memory.acquire(frame_bytes));
+        });
+        second_slab.wait_for_one();
+        memory.expect(2 * frame_bytes);
+        held.pop_back();
+        const std::uint64_t mapped = memory.mapped();
+        second_slab.open();
+        reader.join();
+        EXPECT_EQ(memory.mapped(), mapped);
+    }
+}
+
+TEST(FrameMemory, AFormerSizesSlabGoesWithTheLastBufferAReaderGivesBack)
+{
+    frame_memory memory(0);
+    auto held = memory.acquire(frame_bytes);
+    memory.expect(2 * frame_bytes);
+    EXPECT_GT(memory.mapped(), 0u) << "a slab with a buffer out stays";
+    held.reset();
+    EXPECT_EQ(memory.mapped(), 0u);
+    EXPECT_EQ(memory.in_place(), 0u);
 }
 
 TEST(FrameMemory, BuffersStayValidAfterThePoolIsGone)
