@@ -19,10 +19,15 @@ if(TAVELO_SANITIZE)
 endif()
 
 # A fuzzing build instruments every library, so that the fuzzer sees the
-# coverage inside the code under test, not only inside the target file.
+# coverage inside the code under test, not only inside the target file, and
+# checks memory errors and undefined behaviour (integer overflow, bad shifts,
+# out-of-range values, mismatched dynamic types). Every check stops the run at
+# its first finding, so that the fuzzer keeps the input.
 if(TAVELO_FUZZ)
-  add_compile_options(-fsanitize=fuzzer-no-link,address -fno-omit-frame-pointer)
-  add_link_options(-fsanitize=address)
+  set(TAVELO_FUZZ_SANITIZE address,undefined)
+  add_compile_options(-fsanitize=fuzzer-no-link,${TAVELO_FUZZ_SANITIZE} -fno-sanitize-recover=all
+    -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=${TAVELO_FUZZ_SANITIZE})
   # "fuzz_targets" builds the libFuzzer programs alone (what CI builds).
   add_custom_target(fuzz_targets)
 endif()
@@ -90,8 +95,8 @@ function(tavelo_fuzz_target name)
   endif()
   if(TAVELO_FUZZ)
     add_executable(${name} ${ARG_SOURCE})
-    target_compile_options(${name} PRIVATE -fsanitize=fuzzer,address)
-    target_link_options(${name} PRIVATE -fsanitize=fuzzer,address)
+    target_compile_options(${name} PRIVATE -fsanitize=fuzzer,${TAVELO_FUZZ_SANITIZE})
+    target_link_options(${name} PRIVATE -fsanitize=fuzzer,${TAVELO_FUZZ_SANITIZE})
     target_link_libraries(${name} PRIVATE ${ARG_LINK})
     add_dependencies(fuzz_targets ${name})
   endif()

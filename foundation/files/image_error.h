@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <exception>
 #include <string>
+#include <utility>
 
 namespace img {
 
@@ -47,11 +48,12 @@ private:
 };
 
 // An image whose size passes the limits of what is read (see
-// check_image_size); the reason tells the size and the limit.
-class [[gnu::visibility("default")]] too_large : public io_error
-{
-public:
-    using io_error::io_error;
+// check_image_size). Its message says only that: "the image is too large: "
+// with the size and the limit, then ": " and the file, whichever reader
+// refused it, since the file is no less readable than others of its format.
+class [[gnu::visibility("default")]] too_large : public io_error {
+    public : explicit too_large(std::string text, std::string subject = {}) :
+        io_error(std::move(text), std::move(subject)) {}
 };
 
 // A file variant the reader does not take. `mode` says which check failed

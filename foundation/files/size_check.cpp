@@ -21,19 +21,19 @@ std::uint64_t check_image_size(std::uint64_t width, std::uint64_t height, const 
         throw io_error(message, subject);
     // Each factor is bounded before it is multiplied, so nothing overflows.
     if (width > max_file_image_side || height > max_file_image_side)
-        throw too_large(message, subject,
-            too_large_reason(
-                width, height, "more than " + std::to_string(max_file_image_side) + " pixels a side"));
+        throw too_large(too_large_reason(width, height,
+                            "more than " + std::to_string(max_file_image_side) + " pixels a side"),
+            subject);
     if (width * height > max_file_image_pixels)
-        throw too_large(message, subject,
-            too_large_reason(width, height,
-                "more than the limit of " + std::to_string(max_file_image_pixels) + " pixels"));
+        throw too_large(too_large_reason(width, height,
+                            "more than the limit of " + std::to_string(max_file_image_pixels) + " pixels"),
+            subject);
     if (storage.working_bytes > max_file_decode_bytes
         || width * height * storage.target_bytes_per_pixel + storage.working_bytes > max_file_decode_bytes)
-        throw too_large(message, subject,
-            too_large_reason(width, height,
-                "more memory to read than the limit of " + std::to_string(max_file_decode_bytes >> 20)
-                    + " MiB"));
+        throw too_large(too_large_reason(width, height,
+                            "more memory to read than the limit of "
+                                + std::to_string(max_file_decode_bytes >> 20) + " MiB"),
+            subject);
     if (storage.bits_per_pixel > 0) {
         if (storage.bits_per_pixel > 128 || storage.row_alignment == 0 || storage.row_alignment > 64)
             throw io_error(message, subject);

@@ -36,10 +36,10 @@ struct stored_pixels {
 // least 1, within the limits, `available` bytes (what the file holds from
 // where the pixels start) can hold the rows, and the target image and the
 // decoder's working memory together stay within max_file_decode_bytes.
-// A size past the limits throws img::too_large, whose reason tells the size
-// and the limit ("the image is too large: 17000 x 17000 pixels, more than
-// the limit of 268435456 pixels"). Returns the byte size of the
-// uncompressed rows (0 for compressed data).
+// A size past the limits throws img::too_large instead, with `subject` and
+// its own message, which tells the size and the limit ("the image is too
+// large: 17000 x 17000 pixels, more than the limit of 268435456 pixels").
+// Returns the byte size of the uncompressed rows (0 for compressed data).
 std::uint64_t check_image_size(std::uint64_t width, std::uint64_t height, const stored_pixels& storage,
     std::uint64_t available, const std::string& message, const std::string& subject = {});
 

@@ -251,17 +251,25 @@ private:
     unsigned m_size;
 };
 
+// Checks the size the header claims against the limits and the data that
+// follows (the stream stands where the pixels start); returns the bytes of
+// uncompressed pixels.
+std::uint64_t check_tga_size(std::istream& in, const tga_file& file)
+{
+    const tga_header& h = file.header;
+    // A run-length packet of two bytes or more yields at most 128 pixels.
+    const stored_pixels storage
+        = h.type >= 9 ? stored_pixels { 0, 1, 64 } : stored_pixels { tga_pixels(file).size() * 8, 1, 0 };
+    return check_image_size(h.width, h.height, storage, xtd::remaining_bytes(in), tga_failure);
+}
+
 void read_tga_pixels(std::istream& in, const tga_file& file, image<bgra>& out)
 {
     const tga_header& h = file.header;
     const tga_pixels pixel(file);
     const bool top_down = (h.descriptor & 0x20) != 0;
     const bool run_length = h.type >= 9;
-    const std::uint64_t available = xtd::remaining_bytes(in);
-    // A run-length packet of two bytes or more yields at most 128 pixels.
-    const stored_pixels storage
-        = run_length ? stored_pixels { 0, 1, 64 } : stored_pixels { pixel.size() * 8, 1, 0 };
-    const std::uint64_t bytes = check_image_size(h.width, h.height, storage, available, tga_failure);
+    const std::uint64_t bytes = check_tga_size(in, file);
     prepare(out, h.width, h.height, top_down, 1);
     const std::uint64_t count = std::uint64_t(h.width) * h.height;
     bgra* pixels = reinterpret_cast<bgra*>(out.data);
@@ -334,6 +342,8 @@ void read_bmp(std::istream& in, image<bgra>& out)
 void read_tga_info(std::istream& in, image_info& out)
 {
     const tga_file file = read_tga_head(in);
+    // What `read` would refuse is no TGA this reader takes.
+    check_tga_size(in, file);
     out.format = "TGA";
     out.width = file.header.width;
     out.height = file.header.height;

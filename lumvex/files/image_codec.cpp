@@ -57,28 +57,53 @@ bool reader_list::can_probe() const
         m_readers.begin(), m_readers.end(), [](const auto& reader) { return reader->can_probe(); });
 }
 
-const reader& reader_list::choose(const std::string& path, const std::string* format) const
+const reader& reader_list::choose(const std::string& path, const std::string* format, bool& probed) const
 {
     if (m_readers.empty())
         throw io_error("file format is not supported", path);
+    probed = false;
     for (const auto& reader : m_readers) {
         if (!reader->can_probe())
             return *reader;
-        if (format ? reader->info(path, *format, nullptr) : reader->info(path, nullptr))
+        if (format ? reader->info(path, *format, nullptr) : reader->info(path, nullptr)) {
+            probed = true;
             return *reader;
+        }
     }
     return *m_readers.back();
+}
+
+void reader_list::read_chosen(
+    const std::string& path, const std::string* format, image<BGRA<unsigned char>>& out) const
+{
+    bool probed = false;
+    const reader& chosen = choose(path, format, probed);
+    try {
+        if (format)
+            chosen.read(path, *format, out);
+        else
+            chosen.read(path, out);
+    } catch (const too_large&) {
+        throw;
+    } catch (const io_error&) {
+        // A reader chosen without knowing the file may not know its format;
+        // one that knows the format but refuses the size says so instead.
+        const std::string refusal = probed ? std::string() : size_refusal(path);
+        if (!refusal.empty())
+            throw too_large(refusal, path);
+        throw;
+    }
 }
 
 void reader_list::read(
     const std::string& path, const std::string& format, image<BGRA<unsigned char>>& out) const
 {
-    choose(path, &format).read(path, format, out);
+    read_chosen(path, &format, out);
 }
 
 void reader_list::read(const std::string& path, image<BGRA<unsigned char>>& out) const
 {
-    choose(path, nullptr).read(path, out);
+    read_chosen(path, nullptr, out);
 }
 
 std::string reader_list::size_refusal(const std::string& path) const
@@ -88,7 +113,7 @@ std::string reader_list::size_refusal(const std::string& path) const
             image<BGRA<unsigned char>> picture;
             reader->read(path, picture);
         } catch (const too_large& error) {
-            return error.reason();
+            return error.message();
         } catch (const std::exception&) {
             // Not this reader's file, or refused for another reason.
         }
@@ -110,11 +135,12 @@ const reader_list& default_readers()
 std::string unreadable_image_text(
     const reader_list& readers, const std::string& path, const std::string& shown)
 {
-    std::string text = "could not read file or unknown image format: " + shown;
+    // A file refused for its size is of a known format: saying otherwise
+    // would send the user looking for a fault the file does not have.
     const std::string refusal = readers.size_refusal(path);
     if (!refusal.empty())
-        text += ": " + refusal;
-    return text;
+        return too_large(refusal, shown).what();
+    return "could not read file or unknown image format: " + shown;
 }
 
 bool equal_ignoring_case(const std::string& a, const std::string& b)

@@ -76,18 +76,26 @@ public:
     bool info(const std::string& path, image_info* out) const override;
     bool can_probe() const override;
     // Reads with the first reader that cannot probe, or that probes the file
-    // successfully; with the last reader when none was chosen before.
+    // successfully; with the last reader when none was chosen before. When a
+    // reader that did not probe the file fails, and another refuses the file
+    // for its size, the error is that refusal (img::too_large, "the image is
+    // too large: ...").
     void read(
         const std::string& path, const std::string& format, image<BGRA<unsigned char>>& out) const override;
     void read(const std::string& path, image<BGRA<unsigned char>>& out) const override;
 
     // Why the file is refused for its size, in the words of the first
-    // reader that refuses it so ("the image is too large: ..."); empty when
-    // none does. Reads the file again: meant for a file `info` refused.
+    // reader that refuses it so ("the image is too large: 17000 x 17000
+    // pixels, more than ..."), without the file; empty when none does.
+    // Reads the file again: meant for a file `info` refused.
     std::string size_refusal(const std::string& path) const;
 
 private:
-    const reader& choose(const std::string& path, const std::string* format) const;
+    // The reader `read` uses; `probed` tells whether it took the file by
+    // probing it.
+    const reader& choose(const std::string& path, const std::string* format, bool& probed) const;
+    void read_chosen(
+        const std::string& path, const std::string* format, image<BGRA<unsigned char>>& out) const;
 
     std::vector<std::unique_ptr<reader>> m_readers;
 };
@@ -96,9 +104,9 @@ private:
 LUMVEX_API const reader_list& default_readers();
 
 // The text for an image file that `readers` do not take: "could not read
-// file or unknown image format: " + `shown` (the path as the user knows
-// it), followed by ": " and the size refusal when the file is refused for
-// its size. `path` is the file as the readers open it.
+// file or unknown image format: " + `shown` (the path as the user knows it);
+// for a file refused for its size, the size refusal + ": " + `shown`
+// instead. `path` is the file as the readers open it.
 std::string unreadable_image_text(
     const reader_list& readers, const std::string& path, const std::string& shown);
 

@@ -71,8 +71,9 @@ public:
 
     // Reads the first member's size and depth and takes the filter. Throws
     // std::runtime_error "could not read file or unknown image format: " +
-    // path (and why, for a file too large to be read) when the first member
-    // is not a readable image.
+    // path when the first member is not a readable image; for a member too
+    // large to be read, "the image is too large: " with its size and the
+    // limit, ": " and the path.
     void open(const sequence_filter& filter);
     const sequence_filter& filter() const { return m_filter; }
 

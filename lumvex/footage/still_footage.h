@@ -17,9 +17,10 @@ public:
 
     // Takes the full path of `path` and reads the image's size and depth
     // through the library's reader list. Throws std::runtime_error "could not
-    // read file or unknown image format: " + full path (and why, for a file
-    // too large to be read), the footage unchanged, when no reader takes
-    // the file.
+    // read file or unknown image format: " + full path, the footage
+    // unchanged, when no reader takes the file; for a file too large to be
+    // read, "the image is too large: " with its size and the limit, ": " and
+    // the full path.
     void open(const std::string& path);
 
     boost::shared_ptr<item_id> frame_id(int frame) override;

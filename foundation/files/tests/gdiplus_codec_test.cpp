@@ -4,6 +4,7 @@
 #include "foundation/files/image_error.h"
 #include "foundation/files/size_check.h"
 #include "foundation/files/tests/bmp_bytes.h"
+#include "foundation/files/tests/image_headers.h"
 
 #include <gtest/gtest.h>
 
@@ -31,6 +32,11 @@ img::image<unsigned char> levels(unsigned w, unsigned h)
         for (unsigned x = 0; x < w; ++x)
             grey.at(x, y) = static_cast<unsigned char>(x * 11 + y * 3);
     return grey;
+}
+
+std::string as_text(const std::vector<std::uint8_t>& bytes)
+{
+    return { bytes.begin(), bytes.end() };
 }
 
 std::string what_of_read(const std::string& data)
@@ -123,7 +129,8 @@ TEST(GdiplusCodec, AbsurdSizesFailBeforeAnythingIsAllocated)
     EXPECT_EQ(what_of_read(png_header(16000, 16000)), "Gdiplus::Bitmap reading failure: ");
     test_support::bmp_layout huge { 40, 1 << 15, 1 << 15, 24, 0, 0, {}, std::vector<std::uint8_t>(64) };
     const auto bmp = test_support::bmp_file(huge);
-    EXPECT_EQ(what_of_read({ bmp.begin(), bmp.end() }), "Gdiplus::Bitmap reading failure: ");
+    EXPECT_EQ(what_of_read({ bmp.begin(), bmp.end() }),
+        "the image is too large: 32768 x 32768 pixels, more than the limit of 268435456 pixels: ");
 }
 
 TEST(GdiplusCodec, DamagedPixelsFailAsLockBits)
@@ -175,8 +182,9 @@ TEST(SizeCheck, SizesPastTheLimitsAreTooLargeNamingTheLimit)
         try {
             img::check_image_size(w, h, storage, ~0ull, "m", "f.png");
         } catch (const img::too_large& error) {
-            EXPECT_EQ(std::string(error.what()), "m: " + error.reason() + ": f.png");
-            return error.reason();
+            // Only the size and the limit, whatever the reader's own message.
+            EXPECT_EQ(std::string(error.what()), error.message() + ": f.png");
+            return error.message();
         } catch (const img::io_error&) {
             return std::string("not too large");
         }
@@ -233,11 +241,76 @@ TEST(GdiplusCodec, TinyFilesWhoseDecoderNeedsMoreThanTheCapAreRefusedUnread)
         try {
             img::gdiplus_read_bgra(in, out);
             ADD_FAILURE() << c.file << " was read";
+        } catch (const img::too_large& error) {
+            EXPECT_EQ(std::string(error.what()),
+                std::string("the image is too large: ") + c.size
+                    + " pixels, more memory to read than the limit of 1024 MiB: ")
+                << c.file;
         } catch (const img::io_error& error) {
-            EXPECT_EQ(error.message(), "Gdiplus::Bitmap reading failure") << c.file;
-            EXPECT_NE(error.reason().find(c.size), std::string::npos) << error.reason();
+            ADD_FAILURE() << c.file << ": " << error.what();
         }
         EXPECT_EQ(out.data, nullptr) << c.file;
+    }
+}
+
+// Every format's header claiming 17000 x 17000 pixels (more than 2^28): the
+// error says that the image is too large, its size and the limit, and only
+// that, also once the caller names the file; grey targets alike.
+TEST(GdiplusCodec, HeadersPastTheSizeLimitSayOnlyThatTheImageIsTooLarge)
+{
+    const std::string too_large
+        = "the image is too large: 17000 x 17000 pixels, more than the limit of 268435456 pixels: ";
+    const struct {
+        const char* format;
+        std::string data;
+    } cases[] = {
+        { "BMP",
+            as_text(
+                test_support::bmp_file({ 40, 17000, 17000, 24, 0, 0, {}, std::vector<std::uint8_t>(64) })) },
+        { "PNG", test_support::png_header(17000, 17000) },
+        { "JPEG", test_support::jpeg_header(17000, 17000) },
+        { "GIF", test_support::gif_header(17000, 17000) },
+        { "TIFF", test_support::tiff_header(17000, 17000) },
+    };
+    for (const auto& c : cases) {
+        std::istringstream in(c.data);
+        img::image<img::BGRA<unsigned char>> out;
+        try {
+            img::gdiplus_read_bgra(in, out);
+            ADD_FAILURE() << c.format << " was read";
+        } catch (img::too_large& error) {
+            EXPECT_EQ(std::string(error.what()), too_large) << c.format;
+            error.set_subject("/a/huge.img");
+            EXPECT_EQ(std::string(error.what()), too_large + "/a/huge.img") << c.format;
+        } catch (const img::io_error& error) {
+            ADD_FAILURE() << c.format << ": " << error.what();
+        }
+        EXPECT_EQ(out.data, nullptr) << c.format;
+        std::istringstream grey_in(c.data);
+        img::image<unsigned char> grey;
+        try {
+            img::gdiplus_read_grey(grey_in, grey);
+            ADD_FAILURE() << c.format << " was read as grey";
+        } catch (const img::io_error& error) {
+            EXPECT_EQ(std::string(error.what()), too_large) << c.format;
+        }
+    }
+    // The same headers within the limit are refused for their missing data.
+    const std::string small[]
+        = { test_support::png_header(16000, 16000), test_support::gif_header(16000, 16000) };
+    for (const std::string& data : small) {
+        std::istringstream in(data);
+        img::image<img::BGRA<unsigned char>> out;
+        EXPECT_THROW(
+            {
+                try {
+                    img::gdiplus_read_bgra(in, out);
+                } catch (const img::too_large&) {
+                    ADD_FAILURE() << "refused for its size";
+                    throw;
+                }
+            },
+            img::io_error);
     }
 }
 

@@ -165,8 +165,7 @@ TEST(BmpTgaReader, BadBmpsGiveTheirErrors)
     EXPECT_EQ(what_of(path), "could not open BMP image for reading or read error: " + path);
     EXPECT_EQ(what_of(folder.write(
                   "h.bmp", bmp_file({ 40, 3, INT32_MIN, 24, 0, 0, {}, stored_rows(false, 3, 3) }))),
-        "could not open BMP image for reading or read error: the image is too large: 3 x 2147483648 pixels, "
-        "more than 1048576 pixels a side: "
+        "the image is too large: 3 x 2147483648 pixels, more than 1048576 pixels a side: "
             + folder.file("h.bmp"));
     EXPECT_EQ(what_of(folder.file("missing.bmp")),
         "could not open BMP image for reading or read error: " + folder.file("missing.bmp"));
@@ -313,15 +312,15 @@ TEST(BmpTgaReader, TgaVariantsAreRefusedWithTheirModes)
         img::bmp_tga_reader().read(
             folder.write("c.tga", tga_file({ 1, 1, 1, 24, 1, 1, 24, 0, { 1, 2, 3 }, { 0, 0, 0 } })), out),
         img::corrupt);
-    // Sizes past the limits (and more than the file can hold) say so.
+    // Sizes past the limits (and more than the file can hold) say only that.
     const std::string too_large = "the image is too large: 65535 x 65535 pixels, more than the limit of "
                                   "268435456 pixels: ";
     const auto big
         = folder.write("big.tga", tga_file({ 2, 0, 0, 0, 65535, 65535, 32, 0, {}, { 1, 2, 3, 4 } }));
-    EXPECT_EQ(what_of(big), "could not open TGA image for reading or read error: " + too_large + big);
+    EXPECT_EQ(what_of(big), too_large + big);
     const auto rle
         = folder.write("rle.tga", tga_file({ 10, 0, 0, 0, 65535, 65535, 32, 0, {}, { 0xFF, 1, 2, 3, 4 } }));
-    EXPECT_EQ(what_of(rle), "could not open TGA image for reading or read error: " + too_large + rle);
+    EXPECT_EQ(what_of(rle), too_large + rle);
     // Within the limits, but more than the file holds.
     const auto short_file
         = folder.write("short.tga", tga_file({ 2, 0, 0, 0, 4000, 4000, 32, 0, {}, { 1, 2, 3, 4 } }));

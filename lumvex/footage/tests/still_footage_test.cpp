@@ -1,10 +1,14 @@
 #include "lumvex/footage/still_footage.h"
 
 #include "foundation/files/gdiplus_codec.h"
+#include "foundation/files/image_error.h"
+#include "foundation/files/tests/bmp_bytes.h"
+#include "foundation/files/tests/image_headers.h"
 #include "foundation/numbers/extent.h"
 #include "lumvex/cache/mem_cache.h"
 #include "lumvex/exception.h"
 #include "lumvex/files/gdiplus_reader.h"
+#include "lumvex/files/image_codec.h"
 #include "lumvex/footage/seq_reader.h"
 #include "lumvex/tests/cache_test_support.h"
 #include "lumvex/tests/footage_element.h"
@@ -120,9 +124,10 @@ TEST(still_footage, OpeningAnUnreadableFileFailsAndKeepsTheFootage)
     EXPECT_EQ(footage.frame_size(), (types::extent<unsigned> { 6, 5 }));
 }
 
-// A real 17000 x 17000 PNG (one bit per pixel, so it stays small) passes
-// the limit of 2^28 pixels: the message says so, as footage and as the
-// first member of a sequence.
+// A real 17000 x 17000 PNG (one bit per pixel, so it stays small) and the
+// headers of other formats claiming that size pass the limit of 2^28
+// pixels: the message says only that the image is too large, with its size,
+// the limit and the file, as footage and as the first member of a sequence.
 TEST(still_footage, AnImageTooLargeToReadIsRefusedNamingTheLimit)
 {
     scratch_folder folder;
@@ -133,20 +138,50 @@ TEST(still_footage, AnImageTooLargeToReadIsRefusedNamingTheLimit)
         std::ofstream out(path, std::ios::binary);
         img::gdiplus_write_bit(out, blank, img::image_format::png);
     }
-    const std::string expected = "could not read file or unknown image format: " + path
-        + ": the image is too large: 17000 x 17000 pixels, more than the limit of 268435456 pixels";
+    std::vector<std::string> files = { path };
+    const auto write = [&](const std::string& name, const std::string& data) {
+        std::ofstream(folder.file(name), std::ios::binary) << data;
+        files.push_back(folder.file(name));
+    };
+    const std::vector<std::uint8_t> bmp
+        = test_support::bmp_file({ 40, 17000, 17000, 24, 0, 0, {}, std::vector<std::uint8_t>(64) });
+    write("huge.bmp", { bmp.begin(), bmp.end() });
+    write("huge.jpg", test_support::jpeg_header(17000, 17000));
+    write("huge.gif", test_support::gif_header(17000, 17000));
+    write("huge.tif", test_support::tiff_header(17000, 17000));
+    // A true-colour TGA header: 17000 x 17000 pixels of 32 bits, no data.
+    std::string tga(18, '\0');
+    tga[2] = 2;
+    tga[12] = tga[14] = static_cast<char>(17000 & 0xFF);
+    tga[13] = tga[15] = static_cast<char>(17000 >> 8);
+    tga[16] = 32;
+    write("huge.tga", tga);
     lumvex::mem_cache cache(1 << 20);
-    try {
-        still_footage footage(path, &cache);
-        ADD_FAILURE() << "opened";
-    } catch (const std::runtime_error& error) {
-        EXPECT_EQ(std::string(error.what()), expected);
-    }
-    try {
-        lumvex::seq_reader footage(path, &cache);
-        ADD_FAILURE() << "opened as a sequence";
-    } catch (const std::runtime_error& error) {
-        EXPECT_EQ(std::string(error.what()), expected);
+    for (const std::string& file : files) {
+        const std::string expected
+            = "the image is too large: 17000 x 17000 pixels, more than the limit of 268435456 pixels: "
+            + file;
+        try {
+            still_footage footage(file, &cache);
+            ADD_FAILURE() << "opened " << file;
+        } catch (const std::runtime_error& error) {
+            EXPECT_EQ(std::string(error.what()), expected);
+        }
+        try {
+            lumvex::seq_reader footage(file, &cache);
+            ADD_FAILURE() << "opened as a sequence " << file;
+        } catch (const std::runtime_error& error) {
+            EXPECT_EQ(std::string(error.what()), expected);
+        }
+        // Read as a file, whichever reader the list chooses.
+        img::image<bgra> picture;
+        try {
+            img::default_readers().read(file, picture);
+            ADD_FAILURE() << "read " << file;
+        } catch (const std::exception& error) {
+            EXPECT_EQ(std::string(error.what()), expected);
+            EXPECT_NE(dynamic_cast<const img::too_large*>(&error), nullptr) << file;
+        }
     }
 }
 
