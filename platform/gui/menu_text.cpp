@@ -114,14 +114,19 @@ std::string key_name(std::string_view key)
                 return {};
             n = n * 10 + (c - '0');
         }
-        if (key[1] != '0' && n >= 1 && n <= 24)
-            return "F" + std::to_string(n);
-        return {};
+        if (key[1] == '0' || n < 1 || n > 24)
+            return {};
+        std::string name = "F";
+        name += std::to_string(n);
+        return name;
     }
     if (key.size() > 3 && same_word(key.substr(0, 3), "Num")) {
         const std::string_view pad = trimmed(key.substr(3));
-        if (pad.size() == 1 && std::isdigit(static_cast<unsigned char>(pad[0])))
-            return "KP_" + std::string(pad);
+        if (pad.size() == 1 && std::isdigit(static_cast<unsigned char>(pad[0]))) {
+            std::string name = "KP_";
+            name += pad;
+            return name;
+        }
         for (const auto& [typed, name] : pad_keys)
             if (same_word(pad, typed))
                 return std::string(name);
