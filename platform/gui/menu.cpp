@@ -4,6 +4,7 @@
 #include <wx/window.h>
 
 #include "platform/gui/app.h"
+#include "platform/gui/detail/menu_text.h"
 #include "platform/gui/detail/wx.h"
 #include "platform/gui/wnd.h"
 
@@ -67,11 +68,14 @@ int CMenu::TrackPopupMenu(UINT flags, int x, int y, CWnd* owner)
             const int native = int(n) + 1;
             if (i.flags & MF_SEPARATOR) {
                 menu.AppendSeparator();
-            } else if (i.flags & MF_CHECKED) {
-                menu.AppendCheckItem(native, wxString::FromUTF8(i.text))->Check(true);
-            } else {
-                menu.Append(native, wxString::FromUTF8(i.text));
+                continue;
             }
+            const wxString label = platform::gui::detail::menu_label(i.text);
+            wxMenuItem* made
+                = (i.flags & MF_CHECKED) ? menu.AppendCheckItem(native, label) : menu.Append(native, label);
+            if (i.flags & MF_CHECKED)
+                made->Check(true);
+            platform::gui::detail::show_key_hint(made, i.text);
         }
         wxPoint at = host->ScreenToClient(wxPoint(x, y));
         // The toolkit places a menu by its top-left and keeps it on the

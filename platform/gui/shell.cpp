@@ -14,6 +14,7 @@
 #include <wx/msgdlg.h>
 
 #include "platform/gui/app.h"
+#include "platform/gui/detail/menu_text.h"
 #include "platform/gui/detail/wx.h"
 #include "platform/gui/file_dialog.h"
 #include "platform/gui/message_box.h"
@@ -29,18 +30,6 @@ key_filter& the_key_filter()
 }
 
 file_dialog_presenter g_file_dialog = nullptr;
-
-// A menu item's label without the key hint: the toolkit would turn a hint
-// after a tab into an accelerator of its own, which takes keys before the
-// focused window (and text fields) see them. The hint stays visible,
-// separated by spaces; keys are translated by the program's own table.
-wxString item_label(const std::string& text)
-{
-    const auto tab = text.find('\t');
-    if (tab == std::string::npos)
-        return wxString::FromUTF8(text);
-    return wxString::FromUTF8(text.substr(0, tab) + "    " + text.substr(tab + 1));
-}
 
 // What the frame's menu bar keeps beside the toolkit's menus.
 // The toolkit takes item ids below 0x7FFF only: items get ids of their own,
@@ -92,14 +81,15 @@ void fill_menu(wxMenu* menu, const std::vector<menu_entry>& entries, menu_bar_da
         } else if (e.popup) {
             auto* sub = new wxMenu;
             fill_menu(sub, e.entries, data);
-            menu->AppendSubMenu(sub, item_label(e.text));
+            menu->AppendSubMenu(sub, detail::menu_label(e.text));
         } else {
             data.texts[e.id] = e.text;
             // The kind of item follows the handler's first answer; the
             // toolkit cannot change the kind of an item it has made.
             const menu_item_state first = ask(data, e.id, !e.grayed);
-            wxMenuItem* item = menu->Append(data.native_id(e.id), item_label(e.text), wxString(),
+            wxMenuItem* item = menu->Append(data.native_id(e.id), detail::menu_label(e.text), wxString(),
                 first.marked ? wxITEM_CHECK : wxITEM_NORMAL);
+            detail::show_key_hint(item, e.text);
             if (e.grayed)
                 item->Enable(false);
             if (first.marked)
@@ -108,8 +98,9 @@ void fill_menu(wxMenu* menu, const std::vector<menu_entry>& entries, menu_bar_da
     }
 }
 
-// The item made again as a check item or as a plain one, in its place.
-wxMenuItem* remake(wxMenuItem* item, bool marked)
+// The item made again as a check item or as a plain one, in its place,
+// showing `text`.
+wxMenuItem* remake(wxMenuItem* item, bool marked, const std::string& text)
 {
     wxMenu* menu = item->GetMenu();
     size_t pos = 0;
@@ -121,6 +112,7 @@ wxMenuItem* remake(wxMenuItem* item, bool marked)
     menu->Destroy(item);
     wxMenuItem* made = menu->Insert(pos, id, label, wxString(), marked ? wxITEM_CHECK : wxITEM_NORMAL);
     made->Enable(enabled);
+    detail::show_key_hint(made, text);
     return made;
 }
 
@@ -142,10 +134,11 @@ void apply_update(wxFrame* frame, menu_bar_data& data, UINT id, bool may_remake)
     const menu_item_state state = ask(data, id, item->IsEnabled());
     if (state.text_set && state.text != data.texts[id]) {
         data.texts[id] = state.text;
-        item->SetItemLabel(item_label(state.text));
+        item->SetItemLabel(detail::menu_label(state.text));
+        detail::show_key_hint(item, state.text);
     }
     if (may_remake && item->IsCheckable() != state.marked)
-        item = remake(item, state.marked);
+        item = remake(item, state.marked, data.texts[id]);
     item->Enable(state.enabled);
     if (item->IsCheckable())
         item->Check(state.marked && (state.check != 0 || state.radio));
@@ -294,9 +287,9 @@ bool set_menu_bar(CWnd* frame, const std::vector<menu_entry>& bar, menu_update u
                 auto* menu = new wxMenu;
                 fill_menu(menu, bar[i].entries, *d);
                 if (i < existing->GetMenuCount())
-                    delete existing->Replace(i, menu, item_label(bar[i].text));
+                    delete existing->Replace(i, menu, detail::menu_label(bar[i].text));
                 else
-                    existing->Append(menu, item_label(bar[i].text));
+                    existing->Append(menu, detail::menu_label(bar[i].text));
             }
             while (existing->GetMenuCount() > bar.size())
                 delete existing->Remove(existing->GetMenuCount() - 1);
@@ -309,7 +302,7 @@ bool set_menu_bar(CWnd* frame, const std::vector<menu_entry>& bar, menu_update u
     for (const menu_entry& e : bar) {
         auto* menu = new wxMenu;
         fill_menu(menu, e.entries, *data);
-        menu_bar->Append(menu, item_label(e.text));
+        menu_bar->Append(menu, detail::menu_label(e.text));
     }
     menu_bar_data* d = data.get();
     // The toolkit asks for the items' states before a menu opens (and at

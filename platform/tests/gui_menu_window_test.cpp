@@ -70,8 +70,9 @@ protected:
         platform::gui::menu_entry popup;
         popup.popup = true;
         popup.text = "&First";
-        for (auto [id, text] : std::vector<std::pair<UINT, const char*>> {
-                 { 101, "Plain" }, { 102, "Always checked" }, { 103, "Radio off" }, { 104, "Switching" } }) {
+        for (auto [id, text] :
+            std::vector<std::pair<UINT, const char*>> { { 101, "Plain\tCtrl+F" }, { 102, "Always checked" },
+                { 103, "Radio off\tHyper+Q" }, { 104, "Switching\tShift+Del" } }) {
             platform::gui::menu_entry e;
             e.id = id;
             e.text = text;
@@ -169,6 +170,86 @@ MenuWidths FirstMenuWidths()
     return w;
 }
 
+// What an item of the menu bar's first menu shows: its label, and the key
+// and modifier bits of its accelerator column (0 for none), read from the
+// toolkit's widgets (whose calls are found in the process).
+struct Shown {
+    std::string label;
+    unsigned key = 0;
+    unsigned modifiers = 0;
+    bool operator==(const Shown&) const = default;
+    friend void PrintTo(const Shown& s, std::ostream* os)
+    {
+        *os << "\"" << s.label << "\" key " << s.key << " modifiers " << s.modifiers;
+    }
+};
+
+template <class F> F Found(const char* name)
+{
+    return reinterpret_cast<F>(::dlsym(RTLD_DEFAULT, name));
+}
+
+unsigned KeyNamed(const char* name)
+{
+    static const auto from_name = Found<unsigned (*)(const char*)>("gdk_keyval_from_name");
+    return from_name ? from_name(name) : 0;
+}
+
+// The window system's modifier bits.
+constexpr unsigned SHIFT_BIT = 1u << 0;
+constexpr unsigned CONTROL_BIT = 1u << 2;
+
+Shown ShownItem(std::size_t position)
+{
+    static const auto child = Found<void* (*)(void*)>("gtk_bin_get_child");
+    static const auto label_of = Found<const char* (*)(void*)>("gtk_label_get_label");
+    static const auto accel_of = Found<void (*)(void*, unsigned*, unsigned*)>("gtk_accel_label_get_accel");
+    Shown s;
+    for (wxWindow* top : wxTopLevelWindows) {
+        auto* frame = dynamic_cast<wxFrame*>(top);
+        wxMenuBar* bar = frame ? frame->GetMenuBar() : nullptr;
+        if (!bar || bar->GetMenuCount() == 0 || !child || !label_of || !accel_of)
+            continue;
+        wxMenuItem* item = bar->GetMenu(0)->FindItemByPosition(position);
+        void* label = item ? child(item->GetMenuItem()) : nullptr;
+        if (!label)
+            continue;
+        s.label = label_of(label);
+        accel_of(label, &s.key, &s.modifiers);
+    }
+    return s;
+}
+
+TEST_F(MenuWindow, KeyHintsShowInTheAcceleratorColumnAndLabelsWithoutThem)
+{
+    EXPECT_EQ(ShownItem(0), (Shown { "Plain", KeyNamed("f"), CONTROL_BIT }));
+    EXPECT_EQ(ShownItem(1), (Shown { "Always checked", 0, 0 }));
+    // A key the column has no name for stays in the label, as written.
+    EXPECT_EQ(ShownItem(2), (Shown { "Radio off    Hyper+Q", 0, 0 }));
+    EXPECT_EQ(ShownItem(3), (Shown { "Switching", KeyNamed("Delete"), SHIFT_BIT }));
+}
+
+TEST_F(MenuWindow, ANewLabelAndAnItemMadeAgainShowTheirHintsInTheColumn)
+{
+    label = "Undo Brush\tCtrl+Z";
+    OpenMenu();
+    EXPECT_EQ(ShownItem(0), (Shown { "Undo Brush", KeyNamed("z"), CONTROL_BIT }));
+    sim.Char(WXK_ESCAPE);
+    settle();
+    // Item 104 gains a mark: it is made again as a check item.
+    switching = true;
+    OpenMenu();
+    EXPECT_EQ(MarkOf(frame, 104), (Mark { true, true }));
+    EXPECT_EQ(ShownItem(3), (Shown { "Switching", KeyNamed("Delete"), SHIFT_BIT }));
+    sim.Char(WXK_ESCAPE);
+    settle();
+    label = "Undo Brush\tHyper+Z";
+    OpenMenu();
+    EXPECT_EQ(ShownItem(0), (Shown { "Undo Brush    Hyper+Z", 0, 0 }));
+    sim.Char(WXK_ESCAPE);
+    settle();
+}
+
 TEST_F(MenuWindow, OnlyBarItemsWhoseHandlerSetsAMarkCarryOne)
 {
     EXPECT_EQ(MarkOf(frame, 101), (Mark { false, false }));
@@ -246,7 +327,7 @@ TEST_F(MenuWindow, APopupItemWithAnIdAboveTheToolkitsLimitIsChosenWithoutComplai
 {
     CMenu menu;
     ASSERT_TRUE(menu.CreatePopupMenu());
-    menu.AppendMenu(MF_STRING, 50041, "Activate below");
+    menu.AppendMenu(MF_STRING, 50041, "Activate below\tCtrl+Down");
     menu.AppendMenu(MF_SEPARATOR);
     menu.AppendMenu(MF_CHECKED, 50042, "Activate above");
     CRect r;
@@ -331,6 +412,66 @@ TEST_F(MenuKeysWindow, PlainLettersAndControlLettersStayWithTheFocusedWindow)
     EXPECT_FALSE(Opens('f', wxMOD_CONTROL));
     EXPECT_EQ(std::count(taker.keys.begin(), taker.keys.end(), UINT('F')), 2);
     EXPECT_EQ(std::count(taker.keys.begin(), taker.keys.end(), UINT(VK_RETURN)), 2);
+}
+
+// A child window with the keyboard focus that passes every key on, as a
+// window that has no use for a key does: a key the toolkit knew as an
+// accelerator would choose its menu item.
+class KeyPasser : public CWnd {
+public:
+    std::vector<UINT> keys;
+
+protected:
+    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    {
+        if (message == WM_KEYDOWN)
+            keys.push_back(UINT(wParam));
+        return CWnd::WindowProc(message, wParam, lParam);
+    }
+};
+
+class MenuPassingWindow : public MenuWindow {
+protected:
+    void SetUp() override
+    {
+        MenuWindow::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
+        ASSERT_TRUE(passer.Create("", "", WS_CHILD | WS_VISIBLE, CRect(10, 10, 200, 100), &frame, 0));
+        settle();
+        passer.SetFocus();
+        ASSERT_TRUE(pump_until([&] { return CWnd::GetFocus() == &passer; }));
+    }
+    void TearDown() override
+    {
+        passer.DestroyWindow();
+        MenuWindow::TearDown();
+    }
+    // Whether pressing the key sent a command.
+    bool Commands(int key, int modifiers)
+    {
+        const std::size_t before = frame.commands.size();
+        sim.Char(key, modifiers);
+        return pump_until([&] { return frame.commands.size() > before; }, std::chrono::milliseconds(700));
+    }
+
+    KeyPasser passer;
+};
+
+TEST_F(MenuPassingWindow, TheKeysOfHintsReachTheFocusedWindowAndChooseNoItem)
+{
+    EXPECT_FALSE(Commands('f', wxMOD_CONTROL));
+    EXPECT_FALSE(Commands(WXK_DELETE, wxMOD_SHIFT));
+    // Nor once a handler gave an item a new label with a hint.
+    label = "Undo Brush\tCtrl+Z";
+    OpenMenu();
+    sim.Char(WXK_ESCAPE);
+    settle();
+    ASSERT_TRUE(pump_until([&] { return CWnd::GetFocus() == &passer; }));
+    EXPECT_FALSE(Commands('z', wxMOD_CONTROL));
+    EXPECT_EQ(std::count(passer.keys.begin(), passer.keys.end(), UINT('F')), 1);
+    EXPECT_EQ(std::count(passer.keys.begin(), passer.keys.end(), UINT(VK_DELETE)), 1);
+    EXPECT_EQ(std::count(passer.keys.begin(), passer.keys.end(), UINT('Z')), 1);
 }
 
 } // namespace

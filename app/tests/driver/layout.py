@@ -154,19 +154,11 @@ def menu_rows(popup_image):
     return [g for g in groups if g]
 
 
-def locate_menu_item(image, popup, menu, name):
-    """Where item `name` of the menu `menu` (a list of MENUS) is on the
-    screenshot `image` of the open menu `popup`."""
-    picture = image[popup.y:popup.y + popup.height, popup.x:popup.x + popup.width]
+def menu_item_rows(picture, menu):
+    """The rows of the items of the menu `menu` (a list of MENUS) on the
+    picture of the open menu: {name: (top, bottom, enabled)}."""
     seen = menu_rows(picture)
     wanted = _groups(menu)
-    where = None
-    for g, group in enumerate(wanted):
-        if name in group:
-            where = (g, group.index(name))
-    if where is None:
-        raise DriverError("the menu has no item %r" % name)
-    g, i = where
     counts_seen = [len(s) for s in seen]
     counts_wanted = [len(w) for w in wanted]
     # A group with a list of any length ("*") matches any count.
@@ -174,7 +166,16 @@ def locate_menu_item(image, popup, menu, name):
         "*" in w or len(s) == len(w) for s, w in zip(seen, wanted))
     if not ok:
         raise DriverError("the menu shows groups of %s items, not %s" % (counts_seen, counts_wanted))
-    top, bottom, enabled = seen[g][i]
+    return {name: row for s, w in zip(seen, wanted) if "*" not in w for name, row in zip(w, s)}
+
+
+def locate_menu_item(image, popup, menu, name):
+    """Where item `name` of the menu `menu` (a list of MENUS) is on the
+    screenshot `image` of the open menu `popup`."""
+    if not any(name in group for group in _groups(menu)):
+        raise DriverError("the menu has no item %r" % name)
+    picture = image[popup.y:popup.y + popup.height, popup.x:popup.x + popup.width]
+    top, bottom, enabled = menu_item_rows(picture, menu)[name]
     return MenuEntry(popup.x + popup.width // 2, popup.y + (top + bottom) // 2, enabled)
 
 
