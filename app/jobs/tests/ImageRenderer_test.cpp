@@ -461,6 +461,34 @@ TEST(ImageRenderer, CancelledSequenceKeepsTheFramesWritten)
     EXPECT_TRUE(Contents(beyond) == "the earlier render");
 }
 
+// All frames written, one of them cannot take its place: the render is a
+// failure that names the frame, and the earlier frames stay as they were.
+TEST(ImageRenderer, SequenceWhoseFrameCannotTakeItsPlaceIsAFailureAndTheEarlierFramesStay)
+{
+    Render r(6);
+    r.AddSegment(0, 6, false);
+    r.settings.format = "png";
+    const auto frame = [&r](int f) { return r.folder.file("f_0" + std::to_string(f) + ".png"); };
+    for (int f = 0; f < 6; ++f)
+        std::ofstream(frame(f)) << "the earlier render";
+    r.footage->SetGate(5);
+    r.StartTo(r.folder.file("f_[##].png"));
+    ASSERT_TRUE(r.footage->WaitReached());
+    // A folder takes the place of a frame already written.
+    fs::remove(frame(2));
+    fs::create_directory(frame(2));
+    r.footage->Release();
+    ASSERT_TRUE(r.WaitForJobs());
+    ASSERT_EQ(r.prompts.prompt.texts.size(), 1u);
+    EXPECT_EQ(r.prompts.prompt.texts[0],
+        "could not open image file for writing or write error: " + std::system_category().message(EISDIR)
+            + ": " + frame(2));
+    for (int f : { 0, 1, 3, 4, 5 })
+        EXPECT_TRUE(Contents(frame(f)) == "the earlier render") << f;
+    EXPECT_TRUE(FilesWith(r.folder.root(), ".tmp").empty());
+    EXPECT_TRUE(r.comp.CanClose());
+}
+
 TEST(ImageRenderer, FullDiscMidRenderKeepsTheFileItWasToReplaceAndTellsWhy)
 {
     Render r(10);
