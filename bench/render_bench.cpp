@@ -92,8 +92,10 @@ void count(benchmark::State& state)
 // ---- ours: the render settings' writers ----
 
 // Writes the frames through the writer `settings` open on `file_name` (in
-// a scratch folder), once per iteration.
-void render_ours(benchmark::State& state, vortel::settings& settings, const std::string& file_name)
+// a scratch folder), once per iteration; `over_earlier`: each iteration
+// replaces the files of the one before.
+void render_ours(benchmark::State& state, vortel::settings& settings, const std::string& file_name,
+    bool over_earlier = false)
 {
     const auto& source = source_frames();
     scratch folder;
@@ -101,17 +103,18 @@ void render_ours(benchmark::State& state, vortel::settings& settings, const std:
         auto writer = settings.silent_open_writer({ width, height }, fraction(25, 1), folder.file(file_name));
         for (int i = 0; i < frames; ++i)
             writer->write(source[std::size_t(i) % source.size()]);
-        writer.reset();
-        folder.empty(state);
+        writer->finish();
+        if (!over_earlier)
+            folder.empty(state);
     }
     count(state);
 }
 
-void sequence_ours(benchmark::State& state, const char* format)
+void sequence_ours(benchmark::State& state, const char* format, bool over_earlier = false)
 {
     vortel::settings settings;
     settings.format = format;
-    render_ours(state, settings, std::string("f_[###].") + format);
+    render_ours(state, settings, std::string("f_[###].") + format, over_earlier);
 }
 
 void avi_ours(benchmark::State& state, const char* code)
@@ -330,6 +333,7 @@ int main(int argc, char** argv)
         benchmark::RegisterBenchmark(name, run)->Unit(benchmark::kMillisecond)->UseRealTime();
     };
     add("BmpSequence_Ours", [](benchmark::State& s) { sequence_ours(s, "bmp"); });
+    add("BmpSequenceOverEarlier_Ours", [](benchmark::State& s) { sequence_ours(s, "bmp", true); });
     add("BmpSequence_Direct", [](benchmark::State& s) { sequence_direct(s, "bmp", write_bmp); });
     add("BmpSequence_DirectDurable", [](benchmark::State& s) { sequence_direct(s, "bmp", write_bmp, true); });
     add("TgaSequence_Ours", [](benchmark::State& s) { sequence_ours(s, "tga"); });

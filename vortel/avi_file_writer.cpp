@@ -86,7 +86,7 @@ file_writer::file_writer(coder& coder, const std::string& path, std::uint32_t wi
 
 file_writer::~file_writer()
 {
-    close();
+    discard();
 }
 
 void file_writer::end_compression() noexcept
@@ -94,12 +94,6 @@ void file_writer::end_compression() noexcept
     if (m_begun)
         m_coder.compressor().end();
     m_begun = false;
-}
-
-void file_writer::close() noexcept
-{
-    end_compression();
-    m_file.close();
 }
 
 void file_writer::finish()

@@ -1,9 +1,9 @@
 #pragma once
 
 // An AVI file with one video stream, compressed frame by frame by an open
-// coder. Construction creates the file, finish (or else destruction)
-// completes it: headers and index for the frames written, also after a
-// failed write.
+// coder. Construction creates the file, finish completes it: headers and
+// index for the frames written, also after a failed write. Destruction
+// without finish discards it.
 //
 // Errors are img::avi::exception: "AVI file open error", "AVI stream in
 // file create error", "AVI stream set format error", "video compression
@@ -13,8 +13,9 @@
 // the file itself names the system's reason and the path after the text
 // ("AVI stream write error: No space left on device: /out/clip.avi"). The
 // file is written beside its path and replaces what is there once it is
-// complete; a construction or a completion that fails, or a discarded
-// writer, leaves the path as it was. One thread at a time uses a writer.
+// complete; a construction or a completion that fails, or a writer
+// discarded or destroyed unfinished, leaves the path as it was. One thread
+// at a time uses a writer.
 
 #include "foundation/image/image.h"
 #include "platform/video/avi_writer.h"
@@ -35,6 +36,7 @@ public:
     // it takes no 24 bits; else at 24 bits.
     file_writer(coder& coder, const std::string& path, std::uint32_t width, std::uint32_t height,
         std::uint32_t rate_numerator, std::uint32_t rate_denominator, bool alpha);
+    // Discards a file that finish did not complete.
     ~file_writer();
     file_writer(const file_writer&) = delete;
     file_writer& operator=(const file_writer&) = delete;
@@ -58,7 +60,6 @@ public:
 
 private:
     void end_compression() noexcept;
-    void close() noexcept;
 
     coder& m_coder;
     std::string m_path;

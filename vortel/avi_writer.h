@@ -26,7 +26,7 @@ public:
     // same state, so that writers made from one settings object at once do
     // not share a compressor.
     avi_writer(const img::avi::coder& coder, const std::string& path, const avi_stream_params& params);
-    // Completes and closes a file that finish did not.
+    // Discards a file that finish did not complete.
     ~avi_writer() override;
     void write(const img::image<img::BGRA<unsigned char>>& frame) override;
     void finish() override;

@@ -4,7 +4,8 @@
 // of a pair is held; the second supplies every other row of it (the odd
 // rows 1, 3, 5, ... counted from the top, or the even rows 0, 2, 4, ...) and
 // the combined frame goes to the inner writer. A frame left without its
-// partner at the end is dropped.
+// partner at the end is dropped. Destroyed without finish, it drops a held
+// frame and the inner writer discards its output.
 
 #include "vortel/writer.h"
 

@@ -6,7 +6,8 @@
 // the UI thread and then used by one rendering thread at a time. Errors of
 // writing and finishing pass on as exceptions (img::avi::exception,
 // img::io_error, stream failures). A render that fails discards its writer
-// instead of finishing it.
+// instead of finishing it. Nothing a writer makes takes the place of a file
+// before finish: a file it was to replace stays as it was until then.
 
 #include "foundation/image/image.h"
 #include "vortel/export.h"
@@ -18,21 +19,20 @@ public:
     writer() = default;
     writer(const writer&) = delete;
     writer& operator=(const writer&) = delete;
-    // Finishes an output that finish did not, as well as it can; a failure
-    // is not told (an AVI file that cannot be completed then leaves the
-    // file it would have replaced as it was).
+    // Each writer discards an output that finish did not complete (see
+    // discard): nothing unfinished is put in place by accident.
     virtual ~writer();
     // Writes one frame.
     virtual void write(const img::image<img::BGRA<unsigned char>>& frame) = 0;
-    // Completes the output and tells when it cannot: an AVI file that cannot
-    // be completed throws img::avi::exception and leaves the file it would
-    // have replaced as it was. No frame follows. The default has nothing to
-    // complete (each image file is complete once written).
+    // Completes the output, puts it in place and tells when it cannot: an
+    // AVI file that cannot be completed throws img::avi::exception and
+    // leaves the file it would have replaced as it was; an image sequence
+    // names the frame that could not take its place. No frame follows. The
+    // default has nothing to complete.
     virtual void finish();
-    // Drops an output that failed: no frame follows, a file it would have
-    // replaced stays as it was and nothing temporary is left. Files already
-    // complete (the images of a sequence) stay. After finish it changes
-    // nothing.
+    // Drops an output that failed: no frame follows, the files it would
+    // have replaced stay as they were and nothing it made is left. After
+    // finish it changes nothing.
     virtual void discard() noexcept;
 };
 

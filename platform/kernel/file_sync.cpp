@@ -1,6 +1,7 @@
 #include "platform/kernel/file_sync.h"
 
 #include <cerrno>
+#include <fcntl.h>
 #include <unistd.h>
 
 namespace platform {
@@ -27,6 +28,21 @@ int sync_file(int fd)
         return 0;
     const int error = errno;
     return cannot_sync(error) ? 0 : error;
+}
+
+std::string folder_of(const std::string& path)
+{
+    const std::size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+void sync_folder_of(const std::string& path)
+{
+    const int fd = ::open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    ::fsync(fd);
+    ::close(fd);
 }
 
 } // namespace platform

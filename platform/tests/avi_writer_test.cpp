@@ -109,9 +109,19 @@ TEST_F(AviWriter, ExistingFileStaysUntilTheNewOneIsClosed)
     }
     EXPECT_EQ(fs::file_size(path), 3u);
     EXPECT_EQ(std::distance(fs::directory_iterator(m_folder), fs::directory_iterator()), 1);
+    // Neither a writer that ends unclosed nor one opened again puts its
+    // unfinished file in place.
     {
         avi_writer w;
         write_frames(w, path, 2);
+        write_frames(w, path, 1);
+    }
+    EXPECT_EQ(fs::file_size(path), 3u);
+    EXPECT_EQ(std::distance(fs::directory_iterator(m_folder), fs::directory_iterator()), 1);
+    {
+        avi_writer w;
+        write_frames(w, path, 2);
+        EXPECT_EQ(w.close(), 0);
     }
     EXPECT_GT(fs::file_size(path), 3u);
     EXPECT_EQ(std::distance(fs::directory_iterator(m_folder), fs::directory_iterator()), 1);
@@ -383,30 +393,37 @@ pid_t ended_process()
     return child;
 }
 
-TEST_F(AviWriter, TemporaryFilesOfEndedProcessesAreRemovedWhenARenderStarts)
+TEST_F(AviWriter, TemporaryFilesNoWriterHoldsAreRemovedWhenARenderStarts)
 {
     const pid_t ended = ended_process();
     ASSERT_GT(ended, 0);
-    ASSERT_NE(::kill(ended, 0), 0);
-    ASSERT_EQ(errno, ESRCH);
     const std::string gone = std::to_string(ended);
     const std::string ours = std::to_string(::getpid());
 
-    // A render of this process in progress in the same folder.
+    // A render of this process in progress in the same folder, and a file
+    // that belongs to its temporary.
     avi_writer earlier;
     write_frames(earlier, file("earlier.avi"), 2);
     ASSERT_FALSE(HasFatalFailure());
+    ASSERT_EQ(std::distance(fs::directory_iterator(m_folder), fs::directory_iterator()), 1);
+    const std::string held = fs::directory_iterator(m_folder)->path().string();
+    const std::string member = held.substr(0, held.size() - 4) + ".0.tmp";
+    std::ofstream(member) << "a file of the render in progress";
 
-    const std::vector<std::string> stale = { "render.avi.~" + gone + ".3.tmp",
-        "other.avi.~" + gone + ".0.tmp", "x.~1.~" + gone + ".4294967295.tmp" };
-    const std::vector<std::string> kept
-        = { "render.avi.~" + ours + ".3.tmp", "render.avi.~1.3.tmp", "notes.txt",
-              // Names our writer never makes.
-              "render.avi.~" + gone + ".tmp", "render.avi.~" + gone + ".3.tmp.bak",
-              "render.avi.~0" + gone + ".3.tmp", "render.avi.~" + gone + ".03.tmp",
-              "render.avi.~" + gone + ".4294967296.tmp", "render.avi.~+" + gone + ".3.tmp",
-              "render.avi.~" + gone + ".3.TMP", ".~" + gone + ".3.tmp", "render.avi.~0.3.tmp",
-              "render.avi~" + gone + ".3.tmp", "render.avi.~" + gone + "..tmp" };
+    // No writer holds these, whatever process number they carry; the last
+    // two belong to such a file or to one that is gone.
+    const std::vector<std::string> stale
+        = { "render.avi.~" + gone + ".3.tmp", "other.avi.~" + gone + ".0.tmp",
+              "x.~1.~" + gone + ".4294967295.tmp", "render.avi.~" + ours + ".3.tmp", "render.avi.~1.3.tmp",
+              "render.avi.~" + gone + ".3.0.tmp", "seq_[##].png.~" + gone + ".9.4294967295.tmp" };
+    const std::vector<std::string> kept = { "notes.txt",
+        // Names our writers never make.
+        "render.avi.~" + gone + ".tmp", "render.avi.~" + gone + ".3.tmp.bak",
+        "render.avi.~0" + gone + ".3.tmp", "render.avi.~" + gone + ".03.tmp",
+        "render.avi.~" + gone + ".4294967296.tmp", "render.avi.~+" + gone + ".3.tmp",
+        "render.avi.~" + gone + ".3.TMP", ".~" + gone + ".3.tmp", "render.avi.~0.3.tmp",
+        "render.avi~" + gone + ".3.tmp", "render.avi.~" + gone + "..tmp", "render.avi.~" + gone + ".3.00.tmp",
+        "render.avi.~" + gone + ".3.0.0.tmp" };
     for (const auto& name : stale)
         std::ofstream(file(name)) << "left by a crash";
     for (const auto& name : kept)
@@ -430,6 +447,7 @@ TEST_F(AviWriter, TemporaryFilesOfEndedProcessesAreRemovedWhenARenderStarts)
     EXPECT_TRUE(fs::is_symlink(file("link.~" + gone + ".6.tmp")));
     EXPECT_TRUE(fs::exists(file("notes.txt")));
     EXPECT_EQ(fs::exists(others), given_away);
+    EXPECT_TRUE(fs::exists(member));
     EXPECT_EQ(w.close(), 0);
     EXPECT_EQ(earlier.close(), 0) << "the render in progress lost its file";
     avi_file f;

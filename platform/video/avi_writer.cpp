@@ -1,17 +1,13 @@
 #include "platform/video/avi_writer.h"
 
 #include "platform/kernel/file_sync.h"
+#include "platform/kernel/temporary_file.h"
 #include "platform/video/video_compressor.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cerrno>
-#include <climits>
-#include <csignal>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
-#include <string_view>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -61,94 +57,6 @@ private:
     std::vector<std::uint8_t> m_b;
 };
 
-std::string folder_of(const std::string& path)
-{
-    const std::size_t slash = path.find_last_of('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// Flushes the folder entry of `path` (the rename) to the disc. The file is
-// in place by then, so a folder that cannot be flushed is no failure.
-void sync_folder(const std::string& path)
-{
-    const int fd = ::open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
-}
-
-// The file a writer of process `pid` fills before it takes the place of
-// `path`; `n` tells apart the writers of one process.
-std::string temporary_name(const std::string& path, pid_t pid, unsigned n)
-{
-    return path + ".~" + std::to_string(pid) + "." + std::to_string(n) + ".tmp";
-}
-
-// A number as temporary_name writes it (decimal, no sign, no leading zero)
-// up to `max`; false for anything else.
-bool read_number(std::string_view text, std::uint64_t max, std::uint64_t& value)
-{
-    if (text.empty() || text.size() > 20 || (text.size() > 1 && text[0] == '0'))
-        return false;
-    value = 0;
-    for (const char c : text) {
-        if (c < '0' || c > '9')
-            return false;
-        const auto digit = std::uint64_t(c - '0');
-        if (value > (max - digit) / 10)
-            return false;
-        value = value * 10 + digit;
-    }
-    return true;
-}
-
-// The process whose writer made the file `name`, when the name is exactly one
-// that temporary_name makes; 0 for any other name.
-pid_t temporary_owner(std::string_view name)
-{
-    constexpr std::string_view suffix = ".tmp";
-    if (name.size() <= suffix.size() || name.substr(name.size() - suffix.size()) != suffix)
-        return 0;
-    name.remove_suffix(suffix.size());
-    const std::size_t dot = name.rfind('.');
-    std::uint64_t n = 0;
-    if (dot == std::string_view::npos || !read_number(name.substr(dot + 1), UINT_MAX, n))
-        return 0;
-    name = name.substr(0, dot);
-    const std::size_t mark = name.rfind(".~");
-    std::uint64_t pid = 0;
-    if (mark == std::string_view::npos || mark == 0 || !read_number(name.substr(mark + 2), INT_MAX, pid))
-        return 0;
-    return pid_t(pid);
-}
-
-// Removes from `folder` the temporary files of writers whose process is gone
-// (it crashed or was killed before closing), which nothing else would ever
-// remove. A file stays when its process may still live (any answer of kill
-// but "no such process": a process of ours, another user's, or one that took
-// a dead one's number), when it is not a regular file of this user, or when
-// its name is not exactly one our writer makes. Cleaning is a courtesy: a
-// folder that cannot be read or a file that cannot be removed is no failure.
-void remove_stale_temporaries(const std::string& folder)
-{
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr)
-        return;
-    const uid_t user = ::geteuid();
-    while (const dirent* entry = ::readdir(dir)) {
-        const pid_t owner = temporary_owner(entry->d_name);
-        if (owner <= 0 || ::kill(owner, 0) == 0 || errno != ESRCH)
-            continue;
-        struct stat st { };
-        if (::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)
-            || st.st_uid != user)
-            continue;
-        ::unlinkat(::dirfd(dir), entry->d_name, 0);
-    }
-    ::closedir(dir);
-}
-
 } // namespace
 
 avi_writer::avi_writer(std::uint64_t riff_limit)
@@ -158,7 +66,7 @@ avi_writer::avi_writer(std::uint64_t riff_limit)
 
 avi_writer::~avi_writer()
 {
-    close();
+    discard();
 }
 
 std::uint32_t avi_writer::chunk_id() const
@@ -168,7 +76,7 @@ std::uint32_t avi_writer::chunk_id() const
 
 int avi_writer::open(const std::string& path)
 {
-    close();
+    discard();
     // The file is made beside the target and takes its place when closed,
     // so a writer that fails before that leaves an existing file as it was.
     struct stat old { };
@@ -177,21 +85,10 @@ int avi_writer::open(const std::string& path)
     if (exists && S_ISDIR(old.st_mode))
         return EISDIR;
     const mode_t mode = exists && S_ISREG(old.st_mode) ? (old.st_mode & 07777) : 0666;
-    remove_stale_temporaries(folder_of(path));
-    static std::atomic<unsigned> counter { 0 };
-    int fd = -1;
-    std::string temporary;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary = temporary_name(path, ::getpid(), counter++);
-        fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
-        if (fd < 0 && errno != EEXIST)
-            return errno;
-    }
-    if (fd < 0)
-        return EEXIST;
-    m_fd = fd;
+    if (const int error = m_temporary.create(path, mode))
+        return error;
+    m_fd = m_temporary.descriptor();
     m_path = path;
-    m_temporary = temporary;
     m_stream = false;
     m_headers_written = false;
     m_index.clear();
@@ -523,29 +420,30 @@ int avi_writer::close()
     // place, so that a crash soon after leaves the one or the other.
     if (result == 0)
         result = sync_file(m_fd);
-    if (::close(m_fd) != 0 && result == 0)
-        result = errno;
     m_fd = -1;
+    // Closing may tell of writes the file system held back; the file stays
+    // locked until it is in place, so that no clean-up takes it for a
+    // leftover in between.
+    const int closed = m_temporary.close_descriptor();
+    if (result == 0)
+        result = closed;
     m_headers_written = false;
     m_stream = false;
     // A file that could not be completed never replaces the old one.
-    if (result == 0 && ::rename(m_temporary.c_str(), m_path.c_str()) != 0)
-        result = errno;
+    if (result == 0)
+        result = m_temporary.move_to(m_path);
     if (result != 0) {
-        ::unlink(m_temporary.c_str());
+        m_temporary.remove();
         return result;
     }
-    sync_folder(m_path);
+    sync_folder_of(m_path);
     return 0;
 }
 
 void avi_writer::discard()
 {
-    if (m_fd < 0)
-        return;
-    ::close(m_fd);
     m_fd = -1;
-    ::unlink(m_temporary.c_str());
+    m_temporary.remove();
     m_headers_written = false;
     m_stream = false;
 }

@@ -17,6 +17,7 @@
 // Operations return 0 or the system's error code (an errno value).
 // Threads: one writer is used by one thread at a time.
 
+#include "platform/kernel/temporary_file.h"
 #include "platform/video/avi_file.h"
 
 #include <cstddef>
@@ -34,15 +35,17 @@ public:
 
     // `riff_limit`: the largest RIFF list, in bytes (tests make it small).
     explicit avi_writer(std::uint64_t riff_limit = default_riff_limit);
-    // Closes an open file; errors are lost (call close to see them).
+    // Discards a file that close did not complete (see discard): nothing
+    // unfinished takes the place of a file by accident.
     ~avi_writer();
     avi_writer(const avi_writer&) = delete;
     avi_writer& operator=(const avi_writer&) = delete;
 
-    // Starts the file: it is written beside `path` and takes the place of
-    // any file there when closed; until then an existing file stays as it
-    // was. Temporary files that writers of processes no longer running left
-    // in the folder of `path` are removed first.
+    // Starts the file (discarding one open before): it is written beside
+    // `path` as a temporary that the writer holds locked (see
+    // platform/kernel/temporary_file.h) and takes the place of any file there
+    // when closed; until then an existing file stays as it was. Temporaries
+    // that no running writer holds are removed from the folder first.
     int open(const std::string& path);
     // The stream: type, handler, rate and scale and the suggested buffer
     // size of `info`, and the frame rectangle {0, 0, width, height}.
@@ -94,9 +97,10 @@ private:
     std::uint32_t chunk_id() const;
 
     std::uint64_t m_riff_limit;
+    temporary_file m_temporary;
+    // The temporary's descriptor while samples may be written.
     int m_fd = -1;
     std::string m_path;
-    std::string m_temporary;
     bool m_stream = false;
     bool m_headers_written = false;
     AVISTREAMINFO m_info;

@@ -89,6 +89,7 @@ TEST_P(AviRoundTrip, OurFootageAndTheReferenceReadEveryFrameBack)
         ASSERT_NE(writer, nullptr);
         for (int i = 0; i < frames; ++i)
             writer->write(make_frame(w, h, source_pixels(code, w, h, i), i % 2 == 0));
+        writer->finish();
     }
     std::vector<int> checked;
     for (int i = 0; i<frames; i += frames> 2 ? 37 : 1)
@@ -155,6 +156,7 @@ TEST(AviFileWriter, OddFrameSizesReadBackOrAreRefused)
         }
         for (int i = 0; i < 3; ++i)
             writer->write(make_frame(w, h, source_pixels(code, w, h, i)));
+        writer->finish();
         writer.reset();
         unsigned rw = 0;
         unsigned rh = 0;
@@ -249,6 +251,7 @@ TEST(AviFileWriter, FrameOfAnotherSizeThrowsAndTheFileKeepsTheFramesBefore)
             EXPECT_STREQ(e.what(), "frame size differs from AVI stream size");
         }
         EXPECT_THROW(writer->write(make_frame(8, 8, test_pixels(8, 8, 2))), img::avi::exception);
+        writer->finish();
     }
     platform::avi_file f;
     f.open(path);
@@ -334,6 +337,7 @@ TEST(AviFileWriter, AlphaChoosesThirtyTwoBitFrames)
         {
             auto writer = s.silent_open_writer({ 8, 4 }, fraction(25, 1), path);
             writer->write(make_frame(8, 4, test_pixels(8, 4, 0)));
+            writer->finish();
         }
         platform::avi_file f;
         f.open(path);
@@ -361,8 +365,8 @@ TEST(AviFileWriter, TwoWritersFromOneSettingsObjectAtOnce)
         a->write(make_frame(32, 32, smooth_picture(32, 32, i)));
         b->write(make_frame(64, 48, smooth_picture(64, 48, i)));
     }
-    a.reset();
-    b.reset();
+    a->finish();
+    b->finish();
     EXPECT_EQ(t::reference_decode(folder.file("a.avi")).size(), 5u);
     EXPECT_EQ(t::reference_decode(folder.file("b.avi")).size(), 5u);
 }
@@ -398,6 +402,7 @@ TEST(AviFileWriter, FilePastOneGibibyteReadsBack)
             f.row(0)[0].r = std::uint8_t(i);
             writer->write(f);
         }
+        writer->finish();
     }
     EXPECT_GT(fs::file_size(path), std::uint64_t(1) << 30);
     platform::avi_file file;

@@ -221,7 +221,7 @@ TEST_F(RenderingSettingsDialog, RenderFileDialogProposesANumberedSequence)
     EXPECT_EQ(index, 2);
     ASSERT_NE(w, nullptr);
     w->write(make_frame(4, 4, test_pixels(4, 4, 0)));
-    w.reset();
+    w->finish();
     EXPECT_TRUE(fs::exists(m_folder.file("shot_000.tga")));
 
     CFileDialog::SetResponder([&](CFileDialog& d) {

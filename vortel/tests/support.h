@@ -14,6 +14,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
 #include <optional>
 #include <string>
 #include <unistd.h>
@@ -59,6 +62,20 @@ public:
 private:
     platform::testing::scoped_environment m_config;
 };
+
+// The name and bytes of every entry of a folder (none for a folder).
+inline std::map<std::string, std::string> folder_contents(const fs::path& folder)
+{
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::directory_iterator(folder)) {
+        std::string& bytes = files[e.path().filename().string()];
+        if (!e.is_regular_file())
+            continue;
+        std::ifstream in(e.path(), std::ios::binary);
+        bytes = std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    return files;
+}
 
 using frame = img::image<img::BGRA<unsigned char>>;
 

@@ -6,6 +6,7 @@
 #include "platform/video/avi_file.h"
 #include "vortel/settings.h"
 #include "vortel/tests/support.h"
+#include "vortel/text.h"
 #include "vortel/writer_factory.h"
 
 #include <gtest/gtest.h>
@@ -118,16 +119,19 @@ TEST(ImageSequenceWriter, NamesFollowThePattern)
         vortel::image_sequence_writer w(folder.file("a.png"), false, "");
         w.write(f);
         w.write(f);
+        w.finish();
     }
     {
         vortel::image_sequence_writer w(folder.file("shot_[###].tga"), false, "tga");
         w.write(f);
         w.write(f);
+        w.finish();
     }
     {
         vortel::image_sequence_writer w(folder.file("a##b.jpg"), false, ".jpg");
         for (int i = 0; i < 101; ++i)
             w.write(f);
+        w.finish();
     }
     auto names = files_in(folder.root());
     for (const char* expected :
@@ -142,6 +146,7 @@ TEST(ImageSequenceWriter, HashInAFolderNameIsNoCounter)
     fs::create_directories(folder.root() / "take#2");
     vortel::image_sequence_writer w(folder.file("take#2/frame.bmp"), false, "");
     w.write(make_frame(2, 2, test_pixels(2, 2, 0)));
+    w.finish();
     EXPECT_TRUE(fs::exists(folder.root() / "take#2" / "frame000.bmp"));
 }
 
@@ -150,6 +155,7 @@ TEST(ImageSequenceWriter, FormatFollowsTheExtensionNotTheName)
     scratch_folder folder;
     vortel::image_sequence_writer w(folder.file("a.bmp"), false, "png");
     w.write(make_frame(2, 2, test_pixels(2, 2, 0)));
+    w.finish();
     std::ifstream in(folder.file("a000.bmp"), std::ios::binary);
     char head[4] = {};
     in.read(head, 4);
@@ -175,6 +181,31 @@ TEST(ImageSequenceWriter, FileThatCannotBeWrittenNamesTheReasonAndTheFile)
         }
     }
     EXPECT_EQ(files_in(folder.root()), std::vector<std::string> { "plain" });
+}
+
+// A writer that is neither finished nor discarded (its render's end never
+// reached it) puts nothing in place and leaves nothing of its own: AVI and
+// sequence, plain and field-rendered.
+TEST(Writers, DestroyedWithoutFinishLeaveTheFolderAsItWas)
+{
+    for (const std::string path : { "clip.avi", "f_[##].png" })
+        for (const int field : { 0, 2 }) {
+            scratch_folder folder;
+            for (const char* name : { "clip.avi", "f_00.png", "f_01.png" })
+                std::ofstream(folder.file(name)) << "the earlier render";
+            const auto before = folder_contents(folder.root());
+            vortel::settings s;
+            s.format = vortel::file_extension(path);
+            s.field = field;
+            s.encoder.open_code(s.encoder_info, platform::mmioFOURCC('D', 'I', 'B', ' '));
+            {
+                auto w = s.silent_open_writer({ 4, 4 }, fraction(25, 1), folder.file(path));
+                ASSERT_NE(w, nullptr) << path;
+                for (int k = 0; k < 5; ++k)
+                    w->write(make_frame(4, 4, flat(4, 4, k)));
+            }
+            EXPECT_EQ(folder_contents(folder.root()), before) << path << " field " << field;
+        }
 }
 
 TEST(WriterFactory, AviWithoutACompressorIsRefusedWithAMessage)
@@ -220,7 +251,7 @@ TEST(WriterFactory, OtherExtensionThanTheFormatIsWrittenInItsOwnFormat)
     auto w = s.silent_open_writer({ 4, 4 }, fraction(), folder.file("out_[##].Png"));
     ASSERT_NE(w, nullptr);
     w->write(make_frame(4, 4, test_pixels(4, 4, 0)));
-    w.reset();
+    w->finish();
     frame back;
     img::default_readers().read(folder.file("out_00.Png"), "PNG", back);
     EXPECT_TRUE(same_colours(pixels_of(back), test_pixels(4, 4, 0)));
@@ -237,6 +268,7 @@ TEST(WriterFactory, FieldRenderingHalvesTheAviRate)
         auto w = s.silent_open_writer({ 4, 4 }, fraction(25, 1), path);
         for (int k = 0; k < 5; ++k)
             w->write(make_frame(4, 4, flat(4, 4, k)));
+        w->finish();
     }
     platform::avi_file f;
     f.open(path);
@@ -254,7 +286,7 @@ TEST(WriterFactory, FieldRenderedSequenceWritesOneFilePerPair)
     auto w = s.silent_open_writer({ 4, 4 }, fraction(25, 1), folder.file("s_[###].tga"));
     for (int k = 0; k < 5; ++k)
         w->write(make_frame(4, 4, flat(4, 4, k)));
-    w.reset();
+    w->finish();
     EXPECT_EQ(files_in(folder.root()), (std::vector<std::string> { "s_000.tga", "s_001.tga" }));
     frame back;
     img::default_readers().read(folder.file("s_001.tga"), back);

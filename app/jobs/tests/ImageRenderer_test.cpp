@@ -15,6 +15,7 @@
 #include "foundation/files/image_error.h"
 #include "foundation/system/regprofile.h"
 #include "lumvex/dll.h"
+#include "lumvex/files/image_codec.h"
 #include "lumvex/footage/footage.h"
 #include "platform/gui/messages.h"
 #include "platform/tests/avi_reference.h"
@@ -191,10 +192,9 @@ TEST(ImageRenderer, FailedFrameIsReportedAndTheJobStillEnds)
     ASSERT_EQ(r.prompts.prompt.texts.size(), 2u);
     EXPECT_EQ(r.prompts.prompt.texts[0], "Please, wait until rendering and mask exporting are finished.");
     EXPECT_FALSE(r.prompts.prompt.texts[1].empty());
-    // The frames before the failure were written and the output finished.
-    for (int f = 0; f < 3; ++f)
-        EXPECT_TRUE(fs::exists(r.folder.file("f_0" + std::to_string(f) + ".png"))) << f;
-    EXPECT_FALSE(fs::exists(r.folder.file("f_03.png")));
+    // A failed render leaves nothing of its own: not the frames before the
+    // failure, nor their temporary files.
+    EXPECT_EQ(r.CountFiles(), 0u);
     EXPECT_TRUE(r.comp.CanClose());
 }
 
@@ -407,10 +407,12 @@ TEST(ImageRenderer, RenderWithAnUnreadableFrameKeepsTheFilesItWasToReplace)
     struct Case {
         std::string output;
         int field;
-        std::string kept; // a file the failed render leaves as it was
+        std::vector<std::string> kept; // files the failed render leaves as they were
     };
-    for (const Case& c : { Case { "render.avi", 0, "render.avi" }, Case { "render.avi", 1, "render.avi" },
-             Case { "f_[##].png", 0, "f_04.png" } }) {
+    // The sequence's frames 0 to 3 are written before frame 4 fails.
+    for (const Case& c :
+        { Case { "render.avi", 0, { "render.avi" } }, Case { "render.avi", 1, { "render.avi" } },
+            Case { "f_[##].png", 0, { "f_00.png", "f_01.png", "f_02.png", "f_03.png", "f_04.png" } } }) {
         Render r(10);
         if (!ChooseCompressor(r.settings, "DIB "))
             GTEST_SKIP() << "uncompressed frames are not offered";
@@ -420,16 +422,71 @@ TEST(ImageRenderer, RenderWithAnUnreadableFrameKeepsTheFilesItWasToReplace)
         const std::string bad = r.folder.file("plate_0004.png");
         r.comp.SetFootage(boost::make_shared<UnreadableFrameFootage>(10, r.folder.file("walk.avi"), 4, bad));
         r.AddSegment(0, 10, false);
-        const std::string kept = r.folder.file(c.kept);
-        std::ofstream(kept) << "the earlier render";
+        for (const std::string& kept : c.kept)
+            std::ofstream(r.folder.file(kept)) << "the earlier render";
         r.StartTo(r.folder.file(c.output));
         ASSERT_TRUE(r.WaitForJobs());
         ASSERT_EQ(r.prompts.prompt.texts.size(), 1u) << c.output;
         EXPECT_EQ(r.prompts.prompt.texts[0], "could not open image file for reading or read error: " + bad);
-        EXPECT_TRUE(Contents(kept) == "the earlier render") << c.output << " " << c.field;
-        EXPECT_TRUE(FilesWith(r.folder.root(), ".tmp").empty()) << c.output;
+        for (const std::string& kept : c.kept)
+            EXPECT_TRUE(Contents(r.folder.file(kept)) == "the earlier render") << kept << " " << c.field;
+        EXPECT_EQ(r.CountFiles(), c.kept.size()) << c.output;
         EXPECT_TRUE(r.comp.CanClose());
     }
+}
+
+// Cancel keeps what was written, as for an AVI file: the frames up to the
+// one being written when Cancel came take their places; a frame of an
+// earlier render beyond them stays.
+TEST(ImageRenderer, CancelledSequenceKeepsTheFramesWritten)
+{
+    Render r(40);
+    r.AddSegment(0, 40, false);
+    r.settings.format = "png";
+    const std::string beyond = r.folder.file("part_30.png");
+    std::ofstream(beyond) << "the earlier render";
+    r.footage->SetGate(20);
+    ImageRenderer* job = r.StartTo(r.folder.file("part_[##].png"));
+    ASSERT_TRUE(r.footage->WaitReached());
+    job->GetProgress().GetWindow().PressCancel();
+    r.footage->Release();
+    ASSERT_TRUE(r.WaitForJobs());
+    ASSERT_EQ(r.prompts.prompt.texts.size(), 1u);
+    EXPECT_EQ(r.prompts.prompt.texts[0], "Rendering interrupted by user.");
+    EXPECT_EQ(r.CountFiles(), 22u);
+    EXPECT_TRUE(FilesWith(r.folder.root(), ".tmp").empty());
+    img::image<img::BGRA<unsigned char>> last;
+    img::default_readers().read(r.folder.file("part_20.png"), last);
+    EXPECT_EQ(Render::Bgr(last), r.Expected(20));
+    EXPECT_TRUE(Contents(beyond) == "the earlier render");
+}
+
+// All frames written, one of them cannot take its place: the render is a
+// failure that names the frame, and the earlier frames stay as they were.
+TEST(ImageRenderer, SequenceWhoseFrameCannotTakeItsPlaceIsAFailureAndTheEarlierFramesStay)
+{
+    Render r(6);
+    r.AddSegment(0, 6, false);
+    r.settings.format = "png";
+    const auto frame = [&r](int f) { return r.folder.file("f_0" + std::to_string(f) + ".png"); };
+    for (int f = 0; f < 6; ++f)
+        std::ofstream(frame(f)) << "the earlier render";
+    r.footage->SetGate(5);
+    r.StartTo(r.folder.file("f_[##].png"));
+    ASSERT_TRUE(r.footage->WaitReached());
+    // A folder takes the place of a frame already written.
+    fs::remove(frame(2));
+    fs::create_directory(frame(2));
+    r.footage->Release();
+    ASSERT_TRUE(r.WaitForJobs());
+    ASSERT_EQ(r.prompts.prompt.texts.size(), 1u);
+    EXPECT_EQ(r.prompts.prompt.texts[0],
+        "could not open image file for writing or write error: " + std::system_category().message(EISDIR)
+            + ": " + frame(2));
+    for (int f : { 0, 1, 3, 4, 5 })
+        EXPECT_TRUE(Contents(frame(f)) == "the earlier render") << f;
+    EXPECT_TRUE(FilesWith(r.folder.root(), ".tmp").empty());
+    EXPECT_TRUE(r.comp.CanClose());
 }
 
 TEST(ImageRenderer, FullDiscMidRenderKeepsTheFileItWasToReplaceAndTellsWhy)
