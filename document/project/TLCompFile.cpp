@@ -7,6 +7,7 @@
 #include "document/project/FramerateText.h"
 #include "document/project/MissingFootage.h"
 #include "document/segments/TLSegmentSet.h"
+#include "foundation/files/image_error.h"
 #include "foundation/system/exception.h"
 #include "foundation/xml/xml_stream.h"
 #include "lumvex/dll.h"
@@ -153,6 +154,24 @@ std::optional<My::Span> KeptWorkArea(
         now.last == opened.last ? held.last : now.last };
 }
 
+// Rethrows the exception being handled, named after the project file when
+// the file's text caused it and it does not name a file yet: the document
+// library's errors and those of images stored in the file.
+[[noreturn]] void NameProjectFile(const std::string& path)
+{
+    try {
+        throw;
+    } catch (xml::exception& error) {
+        if (error.file().empty())
+            error.set_file(path);
+        throw;
+    } catch (img::io_error& error) {
+        if (error.subject().empty())
+            error.set_subject(path);
+        throw;
+    }
+}
+
 } // namespace
 
 void TLComp::Store(const std::string& path)
@@ -209,7 +228,7 @@ void TLComp::Load(const std::string& path, int)
         m_missingFootage.reset();
         m_missingBackground.reset();
         Close();
-        throw;
+        NameProjectFile(path);
     }
 }
 

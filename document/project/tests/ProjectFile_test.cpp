@@ -192,6 +192,64 @@ TEST(ProjectFile, WorkAreaAndCurrentFrameAreClamped)
     EXPECT_EQ(load("CurrentFrame='0'", "<WorkArea First='7'/>")->comp.GetWorkArea(), (My::Span { 0, 200 }));
 }
 
+// The report a failed open gives: the operation, then the exception's text.
+std::string OpenReport(TLComp& comp, const std::string& path)
+{
+    My::ClearOperations();
+    try {
+        comp.Open(path, 0);
+    } catch (const std::exception& error) {
+        const std::string report = My::ComposeErrorReport(error.what());
+        My::ClearOperations();
+        return report;
+    }
+    return "opened";
+}
+
+TEST(ProjectFile, OpenErrorsNameTheFileAndWhereTheTextStoppedMatching)
+{
+    Handwritten hand;
+    PromptScope prompts;
+    Reader reader(hand.workspace);
+    const std::string path = hand.Path();
+    {
+        // A project cut short in its third line.
+        Workspace other;
+        Project project(other, 40, 1);
+        project.comp.Store(path);
+        const std::string whole = ReadFile(path);
+        std::size_t cut = 0;
+        for (int line = 0; line < 2; ++line)
+            cut = whole.find('\n', cut) + 1;
+        WriteFile(path, whole.substr(0, cut + 5));
+    }
+    EXPECT_EQ(OpenReport(reader.comp, path),
+        "Error while opening project:\n" + path + ": stream parse error at line 3.");
+    ExpectClean(reader.comp);
+
+    const std::string clip = hand.workspace.scratch.File("clip.avi");
+    WriteFile(clip, std::string("RIFF\x20\0\0\0AVI LIST\x04\0\0\0hdrl", 24));
+    EXPECT_EQ(OpenReport(reader.comp, clip),
+        "Error while opening project:\n" + clip + ": stream parse error at line 1.");
+
+    const std::string missing = hand.workspace.scratch.File("gone.tvp");
+    EXPECT_EQ(OpenReport(reader.comp, missing),
+        "Error while opening project:\ncannot read " + missing + ": No such file or directory.");
+    const std::string folder = hand.workspace.scratch.File("plates");
+    EXPECT_EQ(OpenReport(reader.comp, folder),
+        "Error while opening project:\ncannot read " + folder + ": Is a directory.");
+
+    // A key mask whose bytes are no picture names the project it is in.
+    WriteFile(path,
+        std::string("<Tavelo CurrentFrame='0'>") + kFootage
+            + "<Segment origin='5'><keymask encoded='0011'/><TimeSpan First='1' "
+              "Last='9'/></Segment></Tavelo>");
+    const std::string report = OpenReport(reader.comp, path);
+    EXPECT_EQ(report.rfind("Error while opening project:\n", 0), 0u) << report;
+    EXPECT_NE(report.find(": " + path + "."), std::string::npos) << report;
+    ExpectClean(reader.comp);
+}
+
 TEST(ProjectFile, ExportSettingsReadAndWrite)
 {
     Handwritten hand;
