@@ -4,10 +4,11 @@ driven from outside the process with synthesised X input on a display of
 its own:
 
 File > Open... of a project cut short in its fourth line: the error box
-names the file and the line where the text stops matching. Then, with a
-good project open, an AVI file dropped onto the window as a file manager
-drops it (XDND): the project is closed first and the box names the AVI and
-its first line. Each box's text is read as a
+names the file and the line where the text stops matching. A project whose
+work area's "First" is no number is refused, the box naming the attribute
+and its element. Then, with a good project open, an AVI file dropped onto
+the window as a file manager drops it (XDND): the project is closed first
+and the box names the AVI and its first line. Each box's text is read as a
 user copies it (the label selected whole); the window shows no project
 after each.
 
@@ -81,6 +82,12 @@ class Flow:
         self.open_project(path)
         self.error_box("cut-project", REPORT % (path, "stream parse error at line 4"))
 
+    def open_damaged_work_area(self):
+        path = self.write_project("damaged", self.project_text("  <WorkArea First=\"abc\" Last=\"4\"/>\n"))
+        self.open_project(path)
+        self.error_box("damaged-work-area",
+                       REPORT % (path, "attribute parse error (\"First\" of element \"WorkArea\")"))
+
     def drop_avi(self):
         good = self.write_project("good", self.project_text())
         self.open_project(good)
@@ -100,6 +107,7 @@ class Flow:
         def steps():
             s.run("start", self.start, fatal=True)
             s.run("File > Open of a cut project", self.open_cut, needs=["start"])
+            s.run("File > Open of a damaged work area", self.open_damaged_work_area, needs=["start"])
             s.run("an AVI dropped onto an open project", self.drop_avi, needs=["start"])
             s.run("quit", self.quit, needs=["start"])
 

@@ -107,7 +107,9 @@ MissingFootage::Element CopyElement(xml::sarnel& doc, xml::handle h, const std::
 
 // The length a project implies for a footage that is missing: enough for
 // its work area, its current frame and every segment's time span, key frame
-// and stored results, so that nothing the project holds is cut off.
+// and stored results, so that nothing the project holds is cut off. Every
+// value is read with a default here: the project's own reading, which
+// follows, refuses required ones that are missing or no number.
 int ImpliedFrameCount(xml::stream& root)
 {
     long long count = 1;

@@ -189,7 +189,6 @@ TEST(ProjectFile, WorkAreaAndCurrentFrameAreClamped)
         (My::Span { 0, 200 }));
     EXPECT_EQ(load("CurrentFrame='0'", "<WorkArea First='50' Last='10'/>")->comp.GetWorkArea(),
         (My::Span { 0, 200 }));
-    EXPECT_EQ(load("CurrentFrame='0'", "<WorkArea First='7'/>")->comp.GetWorkArea(), (My::Span { 0, 200 }));
 }
 
 // The report a failed open gives: the operation, then the exception's text.
@@ -204,6 +203,37 @@ std::string OpenReport(TLComp& comp, const std::string& path)
         return report;
     }
     return "opened";
+}
+
+TEST(ProjectFile, ASpanWithoutBothEndsAsNumbersRefusesTheProject)
+{
+    Handwritten hand;
+    PromptScope prompts;
+    Reader reader(hand.workspace);
+    const std::string path = hand.Path();
+    const std::string head = std::string("<Tavelo CurrentFrame='0'>") + kFootage;
+    const std::string trimmed = "<Background><Footage type='seq' filter='plates\\back_????.png'/>";
+    const std::pair<std::string, std::string> refused[] = {
+        { head + "<WorkArea First='abc' Last='20'/></Tavelo>",
+            "attribute parse error (\"First\" of element \"WorkArea\")" },
+        { head + "<WorkArea First='7'/></Tavelo>", "attribute not found (\"Last\" of element \"WorkArea\")" },
+        { head + "<WorkArea Last='7'/></Tavelo>", "attribute not found (\"First\" of element \"WorkArea\")" },
+        { head + "<Segment origin='5'>" + hand.keymask + "<TimeSpan First='1' Last='x'/></Segment></Tavelo>",
+            "attribute parse error (\"Last\" of element \"TimeSpan\")" },
+        { head + trimmed + "<Trimming First='1'/></Background></Tavelo>",
+            "attribute not found (\"Last\" of element \"Trimming\")" },
+        { head + trimmed + "<Trimming First='' Last='9'/></Background></Tavelo>",
+            "attribute parse error (\"First\" of element \"Trimming\")" },
+    };
+    for (const auto& [text, error] : refused) {
+        WriteFile(path, text);
+        EXPECT_EQ(OpenReport(reader.comp, path), "Error while opening project:\n" + path + ": " + error + ".")
+            << text;
+        ExpectClean(reader.comp);
+    }
+    // What the program writes opens: both ends, the open end included.
+    hand.Load(reader.comp, head + "<WorkArea First='20' Last='2147483647'/></Tavelo>");
+    EXPECT_EQ(reader.comp.GetWorkArea(), (My::Span { 20, 200 }));
 }
 
 TEST(ProjectFile, OpenErrorsNameTheFileAndWhereTheTextStoppedMatching)
