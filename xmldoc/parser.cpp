@@ -27,7 +27,34 @@ namespace xml {
 namespace {
 
 namespace sp = boost::spirit::classic;
-using rule = sp::rule<>;
+
+// The scanner's iteration notes the farthest place the grammar looked at:
+// every primitive asks whether the text ends before it reads a character,
+// and the grammar's own runs note where they stopped. When the document
+// fails, that place is where the text stopped matching.
+struct reach_policy : sp::iteration_policy {
+    explicit reach_policy(const char*& farthest)
+        : m_farthest(&farthest)
+    {
+    }
+
+    template <class ScannerT> bool at_end(const ScannerT& scan) const
+    {
+        reach(scan.first);
+        return scan.first == scan.last;
+    }
+
+    void reach(const char* p) const
+    {
+        if (p > *m_farthest)
+            *m_farthest = p;
+    }
+
+    const char** m_farthest;
+};
+
+using scanner = sp::scanner<const char*, sp::scanner_policies<reach_policy>>;
+using rule = sp::rule<scanner>;
 
 // Nesting of declaration groups in a document type declaration (content
 // models, conditional sections) is parsed by recursion; this bounds it.
@@ -209,6 +236,7 @@ struct run_parser : sp::parser<run_parser> {
         auto p = scan.first;
         while (p != scan.last && chars::is(*p, m_class))
             ++p;
+        scan.reach(p);
         if (p == save)
             return scan.no_match();
         scan.first = p;
@@ -225,11 +253,13 @@ struct name_parser : sp::parser<name_parser> {
     {
         auto save = scan.first;
         auto p = scan.first;
+        scan.reach(p);
         if (p == scan.last || !chars::is(*p, chars::name_start))
             return scan.no_match();
         ++p;
         while (p != scan.last && chars::is(*p, chars::name_char))
             ++p;
+        scan.reach(p);
         scan.first = p;
         return scan.create_match(static_cast<std::size_t>(p - save), sp::nil_t(), save, p);
     }
@@ -249,14 +279,17 @@ struct until_parser : sp::parser<until_parser> {
     typename sp::parser_result<until_parser, ScannerT>::type parse(const ScannerT& scan) const
     {
         auto save = scan.first;
-        for (auto p = scan.first; p != scan.last; ++p) {
+        auto p = scan.first;
+        for (; p != scan.last; ++p) {
             if (starts(p, scan.last, m_terminator) || (m_other && starts(p, scan.last, m_other))) {
+                scan.reach(p);
                 scan.first = p;
                 return scan.create_match(static_cast<std::size_t>(p - save), sp::nil_t(), save, p);
             }
             if (!chars::is(*p, chars::character))
                 break;
         }
+        scan.reach(p);
         return scan.no_match();
     }
 
@@ -459,6 +492,18 @@ grammar::grammar(parse_context& ctx)
     m_ignore = until_parser("<![", "]]>");
 }
 
+// The line of a place in the text, counted from 1; a line ends at a line
+// feed, a carriage return, or the two together.
+std::size_t line_of(std::string_view text, const char* place)
+{
+    std::size_t line = 1;
+    const char* last = text.data() + text.size();
+    for (const char* p = text.data(); p < place; ++p)
+        if (*p == '\n' || (*p == '\r' && (p + 1 == last || p[1] != '\n')))
+            ++line;
+    return line;
+}
+
 } // namespace
 
 void parse_tree(std::string_view text, arena& memory, element*& root)
@@ -467,9 +512,15 @@ void parse_tree(std::string_view text, arena& memory, element*& root)
     const grammar g(context);
     const char* first = text.data();
     const char* last = first + text.size();
+    const char* farthest = first;
     try {
-        if (!sp::parse(first, last, g.document()).full)
+        const char* position = first;
+        const scanner scan(position, last, sp::scanner_policies<reach_policy>(reach_policy(farthest)));
+        if (!g.document().parse(scan) || position != last)
             throw stream_parse_error();
+    } catch (const stream_parse_error&) {
+        context.keep_open_elements();
+        throw stream_parse_error(line_of(text, farthest));
     } catch (...) {
         context.keep_open_elements();
         throw;

@@ -1,10 +1,14 @@
 #include "xmldoc/sarnel.h"
 
-#include <algorithm>
+#include <cerrno>
 #include <cstdint>
-#include <cstring>
-#include <fstream>
+#include <ios>
 #include <string_view>
+#include <system_error>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "xmldoc/arena.h"
 #include "xmldoc/element.h"
@@ -100,6 +104,12 @@ std::ios_base::failure write_failure(const std::string& path)
     return std::ios_base::failure("cannot write " + path);
 }
 
+// "cannot read ", the path, ": " and the system's words for the cause.
+std::ios_base::failure read_failure(const std::string& path, int error)
+{
+    return std::ios_base::failure("cannot read " + path, std::error_code(error, std::generic_category()));
+}
+
 } // namespace
 
 sarnel::sarnel()
@@ -130,28 +140,36 @@ void sarnel::parse(const std::string& text)
 
 void sarnel::read(const std::string& path)
 {
-    std::ifstream in;
-    in.exceptions(std::ios::failbit | std::ios::badbit);
-    in.open(path, std::ios::in | std::ios::binary);
-    in.seekg(0, std::ios::end);
-    const std::int64_t size = in.tellg();
-    in.seekg(0, std::ios::beg);
-    if (size < 0 || static_cast<std::uint64_t>(size) > std::string().max_size())
-        throw std::ios_base::failure("cannot read " + path);
-    // The size claimed by seeking is not to be trusted until something has
-    // been read (a folder opens and claims an absurd one), and a stream
-    // failure must come before any allocation that large: a small first
-    // read comes first, then room for the whole text is mapped.
-    std::string first(static_cast<std::size_t>(std::min<std::int64_t>(size, 1 << 16)), '\0');
-    in.read(first.data(), static_cast<std::streamsize>(first.size()));
-    const page_buffer text(static_cast<std::size_t>(size));
-    if (!first.empty())
-        std::memcpy(text.data(), first.data(), first.size());
-    const auto rest = static_cast<std::streamsize>(size - static_cast<std::int64_t>(first.size()));
-    in.read(text.data() + first.size(), rest);
-    in.close();
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor < 0)
+        throw read_failure(path, errno);
+    const struct closer {
+        int descriptor;
+        ~closer() { ::close(descriptor); }
+    } closing { descriptor };
+    struct stat status { };
+    if (::fstat(descriptor, &status) != 0)
+        throw read_failure(path, errno);
+    // A folder opens, and its size means nothing.
+    if (S_ISDIR(status.st_mode))
+        throw read_failure(path, EISDIR);
+    if (status.st_size < 0 || static_cast<std::uint64_t>(status.st_size) > std::string().max_size())
+        throw read_failure(path, EFBIG);
+    const page_buffer text(static_cast<std::size_t>(status.st_size));
+    std::size_t filled = 0;
+    while (filled < text.size()) {
+        const ssize_t count = ::read(descriptor, text.data() + filled, text.size() - filled);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            throw read_failure(path, errno);
+        // A file cut short while it is read is parsed as far as it goes.
+        if (count == 0)
+            break;
+        filled += static_cast<std::size_t>(count);
+    }
     clear();
-    parse_tree(std::string_view(text.data(), text.size()), *m_arena, m_root);
+    parse_tree(std::string_view(text.data(), filled), *m_arena, m_root);
 }
 
 handle sarnel::root_handle() const

@@ -26,8 +26,9 @@ struct element;
 // Errors: xml::invalid_name for names that break the XML 1.0 name rule,
 // xml::invalid_value for attribute values holding a zero byte (no XML text
 // can carry it), xml::stream_parse_error for text that is not a well-formed
-// document (including nesting deeper than max_depth), std::ios_base::failure
-// for files that cannot be read or written.
+// document (including nesting deeper than max_depth; it tells the line where
+// the text stopped matching), std::ios_base::failure for files that cannot
+// be read or written (naming the file and the cause).
 class SARNEL_API sarnel final : public document {
 public:
     // Elements nested deeper than this (the root is at depth 1) make parse

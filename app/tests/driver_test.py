@@ -3,8 +3,9 @@
 screenshots (menus, panels, pictures, check boxes, buttons), how it
 judges the program's diagnostic stream, the seeded events of the random
 run, the step record, and, on a display of its own, that its synthesised
-input, window lookup, close message, ping and screenshots reach a plain
-X client as a window manager's and a user's would."""
+input, window lookup, close message, ping, screenshots, dropped files and
+selection reading reach a plain X client as a window manager's, a file
+manager's and a user's would."""
 
 import os
 import select
@@ -13,7 +14,7 @@ import time
 import unittest
 
 import numpy as np
-from Xlib import X, XK, display as xdisplay
+from Xlib import X, XK, Xatom, display as xdisplay
 from Xlib.protocol import event as xevent
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
@@ -417,6 +418,100 @@ class DrivingADisplay(unittest.TestCase):
         self.assertEqual(tuple(shot[10, 10]), tuple(shot[500, 900]))
         grabbed = self.screen.grab((100, 80, 400, 280))
         self.assertTrue(np.array_equal(grabbed, shot[80:280, 100:400]))
+
+
+class DropAndSelectionClient(Client):
+    """A client that takes dropped files as a toolkit does (it declares
+    XDND, accepts at any point, asks for the file list on the drop and
+    tells the source it has finished) and owns the primary selection."""
+
+    def __init__(self, name, text):
+        super().__init__(name, "Drop Target", 100, 80, 300, 200)
+        self.atom = self.d.intern_atom
+        self.window.change_property(self.atom("XdndAware"), Xatom.ATOM, 32, [5])
+        self.window.set_selection_owner(self.atom("PRIMARY"), X.CurrentTime)
+        self.d.sync()
+        self.text = text
+        self.position = self.dropped = None
+
+    def send(self, window_id, name, data):
+        w = self.d.create_resource_object("window", window_id)
+        w.send_event(xevent.ClientMessage(window=w, client_type=self.atom(name), data=(32, data)), event_mask=0)
+        self.d.flush()
+
+    def handle(self, e):
+        if e.type == X.ClientMessage and e.client_type == self.atom("XdndPosition"):
+            self.position = (e.data[1][2] >> 16, e.data[1][2] & 0xFFFF)
+            self.send(e.data[1][0], "XdndStatus", [self.window.id, 1, 0, 0, self.atom("XdndActionCopy")])
+        elif e.type == X.ClientMessage and e.client_type == self.atom("XdndDrop"):
+            self.source = e.data[1][0]
+            self.window.convert_selection(self.atom("XdndSelection"), self.atom("text/uri-list"),
+                                          self.atom("DROPPED"), e.data[1][2])
+            self.d.flush()
+        elif e.type == X.SelectionNotify and e.property == self.atom("DROPPED"):
+            self.dropped = self.window.get_full_property(self.atom("DROPPED"), X.AnyPropertyType).value
+            self.send(self.source, "XdndFinished", [self.window.id, 1, self.atom("XdndActionCopy"), 0, 0])
+        elif e.type == X.SelectionRequest:
+            e.requestor.change_property(e.property, self.atom("UTF8_STRING"), 8, self.text.encode())
+            e.requestor.send_event(xevent.SelectionNotify(time=e.time, requestor=e.requestor, selection=e.selection,
+                                                          target=e.target, property=e.property), event_mask=0)
+            self.d.flush()
+
+    def serve(self, seconds):
+        end = time.monotonic() + seconds
+        while time.monotonic() < end:
+            while self.d.pending_events():
+                self.handle(self.d.next_event())
+            select.select([self.d], [], [], 0.05)
+
+
+class DroppingAndSelections(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.server = XServer()
+        cls.screen = Screen(cls.server.name)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.screen.close()
+        cls.server.stop()
+
+    def serving(self, client, action, seconds=2.0):
+        import threading
+        served = threading.Thread(target=client.serve, args=(seconds,))
+        served.start()
+        try:
+            return action()
+        finally:
+            served.join()
+
+    def test_files_are_dropped_at_a_point_as_a_uri_list_by_the_drag_and_drop_protocol(self):
+        client = DropAndSelectionClient(self.server.name, "")
+        try:
+            self.screen.wait_window("Drop Target", 10)
+            self.serving(client, lambda: self.screen.drop_files(150, 130, ["/tmp/a clip.avi", "/tmp/b.tvp"]))
+            self.assertEqual(client.position, (150, 130))
+            self.assertEqual(bytes(client.dropped), b"file:///tmp/a%20clip.avi\r\nfile:///tmp/b.tvp\r\n")
+        finally:
+            client.close()
+
+    def test_a_window_that_takes_no_files_is_told_and_nothing_is_dropped(self):
+        plain = Client(self.server.name, "Plain", 500, 80, 100, 100)
+        try:
+            self.screen.wait_window("Plain", 10)
+            with self.assertRaises(DriverError):
+                self.screen.drop_files(550, 130, ["/tmp/x.avi"])
+        finally:
+            plain.close()
+
+    def test_the_primary_selection_reads_as_its_owner_gives_it_and_none_without_an_owner(self):
+        client = DropAndSelectionClient(self.server.name, "Error while opening project:\nline \u00e9.")
+        try:
+            text = self.serving(client, lambda: self.screen.selection_text("PRIMARY"))
+            self.assertEqual(text, "Error while opening project:\nline \u00e9.")
+            self.assertIsNone(self.screen.selection_text("SECONDARY"))
+        finally:
+            client.close()
 
 
 if __name__ == "__main__":

@@ -21,10 +21,11 @@ My::Span ClampSpan(const My::Span& span, int count)
     return { std::clamp(span.first, 0, count), std::clamp(span.last, 0, count) };
 }
 
-// A span element whose "First" and "Last" must both be present.
-My::Span ReadRequiredSpan(const xml::stream& s)
+My::Span ReadSpan(xml::stream element)
 {
-    return { s.read<int>("First"), s.read<int>("Last") };
+    My::Span span;
+    element || span;
+    return span;
 }
 
 } // namespace
@@ -42,7 +43,7 @@ void TLSegment::Serialize(xml::stream& stream)
         return;
     }
     m_engine->serialize(stream);
-    const My::Span time = ReadRequiredSpan(stream.child("TimeSpan"));
+    const My::Span time = ReadSpan(stream.child("TimeSpan"));
     xml::stream mode = stream.child("MaskMode");
     mode || m_maskMode;
     m_keyFrame = m_engine->origin();
@@ -119,7 +120,7 @@ void Background::Serialize(xml::stream& stream, lumvex::dll* library, const std:
         return;
     }
     const int offset = stream.read<int>("SourceOffset", 0);
-    My::Span span = ReadRequiredSpan(stream.child("Trimming"));
+    My::Span span = ReadSpan(stream.child("Trimming"));
     auto* standIn = dynamic_cast<MissingFootage*>(read.get());
     if (standIn)
         standIn->SetFrameCount(standIn->StandsForStill() ? 1 : std::clamp(span.last, 1, 1 << 24));

@@ -7,6 +7,7 @@
 #include "document/project/FramerateText.h"
 #include "document/project/MissingFootage.h"
 #include "document/segments/TLSegmentSet.h"
+#include "foundation/files/image_error.h"
 #include "foundation/system/exception.h"
 #include "foundation/xml/xml_stream.h"
 #include "lumvex/dll.h"
@@ -106,7 +107,9 @@ MissingFootage::Element CopyElement(xml::sarnel& doc, xml::handle h, const std::
 
 // The length a project implies for a footage that is missing: enough for
 // its work area, its current frame and every segment's time span, key frame
-// and stored results, so that nothing the project holds is cut off.
+// and stored results, so that nothing the project holds is cut off. Every
+// value is read with a default here: the project's own reading, which
+// follows, refuses required ones that are missing or no number.
 int ImpliedFrameCount(xml::stream& root)
 {
     long long count = 1;
@@ -151,6 +154,24 @@ std::optional<My::Span> KeptWorkArea(
     const My::Span held = written ? stored : My::Span { 0, kOpenEnd };
     return My::Span { now.first == opened.first ? held.first : now.first,
         now.last == opened.last ? held.last : now.last };
+}
+
+// Rethrows the exception being handled, named after the project file when
+// the file's text caused it and it does not name a file yet: the document
+// library's errors and those of images stored in the file.
+[[noreturn]] void NameProjectFile(const std::string& path)
+{
+    try {
+        throw;
+    } catch (xml::exception& error) {
+        if (error.file().empty())
+            error.set_file(path);
+        throw;
+    } catch (img::io_error& error) {
+        if (error.subject().empty())
+            error.set_subject(path);
+        throw;
+    }
 }
 
 } // namespace
@@ -209,7 +230,7 @@ void TLComp::Load(const std::string& path, int)
         m_missingFootage.reset();
         m_missingBackground.reset();
         Close();
-        throw;
+        NameProjectFile(path);
     }
 }
 

@@ -7,8 +7,9 @@ namespace My {
 xml::stream& operator||(xml::stream& s, Span& span)
 {
     if (s.reading) {
-        span.first = s.read<std::int32_t>("First", 0);
-        span.last = s.read<std::int32_t>("Last", 0);
+        const std::int32_t first = s.read<std::int32_t>("First");
+        span.last = s.read<std::int32_t>("Last");
+        span.first = first;
     } else {
         s.write("First", span.first);
         s.write("Last", span.last);

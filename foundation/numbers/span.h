@@ -20,7 +20,9 @@ struct Span {
 };
 
 // The XML form on the element the stream addresses: attributes "First" and
-// "Last", both always written; a missing or unreadable one loads as 0.
+// "Last", both always written and both required on loading: a missing one
+// throws xml::attribute_not_found, one that is no number
+// xml::attribute_parse_error, and the span is left as it was.
 xml::stream& operator||(xml::stream& s, Span& span);
 
 } // namespace My

@@ -151,14 +151,14 @@ node node::child(const filter& f, const node& default_node) const
     return std::move(found.front());
 }
 
-void node::throw_not_found()
+void node::throw_not_found(const std::string& attribute) const
 {
-    throw attribute_not_found();
+    throw attribute_not_found(attribute, is_null() ? std::string() : m_document->name(m_handle));
 }
 
-void node::throw_parse_error()
+void node::throw_parse_error(const std::string& attribute) const
 {
-    throw attribute_parse_error();
+    throw attribute_parse_error(attribute, m_document->name(m_handle));
 }
 
 namespace detail {

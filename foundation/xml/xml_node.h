@@ -108,7 +108,7 @@ public:
 
     // Required read. Throws xml::attribute_not_found for a null node or a
     // missing attribute, xml::attribute_parse_error for text that does not
-    // convert.
+    // convert; both name the attribute and the element.
     template <class T> T read(const std::string& name) const;
 
     // Optional read: the default for a null node, a missing attribute or text
@@ -116,8 +116,8 @@ public:
     template <class T> T read(const std::string& name, const T& default_value) const;
 
 private:
-    [[noreturn]] static void throw_not_found();
-    [[noreturn]] static void throw_parse_error();
+    [[noreturn]] void throw_not_found(const std::string& attribute) const;
+    [[noreturn]] void throw_parse_error(const std::string& attribute) const;
 
     document* m_document = nullptr;
     handle m_handle = nullptr;
@@ -126,7 +126,7 @@ private:
 template <class T> void node::write(const std::string& name, const T& value)
 {
     if (is_null()) {
-        throw_not_found();
+        throw_not_found(name);
     }
     set_attribute(name, detail::to_text(value));
 }
@@ -135,11 +135,11 @@ template <class T> T node::read(const std::string& name) const
 {
     std::string text;
     if (!get_attribute(name, text)) {
-        throw_not_found();
+        throw_not_found(name);
     }
     T value {};
     if (!detail::from_text(text, value)) {
-        throw_parse_error();
+        throw_parse_error(name);
     }
     return value;
 }

@@ -1,7 +1,9 @@
 // Feeds arbitrary bytes to the parser: every input either parses or ends in
-// one of the library's exceptions; a parsed document is written and must
-// read back to the same text. The same bytes as an attribute value are either
-// refused when set or written so that they read back unchanged.
+// one of the library's exceptions (a parse error telling a line of the
+// text); a parsed document is written and must read back to the same text.
+// The same bytes as an attribute value are either refused when set or
+// written so that they read back unchanged.
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <sstream>
@@ -39,6 +41,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     xml::sarnel doc;
     try {
         doc.parse(text);
+    } catch (const xml::stream_parse_error& error) {
+        // The line where matching stopped lies within the text.
+        const auto breaks
+            = std::count(text.begin(), text.end(), '\n') + std::count(text.begin(), text.end(), '\r');
+        if (error.line() < 1 || error.line() > static_cast<std::size_t>(breaks) + 1)
+            std::abort();
+        return 0;
     } catch (const xml::exception&) {
         return 0;
     }

@@ -165,6 +165,53 @@ TEST(Parser, MalformedDocumentsFailWithStreamParseError)
     EXPECT_THROW(doc.parse(std::string("<a>\0</a>", 8)), xml::stream_parse_error);
 }
 
+TEST(Parser, AParseErrorTellsTheLineWhereTheTextStoppedMatching)
+{
+    using namespace std::string_literals;
+    const struct {
+        std::string text;
+        std::size_t line;
+    } cases[] = {
+        { "", 1 },
+        { "<a x=1/>", 1 },
+        { "RIFF\x10\0\0\0AVI LIST"s, 1 },
+        { "<a>\r\n<b>\r\n</c>\r\n</a>", 3 },
+        { "<a>\r<b>\r</c>\r</a>", 3 },
+        { "<a>\n<b/>\r\n\r\n<c x='1'\n   y='2\n\n<'/></a>", 7 },
+        { "<a\n x='1'\n x2='&#0;'/>", 3 },
+        { "<a><b/>\n</a>\n\n<c/>", 4 },
+        { "<Tavelo>\n  <Footage type='avi'/>\n  <WorkArea First='1' Last=", 3 },
+        { "<Tavelo>\n  <Footage type='avi'/>\n", 3 },
+        { "<a>\r\n", 2 },
+        { "<!DOCTYPE a [\n<!ELEMENT a (b,c|d)>\n]>\n<a/>", 2 },
+    };
+    for (const auto& c : cases) {
+        xml::sarnel doc;
+        try {
+            doc.parse(c.text);
+            ADD_FAILURE() << '"' << c.text << "\" parsed";
+        } catch (const xml::stream_parse_error& error) {
+            EXPECT_EQ(error.line(), c.line) << '"' << c.text << '"';
+            EXPECT_STREQ(error.what(), "stream parse error");
+            EXPECT_EQ(error.description(), "stream parse error at line " + std::to_string(c.line));
+        }
+    }
+    // The line is where the end tag that does not match was read.
+    xml::sarnel doc;
+    try {
+        doc.parse("<a>\n<b>\n\n</c></b></a>");
+        ADD_FAILURE() << "parsed";
+    } catch (const xml::stream_parse_error& error) {
+        EXPECT_EQ(error.line(), 4u);
+    }
+    // A file's text counts its lines the same way, and its name goes first.
+    xml::stream_parse_error named(12);
+    named.set_file("/p/cut.tvp");
+    EXPECT_STREQ(named.what(), "/p/cut.tvp: stream parse error at line 12");
+    EXPECT_EQ(named.file(), "/p/cut.tvp");
+    EXPECT_EQ(xml::stream_parse_error().description(), "stream parse error");
+}
+
 TEST(Parser, ElementsBuiltBeforeAFailureStayUntilTheNextParse)
 {
     xml::sarnel doc;

@@ -250,10 +250,15 @@ TEST(Sarnel, ATreeOneHundredThousandLevelsDeepIsDeletedWithoutRecursion)
     EXPECT_EQ(doc.root_handle(), nullptr);
 }
 
-TEST(Sarnel, ReadingAMissingFileThrowsTheStreamFailure)
+TEST(Sarnel, ReadingAMissingFileThrowsTheStreamFailureNamingTheFileAndTheCause)
 {
     xml::sarnel doc;
-    EXPECT_THROW(doc.read("/nonexistent/folder/project.tvp"), std::ios_base::failure);
+    try {
+        doc.read("/nonexistent/folder/project.tvp");
+        ADD_FAILURE() << "read";
+    } catch (const std::ios_base::failure& error) {
+        EXPECT_STREQ(error.what(), "cannot read /nonexistent/folder/project.tvp: No such file or directory");
+    }
 }
 
 TEST(Sarnel, ReadingAFolderThrowsTheStreamFailure)
@@ -264,7 +269,12 @@ TEST(Sarnel, ReadingAFolderThrowsTheStreamFailure)
         = std::filesystem::temp_directory_path() / ("sarnel_read_folder_test_" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     xml::sarnel doc;
-    EXPECT_THROW(doc.read(folder.string()), std::ios_base::failure);
+    try {
+        doc.read(folder.string());
+        ADD_FAILURE() << "read";
+    } catch (const std::ios_base::failure& error) {
+        EXPECT_EQ(std::string(error.what()), "cannot read " + folder.string() + ": Is a directory");
+    }
     EXPECT_EQ(doc.root_handle(), nullptr);
     std::filesystem::remove(folder);
 }
@@ -282,6 +292,17 @@ TEST(Sarnel, ReadParsesTheWholeFile)
     std::string value;
     EXPECT_TRUE(doc.get_attribute(doc.root_handle(), "a", value));
     EXPECT_EQ(collect(doc.children(doc.root_handle())).size(), 1u);
+
+    // Cut short, it fails at the line where it stops.
+    std::filesystem::resize_file(path, 40);
+    try {
+        doc.read(path.string());
+        ADD_FAILURE() << "read";
+    } catch (const xml::stream_parse_error& error) {
+        EXPECT_EQ(error.line(), 3u);
+    }
+    std::filesystem::resize_file(path, 0);
+    EXPECT_THROW(doc.read(path.string()), xml::stream_parse_error);
     std::filesystem::remove(path);
 }
 

@@ -12,6 +12,8 @@ import signal
 import subprocess
 import time
 
+import numpy as np
+
 from . import layout
 from .xsession import DriverError, Screen, XServer, wait_until
 
@@ -349,6 +351,20 @@ class Program:
         wait_until(lambda: dialog.id not in [w.id for w in self.dialogs()], 10,
                    what="%s to close" % what)
         return dialog
+
+    def message_text(self, dialog, timeout=10):
+        """The text of a message box as a user copies it: its label (the
+        topmost text in the box) clicked three times, which selects it
+        whole, and the primary selection read."""
+        box = self.screen.screenshot()[dialog.y:dialog.y + dialog.height, dialog.x:dialog.x + dialog.width]
+        rows, columns = np.nonzero(box.max(axis=2) < 110)
+        if not len(rows):
+            raise DriverError("the message box %r shows no text" % dialog)
+        top = rows.min()
+        left = columns[rows < top + 4].min()
+        self.screen.click(dialog.x + left + 2, dialog.y + top + 4, count=3)
+        return wait_until(lambda: self.screen.selection_text("PRIMARY"), timeout,
+                          what="the message box's text to be selected")
 
     def choose_in_list(self, x, y, index):
         """Opens the drop-down list whose box is at (x, y) and picks its

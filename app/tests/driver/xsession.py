@@ -13,10 +13,11 @@ import tempfile
 import time
 import io
 import select
+import urllib.parse
 
 import numpy as np
 from PIL import Image
-from Xlib import X, XK, display as xdisplay, error as xerror
+from Xlib import X, XK, Xatom, display as xdisplay, error as xerror
 from Xlib.ext import xtest
 from Xlib.protocol import event as xevent
 
@@ -116,6 +117,7 @@ class Screen:
         self._held_keys = set()
         self._watching_root = False
         self._ping_serial = 0
+        self._helper = None
         # A window destroyed between listing and asking is not an error.
         self.d.set_error_handler(lambda *args: None)
 
@@ -387,6 +389,115 @@ class Screen:
             self.release(b)
         for k in list(self._held_keys):
             self.key_up(k)
+
+    # Selections and dropped files ----------------------------------------------
+
+    def _helper_window(self):
+        """An unmapped window of the driver's own: it asks for selections
+        and is the source of the files it drops."""
+        if self._helper is None:
+            self._helper = self.root.create_window(-10, -10, 1, 1, 0, X.CopyFromParent,
+                                                   event_mask=X.PropertyChangeMask)
+            self.d.sync()
+        return self._helper
+
+    def _wait_event(self, wanted, timeout, what, handle=None):
+        """The next event `wanted` answers true for; events before it go to
+        `handle` (when given) and are dropped."""
+        end = time.monotonic() + timeout
+        while True:
+            while self.d.pending_events():
+                e = self.d.next_event()
+                if wanted(e):
+                    return e
+                if handle:
+                    handle(e)
+            remaining = end - time.monotonic()
+            if remaining <= 0:
+                raise DriverError("timed out after %gs waiting for %s" % (timeout, what))
+            select.select([self.d], [], [], min(remaining, 0.1))
+
+    def _server_time(self):
+        """A time stamp of the server's clock (selections and drags need
+        one): that of a property change on the helper window."""
+        w = self._helper_window()
+        w.change_property(self.atom("TAVELO_DRIVER_TIME"), Xatom.STRING, 8, b"")
+        self.d.flush()
+        return self._wait_event(lambda e: e.type == X.PropertyNotify and e.window.id == w.id, 5,
+                                "a time stamp").time
+
+    def selection_text(self, selection="PRIMARY", timeout=5):
+        """The text the owner of a selection gives for it, or None when no
+        client owns it."""
+        w = self._helper_window()
+        prop = self.atom("TAVELO_DRIVER_SELECTION")
+        w.convert_selection(self.atom(selection), self.atom("UTF8_STRING"), prop, X.CurrentTime)
+        self.d.flush()
+        e = self._wait_event(lambda e: e.type == X.SelectionNotify and e.requestor.id == w.id, timeout,
+                             "the %s selection" % selection)
+        if e.property == X.NONE:
+            return None
+        value = w.get_full_property(prop, X.AnyPropertyType)
+        w.delete_property(prop)
+        if value is None:
+            return None
+        data = value.value
+        return data.decode("utf-8", "replace") if isinstance(data, bytes) else str(data)
+
+    def drop_files(self, x, y, paths, timeout=10):
+        """Drops files at a screen point as a file manager does at the end
+        of a drag: the XDND protocol with the files as a text/uri-list.
+        Answers once the window under the point has taken the list; it may
+        still be handling the drop then (and tells that it has finished
+        later, to a window nobody listens to)."""
+        target = self.window_at(x, y)
+        if target is None:
+            raise DriverError("no window at %d,%d to drop files on" % (x, y))
+        window = self.d.create_resource_object("window", target.id)
+        aware = window.get_full_property(self.atom("XdndAware"), X.AnyPropertyType)
+        if not aware or not aware.value:
+            raise DriverError("the window %r takes no dropped files" % target)
+        version = min(5, aware.value[0])
+        source = self._helper_window()
+        stamp = self._server_time()
+        uri_list = self.atom("text/uri-list")
+        selection = self.atom("XdndSelection")
+        body = "".join("file://%s\r\n" % urllib.parse.quote(os.path.abspath(p)) for p in paths).encode()
+        source.set_selection_owner(selection, stamp)
+
+        def send(name, data):
+            message = xevent.ClientMessage(window=window, client_type=self.atom(name), data=(32, data))
+            window.send_event(message, event_mask=0)
+            self.d.flush()
+
+        def is_message(e, name):
+            return e.type == X.ClientMessage and e.client_type == self.atom(name)
+
+        send("XdndEnter", [source.id, version << 24, uri_list, 0, 0])
+        send("XdndPosition", [source.id, 0, (x << 16) | y, stamp, self.atom("XdndActionCopy")])
+        status = self._wait_event(lambda e: is_message(e, "XdndStatus"), timeout, "the drop target's answer")
+        if not status.data[1][1] & 1:
+            send("XdndLeave", [source.id, 0, 0, 0, 0])
+            raise DriverError("the window %r refuses the files %s" % (target, paths))
+        send("XdndDrop", [source.id, 0, stamp, 0, 0])
+
+        def answer(request):
+            if request.type != X.SelectionRequest or request.selection != selection:
+                return False
+            prop = request.property
+            if request.target == uri_list:
+                request.requestor.change_property(prop, uri_list, 8, body)
+            elif request.target == self.atom("TARGETS"):
+                request.requestor.change_property(prop, Xatom.ATOM, 32, [self.atom("TARGETS"), uri_list])
+            else:
+                prop = X.NONE
+            notify = xevent.SelectionNotify(time=request.time, requestor=request.requestor,
+                                            selection=request.selection, target=request.target, property=prop)
+            request.requestor.send_event(notify, event_mask=0)
+            self.d.flush()
+            return request.target == uri_list
+
+        self._wait_event(answer, timeout, "the drop target to ask for the files")
 
     # Screenshots ----------------------------------------------------------------
 

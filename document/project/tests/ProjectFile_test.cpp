@@ -189,7 +189,95 @@ TEST(ProjectFile, WorkAreaAndCurrentFrameAreClamped)
         (My::Span { 0, 200 }));
     EXPECT_EQ(load("CurrentFrame='0'", "<WorkArea First='50' Last='10'/>")->comp.GetWorkArea(),
         (My::Span { 0, 200 }));
-    EXPECT_EQ(load("CurrentFrame='0'", "<WorkArea First='7'/>")->comp.GetWorkArea(), (My::Span { 0, 200 }));
+}
+
+// The report a failed open gives: the operation, then the exception's text.
+std::string OpenReport(TLComp& comp, const std::string& path)
+{
+    My::ClearOperations();
+    try {
+        comp.Open(path, 0);
+    } catch (const std::exception& error) {
+        const std::string report = My::ComposeErrorReport(error.what());
+        My::ClearOperations();
+        return report;
+    }
+    return "opened";
+}
+
+TEST(ProjectFile, ASpanWithoutBothEndsAsNumbersRefusesTheProject)
+{
+    Handwritten hand;
+    PromptScope prompts;
+    Reader reader(hand.workspace);
+    const std::string path = hand.Path();
+    const std::string head = std::string("<Tavelo CurrentFrame='0'>") + kFootage;
+    const std::string trimmed = "<Background><Footage type='seq' filter='plates\\back_????.png'/>";
+    const std::pair<std::string, std::string> refused[] = {
+        { head + "<WorkArea First='abc' Last='20'/></Tavelo>",
+            "attribute parse error (\"First\" of element \"WorkArea\")" },
+        { head + "<WorkArea First='7'/></Tavelo>", "attribute not found (\"Last\" of element \"WorkArea\")" },
+        { head + "<WorkArea Last='7'/></Tavelo>", "attribute not found (\"First\" of element \"WorkArea\")" },
+        { head + "<Segment origin='5'>" + hand.keymask + "<TimeSpan First='1' Last='x'/></Segment></Tavelo>",
+            "attribute parse error (\"Last\" of element \"TimeSpan\")" },
+        { head + trimmed + "<Trimming First='1'/></Background></Tavelo>",
+            "attribute not found (\"Last\" of element \"Trimming\")" },
+        { head + trimmed + "<Trimming First='' Last='9'/></Background></Tavelo>",
+            "attribute parse error (\"First\" of element \"Trimming\")" },
+    };
+    for (const auto& [text, error] : refused) {
+        WriteFile(path, text);
+        EXPECT_EQ(OpenReport(reader.comp, path), "Error while opening project:\n" + path + ": " + error + ".")
+            << text;
+        ExpectClean(reader.comp);
+    }
+    // What the program writes opens: both ends, the open end included.
+    hand.Load(reader.comp, head + "<WorkArea First='20' Last='2147483647'/></Tavelo>");
+    EXPECT_EQ(reader.comp.GetWorkArea(), (My::Span { 20, 200 }));
+}
+
+TEST(ProjectFile, OpenErrorsNameTheFileAndWhereTheTextStoppedMatching)
+{
+    Handwritten hand;
+    PromptScope prompts;
+    Reader reader(hand.workspace);
+    const std::string path = hand.Path();
+    {
+        // A project cut short in its third line.
+        Workspace other;
+        Project project(other, 40, 1);
+        project.comp.Store(path);
+        const std::string whole = ReadFile(path);
+        std::size_t cut = 0;
+        for (int line = 0; line < 2; ++line)
+            cut = whole.find('\n', cut) + 1;
+        WriteFile(path, whole.substr(0, cut + 5));
+    }
+    EXPECT_EQ(OpenReport(reader.comp, path),
+        "Error while opening project:\n" + path + ": stream parse error at line 3.");
+    ExpectClean(reader.comp);
+
+    const std::string clip = hand.workspace.scratch.File("clip.avi");
+    WriteFile(clip, std::string("RIFF\x20\0\0\0AVI LIST\x04\0\0\0hdrl", 24));
+    EXPECT_EQ(OpenReport(reader.comp, clip),
+        "Error while opening project:\n" + clip + ": stream parse error at line 1.");
+
+    const std::string missing = hand.workspace.scratch.File("gone.tvp");
+    EXPECT_EQ(OpenReport(reader.comp, missing),
+        "Error while opening project:\ncannot read " + missing + ": No such file or directory.");
+    const std::string folder = hand.workspace.scratch.File("plates");
+    EXPECT_EQ(OpenReport(reader.comp, folder),
+        "Error while opening project:\ncannot read " + folder + ": Is a directory.");
+
+    // A key mask whose bytes are no picture names the project it is in.
+    WriteFile(path,
+        std::string("<Tavelo CurrentFrame='0'>") + kFootage
+            + "<Segment origin='5'><keymask encoded='0011'/><TimeSpan First='1' "
+              "Last='9'/></Segment></Tavelo>");
+    const std::string report = OpenReport(reader.comp, path);
+    EXPECT_EQ(report.rfind("Error while opening project:\n", 0), 0u) << report;
+    EXPECT_NE(report.find(": " + path + "."), std::string::npos) << report;
+    ExpectClean(reader.comp);
 }
 
 TEST(ProjectFile, ExportSettingsReadAndWrite)

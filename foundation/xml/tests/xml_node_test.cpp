@@ -123,6 +123,24 @@ TEST(XmlNode, RequiredIntReadThrowsForMissingOrUnparsableText)
     EXPECT_STREQ(xml::attribute_not_found().what(), "attribute not found");
 }
 
+TEST(XmlNode, RequiredReadErrorsNameTheAttributeAndTheElement)
+{
+    auto error = [](const xml::node& n, const std::string& name) -> std::string {
+        try {
+            n.read<int>(name);
+        } catch (const xml::exception& e) {
+            // The error's own text stays what the caller expects.
+            EXPECT_EQ(e.description().rfind(e.what(), 0), 0u) << e.what();
+            return e.description();
+        }
+        return "no error";
+    };
+    EXPECT_EQ(error(attribute_fixture("abc").root, "v"), "attribute parse error (\"v\" of element \"root\")");
+    EXPECT_EQ(
+        error(attribute_fixture("1").root, "Last"), "attribute not found (\"Last\" of element \"root\")");
+    EXPECT_EQ(error(xml::node(), "First"), "attribute not found (\"First\")");
+}
+
 TEST(XmlNode, NegativeTextIsNoUnsignedValue)
 {
     // The stream extraction alone would read "-1" as 4294967295.
