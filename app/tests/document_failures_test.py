@@ -20,7 +20,6 @@ folder, removed when the test passes).
 import io
 import os
 import shutil
-import subprocess
 import sys
 import time
 import xml.etree.ElementTree as ElementTree
@@ -31,6 +30,7 @@ from PIL import Image
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from driver import images  # noqa: E402
+from driver.footage import truth_folder, write_footage  # noqa: E402
 from driver.program import Program  # noqa: E402
 from driver.steps import Steps, check, run_steps, test_main  # noqa: E402
 from driver.xsession import DriverError, wait_until  # noqa: E402
@@ -58,11 +58,9 @@ def segment_element(key, span, mask, params=""):
 class Flow:
     def __init__(self, program, tool, work):
         self.work = work
-        self.footage = os.path.join(work, "footage")
-        self.truth = os.path.join(self.footage, "truth")
-        os.makedirs(self.truth, exist_ok=True)
-        self.clip = os.path.join(self.footage, "disc.avi")
-        subprocess.run([tool, "write", self.clip, self.truth, str(FRAMES)], check=True)
+        self.clip = write_footage(tool, work, FRAMES)
+        self.footage = os.path.dirname(self.clip)
+        self.truth = truth_folder(self.clip)
         self.projects = os.path.join(work, "projects")
         os.makedirs(self.projects, exist_ok=True)
         self.p = Program(program, os.path.join(work, "session"), artifacts=os.path.join(work, "shots"))

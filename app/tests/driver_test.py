@@ -331,7 +331,9 @@ class Client:
         self.d.close()
 
 
-class DrivingADisplay(unittest.TestCase):
+class OnADisplay(unittest.TestCase):
+    """A display of the class's own, with the driver's screen on it."""
+
     @classmethod
     def setUpClass(cls):
         cls.server = XServer()
@@ -342,6 +344,8 @@ class DrivingADisplay(unittest.TestCase):
         cls.screen.close()
         cls.server.stop()
 
+
+class DrivingADisplay(OnADisplay):
     def setUp(self):
         self.client = Client(self.server.name, "Driver Target", 100, 80, 300, 200)
         self.screen.wait_window("Driver Target", 10)
@@ -465,17 +469,7 @@ class DropAndSelectionClient(Client):
             select.select([self.d], [], [], 0.05)
 
 
-class DroppingAndSelections(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.server = XServer()
-        cls.screen = Screen(cls.server.name)
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.screen.close()
-        cls.server.stop()
-
+class DroppingAndSelections(OnADisplay):
     def serving(self, client, action, seconds=2.0):
         import threading
         served = threading.Thread(target=client.serve, args=(seconds,))

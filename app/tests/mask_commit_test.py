@@ -18,7 +18,6 @@ folder, removed when the test passes).
 """
 
 import os
-import subprocess
 import sys
 import time
 
@@ -27,6 +26,7 @@ import numpy as np
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from driver import layout  # noqa: E402
+from driver.footage import write_footage  # noqa: E402
 from driver.program import Program  # noqa: E402
 from driver.steps import Steps, check, run_steps, test_main  # noqa: E402
 from driver.xsession import DriverError, wait_until  # noqa: E402
@@ -97,11 +97,7 @@ class MaskCommits:
     # Steps ----------------------------------------------------------------
 
     def start(self):
-        folder = os.path.join(self.work, "footage")
-        os.makedirs(os.path.join(folder, "truth"), exist_ok=True)
-        self.footage = os.path.join(folder, "disc.avi")
-        subprocess.run([self.tool, "write", self.footage, os.path.join(folder, "truth"), str(FRAMES)],
-                       check=True)
+        self.footage = write_footage(self.tool, self.work, FRAMES)
         self.p.start()
         self.p.wait_title("Tavelo")
 
@@ -109,9 +105,7 @@ class MaskCommits:
         """A segment over every frame, its key mask brushed over the disc
         (a ring of radius 14 with the brush of radius 20), processed, saved,
         closed and opened again: nothing to undo."""
-        self.p.choose("File", "New Project...")
-        self.p.answer_file_chooser("Open Footage", self.footage)
-        self.p.wait_title("(Untitled) * - Tavelo")
+        self.p.new_project(self.footage)
         self.find_picture()
         self.p.choose("Segment", "New Segment")
         self.p.choose("Display", "Edit Mask")
@@ -123,14 +117,7 @@ class MaskCommits:
         self.p.choose("Time", "First Frame")
         self.p.choose("Segment", "Process")
         self.wait_processing_done()
-        self.p.choose("File", "Save")
-        self.p.answer_file_chooser("Save Project As", self.project)
-        self.p.wait_title(PROJECT_TITLE)
-        self.p.choose("File", "Close Project")
-        self.p.wait_title("Tavelo")
-        self.p.choose("File", "Open...")
-        self.p.answer_file_chooser("Open Project", self.project)
-        self.p.wait_title(PROJECT_TITLE)
+        self.p.save_and_reopen(self.project, PROJECT_TITLE)
         self.p.choose("Segment", "Activate below")
         self.p.choose("Display", "Edit Mask")
         self.find_picture()

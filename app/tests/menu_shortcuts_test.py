@@ -15,7 +15,6 @@ folder, removed when the test passes).
 """
 
 import os
-import subprocess
 import sys
 import time
 
@@ -24,6 +23,7 @@ import numpy as np
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from driver import layout  # noqa: E402
+from driver.footage import write_footage  # noqa: E402
 from driver.program import Program  # noqa: E402
 from driver.steps import Steps, check, run_steps, test_main  # noqa: E402
 from driver.xsession import DriverError, save_image, wait_until  # noqa: E402
@@ -96,15 +96,10 @@ class MenuShortcuts:
     # Steps ----------------------------------------------------------------
 
     def start(self):
-        footage = os.path.join(self.work, "footage")
-        os.makedirs(os.path.join(footage, "truth"), exist_ok=True)
-        self.footage = os.path.join(footage, "disc.avi")
-        subprocess.run([self.tool, "write", self.footage, os.path.join(footage, "truth"), "12"], check=True)
+        self.footage = write_footage(self.tool, self.work, 12)
         self.p.start()
         self.p.wait_title("Tavelo")
-        self.p.choose("File", "New Project...")
-        self.p.answer_file_chooser("Open Footage", self.footage)
-        self.p.wait_title(UNTITLED)
+        self.p.new_project(self.footage)
 
     def column(self, title, name):
         """The menu's shortcuts end at one x near its right edge, each right

@@ -18,12 +18,12 @@ folder, removed when the test passes).
 """
 
 import os
-import subprocess
 import sys
 import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
+from driver.footage import write_footage  # noqa: E402
 from driver.program import Program  # noqa: E402
 from driver.steps import Steps, check, run_steps, test_main  # noqa: E402
 
@@ -33,11 +33,7 @@ REPORT = "Error while opening project:\n%s: %s."
 
 class Flow:
     def __init__(self, program, tool, work):
-        self.footage = os.path.join(work, "footage")
-        truth = os.path.join(self.footage, "truth")
-        os.makedirs(truth, exist_ok=True)
-        self.clip = os.path.join(self.footage, "clip.avi")
-        subprocess.run([tool, "write", self.clip, truth, str(FRAMES)], check=True)
+        self.clip = write_footage(tool, work, FRAMES, "clip.avi")
         self.projects = os.path.join(work, "projects")
         os.makedirs(self.projects, exist_ok=True)
         self.p = Program(program, os.path.join(work, "session"), artifacts=os.path.join(work, "shots"))

@@ -18,7 +18,6 @@ Usage: random_input_test.py PROGRAM FOOTAGE_TOOL [--seed N] [--events N]
 
 import os
 import random
-import subprocess
 import sys
 import time
 
@@ -27,6 +26,7 @@ import numpy as np
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from driver import layout  # noqa: E402
+from driver.footage import write_footage  # noqa: E402
 from driver.program import Program  # noqa: E402
 from driver.steps import test_main  # noqa: E402
 from driver.xsession import DriverError, wait_until  # noqa: E402
@@ -100,15 +100,9 @@ class RandomRun:
     def prepare(self):
         """Footage open, a segment with a key mask over the disc, processing
         started."""
-        footage = os.path.join(self.work, "footage")
-        os.makedirs(os.path.join(footage, "truth"), exist_ok=True)
-        avi = os.path.join(footage, "disc.avi")
-        subprocess.run([self.tool, "write", avi, os.path.join(footage, "truth"), str(FOOTAGE_FRAMES)],
-                       check=True)
+        avi = write_footage(self.tool, self.work, FOOTAGE_FRAMES)
         self.p.start()
-        self.p.choose("File", "New Project...")
-        self.p.answer_file_chooser("Open Footage", avi)
-        self.p.wait_title("(Untitled) * - Tavelo")
+        self.p.new_project(avi)
         self.p.choose("Segment", "New Segment")
         self.p.choose("Display", "Edit Mask")
         # The footage's picture at 100% in the middle of the view area: a

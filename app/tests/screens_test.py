@@ -23,7 +23,6 @@ every reference is missing the test ends with status 77 (skipped).
 """
 
 import os
-import subprocess
 import sys
 import time
 
@@ -32,6 +31,7 @@ import numpy as np
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from driver import images, layout  # noqa: E402
+from driver.footage import truth_folder, write_footage  # noqa: E402
 from driver.program import Program  # noqa: E402
 from driver.steps import Steps, check, run_steps, test_main  # noqa: E402
 from driver.xsession import DriverError, save_image, wait_until  # noqa: E402
@@ -55,15 +55,10 @@ class Screens:
         self.missing = []
 
     def prepare(self):
-        footage = os.path.join(self.work, "footage")
-        os.makedirs(os.path.join(footage, "truth"), exist_ok=True)
-        self.avi = os.path.join(footage, "disc.avi")
-        subprocess.run([self.tool, "write", self.avi, os.path.join(footage, "truth"), "12"], check=True)
-        self.truth = images.read_rgb(os.path.join(footage, "truth", "frame_000.ppm"))
+        self.avi = write_footage(self.tool, self.work, 12)
+        self.truth = images.read_rgb(os.path.join(truth_folder(self.avi), "frame_000.ppm"))
         self.p.start()
-        self.p.choose("File", "New Project...")
-        self.p.answer_file_chooser("Open Footage", self.avi)
-        self.p.wait_title("(Untitled) * - Tavelo")
+        self.p.new_project(self.avi)
 
     def footage_shown(self):
         def shown():

@@ -14,7 +14,6 @@ folder, removed when the test passes).
 """
 
 import os
-import subprocess
 import sys
 import time
 
@@ -23,6 +22,7 @@ import numpy as np
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from driver import images, layout  # noqa: E402
+from driver.footage import write_footage  # noqa: E402
 from driver.program import Program  # noqa: E402
 from driver.steps import Steps, check, run_steps, test_main  # noqa: E402
 from driver.xsession import DriverError, save_image, wait_until  # noqa: E402
@@ -85,13 +85,8 @@ class Widths:
               "see %s" % (len(boxes), path))
 
     def new_project(self):
-        footage = os.path.join(self.work, "footage")
-        os.makedirs(os.path.join(footage, "truth"), exist_ok=True)
-        avi = os.path.join(footage, "disc.avi")
-        subprocess.run([self.tool, "write", avi, os.path.join(footage, "truth"), "12"], check=True)
-        self.p.choose("File", "New Project...")
-        self.p.answer_file_chooser("Open Footage", avi)
-        self.p.wait_title("(Untitled) * - Tavelo")
+        avi = write_footage(self.tool, self.work, 12)
+        self.p.new_project(avi)
 
     def open_edit_menu(self, name):
         """The Edit menu opened: (popup, its picture, the Undo entry, the

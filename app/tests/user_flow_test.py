@@ -32,6 +32,7 @@ import numpy as np
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from driver import images, layout  # noqa: E402
+from driver.footage import truth_folder, write_footage  # noqa: E402
 from driver.layout import Rect  # noqa: E402
 from driver.program import Program  # noqa: E402
 from driver.steps import Steps, check, run_steps, test_main  # noqa: E402
@@ -48,15 +49,13 @@ PROCESS_TIMEOUT = 300
 class Footage:
     """The test footage and the truth it was made from."""
 
-    def __init__(self, tool, folder):
-        self.folder = folder
-        self.truth = os.path.join(folder, "truth")
-        os.makedirs(self.truth, exist_ok=True)
-        self.path = os.path.join(folder, "disc.avi")
-        subprocess.run([tool, "write", self.path, self.truth, str(FRAMES)], check=True)
+    def __init__(self, tool, work):
+        self.path = write_footage(tool, work, FRAMES)
+        self.truth = truth_folder(self.path)
         self.tool = tool
         # The footage as the codec library's own reader decodes it.
-        count, width, height, self.frames = self.decode(self.path, os.path.join(folder, "decoded"))
+        decoded = os.path.join(os.path.dirname(self.path), "decoded")
+        count, width, height, self.frames = self.decode(self.path, decoded)
         if (count, width, height) != (FRAMES, WIDTH, HEIGHT):
             raise DriverError("the test footage decodes as %d frames of %dx%d" % (count, width, height))
 
@@ -100,7 +99,7 @@ class Picture:
 class Flow:
     def __init__(self, program, tool, work):
         self.work = work
-        self.footage = Footage(tool, os.path.join(work, "footage"))
+        self.footage = Footage(tool, work)
         self.out = os.path.join(work, "out")
         os.makedirs(self.out, exist_ok=True)
         self.p = Program(program, os.path.join(work, "session"), artifacts=os.path.join(work, "shots"))
@@ -245,9 +244,7 @@ class Flow:
         self.p.shot("start")
 
     def new_project(self):
-        self.p.choose("File", "New Project...")
-        self.p.answer_file_chooser("Open Footage", self.footage.path)
-        self.p.wait_title("(Untitled) * - Tavelo")
+        self.p.new_project(self.footage.path)
 
     def footage_shown(self):
         self.expect_footage_shown(0, "footage")

@@ -19,7 +19,6 @@ folder, removed when the test passes).
 """
 
 import os
-import subprocess
 import sys
 import time
 
@@ -28,6 +27,7 @@ import numpy as np
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 
 from driver import images, layout  # noqa: E402
+from driver.footage import write_footage  # noqa: E402
 from driver.program import Program  # noqa: E402
 from driver.steps import Steps, check, run_steps, test_main  # noqa: E402
 from driver.xsession import DriverError, wait_until  # noqa: E402
@@ -65,10 +65,7 @@ def glyphs(tip):
 class ViewFlow:
     def __init__(self, program, tool, work):
         self.work = work
-        footage = os.path.join(work, "footage")
-        os.makedirs(os.path.join(footage, "truth"), exist_ok=True)
-        self.avi = os.path.join(footage, "disc.avi")
-        subprocess.run([tool, "write", self.avi, os.path.join(footage, "truth"), str(FRAMES)], check=True)
+        self.avi = write_footage(tool, work, FRAMES)
         self.out = os.path.join(work, "out")
         os.makedirs(self.out, exist_ok=True)
         self.p = Program(program, os.path.join(work, "session"), artifacts=os.path.join(work, "shots"))
@@ -91,9 +88,7 @@ class ViewFlow:
                        image[timeline.bottom - 32:timeline.bottom - 16, timeline.left:timeline.left + 260]]
 
     def new_project(self):
-        self.p.choose("File", "New Project...")
-        self.p.answer_file_chooser("Open Footage", self.avi)
-        self.p.wait_title("(Untitled) * - Tavelo")
+        self.p.new_project(self.avi)
 
         def shown():
             image = self.p.screen.screenshot()

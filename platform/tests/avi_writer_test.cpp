@@ -1,6 +1,7 @@
 #include "platform/video/avi_writer.h"
 
 #include "platform/tests/avi_samples.h"
+#include "platform/tests/folder_test.h"
 #include "platform/tests/fsync_stand_in.h"
 #include "platform/video/video_compressor.h"
 
@@ -26,20 +27,8 @@ using platform::mmioFOURCC;
 namespace t = platform::testing;
 namespace fs = std::filesystem;
 
-class AviWriter : public ::testing::Test {
+class AviWriter : public t::folder_test {
 protected:
-    void SetUp() override
-    {
-        m_folder = fs::temp_directory_path()
-            / ("tavelo_avi_writer_" + std::to_string(::getpid()) + "_"
-                + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_folder);
-        fs::create_directories(m_folder);
-    }
-    void TearDown() override { fs::remove_all(m_folder); }
-
-    std::string file(const std::string& name) const { return (m_folder / name).string(); }
-
     // Writes `frames` uncompressed 24-bit frames of w x h; key flags on every
     // third frame only, so that the index's flags are seen.
     void write_frames(
@@ -62,7 +51,6 @@ protected:
         }
     }
 
-    fs::path m_folder;
     std::vector<t::avi_sample> m_samples;
 };
 

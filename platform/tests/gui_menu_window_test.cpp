@@ -343,41 +343,64 @@ TEST_F(MenuWindow, APopupItemWithAnIdAboveTheToolkitsLimitIsChosenWithoutComplai
     EXPECT_EQ(capture.complaints(), std::vector<std::string>()) << capture.text();
 }
 
-// A child window that takes every key it gets, as the toolkit's windows
-// do, with the keyboard focus.
-class KeyTaker : public CWnd {
+// A child window that records the keys it gets: it takes every one, as the
+// toolkit's windows do, or passes every one on, as a window that has no use
+// for a key does (a key the toolkit knew as an accelerator would then choose
+// its menu item).
+class KeyWindow : public CWnd {
 public:
+    explicit KeyWindow(bool takes)
+        : m_takes(takes)
+    {
+    }
+
     std::vector<UINT> keys;
 
 protected:
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
     {
-        if (message == WM_KEYDOWN) {
+        if (message == WM_KEYDOWN)
             keys.push_back(UINT(wParam));
-            return 0;
-        }
-        if (message == WM_CHAR)
+        if (m_takes && (message == WM_KEYDOWN || message == WM_CHAR))
             return 0;
         return CWnd::WindowProc(message, wParam, lParam);
     }
+
+private:
+    const bool m_takes;
 };
 
-class MenuKeysWindow : public MenuWindow {
+// The menu window with a child over it that has the keyboard focus.
+class FocusedChildWindow : public MenuWindow {
 protected:
+    explicit FocusedChildWindow(bool takes)
+        : focused(takes)
+    {
+    }
     void SetUp() override
     {
         MenuWindow::SetUp();
         if (IsSkipped() || HasFatalFailure())
             return;
-        ASSERT_TRUE(taker.Create("", "", WS_CHILD | WS_VISIBLE, CRect(10, 10, 200, 100), &frame, 0));
+        ASSERT_TRUE(focused.Create("", "", WS_CHILD | WS_VISIBLE, CRect(10, 10, 200, 100), &frame, 0));
         settle();
-        taker.SetFocus();
-        ASSERT_TRUE(pump_until([&] { return CWnd::GetFocus() == &taker; }));
+        focused.SetFocus();
+        ASSERT_TRUE(pump_until([&] { return CWnd::GetFocus() == &focused; }));
     }
     void TearDown() override
     {
-        taker.DestroyWindow();
+        focused.DestroyWindow();
         MenuWindow::TearDown();
+    }
+
+    KeyWindow focused;
+};
+
+class MenuKeysWindow : public FocusedChildWindow {
+protected:
+    MenuKeysWindow()
+        : FocusedChildWindow(true)
+    {
     }
     // Whether the key opened the menu: Down and Return then choose one of
     // its items.
@@ -393,8 +416,6 @@ protected:
         settle();
         return chosen;
     }
-
-    KeyTaker taker;
 };
 
 TEST_F(MenuKeysWindow, AltAndATitlesLetterOrF10OpenTheMenuBarWhileAWindowThatTakesEveryKeyHasTheFocus)
@@ -402,50 +423,23 @@ TEST_F(MenuKeysWindow, AltAndATitlesLetterOrF10OpenTheMenuBarWhileAWindowThatTak
     EXPECT_TRUE(Opens('f', wxMOD_ALT));
     EXPECT_TRUE(Opens(WXK_F10, wxMOD_NONE));
     // The window saw the keys all the same.
-    EXPECT_NE(std::find(taker.keys.begin(), taker.keys.end(), UINT('F')), taker.keys.end());
-    EXPECT_NE(std::find(taker.keys.begin(), taker.keys.end(), UINT(VK_F1 + 9)), taker.keys.end());
+    EXPECT_NE(std::find(focused.keys.begin(), focused.keys.end(), UINT('F')), focused.keys.end());
+    EXPECT_NE(std::find(focused.keys.begin(), focused.keys.end(), UINT(VK_F1 + 9)), focused.keys.end());
 }
 
 TEST_F(MenuKeysWindow, PlainLettersAndControlLettersStayWithTheFocusedWindow)
 {
     EXPECT_FALSE(Opens('f', wxMOD_NONE));
     EXPECT_FALSE(Opens('f', wxMOD_CONTROL));
-    EXPECT_EQ(std::count(taker.keys.begin(), taker.keys.end(), UINT('F')), 2);
-    EXPECT_EQ(std::count(taker.keys.begin(), taker.keys.end(), UINT(VK_RETURN)), 2);
+    EXPECT_EQ(std::count(focused.keys.begin(), focused.keys.end(), UINT('F')), 2);
+    EXPECT_EQ(std::count(focused.keys.begin(), focused.keys.end(), UINT(VK_RETURN)), 2);
 }
 
-// A child window with the keyboard focus that passes every key on, as a
-// window that has no use for a key does: a key the toolkit knew as an
-// accelerator would choose its menu item.
-class KeyPasser : public CWnd {
-public:
-    std::vector<UINT> keys;
-
+class MenuPassingWindow : public FocusedChildWindow {
 protected:
-    LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override
+    MenuPassingWindow()
+        : FocusedChildWindow(false)
     {
-        if (message == WM_KEYDOWN)
-            keys.push_back(UINT(wParam));
-        return CWnd::WindowProc(message, wParam, lParam);
-    }
-};
-
-class MenuPassingWindow : public MenuWindow {
-protected:
-    void SetUp() override
-    {
-        MenuWindow::SetUp();
-        if (IsSkipped() || HasFatalFailure())
-            return;
-        ASSERT_TRUE(passer.Create("", "", WS_CHILD | WS_VISIBLE, CRect(10, 10, 200, 100), &frame, 0));
-        settle();
-        passer.SetFocus();
-        ASSERT_TRUE(pump_until([&] { return CWnd::GetFocus() == &passer; }));
-    }
-    void TearDown() override
-    {
-        passer.DestroyWindow();
-        MenuWindow::TearDown();
     }
     // Whether pressing the key sent a command.
     bool Commands(int key, int modifiers)
@@ -454,8 +448,6 @@ protected:
         sim.Char(key, modifiers);
         return pump_until([&] { return frame.commands.size() > before; }, std::chrono::milliseconds(700));
     }
-
-    KeyPasser passer;
 };
 
 TEST_F(MenuPassingWindow, TheKeysOfHintsReachTheFocusedWindowAndChooseNoItem)
@@ -467,11 +459,11 @@ TEST_F(MenuPassingWindow, TheKeysOfHintsReachTheFocusedWindowAndChooseNoItem)
     OpenMenu();
     sim.Char(WXK_ESCAPE);
     settle();
-    ASSERT_TRUE(pump_until([&] { return CWnd::GetFocus() == &passer; }));
+    ASSERT_TRUE(pump_until([&] { return CWnd::GetFocus() == &focused; }));
     EXPECT_FALSE(Commands('z', wxMOD_CONTROL));
-    EXPECT_EQ(std::count(passer.keys.begin(), passer.keys.end(), UINT('F')), 1);
-    EXPECT_EQ(std::count(passer.keys.begin(), passer.keys.end(), UINT(VK_DELETE)), 1);
-    EXPECT_EQ(std::count(passer.keys.begin(), passer.keys.end(), UINT('Z')), 1);
+    EXPECT_EQ(std::count(focused.keys.begin(), focused.keys.end(), UINT('F')), 1);
+    EXPECT_EQ(std::count(focused.keys.begin(), focused.keys.end(), UINT(VK_DELETE)), 1);
+    EXPECT_EQ(std::count(focused.keys.begin(), focused.keys.end(), UINT('Z')), 1);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "platform/kernel/temporary_file.h"
 
 #include "platform/tests/avi_samples.h"
+#include "platform/tests/folder_test.h"
 #include "platform/video/avi_file.h"
 #include "platform/video/avi_writer.h"
 #include "platform/video/video_compressor.h"
@@ -26,20 +27,8 @@ namespace {
 namespace fs = std::filesystem;
 namespace t = platform::testing;
 
-class TemporaryFile : public ::testing::Test {
+class TemporaryFile : public t::folder_test {
 protected:
-    void SetUp() override
-    {
-        m_folder = fs::temp_directory_path()
-            / ("tavelo_temporary_file_" + std::to_string(::getpid()) + "_"
-                + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(m_folder);
-        fs::create_directories(m_folder);
-    }
-    void TearDown() override { fs::remove_all(m_folder); }
-
-    std::string file(const std::string& name) const { return (m_folder / name).string(); }
-
     // The names in the folder that end in ".tmp".
     std::vector<std::string> temporaries() const
     {
@@ -51,8 +40,6 @@ protected:
         }
         return names;
     }
-
-    fs::path m_folder;
 };
 
 // Opens an AVI file at `path` and writes two uncompressed frames: a render

@@ -123,6 +123,20 @@ struct Render : Project {
             bytes.insert(bytes.end(), { bgra[i], bgra[i + 1], bgra[i + 2] });
         return bytes;
     }
+    // Starts a render to `path` and presses Cancel while frame `f` is being
+    // read; returns once the job has ended, the user told of the
+    // interruption.
+    void CancelAt(const std::string& path, int f)
+    {
+        footage->SetGate(f);
+        ImageRenderer* job = StartTo(path);
+        ASSERT_TRUE(footage->WaitReached());
+        job->GetProgress().GetWindow().PressCancel();
+        footage->Release();
+        ASSERT_TRUE(WaitForJobs());
+        ASSERT_EQ(prompts.prompt.texts.size(), 1u);
+        EXPECT_EQ(prompts.prompt.texts[0], "Rendering interrupted by user.");
+    }
     std::size_t CountFiles() const
     {
         std::size_t n = 0;
@@ -298,14 +312,7 @@ TEST(ImageRenderer, CancelHalfWayLeavesAValidShorterAvi)
     if (!ChooseCompressor(r.settings, "FFV1"))
         GTEST_SKIP() << "FFV1 is not installed";
     r.AddSegment(0, 40, false);
-    r.footage->SetGate(20);
-    ImageRenderer* job = r.StartTo(r.folder.file("part.avi"));
-    ASSERT_TRUE(r.footage->WaitReached());
-    job->GetProgress().GetWindow().PressCancel();
-    r.footage->Release();
-    ASSERT_TRUE(r.WaitForJobs());
-    ASSERT_EQ(r.prompts.prompt.texts.size(), 1u);
-    EXPECT_EQ(r.prompts.prompt.texts[0], "Rendering interrupted by user.");
+    ASSERT_NO_FATAL_FAILURE(r.CancelAt(r.folder.file("part.avi"), 20));
     // The frame being written when Cancel came is completed.
     const std::string path = r.folder.file("part.avi");
     const auto summary = platform::testing::reference_summary(path, 20);
@@ -445,14 +452,7 @@ TEST(ImageRenderer, CancelledSequenceKeepsTheFramesWritten)
     r.settings.format = "png";
     const std::string beyond = r.folder.file("part_30.png");
     std::ofstream(beyond) << "the earlier render";
-    r.footage->SetGate(20);
-    ImageRenderer* job = r.StartTo(r.folder.file("part_[##].png"));
-    ASSERT_TRUE(r.footage->WaitReached());
-    job->GetProgress().GetWindow().PressCancel();
-    r.footage->Release();
-    ASSERT_TRUE(r.WaitForJobs());
-    ASSERT_EQ(r.prompts.prompt.texts.size(), 1u);
-    EXPECT_EQ(r.prompts.prompt.texts[0], "Rendering interrupted by user.");
+    ASSERT_NO_FATAL_FAILURE(r.CancelAt(r.folder.file("part_[##].png"), 20));
     EXPECT_EQ(r.CountFiles(), 22u);
     EXPECT_TRUE(FilesWith(r.folder.root(), ".tmp").empty());
     img::image<img::BGRA<unsigned char>> last;

@@ -302,6 +302,26 @@ class Program:
         self._wait_closed([popup.id])
         return entry.enabled
 
+    # Projects -----------------------------------------------------------------
+
+    def new_project(self, footage):
+        """File > New Project... of the footage at `footage`."""
+        self.choose("File", "New Project...")
+        self.answer_file_chooser("Open Footage", footage)
+        self.wait_title("(Untitled) * - Tavelo")
+
+    def save_and_reopen(self, path, title):
+        """The project saved as `path` (the title then reads `title`),
+        closed and opened again: nothing left to undo."""
+        self.choose("File", "Save")
+        self.answer_file_chooser("Save Project As", path)
+        self.wait_title(title)
+        self.choose("File", "Close Project")
+        self.wait_title("Tavelo")
+        self.choose("File", "Open...")
+        self.answer_file_chooser("Open Project", path)
+        self.wait_title(title)
+
     # Dialogs ------------------------------------------------------------------
 
     def answer_file_chooser(self, title, path, timeout=30, any_title=False):

@@ -44,6 +44,17 @@ void FillResults(TLSegment& s, My::Span span)
     s.SetDataSpan(span.first, span.last);
 }
 
+// A segment keyed at frame 10 over frames 8 to 13, with a key mask and
+// results on every frame.
+TLSegment& WithResults(Doc& d)
+{
+    TLSegment& s = d.New(10);
+    s.SetTimeSpan(8, 14);
+    s.SetMask(BlockMask(), "Brush");
+    FillResults(s, { 8, 14 });
+    return s;
+}
+
 struct FakeCommandUI : My::CommandUI {
     bool enabled = false;
     void Enable(bool e) override { enabled = e; }
@@ -127,10 +138,7 @@ TEST(TLSegment, NewSegmentHasAClearKeyMaskAndCannotBeProcessed)
 TEST(TLSegment, MaskEditUndoesAndRedoesTheWholeEngineState)
 {
     Doc d;
-    TLSegment& s = d.New(10);
-    s.SetTimeSpan(8, 14);
-    s.SetMask(BlockMask(), "Brush");
-    FillResults(s, { 8, 14 });
+    TLSegment& s = WithResults(d);
     const auto withResults = s.GetEngine();
     const auto record = withResults->frame_data(12);
 
@@ -154,10 +162,7 @@ TEST(TLSegment, MaskEditUndoesAndRedoesTheWholeEngineState)
 TEST(TLSegment, MaskCommitThatLeavesEveryPixelAsItWasKeepsTheResultsAndRecordsNothing)
 {
     Doc d;
-    TLSegment& s = d.New(10);
-    s.SetTimeSpan(8, 14);
-    s.SetMask(BlockMask(), "Brush");
-    FillResults(s, { 8, 14 });
+    TLSegment& s = WithResults(d);
     const auto withResults = s.GetEngine();
     const std::size_t entries = d.History().GetCount();
     const int modified = d.History().GetModifiedCounter();

@@ -76,6 +76,18 @@ private:
     bool m_open = false;
 };
 
+// The one thread that stocks `memory` (a budget of one buffer) held by
+// `held` while a larger size is expected instead; returns once it has been
+// let go and the pool has settled.
+void expect_larger_while_held(frame_memory& memory, gate& held)
+{
+    memory.expect(frame_bytes);
+    held.wait_for_one();
+    memory.expect(2 * frame_bytes);
+    held.open();
+    memory.settle();
+}
+
 } // namespace
 
 TEST(FrameMemory, BuffersAreAlignedWritableAndApart)
@@ -218,11 +230,7 @@ TEST(FrameMemory, AFormerSizesSlabGoesWhenTheBufferBeingStockedInItIsReady)
 {
     gate stocking(frame_memory::step::stocking);
     frame_memory memory(frame_bytes, stocking.pause());
-    memory.expect(frame_bytes);
-    stocking.wait_for_one();
-    memory.expect(2 * frame_bytes);
-    stocking.open();
-    memory.settle();
+    expect_larger_while_held(memory, stocking);
     EXPECT_EQ(memory.mapped(), 0u);
     EXPECT_EQ(memory.in_place(), 0u);
 
@@ -239,11 +247,7 @@ TEST(FrameMemory, ASlabMappedForAFormerSizeGoesWhenNothingIsTakenFromIt)
     {
         gate mapping(frame_memory::step::mapping);
         frame_memory memory(frame_bytes, mapping.pause());
-        memory.expect(frame_bytes);
-        mapping.wait_for_one();
-        memory.expect(2 * frame_bytes);
-        mapping.open();
-        memory.settle();
+        expect_larger_while_held(memory, mapping);
         EXPECT_EQ(memory.mapped(), 0u);
     }
     // By a reader whose size was left while it mapped, and which then took a
