@@ -33,6 +33,11 @@ void io_error::set_subject(std::string subject)
     compose();
 }
 
+too_large::too_large(std::string text, std::string subject)
+    : io_error(std::move(text), std::move(subject))
+{
+}
+
 unsupported::unsupported(std::int32_t mode, std::int32_t value, std::string subject)
     : io_error("unsupported image file format mode", std::move(subject))
     , m_mode(mode)

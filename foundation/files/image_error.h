@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <exception>
 #include <string>
-#include <utility>
 
 namespace img {
 
@@ -51,9 +50,10 @@ private:
 // check_image_size). Its message says only that: "the image is too large: "
 // with the size and the limit, then ": " and the file, whichever reader
 // refused it, since the file is no less readable than others of its format.
-class [[gnu::visibility("default")]] too_large : public io_error {
-    public : explicit too_large(std::string text, std::string subject = {}) :
-        io_error(std::move(text), std::move(subject)) {}
+class [[gnu::visibility("default")]] too_large : public io_error
+{
+public:
+    explicit too_large(std::string text, std::string subject = {});
 };
 
 // A file variant the reader does not take. `mode` says which check failed

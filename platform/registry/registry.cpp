@@ -146,7 +146,7 @@ int write_all(int fd, const std::string& text)
 
 // Writes the text to a temporary file beside `path`, syncs it and renames it
 // over `path`, so that readers see the old file or the new one, whole.
-int replace_file(const std::string& folder, const std::string& path, const std::string& text)
+int replace_file(const std::string& path, const std::string& text)
 {
     std::string temporary = path + ".XXXXXX";
     const int fd = mkostemp(temporary.data(), O_CLOEXEC);
@@ -164,11 +164,7 @@ int replace_file(const std::string& folder, const std::string& path, const std::
         return result;
     }
     // The rename itself reaches the disc with the folder.
-    const int folder_fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder_fd >= 0) {
-        fsync(folder_fd);
-        ::close(folder_fd);
-    }
+    sync_folder_of(path);
     return 0;
 }
 
@@ -329,7 +325,7 @@ int registry_key::set(const std::string& name, const registry_value& value)
     const std::string changed = detail::format_values(values);
     if (changed.size() > detail::max_value_file)
         return EFBIG;
-    return replace_file(m_folder, path, changed);
+    return replace_file(path, changed);
 }
 
 } // namespace platform
