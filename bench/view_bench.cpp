@@ -179,7 +179,8 @@ void RunRequests(benchmark::State& state, const Frames& frames, lumvex::cache& c
     My::MessageQueue queue;
     Painter painter([&](const Painter::KeyPtr& key,
                         int request) { return PaintingKey::Fetch(cache, key, request, true); },
-        [](const PaintingKey& a, const PaintingKey& b) { return a.equals(b); }, nullptr, queue);
+        &PaintingKey::Unreadable, [](const PaintingKey& a, const PaintingKey& b) { return a.equals(b); },
+        nullptr, queue);
     std::vector<boost::shared_ptr<PaintingKey>> keys;
     for (int i = 0; i < cycle; ++i)
         keys.push_back(frames.Key(i));

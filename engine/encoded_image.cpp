@@ -8,9 +8,7 @@
 #include <streambuf>
 
 #include "foundation/files/gdiplus_codec.h"
-#include "foundation/files/image_error.h"
 #include "foundation/xml/xml_stream.h"
-#include "platform/imaging/imaging.h"
 
 namespace trm {
 
@@ -53,9 +51,6 @@ protected:
 };
 
 const char hex_digits[] = "0123456789abcdef";
-
-// The text of the bytes read from the decoder when they are no image.
-const char* const reading_failure = "Gdiplus::Bitmap reading failure";
 
 // A 1-bit mask of the picture, a pixel set where it is light. `mask` is
 // replaced by a new record: it may be lent or laid out otherwise, and a
@@ -193,14 +188,7 @@ types::extent<unsigned> encoded_size(const std::string& bytes)
 {
     byte_view_buffer buffer(bytes);
     std::istream in(&buffer);
-    try {
-        const platform::imaging::decoder header(in);
-        return { header.width(), header.height() };
-    } catch (const platform::imaging::codec_error&) {
-        throw img::io_error(reading_failure, {});
-    } catch (const std::ios_base::failure&) {
-        throw img::io_error(reading_failure, {});
-    }
+    return img::gdiplus_read_size(in);
 }
 
 } // namespace trm

@@ -24,7 +24,9 @@ std::ios_base::failure failure(const std::string& what, const std::string& path,
 }
 
 // An output buffer over a file descriptor it does not own. A failed write
-// makes the stream bad (and so throw, with exceptions enabled).
+// throws std::ios_base::failure with the system's error: the stream over it
+// passes that on (with exceptions enabled), so that whoever writes through
+// the stream, an image encoder among them, learns why (a full disc).
 class descriptor_buffer final : public std::streambuf {
 public:
     explicit descriptor_buffer(int descriptor)
@@ -40,16 +42,26 @@ protected:
     int_type overflow(int_type c) override
     {
         if (!drain())
-            return traits_type::eof();
+            throw_error();
         if (!traits_type::eq_int_type(c, traits_type::eof())) {
             *pptr() = traits_type::to_char_type(c);
             pbump(1);
         }
         return traits_type::not_eof(c);
     }
-    int sync() override { return drain() ? 0 : -1; }
+    int sync() override
+    {
+        if (!drain())
+            throw_error();
+        return 0;
+    }
 
 private:
+    [[noreturn]] void throw_error() const
+    {
+        throw std::ios_base::failure("cannot write", std::error_code(m_error, std::generic_category()));
+    }
+
     bool drain()
     {
         const char* p = pbase();

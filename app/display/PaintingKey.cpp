@@ -141,6 +141,15 @@ boost::shared_ptr<lumvex::cached_image> PaintingKey::Fetch(
     return entry;
 }
 
+boost::shared_ptr<lumvex::cached_image> PaintingKey::Unreadable(const boost::shared_ptr<PaintingKey>& key)
+{
+    auto entry = boost::shared_ptr<lumvex::cached_image>(new lumvex::cached_image(key));
+    const types::extent<unsigned> size = key ? key->m_frameSize : types::extent<unsigned> {};
+    entry->image.resize(size.width, size.height, 4);
+    entry->image.fill(img::BGRA<unsigned char> { 0, 0, 0, 255 });
+    return entry;
+}
+
 void PaintingKey::Paint(img::image<img::BGRA<unsigned char>>& out, int request) const
 {
     const DisplayType type = m_style.type;

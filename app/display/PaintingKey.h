@@ -72,6 +72,12 @@ public:
     static boost::shared_ptr<lumvex::cached_image> Fetch(
         lumvex::cache& cache, const boost::shared_ptr<PaintingKey>& key, int request, bool store);
 
+    // What the view shows in place of a frame that cannot be fetched (its
+    // file damaged or gone): an opaque black picture of the key's frame
+    // size, under the key. Not put into the cache, so that the frame is read
+    // again once asked for anew.
+    static boost::shared_ptr<lumvex::cached_image> Unreadable(const boost::shared_ptr<PaintingKey>& key);
+
     // Paints the key into out, resizing it: Mask Only at the frame size
     // without reading the footage; the other types from the footage frame
     // (asked for without waiting first, then after the background, with

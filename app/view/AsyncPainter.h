@@ -5,10 +5,13 @@
 // hands the result back through the UI thread's message queue; the UI draws
 // the newest delivered buffer. A request equal to the frame shown or to the
 // one pending costs nothing; a result overtaken by a newer request is
-// dropped. The painter never touches a window.
+// dropped. A frame whose fetch fails is delivered as its stand-in (a black
+// picture), never left showing the frame before; the painter thread still
+// reports the error. The painter never touches a window.
 //
 // K is the key type (immutable, shared between the threads); I the image.
-// Equal(a, b) compares keys; Fetch(key, request) runs on the painter thread.
+// Equal(a, b) compares keys; Fetch(key, request) and StandIn(key) run on the
+// painter thread.
 
 #include "foundation/system/thread.h"
 #include "widgets/core/Message.h"
@@ -27,6 +30,8 @@ public:
     using KeyPtr = boost::shared_ptr<K>;
     using ImagePtr = boost::shared_ptr<I>;
     using Fetch = std::function<ImagePtr(const KeyPtr& key, int request)>;
+    // The picture shown for a key whose fetch failed.
+    using StandIn = std::function<ImagePtr(const KeyPtr& key)>;
     using Equal = std::function<bool(const K& a, const K& b)>;
 
     struct Buffer {
@@ -39,9 +44,10 @@ public:
 
     // delivered runs on the UI thread after a new buffer became ready (the
     // view invalidates its image); the queue is the UI thread's.
-    AsyncPainter(
-        Fetch fetch, Equal equal, std::function<void()> delivered, MessageQueue& queue = GetMessageQueue())
+    AsyncPainter(Fetch fetch, StandIn stand_in, Equal equal, std::function<void()> delivered,
+        MessageQueue& queue = GetMessageQueue())
         : m_fetch(std::move(fetch))
+        , m_standIn(std::move(stand_in))
         , m_equal(std::move(equal))
         , m_delivered(std::move(delivered))
         , m_queue(queue)
@@ -136,21 +142,19 @@ private:
 
     class Delivery : public Message {
     public:
-        Delivery(AsyncPainter* owner, KeyPtr key, ImagePtr image, bool failed)
+        Delivery(AsyncPainter* owner, KeyPtr key, ImagePtr image)
             : m_owner(owner)
             , m_key(std::move(key))
             , m_image(std::move(image))
-            , m_failed(failed)
         {
         }
-        void Execute() override { m_owner->Deliver(m_key, m_image, m_failed); }
+        void Execute() override { m_owner->Deliver(m_key, m_image); }
         const void* GetTarget() const override { return m_owner; }
 
     private:
         AsyncPainter* m_owner;
         KeyPtr m_key;
         ImagePtr m_image;
-        bool m_failed;
     };
 
     void SetPending(KeyPtr key)
@@ -179,22 +183,34 @@ private:
         try {
             image = m_fetch(key, m_hint.load());
         } catch (...) {
-            // The thread reports the error; the UI stops waiting for it.
-            m_queue.Post(std::make_unique<Delivery>(this, key, ImagePtr(), true));
+            // The thread reports the error; the UI shows the stand-in, so
+            // that the frame before never passes for this one.
+            if (IsPending(key))
+                m_queue.Post(std::make_unique<Delivery>(this, key, StandInFor(key)));
             throw;
         }
         if (IsPending(key))
-            m_queue.Post(std::make_unique<Delivery>(this, key, std::move(image), false));
+            m_queue.Post(std::make_unique<Delivery>(this, key, std::move(image)));
     }
 
-    // UI thread: only the result of the request still pending is kept.
-    void Deliver(const KeyPtr& key, const ImagePtr& image, bool failed)
+    // Painter thread: the stand-in, or nothing when even that fails (the
+    // view then shows its background colour).
+    ImagePtr StandInFor(const KeyPtr& key) noexcept
+    {
+        try {
+            return m_standIn ? m_standIn(key) : ImagePtr();
+        } catch (...) {
+            return {};
+        }
+    }
+
+    // UI thread: only the result of the request still pending is kept (a
+    // stand-in as well).
+    void Deliver(const KeyPtr& key, const ImagePtr& image)
     {
         if (!IsPending(key))
             return;
         SetPending({});
-        if (failed)
-            return;
         m_ready = Buffer { key, image };
         m_drawn = false;
         if (m_delivered)
@@ -202,6 +218,7 @@ private:
     }
 
     Fetch m_fetch;
+    StandIn m_standIn;
     Equal m_equal;
     std::function<void()> m_delivered;
     MessageQueue& m_queue;

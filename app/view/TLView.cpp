@@ -54,7 +54,8 @@ TLView::TLView(TLComp& composition, lumvex::cache& cache, platform::registry_pro
         [this](const Painter::KeyPtr& key, int request) {
             return PaintingKey::Fetch(m_cache, key, request, m_ramPreview.load());
         },
-        [](const PaintingKey& a, const PaintingKey& b) { return a.equals(b); }, [this] { Delivered(); });
+        &PaintingKey::Unreadable, [](const PaintingKey& a, const PaintingKey& b) { return a.equals(b); },
+        [this] { Delivered(); });
     SetSequence(&m_comp);
     m_player.SetSequence(&m_comp);
     My::PlayerImpl::Hooks hooks;

@@ -7,6 +7,7 @@
 
 #include <ios>
 #include <string>
+#include <system_error>
 
 namespace img {
 
@@ -35,43 +36,65 @@ imaging::basic_pixel_rows<Byte> rows_of(const image<T>& image, imaging::pixel_fo
 // The reason a stream failure gives: the caller's stream could not be read.
 const char* const unreadable = "the image data cannot be read";
 
-template <class T>
-void decode(std::istream& in, image<T>& image, imaging::pixel_format format, bool* has_alpha)
+// The header of the data at the stream's position, read and checked as
+// every decode checks it before anything is allocated for the pixels: a size
+// past the limits throws too_large, one the data cannot hold io_error.
+void check_claimed_size(const imaging::decoder& decoder, std::uint64_t available,
+    std::uint64_t target_bytes_per_pixel, imaging::pixel_format format)
+{
+    const std::uint64_t width = decoder.width();
+    const std::uint64_t height = decoder.height();
+    stored_pixels storage;
+    storage.max_pixels_per_byte = decoder.max_pixels_per_byte();
+    storage.target_bytes_per_pixel = target_bytes_per_pixel;
+    storage.working_bytes = decoder.working_bytes(format);
+    try {
+        check_image_size(width, height, storage, available, reading_failure);
+    } catch (const too_large&) {
+        // Already says the size and the limit.
+        throw;
+    } catch (const io_error&) {
+        throw io_error(reading_failure, {},
+            "the image claims " + std::to_string(width) + " x " + std::to_string(height)
+                + " pixels, more than its data or the size limits allow");
+    }
+}
+
+// Runs `body` on the data's header, turning the decoder's and the stream's
+// failures into the reading failure with their reason.
+template <class Body> auto with_header(std::istream& in, Body body)
 {
     try {
         const std::uint64_t available = xtd::remaining_bytes(in);
         imaging::decoder decoder(in);
-        const std::uint64_t width = decoder.width();
-        const std::uint64_t height = decoder.height();
-        stored_pixels storage;
-        storage.max_pixels_per_byte = decoder.max_pixels_per_byte();
-        storage.target_bytes_per_pixel = sizeof(T);
-        storage.working_bytes = decoder.working_bytes(format);
-        try {
-            check_image_size(width, height, storage, available, reading_failure);
-        } catch (const too_large&) {
-            // Already says the size and the limit.
-            throw;
-        } catch (const io_error&) {
-            throw io_error(reading_failure, {},
-                "the image claims " + std::to_string(width) + " x " + std::to_string(height)
-                    + " pixels, more than its data or the size limits allow");
-        }
+        return body(decoder, available);
+    } catch (const imaging::codec_error& error) {
+        throw io_error(reading_failure, {}, error.what());
+    } catch (const std::ios_base::failure&) {
+        throw io_error(reading_failure, {}, unreadable);
+    }
+}
+
+template <class T>
+void decode(std::istream& in, image<T>& image, imaging::pixel_format format, bool* has_alpha)
+{
+    with_header(in, [&](imaging::decoder& decoder, std::uint64_t available) {
+        check_claimed_size(decoder, available, sizeof(T), format);
         image.resize(decoder.width(), decoder.height(), 4);
         if (has_alpha)
             *has_alpha = decoder.has_alpha();
         try {
             decoder.read(rows_of<std::uint8_t>(image, format));
         } catch (const imaging::codec_error& error) {
+            // A picture that failed is no use to anyone: its memory goes
+            // back before the error travels on.
+            image.clear();
             throw io_error(lock_failure, {}, error.what());
         } catch (const std::ios_base::failure&) {
+            image.clear();
             throw io_error(lock_failure, {}, unreadable);
         }
-    } catch (const imaging::codec_error& error) {
-        throw io_error(reading_failure, {}, error.what());
-    } catch (const std::ios_base::failure&) {
-        throw io_error(reading_failure, {}, unreadable);
-    }
+    });
 }
 
 template <class T>
@@ -83,10 +106,13 @@ void encode(std::ostream& out, const image<T>& image, imaging::pixel_format form
         throw io_error(save_failure, {});
     try {
         imaging::save(out, rows_of<const std::uint8_t>(image, format), *encoder, compression);
-    } catch (const imaging::codec_error&) {
-        throw io_error(save_failure, {});
-    } catch (const std::ios_base::failure&) {
-        throw io_error(save_failure, {});
+    } catch (const imaging::codec_error& error) {
+        throw io_error(save_failure, {}, error.what());
+    } catch (const std::ios_base::failure& error) {
+        // A file's stream says what the system refused (a full disc).
+        const std::error_code code = error.code();
+        const bool system = code.value() != 0 && code.category() == std::generic_category();
+        throw io_error(save_failure, {}, system ? code.message() : std::string());
     }
 }
 
@@ -117,6 +143,20 @@ void gdiplus_read_bgra(std::istream& in, image<BGRA<unsigned char>>& image, bool
 void gdiplus_read_grey(std::istream& in, image<unsigned char>& image)
 {
     decode(in, image, imaging::pixel_format::grey8, nullptr);
+}
+
+types::extent<unsigned> gdiplus_read_size(std::istream& in)
+{
+    return with_header(in, [](const imaging::decoder& decoder, std::uint64_t) {
+        return types::extent<unsigned> { decoder.width(), decoder.height() };
+    });
+}
+
+void gdiplus_check_size(std::istream& in)
+{
+    with_header(in, [](const imaging::decoder& decoder, std::uint64_t available) {
+        check_claimed_size(decoder, available, sizeof(BGRA<unsigned char>), imaging::pixel_format::bgra32);
+    });
 }
 
 void gdiplus_write_bit(std::ostream& out, const image<bit>& image, image_format format)

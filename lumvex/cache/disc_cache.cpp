@@ -226,6 +226,10 @@ void write_png_file(
         img::gdiplus_write_bgra(
             out, picture, img::image_format::png, has_transparency(picture), img::png_compression::fast);
         out.close();
+    } catch (img::io_error& error) {
+        if (error.subject().empty())
+            error.set_subject(path);
+        throw;
     } catch (const std::ios_base::failure&) {
         throw img::io_error(failure, path);
     }

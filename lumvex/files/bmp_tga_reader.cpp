@@ -67,6 +67,22 @@ bool probe(
     }
 }
 
+// The size refusal `body` (an info reader) meets in the file's headers.
+std::string refusal_of(const std::string& path, void (*body)(std::istream&, image_info&))
+{
+    try {
+        xtd::bistream in(path);
+        in.exceptions(std::ios::failbit | std::ios::badbit);
+        image_info info;
+        body(in, info);
+    } catch (const too_large& error) {
+        return error.message();
+    } catch (const std::exception&) {
+        // Not this kind of file, or refused for another reason.
+    }
+    return {};
+}
+
 // Rows of the file are kept in their order: the image takes the file's row
 // order, so buffer row i is file row i.
 void prepare(image<bgra>& out, unsigned width, unsigned height, bool top_down, unsigned alignment)
@@ -409,6 +425,20 @@ void bmp_tga_reader::read(const std::string& path, image<bgra>& out) const
             throw;
         with_file(path, tga_failure, [&](std::istream& in) { read_tga(in, out); });
     }
+}
+
+std::string bmp_tga_reader::size_refusal(const std::string& path) const
+{
+    switch (kind_of(path)) {
+    case kind::bmp:
+        return refusal_of(path, read_bmp_info);
+    case kind::tga:
+        return refusal_of(path, read_tga_info);
+    case kind::unknown:
+        break;
+    }
+    std::string refusal = refusal_of(path, read_bmp_info);
+    return refusal.empty() ? refusal_of(path, read_tga_info) : refusal;
 }
 
 } // namespace img

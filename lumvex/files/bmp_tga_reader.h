@@ -28,6 +28,8 @@ public:
     void read(
         const std::string& path, const std::string& format, image<BGRA<unsigned char>>& out) const override;
     void read(const std::string& path, image<BGRA<unsigned char>>& out) const override;
+    // From the headers, as `read` checks them.
+    std::string size_refusal(const std::string& path) const override;
 };
 
 // The readers over a stream that throws on failure, from its position; errors

@@ -88,6 +88,20 @@ void gdiplus_reader::read(const std::string& path, image<BGRA<unsigned char>>& o
     }
 }
 
+std::string gdiplus_reader::size_refusal(const std::string& path) const
+{
+    try {
+        xtd::bistream in(path);
+        if (in)
+            gdiplus_check_size(in);
+    } catch (const too_large& error) {
+        return error.message();
+    } catch (const std::exception&) {
+        // No image, or refused for another reason.
+    }
+    return {};
+}
+
 void gdiplus_writer::extensions(std::vector<std::string>& out) const
 {
     list_extensions(out);
@@ -107,6 +121,10 @@ void gdiplus_writer::write(const std::string& path, const std::string& format,
     try {
         xtd::write_binary_file(path,
             [&](std::ostream& out) { gdiplus_write_bgra(out, image, *file_format, alpha, m_compression); });
+    } catch (io_error& error) {
+        if (error.subject().empty())
+            error.set_subject(path);
+        throw;
     } catch (const std::ios_base::failure& error) {
         // The system's reason, when the file itself failed.
         const std::error_code code = error.code();

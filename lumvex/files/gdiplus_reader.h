@@ -14,8 +14,9 @@ namespace img {
 // read: "could not open image file for reading or read error" (subject the
 // path) when the file does not open; "Gdiplus::Bitmap reading failure" or
 // "Gdiplus::Bitmap::LockBits failure" when it cannot be decoded, with the
-// decoder's reason and the path as subject. info decodes the whole picture and gives false on any failure;
-// it reports 32 bits per pixel for files with alpha, else 24.
+// decoder's reason and the path as subject. info decodes the whole picture
+// and gives false on any failure; it reports 32 bits per pixel for files with
+// alpha, else 24.
 class LUMVEX_API gdiplus_reader : public reader {
 public:
     void extensions(std::vector<std::string>& out) const override;
@@ -26,6 +27,8 @@ public:
     void read(
         const std::string& path, const std::string& format, image<BGRA<unsigned char>>& out) const override;
     void read(const std::string& path, image<BGRA<unsigned char>>& out) const override;
+    // From the decoder's reading of the header and its working memory.
+    std::string size_refusal(const std::string& path) const override;
 };
 
 // Writes BMP, JPEG, GIF, TIFF and PNG files; the format (ignoring case):
@@ -36,8 +39,9 @@ public:
 // replaces `path` only when complete, so a failed write never destroys an
 // existing file. "could not open image file for writing or write error"
 // (subject the path, reason the system's) when the file cannot be written
-// or replaced;
-// "Gdiplus::Bitmap::Save failure" (empty subject) when encoding fails.
+// or replaced; "Gdiplus::Bitmap::Save failure" (subject the path, reason the
+// codec's or the system's) when encoding fails or the disc fills up on the
+// way.
 // PNG files are written with the compression given at construction.
 class LUMVEX_API gdiplus_writer : public writer {
 public:

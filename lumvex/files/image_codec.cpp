@@ -9,6 +9,11 @@
 
 namespace img {
 
+std::string reader::size_refusal(const std::string&) const
+{
+    return {};
+}
+
 std::string ext_provider::filter() const
 {
     std::vector<std::string> list;
@@ -84,13 +89,19 @@ void reader_list::read_chosen(
         else
             chosen.read(path, out);
     } catch (const too_large&) {
+        out.clear();
         throw;
     } catch (const io_error&) {
+        // The failed picture goes first: it may be as large as any read.
+        out.clear();
         // A reader chosen without knowing the file may not know its format;
         // one that knows the format but refuses the size says so instead.
         const std::string refusal = probed ? std::string() : size_refusal(path);
         if (!refusal.empty())
             throw too_large(refusal, path);
+        throw;
+    } catch (...) {
+        out.clear();
         throw;
     }
 }
@@ -109,14 +120,9 @@ void reader_list::read(const std::string& path, image<BGRA<unsigned char>>& out)
 std::string reader_list::size_refusal(const std::string& path) const
 {
     for (const auto& reader : m_readers) {
-        try {
-            image<BGRA<unsigned char>> picture;
-            reader->read(path, picture);
-        } catch (const too_large& error) {
-            return error.message();
-        } catch (const std::exception&) {
-            // Not this reader's file, or refused for another reason.
-        }
+        std::string refusal = reader->size_refusal(path);
+        if (!refusal.empty())
+            return refusal;
     }
     return {};
 }

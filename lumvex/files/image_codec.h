@@ -50,6 +50,11 @@ public:
     virtual void read(
         const std::string& path, const std::string& format, image<BGRA<unsigned char>>& out) const = 0;
     virtual void read(const std::string& path, image<BGRA<unsigned char>>& out) const = 0;
+    // Why this reader refuses the file for its size, told from its header
+    // alone ("the image is too large: 17000 x 17000 pixels, more than ..."),
+    // without the file; empty when it does not refuse it so (also when it is
+    // no file of this reader's). Nothing of the pixels is decoded.
+    virtual std::string size_refusal(const std::string& path) const;
 };
 
 class LUMVEX_API writer : public ext_provider {
@@ -79,16 +84,16 @@ public:
     // successfully; with the last reader when none was chosen before. When a
     // reader that did not probe the file fails, and another refuses the file
     // for its size, the error is that refusal (img::too_large, "the image is
-    // too large: ...").
+    // too large: ..."). A failed read leaves `out` empty, its memory
+    // released before the refusal is looked for, so that reading one file
+    // never holds more than one reader's picture.
     void read(
         const std::string& path, const std::string& format, image<BGRA<unsigned char>>& out) const override;
     void read(const std::string& path, image<BGRA<unsigned char>>& out) const override;
 
     // Why the file is refused for its size, in the words of the first
-    // reader that refuses it so ("the image is too large: 17000 x 17000
-    // pixels, more than ..."), without the file; empty when none does.
-    // Reads the file again: meant for a file `info` refused.
-    std::string size_refusal(const std::string& path) const;
+    // reader that refuses it so from its header; empty when none does.
+    std::string size_refusal(const std::string& path) const override;
 
 private:
     // The reader `read` uses; `probed` tells whether it took the file by

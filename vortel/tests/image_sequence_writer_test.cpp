@@ -7,12 +7,12 @@
 
 #include "foundation/files/image_error.h"
 #include "lumvex/files/image_codec.h"
+#include "vortel/tests/full_disc.h"
 #include "vortel/tests/support.h"
 
 #include <gtest/gtest.h>
 
-#include <csignal>
-#include <sys/resource.h>
+#include <random>
 #include <system_error>
 
 namespace {
@@ -52,25 +52,6 @@ std::string write_error(int error, const std::string& path)
     return "could not open image file for writing or write error: " + std::system_category().message(error)
         + ": " + path;
 }
-
-// Files of this process may not grow past `bytes` while it lives.
-class file_size_limit {
-public:
-    explicit file_size_limit(rlim_t bytes)
-    {
-        std::signal(SIGXFSZ, SIG_IGN);
-        getrlimit(RLIMIT_FSIZE, &m_old);
-        rlimit limited = m_old;
-        limited.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limited);
-    }
-    ~file_size_limit() { setrlimit(RLIMIT_FSIZE, &m_old); }
-    file_size_limit(const file_size_limit&) = delete;
-    file_size_limit& operator=(const file_size_limit&) = delete;
-
-private:
-    rlimit m_old;
-};
 
 TEST(ImageSequenceWriter, FramesTakeTheirPlacesOnlyAtFinish)
 {
@@ -152,6 +133,39 @@ TEST(ImageSequenceWriter, FrameThatCannotBeWrittenNamesItsFileAndIsNotPutInPlace
     w.finish();
     EXPECT_EQ(names_in(folder.root()), (std::vector<std::string> { "s_00.tga", "s_03.tga" }));
     EXPECT_TRUE(holds_frame(folder.file("s_03.tga"), 3));
+}
+
+// A disc that fills up while a frame is encoded: every still format says
+// why and names the frame's file, and nothing of the render stays behind.
+TEST(ImageSequenceWriter, FullDiscGivesTheSystemsReasonAndTheFrameForEveryFormat)
+{
+    // Noise, so that every format's data passes the writer's buffer and
+    // the disc refuses it while the encoder works.
+    std::mt19937 random(7);
+    std::vector<std::uint8_t> noise(512 * 512 * 4);
+    for (std::uint8_t& byte : noise)
+        byte = static_cast<std::uint8_t>(random());
+    const frame picture = make_frame(512, 512, noise);
+    full_folder folder;
+    const std::string save_failure = "Gdiplus::Bitmap::Save failure: ";
+    const std::string write_failure = "could not open image file for writing or write error: ";
+    for (const auto& [extension, message] :
+        { std::pair { "png", save_failure }, std::pair { "bmp", save_failure },
+            std::pair { "jpg", save_failure }, std::pair { "tif", save_failure },
+            std::pair { "gif", save_failure }, std::pair { "tga", write_failure } }) {
+        vortel::image_sequence_writer w(folder.file(std::string("f_[##].") + extension), false, "");
+        try {
+            w.write(picture);
+            ADD_FAILURE() << extension << ": a frame written on a full disc";
+        } catch (const img::io_error& e) {
+            EXPECT_EQ(std::string(e.what()),
+                message + folder.reason() + ": " + folder.file(std::string("f_00.") + extension));
+        }
+        w.discard();
+        EXPECT_EQ(folder.names(), std::vector<std::string> {}) << extension;
+    }
+    if (!folder.is_full_disc())
+        GTEST_SKIP() << "no file system could be mounted; a file-size limit stood in";
 }
 
 TEST(ImageSequenceWriter, FolderAtAFrameNameIsRefusedBeforeAnythingIsReplaced)

@@ -1,6 +1,6 @@
 // The painter hand-over: requests equal to the frame shown or pending cost
 // nothing, results reach the UI only through the message queue, overtaken
-// results are dropped, and a failed fetch leaves the frame shown.
+// results are dropped, and a failed fetch is shown as its stand-in.
 
 #include "app/view/AsyncPainter.h"
 
@@ -73,12 +73,17 @@ struct PainterTest : ::testing::Test {
     int deliveries = 0;
     std::unique_ptr<Painter> painter
         = std::make_unique<Painter>([this](const boost::shared_ptr<Key>& k, int) { return gate.Fetch(k); },
+            [](const boost::shared_ptr<Key>& k) {
+                return boost::shared_ptr<Image>(new Image { -1000 - k->frame });
+            },
             [](const Key& a, const Key& b) { return a.frame == b.frame; }, [this] { ++deliveries; }, queue);
 };
 
 } // namespace
 
-TEST_F(PainterTest, FailedFetchIsNotDeliveredAndTheFrameShownStays)
+// A frame that cannot be read never passes for the frame before: its
+// stand-in is delivered like a picture, and the next frame paints again.
+TEST_F(PainterTest, FailedFetchDeliversTheStandInInsteadOfKeepingTheFrameShown)
 {
     gate.Release(1);
     painter->Request(K(1));
@@ -87,9 +92,20 @@ TEST_F(PainterTest, FailedFetchIsNotDeliveredAndTheFrameShownStays)
     gate.Release(1);
     painter->Request(K(-1));
     Settle(*painter);
-    EXPECT_EQ(painter->GetReady().image->frame, 1);
+    ASSERT_TRUE(painter->GetReady().image);
+    EXPECT_EQ(painter->GetReady().image->frame, -999);
+    EXPECT_EQ(painter->GetReady().key->frame, -1);
     EXPECT_FALSE(painter->IsBusy());
-    EXPECT_EQ(deliveries, 1);
+    EXPECT_EQ(deliveries, 2);
+    bool first = false;
+    painter->Take(&first);
+    EXPECT_TRUE(first);
+    // Asked again, the stand-in is what is shown; the frame after paints.
+    EXPECT_EQ(painter->Request(K(-1)), Painter::Outcome::Shown);
+    gate.Release(1);
+    painter->Request(K(2));
+    Settle(*painter);
+    EXPECT_EQ(painter->GetReady().image->frame, 2);
 }
 
 TEST_F(PainterTest, EmptyKeyClearsTheBufferAndStartsNoPainting)

@@ -174,7 +174,7 @@ TEST(GdiplusWriter, FailuresNeverDestroyTheExistingFile)
         writer.write(path, "PNG", img::image<bgra>(), false);
         FAIL();
     } catch (const img::io_error& error) {
-        EXPECT_EQ(std::string(error.what()), "Gdiplus::Bitmap::Save failure: ");
+        EXPECT_EQ(std::string(error.what()), "Gdiplus::Bitmap::Save failure: " + path);
     }
     EXPECT_EQ(folder.read("keep.png"), (std::vector<std::uint8_t> { 1, 2, 3, 4 }));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()), {}), 1);
