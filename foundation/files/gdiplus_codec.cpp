@@ -36,9 +36,9 @@ imaging::basic_pixel_rows<Byte> rows_of(const image<T>& image, imaging::pixel_fo
 // The reason a stream failure gives: the caller's stream could not be read.
 const char* const unreadable = "the image data cannot be read";
 
-// The header of the data at the stream's position, read and checked as
-// every decode checks it before anything is allocated for the pixels: a size
-// past the limits throws too_large, one the data cannot hold io_error.
+// The size a decoder's header claims, checked as every decode checks it
+// before anything is allocated for the pixels: a size past the limits throws
+// too_large, one the data cannot hold io_error.
 void check_claimed_size(const imaging::decoder& decoder, std::uint64_t available,
     std::uint64_t target_bytes_per_pixel, imaging::pixel_format format)
 {
