@@ -82,16 +82,6 @@ class Flow:
         self.p.choose("File", "Open...")
         self.p.answer_file_chooser("Open Project", path)
 
-    def go_to_frame(self, index):
-        self.p.choose("Time", "Go to Frame...")
-        dialog = self.p.wait_dialog(what="the Go to Frame dialog")
-        time.sleep(0.5)
-        self.p.screen.focus(dialog)
-        self.p.screen.key("ctrl+a")
-        self.p.screen.type(str(index))
-        self.p.screen.key("Return")
-        wait_until(lambda: dialog.id not in [w.id for w in self.p.dialogs()], 10, what="the dialog to close")
-
     def no_dialog_for(self, seconds, what):
         end = time.monotonic() + seconds
         while time.monotonic() < end:
@@ -178,7 +168,7 @@ class Flow:
         self.p.wait_title("missing - Tavelo")
 
     def work_area_start_moved(self):
-        self.go_to_frame(1)
+        self.p.go_to_frame(1)
         self.p.choose("Timeline", "Begin Work Area")
         time.sleep(0.5)
         self.p.shot("work-area-moved")
@@ -203,7 +193,7 @@ class Flow:
         check(not self.p.menu_item_enabled("Time", "Last Frame"),
               "Work Area End does not reach the clip's last frame: the work area was cut")
         # Begin Work Area is offered on every frame but the work area's first.
-        self.go_to_frame(1)
+        self.p.go_to_frame(1)
         check(not self.p.menu_item_enabled("Timeline", "Begin Work Area"),
               "the work area does not begin at frame 1 any more")
 

@@ -70,16 +70,6 @@ class Flow:
         finally:
             self.p.shot(what.replace(" ", "-"))
 
-    def go_to_frame(self, index):
-        self.p.choose("Time", "Go to Frame...")
-        dialog = self.p.wait_dialog(what="the Go to Frame dialog")
-        time.sleep(0.5)
-        self.p.screen.focus(dialog)
-        self.p.screen.key("ctrl+a")
-        self.p.screen.type(str(index))
-        self.p.screen.key("Return")
-        wait_until(lambda: dialog.id not in [w.id for w in self.p.dialogs()], 10, what="the dialog to close")
-
     # Steps ------------------------------------------------------------------
 
     def start(self):
@@ -99,13 +89,13 @@ class Flow:
         self.wait_colour(COLOURS[0], "frame 0 shown")
 
     def frame_before(self):
-        self.go_to_frame(1)
+        self.p.go_to_frame(1)
         self.wait_colour(COLOURS[1], "frame 1 shown")
 
     def damaged_frame(self):
         """The damaged frame shows black, and stays black: not the frame
         before it, not after a while either."""
-        self.go_to_frame(DAMAGED)
+        self.p.go_to_frame(DAMAGED)
         self.wait_colour(BLACK, "the damaged frame shown black")
         time.sleep(1.5)
         colour = self.shown_colour()
@@ -115,13 +105,13 @@ class Flow:
               "the diagnostic stream does not name the damaged file: %r" % report[-2000:])
 
     def frame_after(self):
-        self.go_to_frame(DAMAGED + 1)
+        self.p.go_to_frame(DAMAGED + 1)
         self.wait_colour(COLOURS[DAMAGED + 1], "frame 3 shown")
 
     def play_past(self):
         """Played (in a loop, as a fresh settings folder has it) from the
         damaged frame, the view shows the frames after it in turn."""
-        self.go_to_frame(DAMAGED)
+        self.p.go_to_frame(DAMAGED)
         self.wait_colour(BLACK, "the damaged frame shown again")
         self.p.choose("Time", "Play Forward")
         after = {i: False for i in range(DAMAGED + 1, len(COLOURS))}

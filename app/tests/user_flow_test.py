@@ -196,16 +196,6 @@ class Flow:
             time.sleep(2)
         raise DriverError("processing did not end within %ds" % PROCESS_TIMEOUT)
 
-    def go_to_frame(self, index):
-        self.p.choose("Time", "Go to Frame...")
-        dialog = self.p.wait_dialog(what="the Go to Frame dialog")
-        time.sleep(0.5)
-        self.p.screen.focus(dialog)
-        self.p.screen.key("ctrl+a")
-        self.p.screen.type(str(index))
-        self.p.screen.key("Return")
-        wait_until(lambda: dialog.id not in [w.id for w in self.p.dialogs()], 10, what="the dialog to close")
-
     def export_masks(self, name):
         """File > Export Crisp Masks... into out/NAME_###.bmp; answers the
         files by frame."""
@@ -305,7 +295,7 @@ class Flow:
     def later_frame(self):
         """On a later frame the view shows the footage with the mask on the
         disc: the disc as it is, the rest under the matte (blue)."""
-        self.go_to_frame(LATER_FRAME)
+        self.p.go_to_frame(LATER_FRAME)
         check(self.picture is not None, "the footage's place in the view is not known")
         truth = self.footage.frame(LATER_FRAME).astype(np.int32)
         shape = self.footage.shape(LATER_FRAME)

@@ -322,6 +322,17 @@ class Program:
         self.answer_file_chooser("Open Project", path)
         self.wait_title(title)
 
+    def go_to_frame(self, index):
+        """Time > Go to Frame... answered with `index` (Return)."""
+        self.choose("Time", "Go to Frame...")
+        dialog = self.wait_dialog(what="the Go to Frame dialog")
+        time.sleep(0.5)
+        self.screen.focus(dialog)
+        self.screen.key("ctrl+a")
+        self.screen.type(str(index))
+        self.screen.key("Return")
+        wait_until(lambda: dialog.id not in [w.id for w in self.dialogs()], 10, what="the dialog to close")
+
     # Dialogs ------------------------------------------------------------------
 
     def answer_file_chooser(self, title, path, timeout=30, any_title=False):

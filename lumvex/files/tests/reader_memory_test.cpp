@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <malloc.h>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -88,6 +89,7 @@ TEST(ReaderMemory, AFailedReadHoldsOnePictureAtMost)
         }
     });
     EXPECT_LE(peak, allowed) << peak / mib << " MiB";
+    RecordProperty("peak_bytes", std::to_string(peak));
     // Nothing of the failed picture is left to the caller.
     EXPECT_EQ(out.data, nullptr);
     EXPECT_EQ(out.width, 0u);
