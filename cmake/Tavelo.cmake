@@ -86,6 +86,7 @@ function(tavelo_fuzz_target name)
   add_executable(${name}_regression ${ARG_SOURCE} ${PROJECT_SOURCE_DIR}/cmake/fuzz_regression_main.cpp)
   target_compile_options(${name}_regression PRIVATE ${TAVELO_WARNINGS})
   target_link_libraries(${name}_regression PRIVATE ${ARG_LINK})
+  tavelo_leak_suppressions(${name}_regression)
   add_test(NAME ${name}_corpus COMMAND ${name}_regression ${ARG_CORPUS})
   # A thread-sanitizer build decodes a large corpus many times slower.
   if(TAVELO_SANITIZE MATCHES "thread")
