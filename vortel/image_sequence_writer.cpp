@@ -1,5 +1,6 @@
 #include "vortel/image_sequence_writer.h"
 
+#include "foundation/files/byte_stream.h"
 #include "foundation/files/image_error.h"
 #include "vortel/codec_registry.h"
 #include "vortel/text.h"
@@ -57,9 +58,7 @@ void image_sequence_writer::write(const img::image<img::BGRA<unsigned char>>& fr
         throw;
     } catch (const std::ios_base::failure& e) {
         m_files.withdraw();
-        const std::error_code code = e.code();
-        const bool system = code.value() != 0 && code.category() == std::generic_category();
-        throw img::io_error(write_error, name, system ? code.message() : std::string());
+        throw img::io_error(write_error, name, xtd::system_reason(e));
     } catch (...) {
         m_files.withdraw();
         throw;

@@ -15,7 +15,6 @@
 #include <ios>
 #include <locale>
 #include <sstream>
-#include <system_error>
 #include <vector>
 
 namespace {
@@ -104,10 +103,9 @@ void ExportContourFile(const TLSegment& segment, const std::string& path)
     try {
         xtd::write_binary_file(path, [&text](std::ostream& out) { out << text; });
     } catch (const std::ios_base::failure& error) {
-        const std::string reason
-            = error.code().value() != 0 && error.code().category() == std::generic_category()
-            ? error.code().message()
-            : std::string(error.what());
+        std::string reason = xtd::system_reason(error);
+        if (reason.empty())
+            reason = error.what();
         throw xtd::exception("Cannot write contour file '" + path + "': " + reason);
     }
 }

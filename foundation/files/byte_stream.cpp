@@ -1,6 +1,7 @@
 #include "foundation/files/byte_stream.h"
 
 #include <limits>
+#include <system_error>
 
 #include "xmldoc/replace_file.h"
 
@@ -20,6 +21,12 @@ std::uint64_t remaining_bytes(std::istream& in)
     if (end == std::streampos(-1) || end < here)
         return unknown;
     return static_cast<std::uint64_t>(std::streamoff(end) - std::streamoff(here));
+}
+
+std::string system_reason(const std::ios_base::failure& failure)
+{
+    const std::error_code code = failure.code();
+    return code.value() != 0 && code.category() == std::generic_category() ? code.message() : std::string();
 }
 
 std::uint64_t write_binary_file(const std::string& path, const std::function<void(std::ostream&)>& writer)

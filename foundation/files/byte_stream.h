@@ -76,6 +76,11 @@ std::uint64_t remaining_bytes(std::istream& in);
 // Failures throw std::ios_base::failure (or what `writer` throws).
 std::uint64_t write_binary_file(const std::string& path, const std::function<void(std::ostream&)>& writer);
 
+// The system's text for a stream failure (a full disc: "No space left on
+// device"), as write_binary_file and the file streams under it report them;
+// empty when the failure carries no system error.
+std::string system_reason(const std::ios_base::failure& failure);
+
 template <class T, class Writer>
 std::uint64_t write_binary_file(const std::string& path, const T& object, Writer writer)
 {

@@ -7,7 +7,6 @@
 
 #include <ios>
 #include <string>
-#include <system_error>
 
 namespace img {
 
@@ -110,9 +109,7 @@ void encode(std::ostream& out, const image<T>& image, imaging::pixel_format form
         throw io_error(save_failure, {}, error.what());
     } catch (const std::ios_base::failure& error) {
         // A file's stream says what the system refused (a full disc).
-        const std::error_code code = error.code();
-        const bool system = code.value() != 0 && code.category() == std::generic_category();
-        throw io_error(save_failure, {}, system ? code.message() : std::string());
+        throw io_error(save_failure, {}, xtd::system_reason(error));
     }
 }
 

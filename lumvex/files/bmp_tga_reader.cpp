@@ -50,15 +50,24 @@ void with_file(const std::string& path, const char* failure, const std::function
     }
 }
 
-bool probe(
-    const std::string& path, const std::function<void(std::istream&, image_info&)>& body, image_info* out)
+// An info reader (read_bmp_info, read_tga_info) on the file opened to throw
+// on failure.
+using info_reader = void (*)(std::istream&, image_info&);
+
+image_info info_of(const std::string& path, info_reader body)
+{
+    xtd::bistream in(path);
+    in.exceptions(std::ios::failbit | std::ios::badbit);
+    image_info info;
+    body(in, info);
+    info.path = path;
+    return info;
+}
+
+bool probe(const std::string& path, info_reader body, image_info* out)
 {
     try {
-        xtd::bistream in(path);
-        in.exceptions(std::ios::failbit | std::ios::badbit);
-        image_info info;
-        body(in, info);
-        info.path = path;
+        const image_info info = info_of(path, body);
         if (out)
             *out = info;
         return true;
@@ -67,14 +76,11 @@ bool probe(
     }
 }
 
-// The size refusal `body` (an info reader) meets in the file's headers.
-std::string refusal_of(const std::string& path, void (*body)(std::istream&, image_info&))
+// The size refusal the info reader meets in the file's headers.
+std::string refusal_of(const std::string& path, info_reader body)
 {
     try {
-        xtd::bistream in(path);
-        in.exceptions(std::ios::failbit | std::ios::badbit);
-        image_info info;
-        body(in, info);
+        info_of(path, body);
     } catch (const too_large& error) {
         return error.message();
     } catch (const std::exception&) {

@@ -5,7 +5,6 @@
 #include "foundation/files/image_error.h"
 
 #include <optional>
-#include <system_error>
 
 namespace img {
 
@@ -127,10 +126,8 @@ void gdiplus_writer::write(const std::string& path, const std::string& format,
         throw;
     } catch (const std::ios_base::failure& error) {
         // The system's reason, when the file itself failed.
-        const std::error_code code = error.code();
-        const bool system = code.value() != 0 && code.category() == std::generic_category();
-        throw io_error("could not open image file for writing or write error", path,
-            system ? code.message() : std::string());
+        throw io_error(
+            "could not open image file for writing or write error", path, xtd::system_reason(error));
     }
 }
 
