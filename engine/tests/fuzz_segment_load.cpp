@@ -2,12 +2,8 @@
 // footage and once with footage of a known frame size (as the program loads
 // it), then used as the program uses it: saved again, its records read and
 // their grey masks decoded.
-//
-// Inputs holding an encoded picture whose header claims more than a few
-// megapixels are skipped: a few hundred bytes may claim a mask of the full
-// 1 GiB decode limit, which takes seconds to decode and teaches the search
-// nothing of the loading logic. The limit itself is covered by the unit
-// tests.
+// Inputs holding an encoded picture that claims more than a few megapixels
+// are skipped.
 #include <cstddef>
 #include <cstdint>
 #include <iostream>
@@ -21,15 +17,14 @@
 #include "engine/encoded_image.h"
 #include "engine/segment.h"
 #include "engine/tests/memory_footage.h"
+#include "foundation/files/tests/fuzzed_size.h"
 #include "foundation/xml/xml_stream.h"
 #include "xmldoc/sarnel.h"
 
 namespace {
 
-constexpr std::uint64_t max_fuzzed_pixels = std::uint64_t(1) << 22;
-
-// Whether the document has an "encoded" picture claiming more than
-// max_fuzzed_pixels. Walked without recursion: the nesting may be deep.
+// Whether the document has an "encoded" picture claiming too many pixels.
+// Walked without recursion: the nesting may be deep.
 bool claims_too_much(xml::sarnel& doc)
 {
     std::vector<xml::handle> pending { doc.root_handle() };
@@ -37,15 +32,9 @@ bool claims_too_much(xml::sarnel& doc)
         const xml::handle element = pending.back();
         pending.pop_back();
         std::string text;
-        if (doc.get_attribute(element, "encoded", text)) {
-            try {
-                const auto claimed = trm::encoded_size(trm::from_hex(text));
-                if (std::uint64_t(claimed.width) * claimed.height > max_fuzzed_pixels)
-                    return true;
-            } catch (const std::exception&) {
-                // No picture: refused as quickly when it is loaded.
-            }
-        }
+        if (doc.get_attribute(element, "encoded", text)
+            && test_support::claims_too_many_pixels(trm::from_hex(text)))
+            return true;
         const std::unique_ptr<xml::child_iterator> children(doc.children(element));
         for (children->first(); !children->at_end(); children->next())
             pending.push_back(children->get());

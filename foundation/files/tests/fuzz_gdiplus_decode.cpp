@@ -1,40 +1,19 @@
 // Fuzz target: decoding of encoded images (BMP, JPEG, GIF, TIFF, PNG) through
 // the platform's decoders, into colour and grey images, as the program reads
 // encoded masks and the file codecs read files.
-//
-// Inputs whose header claims more than a few megapixels are skipped: a few
-// hundred bytes may claim a picture of the full 1 GiB limit, whose decoding
-// takes seconds and teaches the search nothing of the decoders' logic. The
-// limit itself is covered by the unit tests.
+// Inputs claiming more than a few megapixels are skipped.
 #include "foundation/files/gdiplus_codec.h"
+#include "foundation/files/tests/fuzzed_size.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <sstream>
 #include <string>
 
-namespace {
-
-constexpr std::uint64_t max_fuzzed_pixels = std::uint64_t(1) << 22;
-
-bool claims_too_much(const std::string& bytes)
-{
-    try {
-        std::istringstream in(bytes);
-        const auto claimed = img::gdiplus_read_size(in);
-        return std::uint64_t(claimed.width) * claimed.height > max_fuzzed_pixels;
-    } catch (const std::exception&) {
-        // No header: the decoders refuse it as quickly again below.
-        return false;
-    }
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
     const std::string bytes(reinterpret_cast<const char*>(data), size);
-    if (claims_too_much(bytes))
+    if (test_support::claims_too_many_pixels(bytes))
         return 0;
     try {
         std::istringstream in(bytes);
