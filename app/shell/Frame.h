@@ -63,7 +63,7 @@ public:
     // Whether a window is the frame's window or one inside it (the view,
     // the bars' and panels' windows, the status strip).
     bool ContainsWindow(const CWnd* w) const;
-    bool IsEnabled() const { return m_enabled; }
+    bool IsEnabled() const override { return m_enabled; }
     void SetEnabled(bool enabled);
 
     // The routing of a command (code 0) or an update query (code -1, with

@@ -120,8 +120,11 @@ TEST(ReaderMemory, ASizeRefusalComesFromTheHeaders)
         = "the image is too large: 65535 x 65535 pixels, more than the limit of 268435456 pixels";
     const std::string bmp_large
         = "the image is too large: 17000 x 17000 pixels, more than the limit of 268435456 pixels";
-    for (const auto& [path, text] :
+    for (const auto& [file, message] :
         { std::pair { named_tga, large }, std::pair { unnamed, large }, std::pair { big_bmp, bmp_large } }) {
+        // Structured bindings cannot be captured before clang 16.
+        const std::string& path = file;
+        const std::string& text = message;
         const std::uint64_t peak = peak_of([&] {
             img::image<img::BGRA<unsigned char>> out;
             try {
