@@ -4,10 +4,22 @@
 #include "app/display/PaintingSource.h"
 #include "document/composition/TLComp.h"
 #include "document/project/FootageFiles.h"
+#include "foundation/system/exception.h"
 #include "lumvex/footage/footage.h"
 #include "lumvex/path.h"
 #include "vortel/settings.h"
 #include "vortel/writer.h"
+
+#include <string>
+
+namespace {
+
+std::string SizeText(unsigned width, unsigned height)
+{
+    return std::to_string(width) + " x " + std::to_string(height);
+}
+
+} // namespace
 
 ImageRenderer::ImageRenderer(
     TLComp& composition, lumvex::cache& cache, KeyMaker keys, My::MessageQueue* queue)
@@ -46,9 +58,11 @@ void ImageRenderer::Start(const WriterOpener& open, CWnd* parent)
     m_frames.reserve(area.last > area.first ? std::size_t(area.last - area.first) : 0);
     for (int f = area.first; f < area.last; ++f)
         m_frames.push_back(m_keys(f));
+    m_first = area.first;
+    m_size = composition.GetFrameSize();
     const auto& footage = composition.GetFootage();
     // The output never writes over what the composition reads.
-    m_writer = open(composition.GetFrameSize(), composition.GetExportFramerate(),
+    m_writer = open(m_size, composition.GetExportFramerate(),
         footage ? paths::native(footage->path()) : std::string(), std::string(), parent,
         FootageFiles(composition));
     if (!m_writer)
@@ -67,7 +81,12 @@ void ImageRenderer::run()
             // The hint lets the footage read ahead while this frame is written.
             const auto painted
                 = PaintingKey::Fetch(m_cache, m_frames[std::size_t(i)], i + 1 < count ? 2 : 0, false);
-            m_writer->write(painted->image);
+            const img::image<img::BGRA<unsigned char>>& frame = painted->image;
+            if (frame.width != m_size.width || frame.height != m_size.height)
+                throw xtd::exception("Frame " + std::to_string(m_first + i) + " is "
+                    + SizeText(frame.width, frame.height) + " pixels, but the render is "
+                    + SizeText(m_size.width, m_size.height) + " pixels.");
+            m_writer->write(frame);
             if (!m_progress.Step()) {
                 // The user's choice: what was written so far is kept.
                 PostNotice("Rendering interrupted by user.");

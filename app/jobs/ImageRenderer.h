@@ -7,7 +7,9 @@
 //
 // Use: make it with new on the UI thread and call Start; from then on the
 // job owns itself and is deleted on the UI thread when it ends (or at once
-// inside Start when no output was opened).
+// inside Start when no output was opened). Every frame is written at the
+// composition's frame size: a painted frame of another size fails the
+// render, naming the frame and both sizes.
 
 #include "app/jobs/Renderer.h"
 #include "foundation/numbers/extent.h"
@@ -76,6 +78,9 @@ private:
     My::ProgressDlg m_progress;
     std::unique_ptr<vortel::writer> m_writer;
     std::vector<boost::shared_ptr<PaintingKey>> m_frames;
+    // The composition's first work-area frame and frame size when the render started.
+    int m_first = 0;
+    types::extent<unsigned> m_size;
 };
 
 // The keys of a render of `composition` in `style`: the frames as the view

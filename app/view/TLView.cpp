@@ -17,6 +17,7 @@
 #include "platform/registry/profile.h"
 
 #include <algorithm>
+#include <cstdint>
 
 namespace {
 
@@ -358,8 +359,27 @@ void TLView::DrawImage(CDC& dc, const CRect& dest, const CRect& source)
     }
     const img::image<img::BGRA<unsigned char>>& frame = buffer.image->image;
     if (!m_editor.IsEditing()) {
-        img::draw_to_dc(dc, dest.left, dest.top, dest.Width(), dest.Height(), source.left, source.top,
-            source.Width(), source.Height(), frame, SRCCOPY);
+        // A picture that does not cover the source rectangle shows the
+        // background around it, never what was drawn there before.
+        CRect covered;
+        covered.IntersectRect(source, CRect(0, 0, int(frame.width), int(frame.height)));
+        if (covered == source) {
+            img::draw_to_dc(dc, dest.left, dest.top, dest.Width(), dest.Height(), source.left, source.top,
+                source.Width(), source.Height(), frame, SRCCOPY);
+            return;
+        }
+        dc.FillSolidRect(dest, GetBackgroundColor());
+        if (covered.IsRectEmpty() || source.Width() <= 0 || source.Height() <= 0)
+            return;
+        const auto along = [](int at, int from, int to_from, int to_length, int length) {
+            return to_from + int(std::int64_t(at - from) * to_length / length);
+        };
+        const CRect part(along(covered.left, source.left, dest.left, dest.Width(), source.Width()),
+            along(covered.top, source.top, dest.top, dest.Height(), source.Height()),
+            along(covered.right, source.left, dest.left, dest.Width(), source.Width()),
+            along(covered.bottom, source.top, dest.top, dest.Height(), source.Height()));
+        img::draw_to_dc(dc, part.left, part.top, part.Width(), part.Height(), covered.left, covered.top,
+            covered.Width(), covered.Height(), frame, SRCCOPY);
         return;
     }
     // The edited mask over the frame, crisp, for the source rectangle only.

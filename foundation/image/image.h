@@ -360,6 +360,12 @@ template <class T> void swap(image<T>& a, image<T>& b) noexcept
     a.swap(b);
 }
 
+// `target` becomes a `width` x `height` picture (alignment 4, its own row
+// order) with `source` at its top-left corner: clipped where the source
+// is larger, `fill` where it is smaller. `target` must not be `source`.
+void place_top_left(image<BGRA<unsigned char>>& target, const image<BGRA<unsigned char>>& source,
+    unsigned width, unsigned height, BGRA<unsigned char> fill);
+
 // The instances built in the foundation library.
 extern template class image<bit>;
 extern template class image<unsigned char>;

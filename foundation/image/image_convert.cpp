@@ -1,5 +1,6 @@
 // Conversions between the image instances and whole-image fills.
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstring>
@@ -135,6 +136,23 @@ void image<T>::assign_rows(const image<BGRA<unsigned char>>& source, unsigned fi
         for (unsigned x = 0; x < width; ++x)
             out[x] = { static_cast<float>(in[x].b), static_cast<float>(in[x].g), static_cast<float>(in[x].r),
                 static_cast<float>(in[x].a) };
+    }
+}
+
+void place_top_left(image<BGRA<unsigned char>>& target, const image<BGRA<unsigned char>>& source,
+    unsigned width, unsigned height, BGRA<unsigned char> fill)
+{
+    target.resize(width, height, 4);
+    const unsigned covered_width = std::min(width, source.width);
+    const unsigned covered_height = std::min(height, source.height);
+    for (unsigned y = 0; y < height; ++y) {
+        BGRA<unsigned char>* out = target.row(y);
+        unsigned x = 0;
+        if (y < covered_height) {
+            std::memcpy(out, source.row(y), std::size_t { covered_width } * sizeof(BGRA<unsigned char>));
+            x = covered_width;
+        }
+        std::fill(out + x, out + width, fill);
     }
 }
 

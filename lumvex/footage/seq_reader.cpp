@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <stdexcept>
 
 namespace lumvex {
@@ -17,8 +18,9 @@ namespace lumvex {
 // order on the loader thread.
 class seq_frame_request final : public still_image_id {
 public:
-    seq_frame_request(std::string path, seq_reader* reader, int frame, int request, int priority)
-        : still_image_id(std::move(path))
+    seq_frame_request(std::string path, types::extent<unsigned> frame_size,
+        std::shared_ptr<frame_size_notes> notes, seq_reader* reader, int frame, int request, int priority)
+        : still_image_id(std::move(path), frame_size, std::move(notes))
         , m_reader(reader)
         , m_frame(frame)
         , m_request(request)
@@ -51,15 +53,6 @@ bool is_digit(char c)
     return c >= '0' && c <= '9';
 }
 
-// "?" matches any one character, everything else itself.
-bool wildcard_equal(const std::string& pattern, const std::string& text, std::size_t at)
-{
-    for (std::size_t i = 0; i < pattern.size(); ++i)
-        if (pattern[i] != '?' && pattern[i] != text[at + i])
-            return false;
-    return true;
-}
-
 // The decimal number of a digit run; -1 when it does not fit an int.
 long long number_of(const std::string& digits)
 {
@@ -84,6 +77,70 @@ std::string significant_digits(const std::string& digits)
 bool number_less(const std::string& a, const std::string& b)
 {
     return a.size() != b.size() ? a.size() < b.size() : a < b;
+}
+
+// Where the frame number stands in a file-name pattern: `width` "?" from
+// `start`. Every other character of the name, a "?" included, stands for
+// itself.
+struct number_run {
+    std::size_t start = 0;
+    std::size_t width = 0;
+};
+
+struct numbered_name {
+    // The number without leading zeros (see significant_digits).
+    std::string number;
+    std::string name;
+};
+
+// The names that `name` (a pattern without folder) matches with the number
+// at `run`, in number order.
+std::vector<numbered_name> numbered_members(
+    const std::string& name, number_run run, const std::vector<std::string>& candidates)
+{
+    const std::string prefix = name.substr(0, run.start);
+    const std::string suffix = name.substr(run.start + run.width);
+    std::vector<numbered_name> matches;
+    for (const std::string& candidate : candidates) {
+        if (candidate.size() < prefix.size() + run.width + suffix.size())
+            continue;
+        if (candidate.compare(0, prefix.size(), prefix) != 0
+            || candidate.compare(candidate.size() - suffix.size(), suffix.size(), suffix) != 0)
+            continue;
+        std::string digits
+            = candidate.substr(prefix.size(), candidate.size() - prefix.size() - suffix.size());
+        if (!std::all_of(digits.begin(), digits.end(), is_digit))
+            continue;
+        // Numbers are zero-filled to the run's width; one that outgrows the
+        // run is written whole, never with a leading zero.
+        if (digits.size() > run.width && digits[0] == '0')
+            continue;
+        matches.push_back({ significant_digits(digits), candidate });
+    }
+    std::sort(matches.begin(), matches.end(), [](const numbered_name& a, const numbered_name& b) {
+        if (a.number != b.number)
+            return number_less(a.number, b.number);
+        return a.name < b.name;
+    });
+    return matches;
+}
+
+// The file names of a folder (files only).
+std::vector<std::string> names_in(const std::string& folder)
+{
+    std::vector<std::string> names;
+    paths::file_search search;
+    for (bool more = search.start(folder + "*"); more; more = search.next())
+        names.push_back(search.name());
+    return names;
+}
+
+std::size_t name_start_of(const std::string& path)
+{
+    std::size_t start = path.size();
+    while (start > 0 && !is_separator(path[start - 1]))
+        --start;
+    return start;
 }
 
 std::string folder_of(const std::string& pattern)
@@ -182,84 +239,24 @@ void seq_reader::quiesce()
         m_waits.fail_all("image sequence '" + m_filter.filter + "' was closed before the frame was loaded");
 }
 
-sequence_filter seq_reader::parse_file_name(const std::string& path)
-{
-    std::string changed = path;
-    bool replaced = false;
-    for (std::size_t i = changed.size(); i-- > 0;) {
-        char c = changed[i];
-        if (is_separator(c))
-            break;
-        if (is_digit(c)) {
-            changed[i] = '?';
-            replaced = true;
-        } else if (replaced) {
-            break;
-        }
-    }
-    if (replaced)
-        return parse_pattern(changed);
-    sequence_filter filter;
-    filter.folder = folder_of(path);
-    filter.members.push_back(paths::file_name_with_extension(path));
-    filter.filter = filter.folder + filter.members.front();
-    filter.first_number = 0;
-    return filter;
-}
+namespace {
 
-sequence_filter seq_reader::parse_pattern(const std::string& pattern)
+// The filter of `pattern` with the number at `run` in its file name, or of
+// the one file it names when it has no run.
+sequence_filter numbered_filter(const std::string& pattern, std::optional<number_run> run)
 {
     sequence_filter filter;
     filter.folder = folder_of(pattern);
     filter.filter = pattern;
-    std::size_t name_start = pattern.size();
-    while (name_start > 0 && !is_separator(pattern[name_start - 1]))
-        --name_start;
-    const std::string name = pattern.substr(name_start);
-    // The last run of "?" stands for the number.
-    std::size_t run_end = name.rfind('?');
-    std::size_t run_start = run_end;
-    while (run_start != std::string::npos && run_start > 0 && name[run_start - 1] == '?')
-        --run_start;
-
-    struct found {
-        std::string number;
-        std::string name;
-    };
-    std::vector<found> matches;
-    paths::file_search search;
-    for (bool more = search.start(filter.folder + "*"); more; more = search.next()) {
-        const std::string& candidate = search.name();
-        if (run_end == std::string::npos) {
-            if (candidate == name)
-                matches.push_back({ std::string(), candidate });
-            continue;
-        }
-        const std::string prefix = name.substr(0, run_start);
-        const std::string suffix = name.substr(run_end + 1);
-        const std::size_t width = run_end + 1 - run_start;
-        if (candidate.size() < prefix.size() + width + suffix.size())
-            continue;
-        if (!wildcard_equal(prefix, candidate, 0)
-            || !wildcard_equal(suffix, candidate, candidate.size() - suffix.size()))
-            continue;
-        std::string digits
-            = candidate.substr(prefix.size(), candidate.size() - prefix.size() - suffix.size());
-        if (!std::all_of(digits.begin(), digits.end(), is_digit))
-            continue;
-        // Numbers are zero-filled to the run's width; one that outgrows the
-        // run is written whole, never with a leading zero.
-        if (digits.size() > width && digits[0] == '0')
-            continue;
-        matches.push_back({ significant_digits(digits), candidate });
+    const std::string name = pattern.substr(name_start_of(pattern));
+    const std::vector<std::string> candidates = names_in(filter.folder);
+    if (!run) {
+        if (std::find(candidates.begin(), candidates.end(), name) != candidates.end())
+            filter.members.push_back(name);
+    } else {
+        for (numbered_name& m : numbered_members(name, *run, candidates))
+            filter.members.push_back(std::move(m.name));
     }
-    std::sort(matches.begin(), matches.end(), [](const found& a, const found& b) {
-        if (a.number != b.number)
-            return number_less(a.number, b.number);
-        return a.name < b.name;
-    });
-    for (auto& m : matches)
-        filter.members.push_back(std::move(m.name));
     if (filter.members.empty())
         throw exception("bad filter: " + pattern);
 
@@ -270,6 +267,61 @@ sequence_filter seq_reader::parse_pattern(const std::string& pattern)
     long long number = digits_start < first.size() ? number_of(first.substr(digits_start)) : 0;
     filter.first_number = number < 0 ? 0 : static_cast<int>(number);
     return filter;
+}
+
+} // namespace
+
+sequence_filter seq_reader::parse_file_name(const std::string& path)
+{
+    std::string changed = path;
+    const std::size_t name_start = name_start_of(path);
+    std::size_t i = path.size();
+    while (i > name_start && !is_digit(path[i - 1]))
+        --i;
+    const std::size_t run_end = i;
+    while (i > name_start && is_digit(path[i - 1]))
+        changed[--i] = '?';
+    if (i == run_end) {
+        // No digits: the file stands alone.
+        sequence_filter filter;
+        filter.folder = folder_of(path);
+        filter.members.push_back(paths::file_name_with_extension(path));
+        filter.filter = filter.folder + filter.members.front();
+        filter.first_number = 0;
+        return filter;
+    }
+    // The run is known here, so a "?" of the name right before the number
+    // stays itself.
+    return numbered_filter(changed, number_run { i - name_start, run_end - i });
+}
+
+sequence_filter seq_reader::parse_pattern(const std::string& pattern)
+{
+    const std::string name = pattern.substr(name_start_of(pattern));
+    // The last run of "?" stands for the number.
+    const std::size_t last = name.rfind('?');
+    if (last == std::string::npos)
+        return numbered_filter(pattern, std::nullopt);
+    std::size_t first = last;
+    while (first > 0 && name[first - 1] == '?')
+        --first;
+    // A name holding "?" right before its number gives a pattern whose run
+    // is longer than the number: the reading that finds the most files is
+    // taken, the whole run when no shorter one finds more.
+    number_run best { first, last + 1 - first };
+    if (best.width > 1) {
+        const std::vector<std::string> candidates = names_in(folder_of(pattern));
+        std::size_t best_count = numbered_members(name, best, candidates).size();
+        for (std::size_t width = best.width - 1; width > 0; --width) {
+            const number_run run { last + 1 - width, width };
+            const std::size_t count = numbered_members(name, run, candidates).size();
+            if (count > best_count) {
+                best = run;
+                best_count = count;
+            }
+        }
+    }
+    return numbered_filter(pattern, best);
 }
 
 void seq_reader::open(const sequence_filter& filter)
@@ -287,6 +339,7 @@ void seq_reader::open(const sequence_filter& filter)
     m_width = info.width;
     m_height = info.height;
     m_has_alpha = info.bits_per_pixel == 32;
+    m_size_notes = std::make_shared<frame_size_notes>("image sequence '" + filter.filter + "'");
 }
 
 void seq_reader::check_frame(int frame) const
@@ -295,22 +348,26 @@ void seq_reader::check_frame(int frame) const
     check_member(m_filter, frame);
 }
 
-std::string seq_reader::member_path(int frame) const
+seq_reader::member seq_reader::member_of(int frame) const
 {
     std::lock_guard locked(guard());
     check_member(m_filter, frame);
-    return m_filter.folder + m_filter.members[static_cast<std::size_t>(frame)];
+    return { m_filter.folder + m_filter.members[static_cast<std::size_t>(frame)], { m_width, m_height },
+        m_size_notes };
 }
 
 boost::shared_ptr<item_id> seq_reader::frame_id(int frame)
 {
-    return boost::shared_ptr<item_id>(new still_image_id(member_path(frame)));
+    member m = member_of(frame);
+    return boost::shared_ptr<item_id>(
+        new still_image_id(std::move(m.path), m.frame_size, std::move(m.notes)));
 }
 
 boost::shared_ptr<cached_image> seq_reader::frame(int frame, int request, bool wait)
 {
-    boost::shared_ptr<seq_frame_request> key(
-        new seq_frame_request(member_path(frame), this, frame, request, platform::current_thread_priority()));
+    member m = member_of(frame);
+    boost::shared_ptr<seq_frame_request> key(new seq_frame_request(std::move(m.path), m.frame_size,
+        std::move(m.notes), this, frame, request, platform::current_thread_priority()));
     if (wait)
         return m_cache->get(key, placement::back);
     boost::shared_ptr<cached_image> found = m_cache->find(key, placement::back);

@@ -2,9 +2,11 @@
 
 #include "foundation/system/thread.h"
 #include "lumvex/footage/footage.h"
+#include "lumvex/footage/frame_size_notes.h"
 #include "lumvex/footage/frame_waits.h"
 
 #include <list>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -42,8 +44,11 @@ void queue_read_order(img_read_order_queue& queue, img_read_order order);
 
 // A numbered image sequence as footage. Frames are loaded on a loader
 // thread of the footage, in the order of queued read orders, and cached
-// under the key of their image file (still_image_id), the key single
-// images use too.
+// under the key of their image file (still_image_id) fitted to the
+// sequence's frame size: every frame has the first member's size, a member
+// of another size placed at the top-left corner (clipped, or black where it
+// does not reach) and told once on the diagnostic stream. A still footage
+// of the same file keeps the file's own size in its own entry.
 //
 // `frame`, `cached_frame`, `frame_id` and `request_frames` may be called
 // from any thread; `open` and `serialize` from one thread at a time. Frame
@@ -59,14 +64,18 @@ public:
     ~seq_reader() override;
 
     // The sequence of a file: the last run of digits in its name becomes
-    // "?"s and the pattern is searched; a name without digits gives a
+    // "?"s and the files numbered there are searched; every other character
+    // of the name stands for itself. A name without digits gives a
     // one-member sequence of that file with first number 0.
     static sequence_filter parse_file_name(const std::string& path);
     // The files of a pattern. The last run of "?" in the file name stands
     // for the frame number: it matches that many digits, or more digits
     // without a leading zero (numbers outgrowing the run are written whole).
-    // Members are ordered by number, however many digits it has. Throws
-    // lumvex::exception "bad filter: " + pattern when no file matches.
+    // Every other character, a "?" included, matches itself; where the run
+    // may begin with "?"s of the name itself, the reading that finds the
+    // most files is taken (the whole run on a tie). Members are ordered by
+    // number, however many digits it has. Throws lumvex::exception
+    // "bad filter: " + pattern when no file matches.
     static sequence_filter parse_pattern(const std::string& pattern);
 
     // Reads the first member's size and depth and takes the filter. Throws
@@ -104,7 +113,13 @@ private:
     void process(img_read_order& order) override;
     void queue_order(int frame, int priority);
     void check_frame(int frame) const;
-    std::string member_path(int frame) const;
+    // What the key of a frame is made of, read under the lock.
+    struct member {
+        std::string path;
+        types::extent<unsigned> frame_size;
+        std::shared_ptr<frame_size_notes> notes;
+    };
+    member member_of(int frame) const;
     void quiesce();
     // The worker's lock, which guards the queue and the filter.
     platform::critical_section& guard() const { return const_cast<platform::critical_section&>(lock); }
@@ -115,6 +130,7 @@ private:
     unsigned m_width = 0;
     unsigned m_height = 0;
     bool m_has_alpha = false;
+    std::shared_ptr<frame_size_notes> m_size_notes;
 };
 
 } // namespace lumvex

@@ -2,7 +2,10 @@
 
 #include "lumvex/cache/cache.h"
 #include "lumvex/cache/file_stamp.h"
+#include "lumvex/footage/frame_size_notes.h"
 
+#include <memory>
+#include <optional>
 #include <string>
 
 namespace lumvex {
@@ -14,17 +17,25 @@ public:
     // Takes the file's stamp as it is now, so that a key made after the file
     // was rewritten names the new picture.
     explicit still_image_id(std::string path);
+    // The key of the file's picture as a frame of `frame_size`: placed at the
+    // top-left corner, clipped where the file is larger and black where it
+    // is smaller, so that every frame of a footage has the footage's size.
+    // `notes` (may be null) tells of a file of another size.
+    still_image_id(
+        std::string path, types::extent<unsigned> frame_size, std::shared_ptr<frame_size_notes> notes);
 
-    // Equal to a still_image_id (or derived) of exactly the same path and
-    // file stamp: file names that differ only in letter case name different
-    // files here.
+    // Equal to a still_image_id (or derived) of exactly the same path, file
+    // stamp and frame size (a picture at its own size and one fitted to a
+    // frame size are different images, even where the sizes agree): file
+    // names that differ only in letter case name different files here.
     bool equals(const item_id& other) const override;
     // The file name without folder and extension.
     std::string key() const override;
     // "copy of image:" and a line feed, then the path.
     void describe(std::ostream& out) const override;
     bool can_produce() const override { return true; }
-    // Reads the file; the readers' errors pass on.
+    // Reads the file (and fits it to the frame size); the readers' errors
+    // pass on.
     void produce(img::image<img::BGRA<unsigned char>>& target) const override;
     bool threaded() const override { return false; }
     void request() const override { }
@@ -36,6 +47,8 @@ public:
 private:
     std::string m_path;
     file_stamp m_stamp;
+    std::optional<types::extent<unsigned>> m_frame_size;
+    std::shared_ptr<frame_size_notes> m_notes;
 };
 
 // Rebuilds a still_image_id from "copy of image:" (exactly, up to the line

@@ -212,6 +212,27 @@ TEST(ImageRenderer, FailedFrameIsReportedAndTheJobStillEnds)
     EXPECT_TRUE(r.comp.CanClose());
 }
 
+// Every frame goes out at the composition's frame size: a painted frame of
+// another size fails the render, naming the frame and both sizes, and the
+// files it was to replace stay.
+TEST(ImageRenderer, FrameOfAnotherSizeIsRefusedNamingTheFrameAndBothSizes)
+{
+    for (const std::string output : { "f_[##].png", "render.avi" }) {
+        Render r(8);
+        r.comp.SetFootage(boost::make_shared<SceneFootage>(8, 3));
+        r.style.type = DisplayType::ForegroundOnly;
+        if (output == "render.avi" && !ChooseCompressor(r.settings, "DIB "))
+            GTEST_SKIP() << "uncompressed frames are not offered";
+        if (output != "render.avi")
+            r.settings.format = "png";
+        r.StartTo(r.folder.file(output));
+        ASSERT_TRUE(r.WaitForJobs());
+        ASSERT_EQ(r.prompts.prompt.texts.size(), 1u) << output;
+        EXPECT_EQ(r.prompts.prompt.texts[0], "Frame 3 is 66 x 48 pixels, but the render is 64 x 48 pixels.");
+        EXPECT_EQ(r.CountFiles(), 0u) << output;
+    }
+}
+
 TEST(ImageRenderer, SequencesHoldEveryWorkAreaFrameAsTheViewShowsIt)
 {
     for (const std::string format : { "png", "tga" }) {

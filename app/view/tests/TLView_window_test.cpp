@@ -9,6 +9,7 @@
 #include "document/segments/TLSegment.h"
 #include "document/segments/TLSegmentSet.h"
 #include "document/tests/segment_test_support.h"
+#include "engine/tests/memory_footage.h"
 #include "platform/gui/app.h"
 #include "platform/gui/messages.h"
 #include "widgets/core/Message.h"
@@ -412,5 +413,65 @@ TEST(TLViewWindow, PlayingThroughTheViewAdvancesThePreviewAndMeasuresTheRate)
     EXPECT_EQ(view.GetPlayerMode(), 0);
     EXPECT_FALSE(view.GetPlayer().IsTimerRunning());
     EXPECT_EQ(comp.GetCurrentFrame(), comp.GetPreviewFrame());
+    view.DestroyWindow();
+}
+
+// A delivered picture smaller than the image area shows the background
+// where it does not reach, never the pixels of the frame shown before.
+TEST(TLViewWindow, ASmallerPictureShowsTheBackgroundWhereItDoesNotReach)
+{
+    if (!test::display_started())
+        GTEST_SKIP() << "no display";
+    using bgra = img::BGRA<unsigned char>;
+    const auto solid = [](unsigned width, unsigned height, bgra colour) {
+        img::image<bgra> out(width, height, 4);
+        out.fill(colour);
+        return out;
+    };
+    std::vector<img::image<bgra>> frames;
+    frames.push_back(solid(64, 48, { 0, 255, 0, 255 }));
+    frames.push_back(solid(16, 12, { 0, 0, 255, 255 }));
+    frames.push_back(solid(1, 1, { 0, 255, 255, 255 }));
+    segment_testing::PromptScope prompts;
+    TLComp comp;
+    comp.SetFootage(boost::make_shared<trm::testing::memory_footage>(std::move(frames)));
+    painting_testing::ListCache cache;
+    TLView view { comp, cache };
+    ASSERT_TRUE(view.CreateView(nullptr, CRect(80, 80, 336, 272), 0));
+    view.SetImageSize(64, 48);
+    view.SetZoom(4.0);
+    view.ScrollTo(0, 0, true);
+    DisplayStyle style = view.GetDisplayStyle();
+    style.type = DisplayType::ForegroundOnly;
+    view.SetDisplayStyle(style);
+    const COLORREF background = view.GetBackgroundColor();
+    const long shown_background
+        = long(GetRValue(background)) << 16 | long(GetGValue(background)) << 8 | GetBValue(background);
+    const auto show = [&](int frame, unsigned width) {
+        comp.SetPreviewFrame(frame);
+        view.RequestPaint();
+        const bool delivered = PumpUntil([&] {
+            const auto& ready = view.GetPainter().GetReady().image;
+            return ready && ready->image.width == width;
+        });
+        Settle();
+        return delivered;
+    };
+    const auto at = [&](int x, int y) {
+        CPoint p(x * 4 + 2, y * 4 + 2);
+        view.ClientToScreen(&p);
+        return ScreenPixel(p.x, p.y);
+    };
+    ASSERT_TRUE(show(0, 64));
+    ASSERT_EQ(at(40, 30), 0x00FF00);
+    ASSERT_NE(shown_background, 0x00FF00);
+    ASSERT_TRUE(show(1, 16));
+    EXPECT_EQ(at(5, 5), 0xFF0000);
+    EXPECT_EQ(at(40, 30), shown_background);
+    EXPECT_EQ(at(20, 5), shown_background);
+    ASSERT_TRUE(show(0, 64));
+    ASSERT_TRUE(show(2, 1));
+    EXPECT_EQ(at(0, 0), 0xFFFF00);
+    EXPECT_EQ(at(40, 30), shown_background);
     view.DestroyWindow();
 }

@@ -4,6 +4,8 @@
 #include "lumvex/cache/mem_cache.h"
 #include "lumvex/exception.h"
 #include "lumvex/files/gdiplus_reader.h"
+#include "lumvex/footage/deinterlaced_footage.h"
+#include "lumvex/footage/still_footage.h"
 #include "lumvex/tests/cache_test_support.h"
 #include "lumvex/tests/footage_element.h"
 #include "platform/kernel/thread.h"
@@ -13,7 +15,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iostream>
 #include <set>
+#include <sstream>
 #include <thread>
 
 using namespace cache_test;
@@ -27,6 +31,32 @@ void write_frame(const scratch_folder& folder, const std::string& name, unsigned
 {
     img::gdiplus_writer().write(folder.file(name), "png", picture(7, 5, seed), false);
 }
+
+// `source` at the top-left corner of a `width` x `height` frame, black where
+// it does not reach.
+img::image<bgra> fitted(const img::image<bgra>& source, unsigned width, unsigned height)
+{
+    img::image<bgra> out(width, height, 4);
+    for (unsigned y = 0; y < height; ++y)
+        for (unsigned x = 0; x < width; ++x)
+            out.row(y)[x] = x < source.width && y < source.height ? source.row(y)[x] : bgra { 0, 0, 0, 255 };
+    return out;
+}
+
+// Catches what is written to the diagnostic stream while it lives.
+class clog_capture {
+public:
+    clog_capture()
+        : m_old(std::clog.rdbuf(m_text.rdbuf()))
+    {
+    }
+    ~clog_capture() { std::clog.rdbuf(m_old); }
+    std::string text() const { return m_text.str(); }
+
+private:
+    std::ostringstream m_text;
+    std::streambuf* m_old;
+};
 
 std::vector<int> frames_of(const img_read_order_queue& q)
 {
@@ -150,12 +180,68 @@ TEST(SeqFilter, LongNumbersKeepTheirFilesInTheSequenceInNumberOrder)
             "n_9999999999.png", "n_10000000000.png", "n_123456789012345678901234.png" }));
 }
 
+// A "?" of a file name is the character itself, never "any character":
+// only the frame number's run varies, and only over digits.
+TEST(SeqFilter, AQuestionMarkOfTheNameMatchesOnlyItself)
+{
+    scratch_folder folder;
+    for (int i = 0; i < 6; ++i)
+        write_frame(folder, "a?_00" + std::to_string(i) + ".png", 1);
+    for (int i = 0; i < 3; ++i)
+        write_frame(folder, "ab_00" + std::to_string(i) + ".png", 1);
+    write_frame(folder, "a?_0x1.png", 1);
+    const std::vector<std::string> own
+        = { "a?_000.png", "a?_001.png", "a?_002.png", "a?_003.png", "a?_004.png", "a?_005.png" };
+    sequence_filter f = seq_reader::parse_file_name(folder.file("a?_003.png"));
+    EXPECT_EQ(f.filter, folder.file("a?_???.png"));
+    EXPECT_EQ(f.members, own);
+    // The pattern as stored reads back the same files.
+    EXPECT_EQ(seq_reader::parse_pattern(f.filter).members, own);
+    EXPECT_EQ(seq_reader::parse_file_name(folder.file("ab_001.png")).members,
+        (std::vector<std::string> { "ab_000.png", "ab_001.png", "ab_002.png" }));
+}
+
+// A "?" right before the number makes one run of the pattern with it; the
+// files of the name are found all the same, and so is the stored pattern,
+// beside files the whole run would take.
+TEST(SeqFilter, AQuestionMarkRightBeforeTheNumberStaysInTheName)
+{
+    scratch_folder folder;
+    std::vector<std::string> own;
+    for (int i = 0; i < 6; ++i) {
+        own.push_back("take?00" + std::to_string(i) + ".png");
+        write_frame(folder, own.back(), 1);
+    }
+    write_frame(folder, "take1000.png", 1);
+    write_frame(folder, "take1001.png", 1);
+    sequence_filter f = seq_reader::parse_file_name(folder.file("take?002.png"));
+    EXPECT_EQ(f.filter, folder.file("take????.png"));
+    EXPECT_EQ(f.members, own);
+    EXPECT_EQ(f.first_number, 0);
+    EXPECT_EQ(seq_reader::parse_pattern(f.filter).members, own);
+    // Where the whole run finds the most files, it stands for the number,
+    // as patterns of names without "?" always read.
+    EXPECT_EQ(seq_reader::parse_file_name(folder.file("take1000.png")).members,
+        (std::vector<std::string> { "take1000.png", "take1001.png" }));
+    for (const char* name : { "take0001.png", "take0002.png", "take0003.png", "take0004.png", "take0005.png",
+             "take0006.png", "take0007.png" })
+        write_frame(folder, name, 1);
+    EXPECT_EQ(seq_reader::parse_pattern(folder.file("take????.png")).members.size(), 9u);
+}
+
 class SeqFootage : public ::testing::Test {
 protected:
     void SetUp() override
     {
         for (int i = 0; i < 6; ++i)
             write_frame(m_folder, "img_" + std::to_string(10 + i) + ".png", unsigned(i + 1));
+    }
+
+    // Rewrites the file of `frame` as a picture of that size.
+    void write_frame_sized(int frame, unsigned width, unsigned height)
+    {
+        img::gdiplus_writer().write(m_folder.file("img_" + std::to_string(10 + frame) + ".png"), "png",
+            picture(width, height, unsigned(frame + 1)), false);
     }
 
     scratch_folder m_folder;
@@ -331,6 +417,23 @@ TEST_F(SeqFootage, XmlFormStoresTheFilterRelativeToTheProject)
     xml::stream in(element, true);
     reread.serialize(in, m_folder.root());
     EXPECT_EQ(reread.frame_count(), 6);
+
+    // A name holding "?" before its number opens the same files again.
+    for (int i = 0; i < 3; ++i)
+        write_frame(m_folder, "cut?0" + std::to_string(i) + ".png", unsigned(i + 1));
+    write_frame(m_folder, "cut100.png", 9);
+    seq_reader marked(m_folder.file("cut?01.png"), &m_cache);
+    footage_element marked_form;
+    {
+        xml::stream out(marked_form.element, false);
+        marked.serialize(out, m_folder.root());
+    }
+    seq_reader marked_again("", &m_cache);
+    xml::stream marked_in(marked_form.element, true);
+    marked_again.serialize(marked_in, m_folder.root());
+    EXPECT_EQ(marked_again.files(), marked.files());
+    EXPECT_EQ(marked_again.frame_count(), 3);
+
     element.set_attribute("type", "avi");
     xml::stream wrong(element, true);
     try {
@@ -338,5 +441,91 @@ TEST_F(SeqFootage, XmlFormStoresTheFilterRelativeToTheProject)
         FAIL();
     } catch (const lumvex::exception& e) {
         EXPECT_STREQ(e.what(), "couldn't initialize Image Sequence from XML stream");
+    }
+}
+
+// Every frame a sequence hands on has the sequence's size (its first file's):
+// a file of another size sits at the top-left corner, clipped where it is
+// larger and black where it is smaller, and is told once.
+TEST_F(SeqFootage, EveryFrameHasTheSequenceSize)
+{
+    struct odd {
+        int frame;
+        unsigned width;
+        unsigned height;
+    };
+    const odd odds[] = { { 1, 3, 2 }, { 2, 11, 8 }, { 3, 5, 7 }, { 4, 1, 1 } };
+    for (const odd& o : odds)
+        write_frame_sized(o.frame, o.width, o.height);
+    clog_capture told;
+    seq_reader footage(m_folder.file("img_10.png"), &m_cache);
+    ASSERT_EQ(footage.frame_size(), (types::extent<unsigned> { 7, 5 }));
+    for (int round = 0; round < 2; ++round) {
+        for (int f = 0; f < 6; ++f) {
+            auto frame = footage.frame(f, 0, true);
+            ASSERT_TRUE(frame);
+            img::image<bgra> expected = picture(7, 5, unsigned(f + 1));
+            for (const odd& o : odds)
+                if (o.frame == f)
+                    expected = fitted(picture(o.width, o.height, unsigned(f + 1)), 7, 5);
+            EXPECT_TRUE(same_pixels(frame->image, expected)) << f;
+            EXPECT_TRUE(footage.cached_frame(f) == frame);
+        }
+        m_cache.purge();
+    }
+    const std::string text = told.text();
+    for (const odd& o : odds) {
+        const std::string line = "image sequence '" + m_folder.file("img_??.png")
+            + "': " + m_folder.file("img_" + std::to_string(10 + o.frame) + ".png") + " is "
+            + std::to_string(o.width) + " x " + std::to_string(o.height) + " pixels, not 7 x 5";
+        const std::size_t at = text.find(line);
+        EXPECT_NE(at, std::string::npos) << line;
+        EXPECT_EQ(text.find(line, at + 1), std::string::npos) << "told twice: " << line;
+    }
+    EXPECT_EQ(text.find("img_10.png"), std::string::npos);
+}
+
+// The cache keeps the file's picture apart from the frame fitted from it:
+// a still footage of the file gets it at its own size, whichever comes
+// first, and a deinterlaced footage over the sequence gets fitted frames.
+TEST_F(SeqFootage, OtherFootageOfTheSameFileKeepsItsOwnSize)
+{
+    write_frame_sized(2, 3, 2);
+    const std::string odd_file = m_folder.file("img_12.png");
+    lumvex::still_footage before(odd_file, &m_cache);
+    EXPECT_TRUE(same_pixels(before.frame(0, 0, true)->image, picture(3, 2, 3)));
+    auto sequence = boost::shared_ptr<lumvex::footage>(new seq_reader(m_folder.file("img_10.png"), &m_cache));
+    EXPECT_TRUE(same_pixels(sequence->frame(2, 0, true)->image, fitted(picture(3, 2, 3), 7, 5)));
+    EXPECT_FALSE(sequence->frame_id(2)->equals(*before.frame_id(0)));
+    EXPECT_FALSE(before.frame_id(0)->equals(*sequence->frame_id(2)));
+    m_cache.purge();
+    EXPECT_TRUE(same_pixels(sequence->frame(2, 0, true)->image, fitted(picture(3, 2, 3), 7, 5)));
+    lumvex::still_footage after(odd_file, &m_cache);
+    EXPECT_EQ(after.frame_size(), (types::extent<unsigned> { 3, 2 }));
+    EXPECT_TRUE(same_pixels(after.frame(0, 0, true)->image, picture(3, 2, 3)));
+
+    lumvex::deinterlaced_footage fields(
+        sequence, lumvex::deinterlace_fields::upper_first, lumvex::deinterlace_method::duplicate);
+    for (int f : { 4, 5 }) {
+        auto frame = fields.frame(f, 0, true);
+        ASSERT_TRUE(frame);
+        EXPECT_EQ(frame->image.width, 7u) << f;
+        EXPECT_EQ(frame->image.height, 5u) << f;
+        EXPECT_EQ(frame->image.row(4)[6], (bgra { 0, 0, 0, 255 })) << f;
+    }
+}
+
+// A first file smaller than the rest makes the sequence's size: the later
+// files are clipped to it.
+TEST_F(SeqFootage, LargerFilesAfterASmallFirstOneAreClipped)
+{
+    write_frame_sized(0, 4, 3);
+    seq_reader footage(m_folder.file("img_11.png"), &m_cache);
+    ASSERT_EQ(footage.frame_size(), (types::extent<unsigned> { 4, 3 }));
+    for (int f = 0; f < 6; ++f) {
+        auto frame = footage.frame(f, 0, true);
+        ASSERT_TRUE(frame);
+        img::image<bgra> expected = f == 0 ? picture(4, 3, 1) : fitted(picture(7, 5, unsigned(f + 1)), 4, 3);
+        EXPECT_TRUE(same_pixels(frame->image, expected)) << f;
     }
 }
