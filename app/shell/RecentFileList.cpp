@@ -1,6 +1,7 @@
 #include "app/shell/RecentFileList.h"
 
 #include <algorithm>
+#include <string_view>
 
 #include "app/shell/Profile.h"
 
@@ -64,6 +65,12 @@ std::string RecentFileList::GetMenuText(std::size_t index) const
     const auto slash = path.rfind('/');
     std::string text = "&";
     text.append(std::to_string(index + 1)).append(" ");
-    text.append(slash == std::string::npos ? path : path.substr(slash + 1));
+    // The menu reads a lone "&" as the mark of the next letter's mnemonic;
+    // doubled it shows as itself.
+    for (const char c : std::string_view(path).substr(slash == std::string::npos ? 0 : slash + 1)) {
+        if (c == '&')
+            text.push_back('&');
+        text.push_back(c);
+    }
     return text;
 }

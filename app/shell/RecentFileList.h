@@ -20,7 +20,8 @@ public:
     void Remove(std::size_t index);
     const std::vector<std::string>& GetPaths() const { return m_paths; }
     int GetSize() const { return m_size; }
-    // The menu text of entry index: "&1 walk.tvp" (the name without folder).
+    // The menu text of entry index: "&1 walk.tvp" (the name without folder),
+    // each "&" of the name doubled so that the menu shows it as it is.
     std::string GetMenuText(std::size_t index) const;
 
 private:

@@ -82,6 +82,21 @@ TEST(RecentFileList, NewestFirstWithoutDuplicatesAndAtMostTen)
     EXPECT_EQ(read.GetPaths().size(), 9u);
 }
 
+TEST(RecentFileList, MenuTextShowsEachAmpersandOfTheNameAndKeepsTheNumbersMnemonic)
+{
+    RecentFileList list(10);
+    list.Add("/a&b/plain.tvp");
+    list.Add("/p/ends with&");
+    list.Add("/p/&&twice&&.tvp");
+    list.Add("/p/Tom & Jerry's cut.tvp");
+    EXPECT_EQ(list.GetMenuText(0), "&1 Tom && Jerry's cut.tvp");
+    EXPECT_EQ(list.GetMenuText(1), "&2 &&&&twice&&&&.tvp");
+    EXPECT_EQ(list.GetMenuText(2), "&3 ends with&&");
+    // An "&" of the folder is not shown, so not doubled.
+    EXPECT_EQ(list.GetMenuText(3), "&4 plain.tvp");
+    EXPECT_EQ(list.GetPaths()[0], "/p/Tom & Jerry's cut.tvp");
+}
+
 } // namespace
 
 TEST(Resources, EveryButtonGlyphOfTheBarsHasAMaskOfItsSize)
