@@ -23,6 +23,15 @@ exception file_error(const char* text, int error, const std::string& path)
     return exception(std::string(text) + ": " + std::system_category().message(error) + ": " + path);
 }
 
+// A compressor that will not begin: the text and the compressor's reason,
+// when it gives one.
+exception begin_error(const platform::video_compressor& compressor)
+{
+    const std::string text = "video compression begin error";
+    const std::string& reason = compressor.refusal();
+    return exception(reason.empty() ? text : text + ": " + reason);
+}
+
 } // namespace
 
 file_writer::file_writer(coder& coder, const std::string& path, std::uint32_t width, std::uint32_t height,
@@ -56,10 +65,10 @@ file_writer::file_writer(coder& coder, const std::string& path, std::uint32_t wi
     platform::video_compressor& compressor = coder.compressor();
     if (compressor.output_format(input, m_output_format) != platform::ICERR_OK || m_output_format.size() < 40
         || m_output_format.size() > max_format_size)
-        throw exception("video compression begin error");
+        throw begin_error(compressor);
     const std::size_t max_size = compressor.max_size(input);
     if (max_size == 0 || max_size > max_sample_size)
-        throw exception("video compression begin error");
+        throw begin_error(compressor);
     m_output.resize(max_size);
 
     if (const int error = m_file.open(path))
@@ -76,7 +85,7 @@ file_writer::file_writer(coder& coder, const std::string& path, std::uint32_t wi
         if (const int error = m_file.set_format(m_output_format))
             throw file_error("AVI stream set format error", error, path);
         if (compressor.begin(input, m_output_format) != platform::ICERR_OK)
-            throw exception("video compression begin error");
+            throw begin_error(compressor);
         m_begun = true;
     } catch (...) {
         m_file.discard();

@@ -11,11 +11,13 @@
 // file close error", and "invalid AVI frame rate" or "invalid AVI frame
 // size" for parameters refused before the file is created. A failure of
 // the file itself names the system's reason and the path after the text
-// ("AVI stream write error: No space left on device: /out/clip.avi"). The
-// file is written beside its path and replaces what is there once it is
-// complete; a construction or a completion that fails, or a writer
-// discarded or destroyed unfinished, leaves the path as it was. One thread
-// at a time uses a writer.
+// ("AVI stream write error: No space left on device: /out/clip.avi"); a
+// compressor that refuses the stream gives its reason, naming itself and
+// the frame size ("video compression begin error: H.264 takes only even
+// frame widths and heights (321 x 239)"). The file is written beside its
+// path and replaces what is there once it is complete; a construction or a
+// completion that fails, or a writer discarded or destroyed unfinished,
+// leaves the path as it was. One thread at a time uses a writer.
 
 #include "foundation/image/image.h"
 #include "platform/video/avi_writer.h"

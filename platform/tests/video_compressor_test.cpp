@@ -108,6 +108,83 @@ TEST(VideoCompressor, QueryRefusesWhatItCannotTake)
     }
 }
 
+// Every compressor at an odd size and at the limits of its own: one that
+// cannot take the size refuses the output format and the begin alike, and
+// tells why in a sentence naming it by its offered name and the size. A
+// reason ending in ": " is the codec library's, its own text following.
+TEST(VideoCompressor, FrameSizeTakenOrRefusedWithTheReason)
+{
+    struct size_case {
+        const char* code;
+        std::int32_t width;
+        std::int32_t height;
+        std::uint16_t bits;
+        std::string reason; // empty: the size is taken
+    };
+    const size_case cases[] = {
+        { "DIB ", 321, 239, 24, "" },
+        { "MJPG", 321, 239, 24, "" },
+        { "FMP4", 321, 239, 24, "" },
+        { "HFYU", 321, 239, 24, "" },
+        { "FFV1", 321, 239, 32, "" },
+        { "ULRG", 321, 239, 24, "" },
+        { "ULY0", 321, 239, 24, "Ut Video YUV 4:2:0 takes only even frame widths and heights (321 x 239)" },
+        { "ULY0", 320, 239, 32, "Ut Video YUV 4:2:0 takes only even frame widths and heights (320 x 239)" },
+        { "H264", 321, 239, 24, "H.264 takes only even frame widths and heights (321 x 239)" },
+        { "H264", 321, 240, 32, "H.264 takes only even frame widths and heights (321 x 240)" },
+        { "FMP4", 8191, 16, 24, "" },
+        { "FMP4", 8192, 16, 24, "MPEG-4 Part 2 takes frames of at most 8191 x 8191 (8192 x 16)" },
+        { "H264", 16384, 16, 24, "" },
+        { "H264", 16, 16386, 24, "H.264 takes frames of at most 16384 x 16384 (16 x 16386)" },
+        { "MJPG", 16384, 16384, 24, "Motion JPEG refuses 16384 x 16384 frames: " },
+        { "DIB ", 32769, 16, 24,
+            "Full Frames (Uncompressed) takes frames of at most 32768 x 32768 (32769 x 16)" },
+        { "DIB ", 32768, 32768, 24,
+            "Full Frames (Uncompressed) takes frames of at most 2147483647 bytes (32768 x 32768 at 24 "
+            "bits)" },
+    };
+    for (const auto& k : cases) {
+        const std::string where
+            = std::string(k.code) + " " + std::to_string(k.width) + " x " + std::to_string(k.height);
+        auto c = video_compressor::open(code(k.code));
+        if (c == nullptr)
+            continue;
+        const auto expect_reason = [&] {
+            const std::string& got = c->refusal();
+            if (k.reason.back() == ' ') {
+                EXPECT_EQ(got.compare(0, k.reason.size(), k.reason), 0) << where << ": " << got;
+                EXPECT_GT(got.size(), k.reason.size()) << where;
+            } else {
+                EXPECT_EQ(got, k.reason) << where;
+            }
+        };
+        const auto in = input(k.width, k.height, k.bits);
+        std::vector<std::uint8_t> format;
+        const int r = c->output_format(in, format);
+        if (k.reason.empty()) {
+            EXPECT_EQ(r, ICERR_OK) << where << ": " << c->refusal();
+            EXPECT_EQ(c->refusal(), "") << where;
+            EXPECT_EQ(c->query(in), ICERR_OK) << where;
+            EXPECT_EQ(c->begin(in, format), ICERR_OK) << where;
+            EXPECT_EQ(c->refusal(), "") << where;
+            c->end();
+            continue;
+        }
+        EXPECT_NE(r, ICERR_OK) << where;
+        expect_reason();
+        EXPECT_EQ(c->query(in), ICERR_BADFORMAT) << where;
+        EXPECT_EQ(c->begin(in, format), ICERR_BADFORMAT) << where;
+        expect_reason();
+        if (k.width > 32768 || k.reason.find(" bytes ") != std::string::npos) {
+            EXPECT_EQ(c->max_size(in), 0u) << where;
+            expect_reason();
+        }
+        // A size it takes clears the reason.
+        ASSERT_EQ(c->output_format(input(64, 48, 24), format), ICERR_OK) << where;
+        EXPECT_EQ(c->refusal(), "") << where;
+    }
+}
+
 TEST(VideoCompressor, ForeignOrOutOfRangeStateIsRefusedAndChangesNothing)
 {
     auto c = video_compressor::open(code("MJPG"));
@@ -171,6 +248,7 @@ TEST(VideoCompressor, CompressRefusesBeforeBeginAndWhenTheSampleDoesNotFit)
     auto other = format;
     other[16] = 'X';
     EXPECT_EQ(c->begin(in, other), ICERR_BADFORMAT);
+    EXPECT_EQ(c->refusal(), "HuffYUV takes only the output format it gave for 32 x 16 frames");
     ASSERT_EQ(c->begin(in, format), ICERR_OK);
     EXPECT_EQ(c->compress(frame.data(), out.data(), 8, size, flags), platform::ICERR_BADSIZE);
     EXPECT_EQ(c->end(), ICERR_OK);

@@ -3,11 +3,14 @@
 #include "platform/video/video_decompressor.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <mutex>
+#include <string>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavutil/error.h>
 #include <libavutil/log.h>
 #include <libavutil/opt.h>
 #include <libswscale/swscale.h>
@@ -38,25 +41,34 @@ struct compressor_entry {
     AVPixelFormat format_32;
     // Preset, tuning and rate factor of the H.264 encoder.
     bool x264;
+    // The encoder takes its 4:2:0 chroma only whole: it refuses an odd
+    // width or height where others pad the planes to their blocks.
+    bool even_sides;
+    // The largest width and height the bitstream can describe; 0 when only
+    // our own limit applies.
+    std::int32_t max_side;
 };
 
 // The installed compressors, in the order ICInfo lists them. Encoders the
 // installed codec library lacks are left out of the list.
 const compressor_entry table[] = {
     { "DIB ", "Full Frames (Uncompressed)", "Full frames, uncompressed RGB", 0, nullptr, AV_PIX_FMT_NONE,
-        AV_PIX_FMT_NONE, false },
+        AV_PIX_FMT_NONE, false, false, 0 },
     { "MJPG", "Motion JPEG", "Motion JPEG, every frame a key frame", VIDCF_QUALITY, "mjpeg",
-        AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUVJ420P, false },
+        AV_PIX_FMT_YUVJ420P, AV_PIX_FMT_YUVJ420P, false, false, 0 },
+    // Its picture header has 13 bits for each side.
     { "FMP4", "MPEG-4 Part 2", "MPEG-4 part 2 (ASP), readable as XviD", VIDCF_QUALITY | VIDCF_TEMPORAL,
-        "mpeg4", AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUV420P, false },
-    { "HFYU", "HuffYUV", "HuffYUV, lossless RGB", 0, "huffyuv", AV_PIX_FMT_RGB24, AV_PIX_FMT_RGB32, false },
-    { "FFV1", "FFV1", "FFV1, lossless RGB", 0, "ffv1", AV_PIX_FMT_0RGB32, AV_PIX_FMT_RGB32, false },
-    { "ULRG", "Ut Video RGB", "Ut Video, lossless RGB", 0, "utvideo", AV_PIX_FMT_GBRP, AV_PIX_FMT_GBRP,
-        false },
+        "mpeg4", AV_PIX_FMT_YUV420P, AV_PIX_FMT_YUV420P, false, false, 8191 },
+    { "HFYU", "HuffYUV", "HuffYUV, lossless RGB", 0, "huffyuv", AV_PIX_FMT_RGB24, AV_PIX_FMT_RGB32, false,
+        false, 0 },
+    { "FFV1", "FFV1", "FFV1, lossless RGB", 0, "ffv1", AV_PIX_FMT_0RGB32, AV_PIX_FMT_RGB32, false, false, 0 },
+    { "ULRG", "Ut Video RGB", "Ut Video, lossless RGB", 0, "utvideo", AV_PIX_FMT_GBRP, AV_PIX_FMT_GBRP, false,
+        false, 0 },
     { "ULY0", "Ut Video YUV 4:2:0", "Ut Video, YUV 4:2:0", 0, "utvideo", AV_PIX_FMT_YUV420P,
-        AV_PIX_FMT_YUV420P, false },
+        AV_PIX_FMT_YUV420P, false, true, 0 },
+    // Its encoder takes at most 16384 pixels a side.
     { "H264", "H.264", "H.264 (AVC)", VIDCF_QUALITY | VIDCF_TEMPORAL, "libx264", AV_PIX_FMT_YUV420P,
-        AV_PIX_FMT_YUV420P, true },
+        AV_PIX_FMT_YUV420P, true, true, 16384 },
 };
 
 FOURCC code_of(const compressor_entry& e)
@@ -106,11 +118,50 @@ std::uint64_t input_stride(const BITMAPINFOHEADER& h)
     return (std::uint64_t(std::uint32_t(h.biWidth)) * h.biBitCount + 31) / 32 * 4;
 }
 
-bool plain_input(const BITMAPINFOHEADER& h)
+std::string size_text(const BITMAPINFOHEADER& h)
 {
-    return h.biCompression == BI_RGB && (h.biBitCount == 24 || h.biBitCount == 32) && h.biWidth > 0
-        && h.biHeight > 0 && h.biWidth <= max_side && h.biHeight <= max_side
-        && input_stride(h) * std::uint64_t(h.biHeight) <= max_frame_bytes;
+    return std::to_string(h.biWidth) + " x " + std::to_string(h.biHeight);
+}
+
+// Why no compressor of ours takes that input; empty when it is a frame we
+// take at all.
+std::string plain_refusal(const compressor_entry& e, const BITMAPINFOHEADER& h)
+{
+    const std::string name = e.name;
+    if (h.biCompression != BI_RGB || (h.biBitCount != 24 && h.biBitCount != 32))
+        return name + " takes only RGB frames of 24 or 32 bits";
+    if (h.biWidth <= 0 || h.biHeight <= 0)
+        return name + " takes only bottom-up frames of a positive size (" + size_text(h) + ")";
+    if (h.biWidth > max_side || h.biHeight > max_side)
+        return name + " takes frames of at most " + std::to_string(max_side) + " x "
+            + std::to_string(max_side) + " (" + size_text(h) + ")";
+    if (input_stride(h) * std::uint64_t(h.biHeight) > max_frame_bytes)
+        return name + " takes frames of at most " + std::to_string(max_frame_bytes) + " bytes ("
+            + size_text(h) + " at " + std::to_string(h.biBitCount) + " bits)";
+    return {};
+}
+
+// Why the entry cannot take that input, as far as we know it before asking
+// its encoder: known limits are told first, as the H.264 encoder's refusal
+// leaks and the library's texts say less.
+std::string input_refusal(const compressor_entry& e, const BITMAPINFOHEADER& h)
+{
+    if (std::string plain = plain_refusal(e, h); !plain.empty())
+        return plain;
+    if (e.even_sides && ((h.biWidth | h.biHeight) & 1) != 0)
+        return std::string(e.name) + " takes only even frame widths and heights (" + size_text(h) + ")";
+    if (e.max_side != 0 && (h.biWidth > e.max_side || h.biHeight > e.max_side))
+        return std::string(e.name) + " takes frames of at most " + std::to_string(e.max_side) + " x "
+            + std::to_string(e.max_side) + " (" + size_text(h) + ")";
+    return {};
+}
+
+// The codec library's refusal of that input, with the library's own text.
+std::string library_refusal(const compressor_entry& e, const BITMAPINFOHEADER& h, int error)
+{
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(error, text, sizeof text);
+    return std::string(e.name) + " refuses " + size_text(h) + " frames: " + text;
 }
 
 void put16(std::uint8_t* p, std::uint32_t v)
@@ -174,16 +225,16 @@ struct video_compressor::engine {
 
 namespace {
 
+// The encoder for an input that input_refusal lets pass, or null with the
+// library's reason in `refusal`.
 std::unique_ptr<video_compressor::engine> make_engine(const compressor_entry& e,
-    const BITMAPINFOHEADER& input, std::uint32_t quality, std::uint32_t key_interval)
+    const BITMAPINFOHEADER& input, std::uint32_t quality, std::uint32_t key_interval, std::string& refusal)
 {
     const AVCodec* codec = avcodec_find_encoder_by_name(e.encoder);
-    if (codec == nullptr)
+    if (codec == nullptr) {
+        refusal = library_refusal(e, input, AVERROR_ENCODER_NOT_FOUND);
         return nullptr;
-    // The H.264 encoder takes even sides only, and its refusal of others
-    // leaks; ask it only what it takes.
-    if (e.x264 && ((input.biWidth | input.biHeight) & 1) != 0)
-        return nullptr;
+    }
     auto engine = std::make_unique<video_compressor::engine>();
     engine->width = input.biWidth;
     engine->height = input.biHeight;
@@ -191,8 +242,10 @@ std::unique_ptr<video_compressor::engine> make_engine(const compressor_entry& e,
     engine->context = avcodec_alloc_context3(codec);
     engine->frame = av_frame_alloc();
     engine->packet = av_packet_alloc();
-    if (engine->context == nullptr || engine->frame == nullptr || engine->packet == nullptr)
+    if (engine->context == nullptr || engine->frame == nullptr || engine->packet == nullptr) {
+        refusal = library_refusal(e, input, AVERROR(ENOMEM));
         return nullptr;
+    }
     AVCodecContext* c = engine->context;
     c->width = input.biWidth;
     c->height = input.biHeight;
@@ -217,13 +270,17 @@ std::unique_ptr<video_compressor::engine> make_engine(const compressor_entry& e,
         const int q = 2 + int((10000 - quality) * 29 / 10000);
         c->global_quality = FF_QP2LAMBDA * q;
     }
-    if (avcodec_open2(c, codec, nullptr) < 0)
+    if (const int error = avcodec_open2(c, codec, nullptr); error < 0) {
+        refusal = library_refusal(e, input, error);
         return nullptr;
+    }
     engine->frame->format = c->pix_fmt;
     engine->frame->width = c->width;
     engine->frame->height = c->height;
-    if (av_frame_get_buffer(engine->frame, 0) < 0)
+    if (const int error = av_frame_get_buffer(engine->frame, 0); error < 0) {
+        refusal = library_refusal(e, input, error);
         return nullptr;
+    }
     // The scaler is made by the first frame, for the layout it comes in.
     BITMAPINFOHEADER out;
     out.biSize = 40;
@@ -285,14 +342,15 @@ const ICINFO& video_compressor::info() const
 
 int video_compressor::query(const BITMAPINFOHEADER& input) const
 {
-    if (!plain_input(input))
-        return ICERR_BADFORMAT;
     const compressor_entry& e = table[m_index];
+    if (!input_refusal(e, input).empty())
+        return ICERR_BADFORMAT;
     if (e.encoder == nullptr)
         return ICERR_OK;
-    // The encoder itself tells which sizes it takes (even sides for
-    // subsampled chroma, and its own limits).
-    return make_engine(e, input, m_quality, m_key_interval) ? ICERR_OK : ICERR_BADFORMAT;
+    // Beyond the limits we know, the encoder itself tells which sizes it
+    // takes.
+    std::string refusal;
+    return make_engine(e, input, m_quality, m_key_interval, refusal) ? ICERR_OK : ICERR_BADFORMAT;
 }
 
 std::vector<std::uint8_t> video_compressor::state() const
@@ -326,11 +384,17 @@ int video_compressor::set_state(const std::uint8_t* data, std::size_t size)
     return ICERR_OK;
 }
 
+const std::string& video_compressor::refusal() const
+{
+    return m_refusal;
+}
+
 int video_compressor::output_format(const BITMAPINFOHEADER& input, std::vector<std::uint8_t>& format)
 {
-    if (!plain_input(input))
-        return ICERR_BADFORMAT;
     const compressor_entry& e = table[m_index];
+    m_refusal = input_refusal(e, input);
+    if (!m_refusal.empty())
+        return ICERR_BADFORMAT;
     if (e.encoder == nullptr) {
         BITMAPINFOHEADER out = input;
         out.biSize = 40;
@@ -339,11 +403,13 @@ int video_compressor::output_format(const BITMAPINFOHEADER& input, std::vector<s
         format = bitmap_header_bytes(out);
         return ICERR_OK;
     }
-    if (m_engine && m_engine->begun)
+    if (m_engine && m_engine->begun) {
+        m_refusal = std::string(e.name) + " is compressing already";
         return ICERR_ERROR;
+    }
     if (!m_engine || m_engine->width != input.biWidth || m_engine->height != input.biHeight
         || m_engine->bits != input.biBitCount) {
-        m_engine = make_engine(e, input, m_quality, m_key_interval);
+        m_engine = make_engine(e, input, m_quality, m_key_interval, m_refusal);
         if (!m_engine)
             return ICERR_INTERNAL;
     }
@@ -353,7 +419,8 @@ int video_compressor::output_format(const BITMAPINFOHEADER& input, std::vector<s
 
 std::size_t video_compressor::max_size(const BITMAPINFOHEADER& input) const
 {
-    if (!plain_input(input))
+    m_refusal = plain_refusal(table[m_index], input);
+    if (!m_refusal.empty())
         return 0;
     const std::uint64_t raw = input_stride(input) * std::uint32_t(input.biHeight);
     if (table[m_index].encoder == nullptr)
@@ -367,14 +434,15 @@ std::size_t video_compressor::max_size(const BITMAPINFOHEADER& input) const
 
 int video_compressor::begin(const BITMAPINFOHEADER& input, const std::vector<std::uint8_t>& format)
 {
-    if (query(input) != ICERR_OK)
-        return ICERR_BADFORMAT;
+    // output_format refuses all that query refuses, and tells why.
     std::vector<std::uint8_t> expected;
-    const int r = output_format(input, expected);
-    if (r != ICERR_OK)
-        return r;
-    if (expected != format)
+    if (const int r = output_format(input, expected); r != ICERR_OK)
+        return r == ICERR_INTERNAL ? ICERR_BADFORMAT : r;
+    if (expected != format) {
+        m_refusal = std::string(table[m_index].name) + " takes only the output format it gave for "
+            + size_text(input) + " frames";
         return ICERR_BADFORMAT;
+    }
     if (table[m_index].encoder == nullptr) {
         m_engine = std::make_unique<engine>();
         m_engine->width = input.biWidth;

@@ -93,6 +93,13 @@ public:
     int begin(const BITMAPINFOHEADER& input, const std::vector<std::uint8_t>& format);
     int end();
 
+    // Why the last output_format, max_size or begin refused: a sentence
+    // naming the compressor (by its ICINFO name) and the frame size ("H.264
+    // takes only even frame widths and heights (321 x 239)"), ending in the
+    // codec library's own reason where the library refused. Empty when that
+    // call succeeded or none was made.
+    const std::string& refusal() const;
+
     // Compresses one input frame (stride x height bytes, bottom-up rows) into
     // `out`, of `capacity` bytes; `size` gets the sample's size and `flags`
     // AVIIF_KEYFRAME for a key frame. ICERR_BADSIZE when the sample would not
@@ -118,6 +125,8 @@ private:
     std::uint32_t m_quality;
     std::uint32_t m_key_interval;
     std::unique_ptr<engine> m_engine;
+    // Set by max_size too, which is a question and const.
+    mutable std::string m_refusal;
 };
 
 } // namespace platform
