@@ -5,6 +5,7 @@
 #include "vortel/avi_coder.h"
 
 #include <cstring>
+#include <string>
 #include <system_error>
 
 namespace img::avi {
@@ -121,7 +122,9 @@ void file_writer::discard() noexcept
 void file_writer::write(const image<BGRA<unsigned char>>& frame)
 {
     if (frame.width != m_width || frame.height != m_height || frame.rows.size() < m_height)
-        throw exception("frame size differs from AVI stream size");
+        throw exception("frame size differs from AVI stream size: frame " + std::to_string(m_frames) + " is "
+            + std::to_string(frame.width) + " x " + std::to_string(frame.height) + " pixels, the stream "
+            + std::to_string(m_width) + " x " + std::to_string(m_height));
     // A finished or discarded file takes no more frames.
     if (!m_file.is_open())
         throw exception("AVI stream write error");

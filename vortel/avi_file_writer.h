@@ -54,7 +54,8 @@ public:
     void discard() noexcept;
 
     // Compresses and appends one frame of the stream's size (else "frame
-    // size differs from AVI stream size").
+    // size differs from AVI stream size: frame 2 is 16 x 9 pixels, the
+    // stream 16 x 8", the frame counted in the stream from 0).
     void write(const image<BGRA<unsigned char>>& frame);
 
     bool uses_32_bits() const { return m_use_32; }

@@ -283,7 +283,8 @@ TEST(AviFileWriter, FrameOfAnotherSizeThrowsAndTheFileKeepsTheFramesBefore)
             writer->write(make_frame(16, 9, test_pixels(16, 9, 2)));
             FAIL();
         } catch (const img::avi::exception& e) {
-            EXPECT_STREQ(e.what(), "frame size differs from AVI stream size");
+            EXPECT_STREQ(e.what(),
+                "frame size differs from AVI stream size: frame 2 is 16 x 9 pixels, the stream 16 x 8");
         }
         EXPECT_THROW(writer->write(make_frame(8, 8, test_pixels(8, 8, 2))), img::avi::exception);
         writer->finish();
