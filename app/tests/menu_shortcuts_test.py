@@ -26,7 +26,7 @@ from driver import layout  # noqa: E402
 from driver.footage import write_footage  # noqa: E402
 from driver.program import Program  # noqa: E402
 from driver.steps import Steps, check, run_steps, test_main  # noqa: E402
-from driver.xsession import DriverError, save_image, wait_until  # noqa: E402
+from driver.xsession import DriverError, wait_until  # noqa: E402
 
 # The items that show a shortcut, per menu.
 SHORTCUTS = {
@@ -67,11 +67,6 @@ class MenuShortcuts:
         self.p = Program(program, os.path.join(work, "session"), artifacts=os.path.join(work, "shots"))
         self.steps = Steps(recover=self.p.recover)
 
-    def keep(self, picture, name):
-        path = os.path.join(self.p.artifacts, name + ".png")
-        save_image(picture, path)
-        return path
-
     def undo_redo(self):
         """Whether Undo and Redo are enabled now."""
         popup = self.p.open_menu("Edit")
@@ -110,7 +105,7 @@ class MenuShortcuts:
         self.p.screen.key("Escape")
         self.p._wait_closed([popup.id])
         picture = image[popup.y:popup.y + popup.height, popup.x:popup.x + popup.width]
-        path = self.keep(picture, name + "-menu")
+        path = self.p.keep(picture, name + "-menu")
         rows = layout.menu_item_rows(picture, layout.MENUS[title])
         # A submenu's arrow sits where a shortcut would.
         submenus = {item[0] for item in layout.MENUS[title] if isinstance(item, tuple)}

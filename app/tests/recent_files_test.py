@@ -26,7 +26,6 @@ from driver import layout  # noqa: E402
 from driver.footage import write_footage  # noqa: E402
 from driver.program import Program  # noqa: E402
 from driver.steps import Steps, check, run_steps, test_main  # noqa: E402
-from driver.xsession import save_image  # noqa: E402
 
 PLAIN = "Tom Jerry's cut"
 AMPERSAND = "Tom & Jerry's cut"
@@ -66,11 +65,6 @@ class Flow:
         self.p = Program(program, os.path.join(work, "session"), artifacts=os.path.join(work, "shots"))
         self.steps = Steps(recover=self.p.recover)
 
-    def keep(self, picture, name):
-        path = os.path.join(self.p.artifacts, name + ".png")
-        save_image(picture, path)
-        return path
-
     def save_new(self, name):
         """A new project saved as `name`.tvp through the file chooser, then
         closed."""
@@ -87,7 +81,7 @@ class Flow:
         popup = self.p.open_menu("File")
         image, _ = self.p.shot(name)
         picture = image[popup.y:popup.y + popup.height, popup.x:popup.x + popup.width]
-        path = self.keep(picture, name + "-menu")
+        path = self.p.keep(picture, name + "-menu")
         groups = layout.menu_rows(picture)
         check(len(groups) == FILE_GROUPS, "the File menu shows %d groups of items, not %d; see %s"
               % (len(groups), FILE_GROUPS, path))

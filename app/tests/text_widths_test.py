@@ -25,7 +25,7 @@ from driver import images, layout  # noqa: E402
 from driver.footage import write_footage  # noqa: E402
 from driver.program import Program  # noqa: E402
 from driver.steps import Steps, check, run_steps, test_main  # noqa: E402
-from driver.xsession import DriverError, save_image, wait_until  # noqa: E402
+from driver.xsession import DriverError, wait_until  # noqa: E402
 
 # Rates typed into the field, one after the other: the second is wider
 # than the first, which is wider than the rate the program starts with.
@@ -58,12 +58,6 @@ class Widths:
         self.steps = Steps(recover=self.p.close_dialogs)
         self.undo_before = None
 
-    def keep(self, picture, name):
-        """A part of a screenshot kept beside the test's output."""
-        path = os.path.join(self.p.artifacts, name + ".png")
-        save_image(picture, path)
-        return path
-
     # Steps ------------------------------------------------------------------
 
     def start(self):
@@ -78,7 +72,7 @@ class Widths:
         check("tools" in frame.headers, "the main window shows no Tools panel; see %s" % path)
         header = frame.headers["tools"]
         picture = header.crop(image)
-        path = self.keep(picture, "tools-title")
+        path = self.p.keep(picture, "tools-title")
         boxes = glyphs(layout.luminance(picture) > 200)
         check(not ends_in_ellipsis(boxes), "the Tools panel's title is cut short; see %s" % path)
         check(len(boxes) == len("Tools"), "the Tools panel's title shows %d glyphs, not the 5 of \"Tools\"; "
@@ -113,9 +107,9 @@ class Widths:
         self.p.choose("Segment", "New Segment")
         time.sleep(0.5)
         popup, picture, entry, ink = self.open_edit_menu("edit-after-new-segment")
-        first = self.keep(picture, "edit-menu-first")
+        first = self.p.keep(picture, "edit-menu-first")
         again_popup, again, _, again_ink = self.open_edit_menu("edit-opened-again")
-        second = self.keep(again, "edit-menu-again")
+        second = self.p.keep(again, "edit-menu-again")
         check(entry.enabled, "Undo is not enabled after an edit")
         check(ink[1] - ink[0] > self.undo_before[1] - self.undo_before[0] + 20,
               "the Undo row shows no longer label after the edit (its text spans %s, before %s); see %s"
@@ -172,7 +166,7 @@ class Widths:
                                   "see %s" % (len(boxes), " ending in an ellipsis" if ends_in_ellipsis(boxes)
                                               else "", rate, path))
             image, _ = self.p.shot("rate-%s" % rate)
-            self.keep(panel.crop(image), "time-controls-%s" % rate)
+            self.p.keep(panel.crop(image), "time-controls-%s" % rate)
 
     def run(self):
         s = self.steps

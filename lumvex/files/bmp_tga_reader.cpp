@@ -181,8 +181,50 @@ bgra colour15(unsigned v)
     return { scale(v), scale(v >> 5), scale(v >> 10), 0 };
 }
 
+// How far a header is held to the format. TGA has no signature, so a file
+// of another kind is told apart only by values that no TGA holds. A file
+// named .tga is read with more latitude (a colour-map type past 1 taken as
+// "mapped", image types 4 to 8 as uncompressed), so that whatever such a
+// file can be decoded into opens.
+enum class tga_ranges { as_read, as_defined };
+
+bool mapped_type(unsigned type)
+{
+    return type == 1 || type == 9;
+}
+
+bool defined_pixel_depth(unsigned depth)
+{
+    return depth == 8 || depth == 15 || depth == 16 || depth == 24 || depth == 32;
+}
+
+bool defined_map_entry_size(unsigned size)
+{
+    return size == 15 || size == 16 || size == 24 || size == 32;
+}
+
+// The values the format defines for the header fields. A PPM's "P6\n" reads
+// as ID length 80, colour-map type '6' and image type 10: the colour-map
+// type, and with it the whole file, is no TGA's.
+void check_tga_ranges(const tga_header& h)
+{
+    if (h.map_type > 1)
+        throw unsupported(1, static_cast<std::int32_t>(h.map_type));
+    if (h.type > 3 && h.type < 9)
+        throw unsupported(0, static_cast<std::int32_t>(h.type));
+    if (!defined_pixel_depth(h.depth))
+        throw unsupported(6, static_cast<std::int32_t>(h.depth));
+    const bool mapped = h.map_type == 1;
+    if (mapped && !defined_map_entry_size(h.map_entry_size))
+        throw unsupported(2, static_cast<std::int32_t>(h.map_entry_size));
+    // Sixteen-bit pixels are read either way: as colours without a map, as
+    // indices with one.
+    if (mapped != mapped_type(h.type) && h.depth != 15 && h.depth != 16)
+        throw unsupported(4, static_cast<std::int32_t>(h.type));
+}
+
 // Reads and checks the header, skips the ID, reads the colour map.
-tga_file read_tga_head(std::istream& in)
+tga_file read_tga_head(std::istream& in, tga_ranges ranges)
 {
     std::array<unsigned char, 18> raw {};
     in.read(reinterpret_cast<char*>(raw.data()), raw.size());
@@ -207,6 +249,10 @@ tga_file read_tga_head(std::istream& in)
         throw corrupt(0, static_cast<std::int32_t>(h.depth));
     if (h.depth != 15 && h.depth != 16 && h.depth != 24 && h.depth != 32 && !mapped)
         throw unsupported(6, static_cast<std::int32_t>(h.depth));
+    // Before the ID and the map, so that no file of another kind is taken
+    // far enough to be called short.
+    if (ranges == tga_ranges::as_defined)
+        check_tga_ranges(h);
     in.ignore(h.id_length);
     if (in.gcount() != std::streamsize(h.id_length))
         throw io_error(tga_failure, {});
@@ -337,6 +383,12 @@ void read_tga_pixels(std::istream& in, const tga_file& file, image<bgra>& out)
     }
 }
 
+void read_tga_as(std::istream& in, image<bgra>& out, tga_ranges ranges)
+{
+    const tga_file file = read_tga_head(in, ranges);
+    read_tga_pixels(in, file, out);
+}
+
 } // namespace
 
 void read_bmp_info(std::istream& in, image_info& out)
@@ -363,7 +415,9 @@ void read_bmp(std::istream& in, image<bgra>& out)
 
 void read_tga_info(std::istream& in, image_info& out)
 {
-    const tga_file file = read_tga_head(in);
+    // Only a header within the format's ranges comes as far as its size: a
+    // file of another kind is never refused for a size it does not claim.
+    const tga_file file = read_tga_head(in, tga_ranges::as_defined);
     // What `read` would refuse is no TGA this reader takes.
     check_tga_size(in, file);
     out.format = "TGA";
@@ -375,8 +429,7 @@ void read_tga_info(std::istream& in, image_info& out)
 
 void read_tga(std::istream& in, image<bgra>& out)
 {
-    const tga_file file = read_tga_head(in);
-    read_tga_pixels(in, file, out);
+    read_tga_as(in, out, tga_ranges::as_read);
 }
 
 void bmp_tga_reader::extensions(std::vector<std::string>& out) const
@@ -429,7 +482,8 @@ void bmp_tga_reader::read(const std::string& path, image<bgra>& out) const
     } catch (const io_error&) {
         if (file_kind == kind::bmp)
             throw;
-        with_file(path, tga_failure, [&](std::istream& in) { read_tga(in, out); });
+        // Unnamed, a file is a TGA only as far as the probe would take it.
+        with_file(path, tga_failure, [&](std::istream& in) { read_tga_as(in, out, tga_ranges::as_defined); });
     }
 }
 

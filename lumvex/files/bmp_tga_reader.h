@@ -13,6 +13,15 @@ namespace img {
 // Extensions "BMP", "TGA". A path's kind is its extension (ignoring case);
 // files of any other extension are tried as BMP, then as TGA.
 //
+// TGA has no signature, so `info`, `size_refusal` and the TGA attempt of
+// `read` for another extension take a file as TGA only when its header
+// keeps to the values the format defines: colour-map type 0 or 1, image type
+// 1 to 3 or 9 to 11, pixel depth 8, 15, 16, 24 or 32, map entries of 15, 16,
+// 24 or 32 bits, and a colour map exactly for the colour-mapped types 1 and
+// 9 (at 15 or 16 bits with or without one). Any other file is no TGA: `info`
+// is false and no size refusal is told. Reading a file named .tga, or with
+// format "TGA", holds the header only to the checks the errors below name.
+//
 // Errors (img::io_error family, subject the path): "could not open BMP image
 // for reading or read error" / "could not open TGA image for reading or read
 // error" for files that do not open, are too short or claim more pixels than

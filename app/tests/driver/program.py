@@ -15,7 +15,7 @@ import time
 import numpy as np
 
 from . import layout
-from .xsession import DriverError, Screen, XServer, wait_until
+from .xsession import DriverError, Screen, XServer, save_image, wait_until
 
 # Lines of the diagnostic stream that a normal session never writes: the
 # toolkit's criticals and warnings, failed toolkit checks, the toolkit's
@@ -190,6 +190,13 @@ class Program:
             raise DriverError("; ".join(faults))
 
     # Screens ------------------------------------------------------------------
+
+    def keep(self, picture, name):
+        """A picture (a part of a screenshot) kept among the artifacts as
+        NAME.png; answers its path."""
+        path = os.path.join(self.artifacts, name + ".png")
+        save_image(picture, path)
+        return path
 
     def shot(self, name):
         """A screenshot kept among the artifacts under a numbered name;

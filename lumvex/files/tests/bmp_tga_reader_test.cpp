@@ -79,6 +79,55 @@ void expect_picture(const img::image<bgra>& image, unsigned char alpha)
             EXPECT_EQ(image.at(x, y).get(), colour(x, y, alpha)) << x << "," << y;
 }
 
+// A binary PPM ("P6") or PGM ("P5") of w x h pixels, each of the bytes of
+// `pixel`.
+std::vector<std::uint8_t> netpbm_file(
+    const std::string& magic, unsigned w, unsigned h, const std::vector<std::uint8_t>& pixel)
+{
+    const std::string head = magic + "\n" + std::to_string(w) + " " + std::to_string(h) + "\n255\n";
+    std::vector<std::uint8_t> out(head.begin(), head.end());
+    out.reserve(out.size() + std::size_t(w) * h * pixel.size());
+    for (std::size_t i = 0; i < std::size_t(w) * h; ++i)
+        out.insert(out.end(), pixel.begin(), pixel.end());
+    return out;
+}
+
+// Whether the reader probes `path` as a TGA of that size and depth.
+void expect_tga_info(const std::string& path, unsigned width, unsigned height, unsigned depth)
+{
+    img::image_info info;
+    ASSERT_TRUE(img::bmp_tga_reader().info(path, &info)) << path;
+    EXPECT_EQ(info.format, "TGA") << path;
+    EXPECT_EQ(info.width, width) << path;
+    EXPECT_EQ(info.height, height) << path;
+    EXPECT_EQ(info.bits_per_pixel, depth) << path;
+    EXPECT_TRUE(img::bmp_tga_reader().info(path, "tga", nullptr)) << path;
+    EXPECT_EQ(img::bmp_tga_reader().size_refusal(path), "") << path;
+}
+
+// Taken by nothing of the default list, told as of an unknown format and
+// never refused for a size.
+void expect_unknown_format(const std::string& path)
+{
+    const img::bmp_tga_reader reader;
+    EXPECT_FALSE(reader.info(path, nullptr)) << path;
+    EXPECT_FALSE(reader.info(path, "TGA", nullptr)) << path;
+    EXPECT_EQ(reader.size_refusal(path), "") << path;
+    EXPECT_FALSE(img::default_readers().info(path, nullptr)) << path;
+    EXPECT_EQ(img::unreadable_image_text(img::default_readers(), path, "shown"),
+        "could not read file or unknown image format: shown")
+        << path;
+    img::image<bgra> out;
+    try {
+        img::default_readers().read(path, out);
+        ADD_FAILURE() << "read " << path;
+    } catch (const img::too_large& error) {
+        ADD_FAILURE() << error.what();
+    } catch (const img::io_error& error) {
+        EXPECT_EQ(std::string(error.what()).find("too large"), std::string::npos) << error.what();
+    }
+}
+
 std::string what_of(const std::string& path)
 {
     img::image<bgra> out;
@@ -183,11 +232,13 @@ TEST(BmpTgaReader, UncompressedTgaFollowsDescriptorBitFive)
             out);
         EXPECT_EQ(out.top_down, top_down);
         expect_picture(out, 0);
+        expect_tga_info(folder.file("a.tga"), 3, 2, 24);
         img::bmp_tga_reader().read(
             folder.write(
                 "b.tga", tga_file({ 2, 0, 0, 0, 3, 2, 32, descriptor, {}, stored_rows(top_down, 4, 0) })),
             out);
         expect_picture(out, 77);
+        expect_tga_info(folder.file("b.tga"), 3, 2, 32);
     }
 }
 
@@ -226,6 +277,7 @@ TEST(BmpTgaReader, MappedAndSixteenBitTgaDecode)
         folder.write("m.tga", tga_file({ 1, 1, 2, 24, 2, 1, 8, 0x20, { 1, 2, 3, 4, 5, 6 }, { 1, 0 } })), out);
     EXPECT_EQ(out.at(0, 0).get(), (bgra { 4, 5, 6, 0 }));
     EXPECT_EQ(out.at(1, 0).get(), (bgra { 1, 2, 3, 0 }));
+    expect_tga_info(folder.file("m.tga"), 2, 1, 8);
     const auto bad
         = folder.write("i.tga", tga_file({ 1, 1, 2, 24, 2, 1, 8, 0x20, { 1, 2, 3, 4, 5, 6 }, { 2, 0 } }));
     EXPECT_EQ(what_of(bad), "corrupt image file format: " + bad);
@@ -233,6 +285,17 @@ TEST(BmpTgaReader, MappedAndSixteenBitTgaDecode)
     img::bmp_tga_reader().read(
         folder.write("s.tga", tga_file({ 2, 0, 0, 0, 1, 1, 16, 0, {}, { 0x1F, 0x7C } })), out);
     EXPECT_EQ(out.at(0, 0).get(), (bgra { 255, 0, 255, 0 }));
+    expect_tga_info(folder.file("s.tga"), 1, 1, 16);
+    // 15-bit, run-length: a run of two green pixels.
+    img::bmp_tga_reader().read(
+        folder.write("g.tga", tga_file({ 10, 0, 0, 0, 2, 1, 15, 0x20, {}, { 0x81, 0xE0, 0x03 } })), out);
+    EXPECT_EQ(out.at(1, 0).get(), (bgra { 0, 255, 0, 0 }));
+    expect_tga_info(folder.file("g.tga"), 2, 1, 15);
+    // 16-bit indices into a map of 16-bit entries.
+    img::bmp_tga_reader().read(
+        folder.write("x.tga", tga_file({ 1, 1, 1, 16, 1, 1, 16, 0, { 0x1F, 0x00 }, { 0, 0 } })), out);
+    EXPECT_EQ(out.at(0, 0).get(), (bgra { 255, 0, 0, 0 }));
+    expect_tga_info(folder.file("x.tga"), 1, 1, 16);
 }
 
 TEST(BmpTgaReader, MappedTgaIndicesCountFromTheMapsFirstIndex)
@@ -248,6 +311,7 @@ TEST(BmpTgaReader, MappedTgaIndicesCountFromTheMapsFirstIndex)
     layout = { 9, 1, 1, 24, 3, 1, 16, 0x20, { 7, 8, 9 }, { 0x82, 0x01, 0x01 }, 257 };
     img::bmp_tga_reader().read(folder.write("r.tga", tga_file(layout)), out);
     EXPECT_EQ(out.at(2, 0).get(), (bgra { 7, 8, 9, 0 }));
+    expect_tga_info(folder.file("r.tga"), 3, 1, 16);
     // Indices below the first or past the last entry are outside the map.
     for (std::uint8_t index : { 199, 202 }) {
         layout = { 1, 1, 2, 24, 1, 1, 8, 0x20, { 1, 2, 3, 4, 5, 6 }, { index }, 200 };
@@ -360,4 +424,77 @@ TEST(BmpTgaReader, ProbingTellsFilesApartByContent)
     reader.extensions(extensions);
     EXPECT_EQ(extensions, (std::vector<std::string> { "BMP", "TGA" }));
     EXPECT_EQ(reader.filter(), "*.BMP;*.TGA");
+}
+
+TEST(BmpTgaReader, NetpbmAndTextFilesAreNoTga)
+{
+    test_support::scratch_folder folder;
+    // "P6\n" reads as ID length 80, colour-map type '6' and image type 10;
+    // the digits that follow as map, width and height, the first pixels as
+    // depth and descriptor: 13621 x 51210 claimed by the first file, a
+    // plausible 12810 x 13621 by the second.
+    expect_unknown_format(folder.write("picture.ppm", netpbm_file("P6", 320, 240, { 200, 8, 0 })));
+    expect_unknown_format(folder.write("full_hd.ppm", netpbm_file("P6", 1920, 1080, { 40, 40, 40 })));
+    expect_unknown_format(folder.write("small.ppm", netpbm_file("P6", 64, 48, { 40, 40, 40 })));
+    expect_unknown_format(folder.write("grey.pgm", netpbm_file("P5", 320, 240, { 8 })));
+    expect_unknown_format(folder.write("grey_hd.pgm", netpbm_file("P5", 1920, 1080, { 0 })));
+    // Texts whose third byte is a tab or a line feed (image types 9 and 10),
+    // plain and plain PPM ("P3"): past some size each claims a picture.
+    for (const char* start :
+        { "No\nalpha channel: 1\n", "P3\n1920 1080\n255\n", "P3\n320 240\n255\n", "id\tname\tsize\n" }) {
+        for (std::size_t size : { 200, 70000, 4000000 }) {
+            std::string text = start;
+            while (text.size() < size)
+                text += "40 40 40\n";
+            expect_unknown_format(folder.write("notes.txt", { text.begin(), text.end() }));
+        }
+    }
+    // Read without the probe, such a file is still neither BMP nor TGA.
+    const std::string ppm = folder.file("full_hd.ppm");
+    EXPECT_EQ(what_of(ppm), "unsupported image file format mode: " + ppm);
+    EXPECT_EQ(what_of(folder.file("picture.ppm")),
+        "unsupported image file format mode: " + folder.file("picture.ppm"));
+}
+
+TEST(BmpTgaReader, TgaHeadersOutsideTheFormatsValuesAreProbedAsNoTga)
+{
+    test_support::scratch_folder folder;
+    const std::vector<std::uint8_t> map = { 1, 2, 3, 4, 5, 6 };
+    const std::vector<std::uint8_t> zeros(64);
+    const tga_layout cases[] = {
+        { 1, 2, 2, 24, 3, 2, 8, 0, map, zeros }, // colour-map type 2
+        { 5, 0, 0, 0, 3, 2, 24, 0, {}, zeros }, // image type 5
+        { 2, 1, 2, 24, 3, 2, 8, 0, map, zeros }, // a map for true colour
+        { 3, 1, 2, 24, 3, 2, 8, 0, map, zeros }, // a map for grey
+        { 1, 1, 2, 8, 3, 2, 8, 0, { 1, 2 }, zeros }, // 8-bit map entries
+        { 1, 1, 2, 24, 3, 2, 10, 0, map, zeros }, // pixel depth 10
+        { 1, 0, 0, 0, 3, 2, 24, 0, {}, zeros }, // colour-mapped without a map
+        { 9, 0, 0, 0, 3, 2, 32, 0, {}, zeros },
+    };
+    int n = 0;
+    for (tga_layout layout : cases) {
+        const std::string name = "case" + std::to_string(n++);
+        const auto other = folder.write(name + ".dat", tga_file(layout));
+        expect_unknown_format(other);
+        EXPECT_EQ(what_of(other).rfind("unsupported image file format mode: ", 0), 0u) << what_of(other);
+        // Named .tga, or read as "TGA", it reads as it always did.
+        img::image<bgra> out;
+        img::bmp_tga_reader().read(folder.write(name + ".tga", tga_file(layout)), out);
+        EXPECT_EQ(out.width, 3u) << name;
+        img::bmp_tga_reader().read(other, "TGA", out);
+        EXPECT_EQ(out.height, 2u) << name;
+        // Claiming a size past the limits, it is still no TGA to the probe.
+        layout.width = layout.height = 65535;
+        expect_unknown_format(folder.write(name + "_huge.dat", tga_file(layout)));
+        expect_unknown_format(folder.write(name + "_huge.tga", tga_file(layout)));
+    }
+    // A real TGA past the limit is refused for its size, named or not.
+    const auto big = tga_file({ 10, 0, 0, 0, 65535, 65535, 24, 0, {}, { 0xFF, 1, 2, 3 } });
+    for (const char* name : { "big.tga", "big.dat" }) {
+        const auto path = folder.write(name, big);
+        EXPECT_EQ(img::unreadable_image_text(img::default_readers(), path, name),
+            std::string("the image is too large: 65535 x 65535 pixels, more than the limit of 268435456 "
+                        "pixels: ")
+                + name);
+    }
 }
