@@ -17,11 +17,13 @@
 #include "engine/tests/memory_footage.h"
 #include "foundation/files/gdiplus_codec.h"
 #include "foundation/files/image_error.h"
+#include "foundation/system/tests/clog_capture.h"
 #include "foundation/xml/xml_stream.h"
 #include "xmldoc/sarnel.h"
 
 namespace {
 
+using test_support::clog_capture;
 using trm::testing::filled_mask;
 using trm::testing::rows_of;
 
@@ -71,21 +73,6 @@ std::string segment_text(const std::string& attributes, const std::vector<std::s
         text += r;
     return text + "</Segment>";
 }
-
-// What the engine writes on std::clog while it lives.
-class clog_capture {
-public:
-    clog_capture()
-        : m_previous(std::clog.rdbuf(m_text.rdbuf()))
-    {
-    }
-    ~clog_capture() { std::clog.rdbuf(m_previous); }
-    std::string text() const { return m_text.str(); }
-
-private:
-    std::ostringstream m_text;
-    std::streambuf* m_previous;
-};
 
 TEST(SegmentXml, RoundTripKeepsMasksContoursMotionsParametersAndTimings)
 {

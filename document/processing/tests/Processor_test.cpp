@@ -8,6 +8,7 @@
 #include "document/segments/SegmentData.h"
 #include "document/segments/TLSegmentSet.h"
 #include "document/tests/segment_test_support.h"
+#include "foundation/system/tests/clog_capture.h"
 
 #include <gtest/gtest.h>
 
@@ -117,20 +118,13 @@ struct Flow {
     }
 };
 
-// Collects what is written to the diagnostic stream while it lives.
-struct ClogCapture {
-    std::ostringstream text;
-    std::streambuf* previous = std::clog.rdbuf(text.rdbuf());
-    ~ClogCapture() { std::clog.rdbuf(previous); }
-};
-
 // "Process All" over three segments, the middle one's graph cut failing on
 // a key mask too small for its maximum motion: that segment's work ends with
 // one warning naming it in the user's words, and the segments queued before
 // and after it are calculated. Each gets one done call, on the UI thread.
 TEST(SegmentWorker, FailingCalculationEndsOnlyItsSegmentAndTheQueueGoesOn)
 {
-    ClogCapture log;
+    test_support::clog_capture log;
     Flow f;
     TLSegment& last = f.Segment(22, { 20, 26 });
     TLSegment& failing = f.Segment(12, { 10, 16 });
@@ -168,10 +162,10 @@ TEST(SegmentWorker, FailingCalculationEndsOnlyItsSegmentAndTheQueueGoesOn)
         "background pixels, or maximum motion parameter is too large.");
     EXPECT_EQ(f.prompts.prompt.styles[0], unsigned(My::MB_ICONEXCLAMATION));
     // The engine's own words stay in the log.
-    EXPECT_NE(log.text.str().find("segment <10-[12]-16> could not be processed at frame 12: obligatory "
-                                  "foreground pixels mask can't be empty"),
+    EXPECT_NE(log.text().find("segment <10-[12]-16> could not be processed at frame 12: obligatory "
+                              "foreground pixels mask can't be empty"),
         std::string::npos)
-        << log.text.str();
+        << log.text();
 
     // The worker takes new work: with a key mask it can cut, the segment
     // is calculated.

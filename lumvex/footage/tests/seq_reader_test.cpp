@@ -1,5 +1,6 @@
 #include "lumvex/footage/seq_reader.h"
 
+#include "foundation/system/tests/clog_capture.h"
 #include "lumvex/cache/coordinator.h"
 #include "lumvex/cache/mem_cache.h"
 #include "lumvex/exception.h"
@@ -24,6 +25,7 @@ using namespace cache_test;
 using lumvex::img_read_order_queue;
 using lumvex::seq_reader;
 using lumvex::sequence_filter;
+using test_support::clog_capture;
 
 namespace {
 
@@ -42,21 +44,6 @@ img::image<bgra> fitted(const img::image<bgra>& source, unsigned width, unsigned
             out.row(y)[x] = x < source.width && y < source.height ? source.row(y)[x] : bgra { 0, 0, 0, 255 };
     return out;
 }
-
-// Catches what is written to the diagnostic stream while it lives.
-class clog_capture {
-public:
-    clog_capture()
-        : m_old(std::clog.rdbuf(m_text.rdbuf()))
-    {
-    }
-    ~clog_capture() { std::clog.rdbuf(m_old); }
-    std::string text() const { return m_text.str(); }
-
-private:
-    std::ostringstream m_text;
-    std::streambuf* m_old;
-};
 
 std::vector<int> frames_of(const img_read_order_queue& q)
 {
