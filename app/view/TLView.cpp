@@ -369,7 +369,7 @@ void TLView::DrawImage(CDC& dc, const CRect& dest, const CRect& source)
             return;
         }
         dc.FillSolidRect(dest, GetBackgroundColor());
-        if (covered.IsRectEmpty() || source.Width() <= 0 || source.Height() <= 0)
+        if (covered.IsRectEmpty())
             return;
         const auto along = [](int at, int from, int to_from, int to_length, int length) {
             return to_from + int(std::int64_t(at - from) * to_length / length);

@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <optional>
 #include <stdexcept>
 
 namespace lumvex {
@@ -93,9 +92,9 @@ struct numbered_name {
     std::string name;
 };
 
-// The names that `name` (a pattern without folder) matches with the number
-// at `run`, in number order.
-std::vector<numbered_name> numbered_members(
+// The names among `candidates` that `name` (a pattern without folder)
+// matches with the number at `run`, in number order.
+std::vector<std::string> numbered_members(
     const std::string& name, number_run run, const std::vector<std::string>& candidates)
 {
     const std::string prefix = name.substr(0, run.start);
@@ -122,7 +121,11 @@ std::vector<numbered_name> numbered_members(
             return number_less(a.number, b.number);
         return a.name < b.name;
     });
-    return matches;
+    std::vector<std::string> members;
+    members.reserve(matches.size());
+    for (numbered_name& m : matches)
+        members.push_back(std::move(m.name));
+    return members;
 }
 
 // The file names of a folder (files only).
@@ -241,25 +244,15 @@ void seq_reader::quiesce()
 
 namespace {
 
-// The filter of `pattern` with the number at `run` in its file name, or of
-// the one file it names when it has no run.
-sequence_filter numbered_filter(const std::string& pattern, std::optional<number_run> run)
+// The filter of `pattern` whose files are `members`, in frame order.
+sequence_filter filter_of(const std::string& pattern, std::vector<std::string> members)
 {
+    if (members.empty())
+        throw exception("bad filter: " + pattern);
     sequence_filter filter;
     filter.folder = folder_of(pattern);
     filter.filter = pattern;
-    const std::string name = pattern.substr(name_start_of(pattern));
-    const std::vector<std::string> candidates = names_in(filter.folder);
-    if (!run) {
-        if (std::find(candidates.begin(), candidates.end(), name) != candidates.end())
-            filter.members.push_back(name);
-    } else {
-        for (numbered_name& m : numbered_members(name, *run, candidates))
-            filter.members.push_back(std::move(m.name));
-    }
-    if (filter.members.empty())
-        throw exception("bad filter: " + pattern);
-
+    filter.members = std::move(members);
     std::string first = paths::file_name(filter.members.front());
     std::size_t digits_start = first.size();
     while (digits_start > 0 && is_digit(first[digits_start - 1]))
@@ -292,36 +285,36 @@ sequence_filter seq_reader::parse_file_name(const std::string& path)
     }
     // The run is known here, so a "?" of the name right before the number
     // stays itself.
-    return numbered_filter(changed, number_run { i - name_start, run_end - i });
+    return filter_of(changed,
+        numbered_members(changed.substr(name_start), number_run { i - name_start, run_end - i },
+            names_in(folder_of(changed))));
 }
 
 sequence_filter seq_reader::parse_pattern(const std::string& pattern)
 {
     const std::string name = pattern.substr(name_start_of(pattern));
+    const std::vector<std::string> candidates = names_in(folder_of(pattern));
     // The last run of "?" stands for the number.
     const std::size_t last = name.rfind('?');
-    if (last == std::string::npos)
-        return numbered_filter(pattern, std::nullopt);
+    if (last == std::string::npos) {
+        std::vector<std::string> members;
+        if (std::find(candidates.begin(), candidates.end(), name) != candidates.end())
+            members.push_back(name);
+        return filter_of(pattern, std::move(members));
+    }
     std::size_t first = last;
     while (first > 0 && name[first - 1] == '?')
         --first;
     // A name holding "?" right before its number gives a pattern whose run
     // is longer than the number: the reading that finds the most files is
     // taken, the whole run when no shorter one finds more.
-    number_run best { first, last + 1 - first };
-    if (best.width > 1) {
-        const std::vector<std::string> candidates = names_in(folder_of(pattern));
-        std::size_t best_count = numbered_members(name, best, candidates).size();
-        for (std::size_t width = best.width - 1; width > 0; --width) {
-            const number_run run { last + 1 - width, width };
-            const std::size_t count = numbered_members(name, run, candidates).size();
-            if (count > best_count) {
-                best = run;
-                best_count = count;
-            }
-        }
+    std::vector<std::string> best = numbered_members(name, { first, last + 1 - first }, candidates);
+    for (std::size_t width = last - first; width > 0; --width) {
+        std::vector<std::string> found = numbered_members(name, { last + 1 - width, width }, candidates);
+        if (found.size() > best.size())
+            best = std::move(found);
     }
-    return numbered_filter(pattern, best);
+    return filter_of(pattern, std::move(best));
 }
 
 void seq_reader::open(const sequence_filter& filter)
